@@ -1,0 +1,64 @@
+# The two commands of the README's quick start are `make run` and `make test`.
+BUILD    ?= build
+JOBS     ?= $(shell nproc)
+CMAKE_ARGS ?=
+DEMO     := $(BUILD)/demo-card
+
+.PHONY: all deps configure build run demo test bench fuzz asan format format-check clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	@scripts/make-demo-card $(BUILD) $(DEMO)
+
+# Opens the viewer on the demo card; with no display it runs on a virtual one,
+# saves a screenshot of the main window and exits.
+run: demo
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	    $(BUILD)/nura-viewer $(DEMO); \
+	else \
+	    xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/nura-viewer --screenshot $(BUILD)/screenshot.png --quit-after 4 $(DEMO) && \
+	    echo "No display: the main window was drawn on a virtual display and saved as $(BUILD)/screenshot.png"; \
+	fi
+
+test: build format-check
+	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 600
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+# Runs each fuzz target for a short time (FUZZ_SECONDS each) over its corpus.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DNURA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)-fuzz -j$(JOBS)
+	@for f in $(BUILD)-fuzz/fuzz/fuzz_*; do \
+	    name=$$(basename $$f); mkdir -p $(BUILD)-fuzz/corpus/$$name; \
+	    echo "== $$name"; \
+	    $$f -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(BUILD)-fuzz/corpus/$$name fuzz/corpus/$$name 2>&1 | tail -12 || exit 1; \
+	done
+
+# The whole test suite once under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: deps
+	@cmake -S . -B $(BUILD)-asan -DNURA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(BUILD)-asan -j$(JOBS)
+	@cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS) -E '^(ui|integration)_'
+
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+format:
+	@clang-format -i $(FORMAT_FILES)
+
+format-check:
+	@clang-format --dry-run -Werror $(FORMAT_FILES)
+
+clean:
+	@rm -rf $(BUILD) $(BUILD)-fuzz $(BUILD)-asan

@@ -1,0 +1,3 @@
+#include "cli/commands.h"
+
+int runList(const CliArgs&) { return 2; }

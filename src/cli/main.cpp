@@ -1,0 +1,51 @@
+// nura: the command-line twin of the viewer, for scripts, tests and power users.
+
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const CliArgs&);
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {"list", runList, "list DIR [--json]            recordings below DIR, sorted and paired"},
+    {"telemetry", runTelemetry, "telemetry FILE.mp4 [--format text|csv|json|gpx]  a recording's telemetry"},
+    {"config", runConfig, "config show|reset|set FILE ...  the camera's settings file (config.bin)"},
+    {"card", runCard, "card list                    mounted USB volumes and the camera's card"},
+};
+
+void printUsage(FILE* out) {
+    std::fprintf(out, "usage: nura COMMAND [ARGS]\n\ncommands:\n");
+    for (const auto& c : kCommands) {
+        std::fprintf(out, "  %s\n", c.usage);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    const std::string_view name = argv[1];
+    if (name == "-h" || name == "--help" || name == "help") {
+        printUsage(stdout);
+        return 0;
+    }
+    for (const auto& c : kCommands) {
+        if (name == c.name) {
+            return c.run(CliArgs(argv + 2, argv + argc));
+        }
+    }
+    std::fprintf(stderr, "nura: unknown command '%s'\n", argv[1]);
+    printUsage(stderr);
+    return 2;
+}
