@@ -1,0 +1,165 @@
+#include "core/settings/FileDataFields.h"
+#include "core/settings/FileDataRules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace nura;
+
+namespace {
+
+unsigned char* bytes(_FILEDATA& r) {
+    return reinterpret_cast<unsigned char*>(&r);
+}
+
+_FILEDATA defaults() {
+    _FILEDATA r{};
+    SetDefaultFileData(r);
+    return r;
+}
+
+} // namespace
+
+TEST(FileDataDefaults, BytesComeOutExactly) {
+    _FILEDATA r = defaults();
+    const unsigned char* b = bytes(r);
+    EXPECT_EQ(b[0], 0x26);
+    EXPECT_EQ(b[1], 0x57);
+    EXPECT_EQ(std::memcmp(b + 256, "Nura\0\0\0\0", 8), 0);
+    EXPECT_EQ(std::memcmp(b + 356, "NuraA\0\0\0\0\0\0\0\0\0\0\0", 16), 0);
+    EXPECT_EQ(std::memcmp(b + 372, "58205820\0\0\0\0\0\0\0\0", 16), 0);
+    const unsigned char adas[] = {0, 30, 30, 1, 2, 2, 2};
+    EXPECT_EQ(std::memcmp(b + 396, adas, sizeof adas), 0);
+    EXPECT_EQ(b[164], 1); // speed_disp_unit
+    const unsigned char cameraHeight[] = {0xCD, 0xCC, 0xAC, 0x3F};
+    EXPECT_EQ(std::memcmp(b + 456, cameraHeight, 4), 0);
+    const unsigned char headway[] = {0x00, 0x00, 0xC0, 0x3F}; // 1.5f
+    EXPECT_EQ(std::memcmp(b + 448, headway, 4), 0);
+    EXPECT_EQ(b[496], 1);
+    EXPECT_EQ(r.checksum, 0);
+}
+
+TEST(FileDataDefaults, KeepUserFields) {
+    _FILEDATA r{};
+    std::memset(&r, 0xAB, sizeof r);
+    r.checksum = 0x1234;
+    r.time_gmt = 20;
+    r.summer_time = 1;
+    r.Brightness1 = 5;
+    r.dummy1 = 7;
+    SetDefaultFileData(r);
+    EXPECT_EQ(r.checksum, 0x1234);
+    EXPECT_EQ(r.time_gmt, 20);
+    EXPECT_EQ(r.summer_time, 1u);
+    EXPECT_EQ(r.Brightness1, 5u);
+    EXPECT_EQ(r.dummy1, 7);
+    // Everything else is overwritten: no 0xAB byte is left outside the kept fields.
+    const _FILEDATA fresh = defaults();
+    for (const auto& f : fileDataFields()) {
+        if (f.name == "checksum" || f.name == "time_gmt" || f.name == "summer_time" ||
+            f.name == "Brightness1" || f.name == "dummy1") {
+            continue;
+        }
+        EXPECT_EQ(std::memcmp(bytes(r) + f.offset, reinterpret_cast<const unsigned char*>(&fresh) + f.offset,
+                              f.length),
+                  0)
+            << f.name;
+    }
+}
+
+TEST(FileDataChecksum, CoversOnlyLowHalvesAfterTheFirstWord) {
+    _FILEDATA zero{};
+    EXPECT_EQ(FileDataChecksum(zero), 0);
+    zero.disp_segment_mode = 1;
+    EXPECT_EQ(FileDataChecksum(zero), 1);
+
+    const _FILEDATA base = defaults();
+    const uint16_t sum = FileDataChecksum(base);
+    _FILEDATA r = base;
+    r.cfg_ver = 1;
+    EXPECT_EQ(FileDataChecksum(r), sum);
+    for (std::size_t k = 1; k < 125; ++k) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            r = base;
+            bytes(r)[4 * k + i] ^= 0x5A;
+            if (i < 2) {
+                EXPECT_NE(FileDataChecksum(r), sum) << 4 * k + i;
+            } else {
+                EXPECT_EQ(FileDataChecksum(r), sum) << 4 * k + i;
+            }
+        }
+    }
+    r = base;
+    r.sd_mem_always_reserved += 0x10000; // upper half only
+    EXPECT_EQ(FileDataChecksum(r), sum);
+}
+
+TEST(FileDataSeal, PlateFlagFollowsCarNumberBeforeChecksum) {
+    _FILEDATA r = defaults();
+    r.osd_plate_flag = 1;
+    std::memset(r.szPlateNumber, 0, sizeof r.szPlateNumber);
+    SealFileData(r);
+    EXPECT_EQ(r.osd_plate_flag, 0);
+    EXPECT_TRUE(FileDataChecksumMatches(r));
+
+    r.szPlateNumber[0] = '1';
+    r.cfg_ver = 7;
+    SealFileData(r);
+    EXPECT_EQ(r.osd_plate_flag, 1);
+    EXPECT_EQ(r.cfg_ver, 7);
+    EXPECT_TRUE(FileDataChecksumMatches(r));
+    _FILEDATA unsealed = r;
+    unsealed.checksum = 0;
+    EXPECT_EQ(r.checksum, FileDataChecksum(unsealed));
+
+    r.szPlateNumber[0] = 0;
+    EXPECT_FALSE(FileDataChecksumMatches(r)) << "only the first byte of the car number moved";
+}
+
+TEST(FileDataFields, ParseAndFormatByType) {
+    _FILEDATA r = defaults();
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* shown; // nullptr: refused
+    } cases[] = {
+        {"ADAS_Car", "2", "2"},
+        {"ADAS_Car", "256", nullptr},
+        {"cfg_ver", "0x5726", "22310"},
+        {"cfg_ver", "65536", nullptr},
+        {"speed_disp_unit", "4294967295", "4294967295"},
+        {"speed_disp_unit", "-1", nullptr},
+        {"time_gmt", "-1", "-1"},
+        {"time_gmt", "2147483648", nullptr},
+        {"gsen_x_threshold", "12abc", nullptr},
+        {"gsen_x_threshold", "", nullptr},
+        {"ADAS_SafeDistance", "0.1", "0.1"},
+        {"ADAS_SafeDistance", "nan", nullptr},
+        {"ADAS_SafeDistance", "1e39", nullptr},
+        {"szPlateNumber", "12AB3456", "\"12AB3456\""},
+        {"szPlateNumber", "123456789", nullptr},
+        {"wifi_ssid", "say \"hi\"", "\"say \\\"hi\\\"\""},
+        {"dummy00", "1,2,3,4,5,6,7,8", "1,2,3,4,5,6,7,8"},
+        {"dummy00", "1,2,3", nullptr},
+        {"dummy00", "1,2,3,4,5,6,7,8,9", nullptr},
+    };
+    for (const auto& c : cases) {
+        const FieldDescriptor* f = findFileDataField(c.name);
+        ASSERT_NE(f, nullptr) << c.name;
+        const _FILEDATA before = r;
+        const std::string error = setFieldFromText(r, *f, c.text);
+        if (c.shown) {
+            EXPECT_EQ(error, "") << c.name << "=" << c.text;
+            EXPECT_EQ(formatFieldValue(r, *f), c.shown) << c.name;
+        } else {
+            EXPECT_NE(error, "") << c.name << "=" << c.text;
+            EXPECT_EQ(std::memcmp(&before, &r, sizeof r), 0) << c.name << "=" << c.text;
+        }
+    }
+    // A full-length car number has no terminating zero and must not run into the next field.
+    EXPECT_EQ(fieldText(r, *findFileDataField("szPlateNumber")), "12AB3456");
+    EXPECT_EQ(findFileDataField("no_such_field"), nullptr);
+    EXPECT_EQ(fieldTypeName(*findFileDataField("wifi_password")), "char[16]");
+    EXPECT_EQ(fieldTypeName(*findFileDataField("dummy00")), "u32[8]");
+}
