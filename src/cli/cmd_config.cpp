@@ -1,8 +1,206 @@
+// nura config show|reset|set: the camera's settings file, field by field through the record's layout table.
+
 #include "cli/commands.h"
+#include "core/settings/FileDataFields.h"
+#include "core/settings/FileDataRules.h"
+#include "core/settings/SettingFile.h"
+#include "core/util/JsonWriter.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
 
-int runConfig(const CliArgs&) {
-    std::fprintf(stderr, "nura config: not available yet\n");
+using namespace nura;
+
+namespace {
+
+constexpr const char* kUsage = "usage: nura config show FILE [--json]\n"
+                               "       nura config reset FILE\n"
+                               "       nura config set FILE NAME=VALUE...\n";
+
+int usage() {
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
+// Reads the record for a command; on failure says why and gives the exit status.
+int loadRecord(const char* command, const std::string& path, _FILEDATA& record) {
+    switch (ReadSettingFile(path, record)) {
+    case ReadSettingResult::Ok:
+        return 0;
+    case ReadSettingResult::WrongSize: {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            std::fprintf(stderr, "nura config %s: %s is %lld bytes, not a 500-byte settings record\n",
+                         command, path.c_str(), static_cast<long long>(st.st_size));
+        } else {
+            std::fprintf(stderr, "nura config %s: %s is not a regular file\n", command, path.c_str());
+        }
+        return 2;
+    }
+    case ReadSettingResult::CannotOpen:
+    case ReadSettingResult::ReadFailed:
+        break;
+    }
+    std::fprintf(stderr, "nura config %s: cannot read %s: %s\n", command, path.c_str(), std::strerror(errno));
+    return 1;
+}
+
+int saveRecord(const char* command, _FILEDATA& record, const std::string& path) {
+    SealFileData(record);
+    if (!WriteSettingFile(record, path).empty()) {
+        std::fprintf(stderr, "nura config %s: cannot write %s (the old file is unchanged)\n", command,
+                     path.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+void printText(const _FILEDATA& record) {
+    std::printf("%-6s %-28s %-8s %s\n", "offset", "field", "type", "value");
+    for (const auto& f : fileDataFields()) {
+        std::printf("%-6u %-28.*s %-8s %s\n", static_cast<unsigned>(f.offset),
+                    static_cast<int>(f.name.size()), f.name.data(), fieldTypeName(f).c_str(),
+                    formatFieldValue(record, f).c_str());
+    }
+    const unsigned computed = FileDataChecksum(record);
+    if (computed == record.checksum) {
+        std::printf("checksum ok (0x%04X)\n", computed);
+    } else {
+        std::printf("checksum mismatch: stored 0x%04X, computed 0x%04X\n",
+                    static_cast<unsigned>(record.checksum), computed);
+    }
+}
+
+void printJson(const _FILEDATA& record) {
+    JsonWriter w;
+    w.beginObject().key("fields").beginObject();
+    for (const auto& f : fileDataFields()) {
+        w.key(f.name);
+        switch (f.type) {
+        case FieldType::F32:
+            // Through the float's shortest text so that 1.35 reads 1.35, not 1.350000023841858.
+            w.value(std::strtod(shortestFloat(fieldFloat(record, f)).c_str(), nullptr));
+            break;
+        case FieldType::Text:
+            w.value(fieldText(record, f));
+            break;
+        case FieldType::U32Array:
+            w.beginArray();
+            for (std::size_t i = 0; i < f.length / 4u; ++i) {
+                w.value(fieldInteger(record, f, i));
+            }
+            w.endArray();
+            break;
+        default:
+            w.value(fieldInteger(record, f));
+            break;
+        }
+    }
+    w.endObject().key("checksum_ok").value(FileDataChecksumMatches(record)).endObject();
+    std::printf("%s\n", w.str().c_str());
+}
+
+int show(const CliArgs& args) {
+    std::string path;
+    bool json = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (path.empty()) {
+            path = args[i];
+        } else {
+            return usage();
+        }
+    }
+    if (path.empty()) {
+        return usage();
+    }
+    _FILEDATA record{};
+    if (const int status = loadRecord("show", path, record)) {
+        return status;
+    }
+    json ? printJson(record) : printText(record);
+    return 0;
+}
+
+int reset(const CliArgs& args) {
+    if (args.size() != 2) {
+        return usage();
+    }
+    const std::string& path = args[1];
+    _FILEDATA record{}; // a missing file starts from a zeroed record
+    if (fileExists(path)) {
+        if (const int status = loadRecord("reset", path, record)) {
+            return status;
+        }
+    }
+    SetDefaultFileData(record);
+    return saveRecord("reset", record, path);
+}
+
+int set(const CliArgs& args) {
+    if (args.size() < 3) {
+        return usage();
+    }
+    const std::string& path = args[1];
+    _FILEDATA record{};
+    if (const int status = loadRecord("set", path, record)) {
+        return status;
+    }
+    // Every assignment is checked on a copy first, so one bad value changes nothing.
+    _FILEDATA edited = record;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string& assignment = args[i];
+        const auto eq = assignment.find('=');
+        if (eq == std::string::npos) {
+            std::fprintf(stderr, "nura config set: '%s' is not NAME=VALUE; nothing changed\n",
+                         assignment.c_str());
+            return 2;
+        }
+        const std::string name = assignment.substr(0, eq);
+        const FieldDescriptor* field = findFileDataField(name);
+        if (!field) {
+            std::fprintf(stderr, "nura config set: no field named '%s'; nothing changed\n", name.c_str());
+            return 2;
+        }
+        if (name == "checksum" || name == "osd_plate_flag") {
+            std::fprintf(stderr, "nura config set: %s is computed when the file is saved; nothing changed\n",
+                         name.c_str());
+            return 2;
+        }
+        const std::string error =
+            setFieldFromText(edited, *field, std::string_view(assignment).substr(eq + 1));
+        if (!error.empty()) {
+            std::fprintf(stderr, "nura config set: %s; nothing changed\n", error.c_str());
+            return 2;
+        }
+    }
+    return saveRecord("set", edited, path);
+}
+
+} // namespace
+
+int runConfig(const CliArgs& args) {
+    if (args.empty()) {
+        return usage();
+    }
+    if (args[0] == "show") {
+        return show(args);
+    }
+    if (args[0] == "reset") {
+        return reset(args);
+    }
+    if (args[0] == "set") {
+        return set(args);
+    }
+    return usage();
 }

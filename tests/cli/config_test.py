@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""nura config show/reset/set against real files: python3 config_test.py /path/to/nura"""
+import json
+import os
+import random
+import struct
+import subprocess
+import sys
+import tempfile
+
+NURA = sys.argv[1]
+failures = []
+
+
+def run(*args):
+    p = subprocess.run([NURA, "config", *args], capture_output=True, timeout=60)
+    return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
+
+
+def check(cond, what):
+    if not cond:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def checksum(data):
+    x = 0
+    for off in range(4, 500, 4):
+        x ^= struct.unpack_from("<H", data, off)[0]
+    return x
+
+
+def show_json(path):
+    code, out, err = run("show", path, "--json")
+    check(code == 0, f"show --json {path}: {code} {err}")
+    return json.loads(out)
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    card = os.path.join(tmp, "config.bin")
+
+    # reset creates a missing file from a zeroed record: defaults, kept fields 0, sealed
+    code, _, err = run("reset", card)
+    check(code == 0, f"reset of a missing file: {code} {err}")
+    data = open(card, "rb").read()
+    check(len(data) == 500, "reset writes 500 bytes")
+    check(data[0:2] == b"\x26\x57", "cfg_ver 0x5726 little-endian")
+    check(data[256:264] == b"Nura\0\0\0\0", "car number default")
+    check(struct.unpack_from("<H", data, 2)[0] == checksum(data), "reset seals the checksum")
+    check(struct.unpack_from("<i", data, 156)[0] == 1, "plate flag set for the default car number")
+    doc = show_json(card)
+    check(doc["checksum_ok"] is True, "checksum_ok after reset")
+    f = doc["fields"]
+    check(len(f) == 118, f"118 fields, got {len(f)}")
+    check(f["time_gmt"] == 0 and f["Brightness1"] == 0, "kept fields of a zeroed record stay 0")
+    check(f["wifi_password"] == "58205820" and f["wifi_ssid"] == "NuraA", "texts up to the first zero")
+    check(f["ADAS_cameraHeight"] == 1.35 and f["ADAS_SafeDistance"] == 1.25, "floats as numbers")
+    check(f["dummy00"] == [0] * 8, "dummy00 as an array")
+
+    # text dump: every field by offset, name, type and value
+    code, out, _ = run("show", card)
+    lines = out.splitlines()
+    check(code == 0 and len(lines) == 1 + 118 + 1, "text dump has a header, 118 fields and a checksum line")
+    check([ln.split() for ln in lines if "ADAS_cameraHeight" in ln] == [["456", "ADAS_cameraHeight", "f32", "1.35"]],
+          "text dump line of a float field")
+    check([ln.split() for ln in lines if "wifi_ssid" in ln] == [["356", "wifi_ssid", "char[16]", '"NuraA"']],
+          "text dump line of a text field")
+    check(lines[-1].startswith("checksum ok"), "text dump reports the checksum")
+
+    # set round-trips through show, changes only the named fields (plus the seal)
+    before = open(card, "rb").read()
+    code, _, err = run("set", card, "time_gmt=20", "szPlateNumber=", "ADAS_Car=2", "LDW_width_L=0.75",
+                       "wifi_ssid=My Car", "dummy00=1,2,3,4,5,6,7,8")
+    check(code == 0, f"set: {code} {err}")
+    after = open(card, "rb").read()
+    f = show_json(card)["fields"]
+    check(f["time_gmt"] == 20 and f["ADAS_Car"] == 2 and f["LDW_width_L"] == 0.75, "set values read back")
+    check(f["szPlateNumber"] == "" and f["osd_plate_flag"] == 0, "empty car number clears the plate flag on save")
+    check(f["wifi_ssid"] == "My Car" and f["dummy00"] == [1, 2, 3, 4, 5, 6, 7, 8], "texts and arrays set")
+    changed = {i for i in range(500) if before[i] != after[i]}
+    allowed = set(range(2, 4)) | set(range(156, 160)) | set(range(168, 172)) | set(range(256, 264)) | {396} \
+        | set(range(432, 436)) | set(range(356, 372)) | set(range(464, 496))
+    check(changed <= allowed, f"bytes outside the named fields changed: {sorted(changed - allowed)}")
+    check(show_json(card)["checksum_ok"] is True, "set seals")
+
+    # reset keeps time zone, daylight saving and voice language
+    run("set", card, "summer_time=1", "Brightness1=3", "vid_brightness=4")
+    run("reset", card)
+    f = show_json(card)["fields"]
+    check(f["time_gmt"] == 20 and f["summer_time"] == 1 and f["Brightness1"] == 3, "reset keeps user fields")
+    check(f["vid_brightness"] == 2, "reset restores defaults")
+
+    # bad assignments change nothing and say why
+    before = open(card, "rb").read()
+    for bad in (["ADAS_Car=256"], ["nosuchfield=1"], ["time_gmt"], ["checksum=1"], ["szPlateNumber=123456789"],
+                ["speed_disp_unit=-1"], ["LDW_width_L=nan"], ["vid_hue=3", "vid_hue=x"]):
+        code, _, err = run("set", card, *bad)
+        check(code == 2 and "nothing changed" in err, f"set {bad} refused: {code} {err}")
+    check(open(card, "rb").read() == before, "refused sets leave the file byte for byte")
+
+    # files that are not a record: refused, never changed
+    for size in (0, 499, 501):
+        path = os.path.join(tmp, f"size{size}.bin")
+        open(path, "wb").write(b"\x01" * size)
+        for cmd in (["show", path], ["reset", path], ["set", path, "vid_hue=1"]):
+            code, _, err = run(*cmd)
+            check(code == 2 and "not a 500-byte" in err, f"{cmd[0]} of {size} bytes: {code} {err}")
+        check(open(path, "rb").read() == b"\x01" * size, f"{size}-byte file untouched")
+
+    rnd = bytes(random.Random(7).getrandbits(8) for _ in range(500))
+    path = os.path.join(tmp, "random.bin")
+    open(path, "wb").write(rnd)
+    doc = show_json(path)
+    check(doc["checksum_ok"] == (struct.unpack_from("<H", rnd, 2)[0] == checksum(rnd)), "random record checksum")
+    code, out, _ = run("show", path)
+    check(code == 0 and len(out.splitlines()) == 120, "random record dumps")
+    code, _, _ = run("set", path, "vid_hue=9")
+    check(code == 0 and open(path, "rb").read()[84] == 9, "random record edited")
+
+    # unwritable: even root cannot create a file below a regular file
+    blocker = os.path.join(tmp, "plain")
+    open(blocker, "wb").write(b"x")
+    code, _, err = run("reset", os.path.join(blocker, "config.bin"))
+    check(code == 1 and "cannot write" in err, f"reset below a regular file: {code} {err}")
+    code, _, err = run("show", os.path.join(tmp, "missing.bin"))
+    check(code == 1 and "cannot read" in err, f"show of a missing file: {code} {err}")
+
+    # usage
+    for cmd in ([], ["show"], ["frobnicate", card], ["reset"], ["set", card]):
+        check(run(*cmd)[0] == 2, f"usage error {cmd}")
+
+    leftovers = [n for n in os.listdir(tmp) if n.startswith(".")]
+    check(not leftovers, f"no temporary files left: {leftovers}")
+
+print("config_test:", "FAILED" if failures else "ok")
+sys.exit(1 if failures else 0)
