@@ -1,0 +1,16 @@
+#pragma once
+// The car number the camera prints into its video: up to 8 ASCII letters and digits.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace nura {
+
+inline constexpr std::size_t kCarNumberMaxLength = 8;
+
+// Keeps A-Z, a-z and 0-9 in order, at most eight of them; drops everything else (spaces, punctuation and
+// every byte of a UTF-8 letter outside ASCII).
+std::string filterCarNumber(std::string_view text);
+
+} // namespace nura

@@ -1,0 +1,58 @@
+#include "core/validation/CarNumber.h"
+#include "core/validation/ORBValidator.h"
+
+#include <gtest/gtest.h>
+
+using nura::ORBValidator;
+using nura::ValidationMessage;
+
+TEST(ORBValidator, NumbersAndNumericPrefixes) {
+    struct Case {
+        const char* text;
+        bool isNumber;
+        const char* prefix;
+    } cases[] = {
+        {"12.5", true, "12.5"},    {"  -0.5", true, "  -0.5"}, {"+3", true, "+3"},
+        {".5", true, ".5"},        {"5.", true, "5."},         {"1e3", true, "1e3"},
+        {"12.5kg", false, "12.5"}, {"1e", false, "1"},         {"abc", false, ""},
+        {"", false, ""},           {"-", false, ""},           {".", false, ""},
+        {"0x10", false, "0"},      {"inf", false, ""},         {"nan", false, ""},
+        {"1.5 ", false, "1.5"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ORBValidator::stringIsNumber(c.text), c.isNumber) << '"' << c.text << '"';
+        EXPECT_EQ(ORBValidator::numericStringFromString(c.text), c.prefix) << '"' << c.text << '"';
+    }
+}
+
+TEST(ORBValidator, GsensorThreshold) {
+    const ValidationMessage outOfRange{"msg.gsensor_outofrange_fmt", 0.05, 1.5};
+    const ValidationMessage invalid{"msg.input_value_invalid_format"};
+    struct Case {
+        const char* text;
+        std::optional<ValidationMessage> expected;
+    } cases[] = {
+        {"", std::nullopt},     {"0.05", std::nullopt}, {"1.5", std::nullopt}, {"0.5x", std::nullopt},
+        {" 1", std::nullopt},   {"abc", invalid},       {"x0.5", invalid},     {".", invalid},
+        {"0.04", outOfRange},   {"1.51", outOfRange},   {"-0.5", outOfRange},  {"1e999", outOfRange},
+        {"1e-999", outOfRange}, {"-1e999", outOfRange},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ORBValidator::validateGsensorThreshold(c.text), c.expected) << '"' << c.text << '"';
+    }
+}
+
+TEST(ORBValidator, CardShareNeedsTenPercent) {
+    EXPECT_EQ(ORBValidator::validateSDCardSizeRatio(9), ValidationMessage{"msg.sdcard_ratio_too_low"});
+    EXPECT_EQ(ORBValidator::validateSDCardSizeRatio(-1), ValidationMessage{"msg.sdcard_ratio_too_low"});
+    EXPECT_EQ(ORBValidator::validateSDCardSizeRatio(10), std::nullopt);
+}
+
+TEST(CarNumberFilter, KeepsEightAsciiLettersAndDigits) {
+    EXPECT_EQ(nura::filterCarNumber("12 \xEA\xB0\x80 3456"), "123456"); // Hangul syllable dropped whole
+    EXPECT_EQ(nura::filterCarNumber("ABCDEFGHIJ"), "ABCDEFGH");
+    EXPECT_EQ(nura::filterCarNumber("a-b_c.9"), "abc9");
+    EXPECT_EQ(nura::filterCarNumber("\xC3\xA9t\xC3\xA9"), "t"); // Latin letters outside ASCII too
+    EXPECT_EQ(nura::filterCarNumber(""), "");
+    EXPECT_EQ(nura::filterCarNumber(std::string_view("1\0002", 3)), "12");
+}
