@@ -1,0 +1,154 @@
+#include "platform/FakeMediaPlayer.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+FakeMediaPlayer::FakeMediaPlayer(QObject* parent) : MediaPlayer(parent) {}
+
+void FakeMediaPlayer::changeState(State state) {
+    if (m_queued) {
+        QMetaObject::invokeMethod(
+            this, [this, state] { applyState(state); }, Qt::QueuedConnection);
+    } else {
+        applyState(state);
+    }
+}
+
+void FakeMediaPlayer::applyState(State state) {
+    if (state == m_state) {
+        return;
+    }
+    m_state = state;
+    emit stateChanged(this);
+}
+
+void FakeMediaPlayer::moveTo(int64_t ms) {
+    m_time = std::max<int64_t>(ms, 0);
+    if (m_length > 0) {
+        m_time = std::min(m_time, m_length);
+    }
+}
+
+void FakeMediaPlayer::setMedia(const QString& path) {
+    m_calls << QStringLiteral("setMedia:") + path;
+    m_path = path;
+    m_length = path.isEmpty() ? 0 : m_lengths.value(path, m_defaultLength);
+    m_time = 0;
+    changeState(Stopped);
+}
+
+void FakeMediaPlayer::play() {
+    m_calls << QStringLiteral("play");
+    if (m_path.isEmpty()) {
+        return;
+    }
+    // Like the real player, a recording played to its end starts again from the beginning.
+    if (atEnd()) {
+        m_time = 0;
+    }
+    changeState(Playing);
+}
+
+void FakeMediaPlayer::pause() {
+    m_calls << QStringLiteral("pause");
+    if (m_state == Playing) {
+        changeState(Halted);
+    }
+}
+
+void FakeMediaPlayer::stop() {
+    m_calls << QStringLiteral("stop");
+    m_time = 0;
+    if (!m_path.isEmpty()) {
+        changeState(Stopped);
+    }
+}
+
+void FakeMediaPlayer::advance(int64_t ms) {
+    if (m_state != Playing) {
+        return;
+    }
+    moveTo(m_time + static_cast<int64_t>(std::llround(static_cast<double>(ms) * m_rate)));
+    if (atEnd()) {
+        changeState(Halted);
+        return;
+    }
+    emit timeChanged(this);
+}
+
+float FakeMediaPlayer::position() const {
+    if (m_length <= 0) {
+        return 0;
+    }
+    return static_cast<float>(static_cast<double>(m_time) / static_cast<double>(m_length));
+}
+
+void FakeMediaPlayer::setPosition(float position) {
+    m_calls << QStringLiteral("setPosition:%1").arg(static_cast<double>(position), 0, 'f', 3);
+    if (m_path.isEmpty()) {
+        return;
+    }
+    position = std::isnan(position) ? 0.0f : std::clamp(position, 0.0f, 1.0f);
+    moveTo(static_cast<int64_t>(std::llround(static_cast<double>(position) * m_length)));
+}
+
+void FakeMediaPlayer::setTime(int64_t ms) {
+    m_calls << QStringLiteral("setTime:%1").arg(ms);
+    if (!m_path.isEmpty()) {
+        moveTo(ms);
+    }
+}
+
+void FakeMediaPlayer::jumpForward(int seconds) {
+    m_calls << QStringLiteral("jumpForward:%1").arg(seconds);
+    if (!m_path.isEmpty()) {
+        moveTo(m_time + static_cast<int64_t>(seconds) * 1000);
+    }
+}
+
+void FakeMediaPlayer::jumpBackward(int seconds) {
+    m_calls << QStringLiteral("jumpBackward:%1").arg(seconds);
+    if (!m_path.isEmpty()) {
+        moveTo(m_time - static_cast<int64_t>(seconds) * 1000);
+    }
+}
+
+void FakeMediaPlayer::setRate(float rate) {
+    m_calls << QStringLiteral("setRate:%1").arg(static_cast<double>(rate), 0, 'f', 1);
+    if (rate > 0.0f && std::isfinite(rate)) {
+        m_rate = rate;
+    }
+}
+
+bool FakeMediaPlayer::hasVideoOut() const {
+    return m_pictureAvailable && !m_path.isEmpty() && (m_state == Playing || m_state == Halted);
+}
+
+QSize FakeMediaPlayer::videoSize() const {
+    return m_path.isEmpty() ? QSize() : m_videoSize;
+}
+
+void FakeMediaPlayer::setMute(bool mute) {
+    m_calls << QStringLiteral("setMute:%1").arg(mute ? 1 : 0);
+    m_muted = mute;
+}
+
+void FakeMediaPlayer::setVolume(int volume) {
+    m_calls << QStringLiteral("setVolume:%1").arg(volume);
+    m_volume = std::clamp(volume, 0, 200);
+}
+
+bool FakeMediaPlayer::saveVideoSnapshotAt(const QString& path, int width, int height) {
+    m_calls << QStringLiteral("snapshot:%1:%2x%3").arg(path).arg(width).arg(height);
+    if (!hasVideoOut() || !m_videoSize.isValid()) {
+        return false;
+    }
+    const QSize size(width > 0 ? width : m_videoSize.width(), height > 0 ? height : m_videoSize.height());
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::darkGray);
+    QPainter(&picture).drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("%1 ms").arg(m_time));
+    return picture.save(path, "JPEG");
+}

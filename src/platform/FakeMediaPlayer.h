@@ -1,0 +1,87 @@
+#pragma once
+// A media player for playback tests: no engine, a clock that moves only when told, and a log of
+// every call the window made.
+//
+// State changes are reported synchronously by default: play() returns with the state already
+// Playing and stateChanged already sent. setQueued(true) delivers each state change (the new
+// state and its notification together) from the event loop instead, as the real player does.
+// Time reports come only from advance() and reportTime(); seeks do not report.
+
+#include "platform/MediaPlayer.h"
+
+#include <QHash>
+#include <QStringList>
+
+class FakeMediaPlayer : public MediaPlayer {
+    Q_OBJECT
+public:
+    explicit FakeMediaPlayer(QObject* parent = nullptr);
+
+    // ---- test controls
+    // Length given to every media set from now on, unless its path has its own.
+    void setDefaultLength(int64_t ms) { m_defaultLength = ms; }
+    void setLengthForPath(const QString& path, int64_t ms) { m_lengths.insert(path, ms); }
+    // Length of the current media.
+    void setLength(int64_t ms) { m_length = ms; }
+    void setQueued(bool queued) { m_queued = queued; }
+    // Moves time by ms at the rate while playing and sends one time report; reaching the end
+    // stops the clock at the length and halts (stateChanged, no time report).
+    void advance(int64_t ms);
+    // One time report without moving the clock.
+    void reportTime() { emit timeChanged(this); }
+    // Puts the player in any state, e.g. Error, and reports it.
+    void forceState(State state) { changeState(state); }
+    void setVideoSize(const QSize& size) { m_videoSize = size; }
+    // Without a picture, snapshots fail and hasVideoOut is false.
+    void setPictureAvailable(bool available) { m_pictureAvailable = available; }
+    // "play", "pause", "stop", "setMedia:PATH", "setTime:MS", "setPosition:0.500", "jumpForward:10",
+    // "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH".
+    QStringList calls() const { return m_calls; }
+    int callCount(const QString& call) const { return static_cast<int>(m_calls.count(call)); }
+    void clearCalls() { m_calls.clear(); }
+    bool atEnd() const { return m_length > 0 && m_time >= m_length; }
+
+    // ---- MediaPlayer
+    void setMedia(const QString& path) override;
+    QString media() const override { return m_path; }
+    int64_t mediaLength() const override { return m_path.isEmpty() ? 0 : m_length; }
+    void play() override;
+    void pause() override;
+    void stop() override;
+    bool isPlaying() const override { return m_state == Playing; }
+    State state() const override { return m_state; }
+    float position() const override;
+    void setPosition(float position) override;
+    int64_t time() const override { return m_time; }
+    void setTime(int64_t ms) override;
+    void jumpForward(int seconds) override;
+    void jumpBackward(int seconds) override;
+    float rate() const override { return m_rate; }
+    void setRate(float rate) override;
+    bool hasVideoOut() const override;
+    QSize videoSize() const override;
+    void setMute(bool mute) override;
+    bool isMuted() const override { return m_muted; }
+    void setVolume(int volume) override;
+    int volume() const override { return m_volume; }
+    bool saveVideoSnapshotAt(const QString& path, int width, int height) override;
+
+private:
+    void changeState(State state);
+    void applyState(State state);
+    void moveTo(int64_t ms);
+
+    QString m_path;
+    QHash<QString, int64_t> m_lengths;
+    int64_t m_defaultLength = 60000;
+    int64_t m_length = 0;
+    int64_t m_time = 0;
+    State m_state = Stopped;
+    float m_rate = 1.0f;
+    int m_volume = 100;
+    bool m_muted = false;
+    bool m_queued = false;
+    bool m_pictureAvailable = true;
+    QSize m_videoSize{640, 360};
+    QStringList m_calls;
+};

@@ -1,0 +1,84 @@
+#pragma once
+// The media player the playback window drives: one per video view, asynchronous start,
+// state and time notifications on the UI thread, fractional positions and millisecond times.
+
+#include <QObject>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class VideoView;
+
+class MediaPlayer : public QObject {
+    Q_OBJECT
+public:
+    // The numbering the playback logic tests against; `Halted` covers paused and run to the end.
+    enum State { Stopped = 0, Opening = 1, Buffering = 2, Ended = 3, Error = 4, Playing = 5, Halted = 6 };
+    Q_ENUM(State)
+
+    explicit MediaPlayer(QObject* parent = nullptr) : QObject(parent) {}
+    ~MediaPlayer() override = default;
+
+    // An empty path clears the media: the player stands idle.
+    virtual void setMedia(const QString& path) = 0;
+    virtual QString media() const = 0;
+    bool hasMedia() const { return !media().isEmpty(); }
+    // Duration of the media in milliseconds, 0 while unknown.
+    virtual int64_t mediaLength() const = 0;
+
+    // Asynchronous; completion comes as stateChanged.
+    virtual void play() = 0;
+    virtual void pause() = 0;
+    virtual void stop() = 0;
+
+    virtual bool isPlaying() const = 0;
+    virtual State state() const = 0;
+
+    virtual float position() const = 0;
+    virtual void setPosition(float position) = 0;
+    virtual int64_t time() const = 0;
+    virtual void setTime(int64_t ms) = 0;
+    // Negative milliseconds still to play.
+    int64_t remainingTime() const { return time() - mediaLength(); }
+    virtual void jumpForward(int seconds) = 0;
+    virtual void jumpBackward(int seconds) = 0;
+
+    virtual float rate() const = 0;
+    virtual void setRate(float rate) = 0;
+
+    virtual bool hasVideoOut() const = 0;
+    virtual QSize videoSize() const = 0;
+
+    virtual void setMute(bool mute) = 0;
+    virtual bool isMuted() const = 0;
+    // 0 to 200, 100 is the file's own level.
+    virtual void setVolume(int volume) = 0;
+    virtual int volume() const = 0;
+
+    // Writes the current frame as JPEG; width and height 0 mean the video's own size.
+    virtual bool saveVideoSnapshotAt(const QString& path, int width, int height) = 0;
+
+    // Side of the media by its path's ending: 0 front, 1 rear, 2 unknown.
+    int mediaDirection() const;
+    bool isFrontMedia() const { return mediaDirection() == 0; }
+    bool isRearMedia() const { return mediaDirection() == 1; }
+
+    // "mm:ss" (or "h:mm:ss" past an hour) of a millisecond time; negative times keep their sign.
+    static QString timeString(int64_t ms);
+
+signals:
+    void stateChanged(MediaPlayer* player);
+    void timeChanged(MediaPlayer* player);
+};
+
+// Options for every player of the process (sound output, extra engine arguments).
+struct MediaPlayerOptions {
+    bool silent = false; // no sound device: tests and the headless demo
+};
+
+// The one place that names the real player: libVLC drawing into the view.
+std::unique_ptr<MediaPlayer> createMediaPlayer(VideoView* view, QObject* parent = nullptr);
+// Initializes the player engine once for the process (before the first playback).
+void initMediaPlayerLibrary(const MediaPlayerOptions& options = {});

@@ -1,0 +1,29 @@
+#pragma once
+// Shows the frames a player hands it, scaled to fill the view (cropping the overflow) or to fit it.
+
+#include <QImage>
+#include <QMutex>
+#include <QWidget>
+
+class VideoView : public QWidget {
+    Q_OBJECT
+public:
+    explicit VideoView(QWidget* parent = nullptr);
+
+    void setFillScreen(bool fill);
+    bool fillScreen() const { return m_fill; }
+
+    // Thread-safe: called with each decoded frame; the view repaints on the UI thread.
+    void presentFrame(const QImage& frame);
+    // The last frame shown, or a null image.
+    QImage lastFrame() const;
+    void clearFrame();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    mutable QMutex m_mutex;
+    QImage m_frame;
+    bool m_fill = true;
+};

@@ -1,0 +1,655 @@
+#include "platform/VlcMediaPlayer.h"
+
+#include "core/log.h"
+#include "platform/VideoView.h"
+#include "platform/VlcLibrary.h"
+
+#include <QFile>
+#include <QImageWriter>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSaveFile>
+
+#include <vlc/vlc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// An engine time report this far from where a seek should have put us predates the seek.
+constexpr int64_t kSeekTolerance = 1000;
+// After this long the first report after a seek is believed whatever it says.
+constexpr int64_t kSeekGuardMs = 1500;
+
+const libvlc_event_type_t kPlayerEvents[] = {
+    libvlc_MediaPlayerOpening,     libvlc_MediaPlayerPlaying,       libvlc_MediaPlayerPaused,
+    libvlc_MediaPlayerStopped,     libvlc_MediaPlayerEndReached,    libvlc_MediaPlayerEncounteredError,
+    libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerLengthChanged,
+};
+const libvlc_event_type_t kMediaEvents[] = {libvlc_MediaParsedChanged, libvlc_MediaDurationChanged};
+
+QSize videoTrackSize(libvlc_media_t* media) {
+    QSize size;
+    libvlc_media_track_t** tracks = nullptr;
+    const unsigned count = libvlc_media_tracks_get(media, &tracks);
+    for (unsigned i = 0; i < count; ++i) {
+        if (tracks[i]->i_type == libvlc_track_video && tracks[i]->video != nullptr &&
+            tracks[i]->video->i_width > 0 && tracks[i]->video->i_height > 0) {
+            size = QSize(static_cast<int>(tracks[i]->video->i_width),
+                         static_cast<int>(tracks[i]->video->i_height));
+            break;
+        }
+    }
+    if (tracks != nullptr) {
+        libvlc_media_tracks_release(tracks, count);
+    }
+    return size;
+}
+
+} // namespace
+
+// What the engine's video threads share with the player. Only the callbacks and the UI thread
+// touch it, always under the mutex, and the UI thread never calls into the engine while holding it.
+struct VlcMediaPlayer::FrameSink {
+    VlcMediaPlayer* owner = nullptr;
+    QMutex mutex;
+    libvlc_media_t* media = nullptr; // the format callback reads the picture's visible size from it
+    uchar* pixels = nullptr;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned pitch = 0;
+    QImage lastFrame;
+
+    ~FrameSink() { std::free(pixels); }
+};
+
+VlcMediaPlayer::VlcMediaPlayer(std::shared_ptr<VlcLibrary> library, VideoView* view, QObject* parent)
+    : MediaPlayer(parent), m_library(std::move(library)), m_sink(std::make_unique<FrameSink>()),
+      m_view(view) {
+    m_sink->owner = this;
+    m_ticker.setInterval(kTimeReportMs);
+    connect(&m_ticker, &QTimer::timeout, this, [this] {
+        if (m_state == Playing) {
+            emit timeChanged(this);
+        }
+    });
+    if (!m_library) {
+        return;
+    }
+    m_player = libvlc_media_player_new(m_library->handle());
+    if (m_player == nullptr) {
+        nura::logf("media player could not be created");
+        return;
+    }
+    libvlc_video_set_callbacks(m_player, &VlcMediaPlayer::lockFrame, nullptr, &VlcMediaPlayer::displayFrame,
+                               m_sink.get());
+    libvlc_video_set_format_callbacks(m_player, &VlcMediaPlayer::setupFormat, &VlcMediaPlayer::cleanupFormat);
+    libvlc_event_manager_t* events = libvlc_media_player_event_manager(m_player);
+    for (const libvlc_event_type_t type : kPlayerEvents) {
+        libvlc_event_attach(events, type, &VlcMediaPlayer::onEngineEvent, this);
+    }
+}
+
+VlcMediaPlayer::~VlcMediaPlayer() {
+    m_ticker.stop();
+    if (m_player != nullptr) {
+        // Detaching waits for a callback in progress; after it no event can reach this object.
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(m_player);
+        for (const libvlc_event_type_t type : kPlayerEvents) {
+            libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, this);
+        }
+        libvlc_media_player_stop(m_player);
+        // Tears down the video output, whose last callbacks still use the sink.
+        libvlc_media_player_release(m_player);
+        m_player = nullptr;
+    }
+    releaseMedia();
+}
+
+// ---------------------------------------------------------------- engine threads
+
+void VlcMediaPlayer::onEngineEvent(const libvlc_event_t* event, void* opaque) {
+    auto* self = static_cast<VlcMediaPlayer*>(opaque);
+    EngineEvent kind;
+    int64_t value = 0;
+    switch (event->type) {
+    case libvlc_MediaPlayerOpening:
+        kind = EngineEvent::Opening;
+        break;
+    case libvlc_MediaPlayerPlaying:
+        kind = EngineEvent::Playing;
+        break;
+    case libvlc_MediaPlayerPaused:
+        kind = EngineEvent::Paused;
+        break;
+    case libvlc_MediaPlayerStopped:
+        if (self->m_swallowStopped.load()) {
+            return;
+        }
+        kind = EngineEvent::Stopped;
+        break;
+    case libvlc_MediaPlayerEndReached:
+        kind = EngineEvent::Ended;
+        break;
+    case libvlc_MediaPlayerEncounteredError:
+        kind = EngineEvent::Error;
+        break;
+    case libvlc_MediaPlayerTimeChanged:
+        kind = EngineEvent::Time;
+        value = event->u.media_player_time_changed.new_time;
+        break;
+    case libvlc_MediaPlayerLengthChanged:
+        kind = EngineEvent::Length;
+        value = event->u.media_player_length_changed.new_length;
+        break;
+    case libvlc_MediaDurationChanged:
+        kind = EngineEvent::Length;
+        value = event->u.media_duration_changed.new_duration;
+        break;
+    case libvlc_MediaParsedChanged:
+        kind = EngineEvent::Parsed;
+        break;
+    default:
+        return;
+    }
+    const int generation = self->m_generation.load();
+    QMetaObject::invokeMethod(
+        self, [self, kind, value, generation] { self->handleEngineEvent(kind, value, generation); },
+        Qt::QueuedConnection);
+}
+
+unsigned VlcMediaPlayer::setupFormat(void** opaque, char* chroma, unsigned* width, unsigned* height,
+                                     unsigned* pitches, unsigned* lines) {
+    auto* sink = static_cast<FrameSink*>(*opaque);
+    QMutexLocker lock(&sink->mutex);
+    // The proposed height can be the decoder's padded one, which the engine would stretch the
+    // picture into; ask for the track's own size instead.
+    if (sink->media != nullptr) {
+        const QSize visible = videoTrackSize(sink->media);
+        if (visible.isValid()) {
+            *width = static_cast<unsigned>(visible.width());
+            *height = static_cast<unsigned>(visible.height());
+        }
+    }
+    if (*width == 0 || *height == 0 || *width > 16384 || *height > 16384) {
+        return 0;
+    }
+    std::memcpy(chroma, "RV32", 4);
+    const unsigned pitch = (*width * 4 + 63) & ~63u;
+    std::free(sink->pixels);
+    // A few spare lines: converters may write whole macroblock rows.
+    sink->pixels = static_cast<uchar*>(std::aligned_alloc(64, static_cast<size_t>(pitch) * (*height + 16)));
+    if (sink->pixels == nullptr) {
+        return 0;
+    }
+    sink->width = *width;
+    sink->height = *height;
+    sink->pitch = pitch;
+    pitches[0] = pitch;
+    lines[0] = *height;
+    return 1;
+}
+
+void VlcMediaPlayer::cleanupFormat(void* opaque) {
+    auto* sink = static_cast<FrameSink*>(opaque);
+    QMutexLocker lock(&sink->mutex);
+    std::free(sink->pixels);
+    sink->pixels = nullptr;
+    sink->width = sink->height = sink->pitch = 0;
+}
+
+void* VlcMediaPlayer::lockFrame(void* opaque, void** planes) {
+    auto* sink = static_cast<FrameSink*>(opaque);
+    QMutexLocker lock(&sink->mutex);
+    planes[0] = sink->pixels;
+    return nullptr;
+}
+
+void VlcMediaPlayer::displayFrame(void* opaque, void*) {
+    auto* sink = static_cast<FrameSink*>(opaque);
+    {
+        QMutexLocker lock(&sink->mutex);
+        if (sink->pixels == nullptr) {
+            return;
+        }
+        // RV32 is B, G, R, X in memory: Qt's RGB32 on a little-endian machine.
+        sink->lastFrame = QImage(sink->pixels, static_cast<int>(sink->width), static_cast<int>(sink->height),
+                                 static_cast<qsizetype>(sink->pitch), QImage::Format_RGB32)
+                              .copy();
+    }
+    // One queued hand-over at a time; the UI thread shows whichever frame is the latest by then.
+    VlcMediaPlayer* owner = sink->owner;
+    if (!owner->m_framePending.exchange(true)) {
+        QMetaObject::invokeMethod(
+            owner, [owner] { owner->showLatestFrame(); }, Qt::QueuedConnection);
+    }
+}
+
+// ---------------------------------------------------------------- UI thread
+
+void VlcMediaPlayer::showLatestFrame() {
+    m_framePending = false;
+    QImage frame;
+    {
+        QMutexLocker lock(&m_sink->mutex);
+        frame = m_sink->lastFrame;
+    }
+    if (m_view && !frame.isNull() && !m_path.isEmpty()) {
+        m_view->presentFrame(frame);
+    }
+}
+
+void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int generation) {
+    const bool current = generation == m_generation.load();
+    switch (event) {
+    case EngineEvent::Opening:
+        setState(Opening);
+        break;
+    case EngineEvent::Playing:
+        applyPendingSeek();
+        applyAudio();
+        m_running = true;
+        m_clock.restart();
+        setState(Playing);
+        emit timeChanged(this);
+        break;
+    case EngineEvent::Paused:
+        if (m_running) {
+            rebase(time());
+            m_running = false;
+        }
+        setState(Halted);
+        break;
+    case EngineEvent::Stopped:
+        m_running = false;
+        if (m_pendingTime < 0 && m_pendingPosition < 0) {
+            rebase(0);
+        }
+        setState(Stopped);
+        break;
+    case EngineEvent::Ended:
+        if (!current) {
+            break;
+        }
+        m_running = false;
+        if (m_length > 0) {
+            rebase(m_length);
+        }
+        setState(Halted);
+        break;
+    case EngineEvent::Error:
+        if (!current) {
+            break;
+        }
+        nura::logf("media player error: %s", qUtf8Printable(m_path));
+        m_running = false;
+        setState(Error);
+        break;
+    case EngineEvent::Time:
+        if (!current || m_pendingTime >= 0 || m_pendingPosition >= 0) {
+            break;
+        }
+        if (m_seeking) {
+            if (m_seekClock.elapsed() < kSeekGuardMs &&
+                std::llabs(value - estimatedTime()) > kSeekTolerance) {
+                break;
+            }
+            m_seeking = false;
+        }
+        m_baseTime = value;
+        if (m_running) {
+            m_clock.restart();
+        } else {
+            m_lastReported = value;
+            if (m_state != Playing) {
+                emit timeChanged(this);
+            }
+        }
+        break;
+    case EngineEvent::Length:
+        if (current && value > 0) {
+            m_length = value;
+        }
+        break;
+    case EngineEvent::Parsed:
+        if (current) {
+            readMediaInfo();
+        }
+        break;
+    }
+}
+
+void VlcMediaPlayer::setState(State state) {
+    if (state == m_state) {
+        return;
+    }
+    m_state = state;
+    if (state == Playing) {
+        m_ticker.start();
+    } else {
+        m_ticker.stop();
+    }
+    emit stateChanged(this);
+}
+
+void VlcMediaPlayer::readMediaInfo() {
+    if (m_media == nullptr) {
+        return;
+    }
+    const libvlc_time_t duration = libvlc_media_get_duration(m_media);
+    if (duration > 0) {
+        m_length = duration;
+    }
+    const QSize size = videoTrackSize(m_media);
+    if (size.isValid()) {
+        m_trackSize = size;
+    }
+}
+
+void VlcMediaPlayer::releaseMedia() {
+    if (m_media == nullptr) {
+        return;
+    }
+    libvlc_media_parse_stop(m_media);
+    libvlc_event_manager_t* events = libvlc_media_event_manager(m_media);
+    for (const libvlc_event_type_t type : kMediaEvents) {
+        libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, this);
+    }
+    {
+        QMutexLocker lock(&m_sink->mutex);
+        m_sink->media = nullptr;
+    }
+    libvlc_media_release(m_media);
+    m_media = nullptr;
+}
+
+void VlcMediaPlayer::setMedia(const QString& path) {
+    if (m_player != nullptr) {
+        libvlc_media_player_stop(m_player);
+    }
+    ++m_generation;
+    releaseMedia();
+    m_path = path;
+    m_length = 0;
+    m_trackSize = QSize();
+    m_running = false;
+    m_seeking = false;
+    m_pendingTime = -1;
+    m_pendingPosition = -1;
+    rebase(0);
+    {
+        QMutexLocker lock(&m_sink->mutex);
+        m_sink->lastFrame = QImage();
+    }
+    if (m_view) {
+        m_view->clearFrame();
+    }
+    if (m_player == nullptr) {
+        return;
+    }
+    if (path.isEmpty()) {
+        libvlc_media_player_set_media(m_player, nullptr);
+        return;
+    }
+    m_media = libvlc_media_new_path(m_library->handle(), QFile::encodeName(path).constData());
+    if (m_media == nullptr) {
+        nura::logf("media could not be opened: %s", qUtf8Printable(path));
+        return;
+    }
+    libvlc_event_manager_t* events = libvlc_media_event_manager(m_media);
+    for (const libvlc_event_type_t type : kMediaEvents) {
+        libvlc_event_attach(events, type, &VlcMediaPlayer::onEngineEvent, this);
+    }
+    {
+        QMutexLocker lock(&m_sink->mutex);
+        m_sink->media = m_media;
+    }
+    libvlc_media_player_set_media(m_player, m_media);
+    // Length and picture size are wanted before playback starts (positions, scale); reading the
+    // file's header runs on the engine's own thread.
+    libvlc_media_parse_with_options(m_media, libvlc_media_parse_local, -1);
+}
+
+void VlcMediaPlayer::play() {
+    if (m_player == nullptr || m_media == nullptr) {
+        return;
+    }
+    const libvlc_state_t state = libvlc_media_player_get_state(m_player);
+    if (state == libvlc_Ended || state == libvlc_Error) {
+        restartAfterEnd();
+    }
+    libvlc_media_player_play(m_player);
+}
+
+// An engine at its end ignores play; it needs a stop first. The stop is ours, not the caller's:
+// no Stopped state is reported, and the position asked for while halted is applied on Playing.
+void VlcMediaPlayer::restartAfterEnd() {
+    m_swallowStopped = true;
+    libvlc_media_player_stop(m_player);
+    m_swallowStopped = false;
+    ++m_generation;
+    m_running = false;
+    m_seeking = false;
+    if (m_pendingTime < 0 && m_pendingPosition < 0) {
+        rebase(0);
+    }
+}
+
+void VlcMediaPlayer::pause() {
+    if (m_player == nullptr || libvlc_media_player_get_state(m_player) != libvlc_Playing) {
+        return;
+    }
+    if (m_running) {
+        rebase(time());
+        m_running = false;
+    }
+    libvlc_media_player_set_pause(m_player, 1);
+}
+
+void VlcMediaPlayer::stop() {
+    if (m_player == nullptr) {
+        return;
+    }
+    libvlc_media_player_stop(m_player);
+    ++m_generation;
+    m_running = false;
+    m_seeking = false;
+    m_pendingTime = -1;
+    m_pendingPosition = -1;
+    rebase(0);
+}
+
+void VlcMediaPlayer::applyPendingSeek() {
+    if (m_pendingTime >= 0) {
+        libvlc_media_player_set_time(m_player, m_pendingTime);
+        rebase(m_pendingTime);
+    } else if (m_pendingPosition >= 0) {
+        libvlc_media_player_set_position(m_player, m_pendingPosition);
+        if (m_length > 0) {
+            rebase(static_cast<int64_t>(std::llround(static_cast<double>(m_pendingPosition) * m_length)));
+        }
+    } else {
+        return;
+    }
+    m_pendingTime = -1;
+    m_pendingPosition = -1;
+    m_seeking = true;
+    m_seekClock.restart();
+}
+
+int64_t VlcMediaPlayer::estimatedTime() const {
+    if (!m_running || !m_clock.isValid()) {
+        return m_baseTime;
+    }
+    return m_baseTime + static_cast<int64_t>(std::llround(static_cast<double>(m_clock.elapsed()) * m_rate));
+}
+
+void VlcMediaPlayer::rebase(int64_t ms) {
+    m_baseTime = ms;
+    m_lastReported = ms;
+    m_clock.restart();
+}
+
+int64_t VlcMediaPlayer::time() const {
+    if (m_pendingTime >= 0) {
+        return m_pendingTime;
+    }
+    if (m_pendingPosition >= 0 && m_length > 0) {
+        return static_cast<int64_t>(std::llround(static_cast<double>(m_pendingPosition) * m_length));
+    }
+    int64_t t = estimatedTime();
+    if (m_running) {
+        // Engine reports land a little behind the interpolation now and then; the reported
+        // time never steps back while playing on.
+        t = std::max(t, m_lastReported);
+        m_lastReported = t;
+    }
+    if (m_length > 0) {
+        t = std::min(t, m_length);
+    }
+    return std::max<int64_t>(t, 0);
+}
+
+float VlcMediaPlayer::position() const {
+    if (m_length > 0) {
+        return static_cast<float>(static_cast<double>(time()) / static_cast<double>(m_length));
+    }
+    if (m_pendingPosition >= 0) {
+        return m_pendingPosition;
+    }
+    if (m_player == nullptr) {
+        return 0;
+    }
+    return std::clamp(libvlc_media_player_get_position(m_player), 0.0f, 1.0f);
+}
+
+void VlcMediaPlayer::setPosition(float position) {
+    if (m_player == nullptr || m_media == nullptr) {
+        return;
+    }
+    position = std::isnan(position) ? 0.0f : std::clamp(position, 0.0f, 1.0f);
+    if (m_length > 0) {
+        setTime(static_cast<int64_t>(std::llround(static_cast<double>(position) * m_length)));
+        return;
+    }
+    const libvlc_state_t state = libvlc_media_player_get_state(m_player);
+    if (state == libvlc_Playing || state == libvlc_Paused) {
+        libvlc_media_player_set_position(m_player, position);
+        m_pendingTime = -1;
+        m_pendingPosition = -1;
+    } else {
+        m_pendingTime = -1;
+        m_pendingPosition = position;
+    }
+}
+
+void VlcMediaPlayer::setTime(int64_t ms) {
+    if (m_player == nullptr || m_media == nullptr) {
+        return;
+    }
+    ms = std::max<int64_t>(ms, 0);
+    if (m_length > 0) {
+        ms = std::min(ms, m_length);
+    }
+    m_pendingPosition = -1;
+    const libvlc_state_t state = libvlc_media_player_get_state(m_player);
+    if (state == libvlc_Playing || state == libvlc_Paused) {
+        libvlc_media_player_set_time(m_player, ms);
+        m_pendingTime = -1;
+        m_seeking = true;
+        m_seekClock.restart();
+    } else {
+        m_pendingTime = ms;
+    }
+    rebase(ms);
+}
+
+void VlcMediaPlayer::jumpForward(int seconds) {
+    setTime(time() + static_cast<int64_t>(seconds) * 1000);
+}
+
+void VlcMediaPlayer::jumpBackward(int seconds) {
+    setTime(time() - static_cast<int64_t>(seconds) * 1000);
+}
+
+void VlcMediaPlayer::setRate(float rate) {
+    if (!(rate > 0.0f) || !std::isfinite(rate)) {
+        return;
+    }
+    if (m_running) {
+        m_baseTime = estimatedTime();
+        m_clock.restart();
+    }
+    m_rate = rate;
+    if (m_player != nullptr) {
+        libvlc_media_player_set_rate(m_player, rate);
+    }
+}
+
+bool VlcMediaPlayer::hasVideoOut() const {
+    return m_player != nullptr && m_media != nullptr && libvlc_media_player_has_vout(m_player) > 0;
+}
+
+QSize VlcMediaPlayer::videoSize() const {
+    if (m_media == nullptr) {
+        return {};
+    }
+    if (m_trackSize.isValid()) {
+        return m_trackSize;
+    }
+    QMutexLocker lock(&m_sink->mutex);
+    return m_sink->lastFrame.size();
+}
+
+void VlcMediaPlayer::applyAudio() {
+    if (m_player == nullptr) {
+        return;
+    }
+    libvlc_audio_set_mute(m_player, m_muted ? 1 : 0);
+    libvlc_audio_set_volume(m_player, m_volume);
+}
+
+void VlcMediaPlayer::setMute(bool mute) {
+    m_muted = mute;
+    applyAudio();
+}
+
+void VlcMediaPlayer::setVolume(int volume) {
+    m_volume = std::clamp(volume, 0, 200);
+    applyAudio();
+}
+
+bool VlcMediaPlayer::saveVideoSnapshotAt(const QString& path, int width, int height) {
+    QImage frame;
+    {
+        QMutexLocker lock(&m_sink->mutex);
+        frame = m_sink->lastFrame;
+    }
+    if (frame.isNull() || path.isEmpty() || m_media == nullptr) {
+        return false;
+    }
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (width > 0 && height > 0) {
+        frame = frame.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    } else if (width > 0) {
+        frame = frame.scaledToWidth(width, Qt::SmoothTransformation);
+    } else if (height > 0) {
+        frame = frame.scaledToHeight(height, Qt::SmoothTransformation);
+    }
+    // Written aside and renamed, so a reader never sees half a picture.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    QImageWriter writer(&file, "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(frame)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
