@@ -1,0 +1,38 @@
+#include "platform/FakeVolumeService.h"
+
+namespace nura {
+
+void FakeVolumeService::setVolumes(std::vector<VolumeDescription> volumes) {
+    QMutexLocker lock(&m_mutex);
+    m_volumes = std::move(volumes);
+}
+
+void FakeVolumeService::setRenameError(const QString& error) {
+    QMutexLocker lock(&m_mutex);
+    m_renameError = error;
+}
+
+QList<QPair<QString, QString>> FakeVolumeService::renames() const {
+    QMutexLocker lock(&m_mutex);
+    return m_renames;
+}
+
+std::vector<VolumeDescription> FakeVolumeService::describeMountedVolumes() {
+    QMutexLocker lock(&m_mutex);
+    return m_volumes;
+}
+
+QString FakeVolumeService::renameVolume(const TKUSBDiskEntity& disk, const QString& newName) {
+    QMutexLocker lock(&m_mutex);
+    m_renames.append({QString::fromStdString(disk.deviceFilePath()), newName});
+    if (m_renameError.isEmpty()) {
+        for (auto& v : m_volumes) {
+            if (v.deviceName == disk.deviceFilePath()) {
+                v.volumeName = newName.toStdString();
+            }
+        }
+    }
+    return m_renameError;
+}
+
+} // namespace nura

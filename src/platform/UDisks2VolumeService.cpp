@@ -1,0 +1,205 @@
+#include "platform/UDisks2VolumeService.h"
+
+#include "core/log.h"
+
+#include <QDBusArgument>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QMap>
+
+#include <algorithm>
+
+namespace nura {
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.UDisks2");
+const QString kRootPath = QStringLiteral("/org/freedesktop/UDisks2");
+const QString kBlock = QStringLiteral("org.freedesktop.UDisks2.Block");
+const QString kFilesystem = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
+const QString kPartition = QStringLiteral("org.freedesktop.UDisks2.Partition");
+const QString kDrive = QStringLiteral("org.freedesktop.UDisks2.Drive");
+
+using Interfaces = QMap<QString, QVariantMap>;
+using ManagedObjects = QMap<QString, Interfaces>; // keyed by object path
+
+bool isDBusArgument(const QVariant& v) {
+    return v.metaType() == QMetaType::fromType<QDBusArgument>();
+}
+
+// A byte string ("ay") as UDisks2 sends paths: zero-terminated.
+std::optional<std::string> byteString(const QVariant& v) {
+    QByteArray bytes;
+    if (v.metaType() == QMetaType::fromType<QByteArray>()) {
+        bytes = v.toByteArray();
+    } else if (isDBusArgument(v) && v.value<QDBusArgument>().currentSignature() == QLatin1String("ay")) {
+        v.value<QDBusArgument>() >> bytes;
+    } else {
+        return std::nullopt;
+    }
+    const auto zero = bytes.indexOf('\0');
+    if (zero >= 0) {
+        bytes.truncate(zero);
+    }
+    return bytes.toStdString();
+}
+
+std::vector<std::string> byteStringList(const QVariant& v) {
+    std::vector<std::string> list;
+    if (!isDBusArgument(v)) {
+        return list;
+    }
+    const QDBusArgument arg = v.value<QDBusArgument>();
+    if (arg.currentSignature() != QLatin1String("aay")) {
+        return list;
+    }
+    arg.beginArray();
+    while (!arg.atEnd()) {
+        QByteArray bytes;
+        arg >> bytes;
+        const auto zero = bytes.indexOf('\0');
+        if (zero >= 0) {
+            bytes.truncate(zero);
+        }
+        list.push_back(bytes.toStdString());
+    }
+    arg.endArray();
+    return list;
+}
+
+std::optional<std::string> text(const QVariantMap& props, const QString& name) {
+    const QVariant v = props.value(name);
+    if (v.metaType() != QMetaType::fromType<QString>()) {
+        return std::nullopt;
+    }
+    return v.toString().toStdString();
+}
+
+std::optional<bool> flag(const QVariantMap& props, const QString& name) {
+    const QVariant v = props.value(name);
+    if (v.metaType() != QMetaType::fromType<bool>()) {
+        return std::nullopt;
+    }
+    return v.toBool();
+}
+
+std::optional<uint64_t> size(const QVariantMap& props, const QString& name) {
+    const QVariant v = props.value(name);
+    if (v.metaType() != QMetaType::fromType<qulonglong>()) {
+        return std::nullopt;
+    }
+    return v.toULongLong();
+}
+
+std::optional<QString> objectPath(const QVariantMap& props, const QString& name) {
+    const QVariant v = props.value(name);
+    if (v.metaType() != QMetaType::fromType<QDBusObjectPath>()) {
+        return std::nullopt;
+    }
+    return v.value<QDBusObjectPath>().path();
+}
+
+std::optional<ManagedObjects> parseManagedObjects(const QVariant& reply) {
+    if (!isDBusArgument(reply)) {
+        return std::nullopt;
+    }
+    const QDBusArgument arg = reply.value<QDBusArgument>();
+    if (arg.currentSignature() != QLatin1String("a{oa{sa{sv}}}")) {
+        return std::nullopt;
+    }
+    ManagedObjects objects;
+    arg.beginMap();
+    while (!arg.atEnd()) {
+        QDBusObjectPath path;
+        Interfaces interfaces;
+        arg.beginMapEntry();
+        arg >> path >> interfaces;
+        arg.endMapEntry();
+        objects.insert(path.path(), interfaces);
+    }
+    arg.endMap();
+    return objects;
+}
+
+} // namespace
+
+UDisks2VolumeService::UDisks2VolumeService(QDBusConnection bus) : m_bus(std::move(bus)) {}
+
+std::vector<VolumeDescription> UDisks2VolumeService::describeMountedVolumes() {
+    std::vector<VolumeDescription> volumes;
+    if (!m_bus.isConnected()) {
+        return volumes;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kRootPath,
+                                                       QStringLiteral("org.freedesktop.DBus.ObjectManager"),
+                                                       QStringLiteral("GetManagedObjects"));
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
+        logf("UDisks2 unavailable: %s", qPrintable(reply.errorMessage()));
+        return volumes;
+    }
+    const auto objects = parseManagedObjects(reply.arguments().front());
+    if (!objects) {
+        logf("UDisks2 answered GetManagedObjects with %s", qPrintable(reply.signature()));
+        return volumes;
+    }
+
+    // The objects come keyed by path (block_devices/sdb1, ...), which gives a stable order.
+    for (auto it = objects->cbegin(); it != objects->cend(); ++it) {
+        const Interfaces& ifaces = it.value();
+        if (!ifaces.contains(kFilesystem) || !ifaces.contains(kBlock)) {
+            continue;
+        }
+        const std::vector<std::string> mountPoints =
+            byteStringList(ifaces.value(kFilesystem).value("MountPoints"));
+        const auto mountPoint = std::find_if(mountPoints.begin(), mountPoints.end(),
+                                             [](const std::string& p) { return !p.empty(); });
+        if (mountPoint == mountPoints.end()) {
+            continue; // not mounted
+        }
+        const QVariantMap block = ifaces.value(kBlock);
+        VolumeDescription v;
+        v.mountPath = *mountPoint;
+        v.volumeName = text(block, "IdLabel");
+        v.deviceName = byteString(block.value("Device"));
+        v.mediaSize = size(block, "Size");
+        if (const auto readOnly = flag(block, "ReadOnly")) {
+            v.writable = !*readOnly;
+        }
+        // A whole disk is a block that is not a partition: partitioned or a file system on the bare medium.
+        v.mediaWhole = !ifaces.contains(kPartition);
+        v.key = it.key().toStdString();
+
+        const auto drivePath = objectPath(block, "Drive");
+        if (drivePath && objects->contains(*drivePath) && objects->value(*drivePath).contains(kDrive)) {
+            const QVariantMap drive = objects->value(*drivePath).value(kDrive);
+            v.removable = flag(drive, "Removable").value_or(false);
+            const auto bus = text(drive, "ConnectionBus");
+            if (bus && !bus->empty()) {
+                v.protocol = QString::fromStdString(*bus).toUpper().toStdString(); // "usb" is USB
+            }
+            const auto model = text(drive, "Model");
+            if (model && !model->empty()) {
+                v.deviceModel = model;
+            }
+        }
+        volumes.push_back(std::move(v));
+    }
+    return volumes;
+}
+
+QString UDisks2VolumeService::renameVolume(const TKUSBDiskEntity& disk, const QString& newName) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, QString::fromStdString(disk.key()),
+                                                       kFilesystem, QStringLiteral("SetLabel"));
+    call << newName << QVariantMap{};
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        const QString why = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+        logf("SetLabel %s fail:%s", disk.deviceFilePath().c_str(), qPrintable(why));
+        return why.isEmpty() ? QStringLiteral("the disk service did not answer") : why;
+    }
+    return {};
+}
+
+} // namespace nura

@@ -1,0 +1,167 @@
+// The UDisks2 client against a UDisks2 stand-in (python-dbusmock) on a private bus that the test starts.
+
+#include "core/log.h"
+#include "platform/FakeVolumeService.h"
+#include "platform/UDisks2VolumeService.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace nura;
+
+class VolumeServiceTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_base;
+    QProcess m_mock;
+    QString m_address;
+
+    QString root(const char* name) const { return m_base.filePath(name); }
+    QUrl url(const char* name) const { return QUrl::fromLocalFile(root(name)); }
+    void touch(const char* volume, const char* file) {
+        QFile f(QDir(root(volume)).filePath(file));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    UDisks2VolumeService service() {
+        return UDisks2VolumeService(QDBusConnection::connectToBus(m_address, QStringLiteral("udisks2-mock")));
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* v :
+             {"STICK", "SDIO", "NURA_RO", "nolabel", "WHOLE", "internal", "NODEV", "ORPHAN"}) {
+            QVERIFY(QDir().mkpath(root(v)));
+        }
+        touch("NURA_RO", "config.bin");
+        touch("WHOLE", "config.bin");
+        touch("SDIO", "timeset.cfg");
+        touch("nolabel", "timeset.cfg");
+
+        m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_mock.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral(NURA_SOURCE_DIR "/tests/platform/udisks2_mock.py"), m_base.path()});
+        QVERIFY2(m_mock.waitForStarted(), qPrintable(m_mock.errorString()));
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray line;
+        while (line != "ready" && timer.elapsed() < 30000) {
+            if (!m_mock.canReadLine() && !m_mock.waitForReadyRead(1000)) {
+                QVERIFY2(m_mock.state() == QProcess::Running, "the UDisks2 stand-in ended early");
+                continue;
+            }
+            line = m_mock.readLine().trimmed();
+            if (line.startsWith("address=")) {
+                m_address = QString::fromUtf8(line.mid(8));
+            }
+        }
+        QCOMPARE(line, QByteArray("ready"));
+        QVERIFY(QDBusConnection::connectToBus(m_address, QStringLiteral("udisks2-mock")).isConnected());
+    }
+
+    void cleanupTestCase() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("udisks2-mock"));
+        m_mock.closeWriteChannel();
+        if (!m_mock.waitForFinished(10000)) {
+            m_mock.kill();
+            m_mock.waitForFinished();
+        }
+    }
+
+    void removableAndUsbVolumes() {
+        auto svc = service();
+        QElapsedTimer timer;
+        timer.start();
+        const QList<QUrl> removable = svc.mountedRemovableVolumeURLs();
+        qInfo("one enumeration of 15 objects took %lld ms", static_cast<long long>(timer.elapsed()));
+        // Ordered by block device; the internal disk and the block without a drive are not removable.
+        QCOMPARE(removable, (QList<QUrl>{url("SDIO"), url("STICK"), url("NURA_RO"), url("nolabel"),
+                                         url("WHOLE"), url("NODEV")}));
+        // The card in the built-in reader is removable but not USB.
+        QCOMPARE(svc.mountedUSBVolumeURLs(),
+                 (QList<QUrl>{url("STICK"), url("NURA_RO"), url("nolabel"), url("WHOLE"), url("NODEV")}));
+    }
+
+    void usbDisksCarryTheirDescription() {
+        auto svc = service();
+        LogCapture log;
+        const std::vector<TKUSBDiskEntity> disks = svc.mountedUSBDisks();
+        const std::string prefix = "/org/freedesktop/UDisks2/block_devices/";
+        const std::vector<TKUSBDiskEntity> expected = {
+            {"STICK", root("STICK").toStdString(), "/dev/sdb1", "Flash Drive", 16013852672ull, true, false,
+             prefix + "sdb1"},
+            {"NURA", root("NURA_RO").toStdString(), "/dev/sdc1", "Card Reader", 7948206080ull, false, false,
+             prefix + "sdc1"},
+            {"", root("nolabel").toStdString(), "/dev/sdd1", std::nullopt, 1048575, true, false,
+             prefix + "sdd1"},
+            {"NURA", root("WHOLE").toStdString(), "/dev/sde", "Whole Reader", 3965190144ull, true, true,
+             prefix + "sde"},
+        };
+        QCOMPARE(disks.size(), expected.size()); // the volume without a device name gives no disk
+        for (std::size_t i = 0; i < disks.size(); ++i) {
+            QVERIFY2(disks[i] == expected[i], disks[i].displayString().c_str());
+        }
+        QCOMPARE(QString::fromStdString(disks[1].displayString()), QString("[7.4 GB] NURA <Card Reader>"));
+        QCOMPARE(QString::fromStdString(disks[2].displayString()), QString("[1.0 MB] NO NAME "));
+        QVERIFY(log.contains(root("WHOLE").toStdString()));
+    }
+
+    void cameraCardAndRenaming() {
+        auto svc = service();
+        // Labelled NURA, writable, holding config.bin: the whole-disk medium.
+        QCOMPARE(QString::fromStdString(svc.findCameraCardDisk()->deviceFilePath()), QString("/dev/sde"));
+
+        const TKUSBDiskEntity whole = *svc.findCameraCardDisk();
+        QCOMPARE(svc.renameVolume(whole, "OTHER"), QString());
+        // Now the write-protected NURA card outranks the writable stick.
+        QCOMPARE(QString::fromStdString(svc.findCameraCardDisk()->deviceFilePath()), QString("/dev/sdc1"));
+
+        const QString refused = svc.renameVolume(whole, "FAR TOO LONG A LABEL");
+        QVERIFY(refused.contains("label too long"));
+        QCOMPARE(svc.renameVolume(whole, "NURA"), QString());
+        QCOMPARE(QString::fromStdString(svc.findCameraCardDisk()->deviceFilePath()), QString("/dev/sde"));
+    }
+
+    void volumeHoldingAFile() {
+        auto svc = service();
+        QCOMPARE(svc.findUSBVolumeContainingFile("timeset.cfg"), std::optional<QUrl>(url("nolabel")));
+        QCOMPARE(svc.findUSBVolumeContainingFile("config.bin"), std::optional<QUrl>(url("NURA_RO")));
+        QCOMPARE(svc.findUSBVolumeContainingFile("nura_000.drv"), std::nullopt);
+    }
+
+    void noServiceMeansNoVolumes() {
+        LogCapture log;
+        UDisks2VolumeService absent(QDBusConnection::connectToBus(
+            QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus")));
+        QVERIFY(absent.mountedRemovableVolumeURLs().isEmpty());
+        QVERIFY(absent.mountedUSBDisks().empty());
+        QCOMPARE(absent.findCameraCardDisk(), std::nullopt);
+        QCOMPARE(absent.findUSBVolumeContainingFile("config.bin"), std::nullopt);
+        const TKUSBDiskEntity disk("NURA", "/m", "/dev/sdx1", std::nullopt, 1, true, false, "/x");
+        QVERIFY(!absent.renameVolume(disk, "NURA").isEmpty());
+    }
+
+    void fakeServesItsVolumes() {
+        FakeVolumeService fake;
+        VolumeDescription v;
+        v.mountPath = "/media/NURA";
+        v.volumeName = "nura";
+        v.removable = true;
+        v.protocol = "USB";
+        v.deviceName = "/dev/sdb1";
+        v.writable = true;
+        fake.setVolumes({v});
+        QCOMPARE(fake.findCameraCardDisk()->volumeName(), std::string("nura")); // pass 4: writable
+        QCOMPARE(fake.renameVolume(*fake.findCameraCardDisk(), "NURA"), QString());
+        QCOMPARE(fake.mountedUSBDisks().front().volumeName(), std::string("NURA"));
+        QCOMPARE(fake.renames().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(VolumeServiceTest)
+#include "VolumeServiceTest.moc"

@@ -1,0 +1,130 @@
+#!/usr/bin/python3
+"""A UDisks2 stand-in on a private D-Bus, for the volume tests.
+
+usage: /usr/bin/python3 udisks2_mock.py BASEDIR
+
+Starts a private bus and a python-dbusmock object manager named org.freedesktop.UDisks2 on it, adds the
+drives and blocks below (their mount points lie under BASEDIR), prints "address=<bus address>" and "ready",
+and runs until its standard input closes. It makes no folders: the test does.
+"""
+import os
+import subprocess
+import sys
+import time
+
+import dbus
+import dbusmock
+
+UD = "org.freedesktop.UDisks2"
+ROOT = "/org/freedesktop/UDisks2"
+BLOCK = UD + ".Block"
+FS = UD + ".Filesystem"
+PART = UD + ".Partition"
+DRIVE = UD + ".Drive"
+
+base = sys.argv[1]
+
+
+def path_bytes(text):
+    return dbus.Array([dbus.Byte(b) for b in text.encode() + b"\0"], signature="y")
+
+
+def mounts(*points):
+    return dbus.Array([path_bytes(p) for p in points], signature="ay")
+
+
+def drive(name, bus, removable, model):
+    return (f"{ROOT}/drives/{name}", {
+        "ConnectionBus": dbus.String(bus),
+        "Removable": dbus.Boolean(removable),
+        "MediaRemovable": dbus.Boolean(removable),
+        "Model": dbus.String(model),
+        "Vendor": dbus.String(""),
+    })
+
+
+def block(dev, drive_name, label, size, read_only, mount_points, partition=True, omit=()):
+    props = {
+        "Device": path_bytes(f"/dev/{dev}"),
+        "IdLabel": dbus.String(label),
+        "IdType": dbus.String("vfat"),
+        "Size": dbus.UInt64(size),
+        "ReadOnly": dbus.Boolean(read_only),
+        "Drive": dbus.ObjectPath(f"{ROOT}/drives/{drive_name}" if drive_name else "/"),
+    }
+    for name in omit:
+        del props[name]
+    return dev, props, mount_points, partition
+
+
+DRIVES = [
+    drive("Flash_Drive", "usb", True, "Flash Drive"),
+    drive("SD_Reader", "sdio", True, "SD Reader"),
+    drive("Card_Reader", "usb", True, "Card Reader"),
+    drive("Mass_Storage", "usb", True, ""),
+    drive("Whole_Reader", "usb", True, "Whole Reader"),
+    drive("Internal_SSD", "", False, "Internal SSD"),
+]
+
+BLOCKS = [
+    # a USB stick, writable, with another label
+    block("sdb1", "Flash_Drive", "STICK", 16_013_852_672, False, mounts(f"{base}/STICK")),
+    # a removable card in a built-in reader: removable, not USB
+    block("mmcblk0p1", "SD_Reader", "NURA", 31_914_983_424, False, mounts(f"{base}/SDIO")),
+    # a write-protected card labelled NURA in a USB reader
+    block("sdc1", "Card_Reader", "NURA", 7_948_206_080, True, mounts(f"{base}/NURA_RO")),
+    # a USB disk without a label or a model
+    block("sdd1", "Mass_Storage", "", 1_048_575, False, mounts(f"{base}/nolabel")),
+    # a file system on the whole medium, no partition table
+    block("sde", "Whole_Reader", "NURA", 3_965_190_144, False, mounts(f"{base}/WHOLE"), partition=False),
+    # the internal disk
+    block("nvme0n1p2", "Internal_SSD", "root", 500_000_000_000, False, mounts(f"{base}/internal")),
+    # a USB partition that is not mounted
+    block("sdb2", "Flash_Drive", "SPARE", 1_000_000, False, mounts()),
+    # a mounted USB volume whose description lacks its device, size and write state
+    block("sdf1", "Flash_Drive", "NODEV", 0, False, mounts(f"{base}/NODEV"), omit=("Device", "Size", "ReadOnly")),
+    # a block whose drive object does not exist
+    block("sdg1", "Gone_Drive", "ORPHAN", 1, False, mounts(f"{base}/ORPHAN")),
+]
+
+SET_LABEL = (
+    "if len(args[0]) > 11: raise dbus.exceptions.DBusException('label too long', "
+    "name='org.freedesktop.UDisks2.Error.Failed')\n"
+    "self.UpdateProperties('org.freedesktop.UDisks2.Block', {'IdLabel': dbus.String(args[0])})"
+)
+
+
+def main():
+    dbus_pid, address = dbusmock.DBusTestCase.start_dbus()
+    env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address)
+    server = subprocess.Popen(
+        [sys.executable, "-m", "dbusmock", "--session", "-m", UD, ROOT, UD + ".Manager"],
+        env=env, stdout=subprocess.DEVNULL)
+    try:
+        bus = dbus.bus.BusConnection(address)
+        for _ in range(200):
+            if bus.name_has_owner(UD):
+                break
+            time.sleep(0.05)
+        mock = dbus.Interface(bus.get_object(UD, ROOT), dbusmock.MOCK_IFACE)
+        for path, props in DRIVES:
+            mock.AddObject(path, DRIVE, props, [])
+        for dev, props, mount_points, partition in BLOCKS:
+            path = f"{ROOT}/block_devices/{dev}"
+            mock.AddObject(path, BLOCK, props, [])
+            obj = dbus.Interface(bus.get_object(UD, path), dbusmock.MOCK_IFACE)
+            obj.AddProperties(FS, {"MountPoints": mount_points})
+            obj.AddMethod(FS, "SetLabel", "sa{sv}", "", SET_LABEL)
+            if partition:
+                obj.AddProperties(PART, {"Number": dbus.UInt32(1)})
+        print(f"address={address}", flush=True)
+        print("ready", flush=True)
+        sys.stdin.read()
+    finally:
+        server.terminate()
+        server.wait()
+        dbusmock.DBusTestCase.stop_dbus(dbus_pid)
+
+
+if __name__ == "__main__":
+    main()
