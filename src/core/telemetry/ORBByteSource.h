@@ -1,0 +1,49 @@
+#pragma once
+// Random-access bytes of a recording: a file for the application, memory for tests and fuzzing.
+// A read succeeds only when every requested byte lies inside the source.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace nura {
+
+class ORBByteSource {
+public:
+    virtual ~ORBByteSource() = default;
+    virtual uint64_t size() const = 0;
+    // Fills all of `out` from `position`, or returns false.
+    virtual bool readAt(uint64_t position, std::span<std::byte> out) = 0;
+};
+
+class ORBMemoryByteSource final : public ORBByteSource {
+public:
+    explicit ORBMemoryByteSource(std::span<const std::byte> bytes) : m_bytes(bytes) {}
+    uint64_t size() const override { return m_bytes.size(); }
+    bool readAt(uint64_t position, std::span<std::byte> out) override;
+
+private:
+    std::span<const std::byte> m_bytes;
+};
+
+// Reads with positioned reads on one descriptor: one system call per read, no seeking.
+class ORBFileByteSource final : public ORBByteSource {
+public:
+    // Null when the path cannot be opened for reading or is not a regular file.
+    static std::unique_ptr<ORBFileByteSource> open(const std::string& path);
+    ~ORBFileByteSource() override;
+    ORBFileByteSource(const ORBFileByteSource&) = delete;
+    ORBFileByteSource& operator=(const ORBFileByteSource&) = delete;
+
+    uint64_t size() const override { return m_size; }
+    bool readAt(uint64_t position, std::span<std::byte> out) override;
+
+private:
+    ORBFileByteSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
+    int m_fd;
+    uint64_t m_size;
+};
+
+} // namespace nura

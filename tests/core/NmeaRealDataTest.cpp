@@ -1,0 +1,178 @@
+// Logs of five real receivers (gpsd's regression captures) against gpsd's own decoding of them.
+
+#include "core/telemetry/ConvertNmeaCoordinates.h"
+#include "core/telemetry/ORBBlackBoxData.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+using nura::ORBBlackBoxData;
+using nura::ORBGpsData;
+
+namespace {
+
+const char* kLogs[] = {"mt3339", "bu353-glonass", "neo-m8n", "beidou-gb", "sirfstarv-nmea"};
+
+std::vector<std::string> lines(const std::string& path) {
+    std::ifstream f(path);
+    std::vector<std::string> out;
+    for (std::string line; std::getline(f, line);) {
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
+            line.pop_back();
+        }
+        out.push_back(line);
+    }
+    return out;
+}
+
+std::string dataPath(const std::string& name) {
+    return std::string(NURA_TEST_DATA) + "/nmea/" + name;
+}
+
+// A number member of one JSON report line, or NaN.
+double jsonNumber(const std::string& json, const std::string& key) {
+    const auto at = json.find("\"" + key + "\":");
+    if (at == std::string::npos) {
+        return NAN;
+    }
+    return std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
+std::string field(const std::string& sentence, size_t index) {
+    size_t start = 0;
+    for (size_t i = 0; i < index; ++i) {
+        start = sentence.find(',', start);
+        if (start == std::string::npos) {
+            return {};
+        }
+        ++start;
+    }
+    return sentence.substr(start, sentence.find_first_of(",*", start) - start);
+}
+
+// Whether a report's "time" has the hour, minute and second of the sentence's time field.
+bool sameSecond(const std::string& json, const std::string& sentence) {
+    const auto at = json.find("\"time\":\"");
+    if (at == std::string::npos || json.size() < at + 27) {
+        return false;
+    }
+    const std::string hms = json.substr(at + 19, 2) + json.substr(at + 22, 2) + json.substr(at + 25, 2);
+    return field(sentence, 1).substr(0, 6) == hms;
+}
+
+void feed(ORBBlackBoxData& data, const std::string& sentence) {
+    std::string buffer = sentence + "\r\n";
+    data.ParseNMEA(buffer);
+}
+
+} // namespace
+
+TEST(NmeaRealData, PositionsSpeedsAndCoursesAgreeWithGpsd) {
+    for (const char* name : kLogs) {
+        const auto chk = lines(dataPath(std::string(name) + ".log.chk"));
+        ASSERT_FALSE(chk.empty()) << name;
+        ORBBlackBoxData data;
+        int positions = 0, motions = 0;
+        // gpsd reports at the end of a receiver's cycle: compare the state left by the last GGA and
+        // the last RMC with the next report.
+        std::optional<ORBGpsData> afterGga, afterRmc;
+        std::string ggaLine, rmcLine;
+        for (const std::string& s : chk) {
+            if (!s.empty() && s[0] == '$') {
+                feed(data, s);
+                const std::string address = s.substr(0, 6);
+                if ((address == "$GPGGA" || address == "$GNGGA") && !field(s, 2).empty()) {
+                    afterGga = data.nmeas().back();
+                    ggaLine = s;
+                }
+                if ((address == "$GPRMC" || address == "$GNRMC") && field(s, 2) == "A") {
+                    afterRmc = data.nmeas().back();
+                    rmcLine = s;
+                }
+                continue;
+            }
+            if (s.find("\"class\":\"TPV\"") == std::string::npos) {
+                continue;
+            }
+            if (afterGga && !std::isnan(jsonNumber(s, "lat"))) {
+                const auto p = nura::decimalPosition(*afterGga);
+                // Positions pass through single precision: about a metre.
+                EXPECT_NEAR(p.latitude, jsonNumber(s, "lat"), 2e-5) << name << ": " << ggaLine;
+                EXPECT_NEAR(p.longitude, jsonNumber(s, "lon"), 2e-5) << name << ": " << ggaLine;
+                ++positions;
+            }
+            // Only a report of the RMC's own second carries its speed; later ones are gpsd's estimates.
+            if (afterRmc && !std::isnan(jsonNumber(s, "speed")) && sameSecond(s, rmcLine)) {
+                EXPECT_NEAR(afterRmc->SpeedOverGround * 1852.0 / 3600.0, jsonNumber(s, "speed"), 6e-4)
+                    << name << ": " << rmcLine;
+                if (!field(rmcLine, 8).empty()) {
+                    EXPECT_NEAR(afterRmc->CourseOverGround, jsonNumber(s, "track"), 1e-3)
+                        << name << ": " << rmcLine;
+                }
+                EXPECT_EQ(afterRmc->gpsValid, 1) << name;
+                ++motions;
+            }
+            afterGga.reset();
+            afterRmc.reset();
+        }
+        EXPECT_GT(positions + motions, 0) << name;
+    }
+}
+
+TEST(NmeaRealData, WholeLogsSlicedLikeTheCameraDoesParseWithoutHarm) {
+    for (const char* name : kLogs) {
+        std::string text;
+        for (const auto& line : lines(dataPath(std::string(name) + ".log"))) {
+            if (!line.empty() && line[0] != '#') {
+                text += line + "\r\n";
+            }
+        }
+        ORBBlackBoxData data;
+        // 128-byte slices: sentences cut at a slice boundary are lost, as in a record.
+        for (size_t at = 0; at < text.size(); at += 128) {
+            std::string slice = text.substr(at, 128);
+            slice.resize(128, '\0');
+            EXPECT_TRUE(data.ParseNMEA(slice));
+        }
+        EXPECT_FALSE(data.nmeas().empty()) << name;
+    }
+}
+
+TEST(NmeaRealData, DecodedValuesOfChosenSentences) {
+    ORBBlackBoxData mt;
+    feed(mt, "$GPGGA,202640.000,4404.1306,N,12118.8515,W,2,10,0.98,1127.7,M,-19.6,M,0000,0000*6C");
+    feed(mt, "$GPRMC,202640.000,A,4404.1306,N,12118.8515,W,0.03,225.97,130415,,,D*73");
+    ASSERT_EQ(mt.nmeas().size(), 2u);
+    const ORBGpsData& s = mt.nmeas().back();
+    EXPECT_EQ(s.Latitude, static_cast<double>(4404.1306f));
+    EXPECT_EQ(s.EW, 'W');
+    EXPECT_EQ(s.SatelliteUsedCount, 10u);
+    EXPECT_EQ(s.HDOP, static_cast<double>(0.98f));
+    // The log's own ZDA says 13 April 2015 (gpsd reports 2034 after a week-number rollover).
+    EXPECT_EQ(s.Now, (nura::_SYSTEMTIME{2015, 4, 0, 13, 20, 26, 40, 0}));
+
+    // The NEO-M8N writes two decimals of seconds: its RMC times are not taken.
+    ORBBlackBoxData neo;
+    feed(neo, "$GNRMC,171926.00,A,4404.14063,N,12118.85478,W,0.117,,180315,,,A*76");
+    EXPECT_FALSE(neo.nmeas().back().Now.hasDate());
+    EXPECT_EQ(neo.nmeas().back().SpeedOverGround, static_cast<double>(0.117f));
+
+    // The BeiDou receiver's combined-fix sentences own the count; its BeiDou GSA (201) reads as GLONASS.
+    ORBBlackBoxData bd;
+    for (const auto& line : lines(dataPath("beidou-gb.log"))) {
+        if (!line.empty() && line[0] == '$') {
+            feed(bd, line);
+        }
+    }
+    const ORBGpsData& last = bd.nmeas().back();
+    EXPECT_EQ(last.Enable_GNGNS, 1);
+    EXPECT_EQ(last.SatelliteUsedCount, 7u);
+    EXPECT_EQ(last.HDOP, static_cast<double>(1.2f));
+    EXPECT_EQ(last.Latitude, static_cast<double>(3114.8821f));
+}
