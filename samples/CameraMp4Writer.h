@@ -1,0 +1,56 @@
+#pragma once
+// Writes MP4 recordings in the camera's layout: ftyp (major brand avc1), mdat with the video and the
+// telemetry chunks interleaved, then moov with mvhd, the video track, udta, free and, as the fifth
+// child, the data track (tkhd, edts, mdia > mdhd, hdlr, minf > nmhd, dinf, stbl > stsd, stts, stsc,
+// stsz, stco). Every data chunk is 2 bytes (the record length, big-endian) and one 153-byte record.
+
+#include "core/telemetry/ORBTelemetryRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace samples {
+
+struct VideoFrame {
+    std::vector<std::byte> avcc; // NAL units, each with a 4-byte big-endian length
+    bool key = false;
+};
+
+struct EncodedVideo {
+    int width = 0;
+    int height = 0;
+    int fps = 30;
+    std::vector<std::byte> sps;
+    std::vector<std::byte> pps;
+    std::vector<VideoFrame> frames;
+};
+
+// Stand-in frames (not decodable) for tests that only read the telemetry: tiny and instant.
+EncodedVideo placeholderVideo(int width, int height, int fps, size_t frameCount);
+
+// Where each box landed, for tests that cut or patch the file at box boundaries.
+struct BoxPlacement {
+    std::string path; // e.g. "moov/trak[2]/mdia/minf/stbl/stco"
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
+struct CameraMp4 {
+    std::vector<std::byte> bytes;
+    std::vector<BoxPlacement> boxes;
+    std::vector<uint32_t> dataChunkOffsets;
+
+    const BoxPlacement* box(const std::string& path) const;
+};
+
+// Frames and records are spread evenly over the same duration; the data track has one record per chunk.
+CameraMp4 buildCameraMp4(const EncodedVideo& video, std::span<const nura::ORBTelemetryRecord> records,
+                         uint32_t recordsPerSecond = 10);
+
+bool writeFile(const std::filesystem::path& path, std::span<const std::byte> bytes);
+
+} // namespace samples

@@ -1,0 +1,155 @@
+#include "H264Encoder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace samples {
+namespace {
+
+bool run(const std::vector<std::string>& args, std::string* error) {
+    std::vector<char*> argv;
+    for (const auto& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        *error = "cannot start " + args[0];
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        *error = args[0] + " failed";
+        return false;
+    }
+    return true;
+}
+
+void appendNal(VideoFrame& frame, std::span<const std::byte> nal) {
+    const auto n = static_cast<uint32_t>(nal.size());
+    for (int k = 3; k >= 0; --k) {
+        frame.avcc.push_back(static_cast<std::byte>(n >> (8 * k)));
+    }
+    frame.avcc.insert(frame.avcc.end(), nal.begin(), nal.end());
+}
+
+} // namespace
+
+std::optional<EncodedVideo> splitAnnexB(std::span<const std::byte> s, std::string* error) {
+    // Positions of the first byte after each start code (00 00 01; a fourth leading zero belongs to it).
+    std::vector<size_t> starts;
+    for (size_t i = 0; i + 3 <= s.size(); ++i) {
+        if (s[i] == std::byte{0} && s[i + 1] == std::byte{0} && s[i + 2] == std::byte{1}) {
+            starts.push_back(i + 3);
+            i += 2;
+        }
+    }
+    EncodedVideo v;
+    std::optional<VideoFrame> current;
+    for (size_t k = 0; k < starts.size(); ++k) {
+        size_t end = k + 1 < starts.size() ? starts[k + 1] - 3 : s.size();
+        while (end > starts[k] && s[end - 1] == std::byte{0}) {
+            --end;
+        }
+        const auto nal = s.subspan(starts[k], end - starts[k]);
+        if (nal.empty()) {
+            continue;
+        }
+        const int type = static_cast<int>(nal[0]) & 0x1F;
+        if (type == 9) { // access-unit delimiter: a new frame begins
+            if (current && !current->avcc.empty()) {
+                v.frames.push_back(std::move(*current));
+            }
+            current = VideoFrame{};
+            continue;
+        }
+        if (type == 7) {
+            v.sps.assign(nal.begin(), nal.end());
+            continue;
+        }
+        if (type == 8) {
+            v.pps.assign(nal.begin(), nal.end());
+            continue;
+        }
+        if (!current) {
+            current = VideoFrame{};
+        }
+        current->key = current->key || type == 5;
+        appendNal(*current, nal);
+    }
+    if (current && !current->avcc.empty()) {
+        v.frames.push_back(std::move(*current));
+    }
+    if (v.sps.size() < 4 || v.pps.empty() || v.frames.empty()) {
+        *error = "the H.264 stream has no parameter sets or no frames";
+        return std::nullopt;
+    }
+    return v;
+}
+
+std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& r, std::string* error) {
+    std::string ignored;
+    if (error == nullptr) {
+        error = &ignored;
+    }
+    char name[] = "/tmp/nura-h264-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) {
+        *error = "cannot create a temporary file";
+        return std::nullopt;
+    }
+    close(fd);
+    const std::string out = name;
+    const std::string source = r.pattern + "=size=" + std::to_string(r.width) + "x" +
+                               std::to_string(r.height) + ":rate=" + std::to_string(r.fps) +
+                               ":duration=" + std::to_string(r.seconds);
+    const std::string gop = std::to_string(r.fps);
+    const bool ok = run({"ffmpeg",    "-nostdin",
+                         "-loglevel", "error",
+                         "-y",        "-f",
+                         "lavfi",     "-i",
+                         source,      "-c:v",
+                         "libx264",   "-preset",
+                         "ultrafast", "-crf",
+                         "30",        "-bf",
+                         "0",         "-g",
+                         gop,         "-keyint_min",
+                         gop,         "-sc_threshold",
+                         "0",         "-x264-params",
+                         "aud=1",     "-pix_fmt",
+                         "yuv420p",   "-f",
+                         "h264",      out},
+                        error);
+    std::vector<std::byte> stream;
+    if (ok) {
+        std::ifstream f(out, std::ios::binary);
+        std::vector<char> chars((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        stream.resize(chars.size());
+        std::transform(chars.begin(), chars.end(), stream.begin(),
+                       [](char c) { return static_cast<std::byte>(c); });
+    }
+    std::error_code ec;
+    std::filesystem::remove(out, ec);
+    if (!ok) {
+        return std::nullopt;
+    }
+    auto video = splitAnnexB(stream, error);
+    if (video) {
+        video->width = r.width;
+        video->height = r.height;
+        video->fps = r.fps;
+    }
+    return video;
+}
+
+} // namespace samples

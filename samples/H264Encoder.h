@@ -1,0 +1,27 @@
+#pragma once
+// Real H.264 video for the sample recordings: the ffmpeg command-line tool encodes a test pattern
+// with libx264 into an Annex B stream, which is split here into frames for our own muxer.
+
+#include "CameraMp4Writer.h"
+
+#include <optional>
+#include <span>
+#include <string>
+
+namespace samples {
+
+struct EncodeRequest {
+    int width = 1920;
+    int height = 1080;
+    int fps = 30;
+    int seconds = 6;
+    std::string pattern = "testsrc2"; // an ffmpeg test source: testsrc, testsrc2, smptebars, ...
+};
+
+// Needs `ffmpeg` on the PATH. A key frame starts every second; there are no B-frames.
+std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& request, std::string* error);
+
+// Splits an Annex B stream with access-unit delimiters into frames, parameter sets kept apart.
+std::optional<EncodedVideo> splitAnnexB(std::span<const std::byte> stream, std::string* error);
+
+} // namespace samples

@@ -1,0 +1,107 @@
+// make_recording: writes one recording in the camera's layout, with real H.264 video and the
+// telemetry of the scripted drive.
+//
+// usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]
+//                               [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]
+// The file covers the drive from (start - drive start) on; both default to 2023-01-15 08:30:00.
+
+#include "CameraMp4Writer.h"
+#include "DriveScript.h"
+#include "H264Encoder.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+bool parseStamp(const std::string& text, samples::UtcTime& t) {
+    int y, mo, d, h, mi, s;
+    char tail;
+    if (std::sscanf(text.c_str(), "%4d%2d%2d_%2d%2d%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6) {
+        return false;
+    }
+    t = {y, mo, d, h, mi, s};
+    return true;
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]\n"
+                 "       [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        return usage();
+    }
+    const std::string out = argv[1];
+    bool rear = false;
+    bool placeholder = false;
+    int seconds = 6;
+    int width = 0, height = 0;
+    char unit = '9';
+    samples::UtcTime start, driveStart;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--rear") {
+            rear = true;
+        } else if (a == "--placeholder-video") {
+            placeholder = true;
+        } else if (a == "--seconds" && hasValue) {
+            seconds = std::atoi(argv[++i]);
+        } else if (a == "--start" && hasValue) {
+            if (!parseStamp(argv[++i], start)) {
+                return usage();
+            }
+        } else if (a == "--drive-start" && hasValue) {
+            if (!parseStamp(argv[++i], driveStart)) {
+                return usage();
+            }
+        } else if (a == "--size" && hasValue) {
+            if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) {
+                return usage();
+            }
+        } else if (a == "--unit" && hasValue) {
+            unit = argv[++i][0];
+        } else {
+            return usage();
+        }
+    }
+    if (seconds <= 0 || seconds > 3600) {
+        return usage();
+    }
+    if (width <= 0 || height <= 0) {
+        width = rear ? 1280 : 1920;
+        height = rear ? 720 : 1080;
+    }
+
+    samples::EncodedVideo video;
+    if (placeholder) {
+        video = samples::placeholderVideo(width, height, 30, static_cast<size_t>(seconds) * 30);
+    } else {
+        std::string error;
+        auto encoded =
+            samples::encodeTestPattern({width, height, 30, seconds, rear ? "smptebars" : "testsrc2"}, &error);
+        if (!encoded) {
+            std::fprintf(stderr, "make_recording: %s\n", error.c_str());
+            return 1;
+        }
+        video = std::move(*encoded);
+    }
+    const samples::DriveScript drive(driveStart);
+    const auto records =
+        drive.records(static_cast<double>(samples::DriveScript::secondsSinceEpoch(start) -
+                                          samples::DriveScript::secondsSinceEpoch(driveStart)),
+                      seconds, 10, unit);
+    const auto mp4 = samples::buildCameraMp4(video, records);
+    if (!samples::writeFile(out, mp4.bytes)) {
+        std::fprintf(stderr, "make_recording: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}

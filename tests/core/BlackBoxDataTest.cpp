@@ -1,0 +1,305 @@
+#include "CameraMp4Writer.h"
+#include "core/log.h"
+#include "core/telemetry/ByteOrder.h"
+#include "core/telemetry/ORBBlackBoxData.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using nura::ORBBlackBoxData;
+using nura::ORBMemoryByteSource;
+using nura::ORBTelemetryError;
+using nura::ORBTelemetryRecord;
+
+namespace {
+
+ORBTelemetryRecord record(uint32_t time, int32_t gx, const std::string& text, char unit = '9') {
+    ORBTelemetryRecord r;
+    r.time = time;
+    nura::ORBAviGSensorData::Block g{};
+    nura::bytes::writeU32LE(g, 0, static_cast<uint32_t>(gx));
+    nura::bytes::writeU32LE(g, 8, 256);
+    r.gSensor.setData(g);
+    nura::ORBAviGpsData::Block b{};
+    b[0] = unit;
+    std::memcpy(b.data() + 1, text.data(), std::min(text.size(), size_t{128}));
+    r.gps.setData(b);
+    return r;
+}
+
+std::vector<ORBTelemetryRecord> records(size_t n) {
+    std::vector<ORBTelemetryRecord> out;
+    for (size_t i = 0; i < n; ++i) {
+        out.push_back(record(static_cast<uint32_t>(i * 100), static_cast<int32_t>(i), ""));
+    }
+    return out;
+}
+
+samples::CameraMp4 build(const std::vector<ORBTelemetryRecord>& recs) {
+    return samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, recs.size() * 3), recs);
+}
+
+bool read(ORBBlackBoxData& data, std::span<const std::byte> bytes) {
+    ORBMemoryByteSource source(bytes);
+    return data.ExtractStreamInformation(source);
+}
+
+void put32BE(std::vector<std::byte>& b, uint64_t at, uint32_t v) {
+    nura::bytes::writeU32BE(b, at, v);
+}
+
+bool allListsEmpty(const ORBBlackBoxData& d) {
+    return d.times().empty() && d.gSensors().empty() && d.gSensorData().empty() && d.gpsData().empty() &&
+           d.nmeas().empty();
+}
+
+const char* kRmc = "$GPRMC,083012.000,A,3723.2475,N,12158.3416,W,12.5,90.0,150123,,,A*71";
+const char* kGga = "$GPGGA,083012.000,3723.2475,N,12158.3416,W,1,07,1.2,25.0,M,-25.0,M,,0000*51";
+
+} // namespace
+
+TEST(BlackBoxData, ReadsOneEntryPerChunkInTableOrder) {
+    auto mp4 = build(records(25));
+    ORBBlackBoxData data;
+    nura::LogCapture log;
+    ASSERT_TRUE(read(data, mp4.bytes));
+    ASSERT_EQ(data.times().size(), 25u);
+    EXPECT_EQ(data.gSensors().size(), 25u);
+    EXPECT_EQ(data.gSensorData().size(), 25u);
+    EXPECT_EQ(data.gpsData().size(), 25u);
+    EXPECT_EQ(data.times()[7], 700u);
+    EXPECT_EQ(data.gSensors()[7].x(), 7.0f / 256);
+    EXPECT_EQ(data.gSensorData()[7].X(), 7);
+    EXPECT_EQ(data.gpsData()[7].unit(), '9');
+    EXPECT_EQ(data.frameCount(), 24u);
+    EXPECT_TRUE(log.contains("#############################   START"));
+    EXPECT_TRUE(log.contains("#############################  FINISH"));
+
+    // The table decides the order, not the file.
+    const auto* stco = mp4.box("moov/trak[2]/mdia/minf/stbl/stco");
+    ASSERT_NE(stco, nullptr);
+    for (size_t i = 0; i < 25; ++i) {
+        put32BE(mp4.bytes, stco->offset + 16 + 4 * i, mp4.dataChunkOffsets[24 - i]);
+    }
+    ASSERT_TRUE(read(data, mp4.bytes));
+    ASSERT_EQ(data.times().size(), 25u);
+    EXPECT_EQ(data.times().front(), 2400u);
+    EXPECT_EQ(data.gSensorData().back().X(), 0);
+
+    // A second read starts afresh.
+    const auto first = data.times();
+    ASSERT_TRUE(read(data, mp4.bytes));
+    EXPECT_EQ(data.times(), first);
+    EXPECT_EQ(data.gSensors().size(), 25u);
+}
+
+TEST(BlackBoxData, EmptyTableReadsAsEmptyButTrue) {
+    const auto mp4 = build({});
+    ORBBlackBoxData data;
+    EXPECT_TRUE(read(data, mp4.bytes));
+    EXPECT_TRUE(allListsEmpty(data));
+    EXPECT_EQ(data.lastError(), ORBTelemetryError::None);
+}
+
+TEST(BlackBoxData, RefusesFilesNotLaidOutLikeTheCameras) {
+    const auto good = build(records(3));
+    const auto ftypSize = good.box("ftyp")->size;
+    const auto mdat = *good.box("mdat");
+    const auto moov = *good.box("moov");
+    const auto part = [&](uint64_t at, uint64_t n) {
+        return std::vector<std::byte>(good.bytes.begin() + static_cast<ptrdiff_t>(at),
+                                      good.bytes.begin() + static_cast<ptrdiff_t>(at + n));
+    };
+    const auto join = [](std::initializer_list<std::vector<std::byte>> parts) {
+        std::vector<std::byte> out;
+        for (const auto& p : parts) {
+            out.insert(out.end(), p.begin(), p.end());
+        }
+        return out;
+    };
+    std::vector<std::byte> freeBox(16);
+    put32BE(freeBox, 0, 16);
+    std::memcpy(freeBox.data() + 4, "free", 4);
+
+    struct Case {
+        const char* name;
+        std::vector<std::byte> bytes;
+        ORBTelemetryError error;
+    };
+    std::vector<Case> cases;
+    auto notFtyp = good.bytes;
+    std::memcpy(notFtyp.data() + 4, "fty ", 4);
+    cases.push_back({"first box not ftyp", notFtyp, ORBTelemetryError::NotFtyp});
+    auto notAvc1 = good.bytes;
+    std::memcpy(notAvc1.data() + 8, "isom", 4);
+    cases.push_back({"brand not avc1", notAvc1, ORBTelemetryError::NotAvc1});
+    // With nothing between, the walk looks for a third box past the end of the file.
+    cases.push_back({"nothing between ftyp and moov", join({part(0, ftypSize), part(moov.offset, moov.size)}),
+                     ORBTelemetryError::ShortRead});
+    cases.push_back(
+        {"two boxes between",
+         join({part(0, ftypSize), freeBox, part(mdat.offset, mdat.size), part(moov.offset, moov.size)}),
+         ORBTelemetryError::NotMoov});
+    auto notStco = good.bytes;
+    std::memcpy(notStco.data() + good.box("moov/trak[2]/mdia/minf/stbl/stco")->offset + 4, "co64", 4);
+    cases.push_back({"64-bit chunk table", notStco, ORBTelemetryError::NotStco});
+    cases.push_back({"empty file", {}, ORBTelemetryError::ShortRead});
+    auto past = good.bytes;
+    put32BE(past, mdat.offset, 0x7FFFFFFF);
+    cases.push_back({"size past the end", past, ORBTelemetryError::ShortRead});
+    auto wraps = good.bytes;
+    put32BE(wraps, mdat.offset, 0xFFFFFFFF);
+    cases.push_back({"size wrapping past 4 GiB", wraps, ORBTelemetryError::PositionWraps});
+
+    for (const auto& c : cases) {
+        ORBBlackBoxData data;
+        nura::LogCapture log;
+        EXPECT_FALSE(read(data, c.bytes)) << c.name;
+        EXPECT_EQ(data.lastError(), c.error) << c.name;
+        EXPECT_TRUE(allListsEmpty(data)) << c.name;
+        EXPECT_FALSE(log.contains("FINISH")) << c.name;
+    }
+}
+
+TEST(BlackBoxData, TruncatedFilesFailInTheBoxesAndKeepWholeRecordsInTheTable) {
+    const auto mp4 = build(records(6));
+    const auto* stco = mp4.box("moov/trak[2]/mdia/minf/stbl/stco");
+    const uint64_t table = stco->offset + 16;
+    std::vector<uint64_t> cuts;
+    for (const auto& b : mp4.boxes) {
+        cuts.push_back(b.offset);
+        cuts.push_back(b.offset + 1);
+        cuts.push_back(b.offset + b.size - 1);
+    }
+    for (uint64_t cut = table - 2; cut <= mp4.bytes.size(); ++cut) {
+        cuts.push_back(cut);
+    }
+    for (uint64_t cut : cuts) {
+        ORBBlackBoxData data;
+        const bool ok = read(data, std::span(mp4.bytes).first(cut));
+        if (cut < table) {
+            EXPECT_FALSE(ok) << cut;
+            EXPECT_TRUE(allListsEmpty(data)) << cut;
+        } else {
+            EXPECT_TRUE(ok) << cut;
+            EXPECT_EQ(data.times().size(), (cut - table) / 4) << cut;
+        }
+    }
+}
+
+TEST(BlackBoxData, HostileTablesStopAtTheFirstUnreadableChunk) {
+    auto mp4 = build(records(5));
+    const auto* stco = mp4.box("moov/trak[2]/mdia/minf/stbl/stco");
+    struct Case {
+        const char* name;
+        uint32_t count;
+        size_t entry;
+        uint32_t offset;
+        size_t expected;
+    };
+    const Case cases[] = {
+        {"count 2^32 - 1", 0xFFFFFFFF, 0, mp4.dataChunkOffsets[0], 5},
+        {"offset past the end", 5, 2, static_cast<uint32_t>(mp4.bytes.size()), 2},
+        {"record straddling the end", 5, 3, static_cast<uint32_t>(mp4.bytes.size() - 154), 3},
+        {"offset wrapping with the skipped bytes", 5, 1, 0xFFFFFFFF, 1},
+        {"last record ending at the end", 5, 4, static_cast<uint32_t>(mp4.bytes.size() - 155), 5},
+    };
+    for (const auto& c : cases) {
+        auto bytes = mp4.bytes;
+        put32BE(bytes, stco->offset + 12, c.count);
+        put32BE(bytes, stco->offset + 16 + 4 * c.entry, c.offset);
+        ORBBlackBoxData data;
+        EXPECT_TRUE(read(data, bytes)) << c.name;
+        EXPECT_EQ(data.times().size(), c.expected) << c.name;
+        EXPECT_EQ(data.gpsData().size(), c.expected) << c.name;
+    }
+}
+
+TEST(BlackBoxData, SnapshotsFollowTheSentencesOfEachRecord) {
+    struct Case {
+        const char* name;
+        std::string text;
+        size_t snapshots;
+    };
+    const std::string crlf = "\r\n";
+    const Case cases[] = {
+        {"one sentence", std::string(kRmc) + crlf, 1},
+        {"two sentences",
+         "$GNGSA,A,3,05,12,25,,,,,,,,,,2.1,1.2,1.7*2B\n$GNGSA,A,3,70,71,,,,,,,,,,,2.1,1.2,1.7*2B\r", 2},
+        {"none", "", 0},
+        {"proprietary", "$PNURA,DRV,1*00\r\n", 0},
+        {"refused $G sentence copies the state", "$GPGSV,1,1,01,05,61,045,44*00\r\n", 1},
+        {"not UTF-8", "$GPRMC,\xff\xff*00\r\n", 1},
+        {"fragment before the first $", "0.9,1.3*2B\r\n" + std::string(kGga) + crlf, 1},
+        {"ended by the zero padding", std::string(kRmc), 1},
+        {"128 bytes without a terminator", "$G" + std::string(126, 'A'), 0},
+        {"restart at a second $", "$GPRMC,1*0$" + std::string(kGga + 1) + crlf, 1},
+    };
+    for (const auto& c : cases) {
+        const auto mp4 = build({record(0, 0, c.text)});
+        ORBBlackBoxData data;
+        ASSERT_TRUE(read(data, mp4.bytes)) << c.name;
+        EXPECT_EQ(data.nmeas().size(), c.snapshots) << c.name;
+        ASSERT_EQ(data.gpsData().size(), 1u) << c.name;
+        // Line ends are stored as zeros.
+        EXPECT_EQ(data.gpsData()[0].gpsString().find_first_of("\r\n"), std::string_view::npos) << c.name;
+    }
+
+    // The state accumulates over the file: the second record's RMC keeps the first record's position.
+    const auto mp4 = build({record(0, 0, std::string(kGga) + crlf), record(100, 0, ""),
+                            record(200, 0, std::string(kRmc) + crlf)});
+    ORBBlackBoxData data;
+    ASSERT_TRUE(read(data, mp4.bytes));
+    ASSERT_EQ(data.nmeas().size(), 2u);
+    EXPECT_EQ(data.nmeas()[1].SatelliteUsedCount, 7u);
+    EXPECT_EQ(data.nmeas()[1].SpeedOverGround, 12.5);
+    EXPECT_EQ(data.nmeas()[0].SpeedOverGround, 0.0); // snapshots are independent copies
+    EXPECT_EQ(data.gpsStateForRecord(0), &data.nmeas()[0]);
+    EXPECT_EQ(data.gpsStateForRecord(1), &data.nmeas()[0]); // 1/3 of 2 entries
+    EXPECT_EQ(data.gpsStateForRecord(2), &data.nmeas()[1]);
+}
+
+TEST(BlackBoxData, ParseNmeaTakesOnlyWhatItIsGiven) {
+    ORBBlackBoxData data;
+    EXPECT_FALSE(data.ParseNMEA({}));
+    std::string text = std::string(kRmc) + "\r\n$GPGGA,1*00"; // the last sentence is cut
+    EXPECT_TRUE(data.ParseNMEA(text));
+    EXPECT_EQ(data.nmeas().size(), 1u);
+    EXPECT_EQ(text[std::strlen(kRmc)], '\0');
+    EXPECT_EQ(text[std::strlen(kRmc) + 1], '\0');
+}
+
+TEST(BlackBoxData, EntryIndexFollowsThePlaybackPosition) {
+    EXPECT_EQ(ORBBlackBoxData::entryIndexAt(0.0, 10), 0u);
+    EXPECT_EQ(ORBBlackBoxData::entryIndexAt(0.55, 10), 5u);
+    EXPECT_EQ(ORBBlackBoxData::entryIndexAt(1.0, 10), 9u);
+    EXPECT_EQ(ORBBlackBoxData::entryIndexAt(0.7, 1), 0u);
+    EXPECT_EQ(ORBBlackBoxData::entryIndexAt(-1.0, 10), 0u);
+    EXPECT_EQ(ORBBlackBoxData::entryIndexAt(2.0, 10), 9u);
+    ORBBlackBoxData empty;
+    EXPECT_EQ(empty.gpsStateForRecord(0), nullptr);
+}
+
+TEST(BlackBoxData, FilesThatCannotBeOpenedFailWithOnlyTheStartLine) {
+    ORBBlackBoxData data;
+    nura::LogCapture log;
+    EXPECT_FALSE(data.ExtractStreamInformation("/nonexistent/recording.mp4"));
+    EXPECT_EQ(data.lastError(), ORBTelemetryError::OpenFailed);
+    EXPECT_FALSE(data.ExtractStreamInformation(std::filesystem::temp_directory_path().string()));
+    EXPECT_EQ(data.lastError(), ORBTelemetryError::OpenFailed);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>(2, "#############################   START")));
+}
+
+TEST(BlackBoxData, ReadsAWrittenFileFromDisk) {
+    const auto mp4 = build(records(12));
+    const auto path = std::filesystem::temp_directory_path() / "nura-blackbox-test_F.mp4";
+    ASSERT_TRUE(samples::writeFile(path, mp4.bytes));
+    ORBBlackBoxData data;
+    EXPECT_TRUE(data.ExtractStreamInformation(path.string()));
+    EXPECT_EQ(data.times().size(), 12u);
+    std::filesystem::remove(path);
+}
