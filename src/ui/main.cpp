@@ -1,1 +1,85 @@
-int main() { return 0; }
+// nura-viewer: plays the camera's recordings from its card.
+// usage: nura-viewer [DIR] [--screenshot FILE] [--quit-after SECONDS]
+
+#include "platform/MediaPlayer.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("nura"));
+    QApplication::setApplicationName(QStringLiteral("nura-viewer"));
+    QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.png")));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Plays a dash camera's recordings from its card."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("Folder of recordings to open (the card)."));
+    QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                  QStringLiteral("Save a picture of the main window before quitting."),
+                                  QStringLiteral("FILE"));
+    QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                 QStringLiteral("Quit after this many seconds."), QStringLiteral("SECONDS"));
+    parser.addOption(screenshot);
+    parser.addOption(quitAfter);
+    parser.process(app);
+
+    const QStringList positional = parser.positionalArguments();
+    QString folder;
+    if (!positional.isEmpty()) {
+        const QFileInfo info(positional.first());
+        if (!info.isDir() || !info.isReadable()) {
+            std::fprintf(stderr, "nura-viewer: cannot open folder '%s'\n", qPrintable(positional.first()));
+            return 1;
+        }
+        folder = info.absoluteFilePath();
+    }
+    double seconds = 0;
+    if (parser.isSet(quitAfter)) {
+        bool ok = false;
+        seconds = parser.value(quitAfter).toDouble(&ok);
+        if (!ok || seconds < 0) {
+            std::fprintf(stderr, "nura-viewer: --quit-after needs a number of seconds\n");
+            return 2;
+        }
+    }
+
+    MediaPlayerOptions options;
+    options.silent = parser.isSet(screenshot) || qEnvironmentVariableIsSet("NURA_SILENT");
+    initMediaPlayerLibrary(options);
+
+    ORBAppDelegate delegate(ORBAppServices::real());
+    delegate.awakeFromNib();
+    delegate.applicationDidFinishLaunching();
+    delegate.window()->show();
+    QObject::connect(&app, &QApplication::aboutToQuit, &delegate, &ORBAppDelegate::applicationWillTerminate);
+    if (!folder.isEmpty()) {
+        delegate.openMediaDirectory(folder);
+    }
+
+    int status = 0;
+    if (parser.isSet(quitAfter) || parser.isSet(screenshot)) {
+        const QString file = parser.value(screenshot);
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
+            if (!file.isEmpty() && !delegate.window()->grab().save(file)) {
+                std::fprintf(stderr, "nura-viewer: cannot write screenshot '%s'\n", qPrintable(file));
+                status = 1;
+            }
+            app.quit();
+        });
+    }
+    const int loop = app.exec();
+    return status ? status : loop;
+}

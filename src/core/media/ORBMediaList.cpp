@@ -1,0 +1,283 @@
+#include "core/media/ORBMediaList.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <filesystem>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
+
+using namespace orb_media;
+
+namespace {
+
+bool hasMp4Extension(std::string_view name) {
+    const auto ext = pathExtension(name);
+    return ext.size() == 3 && (ext[0] == 'm' || ext[0] == 'M') && (ext[1] == 'p' || ext[1] == 'P') &&
+           ext[2] == '4';
+}
+
+class TreeWalker {
+public:
+    TreeWalker(std::vector<ORBMediaList::MediaPtr>& out, const std::function<bool()>& cancelled)
+        : m_out(out), m_cancelled(cancelled) {}
+
+    // Lists one folder; sub-folders (links followed) are walked in place. A folder reached a
+    // second time through a link is skipped, which ends link cycles.
+    void eachDir(const std::string& dir) {
+        struct stat st {};
+        if (::stat(dir.c_str(), &st) != 0 || !m_visited.insert({st.st_dev, st.st_ino}).second) {
+            return;
+        }
+        DIR* handle = ::opendir(dir.c_str());
+        if (!handle) {
+            return;
+        }
+        std::string full;
+        while (const dirent* entry = ::readdir(handle)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            if (m_cancelled && m_cancelled()) {
+                break;
+            }
+            full.assign(dir);
+            if (full.back() != '/') {
+                full.push_back('/');
+            }
+            full.append(name);
+
+            bool isDir = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                struct stat target {};
+                isDir = ::stat(full.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+            }
+            if (isDir) {
+                eachDir(full);
+            } else if (hasMp4Extension(name) && ORBMediaList::createMediaByPath(full)) {
+                m_out.push_back(std::make_shared<const ORBMedia>(full));
+                if (m_out.size() >= ORBMediaList::kMaxMedias) {
+                    break;
+                }
+            }
+        }
+        ::closedir(handle);
+    }
+
+private:
+    std::vector<ORBMediaList::MediaPtr>& m_out;
+    const std::function<bool()>& m_cancelled;
+    std::set<std::pair<dev_t, ino_t>> m_visited;
+};
+
+} // namespace
+
+ORBMediaList::ORBMediaList() : m_worker([this](std::stop_token stop) { workerLoop(stop); }) {}
+
+ORBMediaList::~ORBMediaList() {
+    m_worker.request_stop();
+    {
+        std::lock_guard lock(m_requestMutex);
+        ++m_generation;
+    }
+    m_requestCv.notify_all();
+}
+
+void ORBMediaList::setDirectoryPath(const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_directoryPath = path;
+    }
+    {
+        std::lock_guard lock(m_requestMutex);
+        m_pendingPath = path;
+        ++m_generation;
+    }
+    m_requestCv.notify_all();
+}
+
+std::string ORBMediaList::directoryPath() const {
+    std::lock_guard lock(m_mutex);
+    return m_directoryPath;
+}
+
+void ORBMediaList::setDelegate(ORBMediaListDelegate* delegate) {
+    std::lock_guard lock(m_mutex);
+    m_delegate = delegate;
+}
+
+ORBMediaListDelegate* ORBMediaList::delegate() const {
+    std::lock_guard lock(m_mutex);
+    return m_delegate;
+}
+
+size_t ORBMediaList::count() const {
+    std::lock_guard lock(m_mutex);
+    return m_contents.medias.size();
+}
+
+ORBMediaList::MediaPtr ORBMediaList::mediaAtIndex(size_t index) const {
+    std::lock_guard lock(m_mutex);
+    return index < m_contents.medias.size() ? m_contents.medias[index] : nullptr;
+}
+
+std::vector<ORBMediaList::MediaPtr> ORBMediaList::medias() const {
+    std::lock_guard lock(m_mutex);
+    return m_contents.medias;
+}
+
+ORBMediaList::PairMap ORBMediaList::mediaPairDic() const {
+    std::lock_guard lock(m_mutex);
+    return m_contents.pairs;
+}
+
+std::optional<ORBMediaPair> ORBMediaList::findPair(const PairMap& pairs, std::string_view name) {
+    auto key = baseName(name);
+    if (key.ends_with("_F") || key.ends_with("_R")) {
+        key.remove_suffix(2);
+    }
+    const auto it = pairs.find(std::string(key));
+    if (it == pairs.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+std::optional<ORBMediaPair> ORBMediaList::findMediaPairWithFileName(std::string_view name) const {
+    std::lock_guard lock(m_mutex);
+    return findPair(m_contents.pairs, name);
+}
+
+void ORBMediaList::fileMedia(Contents& contents, MediaPtr media) {
+    contents.medias.push_back(media);
+    // The pair key is the group name, which is what findPair derives from the file name.
+    auto& pair = contents.pairs[media->mediaGroupName()];
+    if (media->isRearMedia()) {
+        pair.rearMedia = media;
+    } else if (media->isFrontMedia()) {
+        pair.frontMedia = media;
+    }
+}
+
+void ORBMediaList::addMedia(MediaPtr media) {
+    if (!media) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    fileMedia(m_contents, std::move(media));
+}
+
+bool ORBMediaList::_checkTimeByName(std::string_view name, int64_t startPos) {
+    DateTime t{};
+    return readDateTime(name, startPos, t) && dateTimeInRange(t);
+}
+
+std::shared_ptr<ORBMedia> ORBMediaList::createMediaByPath(std::string_view path) {
+    const auto base = baseName(path);
+    if (base.size() != kAlwaysLength && base.size() != kMotionLength && base.size() != kEventLength) {
+        return nullptr;
+    }
+    int64_t start = -1;
+    if (base.starts_with("alwa_")) {
+        start = 5;
+    } else if (base.starts_with("motion_")) {
+        start = 7;
+    } else if (base.starts_with("event_")) {
+        start = 6;
+    }
+    if (start >= 0 && !_checkTimeByName(base, start)) {
+        return nullptr;
+    }
+    if (!base.ends_with("_F") && !base.ends_with("_R")) {
+        return nullptr;
+    }
+    return ORBMedia::mediaWithPath(path);
+}
+
+ORBMediaList::Contents ORBMediaList::scanDirectory(const std::string& path,
+                                                   const std::function<bool()>& cancelled) {
+    std::error_code ec;
+    std::string root = path;
+    if (root.empty() || root.front() != '/') {
+        const auto abs = std::filesystem::absolute(path, ec);
+        if (!ec) {
+            root = abs.string();
+        }
+    }
+    while (root.size() > 1 && root.back() == '/') {
+        root.pop_back();
+    }
+
+    std::vector<MediaPtr> found;
+    TreeWalker(found, cancelled).eachDir(root);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const MediaPtr& a, const MediaPtr& b) { return a->compareDate(*b) < 0; });
+
+    Contents contents;
+    contents.medias.reserve(found.size());
+    contents.pairs.reserve(found.size());
+    for (auto& media : found) {
+        fileMedia(contents, std::move(media));
+    }
+    return contents;
+}
+
+void ORBMediaList::scanNow(const std::string& path) {
+    auto contents = scanDirectory(path);
+    std::lock_guard lock(m_mutex);
+    m_directoryPath = path;
+    m_contents = std::move(contents);
+}
+
+bool ORBMediaList::isScanning() const {
+    std::lock_guard lock(m_requestMutex);
+    return m_busy || m_pendingPath.has_value();
+}
+
+void ORBMediaList::cancelScan() {
+    std::lock_guard lock(m_requestMutex);
+    m_pendingPath.reset();
+    ++m_generation;
+}
+
+void ORBMediaList::workerLoop(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        std::string path;
+        uint64_t generation = 0;
+        {
+            std::unique_lock lock(m_requestMutex);
+            m_busy = false;
+            if (!m_requestCv.wait(lock, stop, [this] { return m_pendingPath.has_value(); })) {
+                return;
+            }
+            path = std::move(*m_pendingPath);
+            m_pendingPath.reset();
+            generation = m_generation;
+            m_busy = true;
+        }
+        auto superseded = [&] {
+            if (stop.stop_requested()) {
+                return true;
+            }
+            std::lock_guard lock(m_requestMutex);
+            return m_generation != generation;
+        };
+        auto contents = scanDirectory(path, superseded);
+        if (superseded()) {
+            continue;
+        }
+        ORBMediaListDelegate* delegate = nullptr;
+        {
+            std::lock_guard lock(m_mutex);
+            m_contents = std::move(contents);
+            delegate = m_delegate;
+        }
+        if (delegate) {
+            delegate->mediaListChanged(*this);
+        }
+    }
+}

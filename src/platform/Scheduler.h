@@ -1,0 +1,41 @@
+#pragma once
+// Delays of the playback and loading logic ("0.3 seconds later") go through this, so tests can
+// run them without sleeping.
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class Scheduler {
+public:
+    virtual ~Scheduler() = default;
+    // Runs task on the UI thread after `seconds`, unless context has been destroyed by then.
+    virtual void after(double seconds, QObject* context, std::function<void()> task) = 0;
+};
+
+// Real delays on the Qt event loop.
+class QtScheduler : public Scheduler {
+public:
+    void after(double seconds, QObject* context, std::function<void()> task) override;
+};
+
+// A clock that moves only when told: advance() runs every task that falls due, in time order.
+class ManualScheduler : public Scheduler {
+public:
+    void after(double seconds, QObject* context, std::function<void()> task) override;
+    void advance(double seconds);
+    double now() const { return m_now; }
+    size_t pending() const { return m_tasks.size(); }
+
+private:
+    struct Task {
+        QPointer<QObject> context;
+        bool hadContext;
+        std::function<void()> run;
+    };
+    double m_now = 0;
+    std::multimap<double, Task> m_tasks;
+};

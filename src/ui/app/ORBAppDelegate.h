@@ -1,0 +1,114 @@
+#pragma once
+// The application's composition root and the main window's controller: it owns the players, the
+// media list and the playback state, builds the window, and answers the recordings list.
+
+#include "core/media/ORBMediaList.h"
+#include "platform/MediaPlayer.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <QSize>
+
+#include <functional>
+#include <memory>
+
+class CustomWindow;
+class ORBMainWindowView;
+class ORBPlayInfo;
+class ORBRecordingsModel;
+class Scheduler;
+class VideoView;
+
+// The services the delegate uses, replaceable in tests.
+struct ORBAppServices {
+    std::function<std::unique_ptr<MediaPlayer>(VideoView*)> makePlayer;
+    Scheduler* scheduler = nullptr;
+    // The folder chosen in the open panel; empty when cancelled.
+    std::function<QString(QWidget* parent)> chooseDirectory;
+
+    static ORBAppServices real();
+};
+
+class ORBAppDelegate : public QObject, public ORBMediaListDelegate {
+    Q_OBJECT
+public:
+    explicit ORBAppDelegate(ORBAppServices services, QObject* parent = nullptr);
+    ~ORBAppDelegate() override;
+
+    // Start-up in the camera viewer's order: views, players and models, wiring, then the window.
+    void awakeFromNib();
+    void setupInitialValues();
+    void initMediaListTableView();
+    void applicationDidFinishLaunching();
+
+    static QSize minWindowSize() { return {1020, 640}; }
+    // The minimum size centred in the visible area of the window's screen.
+    QRect minWindowFrame() const;
+
+    void layoutWindow();
+    void layoutBodyBox() { layoutWindow(); }
+    void layoutMapContainer();
+
+    // Asks for a folder and lists it; cancelling changes nothing.
+    void openMediaDirectoryDialog();
+    // Stops both players and scans `path` (what the open panel does once a folder is chosen).
+    void openMediaDirectory(const QString& path);
+    // Called by the media list when a scan is complete, on any thread: the work runs on the
+    // UI thread while the caller waits.
+    void mediaListChanged(ORBMediaList& list) override;
+
+    void clickMediaListViewButton();
+    void clickMapViewButton();
+    void updateSideViewButton();
+
+    void showSettingPanel();
+    void showTimeSetupPanel();
+    void changeAndPlay();
+    void closeWindow();
+    void windowWillClose();
+    void applicationWillTerminate();
+    void stopPlay();
+
+    // Accessors for the window's owner and for tests.
+    CustomWindow* window() const { return m_window; }
+    ORBMainWindowView& view() const { return *m_view; }
+    ORBMediaList& mediaList() const { return *m_mediaList; }
+    ORBPlayInfo& playInfo() const { return *m_playInfo; }
+    ORBRecordingsModel& recordingsModel() const { return *m_recordingsModel; }
+    MediaPlayer* player1() const { return m_player1.get(); }
+    MediaPlayer* player2() const { return m_player2.get(); }
+    VideoView* video1View() const { return m_video1View; }
+    VideoView* video2View() const { return m_video2View; }
+    QWidget* lastDialogController() const { return m_lastDialogController; }
+    const QStringList& columnNames() const { return m_columnNames; }
+
+    int64_t mediaIndex = -1;
+    unsigned rightViewMode = 0;
+    int64_t volume = 70;
+
+signals:
+    // After each completed scan has been shown (tests and the screenshot mode wait on it).
+    void mediaListReloaded();
+
+private:
+    void reloadMediaList();
+    void installShortcuts();
+    void updateStatus();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    ORBAppServices m_services;
+    CustomWindow* m_window = nullptr;
+    std::unique_ptr<ORBMainWindowView> m_view;
+    std::unique_ptr<ORBMediaList> m_mediaList;
+    ORBPlayInfo* m_playInfo = nullptr;
+    ORBRecordingsModel* m_recordingsModel = nullptr;
+    VideoView* m_video1View = nullptr;
+    VideoView* m_video2View = nullptr;
+    std::unique_ptr<MediaPlayer> m_player1;
+    std::unique_ptr<MediaPlayer> m_player2;
+    QPointer<QWidget> m_lastDialogController;
+    QStringList m_columnNames;
+    bool m_terminating = false;
+    bool m_scanning = false;
+};

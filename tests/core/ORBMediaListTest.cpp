@@ -1,0 +1,238 @@
+#include "core/media/ORBMediaList.h"
+
+#include "RecordingNameTree.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/nura-media-XXXXXX";
+        m_path = ::mkdtemp(pattern);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    const fs::path& path() const { return m_path; }
+    fs::path touch(const std::string& relative) const {
+        const auto p = m_path / relative;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p).flush();
+        return p;
+    }
+
+private:
+    fs::path m_path;
+};
+
+std::vector<std::string> fileNames(const ORBMediaList& list) {
+    std::vector<std::string> names;
+    for (const auto& m : list.medias()) {
+        names.push_back(m->fileName());
+    }
+    return names;
+}
+
+// Waits for completed scans and records what each delivered.
+class RecordingDelegate : public ORBMediaListDelegate {
+public:
+    void mediaListChanged(ORBMediaList& list) override {
+        std::lock_guard lock(m_mutex);
+        m_counts.push_back(list.count());
+        m_cv.notify_all();
+    }
+    bool waitFor(size_t calls) {
+        std::unique_lock lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::seconds(20), [&] { return m_counts.size() >= calls; });
+    }
+    std::vector<size_t> counts() {
+        std::lock_guard lock(m_mutex);
+        return m_counts;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<size_t> m_counts;
+};
+
+} // namespace
+
+TEST(ORBMediaList, NameTestOfTheScan) {
+    EXPECT_TRUE(ORBMediaList::createMediaByPath("/c/alwa_20230115_083012_F.MP4"));
+    EXPECT_TRUE(ORBMediaList::createMediaByPath("/c/xxxxx_20230115_083012_F.mp4")); // no prefix, valid length
+    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_20231315_083012_F.MP4")); // month 13
+    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_19691231_083012_F.MP4"));
+    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_20230115_253012_F.MP4")); // hour 25
+    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_20230115_083012_X.MP4")); // no side
+    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_20230115_083012_F_.MP4"));
+    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/a.MP4"));
+    EXPECT_FALSE(ORBMediaList::createMediaByPath(""));
+}
+
+TEST(ORBMediaList, FindsSortsAndPairsATree) {
+    TempDir card;
+    card.touch("DCIM/alwa_20230115_083012_R.MP4");
+    card.touch("DCIM/alwa_20230115_083012_F.MP4");
+    card.touch("DCIM/alwa_20230115_084500_R.mp4");   // lone rear, lower-case extension
+    card.touch("DCIM/alwa_20230115_083013_F.avi");   // not a recording
+    card.touch("DCIM/alwa_20231315_083012_F.MP4");   // month 13
+    card.touch("x.mp4/event_20230115_083012_F.MP4"); // a folder named like a file is walked
+    card.touch(".hidden/deeper/motion_20230116_000000_F.Mp4");
+    card.touch("misc/xxxxx_20230115_083012_F.MP4"); // no prefix: undated, sorts first
+    card.touch("misc/readme.txt");
+
+    ORBMediaList list;
+    list.scanNow(card.path());
+    EXPECT_EQ(fileNames(list), (std::vector<std::string>{
+                                   "xxxxx_20230115_083012_F.MP4",
+                                   "event_20230115_083012_F.MP4",
+                                   "alwa_20230115_083012_F.MP4",
+                                   "alwa_20230115_083012_R.MP4",
+                                   "alwa_20230115_084500_R.mp4",
+                                   "motion_20230116_000000_F.Mp4",
+                               }));
+
+    const auto pair = list.findMediaPairWithFileName("alwa_20230115_083012_R.MP4");
+    ASSERT_TRUE(pair);
+    ASSERT_TRUE(pair->frontMedia && pair->rearMedia);
+    EXPECT_EQ(pair->frontMedia->fileName(), "alwa_20230115_083012_F.MP4");
+    EXPECT_EQ(pair->rearMedia->fileName(), "alwa_20230115_083012_R.MP4");
+    for (const char* name :
+         {"alwa_20230115_083012_R", "alwa_20230115_083012", "/x/alwa_20230115_083012_F.MP4"}) {
+        const auto same = list.findMediaPairWithFileName(name);
+        ASSERT_TRUE(same) << name;
+        EXPECT_EQ(same->rearMedia, pair->rearMedia) << name;
+    }
+
+    const auto lone = list.findMediaPairWithFileName("alwa_20230115_084500_R.mp4");
+    ASSERT_TRUE(lone);
+    EXPECT_FALSE(lone->frontMedia);
+    EXPECT_TRUE(lone->rearMedia);
+
+    EXPECT_EQ(list.mediaAtIndex(list.count()), nullptr);
+    EXPECT_NE(list.mediaAtIndex(list.count() - 1), nullptr);
+    EXPECT_FALSE(list.findMediaPairWithFileName("alwa_20230101_000000_F"));
+}
+
+TEST(ORBMediaList, SameNameInTwoFoldersKeepsBothRowsAndTheLaterInThePair) {
+    TempDir card;
+    card.touch("a/alwa_20230115_083012_F.MP4");
+    card.touch("b/alwa_20230115_083012_F.MP4");
+    ORBMediaList list;
+    list.scanNow(card.path());
+    EXPECT_EQ(list.count(), 2u);
+    const auto pair = list.findMediaPairWithFileName("alwa_20230115_083012_F");
+    ASSERT_TRUE(pair && pair->frontMedia);
+    EXPECT_EQ(pair->frontMedia, list.mediaAtIndex(1));
+}
+
+TEST(ORBMediaList, LinkCyclesAndMissingFoldersEndTheWalk) {
+    TempDir card;
+    card.touch("loop/alwa_20230115_083012_F.MP4");
+    fs::create_directory_symlink(card.path(), card.path() / "loop" / "back");
+    fs::create_directory_symlink(card.path() / "loop", card.path() / "loop" / "self");
+    fs::create_symlink(card.path() / "nowhere", card.path() / "dangling_20230115_083012_F.MP4");
+
+    ORBMediaList list;
+    list.scanNow(card.path());
+    EXPECT_EQ(list.count(), 1u);
+
+    list.scanNow((card.path() / "does-not-exist").string());
+    EXPECT_EQ(list.count(), 0u);
+}
+
+TEST(ORBMediaList, UnreadableFolderContributesNothing) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads every folder";
+    }
+    TempDir card;
+    card.touch("open/alwa_20230115_083012_F.MP4");
+    card.touch("closed/alwa_20230115_083013_F.MP4");
+    fs::permissions(card.path() / "closed", fs::perms::none);
+    ORBMediaList list;
+    list.scanNow(card.path());
+    fs::permissions(card.path() / "closed", fs::perms::owner_all);
+    EXPECT_EQ(list.count(), 1u);
+}
+
+TEST(ORBMediaList, StopsCollectingNearTheCap) {
+    TempDir card;
+    samples::writeRecordingNameTree(card.path(), 20000, 1000);
+    ORBMediaList list;
+    list.scanNow(card.path());
+    // Each enclosing folder stops after its next addition, so a little over the cap is possible.
+    EXPECT_GE(list.count(), ORBMediaList::kMaxMedias);
+    EXPECT_LE(list.count(), ORBMediaList::kMaxMedias + 8);
+    const auto all = list.medias();
+    for (size_t i = 1; i < all.size(); ++i) {
+        ASSERT_LE(all[i - 1]->compareDate(*all[i]), 0) << i;
+    }
+}
+
+TEST(ORBMediaList, BackgroundScanNotifiesOnceAndANewScanSupersedes) {
+    TempDir big, small, empty;
+    samples::writeRecordingNameTree(big.path(), 4000);
+    small.touch("alwa_20230115_083012_F.MP4");
+
+    RecordingDelegate delegate;
+    ORBMediaList list;
+    list.setDelegate(&delegate);
+    list.setDirectoryPath(big.path());
+    list.setDirectoryPath(small.path());
+    ASSERT_TRUE(delegate.waitFor(1));
+    while (list.isScanning()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Whatever the first scan managed, the list ends with the last folder's contents.
+    EXPECT_EQ(list.count(), 1u);
+    EXPECT_EQ(delegate.counts().back(), 1u);
+    EXPECT_EQ(list.directoryPath(), small.path().string());
+
+    list.setDirectoryPath(empty.path());
+    ASSERT_TRUE(delegate.waitFor(delegate.counts().size() + 1));
+    EXPECT_EQ(list.count(), 0u);
+
+    list.setDirectoryPath("");
+    EXPECT_EQ(list.directoryPath(), empty.path().string());
+}
+
+TEST(ORBMediaList, ReadersDuringAScanSeeWholeLists) {
+    TempDir card;
+    samples::writeRecordingNameTree(card.path(), 3000);
+    RecordingDelegate delegate;
+    ORBMediaList list;
+    list.setDelegate(&delegate);
+    list.setDirectoryPath(card.path());
+    // Counts seen by a reader are only ever the old (0) or the new (3000) list.
+    while (list.isScanning()) {
+        const size_t n = list.count();
+        ASSERT_TRUE(n == 0 || n == 3000) << n;
+    }
+    EXPECT_EQ(list.count(), 3000u);
+}
+
+TEST(ORBMediaList, DestroyingDuringAScanDoesNotHang) {
+    TempDir card;
+    samples::writeRecordingNameTree(card.path(), 3000);
+    RecordingDelegate delegate;
+    {
+        ORBMediaList list;
+        list.setDelegate(&delegate);
+        list.setDirectoryPath(card.path());
+    }
+    SUCCEED();
+}

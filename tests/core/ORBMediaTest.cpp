@@ -1,0 +1,118 @@
+#include "core/media/ORBMedia.h"
+#include "core/media/MediaDirection.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct NameCase {
+    const char* path;
+    int year, month, day, hour, minute, second;
+    int division, direction;
+};
+
+// Expected fields written out for each kind of name the card can hold (and some it should not).
+const NameCase kNames[] = {
+    {"/card/alwa_20230115_083012_F.MP4", 2023, 1, 15, 8, 30, 12, 0, 0},
+    {"/card/motion_20230115_083012_R.mp4", 2023, 1, 15, 8, 30, 12, 1, 1},
+    {"/card/event_20230115_083012_F.MP4", 2023, 1, 15, 8, 30, 12, 2, 0},
+    // Lengths other than 22, 23, 24: nothing parsed, the fresh object's mode and side stay.
+    {"/card/alwa_20230115_08301_F.MP4", 0, 0, 0, 0, 0, 0, 0, 0},
+    {"/card/alwa_20230115_083012345_F.MP4", 0, 0, 0, 0, 0, 0, 0, 0},
+    // Known prefix, no side suffix.
+    {"/card/alwa_20230115_083012_X.MP4", 2023, 1, 15, 8, 30, 12, 0, 2},
+    // No known prefix, rear suffix.
+    {"/card/ALWA_20230115_083012_R.MP4", 0, 0, 0, 0, 0, 0, 0, 1},
+    // "alwa_" at the event length: read from position 5.
+    {"/card/alwa_20230115_083012xx_F.MP4", 2023, 1, 15, 8, 30, 12, 0, 0},
+    // Out of range: unknown date-time, mode kept, side left unknown.
+    {"/card/alwa_20231315_083012_F.MP4", 0, 0, 0, 0, 0, 0, 0, 2},
+    {"/card/motion_20230100_083012_F.MP4", 0, 0, 0, 0, 0, 0, 1, 2},
+    {"/card/event_20230132_083012_R.MP4", 0, 0, 0, 0, 0, 0, 2, 2},
+    {"/card/alwa_19691231_235959_F.MP4", 0, 0, 0, 0, 0, 0, 0, 2},
+    {"/card/alwa_27010101_000000_F.MP4", 0, 0, 0, 0, 0, 0, 0, 2},
+    {"/card/alwa_20230115_253012_F.MP4", 0, 0, 0, 0, 0, 0, 0, 2},
+    // The camera's clock edge values pass; the separator is not looked at.
+    {"/card/alwa_20230115_246060_F.MP4", 2023, 1, 15, 24, 60, 60, 0, 0},
+    {"/card/alwa_20230115-083012_F.MP4", 2023, 1, 15, 8, 30, 12, 0, 0},
+    // Leading blanks and signs convert like a leading integer; "-1" fails the range.
+    {"/card/alwa_2023 115_083012_F.MP4", 2023, 1, 15, 8, 30, 12, 0, 0},
+    {"/card/alwa_2023-115_083012_F.MP4", 0, 0, 0, 0, 0, 0, 0, 2},
+};
+
+} // namespace
+
+TEST(ORBMedia, ParsesEveryKindOfName) {
+    for (const auto& c : kNames) {
+        SCOPED_TRACE(c.path);
+        ORBMedia m(c.path);
+        EXPECT_EQ(m.year, c.year);
+        EXPECT_EQ(m.month, c.month);
+        EXPECT_EQ(m.day, c.day);
+        EXPECT_EQ(m.hour, c.hour);
+        EXPECT_EQ(m.minute, c.minute);
+        EXPECT_EQ(m.second, c.second);
+        EXPECT_EQ(m.mediaDivision, c.division);
+        EXPECT_EQ(m.mediaDirection, c.direction);
+        EXPECT_FALSE(m.didValidated);
+    }
+}
+
+TEST(ORBMedia, PathPartsAndDerivedNames) {
+    ORBMedia m("/card/DCIM/alwa_20230115_083012_F.MP4");
+    EXPECT_EQ(m.path, "/card/DCIM/alwa_20230115_083012_F.MP4");
+    EXPECT_EQ(m.dir, "/card/DCIM");
+    EXPECT_EQ(m.mediaName, "alwa_20230115_083012_F");
+    EXPECT_EQ(m.extension, "MP4");
+    EXPECT_EQ(m.fileName(), "alwa_20230115_083012_F.MP4");
+    EXPECT_EQ(m.mediaGroupName(), "alwa_20230115_083012");
+    EXPECT_EQ(m.yyyymmddhhmiss(), "20230115083012");
+
+    ORBMedia lower("/card/motion_20230115_083012_R.mp4");
+    EXPECT_EQ(lower.fileName(), "motion_20230115_083012_R.mp4");
+
+    ORBMedia unknown("/card/readme.txt");
+    EXPECT_EQ(unknown.yyyymmddhhmiss(), "00000000000000");
+}
+
+TEST(ORBMedia, RelativePathsBecomeAbsolute) {
+    ORBMedia m("DCIM/alwa_20230115_083012_F.MP4");
+    ASSERT_FALSE(m.path.empty());
+    EXPECT_EQ(m.path.front(), '/');
+    EXPECT_TRUE(m.path.ends_with("/DCIM/alwa_20230115_083012_F.MP4"));
+}
+
+TEST(ORBMedia, NonUtf8BytesAreKeptAsTheyAre) {
+    const std::string path = "/card/\xff\xfe/alwa_20230115_083012_F.MP4";
+    ORBMedia m(path);
+    EXPECT_EQ(m.path, path);
+    EXPECT_EQ(m.year, 2023);
+}
+
+TEST(ORBMedia, OrderByDateThenEventFirstThenFrontFirst) {
+    ORBMedia alwaysF("/c/alwa_20230115_083012_F.MP4");
+    ORBMedia alwaysR("/c/alwa_20230115_083012_R.MP4");
+    ORBMedia eventF("/c/event_20230115_083012_F.MP4");
+    ORBMedia motionF("/c/motion_20230115_083012_F.MP4");
+    ORBMedia later("/c/alwa_20230115_083013_F.MP4");
+    ORBMedia undated("/c/xxxx_20230115_083012_F.MP4");
+
+    EXPECT_LT(alwaysF.compareDate(alwaysR), 0);
+    EXPECT_GT(alwaysR.compareDate(alwaysF), 0);
+    EXPECT_LT(eventF.compareDate(alwaysR), 0);
+    EXPECT_GT(alwaysR.compareDate(eventF), 0);
+    EXPECT_LT(eventF.compareDate(motionF), 0);
+    EXPECT_LT(motionF.compareDate(alwaysF), 0);
+    EXPECT_LT(alwaysR.compareDate(later), 0);
+    EXPECT_LT(undated.compareDate(alwaysF), 0);
+    EXPECT_EQ(alwaysF.compareDate(ORBMedia("/other/alwa_20230115_083012_F.mp4")), 0);
+}
+
+TEST(MediaDirection, PlayerSideIgnoresCaseAndNeedsTheMp4Ending) {
+    EXPECT_EQ(mediaDirectionOfPath("/c/alwa_20230115_083012_r.mp4"), 1);
+    EXPECT_EQ(mediaDirectionOfPath("/c/alwa_20230115_083012_F.MP4"), 0);
+    EXPECT_EQ(mediaDirectionOfPath("/c/alwa_20230115_083012_F.AVI"), 2);
+    EXPECT_EQ(mediaDirectionOfPath("_R.MP"), 2);
+    EXPECT_EQ(mediaDirectionOfPath("_R.MP4"), 1);
+    EXPECT_EQ(mediaDirectionOfPath(""), 2);
+}

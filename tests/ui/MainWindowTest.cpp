@@ -1,0 +1,282 @@
+// The main window as a user meets it: start-up geometry, opening a card, the list's cells, the
+// side views, full screen and dragging, and scans that finish while the window is busy or closing.
+
+#include "RecordingNameTree.h"
+#include "core/log.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
+#include "platform/VideoView.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
+#include "ui/app/ORBMainWindowView.h"
+#include "ui/app/ORBRecordingsModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Harness {
+    ManualScheduler scheduler;
+    QString chosen;
+    int chooserCalls = 0;
+    std::unique_ptr<ORBAppDelegate> app;
+
+    Harness() {
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &scheduler;
+        s.chooseDirectory = [this](QWidget*) {
+            ++chooserCalls;
+            return chosen;
+        };
+        app = std::make_unique<ORBAppDelegate>(std::move(s));
+        app->awakeFromNib();
+        app->applicationDidFinishLaunching();
+        app->window()->show();
+    }
+
+    bool open(const QString& folder) {
+        QSignalSpy reloaded(app.get(), &ORBAppDelegate::mediaListReloaded);
+        chosen = folder;
+        app->openMediaDirectoryDialog();
+        return reloaded.wait(10000);
+    }
+
+    QString cell(int row, int column, int role = Qt::DisplayRole) const {
+        auto& model = app->recordingsModel();
+        return model.data(model.index(row, column), role).toString();
+    }
+};
+
+void touch(const QString& path) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void startsCentredAtTheMinimumSizeWithAnEmptyList() {
+        Harness h;
+        const QRect visible = h.app->window()->screen()->availableGeometry();
+        const QRect frame = h.app->window()->geometry();
+        QCOMPARE(frame.size(), QSize(1020, 640));
+        QCOMPARE(frame.center(),
+                 QRect(visible.topLeft() + QPoint((visible.width() - 1020) / 2, (visible.height() - 640) / 2),
+                       QSize(1020, 640))
+                     .center());
+        QCOMPARE(h.app->window()->initialFrame(), frame);
+        QVERIFY(h.app->window()->windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(h.app->mediaIndex, -1);
+        QCOMPARE(h.app->volume, 70);
+        QCOMPARE(h.app->recordingsModel().rowCount(), 0);
+        QCOMPARE(h.app->columnNames(), (QStringList{"Mode", "Date", "Time", "File"}));
+        QVERIFY(h.app->video1View()->isHidden());
+        QVERIFY(h.app->video2View()->isHidden());
+        QCOMPARE(h.app->rightViewMode, 0u);
+        QVERIFY(h.app->view().mediaListTableView->isVisible());
+        QVERIFY(!h.app->view().mapContainerView->isVisible());
+    }
+
+    void openingAFolderListsItsRecordingsWithTheirCells() {
+        QTemporaryDir card;
+        touch(card.filePath("DCIM/alwa_20230115_083012_F.MP4"));
+        touch(card.filePath("DCIM/alwa_20230115_083012_R.MP4"));
+        touch(card.filePath("DCIM/event_20230115_090000_R.mp4"));
+        touch(card.filePath("misc/xxxxx_20230115_083012_F.MP4")); // undated, sorts first
+        touch(card.filePath("misc/xxxxx_20230115_08301Q_Q.MP4")); // not a recording
+
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        QCOMPARE(h.app->recordingsModel().rowCount(), 4);
+        QCOMPARE(h.chooserCalls, 1);
+
+        // An undated recording: empty date and time, its mode text and car image.
+        QCOMPARE(h.cell(0, ORBRecordingsModel::Date), QString());
+        QCOMPARE(h.cell(0, ORBRecordingsModel::Time), QString());
+        QCOMPARE(h.cell(0, ORBRecordingsModel::SaveMode), QString("Normal"));
+        QVERIFY(!h.app->recordingsModel()
+                     .data(h.app->recordingsModel().index(0, 0), Qt::DecorationRole)
+                     .value<QPixmap>()
+                     .isNull());
+
+        QCOMPARE(h.cell(1, ORBRecordingsModel::Date), QString("2023-01-15"));
+        QCOMPARE(h.cell(1, ORBRecordingsModel::Time), QString("08:30:12"));
+        QCOMPARE(h.cell(1, ORBRecordingsModel::File), QString("alwa_20230115_083012_F.MP4"));
+        QCOMPARE(h.cell(2, ORBRecordingsModel::File), QString("alwa_20230115_083012_R.MP4"));
+        QCOMPARE(h.cell(3, ORBRecordingsModel::SaveMode), QString("Event"));
+        QCOMPARE(h.cell(3, ORBRecordingsModel::File), QString("event_20230115_090000_R.mp4"));
+        // A row past the list gives no cell.
+        QCOMPARE(h.app->recordingsModel().data(h.app->recordingsModel().index(9, 0), Qt::DisplayRole),
+                 QVariant());
+        QCOMPARE(h.app->recordingsModel().headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString("File"));
+    }
+
+    void carImagesNeedBothSideAndMode() {
+        ORBMedia front("/c/motion_20230115_083012_F.MP4");
+        QCOMPARE(ORBRecordingsModel::carImageName(front), QString("car_front_motion"));
+        ORBMedia rear("/c/event_20230115_083012_R.MP4");
+        QCOMPARE(ORBRecordingsModel::carImageName(rear), QString("car_rear_event"));
+        ORBMedia sideless("/c/alwa_20230115_083012_X.MP4");
+        QCOMPARE(ORBRecordingsModel::carImageName(sideless), QString());
+        QCOMPARE(ORBRecordingsModel::modeText(sideless), QString("Normal"));
+        for (const char* side : {"front", "rear"}) {
+            for (const char* mode : {"alwa", "motion", "event"}) {
+                QVERIFY2(!QPixmap(QStringLiteral(":/images/car_%1_%2.png").arg(side, mode)).isNull(), mode);
+            }
+        }
+    }
+
+    void cancellingTheOpenPanelChangesNothing() {
+        QTemporaryDir card;
+        touch(card.filePath("alwa_20230115_083012_F.MP4"));
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        QSignalSpy reloaded(h.app.get(), &ORBAppDelegate::mediaListReloaded);
+        h.chosen.clear();
+        h.app->openMediaDirectoryDialog();
+        QVERIFY(!reloaded.wait(300));
+        QCOMPARE(h.app->recordingsModel().rowCount(), 1);
+    }
+
+    void aNewFolderReturnsToTheListAndKeepsThePlayersMedia() {
+        QTemporaryDir first, second;
+        touch(first.filePath("alwa_20230115_083012_F.MP4"));
+        touch(second.filePath("alwa_20230116_083012_F.MP4"));
+        touch(second.filePath("alwa_20230116_083012_R.MP4"));
+        Harness h;
+        QVERIFY(h.open(first.path()));
+        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        p1->setMedia(first.filePath("alwa_20230115_083012_F.MP4"));
+        p1->play();
+        h.app->mediaIndex = 0;
+
+        h.app->clickMapViewButton();
+        QCOMPARE(h.app->rightViewMode, 1u);
+        QVERIFY(h.app->view().mapContainerView->isVisible());
+        QVERIFY(!h.app->view().mediaListTableView->isVisible());
+
+        QVERIFY(h.open(second.path()));
+        QCOMPARE(h.app->rightViewMode, 0u);
+        QVERIFY(h.app->view().mediaListTableView->isVisible());
+        QCOMPARE(h.app->recordingsModel().rowCount(), 2);
+        QVERIFY(!p1->isPlaying());
+        QVERIFY(p1->hasMedia());
+        QCOMPARE(h.app->mediaIndex, 0);
+    }
+
+    void fullScreenDropsTheRightColumnAndWindowedModeRestoresIt() {
+        Harness h;
+        auto& v = h.app->view();
+        auto* w = h.app->window();
+        QTRY_COMPARE(v.gsensorBox->height(), 130);
+        QCOMPARE(v.mediaControlBox->height(), 72);
+        QCOMPARE(v.bodyRightBox->width(), 334);
+        QCOMPARE(v.subVideoBox->height(), 250);
+        QCOMPARE(v.headBox->height(), 50);
+
+        w->enterFullscreen();
+        QVERIFY(w->isFullScreen());
+        QVERIFY(!v.bodyRightBox->isVisible());
+        QVERIFY(!v.gsensorBox->isVisible());
+        QVERIFY(!v.mediaControlBox->isVisible());
+        QVERIFY(!v.headBox->isVisible());
+        QVERIFY(v.mediaControlBoxForFullScreen->isVisible());
+        QTRY_COMPARE(v.mediaControlBoxForFullScreen->height(), 36);
+
+        // Escape leaves full screen and returns to the first windowed frame.
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(!w->isFullScreen());
+        QCOMPARE(w->geometry(), w->initialFrame());
+        QVERIFY(v.bodyRightBox->isVisible());
+        QVERIFY(v.gsensorBox->isVisible());
+        QVERIFY(!v.mediaControlBoxForFullScreen->isVisible());
+        QTRY_COMPARE(v.gsensorBox->height(), 130);
+        QCOMPARE(v.bodyRightBox->width(), 334);
+    }
+
+    void draggingStopsAtTheTopOfTheVisibleArea() {
+        const QRect area(0, 25, 1440, 875);
+        const QRect frame(100, 200, 1020, 640);
+        // Down and right: free.
+        QCOMPARE(CustomWindow::draggedOrigin(frame, QPoint(60, 70), QPoint(10, 20), area), QPoint(150, 250));
+        // Up past the top: held at the top; sideways still follows.
+        QCOMPARE(CustomWindow::draggedOrigin(frame, QPoint(10, -500), QPoint(10, 20), area), QPoint(100, 25));
+        // Past the left edge is allowed.
+        QCOMPARE(CustomWindow::draggedOrigin(frame, QPoint(-400, 20), QPoint(10, 20), area),
+                 QPoint(-310, 200));
+    }
+
+    void secondaryWindowsAreKeptAsTheLastDialog() {
+        Harness h;
+        h.app->showSettingPanel();
+        QPointer<QWidget> settings = h.app->lastDialogController();
+        QVERIFY(settings && settings->isVisible());
+        h.app->showTimeSetupPanel();
+        QVERIFY(h.app->lastDialogController() != settings);
+        QVERIFY(h.app->lastDialogController()->isVisible());
+    }
+
+    void scansThatOverlapOrOutliveTheWindowNeitherHangNorCrash() {
+        QTemporaryDir big, small;
+        samples::writeRecordingNameTree(big.path().toStdString(), 3000);
+        touch(small.filePath("alwa_20230115_083012_F.MP4"));
+        {
+            Harness h;
+            h.chosen = big.path();
+            h.app->openMediaDirectoryDialog();
+            QVERIFY(h.open(small.path()));
+            QTRY_COMPARE_WITH_TIMEOUT(h.app->recordingsModel().rowCount(), 1, 10000);
+            QTRY_VERIFY(!h.app->mediaList().isScanning());
+            QCOMPARE(h.app->recordingsModel().rowCount(), 1);
+        }
+        {
+            // Closing while a scan is about to hand over its result.
+            Harness h;
+            h.chosen = big.path();
+            h.app->openMediaDirectoryDialog();
+            QTest::qWait(20);
+        }
+    }
+
+    void closingTheWindowStopsPlayback() {
+        Harness h;
+        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        p1->setMedia(QStringLiteral("/c/alwa_20230115_083012_F.MP4"));
+        p1->play();
+        h.app->closeWindow();
+        QVERIFY(!h.app->window()->isVisible());
+        QVERIFY(!p1->hasMedia());
+        QVERIFY(!p1->isPlaying());
+    }
+
+    void screenshotOfTheListedDemoLayout() {
+        QTemporaryDir card;
+        for (int i = 0; i < 6; ++i) {
+            touch(card.filePath(
+                QString::fromStdString(samples::recordingBaseName(static_cast<size_t>(i), i % 2)) + ".MP4"));
+        }
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        const QString dir = qEnvironmentVariable("NURA_TEST_OUTPUT", QDir::tempPath());
+        QDir().mkpath(dir);
+        QVERIFY(h.app->window()->grab().save(dir + "/main-window.png"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
