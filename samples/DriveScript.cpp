@@ -37,7 +37,14 @@ double speedKmhAt(double t) {
     if (t < 90) {
         return 45.0 * (t - 60) / 30;
     }
-    return 50.0 + 20.0 * std::sin((t - 90) / 15.0);
+    const auto cruise = [](double u) { return 50.0 + 20.0 * std::sin((u - 90) / 15.0); };
+    if (t < DriveScript::kParkedAfterSeconds - 10) {
+        return cruise(t);
+    }
+    if (t < DriveScript::kParkedAfterSeconds) {
+        return cruise(DriveScript::kParkedAfterSeconds - 10) * (DriveScript::kParkedAfterSeconds - t) / 10;
+    }
+    return 0;
 }
 
 double headingDegAt(double t) {
@@ -53,7 +60,7 @@ double headingDegAt(double t) {
     if (t < 90) {
         return 180 + 45 * (t - 60) / 30;
     }
-    return 225 + 30 * std::sin((t - 90) / 40.0);
+    return 225 + 30 * std::sin((std::min(t, DriveScript::kParkedAfterSeconds) - 90) / 40.0);
 }
 
 // Days since 1970-01-01 of a civil date, and back.
@@ -182,7 +189,10 @@ DriveMoment DriveScript::at(double seconds) const {
 }
 
 std::string DriveScript::nmeaFor(int64_t second, int slot) const {
-    const DriveMoment m = at(static_cast<double>(second));
+    return nmeaText(at(static_cast<double>(second)), second, slot);
+}
+
+std::string DriveScript::nmeaText(const DriveMoment& m, int64_t second, int slot) const {
     const UtcTime u = addSeconds(m_start, second);
     const std::string time = format("%02d%02d%02d.000", u.hour, u.minute, u.second);
     const std::string date = format("%02d%02d%02d", u.day, u.month, u.year % 100);
@@ -255,6 +265,7 @@ std::vector<nura::ORBTelemetryRecord> DriveScript::records(double offsetSeconds,
     const auto count = static_cast<size_t>(std::llround(seconds * perSecond));
     out.reserve(count);
     Route route;
+    Route atWholeSeconds; // the receiver reports once a second
     for (size_t j = 0; j < count; ++j) {
         const double t = offsetSeconds + static_cast<double>(j) / perSecond;
         route.advanceTo(t);
@@ -270,7 +281,8 @@ std::vector<nura::ORBTelemetryRecord> DriveScript::records(double offsetSeconds,
         gps[0] = unit;
         const double whole = std::floor(t + 1e-9);
         const int slot = static_cast<int>(std::llround((t - whole) * perSecond));
-        const std::string text = nmeaFor(static_cast<int64_t>(whole), slot);
+        atWholeSeconds.advanceTo(whole);
+        const std::string text = nmeaText(momentAt(atWholeSeconds, whole), static_cast<int64_t>(whole), slot);
         std::copy_n(text.begin(), std::min(text.size(), nura::ORBAviGpsData::kTextSize), gps.begin() + 1);
         r.gps.setData(gps);
         out.push_back(r);

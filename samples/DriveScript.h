@@ -1,9 +1,9 @@
 #pragma once
 // A scripted drive through Seoul for the demo card and the tests: the car waits for a fix, pulls away
 // east, turns south, brakes hard into an impact 47 s in, stands, then drives on south-west with
-// changing speed. Each record carries what the camera would have stored at its moment: the G-sensor
-// sample and a slice of the receiver's sentences (RMC, GGA, GSA for GPS and GLONASS, GNS, GSV,
-// proprietary ones and fragments), some records with two sentences and most with none.
+// changing speed for a few minutes before it parks. Each record carries what the camera would have stored at
+// its moment: the G-sensor sample and a slice of the receiver's sentences (RMC, GGA, GSA for GPS and GLONASS,
+// GNS, GSV, proprietary ones and fragments), some records with two sentences and most with none.
 
 #include "core/telemetry/ORBTelemetryRecord.h"
 
@@ -31,6 +31,7 @@ class DriveScript {
 public:
     static constexpr double kImpactSeconds = 47.0;
     static constexpr double kFixAfterSeconds = 3.0;
+    static constexpr double kParkedAfterSeconds = 300.0; // then the car stands, engine running
 
     explicit DriveScript(UtcTime start = {}) : m_start(start) {}
 
@@ -49,6 +50,8 @@ public:
     static int64_t secondsSinceEpoch(const UtcTime& t);
 
 private:
+    std::string nmeaText(const DriveMoment& m, int64_t second, int slot) const;
+
     UtcTime m_start;
 };
 
