@@ -125,12 +125,16 @@ void VlcMediaPlayer::onEngineEvent(const libvlc_event_t* event, void* opaque) {
     case libvlc_MediaPlayerPaused:
         kind = EngineEvent::Paused;
         break;
-    case libvlc_MediaPlayerStopped:
-        if (self->m_swallowStopped.load()) {
+    case libvlc_MediaPlayerStopped: {
+        // The engine also says Stopped when an input that ended or failed winds down, while its
+        // state stays Ended: that is not a stop, the player stays halted (or in error).
+        const libvlc_state_t state = libvlc_media_player_get_state(self->m_player);
+        if (self->m_swallowStopped.load() || state == libvlc_Ended || state == libvlc_Error) {
             return;
         }
         kind = EngineEvent::Stopped;
         break;
+    }
     case libvlc_MediaPlayerEndReached:
         kind = EngineEvent::Ended;
         break;

@@ -1,0 +1,354 @@
+// The real player on a short recording made here with ffmpeg: a picture with known colours and
+// geometry (red left top, blue right top, a green band over the bottom 60 rows, 640 x 360 so the
+// decoder pads its buffer height), three seconds long with a sound track.
+
+#include "platform/MediaPlayer.h"
+#include "platform/VideoView.h"
+
+#include <QElapsedTimer>
+#include <QImageReader>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kTimeout = 8000;
+
+bool near(QRgb pixel, QColor expected) {
+    const int tolerance = 60;
+    return std::abs(qRed(pixel) - expected.red()) < tolerance &&
+           std::abs(qGreen(pixel) - expected.green()) < tolerance &&
+           std::abs(qBlue(pixel) - expected.blue()) < tolerance;
+}
+
+QString describe(QRgb pixel) {
+    return QStringLiteral("rgb(%1,%2,%3)").arg(qRed(pixel)).arg(qGreen(pixel)).arg(qBlue(pixel));
+}
+
+// A view, its player and the states the player reported, in order.
+struct Rig {
+    std::unique_ptr<VideoView> view = std::make_unique<VideoView>();
+    std::unique_ptr<MediaPlayer> player = createMediaPlayer(view.get());
+    std::vector<MediaPlayer::State> states;
+    int timeReports = 0;
+
+    Rig() {
+        view->resize(640, 360);
+        QObject::connect(player.get(), &MediaPlayer::stateChanged, player.get(),
+                         [this](MediaPlayer* p) { states.push_back(p->state()); });
+        QObject::connect(player.get(), &MediaPlayer::timeChanged, player.get(), [this] { ++timeReports; });
+    }
+    bool sawState(MediaPlayer::State state) const {
+        return std::find(states.begin(), states.end(), state) != states.end();
+    }
+};
+
+} // namespace
+
+class VlcMediaPlayerTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_clip;
+
+    QString outputDir() const {
+        const QString dir = qEnvironmentVariable("NURA_TEST_OUTPUT", QDir::tempPath());
+        QDir().mkpath(dir);
+        return dir;
+    }
+
+    void checkPicture(const QImage& frame) {
+        QCOMPARE(frame.size(), QSize(640, 360));
+        QVERIFY2(near(frame.pixel(40, 40), Qt::red), qPrintable(describe(frame.pixel(40, 40))));
+        QVERIFY2(near(frame.pixel(600, 40), Qt::blue), qPrintable(describe(frame.pixel(600, 40))));
+        // The band starts at row 300: a picture stretched into a padded buffer would move it down.
+        QVERIFY2(near(frame.pixel(320, 310), QColor(0, 128, 0)), qPrintable(describe(frame.pixel(320, 310))));
+        QVERIFY2(near(frame.pixel(480, 280), Qt::blue), qPrintable(describe(frame.pixel(480, 280))));
+        QVERIFY2(near(frame.pixel(320, 358), QColor(0, 128, 0)), qPrintable(describe(frame.pixel(320, 358))));
+    }
+
+    void startPlaying(Rig& rig) {
+        rig.player->setMedia(m_clip);
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_clip = m_dir.filePath(QStringLiteral("clip_F.mp4"));
+        const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+        QVERIFY2(!ffmpeg.isEmpty(), "ffmpeg is needed to make the test recording");
+        QProcess process;
+        process.start(ffmpeg, {"-v",
+                               "error",
+                               "-y",
+                               "-f",
+                               "lavfi",
+                               "-i",
+                               "color=c=blue:size=640x360:rate=30:duration=3,"
+                               "drawbox=x=0:y=0:w=320:h=300:color=red:t=fill,"
+                               "drawbox=x=0:y=300:w=640:h=60:color=green:t=fill",
+                               "-f",
+                               "lavfi",
+                               "-i",
+                               "sine=frequency=440:duration=3",
+                               "-c:v",
+                               "libx264",
+                               "-g",
+                               "30",
+                               "-pix_fmt",
+                               "yuv420p",
+                               "-c:a",
+                               "aac",
+                               "-shortest",
+                               m_clip});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
+    }
+
+    void withoutMediaStaysIdle() {
+        Rig rig;
+        rig.player->play();
+        rig.player->setTime(1000);
+        rig.player->setPosition(0.5f);
+        rig.player->jumpForward(10);
+        QTest::qWait(300);
+        QCOMPARE(rig.player->state(), MediaPlayer::Stopped);
+        QVERIFY(!rig.player->isPlaying());
+        QVERIFY(!rig.player->hasMedia());
+        QCOMPARE(rig.player->time(), int64_t(0));
+        QCOMPARE(rig.player->position(), 0.0f);
+        QCOMPARE(rig.player->mediaLength(), int64_t(0));
+        QVERIFY(!rig.player->hasVideoOut());
+        QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("none.jpg"), 0, 0));
+        QVERIFY(!QFile::exists(m_dir.filePath("none.jpg")));
+        QCOMPARE(rig.player->mediaDirection(), 2);
+        QVERIFY(rig.states.empty());
+        QCOMPARE(rig.timeReports, 0);
+    }
+
+    void knowsLengthAndSizeBeforePlaying() {
+        Rig rig;
+        rig.player->setMedia(m_clip);
+        QVERIFY(rig.player->isFrontMedia());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.player->mediaLength() > 0, kTimeout);
+        QVERIFY2(std::abs(rig.player->mediaLength() - 3000) <= 100,
+                 qPrintable(QString::number(rig.player->mediaLength())));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->videoSize(), QSize(640, 360), kTimeout);
+        QCOMPARE(rig.player->state(), MediaPlayer::Stopped);
+    }
+
+    void playsShowsFramesAndReportsTimeOften() {
+        Rig rig;
+        rig.player->setMedia(m_clip);
+        QElapsedTimer started;
+        started.start();
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+        const qint64 latency = started.elapsed();
+        QVERIFY(rig.player->isPlaying());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
+        qInfo("play to Playing: %lld ms, to first frame: %lld ms", latency, started.elapsed());
+
+        // Reports over one second of playback, each no earlier than the one before.
+        const int before = rig.timeReports;
+        int64_t last = rig.player->time();
+        bool monotonic = true;
+        bool consistent = true;
+        auto watch = QObject::connect(rig.player.get(), &MediaPlayer::timeChanged, [&](MediaPlayer* p) {
+            monotonic = monotonic && p->time() >= last;
+            last = p->time();
+            const double expected = static_cast<double>(p->time()) / static_cast<double>(p->mediaLength());
+            consistent = consistent && std::abs(p->position() - expected) < 1e-3;
+        });
+        QElapsedTimer window;
+        window.start();
+        QTest::qWait(1000);
+        const double perSecond = (rig.timeReports - before) * 1000.0 / static_cast<double>(window.elapsed());
+        QObject::disconnect(watch);
+        qInfo("time reports while playing: %.1f per second", perSecond);
+        QVERIFY2(perSecond >= 10, qPrintable(QString::number(perSecond)));
+        QVERIFY(monotonic);
+        QVERIFY(consistent);
+        QVERIFY(rig.player->time() > 300);
+
+        QVERIFY(rig.player->hasVideoOut());
+        QCOMPARE(rig.player->videoSize(), QSize(640, 360));
+        checkPicture(rig.view->lastFrame());
+
+        const QImage shown = rig.view->grab().toImage();
+        const QString png = outputDir() + QStringLiteral("/video-view-playing.png");
+        QVERIFY(shown.save(png));
+        checkPicture(shown);
+    }
+
+    void pauseHaltsAndHoldsTheTime() {
+        Rig rig;
+        startPlaying(rig);
+        QTest::qWait(500);
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QVERIFY(!rig.player->isPlaying());
+        const int64_t held = rig.player->time();
+        const int reports = rig.timeReports;
+        QTest::qWait(400);
+        QVERIFY(std::abs(rig.player->time() - held) < 100);
+        QVERIFY(rig.timeReports - reports <= 2);
+
+        // Seeks and jumps while paused move the time at once.
+        rig.player->setTime(2000);
+        QCOMPARE(rig.player->time(), int64_t(2000));
+        rig.player->jumpBackward(1);
+        QCOMPARE(rig.player->time(), int64_t(1000));
+        rig.player->jumpBackward(10);
+        QCOMPARE(rig.player->time(), int64_t(0));
+        rig.player->jumpForward(60);
+        QCOMPARE(rig.player->time(), rig.player->mediaLength());
+        rig.player->setPosition(0.5f);
+        QVERIFY(std::abs(rig.player->position() - 0.5f) < 0.01f);
+
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+        QVERIFY(rig.player->time() >= 1400);
+    }
+
+    void runsToTheEndThenRestartsFromAPositionSetWhileHalted() {
+        Rig rig;
+        startPlaying(rig);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QCOMPARE(rig.player->position(), 1.0f);
+        QCOMPARE(rig.player->time(), rig.player->mediaLength());
+        QCOMPARE(MediaPlayer::timeString(rig.player->remainingTime()), QStringLiteral("00:00"));
+        QVERIFY(!rig.sawState(MediaPlayer::Stopped));
+
+        // Replay from the start, as a double-click on the halted recording does.
+        rig.states.clear();
+        rig.player->setPosition(0);
+        QCOMPARE(rig.player->time(), int64_t(0));
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+        QVERIFY2(rig.player->time() < 1500, qPrintable(QString::number(rig.player->time())));
+        QVERIFY(!rig.sawState(MediaPlayer::Stopped));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+
+        // Resume from a time set at the end: playback starts there, not at the beginning.
+        rig.player->setTime(2000);
+        QCOMPARE(rig.player->state(), MediaPlayer::Halted);
+        QCOMPARE(rig.player->time(), int64_t(2000));
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+        QVERIFY2(rig.player->time() >= 2000, qPrintable(QString::number(rig.player->time())));
+        QTest::qWait(300);
+        QVERIFY2(rig.player->time() >= 2000, qPrintable(QString::number(rig.player->time())));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+    }
+
+    void seeksWhilePlaying() {
+        Rig rig;
+        startPlaying(rig);
+        rig.player->setTime(2000);
+        QCOMPARE(rig.player->time(), int64_t(2000));
+        QTest::qWait(300);
+        QVERIFY2(rig.player->time() >= 2000 && rig.player->time() < 2900,
+                 qPrintable(QString::number(rig.player->time())));
+        // Sent to the length, the player halts at the end as a recording that ran out does.
+        rig.player->setTime(rig.player->mediaLength());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QVERIFY(rig.player->position() >= 0.95f);
+    }
+
+    void snapshotIsAJpegOfTheFrame() {
+        Rig rig;
+        startPlaying(rig);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+
+        const QString full = m_dir.filePath("full.jpg");
+        QVERIFY(rig.player->saveVideoSnapshotAt(full, 0, 0));
+        QImageReader reader(full);
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        const QImage picture = reader.read();
+        checkPicture(picture);
+
+        const struct {
+            int width, height;
+            QSize expected;
+        } sizes[] = {{320, 0, {320, 180}}, {0, 90, {160, 90}}, {100, 100, {100, 100}}};
+        for (const auto& s : sizes) {
+            const QString path = m_dir.filePath(QStringLiteral("snap-%1x%2.jpg").arg(s.width).arg(s.height));
+            QVERIFY(rig.player->saveVideoSnapshotAt(path, s.width, s.height));
+            QCOMPARE(QImageReader(path).size(), s.expected);
+        }
+        QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("missing/dir/x.jpg"), 0, 0));
+    }
+
+    void audioAndRateSettingsHold() {
+        Rig rig;
+        rig.player->setVolume(250);
+        QCOMPARE(rig.player->volume(), 200);
+        rig.player->setVolume(-5);
+        QCOMPARE(rig.player->volume(), 0);
+        rig.player->setVolume(70);
+        rig.player->setMute(true);
+        startPlaying(rig);
+        QCOMPARE(rig.player->volume(), 70);
+        QVERIFY(rig.player->isMuted());
+        rig.player->setRate(2.0f);
+        QCOMPARE(rig.player->rate(), 2.0f);
+        rig.player->setRate(0.0f);
+        QCOMPARE(rig.player->rate(), 2.0f);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+    }
+
+    void changingOrClearingMediaStopsAndIdles() {
+        Rig rig;
+        startPlaying(rig);
+        rig.player->setMedia(QString());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Stopped, kTimeout);
+        QVERIFY(rig.view->lastFrame().isNull());
+        QCOMPARE(rig.player->time(), int64_t(0));
+        QCOMPARE(rig.player->mediaLength(), int64_t(0));
+        rig.player->play();
+        QTest::qWait(300);
+        QCOMPARE(rig.player->state(), MediaPlayer::Stopped);
+
+        // A file that is not there ends in Error, and the player still takes the next one.
+        rig.player->setMedia(m_dir.filePath("absent_R.mp4"));
+        QVERIFY(rig.player->isRearMedia());
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Error, kTimeout);
+        startPlaying(rig);
+        rig.player->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Stopped, kTimeout);
+        QCOMPARE(rig.player->time(), int64_t(0));
+    }
+
+    void viewOrPlayerMayGoFirstWhilePlaying() {
+        {
+            Rig rig;
+            startPlaying(rig);
+            rig.view.reset();
+            QTest::qWait(300);
+            QVERIFY(rig.player->isPlaying());
+        }
+        {
+            Rig rig;
+            startPlaying(rig);
+            rig.player.reset();
+            QTest::qWait(100);
+        }
+    }
+};
+
+QTEST_MAIN(VlcMediaPlayerTest)
+#include "VlcMediaPlayerTest.moc"
