@@ -1,0 +1,138 @@
+#include "ui/settings/ChoiceControls.h"
+#include "ui/settings/ORBCarNumberTextField.h"
+#include "ui/settings/TKRadioMatrix.h"
+#include "ui/settings/TKSegmentedControl.h"
+
+#include <QComboBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace nura;
+
+class ChoiceControlsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void segmentsFollowTheLabels() {
+        TKSegmentedControl control;
+        FillSegments(control, {"Off", "Low", "Middle", "High"});
+        QCOMPARE(control.segmentCount(), 4);
+        QCOMPARE(control.label(3), QString("High"));
+        QCOMPARE(control.selectedSegment(), -1);
+
+        QSignalSpy changed(&control, &TKSegmentedControl::selectedSegmentChanged);
+        control.setSelectedSegment(3);
+        QCOMPARE(control.selectedSegment(), 3);
+        // Refilling with fewer labels drops the selected segment with it.
+        FillSegments(control, {"km/h", "mph"});
+        QCOMPARE(control.segmentCount(), 2);
+        QCOMPARE(control.label(1), QString("mph"));
+        QCOMPARE(control.selectedSegment(), -1);
+        control.setSelectedSegment(1);
+        control.setSelectedSegment(7); // a value the pane does not know clears the choice
+        QCOMPARE(control.selectedSegment(), -1);
+        QCOMPARE(changed.size(), 4);
+        QCOMPARE(changed.at(1).at(0).toInt(), -1);
+        QCOMPARE(control.label(5), QString());
+    }
+
+    void segmentClickedByTheUser() {
+        TKSegmentedControl control;
+        FillSegments(control, {"a", "b", "c"});
+        QSignalSpy changed(&control, &TKSegmentedControl::selectedSegmentChanged);
+        auto buttons = control.findChildren<QAbstractButton*>();
+        QCOMPARE(buttons.size(), 3);
+        buttons[2]->click();
+        buttons[1]->click();
+        buttons[1]->click(); // one stays chosen
+        QCOMPARE(control.selectedSegment(), 1);
+        QCOMPARE(changed.size(), 3);
+        QCOMPARE(changed.at(0).at(0).toInt(), 2);
+    }
+
+    void comboBoxIsReplaced() {
+        QComboBox box;
+        box.addItems({"old 1", "old 2", "old 3"});
+        FillComboBox(box, {"1 min", "2 min"});
+        QCOMPARE(box.count(), 2);
+        QCOMPARE(box.itemText(0), QString("1 min"));
+        FillComboBox(box, {});
+        QCOMPARE(box.count(), 0);
+    }
+
+    void matrixTitlesRowByRow() {
+        TKRadioMatrix matrix(2, 3);
+        QCOMPARE(matrix.cellCount(), 6);
+        matrix.setCellTitle(5, "kept");
+        FillMatrixTitles(matrix, {"Mon", "Tue", "Wed", "Thu"});
+        QCOMPARE(matrix.cellTitle(3), QString("Thu"));
+        QCOMPARE(matrix.cellTitle(5), QString("kept"));
+        FillMatrixTitles(matrix, {"1", "2", "3", "4", "5", "6", "7", "8"}); // more titles than cells
+        QCOMPARE(matrix.cellTitle(5), QString("6"));
+        QCOMPARE(matrix.cellTitle(6), QString());
+
+        matrix.setSelectedCell(4);
+        QVERIFY(matrix.cell(4)->isChecked());
+        matrix.cell(1)->click();
+        QCOMPARE(matrix.selectedCell(), 1);
+        QVERIFY(!matrix.cell(4)->isChecked());
+        matrix.setSelectedCell(-1);
+        QCOMPARE(matrix.selectedCell(), -1);
+    }
+
+    void emptyStrings() {
+        QVERIFY(IsEmptyString(QString()));
+        QVERIFY(IsEmptyString(QString("")));
+        QVERIFY(!IsEmptyString(QString(" ")));
+    }
+
+    void alertSheetIsWindowModalWithOneButton() {
+        QWidget window;
+        window.show();
+        int ended = 0;
+        QMessageBox* alert = ShowAlertSheet(&window, "Saved.", "The card may be removed.", [&] { ++ended; });
+        QCOMPARE(alert->parentWidget(), &window);
+        QCOMPARE(alert->windowModality(), Qt::WindowModal);
+        QCOMPARE(alert->icon(), QMessageBox::Warning);
+        QCOMPARE(alert->text(), QString("Saved."));
+        QCOMPARE(alert->informativeText(), QString("The card may be removed."));
+        QCOMPARE(alert->buttons().size(), 1);
+        QPointer<QMessageBox> guard(alert);
+        alert->button(QMessageBox::Ok)->click();
+        QCOMPARE(ended, 1);
+        QTRY_VERIFY(guard.isNull()); // deletes itself
+
+        // The short form has no end handler.
+        QMessageBox* plain = ShowAlertSheet(&window, "Failed.", QString());
+        plain->button(QMessageBox::Ok)->click();
+    }
+
+    void centering() {
+        QWidget parent;
+        QWidget reference(&parent);
+        QWidget view(&parent);
+        reference.setGeometry(100, 10, 300, 20);
+        view.setGeometry(0, 50, 101, 20);
+        CenterViewHorizontally(view, reference);
+        QCOMPARE(view.pos(), QPoint(199, 50)); // 100 + (300 - 101) / 2
+        view.resize(500, 20);
+        CenterViewHorizontally(view, reference);
+        QCOMPARE(view.x(), 0); // wider than the reference: 100 + (300 - 500) / 2
+    }
+
+    void carNumberFilteredWhenEditingEnds() {
+        ORBCarNumberTextField field;
+        field.setText(QString::fromUtf8("12 \xEA\xB0\x80 3456"));
+        emit field.editingFinished();
+        QCOMPARE(field.text(), QString("123456"));
+        field.setText("ABCDEFGHIJ");
+        field.filterText();
+        QCOMPARE(field.text(), QString("ABCDEFGH"));
+    }
+};
+
+QTEST_MAIN(ChoiceControlsTest)
+#include "ChoiceControlsTest.moc"
