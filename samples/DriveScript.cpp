@@ -29,7 +29,10 @@ double speedKmhAt(double t) {
         return 40.0 + 20.0 * (t - 30) / 15;
     }
     if (t < DriveScript::kImpactSeconds) {
-        return 60.0 - 20.0 * (t - 45); // hard braking
+        return 60.0 - 20.0 * (t - 45); // hard braking, not hard enough
+    }
+    if (t < DriveScript::kImpactSeconds + 1) {
+        return 20.0 * (DriveScript::kImpactSeconds + 1 - t);
     }
     if (t < 60) {
         return 0;
@@ -229,24 +232,24 @@ std::string DriveScript::nmeaText(const DriveMoment& m, int64_t second, int slot
 
     switch (slot) {
     case 0:
+        return gga(talker);
+    case 1:
         if (!m.fix) {
             return withChecksum(talker + "RMC," + time + ",V,,,,,,," + date + ",,,N");
         }
         return withChecksum(format("%sRMC,%s,A,%s,%.2f,%.2f,%s,,,A", talker.c_str(), time.c_str(),
                                    position.c_str(), m.speedKmh / 1.852, m.headingDeg, date.c_str()));
-    case 1:
-        if (combined) {
-            return withChecksum(format("GNGNS,%s,%s,AA,%02d,%.1f,38.0,19.0,,", time.c_str(), position.c_str(),
-                                       gpsUsed + glonassUsed, hdop));
-        }
-        return gga(talker);
     case 2:
         if (gpsOnly) {
             return withChecksum("GPGSV,3,1,10,05,61,045,44,12,40,120,41,25,33,300,38,29,20,210,35");
         }
         return gsa(gpsPrns, gpsUsed) + gsa(glonassPrns, glonassUsed); // two sentences in one record
     case 3:
-        return combined ? gga("GN") : std::string();
+        if (combined) {
+            return withChecksum(format("GNGNS,%s,%s,AA,%02d,%.1f,38.0,19.0,,", time.c_str(), position.c_str(),
+                                       gpsUsed + glonassUsed, hdop));
+        }
+        return std::string();
     case 4:
         // The tail of a sentence cut at the previous record, then a proprietary one.
         return second % 3 == 0 ? "0.9,1.3*2B\r\n" + withChecksum("PNURA,DRV,1") : std::string();
