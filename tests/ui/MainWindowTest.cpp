@@ -258,6 +258,8 @@ private slots:
         auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
         p1->setMedia(QStringLiteral("/c/alwa_20230115_083012_F.MP4"));
         p1->play();
+        QVERIFY(h.app->video1View()->isVisible()); // the players report to the window
+        QVERIFY(h.app->video2View()->isHidden());
         h.app->closeWindow();
         QVERIFY(!h.app->window()->isVisible());
         QVERIFY(!p1->hasMedia());

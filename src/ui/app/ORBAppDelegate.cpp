@@ -116,6 +116,10 @@ void ORBAppDelegate::initMediaListTableView() {
 void ORBAppDelegate::setupInitialValues() {
     auto& v = *m_view;
     m_mediaList->setDelegate(this);
+    for (MediaPlayer* player : {m_player1.get(), m_player2.get()}) {
+        connect(player, &MediaPlayer::stateChanged, this, &ORBAppDelegate::mediaPlayerStateChanged);
+        connect(player, &MediaPlayer::timeChanged, this, &ORBAppDelegate::mediaPlayerTimeChanged);
+    }
 
     // The position sliders follow the playback position and set it when moved.
     for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
@@ -318,6 +322,23 @@ void ORBAppDelegate::changeAndPlay() {
     nura::logf("selectedRow=%ld,mediaIndex=%ld,isPlaying=%d,count=%ld", static_cast<long>(selected.row()),
                static_cast<long>(mediaIndex), m_player1->isPlaying() ? 1 : 0,
                static_cast<long>(m_mediaList->count()));
+}
+
+void ORBAppDelegate::updateVideoViewVisibility() {
+    const std::pair<MediaPlayer*, VideoView*> sides[] = {{m_player1.get(), m_video1View},
+                                                         {m_player2.get(), m_video2View}};
+    for (const auto& [player, view] : sides) {
+        const bool playing = player->hasMedia() && player->isPlaying();
+        view->setHidden(!playing && player->state() != MediaPlayer::Halted);
+    }
+}
+
+void ORBAppDelegate::mediaPlayerStateChanged(MediaPlayer*) {
+    updateVideoViewVisibility();
+}
+
+void ORBAppDelegate::mediaPlayerTimeChanged(MediaPlayer*) {
+    updateVideoViewVisibility();
 }
 
 void ORBAppDelegate::closeWindow() {

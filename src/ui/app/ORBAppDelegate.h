@@ -70,6 +70,10 @@ public:
     void applicationWillTerminate();
     void stopPlay();
 
+    // Notifications of either player.
+    void mediaPlayerStateChanged(MediaPlayer* player);
+    void mediaPlayerTimeChanged(MediaPlayer* player);
+
     // Accessors for the window's owner and for tests.
     CustomWindow* window() const { return m_window; }
     ORBMainWindowView& view() const { return *m_view; }
@@ -95,6 +99,8 @@ private:
     void reloadMediaList();
     void installShortcuts();
     void updateStatus();
+    // A video view shows only while its player plays or holds a halted picture.
+    void updateVideoViewVisibility();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     ORBAppServices m_services;
