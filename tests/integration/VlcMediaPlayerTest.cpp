@@ -292,24 +292,6 @@ private slots:
         QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("missing/dir/x.jpg"), 0, 0));
     }
 
-    void audioAndRateSettingsHold() {
-        Rig rig;
-        rig.player->setVolume(250);
-        QCOMPARE(rig.player->volume(), 200);
-        rig.player->setVolume(-5);
-        QCOMPARE(rig.player->volume(), 0);
-        rig.player->setVolume(70);
-        rig.player->setMute(true);
-        startPlaying(rig);
-        QCOMPARE(rig.player->volume(), 70);
-        QVERIFY(rig.player->isMuted());
-        rig.player->setRate(2.0f);
-        QCOMPARE(rig.player->rate(), 2.0f);
-        rig.player->setRate(0.0f);
-        QCOMPARE(rig.player->rate(), 2.0f);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
-    }
-
     void changingOrClearingMediaStopsAndIdles() {
         Rig rig;
         startPlaying(rig);
