@@ -4,6 +4,7 @@
 
 #include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
+#include "platform/VlcLibrary.h"
 
 #include <QElapsedTimer>
 #include <QImageReader>
@@ -113,6 +114,15 @@ private slots:
         QVERIFY(process.waitForFinished(60000));
         QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
         initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
+    }
+
+    void engineArgumentsFollowTheOptions() {
+        QVERIFY(!VlcLibrary::arguments({}).contains("--aout=adummy"));
+        qputenv("NURA_VLC_ARGS", "--verbose=2 \"--sub-source=a b\"");
+        const QStringList args = VlcLibrary::arguments({.silent = true});
+        qunsetenv("NURA_VLC_ARGS");
+        QCOMPARE(args, (QStringList{"--no-video-title-show", "--quiet", "--aout=adummy", "--verbose=2",
+                                    "--sub-source=a b"}));
     }
 
     void withoutMediaStaysIdle() {
