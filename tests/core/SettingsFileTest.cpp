@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace nura;
 namespace fs = std::filesystem;
@@ -78,6 +80,8 @@ TEST_F(SettingsFile, OnlyAWholeRecordIsRead) {
     _FILEDATA r = marked(0xEE);
     EXPECT_EQ(ReadSettingFile(path("missing.bin"), r), ReadSettingResult::CannotOpen);
     EXPECT_EQ(ReadSettingFile(m_dir.string(), r), ReadSettingResult::WrongSize); // a folder
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(ReadSettingFile(path("fifo"), r), ReadSettingResult::WrongSize); // no writer: must not wait
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r), sizeof r), std::string(500, '\xEE'));
 }
 

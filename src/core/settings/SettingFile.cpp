@@ -67,7 +67,8 @@ std::string fail(const char* step, int error, const std::string& tempPath) {
 } // namespace
 
 ReadSettingResult ReadSettingFile(const std::string& path, _FILEDATA& record) {
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking so that a FIFO or device in the file's place cannot stall the open; it is refused below.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid()) {
         return ReadSettingResult::CannotOpen;
     }
