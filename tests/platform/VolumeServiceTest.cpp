@@ -1,7 +1,6 @@
 // The UDisks2 client against a UDisks2 stand-in (python-dbusmock) on a private bus that the test starts.
 
 #include "core/log.h"
-#include "platform/FakeVolumeService.h"
 #include "platform/UDisks2VolumeService.h"
 
 #include <QDBusConnection>
@@ -144,22 +143,6 @@ private slots:
         QCOMPARE(absent.findUSBVolumeContainingFile("config.bin"), std::nullopt);
         const TKUSBDiskEntity disk("NURA", "/m", "/dev/sdx1", std::nullopt, 1, true, false, "/x");
         QVERIFY(!absent.renameVolume(disk, "NURA").isEmpty());
-    }
-
-    void fakeServesItsVolumes() {
-        FakeVolumeService fake;
-        VolumeDescription v;
-        v.mountPath = "/media/NURA";
-        v.volumeName = "nura";
-        v.removable = true;
-        v.protocol = "USB";
-        v.deviceName = "/dev/sdb1";
-        v.writable = true;
-        fake.setVolumes({v});
-        QCOMPARE(fake.findCameraCardDisk()->volumeName(), std::string("nura")); // pass 4: writable
-        QCOMPARE(fake.renameVolume(*fake.findCameraCardDisk(), "NURA"), QString());
-        QCOMPARE(fake.mountedUSBDisks().front().volumeName(), std::string("NURA"));
-        QCOMPARE(fake.renames().size(), 1);
     }
 };
 

@@ -39,20 +39,6 @@ private slots:
         QCOMPARE(control.label(5), QString());
     }
 
-    void segmentClickedByTheUser() {
-        TKSegmentedControl control;
-        FillSegments(control, {"a", "b", "c"});
-        QSignalSpy changed(&control, &TKSegmentedControl::selectedSegmentChanged);
-        auto buttons = control.findChildren<QAbstractButton*>();
-        QCOMPARE(buttons.size(), 3);
-        buttons[2]->click();
-        buttons[1]->click();
-        buttons[1]->click(); // one stays chosen
-        QCOMPARE(control.selectedSegment(), 1);
-        QCOMPARE(changed.size(), 3);
-        QCOMPARE(changed.at(0).at(0).toInt(), 2);
-    }
-
     void comboBoxIsReplaced() {
         QComboBox box;
         box.addItems({"old 1", "old 2", "old 3"});
@@ -83,12 +69,6 @@ private slots:
         QCOMPARE(matrix.selectedCell(), -1);
     }
 
-    void emptyStrings() {
-        QVERIFY(IsEmptyString(QString()));
-        QVERIFY(IsEmptyString(QString("")));
-        QVERIFY(!IsEmptyString(QString(" ")));
-    }
-
     void alertSheetIsWindowModalWithOneButton() {
         QWidget window;
         window.show();
@@ -104,10 +84,6 @@ private slots:
         alert->button(QMessageBox::Ok)->click();
         QCOMPARE(ended, 1);
         QTRY_VERIFY(guard.isNull()); // deletes itself
-
-        // The short form has no end handler.
-        QMessageBox* plain = ShowAlertSheet(&window, "Failed.", QString());
-        plain->button(QMessageBox::Ok)->click();
     }
 
     void centering() {
