@@ -29,6 +29,9 @@ with tempfile.TemporaryDirectory() as base:
     # No system bus at all: nothing listed, no failure.
     env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(base, "no-bus"))
     code, out, err = card_list(env)
+    if code == 2 and "no volume service" in err:
+        print("card_test: skipped, this build has no volume service")
+        sys.exit(0)
     check(code == 0 and out == "" and "no USB volume" in err, f"without a bus: {code} {out!r} {err!r}")
 
     mock = subprocess.Popen(["/usr/bin/python3", MOCK, base], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
