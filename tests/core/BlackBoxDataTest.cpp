@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using nura::ORBBlackBoxData;
@@ -291,7 +292,13 @@ TEST(BlackBoxData, FilesThatCannotBeOpenedFailWithOnlyTheStartLine) {
     EXPECT_EQ(data.lastError(), ORBTelemetryError::OpenFailed);
     EXPECT_FALSE(data.ExtractStreamInformation(std::filesystem::temp_directory_path().string()));
     EXPECT_EQ(data.lastError(), ORBTelemetryError::OpenFailed);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>(2, "#############################   START")));
+    const auto fifo = std::filesystem::temp_directory_path() / "nura-blackbox-test.fifo";
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(data.ExtractStreamInformation(fifo.string())); // refused at once, not waiting for a writer
+    EXPECT_EQ(data.lastError(), ORBTelemetryError::OpenFailed);
+    std::filesystem::remove(fifo);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>(3, "#############################   START")));
 }
 
 TEST(BlackBoxData, ReadsAWrittenFileFromDisk) {

@@ -17,7 +17,8 @@ bool ORBMemoryByteSource::readAt(uint64_t position, std::span<std::byte> out) {
 }
 
 std::unique_ptr<ORBFileByteSource> ORBFileByteSource::open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a named pipe for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
     }
