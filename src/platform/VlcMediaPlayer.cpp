@@ -253,6 +253,9 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         setState(Opening);
         break;
     case EngineEvent::Playing:
+        if (m_length <= 0 || !m_trackSize.isValid()) {
+            readMediaInfo(); // the header read may have timed out; playback knows by now
+        }
         applyPendingSeek();
         applyAudio();
         m_running = true;
