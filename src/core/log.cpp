@@ -62,7 +62,9 @@ LogCapture::LogCapture() {
     });
 }
 
-LogCapture::~LogCapture() { setLogSink(std::move(m_previous)); }
+LogCapture::~LogCapture() {
+    setLogSink(std::move(m_previous));
+}
 
 std::vector<std::string> LogCapture::lines() const {
     std::lock_guard lock(m_mutex);

@@ -8,7 +8,7 @@ TEST(JsonWriter, EscapesControlCharactersAndReplacesBrokenUtf8) {
     EXPECT_EQ(JsonWriter::quote("a\"b\\c\n\x01"), "\"a\\\"b\\\\c\\n\\u0001\"");
     EXPECT_EQ(JsonWriter::quote("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
     EXPECT_EQ(JsonWriter::quote("x\xFFy"), "\"x\xEF\xBF\xBDy\"");
-    EXPECT_EQ(JsonWriter::quote("\xC3"), "\"\xEF\xBF\xBD\"");       // cut sequence
+    EXPECT_EQ(JsonWriter::quote("\xC3"), "\"\xEF\xBF\xBD\"");                 // cut sequence
     EXPECT_EQ(JsonWriter::quote("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\""); // overlong slash
 }
 
