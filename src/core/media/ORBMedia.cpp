@@ -1,26 +1,14 @@
 #include "core/media/ORBMedia.h"
 
+#include "core/util/Text.h"
+
 #include <cstdio>
 #include <filesystem>
 
 namespace orb_media {
 
 int32_t leadingInt(std::string_view field) {
-    size_t i = 0;
-    while (i < field.size() && (field[i] == ' ' || field[i] == '\t' || field[i] == '\n' || field[i] == '\r' ||
-                                field[i] == '\v' || field[i] == '\f')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-        negative = field[i] == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-        value = value * 10 + (field[i] - '0');
-    }
-    return static_cast<int32_t>(negative ? -value : value);
+    return nura::leadingInt32(field);
 }
 
 bool readDateTime(std::string_view name, int64_t p, DateTime& out) {

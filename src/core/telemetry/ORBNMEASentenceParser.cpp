@@ -1,5 +1,7 @@
 #include "core/telemetry/ORBNMEASentenceParser.h"
 
+#include "core/util/Text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -13,47 +15,6 @@ bool isBlank(char c) {
 }
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-bool isValidUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        size_t len = 0;
-        uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (len > s.size() - i) {
-            return false;
-        }
-        for (size_t k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        const bool overlong =
-            (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-        if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += len;
-    }
-    return true;
 }
 
 size_t codePointCount(std::string_view s) {
@@ -162,27 +123,7 @@ double ORBNMEASentenceParser::floatField(std::string_view field) {
 }
 
 int32_t ORBNMEASentenceParser::intField(std::string_view field) {
-    size_t i = 0;
-    while (i < field.size() && isBlank(field[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
-        negative = field[i] == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    while (i < field.size() && isDigit(field[i])) {
-        value = std::min<int64_t>(value * 10 + (field[i] - '0'), kLimit);
-        ++i;
-    }
-    if (negative) {
-        value = -value;
-    }
-    value =
-        std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
-    return static_cast<int32_t>(value);
+    return leadingInt32(field);
 }
 
 bool ORBNMEASentenceParser::parse(std::string_view sentence) {

@@ -1,5 +1,7 @@
 #include "core/util/JsonWriter.h"
 
+#include "core/util/Text.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -16,46 +18,6 @@ std::string shortestFloat(float value) {
     auto res = std::to_chars(buf, buf + sizeof buf, value);
     return std::string(buf, res.ptr);
 }
-
-namespace {
-
-// Length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are not one.
-size_t utf8SequenceLength(std::string_view s, size_t i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    size_t len = 0;
-    uint32_t cp = 0;
-    if (c < 0x80) {
-        return 1;
-    } else if ((c & 0xE0) == 0xC0) {
-        len = 2;
-        cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        len = 3;
-        cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        len = 4;
-        cp = c & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + len > s.size()) {
-        return 0;
-    }
-    for (size_t k = 1; k < len; ++k) {
-        const auto cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc & 0xC0) != 0x80) {
-            return 0;
-        }
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    const bool overlong = (len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-    if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-        return 0;
-    }
-    return len;
-}
-
-} // namespace
 
 std::string JsonWriter::quote(std::string_view text) {
     std::string out;
