@@ -26,6 +26,7 @@ void printUsage(FILE* out) {
     for (const auto& c : kCommands) {
         std::fprintf(out, "  %s\n", c.usage);
     }
+    std::fprintf(out, "\n%s", kExitStatusTable);
 }
 
 } // namespace
@@ -33,12 +34,12 @@ void printUsage(FILE* out) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         printUsage(stderr);
-        return 2;
+        return exitcode::kUsage;
     }
     const std::string_view name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
         printUsage(stdout);
-        return 0;
+        return exitcode::kDone;
     }
     for (const auto& c : kCommands) {
         if (name == c.name) {
@@ -47,5 +48,5 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "nura: unknown command '%s'\n", argv[1]);
     printUsage(stderr);
-    return 2;
+    return exitcode::kUsage;
 }
