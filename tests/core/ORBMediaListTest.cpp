@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -222,6 +224,31 @@ TEST(ORBMediaList, BackgroundScanNotifiesOnceAndANewScanSupersedes) {
 
     list.setDirectoryPath("");
     EXPECT_EQ(list.directoryPath(), empty.path().string());
+}
+
+TEST(ORBMediaList, AScanSupersededAfterItsWalkPublishesNothing) {
+    TempDir first, second;
+    first.touch("alwa_20230115_083012_F.MP4");
+    first.touch("alwa_20230115_083012_R.MP4");
+    second.touch("event_20230116_090000_F.MP4");
+
+    RecordingDelegate delegate;
+    ORBMediaList list;
+    bool once = false;
+    // The new folder is chosen in the last moment before the first scan would publish.
+    list.setBeforePublishHook([&] {
+        if (!std::exchange(once, true)) {
+            list.setDirectoryPath(second.path());
+        }
+    });
+    list.setDelegate(&delegate);
+    list.setDirectoryPath(first.path());
+    ASSERT_TRUE(delegate.waitFor(1));
+    while (list.isScanning()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(delegate.counts(), std::vector<size_t>{1});
+    EXPECT_EQ(list.count(), 1u);
 }
 
 TEST(ORBMediaList, ReadersDuringAScanSeeWholeLists) {

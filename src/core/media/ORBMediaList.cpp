@@ -244,6 +244,11 @@ void ORBMediaList::cancelScan() {
     ++m_generation;
 }
 
+void ORBMediaList::setBeforePublishHook(std::function<void()> hook) {
+    std::lock_guard lock(m_requestMutex);
+    m_beforePublish = std::move(hook);
+}
+
 void ORBMediaList::workerLoop(std::stop_token stop) {
     while (!stop.stop_requested()) {
         std::string path;
@@ -267,12 +272,17 @@ void ORBMediaList::workerLoop(std::stop_token stop) {
             return m_generation != generation;
         };
         auto contents = scanDirectory(path, superseded);
-        if (superseded()) {
-            continue;
+        if (m_beforePublish) {
+            m_beforePublish();
         }
         ORBMediaListDelegate* delegate = nullptr;
         {
-            std::lock_guard lock(m_mutex);
+            // The last check and the swap happen under the request lock, so a request made at
+            // any moment before the swap keeps this result from being published.
+            std::scoped_lock lock(m_requestMutex, m_mutex);
+            if (stop.stop_requested() || m_generation != generation) {
+                continue;
+            }
             m_contents = std::move(contents);
             delegate = m_delegate;
         }

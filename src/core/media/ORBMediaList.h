@@ -78,6 +78,9 @@ public:
     // Walks, sorts and pairs `path`; `cancelled` is polled so a superseded scan ends early.
     static Contents scanDirectory(const std::string& path, const std::function<bool()>& cancelled = {});
 
+    // Tests only: runs on the worker after a scan has finished walking and before it publishes.
+    void setBeforePublishHook(std::function<void()> hook);
+
 private:
     static void fileMedia(Contents& contents, MediaPtr media);
     static std::optional<ORBMediaPair> findPair(const PairMap& pairs, std::string_view name);
@@ -93,5 +96,6 @@ private:
     std::optional<std::string> m_pendingPath;
     uint64_t m_generation = 0; // bumped by every request and cancel
     bool m_busy = false;
+    std::function<void()> m_beforePublish; // set before any scan; read on the worker only
     std::jthread m_worker;
 };
