@@ -35,6 +35,7 @@ test: build format-check
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -f $$b ] && [ -x $$b ] || continue; echo "== $$b"; $$b || exit 1; done
+	@echo "== bench/list_command.py"; python3 bench/list_command.py $(BUILD)/nura
 
 # Runs each fuzz target for a short time (FUZZ_SECONDS each) over its corpus.
 FUZZ_SECONDS ?= 60

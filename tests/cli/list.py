@@ -50,8 +50,13 @@ with tempfile.TemporaryDirectory() as card:
 
     r = run("list", card)
     out = r.stdout.decode("utf-8", "replace")
-    check(r.returncode == 0 and "alwa_20230115_083012_F.MP4" in out and "5 recordings, 1 front/rear pair" in out,
-          f"table: {out}")
+    lines = out.splitlines()
+    check(r.returncode == 0 and len(lines) == 7, f"table: {out}")
+    check(lines[0] == "MODE    SIDE   DATE       TIME      FILE                         FOLDER", f"header {lines[0]!r}")
+    check(lines[1] == "always  rear                        xxxxx_20230115_083012_R.MP4  .hidden", f"row {lines[1]!r}")
+    check(lines[2] == "always  front  2023-01-15 08:30:12  alwa_20230115_083012_F.MP4   DCIM", f"row {lines[2]!r}")
+    check(lines[4] == "event   front  2023-01-15 08:30:45  event_20230115_083045_F.mp4  DCIM", f"row {lines[4]!r}")
+    check(lines[6] == "5 recordings, 1 front/rear pair", f"summary {lines[6]!r}")
 
     with tempfile.TemporaryDirectory() as empty:
         r = run("list", empty, "--json")
@@ -62,7 +67,9 @@ check(r.returncode == 1 and len(r.stderr.decode().strip().splitlines()) == 1, f"
 r = run("list", "/etc/hostname")
 check(r.returncode == 1, "a file is not a folder")
 r = run("list")
-check(r.returncode == 2, "usage")
+check(r.returncode == 64, "usage")
+r = run("list", "--bogus", "/tmp")
+check(r.returncode == 64, "unknown option")
 
 print(f"{0 if failures else 1} passed, {failures} failed")
 sys.exit(1 if failures else 0)

@@ -50,7 +50,6 @@ public:
     int32_t mediaDirection = 0;
     bool didValidated = false;
 
-private:
     // The date-time as one comparable number (the 14-digit text read as a number for in-range
     // values); compareDate falls back to the text for anything else.
     bool dateKey(uint64_t& key) const;

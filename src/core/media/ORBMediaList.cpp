@@ -55,8 +55,8 @@ public:
             }
             if (isDir) {
                 eachDir(full);
-            } else if (hasMp4Extension(name) && ORBMediaList::createMediaByPath(full)) {
-                m_out.push_back(std::make_shared<const ORBMedia>(full));
+            } else if (auto media = hasMp4Extension(name) ? ORBMediaList::createMediaByPath(full) : nullptr) {
+                m_out.push_back(std::move(media));
                 if (m_out.size() >= ORBMediaList::kMaxMedias) {
                     break;
                 }
@@ -181,21 +181,52 @@ std::shared_ptr<ORBMedia> ORBMediaList::createMediaByPath(std::string_view path)
     if (base.size() != kAlwaysLength && base.size() != kMotionLength && base.size() != kEventLength) {
         return nullptr;
     }
-    int64_t start = -1;
-    if (base.starts_with("alwa_")) {
-        start = 5;
-    } else if (base.starts_with("motion_")) {
-        start = 7;
-    } else if (base.starts_with("event_")) {
-        start = 6;
-    }
-    if (start >= 0 && !_checkTimeByName(base, start)) {
-        return nullptr;
-    }
     if (!base.ends_with("_F") && !base.ends_with("_R")) {
         return nullptr;
     }
-    return ORBMedia::mediaWithPath(path);
+    const bool prefixed =
+        base.starts_with("alwa_") || base.starts_with("motion_") || base.starts_with("event_");
+    auto media = ORBMedia::mediaWithPath(path);
+    // A prefixed name whose date-time is out of range is parsed to the unknown (zero) date; a
+    // name without a prefix is accepted undated.
+    if (prefixed && media->year == 0) {
+        return nullptr;
+    }
+    return media;
+}
+
+void ORBMediaList::sortByDate(std::vector<MediaPtr>& medias) {
+    // The order of compareDate, with each recording's key worked out once instead of at every
+    // comparison; a media whose date cannot be keyed falls back to compareDate itself.
+    struct Keyed {
+        uint64_t date;
+        int32_t division;
+        int32_t direction;
+        bool keyed;
+        MediaPtr media;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(medias.size());
+    for (auto& m : medias) {
+        uint64_t date = 0;
+        const bool ok = m->dateKey(date);
+        keyed.push_back({date, m->mediaDivision, m->mediaDirection, ok, std::move(m)});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (!a.keyed || !b.keyed) {
+            return a.media->compareDate(*b.media) < 0;
+        }
+        if (a.date != b.date) {
+            return a.date < b.date;
+        }
+        if (a.division != b.division) {
+            return a.division > b.division;
+        }
+        return a.direction < b.direction;
+    });
+    for (size_t i = 0; i < keyed.size(); ++i) {
+        medias[i] = std::move(keyed[i].media);
+    }
 }
 
 ORBMediaList::Contents ORBMediaList::scanDirectory(const std::string& path,
@@ -214,8 +245,7 @@ ORBMediaList::Contents ORBMediaList::scanDirectory(const std::string& path,
 
     std::vector<MediaPtr> found;
     TreeWalker(found, cancelled).eachDir(root);
-    std::stable_sort(found.begin(), found.end(),
-                     [](const MediaPtr& a, const MediaPtr& b) { return a->compareDate(*b) < 0; });
+    sortByDate(found);
 
     Contents contents;
     contents.medias.reserve(found.size());

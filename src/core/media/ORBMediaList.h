@@ -81,6 +81,9 @@ public:
     // Tests only: runs on the worker after a scan has finished walking and before it publishes.
     void setBeforePublishHook(std::function<void()> hook);
 
+    // Earliest first, in the order of ORBMedia::compareDate; stable for equal recordings.
+    static void sortByDate(std::vector<MediaPtr>& medias);
+
 private:
     static void fileMedia(Contents& contents, MediaPtr media);
     static std::optional<ORBMediaPair> findPair(const PairMap& pairs, std::string_view name);
