@@ -1,6 +1,7 @@
 // nura config show|reset|set: the camera's settings file, field by field through the record's layout table.
 
 #include "cli/commands.h"
+#include "core/settings/FileDataChecks.h"
 #include "core/settings/FileDataFields.h"
 #include "core/settings/FileDataRules.h"
 #include "core/settings/SettingFile.h"
@@ -17,13 +18,15 @@ using namespace nura;
 
 namespace {
 
-constexpr const char* kUsage = "usage: nura config show FILE [--json]\n"
-                               "       nura config reset FILE\n"
-                               "       nura config set FILE NAME=VALUE...\n";
+constexpr const char* kUsageText =
+    "usage: nura config show FILE [--json]\n"
+    "       nura config reset FILE\n"
+    "       nura config set FILE NAME=VALUE... [--raw]\n"
+    "  --raw  store the values without the settings window's checks (repair)\n";
 
 int usage() {
-    std::fputs(kUsage, stderr);
-    return 2;
+    std::fputs(kUsageText, stderr);
+    return exitcode::kUsage;
 }
 
 bool fileExists(const std::string& path) {
@@ -35,33 +38,42 @@ bool fileExists(const std::string& path) {
 int loadRecord(const char* command, const std::string& path, _FILEDATA& record) {
     switch (ReadSettingFile(path, record)) {
     case ReadSettingResult::Ok:
-        return 0;
+        return exitcode::kDone;
     case ReadSettingResult::WrongSize: {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            std::fprintf(stderr, "nura config %s: %s is %lld bytes, not a 500-byte settings record\n",
-                         command, path.c_str(), static_cast<long long>(st.st_size));
+            std::fprintf(stderr, "nura config %s: %s is %lld bytes%s, not a 500-byte settings record\n",
+                         command, path.c_str(), static_cast<long long>(st.st_size),
+                         st.st_size < static_cast<off_t>(kFileDataSize) ? " (truncated)" : "");
         } else {
             std::fprintf(stderr, "nura config %s: %s is not a regular file\n", command, path.c_str());
         }
-        return 2;
+        return exitcode::kNotOurFile;
     }
     case ReadSettingResult::CannotOpen:
     case ReadSettingResult::ReadFailed:
         break;
     }
     std::fprintf(stderr, "nura config %s: cannot read %s: %s\n", command, path.c_str(), std::strerror(errno));
-    return 1;
+    return exitcode::kCannotAccess;
 }
 
 int saveRecord(const char* command, _FILEDATA& record, const std::string& path) {
     SealFileData(record);
-    if (!WriteSettingFile(record, path).empty()) {
+    const std::string failure = WriteSettingFile(record, path);
+    if (failure.empty()) {
+        return exitcode::kDone;
+    }
+    if (failure == "msg.file_damaged") {
+        std::fprintf(stderr,
+                     "nura config %s: cannot write %s, and its old contents could not be put back: the file "
+                     "may be damaged; save again or reset it\n",
+                     command, path.c_str());
+    } else {
         std::fprintf(stderr, "nura config %s: cannot write %s (the old file is unchanged)\n", command,
                      path.c_str());
-        return 1;
     }
-    return 0;
+    return exitcode::kCannotAccess;
 }
 
 void printText(const _FILEDATA& record) {
@@ -129,7 +141,7 @@ int show(const CliArgs& args) {
         return status;
     }
     json ? printJson(record) : printText(record);
-    return 0;
+    return exitcode::kDone;
 }
 
 int reset(const CliArgs& args) {
@@ -148,41 +160,58 @@ int reset(const CliArgs& args) {
 }
 
 int set(const CliArgs& args) {
-    if (args.size() < 3) {
+    bool raw = false;
+    CliArgs operands;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--raw") {
+            raw = true;
+        } else {
+            operands.push_back(args[i]);
+        }
+    }
+    if (operands.size() < 2) {
         return usage();
     }
-    const std::string& path = args[1];
+    const std::string& path = operands[0];
     _FILEDATA record{};
     if (const int status = loadRecord("set", path, record)) {
         return status;
     }
     // Every assignment is checked on a copy first, so one bad value changes nothing.
     _FILEDATA edited = record;
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        const std::string& assignment = args[i];
+    for (std::size_t i = 1; i < operands.size(); ++i) {
+        const std::string& assignment = operands[i];
         const auto eq = assignment.find('=');
         if (eq == std::string::npos) {
             std::fprintf(stderr, "nura config set: '%s' is not NAME=VALUE; nothing changed\n",
                          assignment.c_str());
-            return 2;
+            return exitcode::kUsage;
         }
         const std::string name = assignment.substr(0, eq);
         const FieldDescriptor* field = findFileDataField(name);
         if (!field) {
             std::fprintf(stderr, "nura config set: no field named '%s'; nothing changed\n", name.c_str());
-            return 2;
+            return exitcode::kUsage;
         }
         if (name == "checksum" || name == "osd_plate_flag") {
             std::fprintf(stderr, "nura config set: %s is computed when the file is saved; nothing changed\n",
                          name.c_str());
-            return 2;
+            return exitcode::kUsage;
         }
         const std::string error =
             setFieldFromText(edited, *field, std::string_view(assignment).substr(eq + 1));
         if (!error.empty()) {
             std::fprintf(stderr, "nura config set: %s; nothing changed\n", error.c_str());
-            return 2;
+            return exitcode::kUsage;
         }
+    }
+    if (raw) {
+        std::fputs("nura config set: --raw: storing the values without the settings window's checks\n",
+                   stderr);
+    } else if (const auto refusal = checkFileDataEdit(record, edited)) {
+        std::fprintf(stderr, "nura config set: %s (--raw stores it anyway); nothing changed\n",
+                     refusal->reason.c_str());
+        return exitcode::kUsage;
     }
     return saveRecord("set", edited, path);
 }

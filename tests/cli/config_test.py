@@ -12,9 +12,19 @@ NURA = sys.argv[1]
 failures = []
 
 
-def run(*args):
-    p = subprocess.run([NURA, "config", *args], capture_output=True, timeout=60)
+# The exit statuses every subcommand shares.
+DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE = 0, 1, 2, 64
+
+
+def run(*args, **kwargs):
+    p = subprocess.run([NURA, "config", *args], capture_output=True, timeout=60, **kwargs)
     return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
+
+
+def give_up_root():
+    if os.geteuid() == 0:
+        os.setgid(65534)
+        os.setuid(65534)
 
 
 def check(cond, what):
@@ -68,13 +78,13 @@ with tempfile.TemporaryDirectory() as tmp:
     # set round-trips through show, changes only the named fields (plus the seal)
     before = open(card, "rb").read()
     code, _, err = run("set", card, "time_gmt=20", "szPlateNumber=", "ADAS_Car=2", "LDW_width_L=0.75",
-                       "wifi_ssid=My Car", "dummy00=1,2,3,4,5,6,7,8")
+                       "wifi_ssid=MyCar1", "dummy00=1,2,3,4,5,6,7,8")
     check(code == 0, f"set: {code} {err}")
     after = open(card, "rb").read()
     f = show_json(card)["fields"]
     check(f["time_gmt"] == 20 and f["ADAS_Car"] == 2 and f["LDW_width_L"] == 0.75, "set values read back")
     check(f["szPlateNumber"] == "" and f["osd_plate_flag"] == 0, "empty car number clears the plate flag on save")
-    check(f["wifi_ssid"] == "My Car" and f["dummy00"] == [1, 2, 3, 4, 5, 6, 7, 8], "texts and arrays set")
+    check(f["wifi_ssid"] == "MyCar1" and f["dummy00"] == [1, 2, 3, 4, 5, 6, 7, 8], "texts and arrays set")
     changed = {i for i in range(500) if before[i] != after[i]}
     allowed = set(range(2, 4)) | set(range(156, 160)) | set(range(168, 172)) | set(range(256, 264)) | {396} \
         | set(range(432, 436)) | set(range(356, 372)) | set(range(464, 496))
@@ -92,8 +102,30 @@ with tempfile.TemporaryDirectory() as tmp:
     before = open(card, "rb").read()
     for bad in (["ADAS_Car=256"], ["nosuchfield=1"], ["time_gmt"], ["checksum=1"], ["vid_hue=3", "vid_hue=x"]):
         code, _, err = run("set", card, *bad)
-        check(code == 2 and "nothing changed" in err, f"set {bad} refused: {code} {err}")
+        check(code == USAGE and "nothing changed" in err, f"set {bad} refused: {code} {err}")
     check(open(card, "rb").read() == before, "refused sets leave the file byte for byte")
+
+    # values the settings window refuses are refused here too, with the reason
+    for bad, why in ((["szPlateNumber=12-AB"], "szPlateNumber"), (["wifi_ssid=My Car"], "wifi_ssid"),
+                     (["wifi_password=1234567"], "wifi_password"), (["sd_mem_always_ratio=60"], "100 %"),
+                     (["gsen_x_threshold=4"], "gsen_x_threshold"), (["cfg_ver=1"], "cfg_ver")):
+        code, _, err = run("set", card, *bad)
+        check(code == USAGE and why in err and "nothing changed" in err, f"set {bad} refused: {code} {err}")
+    check(open(card, "rb").read() == before, "values the window refuses leave the file byte for byte")
+    code, _, err = run("set", card, "gsen_x_threshold=0", "parkmode_x_threshold=150", "sd_mem_always_ratio=60",
+                       "sd_mem_event_ratio=20", "szPlateNumber=12AB3456", "wifi_password=!~pass~!")
+    check(code == DONE, f"values the window stores are stored: {code} {err}")
+    data = open(card, "rb").read()
+    check(struct.unpack_from("<iIII", data, 88)[0] == 0 and struct.unpack_from("<III", data, 8) == (60, 20, 20),
+          "threshold 0 and moved shares stored")
+
+    # --raw is for repair: no window checks, and it says so
+    code, _, err = run("set", card, "wifi_ssid=My Car", "--raw", "cfg_ver=1", "sd_mem_always_ratio=0")
+    check(code == DONE and "--raw" in err, f"set --raw: {code} {err}")
+    data = open(card, "rb").read()
+    check(data[0:2] == b"\x01\x00" and data[356:363] == b"My Car\0" and data[8:12] == bytes(4), "--raw stores as given")
+    check(run("set", card, "--raw")[0] == USAGE, "--raw alone is a usage error")
+    run("set", card, "--raw", "cfg_ver=22310", "sd_mem_always_ratio=60")
 
     # files that are not a record: refused, never changed
     for size in (0, 499, 501):
@@ -101,7 +133,8 @@ with tempfile.TemporaryDirectory() as tmp:
         open(path, "wb").write(b"\x01" * size)
         for cmd in (["show", path], ["reset", path], ["set", path, "vid_hue=1"]):
             code, _, err = run(*cmd)
-            check(code == 2 and "not a 500-byte" in err, f"{cmd[0]} of {size} bytes: {code} {err}")
+            check(code == NOT_OUR_FILE and "not a 500-byte" in err, f"{cmd[0]} of {size} bytes: {code} {err}")
+            check(("truncated" in err) == (size < 500), f"{cmd[0]} of {size} bytes says truncated: {err}")
         check(open(path, "rb").read() == b"\x01" * size, f"{size}-byte file untouched")
 
     rnd = bytes(random.Random(7).getrandbits(8) for _ in range(500))
@@ -116,13 +149,26 @@ with tempfile.TemporaryDirectory() as tmp:
     blocker = os.path.join(tmp, "plain")
     open(blocker, "wb").write(b"x")
     code, _, err = run("reset", os.path.join(blocker, "config.bin"))
-    check(code == 1 and "cannot write" in err, f"reset below a regular file: {code} {err}")
+    check(code == CANNOT_ACCESS and "cannot write" in err, f"reset below a regular file: {code} {err}")
     code, _, err = run("show", os.path.join(tmp, "missing.bin"))
-    check(code == 1 and "cannot read" in err, f"show of a missing file: {code} {err}")
+    check(code == CANNOT_ACCESS and "cannot read" in err, f"show of a missing file: {code} {err}")
+
+    # a folder that cannot be written (as a full card): the 500-byte file is rewritten in place
+    os.chmod(tmp, 0o755)  # the command runs as nobody when the test runs as root
+    locked = os.path.join(tmp, "locked")
+    os.mkdir(locked)
+    target = os.path.join(locked, "config.bin")
+    open(target, "wb").write(open(card, "rb").read())
+    os.chmod(target, 0o666)
+    os.chmod(locked, 0o555)
+    code, _, err = run("set", target, "vid_hue=7", preexec_fn=give_up_root)
+    check(code == DONE and open(target, "rb").read()[84] == 7, f"set in a locked folder: {code} {err}")
+    check(os.listdir(locked) == ["config.bin"], "nothing left beside the file in the locked folder")
+    os.chmod(locked, 0o755)
 
     # usage
-    for cmd in ([], ["show"], ["frobnicate", card], ["reset"], ["set", card]):
-        check(run(*cmd)[0] == 2, f"usage error {cmd}")
+    for cmd in ([], ["show"], ["frobnicate", card], ["reset"], ["set", card], ["show", card, "--xml"]):
+        check(run(*cmd)[0] == USAGE, f"usage error {cmd}")
 
     leftovers = [n for n in os.listdir(tmp) if n.startswith(".")]
     check(not leftovers, f"no temporary files left: {leftovers}")

@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace nura;
 
@@ -21,23 +26,38 @@ _FILEDATA defaults() {
 
 } // namespace
 
-TEST(FileDataDefaults, BytesComeOutExactly) {
+// The golden record was written out from the table of factory defaults, one field a line.
+TEST(FileDataDefaults, MatchTheGoldenRecordByteForByte) {
+    std::ifstream in(std::string(NURA_TEST_DATA) + "/settings/default-config.txt");
+    ASSERT_TRUE(in) << "golden record missing";
+    std::string golden;
+    std::vector<std::pair<std::size_t, std::string>> fields; // offset, name
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream words(line);
+        std::size_t offset = 0;
+        std::string hex, name;
+        words >> offset >> hex >> name;
+        ASSERT_EQ(offset, golden.size()) << "fields follow each other: " << line;
+        ASSERT_EQ(hex.size() % 2, 0u) << line;
+        for (std::size_t i = 0; i < hex.size(); i += 2) {
+            golden += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        }
+        fields.emplace_back(offset, name);
+    }
+    ASSERT_EQ(golden.size(), 500u);
+    ASSERT_EQ(fields.size(), 118u);
+
     _FILEDATA r = defaults();
-    const unsigned char* b = bytes(r);
-    EXPECT_EQ(b[0], 0x26);
-    EXPECT_EQ(b[1], 0x57);
-    EXPECT_EQ(std::memcmp(b + 256, "Nura\0\0\0\0", 8), 0);
-    EXPECT_EQ(std::memcmp(b + 356, "NuraA\0\0\0\0\0\0\0\0\0\0\0", 16), 0);
-    EXPECT_EQ(std::memcmp(b + 372, "58205820\0\0\0\0\0\0\0\0", 16), 0);
-    const unsigned char adas[] = {0, 30, 30, 1, 2, 2, 2};
-    EXPECT_EQ(std::memcmp(b + 396, adas, sizeof adas), 0);
-    EXPECT_EQ(b[164], 1); // speed_disp_unit
-    const unsigned char cameraHeight[] = {0xCD, 0xCC, 0xAC, 0x3F};
-    EXPECT_EQ(std::memcmp(b + 456, cameraHeight, 4), 0);
-    const unsigned char headway[] = {0x00, 0x00, 0xC0, 0x3F}; // 1.5f
-    EXPECT_EQ(std::memcmp(b + 448, headway, 4), 0);
-    EXPECT_EQ(b[496], 1);
-    EXPECT_EQ(r.checksum, 0);
+    const std::string made(reinterpret_cast<const char*>(bytes(r)), 500);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::size_t begin = fields[i].first;
+        const std::size_t end = i + 1 < fields.size() ? fields[i + 1].first : 500;
+        EXPECT_EQ(made.substr(begin, end - begin), golden.substr(begin, end - begin)) << fields[i].second;
+    }
 }
 
 TEST(FileDataDefaults, KeepUserFields) {

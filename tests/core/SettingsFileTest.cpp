@@ -4,11 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace nura;
@@ -125,4 +131,185 @@ TEST_F(SettingsFile, DefaultFileIsUnsealedDefaults) {
     EXPECT_EQ(data, std::string(reinterpret_cast<const char*>(&expected), 500));
     EXPECT_EQ(data[2], 0);
     EXPECT_EQ(data[3], 0);
+}
+
+namespace {
+
+std::string pathOfDescriptor(int fd) {
+    char target[4096];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Stands in for the system's write: the file written beside the old one finds the card full, and the
+// card's own file takes `budget` bytes before its write fails.
+struct FakeWrite {
+    static inline bool cardFull = false;
+    static inline long budget = -1;       // -1: no limit
+    static inline bool noWayBack = false; // once a write has failed, every later one fails too
+    static inline bool failed = false;
+    static inline int calls = 0;
+
+    static void reset() {
+        cardFull = false;
+        budget = -1;
+        noWayBack = false;
+        failed = false;
+        calls = 0;
+    }
+
+    static ssize_t call(int fd, const void* data, std::size_t size, off_t offset) {
+        ++calls;
+        const std::string name = fs::path(pathOfDescriptor(fd)).filename().string();
+        if (cardFull && !name.empty() && name.front() == '.') {
+            errno = ENOSPC;
+            return -1;
+        }
+        if (failed && noWayBack) {
+            errno = EIO;
+            return -1;
+        }
+        if (budget >= 0) {
+            if (budget == 0) {
+                failed = true;
+                budget = -1; // the old bytes then fit back where they were
+                errno = ENOSPC;
+                return -1;
+            }
+            size = std::min<std::size_t>(size, static_cast<std::size_t>(budget));
+            budget -= static_cast<long>(size);
+        }
+        return ::pwrite(fd, data, size, offset);
+    }
+};
+
+class SettingsFileInPlace : public SettingsFile {
+protected:
+    void SetUp() override {
+        SettingsFile::SetUp();
+        FakeWrite::reset();
+        m_previous = setSettingFileWriteCall(&FakeWrite::call);
+        m_old = std::string(500, '\0');
+        for (std::size_t i = 0; i < m_old.size(); ++i) {
+            m_old[i] = static_cast<char>(i * 7 + 3);
+        }
+        writeBytes(path("config.bin"), m_old);
+    }
+    void TearDown() override {
+        setSettingFileWriteCall(m_previous);
+        SettingsFile::TearDown();
+    }
+    static std::string bytesOf(const _FILEDATA& r) {
+        return std::string(reinterpret_cast<const char*>(&r), 500);
+    }
+    ino_t inode() const {
+        struct stat st {};
+        return ::stat(path("config.bin").c_str(), &st) == 0 ? st.st_ino : 0;
+    }
+
+    SettingFileWriteCall m_previous = nullptr;
+    std::string m_old;
+};
+
+// Runs `body` in a child process that has given up root (root writes into any folder) and returns its
+// exit status, or -1 when it did not exit normally.
+int runWithoutRoot(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return -1;
+    }
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(99);
+        }
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST_F(SettingsFileInPlace, FullCardRewritesTheFileInPlace) {
+    FakeWrite::cardFull = true;
+    const _FILEDATA r = marked(0x5A);
+    const ino_t before = inode();
+    LogCapture log;
+    EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "");
+    EXPECT_EQ(readBytes(path("config.bin")), bytesOf(r));
+    EXPECT_EQ(inode(), before);
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
+    EXPECT_TRUE(log.contains("No space left on device")) << "the reason for the in-place write is logged";
+}
+
+TEST_F(SettingsFileInPlace, OnlyAWhole500ByteFileIsRewrittenInPlace) {
+    FakeWrite::cardFull = true;
+    const _FILEDATA r = marked(0x5A);
+    for (const std::string& content : {std::string(499, 'a'), std::string(501, 'b'), std::string()}) {
+        writeBytes(path("config.bin"), content);
+        EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail") << content.size();
+        EXPECT_EQ(readBytes(path("config.bin")), content);
+    }
+    fs::remove(path("config.bin"));
+    EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail");
+    fs::create_directory(path("config.bin"));
+    EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail");
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
+}
+
+TEST_F(SettingsFileInPlace, WriteStoppingPartWayPutsTheOldBytesBack) {
+    FakeWrite::cardFull = true;
+    const _FILEDATA r = marked(0x5A);
+    for (const long budget : {0L, 1L, 100L, 499L}) {
+        FakeWrite::budget = budget;
+        FakeWrite::failed = false;
+        EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail") << budget;
+        EXPECT_EQ(readBytes(path("config.bin")), m_old) << budget;
+    }
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
+}
+
+TEST_F(SettingsFileInPlace, OldBytesThatCannotBePutBackAreReportedAsDamage) {
+    FakeWrite::cardFull = true;
+    FakeWrite::budget = 100;
+    FakeWrite::noWayBack = true;
+    LogCapture log;
+    EXPECT_EQ(WriteSettingFile(marked(0x5A), path("config.bin")), "msg.file_damaged");
+    EXPECT_EQ(readBytes(path("config.bin")).substr(100), m_old.substr(100));
+}
+
+TEST_F(SettingsFileInPlace, LockedFolderRewritesTheFileInPlace) {
+    setSettingFileWriteCall(m_previous); // the system's own write
+    fs::permissions(path("config.bin"), fs::perms(0666));
+    fs::permissions(m_dir, fs::perms(0555));
+    const _FILEDATA r = marked(0x5A);
+    const int status =
+        runWithoutRoot([&] { return WriteSettingFile(r, path("config.bin")).empty() ? 0 : 1; });
+    fs::permissions(m_dir, fs::perms(0755));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readBytes(path("config.bin")), bytesOf(r));
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
+}
+
+TEST_F(SettingsFileInPlace, FileSizeLimitStoppingTheInPlaceWriteKeepsTheOldBytes) {
+    setSettingFileWriteCall(m_previous);
+    fs::permissions(path("config.bin"), fs::perms(0666));
+    fs::permissions(m_dir, fs::perms(0555));
+    const _FILEDATA r = marked(0x5A);
+    const int status = runWithoutRoot([&] {
+        // The system then stops every write at byte 300 of a file and, with the signal ignored, fails the
+        // next one with EFBIG.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{300, 300};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            return 98;
+        }
+        const std::string result = WriteSettingFile(r, path("config.bin"));
+        return result == "msg.file_open_fail" ? 0 : result.empty() ? 1 : 2;
+    });
+    fs::permissions(m_dir, fs::perms(0755));
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(readBytes(path("config.bin")), m_old);
 }

@@ -56,3 +56,56 @@ TEST(CarNumberFilter, KeepsEightAsciiLettersAndDigits) {
     EXPECT_EQ(nura::filterCarNumber(""), "");
     EXPECT_EQ(nura::filterCarNumber(std::string_view("1\0002", 3)), "12");
 }
+
+TEST(ORBValidator, StoredGsensorThresholdIsZeroOrFiveTo150) {
+    const ValidationMessage outOfRange{"msg.gsensor_outofrange_fmt", 0.05, 1.5};
+    for (const long long accepted : {0, 5, 45, 150}) {
+        EXPECT_EQ(ORBValidator::validateStoredGsensorThreshold(accepted), std::nullopt) << accepted;
+    }
+    for (const long long refused : {-1LL, 1LL, 4LL, 151LL, 4294967295LL}) {
+        EXPECT_EQ(ORBValidator::validateStoredGsensorThreshold(refused), outOfRange) << refused;
+    }
+}
+
+TEST(ORBValidator, CardSharesEachTenPercentAndTogetherTheWholeCard) {
+    const ValidationMessage low{"msg.sdcard_ratio_too_low"};
+    EXPECT_EQ(ORBValidator::validateSDCardShares(70, 20, 10), std::nullopt); // knobs at 70 and 90
+    EXPECT_EQ(ORBValidator::validateSDCardShares(70, 21, 9), low);           // high knob at 91
+    EXPECT_EQ(ORBValidator::validateSDCardShares(9, 0, 91), low);
+    EXPECT_EQ(ORBValidator::validateSDCardShares(10, 10, 80), std::nullopt);
+    EXPECT_EQ(ORBValidator::validateSDCardShares(70, 20, 20), ValidationMessage{"msg.sdcard_ratio_sum"});
+    EXPECT_EQ(ORBValidator::validateSDCardShares(4294967295LL, 10, 10),
+              ValidationMessage{"msg.sdcard_ratio_sum"});
+}
+
+TEST(ORBValidator, WifiNameAndPassword) {
+    struct Case {
+        const char* text;
+        const char* nameKey; // nullptr: accepted
+        const char* passwordKey;
+    } cases[] = {
+        {"NuraA", nullptr, "setting.aux.password_length"},
+        {"58205820", nullptr, nullptr},
+        {"Nura", "setting.aux.ssid_length", "setting.aux.password_length"},
+        {"", "setting.aux.ssid_length", "setting.aux.password_length"},
+        {"My Car 1", "setting.aux.ssid_invalid", "setting.aux.password_invalid"},
+        {"!~!~!~!~", nullptr, nullptr}, // both ends of the printable set
+        {"caf\xC3\xA9\xC3\xA9\xC3\xA9", "setting.aux.ssid_invalid", "setting.aux.password_length"}, // 7 chars
+        {"\xC3\xA9\xC3\xA9", "setting.aux.ssid_length", "setting.aux.password_length"}, // 4 bytes twice over
+    };
+    for (const auto& c : cases) {
+        const auto name = ORBValidator::validateWifiName(c.text);
+        const auto password = ORBValidator::validateWifiPassword(c.text);
+        EXPECT_EQ(name ? name->key : "", c.nameKey ? c.nameKey : "") << c.text;
+        EXPECT_EQ(password ? password->key : "", c.passwordKey ? c.passwordKey : "") << c.text;
+    }
+}
+
+TEST(CarNumberFilter, ACarNumberIsWhatTheFilterKeepsWhole) {
+    for (const char* yes : {"", "Nura", "12AB3456", "z"}) {
+        EXPECT_TRUE(nura::isCarNumber(yes)) << yes;
+    }
+    for (const char* no : {"12AB34567", "12 AB", "AB-1", "\xEA\xB0\x80"}) {
+        EXPECT_FALSE(nura::isCarNumber(no)) << no;
+    }
+}

@@ -15,4 +15,8 @@ std::string filterCarNumber(std::string_view text) {
     return kept;
 }
 
+bool isCarNumber(std::string_view text) {
+    return text.size() <= kCarNumberMaxLength && filterCarNumber(text) == text;
+}
+
 } // namespace nura

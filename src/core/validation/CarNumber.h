@@ -13,4 +13,8 @@ inline constexpr std::size_t kCarNumberMaxLength = 8;
 // every byte of a UTF-8 letter outside ASCII).
 std::string filterCarNumber(std::string_view text);
 
+// True when the text is already a car number: the filter would keep every character of it. Empty is one
+// (no number shown in the video).
+bool isCarNumber(std::string_view text);
+
 } // namespace nura

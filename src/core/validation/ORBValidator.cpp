@@ -61,6 +61,28 @@ Scan scanDecimal(std::string_view s) {
     return scan;
 }
 
+// Characters, not bytes: a UTF-8 continuation byte does not start one.
+std::size_t characterCount(std::string_view text) {
+    std::size_t n = 0;
+    for (const char c : text) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+std::optional<ValidationMessage> validateWifiText(std::string_view text, std::size_t minLength,
+                                                  const char* lengthKey, const char* invalidKey) {
+    if (characterCount(text) < minLength) {
+        return ValidationMessage{lengthKey};
+    }
+    if (!ORBValidator::validString(text)) {
+        return ValidationMessage{invalidKey};
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 bool ORBValidator::stringIsNumber(std::string_view text) {
@@ -119,6 +141,44 @@ std::optional<ValidationMessage> ORBValidator::validateSDCardSizeRatio(long perc
         return ValidationMessage{"msg.sdcard_ratio_too_low"};
     }
     return std::nullopt;
+}
+
+std::optional<ValidationMessage> ORBValidator::validateStoredGsensorThreshold(long long hundredths) {
+    if (hundredths != 0 && (hundredths < kGsensorStoredMin || hundredths > kGsensorStoredMax)) {
+        return ValidationMessage{"msg.gsensor_outofrange_fmt", kGsensorThresholdMin, kGsensorThresholdMax};
+    }
+    return std::nullopt;
+}
+
+std::optional<ValidationMessage> ORBValidator::validateSDCardShares(long long always, long long motion,
+                                                                    long long event) {
+    for (const long long share : {always, motion, event}) {
+        if (share < kSDCardRatioMin) {
+            return ValidationMessage{"msg.sdcard_ratio_too_low"};
+        }
+    }
+    if (always + motion + event != 100) {
+        return ValidationMessage{"msg.sdcard_ratio_sum"};
+    }
+    return std::nullopt;
+}
+
+bool ORBValidator::validString(std::string_view text) {
+    for (const char c : text) {
+        if (c < '!' || c > '~') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<ValidationMessage> ORBValidator::validateWifiName(std::string_view text) {
+    return validateWifiText(text, kWifiNameMinLength, "setting.aux.ssid_length", "setting.aux.ssid_invalid");
+}
+
+std::optional<ValidationMessage> ORBValidator::validateWifiPassword(std::string_view text) {
+    return validateWifiText(text, kWifiPasswordMinLength, "setting.aux.password_length",
+                            "setting.aux.password_invalid");
 }
 
 } // namespace nura

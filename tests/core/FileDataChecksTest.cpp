@@ -1,0 +1,89 @@
+#include "core/settings/FileDataChecks.h"
+#include "core/settings/FileDataRules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace nura;
+
+namespace {
+
+_FILEDATA defaults() {
+    _FILEDATA r{};
+    SetDefaultFileData(r);
+    return r;
+}
+
+template <std::size_t N> void setText(char (&field)[N], const char* text) {
+    std::memset(field, 0, N);
+    std::memcpy(field, text, std::min(N, std::strlen(text)));
+}
+
+std::string refusedField(const _FILEDATA& original, const _FILEDATA& edited) {
+    const auto refusal = checkFileDataEdit(original, edited);
+    return refusal ? refusal->field : "";
+}
+
+} // namespace
+
+TEST(FileDataEdit, WindowRefusalsAreRefusedWithTheFieldNamed) {
+    const _FILEDATA base = defaults();
+    struct Case {
+        const char* what;
+        void (*edit)(_FILEDATA&);
+        const char* field; // "" = accepted
+    } cases[] = {
+        {"nothing", [](_FILEDATA&) {}, ""},
+        {"cfg_ver", [](_FILEDATA& r) { r.cfg_ver = 1; }, "cfg_ver"},
+        {"car number", [](_FILEDATA& r) { setText(r.szPlateNumber, "12AB3456"); }, ""},
+        {"empty car number", [](_FILEDATA& r) { setText(r.szPlateNumber, ""); }, ""},
+        {"car number with a space", [](_FILEDATA& r) { setText(r.szPlateNumber, "12 AB"); }, "szPlateNumber"},
+        {"car number non-ASCII", [](_FILEDATA& r) { setText(r.szPlateNumber, "\xEA\xB0\x80"); },
+         "szPlateNumber"},
+        {"ssid 16 bytes", [](_FILEDATA& r) { std::memcpy(r.wifi_ssid, "ABCDEFGHIJKLMNOP", 16); }, ""},
+        {"ssid short", [](_FILEDATA& r) { setText(r.wifi_ssid, "Nura"); }, "wifi_ssid"},
+        {"ssid space", [](_FILEDATA& r) { setText(r.wifi_ssid, "My Car"); }, "wifi_ssid"},
+        {"password short", [](_FILEDATA& r) { setText(r.wifi_password, "1234567"); }, "wifi_password"},
+        {"password ok", [](_FILEDATA& r) { setText(r.wifi_password, "12345678"); }, ""},
+        {"shares moved together", [](_FILEDATA& r) { r.sd_mem_always_ratio = 60, r.sd_mem_event_ratio = 20; },
+         ""},
+        {"share 9 %", [](_FILEDATA& r) { r.sd_mem_always_ratio = 71, r.sd_mem_event_ratio = 9; },
+         "sd_mem_event_ratio"},
+        {"shares 110 %", [](_FILEDATA& r) { r.sd_mem_motion_ratio = 30; }, "sd_mem_always_ratio"},
+        {"motion 0", [](_FILEDATA& r) { r.sd_mem_always_ratio = 90, r.sd_mem_motion_ratio = 0; },
+         "sd_mem_motion_ratio"},
+        {"threshold 0", [](_FILEDATA& r) { r.gsen_y_threshold = 0; }, ""},
+        {"threshold 150", [](_FILEDATA& r) { r.parkmode_z_threshold = 150; }, ""},
+        {"threshold 4", [](_FILEDATA& r) { r.gsen_x_threshold = 4; }, "gsen_x_threshold"},
+        {"threshold 151", [](_FILEDATA& r) { r.parkmode_z_threshold = 151; }, "parkmode_z_threshold"},
+        {"threshold -5", [](_FILEDATA& r) { r.parkmode_x_threshold = -5; }, "parkmode_x_threshold"},
+        {"other fields", [](_FILEDATA& r) { r.vid_hue = 0xFFFFFFFF, r.time_gmt = -1; }, ""},
+    };
+    for (const auto& c : cases) {
+        _FILEDATA edited = base;
+        c.edit(edited);
+        const auto refusal = checkFileDataEdit(base, edited);
+        EXPECT_EQ(refusal ? refusal->field : "", c.field) << c.what;
+        if (refusal) {
+            EXPECT_NE(
+                refusal->reason.find(refusal->field == "sd_mem_always_ratio" ? "100 %" : refusal->field),
+                std::string::npos)
+                << c.what << ": " << refusal->reason;
+        }
+    }
+}
+
+TEST(FileDataEdit, OddValuesAlreadyOnTheCardDoNotBlockOtherEdits) {
+    _FILEDATA card = defaults();
+    setText(card.wifi_ssid, "a b");
+    setText(card.szPlateNumber, "#1");
+    card.sd_mem_always_ratio = 5;
+    card.gsen_x_threshold = 999;
+    _FILEDATA edited = card;
+    edited.vid_hue = 3;
+    EXPECT_EQ(refusedField(card, edited), "");
+    // Touching one share judges all three as they now stand.
+    edited.sd_mem_event_ratio = 25;
+    EXPECT_EQ(refusedField(card, edited), "sd_mem_always_ratio");
+}
