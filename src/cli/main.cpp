@@ -17,7 +17,9 @@ struct Command {
 const Command kCommands[] = {
     {"list", runList, "list DIR [--json]            recordings below DIR, sorted and paired"},
     {"telemetry", runTelemetry, "telemetry FILE.mp4 [--format text|csv|json|gpx]  a recording's telemetry"},
-    {"config", runConfig, "config show|reset|set FILE ...  the camera's settings file (config.bin)"},
+    {"config", runConfig,
+     "config show|reset|set FILE ...  the camera's settings file (config.bin); set checks values unless "
+     "--raw"},
     {"card", runCard, "card list                    mounted USB volumes and the camera's card"},
 };
 
