@@ -70,6 +70,7 @@ VlcMediaPlayer::VlcMediaPlayer(std::shared_ptr<VlcLibrary> library, VideoView* v
     : MediaPlayer(parent), m_library(std::move(library)), m_sink(std::make_unique<FrameSink>()),
       m_view(view) {
     m_sink->owner = this;
+    m_wall.start();
     m_ticker.setInterval(kTimeReportMs);
     connect(&m_ticker, &QTimer::timeout, this, [this] {
         if (m_state == Playing) {
@@ -253,25 +254,34 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         setState(Opening);
         break;
     case EngineEvent::Playing:
+        m_starting = false;
         if (m_length <= 0 || !m_trackSize.isValid()) {
             readMediaInfo(); // the header read may have timed out; playback knows by now
         }
         applyPendingSeek();
         applyAudio();
-        m_running = true;
-        m_clock.restart();
+        if (m_pausePending) {
+            m_pausePending = false;
+            libvlc_media_player_set_pause(m_player, 1);
+            setState(Halted);
+            break;
+        }
+        m_clock.setRunning(true, wallMs());
         setState(Playing);
         emit timeChanged(this);
         break;
     case EngineEvent::Paused:
-        if (m_running) {
-            rebase(time());
-            m_running = false;
-        }
+        m_starting = false;
+        m_clock.setRunning(false, wallMs());
         setState(Halted);
         break;
     case EngineEvent::Stopped:
-        m_running = false;
+        // Our own stops report with the generation they ended; a start asked since is not undone.
+        if (current) {
+            m_starting = false;
+            m_pausePending = false;
+        }
+        m_clock.setRunning(false, wallMs());
         if (m_pendingTime < 0 && m_pendingPosition < 0) {
             rebase(0);
         }
@@ -281,7 +291,9 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         if (!current) {
             break;
         }
-        m_running = false;
+        m_starting = false;
+        m_pausePending = false;
+        m_clock.setRunning(false, wallMs());
         if (m_length > 0) {
             rebase(m_length);
         }
@@ -292,7 +304,9 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
             break;
         }
         nura::logf("media player error: %s", qUtf8Printable(m_path));
-        m_running = false;
+        m_starting = false;
+        m_pausePending = false;
+        m_clock.setRunning(false, wallMs());
         setState(Error);
         break;
     case EngineEvent::Time:
@@ -301,19 +315,14 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         }
         if (m_seeking) {
             if (m_seekClock.elapsed() < kSeekGuardMs &&
-                std::llabs(value - estimatedTime()) > kSeekTolerance) {
+                std::llabs(value - m_clock.estimate(wallMs())) > kSeekTolerance) {
                 break;
             }
             m_seeking = false;
         }
-        m_baseTime = value;
-        if (m_running) {
-            m_clock.restart();
-        } else {
-            m_lastReported = value;
-            if (m_state != Playing) {
-                emit timeChanged(this);
-            }
+        m_clock.engineReport(value, wallMs());
+        if (!running() && m_state != Playing) {
+            emit timeChanged(this);
         }
         break;
     case EngineEvent::Length:
@@ -382,7 +391,9 @@ void VlcMediaPlayer::setMedia(const QString& path) {
     m_path = path;
     m_length = 0;
     m_trackSize = QSize();
-    m_running = false;
+    m_clock.setRunning(false, wallMs());
+    m_starting = false;
+    m_pausePending = false;
     m_seeking = false;
     m_pendingTime = -1;
     m_pendingPosition = -1;
@@ -403,6 +414,7 @@ void VlcMediaPlayer::setMedia(const QString& path) {
     }
     m_media = libvlc_media_new_path(m_library->handle(), QFile::encodeName(path).constData());
     if (m_media == nullptr) {
+        // The path stays the player's media, so play() can report the failure.
         nura::logf("media could not be opened: %s", qUtf8Printable(path));
         return;
     }
@@ -421,14 +433,34 @@ void VlcMediaPlayer::setMedia(const QString& path) {
 }
 
 void VlcMediaPlayer::play() {
-    if (m_player == nullptr || m_media == nullptr) {
+    if (m_path.isEmpty()) {
         return;
     }
+    if (m_player == nullptr || m_media == nullptr) {
+        failStart();
+        return;
+    }
+    m_pausePending = false;
     const libvlc_state_t state = libvlc_media_player_get_state(m_player);
     if (state == libvlc_Ended || state == libvlc_Error) {
         restartAfterEnd();
     }
-    libvlc_media_player_play(m_player);
+    if (libvlc_media_player_play(m_player) != 0) {
+        failStart();
+        return;
+    }
+    if (m_state != Playing) {
+        m_starting = true;
+    }
+}
+
+// A media that cannot start is reported as the engine reports a file it cannot read: Error,
+// from the event loop, so the caller does not stand waiting for Playing.
+void VlcMediaPlayer::failStart() {
+    const int generation = m_generation.load();
+    QMetaObject::invokeMethod(
+        this, [this, generation] { handleEngineEvent(EngineEvent::Error, 0, generation); },
+        Qt::QueuedConnection);
 }
 
 // An engine at its end ignores play; it needs a stop first. The stop is ours, not the caller's:
@@ -438,7 +470,7 @@ void VlcMediaPlayer::restartAfterEnd() {
     libvlc_media_player_stop(m_player);
     m_swallowStopped = false;
     ++m_generation;
-    m_running = false;
+    m_clock.setRunning(false, wallMs());
     m_seeking = false;
     if (m_pendingTime < 0 && m_pendingPosition < 0) {
         rebase(0);
@@ -446,13 +478,18 @@ void VlcMediaPlayer::restartAfterEnd() {
 }
 
 void VlcMediaPlayer::pause() {
-    if (m_player == nullptr || libvlc_media_player_get_state(m_player) != libvlc_Playing) {
+    if (m_player == nullptr) {
         return;
     }
-    if (m_running) {
-        rebase(time());
-        m_running = false;
+    // Before Playing the engine would take a pause as a stop: keep it for Playing.
+    if (m_starting) {
+        m_pausePending = true;
+        return;
     }
+    if (libvlc_media_player_get_state(m_player) != libvlc_Playing) {
+        return;
+    }
+    m_clock.setRunning(false, wallMs());
     libvlc_media_player_set_pause(m_player, 1);
 }
 
@@ -462,7 +499,9 @@ void VlcMediaPlayer::stop() {
     }
     libvlc_media_player_stop(m_player);
     ++m_generation;
-    m_running = false;
+    m_clock.setRunning(false, wallMs());
+    m_starting = false;
+    m_pausePending = false;
     m_seeking = false;
     m_pendingTime = -1;
     m_pendingPosition = -1;
@@ -487,19 +526,6 @@ void VlcMediaPlayer::applyPendingSeek() {
     m_seekClock.restart();
 }
 
-int64_t VlcMediaPlayer::estimatedTime() const {
-    if (!m_running || !m_clock.isValid()) {
-        return m_baseTime;
-    }
-    return m_baseTime + static_cast<int64_t>(std::llround(static_cast<double>(m_clock.elapsed()) * m_rate));
-}
-
-void VlcMediaPlayer::rebase(int64_t ms) {
-    m_baseTime = ms;
-    m_lastReported = ms;
-    m_clock.restart();
-}
-
 int64_t VlcMediaPlayer::time() const {
     if (m_pendingTime >= 0) {
         return m_pendingTime;
@@ -507,13 +533,7 @@ int64_t VlcMediaPlayer::time() const {
     if (m_pendingPosition >= 0 && m_length > 0) {
         return static_cast<int64_t>(std::llround(static_cast<double>(m_pendingPosition) * m_length));
     }
-    int64_t t = estimatedTime();
-    if (m_running) {
-        // Engine reports land a little behind the interpolation now and then; the reported
-        // time never steps back while playing on.
-        t = std::max(t, m_lastReported);
-        m_lastReported = t;
-    }
+    int64_t t = m_clock.time(wallMs());
     if (m_length > 0) {
         t = std::min(t, m_length);
     }
@@ -586,10 +606,7 @@ void VlcMediaPlayer::setRate(float rate) {
     if (!(rate > 0.0f) || !std::isfinite(rate)) {
         return;
     }
-    if (m_running) {
-        m_baseTime = estimatedTime();
-        m_clock.restart();
-    }
+    m_clock.setRate(rate, wallMs());
     m_rate = rate;
     if (m_player != nullptr) {
         libvlc_media_player_set_rate(m_player, rate);

@@ -2,9 +2,10 @@
 // The media player over libVLC. Frames come through the engine's memory callbacks and are shown
 // in a VideoView; engine events arrive on engine threads and are only queued to the UI thread.
 // Between the engine's sparse time events, time is reported on a steady tick, interpolated
-// from the last known time at the playback rate.
+// from the last known time at the playback rate (PlaybackClock).
 
 #include "platform/MediaPlayer.h"
+#include "platform/PlaybackClock.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -78,8 +79,10 @@ private:
     void applyPendingSeek();
     void applyAudio();
     void readMediaInfo();
-    int64_t estimatedTime() const;
-    void rebase(int64_t ms);
+    void failStart();
+    int64_t wallMs() const { return m_wall.elapsed(); }
+    bool running() const { return m_clock.running(); }
+    void rebase(int64_t ms) { m_clock.setTime(ms, wallMs()); }
 
     std::shared_ptr<VlcLibrary> m_library;
     std::unique_ptr<FrameSink> m_sink;
@@ -99,10 +102,13 @@ private:
     int64_t m_length = 0;
     QSize m_trackSize;
 
-    int64_t m_baseTime = 0;
-    QElapsedTimer m_clock;
-    bool m_running = false;
-    mutable int64_t m_lastReported = 0;
+    QElapsedTimer m_wall;
+    mutable PlaybackClock m_clock;
+    // play() was asked and the engine has not said Playing yet.
+    bool m_starting = false;
+    // A pause asked while starting: the engine cannot pause before it plays, so it is applied
+    // on Playing, and the caller sees Halted rather than Playing.
+    bool m_pausePending = false;
     // A seek asked while the engine cannot take it (stopped, opening, at the end): applied on Playing.
     int64_t m_pendingTime = -1;
     float m_pendingPosition = -1;

@@ -3,6 +3,7 @@
 // decoder pads its buffer height), three seconds long with a sound track.
 
 #include "platform/MediaPlayer.h"
+#include "platform/PlaybackClock.h"
 #include "platform/VideoView.h"
 #include "platform/VlcLibrary.h"
 
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -58,6 +60,7 @@ class VlcMediaPlayerTest : public QObject {
 private:
     QTemporaryDir m_dir;
     QString m_clip;
+    QString m_ramp; // grey level 81.5 per second of media time: the picture tells its own time
 
     QString outputDir() const {
         const QString dir = qEnvironmentVariable("NURA_TEST_OUTPUT", QDir::tempPath());
@@ -73,6 +76,13 @@ private:
         QVERIFY2(near(frame.pixel(320, 310), QColor(0, 128, 0)), qPrintable(describe(frame.pixel(320, 310))));
         QVERIFY2(near(frame.pixel(480, 280), Qt::blue), qPrintable(describe(frame.pixel(480, 280))));
         QVERIFY2(near(frame.pixel(320, 358), QColor(0, 128, 0)), qPrintable(describe(frame.pixel(320, 358))));
+    }
+
+    static bool makeClip(const QStringList& args) {
+        QProcess process;
+        process.start(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
+                      QStringList{"-v", "error", "-y"} + args);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
     }
 
     void startPlaying(Rig& rig) {
@@ -113,6 +123,9 @@ private slots:
                                m_clip});
         QVERIFY(process.waitForFinished(60000));
         QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        m_ramp = m_dir.filePath(QStringLiteral("ramp_F.mp4"));
+        QVERIFY(makeClip({"-f", "lavfi", "-i", "nullsrc=s=160x90:r=30:d=3,geq=lum='16+70*T':cb=128:cr=128",
+                          "-c:v", "libx264", "-qp", "0", "-g", "30", m_ramp}));
         initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
     }
 
@@ -199,6 +212,29 @@ private slots:
         const QString png = outputDir() + QStringLiteral("/video-view-playing.png");
         QVERIFY(shown.save(png));
         checkPicture(shown);
+    }
+
+    // The time told between engine reports stays close to the picture on the screen, from the
+    // start on (the engine's clock starts well after it says Playing).
+    void timeKeepsNearThePicture() {
+        Rig rig;
+        int64_t lead = std::numeric_limits<int64_t>::min();
+        int samples = 0;
+        QObject::connect(rig.player.get(), &MediaPlayer::timeChanged, [&](MediaPlayer* p) {
+            const QImage frame = rig.view->lastFrame();
+            if (p->isPlaying() && !frame.isNull() && p->time() < 2500) {
+                const auto shown = static_cast<int64_t>(qGray(frame.pixel(80, 45)) * 1000 / 81.5);
+                lead = std::max(lead, p->time() - shown);
+                ++samples;
+            }
+        });
+        rig.player->setMedia(m_ramp);
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        qInfo("largest lead of the time over the picture: %lld ms in %d reports",
+              static_cast<long long>(lead), samples);
+        QVERIFY(samples > 20);
+        QVERIFY2(lead < PlaybackClock::kMaxLeadMs, qPrintable(QString::number(lead)));
     }
 
     void pauseHaltsAndHoldsTheTime() {
@@ -300,6 +336,44 @@ private slots:
             QCOMPARE(QImageReader(path).size(), s.expected);
         }
         QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("missing/dir/x.jpg"), 0, 0));
+    }
+
+    void pauseWhileOpeningEndsHalted() {
+        Rig rig;
+        rig.player->setMedia(m_clip);
+        rig.player->play();
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTest::qWait(1000);
+        QCOMPARE(rig.player->state(), MediaPlayer::Halted);
+        QVERIFY(!rig.sawState(MediaPlayer::Playing));
+        QVERIFY2(rig.player->time() < 500, qPrintable(QString::number(rig.player->time())));
+
+        // A play after it cancels a pause still waiting for the engine.
+        rig.player->setPosition(0);
+        rig.player->play();
+        rig.player->pause();
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+    }
+
+    // libVLC cannot make a media of a relative path once the working folder is gone.
+    void mediaThatCannotBeMadeReportsAnError() {
+        const QString home = QDir::currentPath();
+        QTemporaryDir gone;
+        QVERIFY(QDir::setCurrent(gone.path()));
+        QVERIFY(gone.remove());
+        Rig rig;
+        rig.player->setMedia(QStringLiteral("lost_F.mp4"));
+        QVERIFY(QDir::setCurrent(home));
+        QVERIFY(rig.player->hasMedia());
+
+        rig.player->play();
+        QCOMPARE(rig.player->state(),
+                 MediaPlayer::Stopped); // reported from the event loop, as the engine does
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Error, kTimeout);
+        QCOMPARE(rig.states, std::vector<MediaPlayer::State>{MediaPlayer::Error});
+        startPlaying(rig);
     }
 
     void changingOrClearingMediaStopsAndIdles() {
