@@ -505,15 +505,17 @@ TEST(BlackBoxData, OneFileYieldsAtMostAnHourOfRecordsAndEightStatesPerRecord) {
     EXPECT_EQ(data.times().size(), 36000u);
     EXPECT_EQ(data.nmeas().size(), 36000u * 8);
 
-    // One sentence too many in one record: that record's states stop at 8, the next record's are whole,
-    // and the state goes on accumulating from every sentence.
+    // One sentence too many in one record: that record's states stop at 8 and its ninth sentence is
+    // left out; the next record's are whole.
     const auto nine =
         build({record(0, 0, sentenceEnds(8) + kGga + "\n"), record(100, 0, kRmc + std::string("\n"))});
     ASSERT_TRUE(read(data, nine.bytes));
     EXPECT_TRUE(data.isCut());
     EXPECT_EQ(data.times().size(), 2u);
     ASSERT_EQ(data.nmeas().size(), 9u);
-    EXPECT_EQ(data.nmeas()[8].SatelliteUsedCount, 7u);
+    EXPECT_EQ(data.nmeas()[8].SpeedOverGround, 12.5);
+    EXPECT_EQ(data.nmeas()[8].SatelliteUsedCount, 0u);
+    EXPECT_EQ(data.gpsData()[0].gpsString().find('\n'), std::string_view::npos);
 
     // The next read starts without the flag.
     ASSERT_TRUE(read(data, build(records(3)).bytes));

@@ -125,12 +125,12 @@ bool ORBBlackBoxData::ParseNMEA(std::span<char> text) {
         if (c == '\0' || c == '\n' || c == '\r') {
             text[i] = '\0';
             if (i - start >= 2 && text[start] == '$' && text[start + 1] == 'G') {
-                m_NMEAParser.parse(std::string_view(text.data() + start, i - start));
-                if (copies < kMaxStatesPerRecord) {
+                if (copies == kMaxStatesPerRecord) {
+                    m_Cut = true; // the rest of this text is left out, as records past the bound are
+                } else {
+                    m_NMEAParser.parse(std::string_view(text.data() + start, i - start));
                     m_NMEAs.push_back(m_NMEAParser.current().duplicate());
                     ++copies;
-                } else {
-                    m_Cut = true;
                 }
             }
             start = i + 1;

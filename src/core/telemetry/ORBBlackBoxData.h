@@ -37,8 +37,8 @@ public:
     bool ExtractStreamInformation(ORBByteSource& source);
 
     // Splits NMEA text into sentences at CR, LF and zero bytes (writing zeros over them), hands every
-    // "$G" sentence to the parser and keeps a copy of the state after each, up to kMaxStatesPerRecord
-    // copies (later sentences still update the state, and the read counts as cut). False for empty text.
+    // "$G" sentence to the parser and keeps a copy of the state after each. Sentences past the first
+    // kMaxStatesPerRecord are left out, and the read counts as cut. False for empty text.
     bool ParseNMEA(std::span<char> text);
     // Appends the scaled sample of a G-sensor block; false (nothing appended) for fewer than 12 bytes.
     bool ParseGSensor(std::span<const std::byte> block);
