@@ -21,6 +21,10 @@ inline void telemetryReader(const uint8_t* data, size_t size) {
         if (box.gSensors().size() != n || box.gpsData().size() != n || box.gSensorData().size() != n) {
             __builtin_trap();
         }
+        // Whatever the table asks for: an hour of records, 8 GPS states each.
+        if (n > 36000 || box.nmeas().size() > 8 * n) {
+            __builtin_trap();
+        }
         for (size_t i = 0; i < n; ++i) {
             (void)box.gpsStateForRecord(i);
         }

@@ -1,5 +1,6 @@
 // nura telemetry FILE.mp4 [--format text|csv|json|gpx]: a recording's telemetry, one row per record.
-// Each record is paired with the GPS state that playback shows at its position, as in the viewer.
+// Each record is paired with the GPS state that playback shows at its position, as in the viewer; the
+// GPX track has one point per fix instead. Output is written as it is made, never held whole.
 
 #include "cli/commands.h"
 #include "core/log.h"
@@ -13,8 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -100,6 +103,25 @@ std::string xmlText(const std::string& text) {
     return out;
 }
 
+// Standard output, written as the text is made so that no format holds the whole output in memory.
+// A failed write is remembered and the rest is skipped.
+class Output {
+public:
+    void write(std::string_view text) {
+        if (m_ok && !text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+            m_ok = false;
+        }
+    }
+    bool ok() const { return m_ok; }
+    bool finish() {
+        m_ok = std::fflush(stdout) == 0 && m_ok;
+        return m_ok;
+    }
+
+private:
+    bool m_ok = true;
+};
+
 struct Row {
     size_t index = 0;
     uint32_t time = 0;
@@ -110,41 +132,39 @@ struct Row {
     nura::DecimalPosition position;
 };
 
-std::vector<Row> rows(const ORBBlackBoxData& data) {
-    std::vector<Row> out(data.times().size());
-    for (size_t i = 0; i < out.size(); ++i) {
-        Row& r = out[i];
-        r.index = i;
-        r.time = data.times()[i];
-        r.g = data.gSensors()[i];
-        r.unit = data.gpsData()[i].unit();
-        r.state = data.gpsStateForRecord(i);
-        if (r.state != nullptr) {
-            r.stateIndex = static_cast<size_t>(r.state - data.nmeas().data());
-            r.position = nura::decimalPosition(*r.state);
-        }
+Row rowAt(const ORBBlackBoxData& data, size_t i) {
+    Row r;
+    r.index = i;
+    r.time = data.times()[i];
+    r.g = data.gSensors()[i];
+    r.unit = data.gpsData()[i].unit();
+    r.state = data.gpsStateForRecord(i);
+    if (r.state != nullptr) {
+        r.stateIndex = static_cast<size_t>(r.state - data.nmeas().data());
+        r.position = nura::decimalPosition(*r.state);
     }
-    return out;
+    return r;
 }
 
-std::string csv(const ORBBlackBoxData& data) {
-    std::string out =
-        "index,time,gx,gy,gz,unit,latitude,longitude,speed_knots,course,hdop,satellites,valid,utc\n";
-    for (const Row& r : rows(data)) {
-        out += std::to_string(r.index) + "," + std::to_string(r.time) + "," + nura::shortestFloat(r.g.x()) +
+void csv(Output& out, const ORBBlackBoxData& data) {
+    out.write("index,time,gx,gy,gz,unit,latitude,longitude,speed_knots,course,hdop,satellites,valid,utc\n");
+    std::string line;
+    for (size_t i = 0; i < data.times().size() && out.ok(); ++i) {
+        const Row r = rowAt(data, i);
+        line = std::to_string(r.index) + "," + std::to_string(r.time) + "," + nura::shortestFloat(r.g.x()) +
                "," + nura::shortestFloat(r.g.y()) + "," + nura::shortestFloat(r.g.z()) + "," +
                csvField(unitText(r.unit));
         if (r.state == nullptr) {
-            out += ",,,,,,,,\n";
-            continue;
+            line += ",,,,,,,,\n";
+        } else {
+            const ORBGpsData& s = *r.state;
+            line += "," + sixDecimals(r.position.latitude) + "," + sixDecimals(r.position.longitude) + "," +
+                    storedNumber(s.SpeedOverGround) + "," + storedNumber(s.CourseOverGround) + "," +
+                    storedNumber(s.HDOP) + "," + std::to_string(s.SatelliteUsedCount) + "," +
+                    (s.gpsValid != 0 ? "1" : "0") + "," + utcText(s.Now) + "\n";
         }
-        const ORBGpsData& s = *r.state;
-        out += "," + sixDecimals(r.position.latitude) + "," + sixDecimals(r.position.longitude) + "," +
-               storedNumber(s.SpeedOverGround) + "," + storedNumber(s.CourseOverGround) + "," +
-               storedNumber(s.HDOP) + "," + std::to_string(s.SatelliteUsedCount) + "," +
-               (s.gpsValid != 0 ? "1" : "0") + "," + utcText(s.Now) + "\n";
+        out.write(line);
     }
-    return out;
 }
 
 // A JSON number with the same text as the CSV column.
@@ -188,12 +208,14 @@ void jsonState(nura::JsonWriter& json, const ORBGpsData& s) {
     json.endObject();
 }
 
-std::string json(const std::string& path, const ORBBlackBoxData& data) {
-    nura::JsonWriter json;
+void json(Output& out, const std::string& path, const ORBBlackBoxData& data) {
+    nura::JsonWriter json([&out](std::string_view piece) { out.write(piece); });
     json.beginObject();
     json.key("file").value(path);
+    json.key("cut").value(data.isCut());
     json.key("records").beginArray();
-    for (const Row& r : rows(data)) {
+    for (size_t i = 0; i < data.times().size() && out.ok(); ++i) {
+        const Row r = rowAt(data, i);
         json.beginObject();
         json.key("index").value(static_cast<uint64_t>(r.index));
         json.key("time").value(static_cast<uint64_t>(r.time));
@@ -223,47 +245,54 @@ std::string json(const std::string& path, const ORBBlackBoxData& data) {
     }
     json.endArray();
     json.key("gpsStates").beginArray();
-    for (const ORBGpsData& s : data.nmeas()) {
-        jsonState(json, s);
+    for (size_t i = 0; i < data.nmeas().size() && out.ok(); ++i) {
+        jsonState(json, data.nmeas()[i]);
     }
     json.endArray();
     json.endObject();
-    return json.str() + "\n";
+    json.flush();
+    out.write("\n");
 }
 
-std::string gpx(const std::string& path, const ORBBlackBoxData& data) {
+// One track point per GPS fix: of consecutive valid states that share a fix time, the last, which holds
+// every sentence of that second. A point per record would repeat each fix about ten times.
+void gpx(Output& out, const std::string& path, const ORBBlackBoxData& data) {
     const std::string name = xmlText(std::filesystem::path(path).filename().string());
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                      "<gpx version=\"1.1\" creator=\"nura\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
-                      "  <metadata><name>" +
-                      name + "</name></metadata>\n  <trk>\n    <name>" + name + "</name>\n    <trkseg>\n";
-    for (const Row& r : rows(data)) {
-        if (r.state == nullptr || r.state->gpsValid == 0) {
+    out.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<gpx version=\"1.1\" creator=\"nura\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
+              "  <metadata><name>" +
+              name + "</name></metadata>\n  <trk>\n    <name>" + name + "</name>\n    <trkseg>\n");
+    const auto& states = data.nmeas();
+    for (size_t i = 0; i < states.size() && out.ok(); ++i) {
+        const ORBGpsData& s = states[i];
+        if (s.gpsValid == 0) {
             continue;
         }
+        if (i + 1 < states.size() && states[i + 1].gpsValid != 0 && states[i + 1].Now == s.Now) {
+            continue; // a later state of the same fix follows
+        }
         // A valid recommended-minimum sentence can come before the file's first fix data: no position yet.
-        if (r.state->Latitude == 0.0 && r.state->Longitude == 0.0) {
+        if (s.Latitude == 0.0 && s.Longitude == 0.0) {
             continue;
         }
         // A corrupt sentence can put a position off the globe; a track point there would not load.
-        const auto& p = r.position;
+        const auto p = nura::decimalPosition(s);
         if (!(std::fabs(p.latitude) <= 90.0) || !(p.longitude >= -180.0 && p.longitude <= 180.0)) {
             continue;
         }
-        out +=
+        std::string point =
             "      <trkpt lat=\"" + sixDecimals(p.latitude) + "\" lon=\"" + sixDecimals(p.longitude) + "\">";
-        const std::string utc = utcText(r.state->Now);
+        const std::string utc = utcText(s.Now);
         if (!utc.empty()) {
-            out += "<time>" + utc + "</time>";
+            point += "<time>" + utc + "</time>";
         }
-        out += "<sat>" + std::to_string(r.state->SatelliteUsedCount) + "</sat>";
-        if (std::isfinite(r.state->HDOP) && r.state->HDOP >= 0) {
-            out += "<hdop>" + storedNumber(r.state->HDOP) + "</hdop>";
+        point += "<sat>" + std::to_string(s.SatelliteUsedCount) + "</sat>";
+        if (std::isfinite(s.HDOP) && s.HDOP >= 0) {
+            point += "<hdop>" + storedNumber(s.HDOP) + "</hdop>";
         }
-        out += "</trkpt>\n";
+        out.write(point + "</trkpt>\n");
     }
-    out += "    </trkseg>\n  </trk>\n</gpx>\n";
-    return out;
+    out.write("    </trkseg>\n  </trk>\n</gpx>\n");
 }
 
 std::string summary(const std::string& path, const ORBBlackBoxData& data) {
@@ -345,7 +374,7 @@ std::string openFailure(const std::string& path) {
 
 int usage() {
     std::fprintf(stderr, "usage: nura telemetry FILE.mp4 [--format text|csv|json|gpx]\n");
-    return 2;
+    return exitcode::kUsage;
 }
 
 } // namespace
@@ -374,28 +403,49 @@ int runTelemetry(const CliArgs& args) {
     const bool ok = data.ExtractStreamInformation(path);
     nura::setLogSink({});
     if (!ok) {
-        if (data.lastError() == nura::ORBTelemetryError::OpenFailed) {
+        switch (data.lastError()) {
+        case nura::ORBTelemetryError::OpenFailed:
             std::fprintf(stderr, "nura telemetry: %s: %s\n", path.c_str(), openFailure(path).c_str());
-            return 1;
+            return exitcode::kCannotAccess;
+        case nura::ORBTelemetryError::OutOfMemory:
+            std::fprintf(stderr, "nura telemetry: %s: not enough memory to read it\n", path.c_str());
+            return exitcode::kCannotAccess;
+        case nura::ORBTelemetryError::ShortRead: // the camera's file type, cut short before its data track
+            std::fprintf(stderr, "nura telemetry: %s: truncated: the file ends inside its box structure\n",
+                         path.c_str());
+            return exitcode::kNotOurFile;
+        default:
+            std::fprintf(stderr, "nura telemetry: %s: not a recording of this camera: %s\n", path.c_str(),
+                         std::string(nura::describe(data.lastError())).c_str());
+            return exitcode::kNotOurFile;
         }
-        std::fprintf(stderr, "nura telemetry: %s: not a recording of this camera: %s\n", path.c_str(),
-                     std::string(nura::describe(data.lastError())).c_str());
-        return 2;
+    }
+    if (data.isCut()) {
+        std::fprintf(stderr,
+                     "nura telemetry: %s: cut: the file asks for more than %zu records or %zu GPS states in "
+                     "one record; the rest is left out\n",
+                     path.c_str(), ORBBlackBoxData::kMaxRecords, ORBBlackBoxData::kMaxStatesPerRecord);
     }
 
-    std::string out;
-    if (format == "csv") {
-        out = csv(data);
-    } else if (format == "json") {
-        out = json(path, data);
-    } else if (format == "gpx") {
-        out = gpx(path, data);
-    } else {
-        out = summary(path, data);
+    Output out;
+    try {
+        if (format == "csv") {
+            csv(out, data);
+        } else if (format == "json") {
+            json(out, path, data);
+        } else if (format == "gpx") {
+            gpx(out, path, data);
+        } else {
+            out.write(summary(path, data));
+        }
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "nura telemetry: not enough memory to write the output\n");
+        return exitcode::kCannotAccess;
     }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    if (!out.finish()) {
         std::fprintf(stderr, "nura telemetry: cannot write the output\n");
-        return 1;
+        return exitcode::kCannotAccess;
     }
-    return 0;
+    return exitcode::kDone;
 }

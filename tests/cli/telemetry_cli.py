@@ -46,6 +46,26 @@ def shortest_single(text):
     return len(mantissa) <= needed
 
 
+def chunk_table(data):
+    """Chunk offsets of the movie's last chunk-offset table, found by walking the boxes."""
+    found = []
+
+    def walk(start, end):
+        while start + 8 <= end:
+            size, kind = struct.unpack_from(">I4s", data, start)
+            if size < 8:
+                return
+            if kind in (b"moov", b"trak", b"mdia", b"minf", b"stbl"):
+                walk(start + 8, start + size)
+            elif kind == b"stco":
+                (count,) = struct.unpack_from(">I", data, start + 12)
+                found.append(list(struct.unpack_from(">%dI" % count, data, start + 16)))
+            start += size
+
+    walk(0, len(data))
+    return found[-1]
+
+
 with tempfile.TemporaryDirectory() as tmp:
     # An event recording around the scripted impact (47 s into the drive), video as stand-in frames.
     event = os.path.join(tmp, "event_20230115_083045_F.MP4")
@@ -87,34 +107,94 @@ with tempfile.TemporaryDirectory() as tmp:
     check(all(rec["gpsState"] is None or 0 <= rec["gpsState"] < len(doc["gpsStates"]) for rec in doc["records"]),
           "records point into the state list")
 
+    check(doc["cut"] is False, "json says the input was read whole")
+
+    # GPX: one track point per fix, the last state of each run of valid states that share a fix time.
     r = nura(event, "--format", "gpx")
     check(r.returncode == 0, "gpx exit status")
     root = ET.fromstring(r.stdout)
     ns = {"g": "http://www.topografix.com/GPX/1/1"}
     check(root.tag == "{http://www.topografix.com/GPX/1/1}gpx" and root.get("version") == "1.1", "gpx 1.1 root")
     points = root.findall("g:trk/g:trkseg/g:trkpt", ns)
-    check(len(points) == len(fixes), "one track point per record with a valid fix: %d" % len(points))
     times = [p.find("g:time", ns).text for p in points]
-    check(times == sorted(times), "track points in time order")
+    check(len(times) > 0 and all(a < b for a, b in zip(times, times[1:])), "one point per fix time: %r" % times)
+    check(set(times) == {x["utc"] for x in fixes}, "every second with a fix has its point")
+
+    def degrees(value, hemisphere):  # the parser keeps positions in single precision
+        value = single(value)
+        d = int(value / 100) + (value - 100 * int(value / 100)) / 60
+        return -d if hemisphere in "SW" else d
+
+    states = doc["gpsStates"]
+    last_of_run = [s for k, s in enumerate(states) if s["gpsValid"] and s["Latitude"]
+                   and (k + 1 == len(states) or not states[k + 1]["gpsValid"] or states[k + 1]["utc"] != s["utc"])]
+    check(len(last_of_run) == len(points), "%d points for %d fixes" % (len(points), len(last_of_run)))
+    for p, s in zip(points, last_of_run):
+        check(p.find("g:time", ns).text == s["utc"]
+              and abs(float(p.get("lat")) - degrees(s["Latitude"], s["NS"])) < 2e-6
+              and abs(float(p.get("lon")) - degrees(s["Longitude"], s["EW"])) < 2e-6
+              and p.find("g:sat", ns).text == str(s["SatelliteUsedCount"]),
+              "point at %s is the last state of its second" % s["utc"])
+
+    # The record layout, read with offsets counted here: chunk = 2 bytes, time u32 LE, 4 bytes, X Y Z T
+    # i32 LE, unit, 128 bytes of text.
+    with open(event, "rb") as f:
+        data = f.read()
+    chunks = chunk_table(data)
+    check(len(chunks) == 60, "60 chunks in the data track's table")
+    for k in (0, 20, 59):
+        (length,) = struct.unpack_from(">H", data, chunks[k])
+        time, x, y, z = struct.unpack_from("<I4xiii", data, chunks[k] + 2)
+        unit = data[chunks[k] + 26:chunks[k] + 27].decode()
+        check(length == 153 and time == int(rows[k]["time"]) and unit == rows[k]["unit"]
+              and single(float(rows[k]["gx"])) == x / 256 and single(float(rows[k]["gz"])) == z / 256,
+              "record %d read at its byte offsets matches the csv" % k)
 
     r = nura(event)
     check(r.returncode == 0 and "records: 60" in r.stdout, "text summary")
 
-    # Failures: one line naming the file; 1 for unreadable, 2 for not the camera's.
+    # Failures: one line naming the file; 1 for unreadable, 2 for not the camera's ("truncated" when it is the
+    # camera's but cut short), 64 for bad usage.
     text = os.path.join(tmp, "notes.txt")
     with open(text, "w") as f:
         f.write("not a recording at all\n")
     cut = os.path.join(tmp, "cut_F.MP4")
     with open(event, "rb") as f, open(cut, "wb") as g:
         g.write(f.read(100))
-    for path, status in ((os.path.join(tmp, "missing.mp4"), 1), (tmp, 1), (text, 2), (cut, 2)):
+    for path, status, truncated in ((os.path.join(tmp, "missing.mp4"), 1, False), (tmp, 1, False),
+                                    (text, 2, False), (cut, 2, True)):
         r = nura(path, "--format", "csv")
         check(r.returncode == status, "%s: exit %d, expected %d" % (path, r.returncode, status))
         check(r.stdout == "", "%s: nothing on standard output" % path)
         err = r.stderr.splitlines()
         check(len(err) == 1 and path in err[0], "%s: one line naming the file: %r" % (path, r.stderr))
-    for args in ((event, "--format", "xml"), (), (event, "extra")):
-        check(nura(*args).returncode == 2, "usage error for %r" % (args,))
+        check(("truncated" in r.stderr) == truncated, "%s: truncated or not: %r" % (path, r.stderr))
+    for args in ((event, "--format", "xml"), (), (event, "extra"), (event, "--format")):
+        r = nura(*args)
+        check(r.returncode == 64 and r.stdout == "", "usage error for %r: %d" % (args, r.returncode))
+
+    # A crafted table: 40,000 entries all at the first chunk. The output stops at an hour of records and
+    # says so, and the command still succeeds.
+    crafted = os.path.join(tmp, "crafted_F.MP4")
+    table = data.rindex(b"stco") - 4
+    check(table + struct.unpack_from(">I", data, table)[0] == len(data), "the chunk table ends the file")
+    with open(crafted, "wb") as f:
+        f.write(data[:table + 12] + struct.pack(">I", 40000) + struct.pack(">I", chunks[0]) * 40000)
+    r = nura(crafted, "--format", "csv")
+    check(r.returncode == 0, "crafted table: exit %d" % r.returncode)
+    check(len(r.stdout.splitlines()) == 36001, "crafted table: %d lines" % len(r.stdout.splitlines()))
+    check(len(r.stderr.splitlines()) == 1 and "cut" in r.stderr and crafted in r.stderr,
+          "crafted table: one line saying the input was cut: %r" % r.stderr)
+
+    # Nine sentences in one record: the states stop at eight, and JSON carries the flag.
+    nine = os.path.join(tmp, "nine_F.MP4")
+    text_at = chunks[0] + 27
+    with open(nine, "wb") as f:
+        f.write(data[:text_at] + b"$G\n" * 9 + bytes(128 - 27) + data[text_at + 128:])
+    r = nura(nine, "--format", "json")
+    doc = json.loads(r.stdout)
+    check(r.returncode == 0 and doc["cut"] is True and len(r.stderr.splitlines()) == 1,
+          "nine sentences: cut flag %r, exit %d, %r" % (doc["cut"], r.returncode, r.stderr))
 
     # Real video: the layout decodes, has a key frame every second and can be seeked.
     if shutil.which("ffprobe") and shutil.which("ffmpeg"):

@@ -1,4 +1,5 @@
 #include "CameraMp4Writer.h"
+#include "Mp4BoxBuilder.h"
 #include "core/log.h"
 #include "core/telemetry/ByteOrder.h"
 #include "core/telemetry/ORBBlackBoxData.h"
@@ -7,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -148,7 +150,10 @@ TEST(BlackBoxData, RefusesFilesNotLaidOutLikeTheCameras) {
     auto notStco = good.bytes;
     std::memcpy(notStco.data() + good.box("moov/trak[2]/mdia/minf/stbl/stco")->offset + 4, "co64", 4);
     cases.push_back({"64-bit chunk table", notStco, ORBTelemetryError::NotStco});
-    cases.push_back({"empty file", {}, ORBTelemetryError::ShortRead});
+    cases.push_back({"empty file", {}, ORBTelemetryError::NotFtyp});
+    cases.push_back({"shorter than a file type box",
+                     std::vector<std::byte>(good.bytes.begin(), good.bytes.begin() + 11),
+                     ORBTelemetryError::NotFtyp});
     auto past = good.bytes;
     put32BE(past, mdat.offset, 0x7FFFFFFF);
     cases.push_back({"size past the end", past, ORBTelemetryError::ShortRead});
@@ -309,4 +314,246 @@ TEST(BlackBoxData, ReadsAWrittenFileFromDisk) {
     EXPECT_TRUE(data.ExtractStreamInformation(path.string()));
     EXPECT_EQ(data.times().size(), 12u);
     std::filesystem::remove(path);
+}
+
+TEST(BlackBoxData, RecordFieldsSitAtTheirByteOffsetsInTheChunk) {
+    // Offsets are counted here from the chunk start, by hand, so that a shared layout mistake in the
+    // reader and the writer cannot hide.
+    ORBTelemetryRecord r;
+    r.time = 0x04030201;
+    r.reserved = 0x08070605;
+    nura::ORBAviGSensorData::Block g{};
+    for (size_t k = 0; k < g.size(); ++k) {
+        g[k] = static_cast<std::byte>(0x10 + k);
+    }
+    r.gSensor.setData(g);
+    nura::ORBAviGpsData::Block t{};
+    t[0] = '9';
+    std::memcpy(t.data() + 1, "$GPRMC*00\r\n", 11);
+    t[128] = 'Z'; // the last byte of the text
+    r.gps.setData(t);
+    const auto written = build({r});
+    const auto at = [&](size_t offset) {
+        return std::to_integer<int>(written.bytes[written.dataChunkOffsets[0] + offset]);
+    };
+    EXPECT_EQ(at(0), 0x00); // 2 leading bytes: the record length, big-endian
+    EXPECT_EQ(at(1), 153);
+    EXPECT_EQ(at(2), 0x01); // time, little-endian
+    EXPECT_EQ(at(5), 0x04);
+    EXPECT_EQ(at(6), 0x05); // reserved
+    EXPECT_EQ(at(9), 0x08);
+    EXPECT_EQ(at(10), 0x10); // G-sensor X, Y, Z, T
+    EXPECT_EQ(at(25), 0x1F);
+    EXPECT_EQ(at(26), '9'); // unit
+    EXPECT_EQ(at(27), '$'); // text
+    EXPECT_EQ(at(154), 'Z');
+
+    // And the reader takes each field from those offsets.
+    auto bytes = build(records(1)).bytes;
+    const size_t chunk = build(records(1)).dataChunkOffsets[0];
+    const auto put = [&](size_t offset, std::initializer_list<int> v) {
+        for (int x : v) {
+            bytes[chunk + offset++] = static_cast<std::byte>(x);
+        }
+    };
+    put(0, {0xEE, 0xEE});
+    put(2, {0x78, 0x56, 0x34, 0x12});
+    put(6, {0xEE, 0xEE, 0xEE, 0xEE});
+    put(10, {0x00, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x00, 0x02, 0x00, 0x00, 0x07, 0, 0, 0});
+    put(26, {'1'});
+    const std::string rmc = "$GPRMC,083012.000,A,,,,,5.5,1.0,150123,,*00\n";
+    for (size_t k = 0; k < rmc.size(); ++k) {
+        bytes[chunk + 27 + k] = static_cast<std::byte>(rmc[k]);
+    }
+    ORBBlackBoxData data;
+    ASSERT_TRUE(read(data, bytes));
+    ASSERT_EQ(data.times().size(), 1u);
+    EXPECT_EQ(data.times()[0], 0x12345678u);
+    EXPECT_EQ(data.gSensors()[0].x(), 1.0f);
+    EXPECT_EQ(data.gSensors()[0].y(), -1.0f);
+    EXPECT_EQ(data.gSensors()[0].z(), 2.0f);
+    EXPECT_EQ(data.gSensorData()[0].T(), 7);
+    EXPECT_EQ(data.gpsData()[0].unit(), '1');
+    ASSERT_EQ(data.nmeas().size(), 1u);
+    EXPECT_EQ(data.nmeas()[0].SpeedOverGround, 5.5);
+    EXPECT_EQ(data.nmeas()[0].Now.wDay, 15);
+}
+
+namespace {
+
+// A recording laid out like the camera's, with every box on the way to the chunk table `pad`-dependent
+// in size: no box on the walk has a fixed size to rely on.
+std::vector<std::byte> paddedRecording(size_t pad, const std::vector<ORBTelemetryRecord>& recs) {
+    samples::Mp4BoxBuilder b;
+    const auto filler = [&](std::string_view type, size_t n) {
+        b.begin(type);
+        for (size_t k = 0; k < n; ++k) {
+            b.u8(static_cast<uint8_t>(k * 7 + pad)); // not zeros: nothing may be read from here
+        }
+        b.end();
+    };
+    b.begin("ftyp");
+    b.fourcc("avc1");
+    b.u32(0);
+    for (size_t k = 0; k <= pad % 5; ++k) {
+        b.fourcc("isom");
+    }
+    b.end();
+    b.begin("mdat");
+    b.zeros(3 * pad);
+    std::vector<uint32_t> offsets;
+    for (const auto& r : recs) {
+        offsets.push_back(static_cast<uint32_t>(b.size()));
+        b.u16(153);
+        b.bytes(r.encode());
+        b.zeros(pad % 7);
+    }
+    b.end();
+    b.begin("moov");
+    filler("mvhd", 100 + pad);
+    filler("trak", 8 + 3 * pad);
+    filler("udta", pad);
+    filler("free", 2 * pad + 1);
+    b.begin("trak");
+    filler("tkhd", 84 + pad);
+    filler("edts", 5 * pad);
+    b.begin("mdia");
+    filler("mdhd", 24 + pad);
+    filler("hdlr", 33 + 2 * pad);
+    b.begin("minf");
+    filler("nmhd", 4 + pad);
+    filler("dinf", 28 + 4 * pad);
+    b.begin("stbl");
+    filler("stsd", 16 + 6 * pad);
+    filler("stts", 8 + pad);
+    filler("stsc", 20 + 2 * pad);
+    filler("stsz", 12 + 3 * pad);
+    b.beginFull("stco", 0, 0);
+    b.u32(static_cast<uint32_t>(offsets.size()));
+    for (uint32_t o : offsets) {
+        b.u32(o);
+    }
+    for (int k = 0; k < 5; ++k) { // stbl, minf, mdia, trak, moov
+        b.end();
+    }
+    b.end();
+    return b.buffer();
+}
+
+} // namespace
+
+TEST(BlackBoxData, BoxSizesOnTheWayToTheChunkTableAreReadNotAssumed) {
+    const std::vector<ORBTelemetryRecord> recs = {record(100, 3, std::string(kGga) + "\r\n"),
+                                                  record(200, -9, std::string(kRmc) + "\r\n", '1'),
+                                                  record(300, 40, "")};
+    for (size_t pad : {0, 1, 2, 7, 13, 64, 255, 1000}) {
+        ORBBlackBoxData data;
+        ASSERT_TRUE(read(data, paddedRecording(pad, recs))) << pad << ": " << describe(data.lastError());
+        EXPECT_EQ(data.times(), (std::vector<uint32_t>{100, 200, 300})) << pad;
+        ASSERT_EQ(data.gSensorData().size(), 3u) << pad;
+        EXPECT_EQ(data.gSensorData()[1].X(), -9) << pad;
+        EXPECT_EQ(data.gpsData()[1].unit(), '1') << pad;
+        ASSERT_EQ(data.nmeas().size(), 2u) << pad;
+        EXPECT_EQ(data.nmeas()[1].SatelliteUsedCount, 7u) << pad;
+        EXPECT_EQ(data.nmeas()[1].SpeedOverGround, 12.5) << pad;
+    }
+}
+
+namespace {
+
+// "$G" and a line end, as often as a record's text holds it: 42 sentence ends.
+std::string sentenceEnds(size_t n) {
+    std::string text;
+    for (size_t k = 0; k < n; ++k) {
+        text += "$G\n";
+    }
+    return text;
+}
+
+// The recording's table replaced by `entries` entries, all pointing at its first chunk. The writer puts
+// the chunk table last in the file, so the table can grow in place.
+std::vector<std::byte> everyEntryAtOneChunk(const samples::CameraMp4& mp4, uint32_t entries) {
+    const auto* stco = mp4.box("moov/trak[2]/mdia/minf/stbl/stco");
+    EXPECT_EQ(stco->offset + stco->size, mp4.bytes.size());
+    auto bytes = mp4.bytes;
+    bytes.resize(stco->offset + 16 + 4 * size_t{entries});
+    put32BE(bytes, stco->offset + 12, entries);
+    for (size_t i = 0; i < entries; ++i) {
+        put32BE(bytes, stco->offset + 16 + 4 * i, mp4.dataChunkOffsets[0]);
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(BlackBoxData, OneFileYieldsAtMostAnHourOfRecordsAndEightStatesPerRecord) {
+    ASSERT_EQ(sentenceEnds(42).size(), 126u);
+    const auto burst = build({record(0, 0, sentenceEnds(42))});
+
+    ORBBlackBoxData data;
+    ASSERT_TRUE(read(data, everyEntryAtOneChunk(burst, 40000)));
+    EXPECT_TRUE(data.isCut());
+    EXPECT_EQ(data.times().size(), 36000u);
+    EXPECT_EQ(data.gSensors().size(), 36000u);
+    EXPECT_EQ(data.gSensorData().size(), 36000u);
+    EXPECT_EQ(data.gpsData().size(), 36000u);
+    EXPECT_EQ(data.nmeas().size(), 36000u * 8);
+
+    // Exactly at both bounds nothing is cut.
+    ASSERT_TRUE(read(data, everyEntryAtOneChunk(build({record(0, 0, sentenceEnds(8))}), 36000)));
+    EXPECT_FALSE(data.isCut());
+    EXPECT_EQ(data.times().size(), 36000u);
+    EXPECT_EQ(data.nmeas().size(), 36000u * 8);
+
+    // One sentence too many in one record: that record's states stop at 8 and its ninth sentence is
+    // left out; the next record's are whole.
+    const auto nine =
+        build({record(0, 0, sentenceEnds(8) + kGga + "\n"), record(100, 0, kRmc + std::string("\n"))});
+    ASSERT_TRUE(read(data, nine.bytes));
+    EXPECT_TRUE(data.isCut());
+    EXPECT_EQ(data.times().size(), 2u);
+    ASSERT_EQ(data.nmeas().size(), 9u);
+    EXPECT_EQ(data.nmeas()[8].SpeedOverGround, 12.5);
+    EXPECT_EQ(data.nmeas()[8].SatelliteUsedCount, 0u);
+    EXPECT_EQ(data.gpsData()[0].gpsString().find('\n'), std::string_view::npos);
+
+    // The next read starts without the flag.
+    ASSERT_TRUE(read(data, build(records(3)).bytes));
+    EXPECT_FALSE(data.isCut());
+}
+
+namespace {
+
+// Bytes from memory until `reads` reads have been served; then allocation fails.
+class ExhaustingSource final : public nura::ORBByteSource {
+public:
+    ExhaustingSource(std::span<const std::byte> bytes, int reads) : m_inner(bytes), m_reads(reads) {}
+    uint64_t size() const override { return m_inner.size(); }
+    bool readAt(uint64_t position, std::span<std::byte> out) override {
+        if (m_reads-- == 0) {
+            throw std::bad_alloc();
+        }
+        return m_inner.readAt(position, out);
+    }
+
+private:
+    ORBMemoryByteSource m_inner;
+    int m_reads;
+};
+
+} // namespace
+
+TEST(BlackBoxData, RunningOutOfMemoryFailsTheReadWithEmptyLists) {
+    const auto mp4 = build(records(5));
+    for (int reads : {0, 3, 18, 20}) { // in the walk, at the table, in the chunks
+        ORBBlackBoxData data;
+        ExhaustingSource source(mp4.bytes, reads);
+        nura::LogCapture log;
+        EXPECT_FALSE(data.ExtractStreamInformation(source)) << reads;
+        EXPECT_EQ(data.lastError(), ORBTelemetryError::OutOfMemory) << reads;
+        EXPECT_TRUE(allListsEmpty(data)) << reads;
+        EXPECT_FALSE(log.contains("FINISH")) << reads;
+        EXPECT_TRUE(read(data, mp4.bytes)) << reads;
+        EXPECT_EQ(data.times().size(), 5u) << reads;
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using nura::JsonWriter;
 
 TEST(JsonWriter, EscapesControlCharactersAndReplacesBrokenUtf8) {
@@ -26,4 +28,32 @@ TEST(JsonWriter, ShortestFloatingPointReadsBack) {
     JsonWriter w(false);
     w.value(std::numeric_limits<double>::quiet_NaN());
     EXPECT_EQ(w.str(), "null");
+}
+
+TEST(JsonWriter, StreamedTextIsTheSameAndHandedOnInPieces) {
+    const auto write = [](nura::JsonWriter& w) {
+        w.beginObject().key("rows").beginArray();
+        for (int i = 0; i < 20000; ++i) {
+            w.beginObject().key("i").value(i).key("text").value("a \"quoted\" value").endObject();
+        }
+        w.endArray().key("end").value(true).endObject();
+    };
+    nura::JsonWriter whole;
+    write(whole);
+
+    std::string streamed;
+    size_t pieces = 0;
+    size_t largest = 0;
+    nura::JsonWriter w([&](std::string_view piece) {
+        streamed += piece;
+        ++pieces;
+        largest = std::max(largest, piece.size());
+    });
+    write(w);
+    EXPECT_LT(w.str().size(), 100u * 1024); // never the whole document at once
+    w.flush();
+    EXPECT_TRUE(w.str().empty());
+    EXPECT_EQ(streamed, whole.str());
+    EXPECT_GT(pieces, 10u);
+    EXPECT_LT(largest, 100u * 1024);
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <new>
 
 namespace nura {
 
@@ -19,12 +20,31 @@ void ORBBlackBoxData::clear() {
     m_vGSensorData.clear();
     m_vGpsData.clear();
     m_LastError = ORBTelemetryError::None;
+    m_Cut = false;
+}
+
+// The lists are given back to the system, not only emptied: memory is what ran out.
+bool ORBBlackBoxData::outOfMemory() {
+    m_NMEAParser.clear();
+    m_NMEAs = {};
+    m_GSensors = {};
+    m_Times = {};
+    m_vGSensorData = {};
+    m_vGpsData = {};
+    m_Cut = false;
+    m_LastError = ORBTelemetryError::OutOfMemory;
+    return false;
 }
 
 bool ORBBlackBoxData::ExtractStreamInformation(const std::string& path) {
     logLine("#############################   START");
     clear();
-    auto file = ORBFileByteSource::open(path);
+    std::unique_ptr<ORBFileByteSource> file;
+    try {
+        file = ORBFileByteSource::open(path);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
     if (!file) {
         m_LastError = ORBTelemetryError::OpenFailed;
         return false;
@@ -39,12 +59,16 @@ bool ORBBlackBoxData::ExtractStreamInformation(ORBByteSource& source) {
 }
 
 bool ORBBlackBoxData::extract(ORBByteSource& source) {
-    const auto table = ORBChunkTableLocator::locate(source);
-    if (table.error != ORBTelemetryError::None) {
-        m_LastError = table.error;
-        return false;
+    try {
+        const auto table = ORBChunkTableLocator::locate(source);
+        if (table.error != ORBTelemetryError::None) {
+            m_LastError = table.error;
+            return false;
+        }
+        readChunks(source, table.tablePosition, table.entryCount);
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
     }
-    readChunks(source, table.tablePosition, table.entryCount);
     logLine("#############################  FINISH");
     return true;
 }
@@ -54,12 +78,15 @@ bool ORBBlackBoxData::readChunks(ORBByteSource& source, uint64_t tablePosition, 
     // truncated or corrupt table, read as far as it goes.
     const uint64_t fileSize = source.size();
     const uint64_t available = tablePosition <= fileSize ? (fileSize - tablePosition) / 4 : 0;
-    const auto readable = static_cast<size_t>(std::min<uint64_t>(entryCount, available));
-    const size_t expected = std::min<size_t>(readable, 1 << 16);
-    m_Times.reserve(expected);
-    m_GSensors.reserve(expected);
-    m_vGSensorData.reserve(expected);
-    m_vGpsData.reserve(expected);
+    auto readable = static_cast<size_t>(std::min<uint64_t>(entryCount, available));
+    if (readable > kMaxRecords) {
+        readable = kMaxRecords;
+        m_Cut = true;
+    }
+    m_Times.reserve(readable);
+    m_GSensors.reserve(readable);
+    m_vGSensorData.reserve(readable);
+    m_vGpsData.reserve(readable);
 
     constexpr size_t kBlockEntries = 1024;
     std::array<std::byte, kBlockEntries * 4> offsets;
@@ -92,13 +119,19 @@ bool ORBBlackBoxData::ParseNMEA(std::span<char> text) {
         return false;
     }
     size_t start = 0;
+    size_t copies = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '\0' || c == '\n' || c == '\r') {
             text[i] = '\0';
             if (i - start >= 2 && text[start] == '$' && text[start + 1] == 'G') {
-                m_NMEAParser.parse(std::string_view(text.data() + start, i - start));
-                m_NMEAs.push_back(m_NMEAParser.current().duplicate());
+                if (copies == kMaxStatesPerRecord) {
+                    m_Cut = true; // the rest of this text is left out, as records past the bound are
+                } else {
+                    m_NMEAParser.parse(std::string_view(text.data() + start, i - start));
+                    m_NMEAs.push_back(m_NMEAParser.current().duplicate());
+                    ++copies;
+                }
             }
             start = i + 1;
         } else if (c == '$') {

@@ -21,17 +21,24 @@ namespace nura {
 
 class ORBBlackBoxData {
 public:
+    // What one file may produce: an hour of records at ten a second, and a few GPS states per record
+    // (the camera writes at most four sentences in a record's text). A crafted chunk table can point
+    // every entry at one chunk full of sentence ends; past these bounds the rest is left out.
+    static constexpr size_t kMaxRecords = 36000;
+    static constexpr size_t kMaxStatesPerRecord = 8;
+
     void clear();
 
     // Reads the data track of the recording at `path`. True when the chunk table was found and walked;
     // the lists then hold every record up to the first chunk that cannot be read whole.
-    // False (with empty lists and lastError() set) when the file cannot be opened or is not laid out
-    // like the camera's recordings.
+    // False (with empty lists and lastError() set) when the file cannot be opened, is not laid out
+    // like the camera's recordings, or memory runs out while reading it.
     bool ExtractStreamInformation(const std::string& path);
     bool ExtractStreamInformation(ORBByteSource& source);
 
     // Splits NMEA text into sentences at CR, LF and zero bytes (writing zeros over them), hands every
-    // "$G" sentence to the parser and keeps a copy of the state after each. False for empty text.
+    // "$G" sentence to the parser and keeps a copy of the state after each. Sentences past the first
+    // kMaxStatesPerRecord are left out, and the read counts as cut. False for empty text.
     bool ParseNMEA(std::span<char> text);
     // Appends the scaled sample of a G-sensor block; false (nothing appended) for fewer than 12 bytes.
     bool ParseGSensor(std::span<const std::byte> block);
@@ -40,6 +47,8 @@ public:
     unsigned frameCount() const;
 
     ORBTelemetryError lastError() const { return m_LastError; }
+    // True when the last read left out records or GPS states past the bounds above.
+    bool isCut() const { return m_Cut; }
 
     const ORBNMEASentenceParser& nmeaParser() const { return m_NMEAParser; }
     const std::vector<ORBGpsData>& nmeas() const { return m_NMEAs; }
@@ -57,6 +66,7 @@ public:
 
 private:
     bool extract(ORBByteSource& source);
+    bool outOfMemory();
     bool readChunks(ORBByteSource& source, uint64_t tablePosition, uint32_t entryCount);
 
     ORBNMEASentenceParser m_NMEAParser;
@@ -66,6 +76,7 @@ private:
     std::vector<ORBAviGSensorData> m_vGSensorData;
     std::vector<ORBAviGpsData> m_vGpsData;
     ORBTelemetryError m_LastError = ORBTelemetryError::None;
+    bool m_Cut = false;
 };
 
 } // namespace nura

@@ -67,10 +67,8 @@ ORBChunkTableLocator::Result ORBChunkTableLocator::locate(ORBByteSource& source)
         return result;
     };
 
-    if (!w.read(0, 12)) {
-        return failed();
-    }
-    if (!w.typeIs(4, "ftyp")) {
+    // Too short for a file type box is not the camera's file at all, rather than one cut short.
+    if (!w.read(0, 12) || !w.typeIs(4, "ftyp")) {
         w.fail(ORBTelemetryError::NotFtyp);
         return failed();
     }

@@ -17,9 +17,11 @@ std::string_view describe(ORBTelemetryError error) {
     case ORBTelemetryError::NotStco:
         return "no chunk-offset table where the camera keeps its data track";
     case ORBTelemetryError::ShortRead:
-        return "the file ends inside its box structure";
+        return "truncated: the file ends inside its box structure";
     case ORBTelemetryError::PositionWraps:
         return "a box size points past 4 GiB";
+    case ORBTelemetryError::OutOfMemory:
+        return "not enough memory to read its telemetry";
     }
     return "unknown error";
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Why a recording's telemetry could not be read. Anything but OpenFailed means the bytes are not
-// a recording of this camera (or not a whole one); a chunk that cannot be read is not an error.
+// Why a recording's telemetry could not be read. Anything but OpenFailed and OutOfMemory means the bytes are
+// not a recording of this camera (or not a whole one); a chunk that cannot be read is not an error.
 
 #include <string_view>
 
@@ -15,6 +15,7 @@ enum class ORBTelemetryError {
     NotStco,       // the fifth child of "moov" does not lead to a chunk-offset table
     ShortRead,     // the file ends inside the boxes on the way to the data track
     PositionWraps, // a box size leads past 4 GiB, beyond any file the camera writes
+    OutOfMemory,   // memory ran out while reading; the file itself may be sound
 };
 
 std::string_view describe(ORBTelemetryError error);

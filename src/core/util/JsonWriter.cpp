@@ -76,7 +76,17 @@ void JsonWriter::newline() {
     m_out.append(m_stack.size() * 2, ' ');
 }
 
+void JsonWriter::flush() {
+    if (m_sink && !m_out.empty()) {
+        m_sink(m_out);
+        m_out.clear();
+    }
+}
+
 void JsonWriter::beforeValue() {
+    if (m_out.size() >= kSpillSize) {
+        flush();
+    }
     if (m_afterKey) {
         m_afterKey = false;
         return;

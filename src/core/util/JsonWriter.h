@@ -3,6 +3,7 @@
 // Strings are written as UTF-8; bytes that are not valid UTF-8 become U+FFFD.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +12,13 @@ namespace nura {
 
 class JsonWriter {
 public:
+    // Hands the text on as it goes: whenever the buffered text passes kSpillSize, and on flush().
+    // For output too large to hold whole.
+    using Sink = std::function<void(std::string_view)>;
+    static constexpr size_t kSpillSize = 64 * 1024;
+
     explicit JsonWriter(bool pretty = true) : m_pretty(pretty) {}
+    explicit JsonWriter(Sink sink, bool pretty = true) : m_pretty(pretty), m_sink(std::move(sink)) {}
 
     JsonWriter& beginObject();
     JsonWriter& endObject();
@@ -31,7 +38,9 @@ public:
     JsonWriter& value(double number);
     JsonWriter& null();
 
+    // The text written so far; with a sink, only what has not been handed on yet.
     const std::string& str() const { return m_out; }
+    void flush();
 
     static std::string quote(std::string_view text);
 
@@ -41,6 +50,7 @@ private:
 
     std::string m_out;
     bool m_pretty;
+    Sink m_sink;
     struct Level {
         bool isObject;
         bool empty;
