@@ -17,21 +17,9 @@ CommandResult cannotStart(const QString& message) {
     return result;
 }
 
-} // namespace
-
-const QStringList& ProcessCommandRunner::systemPath() {
-    static const QStringList path{QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
-                                  QStringLiteral("/sbin"), QStringLiteral("/bin")};
-    return path;
-}
-
-ProcessCommandRunner::ProcessCommandRunner()
-    : ProcessCommandRunner(::geteuid() == 0, QString::fromLatin1(kElevator)) {}
-
-ProcessCommandRunner::ProcessCommandRunner(bool runningAsRoot, QString elevator)
-    : m_runningAsRoot(runningAsRoot), m_elevator(std::move(elevator)) {}
-
-QString ProcessCommandRunner::resolveSystemProgram(const QString& program) {
+// The full path of a program to run with administrator rights: an absolute path as it stands, a bare name
+// from the system path; empty when there is no such executable file.
+QString resolveSystemProgram(const QString& program) {
     const auto executable = [](const QString& path) {
         const QFileInfo info(path);
         return info.isFile() && info.isExecutable();
@@ -42,7 +30,7 @@ QString ProcessCommandRunner::resolveSystemProgram(const QString& program) {
     if (program.isEmpty() || program.contains(QLatin1Char('/'))) {
         return {}; // a path relative to wherever we happen to be is no system program
     }
-    for (const QString& folder : systemPath()) {
+    for (const QString& folder : ProcessCommandRunner::systemPath()) {
         const QString candidate = folder + QLatin1Char('/') + program;
         if (executable(candidate)) {
             return candidate;
@@ -51,7 +39,7 @@ QString ProcessCommandRunner::resolveSystemProgram(const QString& program) {
     return {};
 }
 
-bool ProcessCommandRunner::elevatorRefused(int status, const QByteArray& errorOutput) {
+bool elevatorRefused(int status, const QByteArray& errorOutput) {
     // pkexec ends with 126 or 127 when it did not run the command, but the command may end so too: only
     // pkexec's own words about the authorisation tell the two apart.
     if (status != 126 && status != 127) {
@@ -73,6 +61,20 @@ bool ProcessCommandRunner::elevatorRefused(int status, const QByteArray& errorOu
     }
     return false;
 }
+
+} // namespace
+
+const QStringList& ProcessCommandRunner::systemPath() {
+    static const QStringList path{QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin"),
+                                  QStringLiteral("/sbin"), QStringLiteral("/bin")};
+    return path;
+}
+
+ProcessCommandRunner::ProcessCommandRunner()
+    : ProcessCommandRunner(::geteuid() == 0, QString::fromLatin1(kElevator)) {}
+
+ProcessCommandRunner::ProcessCommandRunner(bool runningAsRoot, QString elevator)
+    : m_runningAsRoot(runningAsRoot), m_elevator(std::move(elevator)) {}
 
 CommandResult ProcessCommandRunner::runScriptCommand(const QStringList& arguments,
                                                      bool withAdministratorPrivileges) {

@@ -22,12 +22,6 @@ public:
 
     CommandResult runScriptCommand(const QStringList& arguments, bool withAdministratorPrivileges) override;
 
-    // The full path of a program to run with administrator rights: an absolute path as it stands, a bare
-    // name from the system path; empty when there is no such executable file.
-    static QString resolveSystemProgram(const QString& program);
-    // Whether a run through pkexec ended in pkexec's own refusal rather than the command's own status.
-    static bool elevatorRefused(int status, const QByteArray& errorOutput);
-
 private:
     bool m_runningAsRoot;
     QString m_elevator;
