@@ -2,6 +2,8 @@
 BUILD    ?= build
 JOBS     ?= $(shell nproc)
 CMAKE_ARGS ?=
+# Warnings are errors in every build made from here.
+WERROR   := -DNURA_WERROR=ON
 DEMO     := $(BUILD)/demo-card
 
 .PHONY: all deps configure build run demo test bench fuzz asan format format-check clean
@@ -12,7 +14,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_ARGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
@@ -44,7 +46,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_RSS_LIMIT_MB ?= 512
 FUZZ_READER_MAX_LEN ?= 262144
 fuzz: deps
-	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DNURA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DNURA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) >/dev/null
 	@cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_telemetry_reader fuzz_nmea
 	@mkdir -p $(BUILD)-fuzz/corpus/fuzz_telemetry_reader
 	@python3 fuzz/make_bound_seed.py fuzz/corpus/fuzz_telemetry_reader/drive_1s.mp4 \
@@ -60,7 +62,7 @@ fuzz: deps
 
 # The whole test suite once under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan: deps
-	@cmake -S . -B $(BUILD)-asan -DNURA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake -S . -B $(BUILD)-asan -DNURA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug $(WERROR) >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS)
 	@cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS) -E '^(ui|integration)_'
 

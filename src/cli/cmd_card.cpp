@@ -6,6 +6,7 @@
 
 #if NURA_HAVE_PLATFORM
 #include "core/card/CameraCard.h"
+#include "core/card/VolumeDescription.h"
 #include "core/log.h"
 #include "platform/VolumeService.h"
 
@@ -22,12 +23,19 @@ int listCards() {
 
     // The service's diagnostic lines are for the viewer's log, not for this listing.
     const nura::LogSink previous = nura::setLogSink([](std::string_view) {});
-    const auto disks = nura::createVolumeService()->mountedUSBDisks();
+    const auto volumes = nura::createVolumeService()->queryMountedVolumes();
     nura::setLogSink(previous);
 
+    // Without the disk service nothing can be said about what is mounted: saying "none" would mislead.
+    if (!volumes) {
+        std::fprintf(stderr,
+                     "nura card list: the disk service (UDisks2 on the system bus) is not available\n");
+        return exitcode::kUnavailable;
+    }
+    const auto disks = nura::usbDiskEntities(*volumes);
     if (disks.empty()) {
         std::fprintf(stderr, "nura card list: no USB volume is mounted\n");
-        return 0;
+        return exitcode::kDone;
     }
     const auto card = nura::findCameraCardDisk(disks);
     for (const auto& disk : disks) {
@@ -36,7 +44,7 @@ int listCards() {
                     disk.mountedPath().c_str(), disk.deviceFilePath().c_str(),
                     disk.writable() ? "" : "  (write-protected)");
     }
-    return 0;
+    return exitcode::kDone;
 }
 
 } // namespace
@@ -45,12 +53,12 @@ int listCards() {
 int runCard(const CliArgs& args) {
     if (args.size() != 1 || args[0] != "list") {
         std::fprintf(stderr, "usage: nura card list\n");
-        return 2;
+        return exitcode::kUsage;
     }
 #if NURA_HAVE_PLATFORM
     return listCards();
 #else
     std::fprintf(stderr, "nura card list: this build has no volume service\n");
-    return 2;
+    return exitcode::kUnavailable;
 #endif
 }

@@ -3,6 +3,7 @@
 #include "core/log.h"
 
 #include <QDBusArgument>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
@@ -127,9 +128,13 @@ std::optional<ManagedObjects> parseManagedObjects(const QVariant& reply) {
 UDisks2VolumeService::UDisks2VolumeService(QDBusConnection bus) : m_bus(std::move(bus)) {}
 
 std::vector<VolumeDescription> UDisks2VolumeService::describeMountedVolumes() {
-    std::vector<VolumeDescription> volumes;
+    return queryMountedVolumes().value_or(std::vector<VolumeDescription>{});
+}
+
+std::optional<std::vector<VolumeDescription>> UDisks2VolumeService::queryMountedVolumes() {
     if (!m_bus.isConnected()) {
-        return volumes;
+        logf("UDisks2 unavailable: %s", qPrintable(m_bus.lastError().message()));
+        return std::nullopt;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kRootPath,
                                                        QStringLiteral("org.freedesktop.DBus.ObjectManager"),
@@ -137,13 +142,15 @@ std::vector<VolumeDescription> UDisks2VolumeService::describeMountedVolumes() {
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
         logf("UDisks2 unavailable: %s", qPrintable(reply.errorMessage()));
-        return volumes;
+        return std::nullopt;
     }
     const auto objects = parseManagedObjects(reply.arguments().front());
     if (!objects) {
         logf("UDisks2 answered GetManagedObjects with %s", qPrintable(reply.signature()));
-        return volumes;
+        return std::nullopt;
     }
+
+    std::vector<VolumeDescription> volumes;
 
     // The objects come keyed by path (block_devices/sdb1, ...), which gives a stable order.
     for (auto it = objects->cbegin(); it != objects->cend(); ++it) {

@@ -1,7 +1,7 @@
 #pragma once
 // Volumes through UDisks2 on D-Bus: one GetManagedObjects call per enumeration, read from the Block,
 // Filesystem, Partition and Drive interfaces. Without the service (no system bus, no udisksd) every
-// enumeration is empty.
+// enumeration is empty, and a query says so.
 
 #include "platform/VolumeService.h"
 
@@ -16,6 +16,7 @@ public:
     explicit UDisks2VolumeService(QDBusConnection bus);
 
     std::vector<VolumeDescription> describeMountedVolumes() override;
+    std::optional<std::vector<VolumeDescription>> queryMountedVolumes() override;
     QString renameVolume(const TKUSBDiskEntity& disk, const QString& newName) override;
 
 private:

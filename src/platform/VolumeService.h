@@ -22,6 +22,11 @@ public:
 
     // Every mounted volume as the service describes it; empty when the service is not there.
     virtual std::vector<VolumeDescription> describeMountedVolumes() = 0;
+    // The same, but none when the service is not there or does not answer, for a caller that must tell
+    // "nothing mounted" from "no one to ask".
+    virtual std::optional<std::vector<VolumeDescription>> queryMountedVolumes() {
+        return describeMountedVolumes();
+    }
     // Gives the disk's file system a new label. Empty on success, otherwise why not.
     virtual QString renameVolume(const TKUSBDiskEntity& disk, const QString& newName) = 0;
 

@@ -21,31 +21,56 @@ def card_list(env):
     return p.returncode, p.stdout.decode(), p.stderr.decode()
 
 
+class Mock:
+    """The UDisks2 stand-in on its private bus, in one of its modes."""
+
+    def __init__(self, base, mode):
+        self.proc = subprocess.Popen(["/usr/bin/python3", MOCK, base, mode], stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, text=True)
+        self.address = None
+        for line in self.proc.stdout:
+            line = line.strip()
+            if line.startswith("address="):
+                self.address = line[len("address="):]
+            if line == "ready":
+                break
+        check(self.address is not None, f"the UDisks2 stand-in started ({mode})")
+
+    def __enter__(self):
+        return dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address or "")
+
+    def __exit__(self, *exc):
+        self.proc.stdin.close()
+        self.proc.wait(timeout=30)
+
+
+def unavailable(code, out, err, what):
+    check(code == 69 and out == "" and len(err.splitlines()) == 1 and "not available" in err,
+          f"{what}: {code} {out!r} {err!r}")
+
+
 with tempfile.TemporaryDirectory() as base:
     for v in ("STICK", "SDIO", "NURA_RO", "nolabel", "WHOLE", "internal", "NODEV", "ORPHAN"):
         os.makedirs(os.path.join(base, v))
     open(os.path.join(base, "NURA_RO", "config.bin"), "wb").close()
 
-    # No system bus at all: nothing listed, no failure.
+    # No system bus at all: the service is missing, which is not the same as nothing mounted.
     env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + os.path.join(base, "no-bus"))
     code, out, err = card_list(env)
-    if code == 2 and "no volume service" in err:
+    if code == 69 and "no volume service" in err:
         print("card_test: skipped, this build has no volume service")
         sys.exit(0)
-    check(code == 0 and out == "" and "no USB volume" in err, f"without a bus: {code} {out!r} {err!r}")
+    unavailable(code, out, err, "without a bus")
 
-    mock = subprocess.Popen(["/usr/bin/python3", MOCK, base], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            text=True)
-    try:
-        address = None
-        for line in mock.stdout:
-            line = line.strip()
-            if line.startswith("address="):
-                address = line[len("address="):]
-            if line == "ready":
-                break
-        check(address is not None, "the UDisks2 stand-in started")
-        env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=address)
+    with Mock(base, "no-service") as env:
+        unavailable(*card_list(env), "a bus without UDisks2")
+
+    with Mock(base, "no-usb") as env:
+        code, out, err = card_list(env)
+        check(code == 0 and out == "" and err == "nura card list: no USB volume is mounted\n",
+              f"no USB volume: {code} {out!r} {err!r}")
+
+    with Mock(base, "all") as env:
         code, out, err = card_list(env)
         check(code == 0, f"card list: {code} {err}")
         lines = out.splitlines()
@@ -58,11 +83,9 @@ with tempfile.TemporaryDirectory() as base:
         check(lines == expected, "listing:\n" + out)
         check(err == "", f"no diagnostics on stderr: {err!r}")
 
-    finally:
-        mock.stdin.close()
-        mock.wait(timeout=30)
-
-    check(subprocess.run([NURA, "card"], capture_output=True).returncode == 2, "usage")
+    for args in (["card"], ["card", "list", "extra"], ["card", "eject"]):
+        p = subprocess.run([NURA] + args, capture_output=True)
+        check(p.returncode == 64 and b"usage: nura card list" in p.stderr, f"usage {args}: {p.returncode}")
 
 print("card_test:", "FAILED" if failures else "ok")
 sys.exit(1 if failures else 0)

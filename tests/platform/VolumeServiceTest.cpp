@@ -133,10 +133,17 @@ private slots:
         QCOMPARE(svc.findUSBVolumeContainingFile("nura_000.drv"), std::nullopt);
     }
 
+    void aQueryTellsTheServiceIsThere() {
+        const auto volumes = service().queryMountedVolumes();
+        QVERIFY(volumes.has_value());
+        QCOMPARE(volumes->size(), service().describeMountedVolumes().size());
+    }
+
     void noServiceMeansNoVolumes() {
         LogCapture log;
         UDisks2VolumeService absent(QDBusConnection::connectToBus(
             QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("no-bus")));
+        QVERIFY(!absent.queryMountedVolumes());
         QVERIFY(absent.mountedRemovableVolumeURLs().isEmpty());
         QVERIFY(absent.mountedUSBDisks().empty());
         QCOMPARE(absent.findCameraCardDisk(), std::nullopt);

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """A UDisks2 stand-in on a private D-Bus, for the volume tests.
 
-usage: /usr/bin/python3 udisks2_mock.py BASEDIR
+usage: /usr/bin/python3 udisks2_mock.py BASEDIR [all|no-usb|no-service]
 
 Starts a private bus and a python-dbusmock object manager named org.freedesktop.UDisks2 on it, adds the
 drives and blocks below (their mount points lie under BASEDIR), prints "address=<bus address>" and "ready",
-and runs until its standard input closes. It makes no folders: the test does.
+and runs until its standard input closes. It makes no folders: the test does. "no-usb" adds only the
+volumes that are not on USB; "no-service" starts the bus alone, with no UDisks2 on it.
 """
 import os
 import subprocess
@@ -23,6 +24,9 @@ PART = UD + ".Partition"
 DRIVE = UD + ".Drive"
 
 base = sys.argv[1]
+mode = sys.argv[2] if len(sys.argv) > 2 else "all"
+if mode not in ("all", "no-usb", "no-service"):
+    sys.exit(f"udisks2_mock.py: unknown mode {mode}")
 
 
 def path_bytes(text):
@@ -96,6 +100,14 @@ SET_LABEL = (
 
 def main():
     dbus_pid, address = dbusmock.DBusTestCase.start_dbus()
+    if mode == "no-service":
+        try:
+            print(f"address={address}", flush=True)
+            print("ready", flush=True)
+            sys.stdin.read()
+        finally:
+            dbusmock.DBusTestCase.stop_dbus(dbus_pid)
+        return
     env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=address)
     server = subprocess.Popen(
         [sys.executable, "-m", "dbusmock", "--session", "-m", UD, ROOT, UD + ".Manager"],
@@ -107,9 +119,15 @@ def main():
                 break
             time.sleep(0.05)
         mock = dbus.Interface(bus.get_object(UD, ROOT), dbusmock.MOCK_IFACE)
-        for path, props in DRIVES:
+        drives = DRIVES
+        blocks = BLOCKS
+        if mode == "no-usb":
+            drives = [d for d in DRIVES if d[1]["ConnectionBus"] != "usb"]
+            kept = {path for path, _ in drives}
+            blocks = [b for b in BLOCKS if str(b[1]["Drive"]) in kept]
+        for path, props in drives:
             mock.AddObject(path, DRIVE, props, [])
-        for dev, props, mount_points, partition in BLOCKS:
+        for dev, props, mount_points, partition in blocks:
             path = f"{ROOT}/block_devices/{dev}"
             mock.AddObject(path, BLOCK, props, [])
             obj = dbus.Interface(bus.get_object(UD, path), dbusmock.MOCK_IFACE)

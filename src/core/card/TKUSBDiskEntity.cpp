@@ -2,6 +2,8 @@
 
 #include "core/card/ByteSizeText.h"
 
+#include <string_view>
+
 namespace nura {
 
 TKUSBDiskEntity::TKUSBDiskEntity(std::string volumeName, std::string mountedPath, std::string deviceFilePath,
@@ -12,12 +14,17 @@ TKUSBDiskEntity::TKUSBDiskEntity(std::string volumeName, std::string mountedPath
       m_volumeSize(volumeSize), m_writable(writable), m_mediaWhole(mediaWhole), m_key(std::move(key)) {}
 
 std::string TKUSBDiskEntity::displayString() const {
+    // Appended piece by piece: GCC 12 at -O3 takes `"[" + temporary` for an overlapping copy.
+    std::string text = "[";
+    text += byteSizeText(m_volumeSize);
+    text += "] ";
     // FAT's own word for a volume without a label.
-    std::string text =
-        "[" + byteSizeText(m_volumeSize) + "] " + (m_volumeName.empty() ? "NO NAME" : m_volumeName);
+    text += m_volumeName.empty() ? std::string_view("NO NAME") : std::string_view(m_volumeName);
     text += ' ';
     if (m_deviceModel) {
-        text += "<" + *m_deviceModel + ">";
+        text += '<';
+        text += *m_deviceModel;
+        text += '>';
     }
     return text;
 }
