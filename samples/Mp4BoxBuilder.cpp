@@ -13,7 +13,7 @@ void Mp4BoxBuilder::begin(std::string_view type) {
     std::string path = m_open.empty() ? "" : m_open.back().path + "/";
     path += type;
     if (n > 0) {
-        path += "[" + std::to_string(n + 1) + "]";
+        path.append("[").append(std::to_string(n + 1)).append("]");
     }
     m_open.push_back({m_out.size(), path});
     m_childTypes.emplace_back();

@@ -23,7 +23,8 @@ std::vector<std::filesystem::path> writeRecordingNameTree(const std::filesystem:
     written.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const size_t folder = i / perFolder;
-        const auto dir = root / ("DCIM" + std::to_string(folder % 4)) / ("F" + std::to_string(folder));
+        const auto dir = root / std::string("DCIM").append(std::to_string(folder % 4)) /
+                         std::string("F").append(std::to_string(folder));
         if (i % perFolder == 0) {
             std::filesystem::create_directories(dir);
         }

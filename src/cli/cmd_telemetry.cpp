@@ -151,17 +151,25 @@ void csv(Output& out, const ORBBlackBoxData& data) {
     std::string line;
     for (size_t i = 0; i < data.times().size() && out.ok(); ++i) {
         const Row r = rowAt(data, i);
-        line = std::to_string(r.index) + "," + std::to_string(r.time) + "," + nura::shortestFloat(r.g.x()) +
-               "," + nura::shortestFloat(r.g.y()) + "," + nura::shortestFloat(r.g.z()) + "," +
-               csvField(unitText(r.unit));
+        // Appended piece by piece: GCC 12 at -O3 takes `"," + temporary` for an overlapping copy.
+        line.clear();
+        line.append(std::to_string(r.index)).append(",").append(std::to_string(r.time)).append(",");
+        line.append(nura::shortestFloat(r.g.x()))
+            .append(",")
+            .append(nura::shortestFloat(r.g.y()))
+            .append(",");
+        line.append(nura::shortestFloat(r.g.z())).append(",").append(csvField(unitText(r.unit)));
         if (r.state == nullptr) {
             line += ",,,,,,,,\n";
         } else {
             const ORBGpsData& s = *r.state;
-            line += "," + sixDecimals(r.position.latitude) + "," + sixDecimals(r.position.longitude) + "," +
-                    storedNumber(s.SpeedOverGround) + "," + storedNumber(s.CourseOverGround) + "," +
-                    storedNumber(s.HDOP) + "," + std::to_string(s.SatelliteUsedCount) + "," +
-                    (s.gpsValid != 0 ? "1" : "0") + "," + utcText(s.Now) + "\n";
+            line.append(",").append(sixDecimals(r.position.latitude));
+            line.append(",").append(sixDecimals(r.position.longitude));
+            line.append(",").append(storedNumber(s.SpeedOverGround));
+            line.append(",").append(storedNumber(s.CourseOverGround));
+            line.append(",").append(storedNumber(s.HDOP));
+            line.append(",").append(std::to_string(s.SatelliteUsedCount));
+            line.append(s.gpsValid != 0 ? ",1," : ",0,").append(utcText(s.Now)).append("\n");
         }
         out.write(line);
     }

@@ -163,7 +163,10 @@ std::string formatFieldValue(const _FILEDATA& record, const FieldDescriptor& fie
     case FieldType::U32Array: {
         std::string out;
         for (std::size_t i = 0; i < field.length / 4u; ++i) {
-            out += (i ? "," : "") + std::to_string(fieldInteger(record, field, i));
+            if (i) {
+                out += ',';
+            }
+            out += std::to_string(fieldInteger(record, field, i));
         }
         return out;
     }
