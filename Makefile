@@ -6,7 +6,7 @@ CMAKE_ARGS ?=
 WERROR   := -DNURA_WERROR=ON
 DEMO     := $(BUILD)/demo-card
 
-.PHONY: all deps configure build run demo test bench fuzz asan format format-check clean
+.PHONY: all deps configure build run demo test bench fuzz asan format format-check clean package install
 
 all: build
 
@@ -34,6 +34,15 @@ run: demo
 
 test: build format-check
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 600
+
+# A Debian package of both programs in $(BUILD)/, with the run-time packages in its Depends line.
+package: build
+	@cd $(BUILD) && cpack -G DEB
+
+# Installs under PREFIX (/usr/local); DESTDIR stages it elsewhere.
+PREFIX ?= /usr/local
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -f $$b ] && [ -x $$b ] || continue; echo "== $$b"; $$b || exit 1; done

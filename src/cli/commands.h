@@ -17,7 +17,7 @@ inline constexpr int kUnavailable = 69; // a service the command needs is missin
 
 // The table as `nura --help` and the README show it.
 inline constexpr const char* kExitStatusTable =
-    "exit status:\n"
+    "Exit status:\n"
     "  0   done\n"
     "  1   a file or folder cannot be read or written\n"
     "  2   the file is not what the command reads (the message says "

@@ -24,7 +24,11 @@ const Command kCommands[] = {
 };
 
 void printUsage(FILE* out) {
-    std::fprintf(out, "usage: nura COMMAND [ARGS]\n\ncommands:\n");
+    std::fprintf(out,
+                 "Usage: nura COMMAND [ARGS]\n"
+                 "  or:  nura --help | --version\n\n"
+                 "The command-line twin of nura-viewer: the recordings, telemetry and settings of a dash\n"
+                 "camera's card, for scripts.\n\nCommands:\n");
     for (const auto& c : kCommands) {
         std::fprintf(out, "  %s\n", c.usage);
     }
@@ -39,6 +43,10 @@ int main(int argc, char** argv) {
         return exitcode::kUsage;
     }
     const std::string_view name = argv[1];
+    if (name == "--version") {
+        std::printf("nura %s\n", NURA_VERSION);
+        return exitcode::kDone;
+    }
     if (name == "-h" || name == "--help" || name == "help") {
         printUsage(stdout);
         return exitcode::kDone;

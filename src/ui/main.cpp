@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("nura"));
     QApplication::setApplicationName(QStringLiteral("nura-viewer"));
-    QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(NURA_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.png")));
 
     QCommandLineParser parser;

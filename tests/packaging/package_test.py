@@ -1,0 +1,45 @@
+"""make package: a Debian package whose control fields name the run-time packages and whose nura runs."""
+import glob
+import os
+import subprocess
+import sys
+import tempfile
+
+build = sys.argv[1]
+failures = 0
+
+
+def check(condition, what):
+    global failures
+    if not condition:
+        failures += 1
+        print("FAIL:", what)
+
+
+def run(argv, **kw):
+    return subprocess.run(argv, capture_output=True, text=True, timeout=600, **kw)
+
+
+with tempfile.TemporaryDirectory() as out:
+    r = run(["cpack", "-G", "DEB", "-B", out, "--config", os.path.join(build, "CPackConfig.cmake")])
+    check(r.returncode == 0, f"cpack: {r.stdout[-2000:]}{r.stderr[-2000:]}")
+    debs = glob.glob(os.path.join(out, "*.deb"))
+    check(len(debs) == 1, f"one package expected, found {debs}")
+    if debs:
+        deb = debs[0]
+        fields = {f: run(["dpkg-deb", "-f", deb, f]).stdout.strip() for f in ("Package", "Version", "Depends")}
+        check(fields["Package"] == "nura-viewer", f"package name {fields['Package']}")
+        depends = {d.split()[0] for d in fields["Depends"].replace("|", ",").split(",") if d.strip()}
+        for needed in ("qt6-qpa-plugins", "libqt6webenginecore6-bin", "vlc-plugin-base", "vlc-plugin-video-output",
+                       "udisks2", "pkexec", "dosfstools", "libvlc5", "libqt6widgets6", "libc6"):
+            check(needed in depends, f"Depends lacks {needed}: {fields['Depends']}")
+        print(f"package {os.path.basename(deb)}: {os.path.getsize(deb)} bytes")
+        print(f"Depends: {fields['Depends']}")
+        root = os.path.join(out, "root")
+        check(run(["dpkg-deb", "-x", deb, root]).returncode == 0, "unpack")
+        r = run([os.path.join(root, "usr/bin/nura"), "--version"])
+        check(r.returncode == 0 and r.stdout.startswith("nura ") and fields["Version"] in r.stdout,
+              f"unpacked nura --version: {r.stdout}{r.stderr}")
+
+print(f"{0 if failures else 1} passed, {failures} failed")
+sys.exit(1 if failures else 0)
