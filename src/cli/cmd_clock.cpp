@@ -18,7 +18,8 @@ int runClock(const CliArgs& args) {
     if (args.size() == 2) {
         const auto given = parseClockArgument(args[1]);
         if (!given) {
-            std::fprintf(stderr, "nura clock: '%s' is not a real date and time in the form YYYY-MM-DD HH:MM:SS\n",
+            std::fprintf(stderr,
+                         "nura clock: '%s' is not a real date and time in the form YYYY-MM-DD HH:MM:SS\n",
                          args[1].c_str());
             return exitcode::kUsage;
         }

@@ -74,8 +74,9 @@ int runDrive(const CliArgs& args) {
     case DriveRecordReadStatus::Ok:
         break;
     case DriveRecordReadStatus::TooShort:
-        std::fprintf(stderr, "nura drive: %s is shorter than the 12-byte header (truncated), not a drive-record "
-                             "file\n",
+        std::fprintf(stderr,
+                     "nura drive: %s is shorter than the 12-byte header (truncated), not a drive-record "
+                     "file\n",
                      path.c_str());
         return exitcode::kNotOurFile;
     case DriveRecordReadStatus::CannotOpen:

@@ -60,9 +60,9 @@ std::string slurp(const std::filesystem::path& p) {
 TEST(DriveRecord, CellTextsOfTheExampleRecord) {
     ASSERT_EQ(kRecord.size(), 44u);
     const auto r = decodeDriveRecord(kRecord);
-    const char* expected[] = {"5",     "513",   "2024/03/05", "14:07:09", "TUE",  "3733.0123",
-                              "12701.0005", "1234.5", "60",   "88",       "A",    "-1.00",
-                              "+0.25", "+1.00", "12.4",       " 0.5",     "-0.5"};
+    const char* expected[] = {"5",          "513",    "2024/03/05", "14:07:09", "TUE", "3733.0123",
+                              "12701.0005", "1234.5", "60",         "88",       "A",   "-1.00",
+                              "+0.25",      "+1.00",  "12.4",       " 0.5",     "-0.5"};
     for (size_t c = 0; c < kDriveRecordColumnCount; ++c) {
         EXPECT_EQ(driveRecordCell(r, 4, c), expected[c]) << "column " << c;
     }
@@ -118,8 +118,8 @@ TEST(DriveRecord, ReadsFilesAndTellsFailuresApart) {
     const auto path = tempPath("read.drv");
     {
         const auto bytes = fileWith(UINT32_MAX, 2, 43);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     const auto file = readDriveRecordFile(path.string());
     EXPECT_EQ(file.status, DriveRecordReadStatus::Ok);
@@ -150,12 +150,13 @@ TEST(DriveRecordCsv, ExportIsExactlyTheTextAndReplacesALongerFile) {
     std::ofstream(path, std::ios::binary) << std::string(4000, 'x');
     const auto r = decodeDriveRecord(kRecord);
     ASSERT_EQ(writeDriveRecordCsvFile(path.string(), {r, r}), "");
-    EXPECT_EQ(slurp(path),
-              "No.,Seq,Date,Time,Day,Latitude,Longitude,Distance,Speed,Max speed,Status,X,Y,Z,Battery,TTC,DTC\n"
-              "1,513,2024/03/05,14:07:09,TUE,3733.0123,12701.0005,1234.5,60,88,A,-1.00,+0.25,+1.00,12.4, 0.5,"
-              "-0.5\n"
-              "2,513,2024/03/05,14:07:09,TUE,3733.0123,12701.0005,1234.5,60,88,A,-1.00,+0.25,+1.00,12.4, 0.5,"
-              "-0.5\n");
+    EXPECT_EQ(
+        slurp(path),
+        "No.,Seq,Date,Time,Day,Latitude,Longitude,Distance,Speed,Max speed,Status,X,Y,Z,Battery,TTC,DTC\n"
+        "1,513,2024/03/05,14:07:09,TUE,3733.0123,12701.0005,1234.5,60,88,A,-1.00,+0.25,+1.00,12.4, 0.5,"
+        "-0.5\n"
+        "2,513,2024/03/05,14:07:09,TUE,3733.0123,12701.0005,1234.5,60,88,A,-1.00,+0.25,+1.00,12.4, 0.5,"
+        "-0.5\n");
     std::filesystem::remove(path);
 
     EXPECT_NE(writeDriveRecordCsvFile("/nonexistent-dir/x.csv", {r}), "");

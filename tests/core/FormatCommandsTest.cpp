@@ -30,8 +30,8 @@ TEST(FormatCommands, ClusterFigureChangesAtSevenGibibytes) {
 }
 
 TEST(FormatCommands, UnmountThePartitionOrEveryMountedPartOfTheWholeDisk) {
-    const std::vector<std::string> mounted = {"/dev/sda1", "/dev/sdb1", "/dev/sdb2", "/dev/sdb1", "/dev/sdbc1",
-                                              "/dev/sdb"};
+    const std::vector<std::string> mounted = {"/dev/sda1", "/dev/sdb1",  "/dev/sdb2",
+                                              "/dev/sdb1", "/dev/sdbc1", "/dev/sdb"};
     EXPECT_EQ(unmountCommandLines(disk("/dev/sdb1", 1, false), mounted),
               (std::vector<CommandLine>{{"udisksctl", "unmount", "-b", "/dev/sdb1"}}));
     EXPECT_EQ(unmountCommandLines(disk("/dev/sdb", 1, true), mounted),

@@ -27,7 +27,9 @@ std::string findProgram(const std::string& name) {
     return {};
 }
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 // Runs a command line (arguments we made, quoted), returning its exit status and output.
 int run(const std::string& commandLine, std::string* output = nullptr) {
@@ -92,11 +94,11 @@ TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
     // The boot sector's own fields.
     const std::string boot = slurp(image, 512);
     ASSERT_EQ(boot.size(), 512u);
-    EXPECT_EQ(u16(boot, 11), 512u);                        // bytes per sector
+    EXPECT_EQ(u16(boot, 11), 512u); // bytes per sector
     EXPECT_EQ(static_cast<unsigned char>(boot[13]), sectorsPerCluster);
-    EXPECT_EQ(u16(boot, 14), 32u);                         // reserved sectors
-    EXPECT_EQ(static_cast<unsigned char>(boot[16]), 2);    // FATs
-    EXPECT_EQ(u16(boot, 50), 6u);                          // backup boot sector
+    EXPECT_EQ(u16(boot, 14), 32u);                      // reserved sectors
+    EXPECT_EQ(static_cast<unsigned char>(boot[16]), 2); // FATs
+    EXPECT_EQ(u16(boot, 50), 6u);                       // backup boot sector
     EXPECT_EQ(boot.substr(71, 11), "NURA       ");
     EXPECT_EQ(boot.substr(82, 8), "FAT32   ");
 
@@ -118,17 +120,19 @@ TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
     }
     const auto saved = dir / "config.bin";
     std::ofstream(saved, std::ios::binary) << record;
-    ASSERT_EQ(run(env + quoted(mcopy) + " -i " + quoted(image.string()) + " " + quoted(saved.string()) + " ::",
-                  &out),
-              0)
+    ASSERT_EQ(
+        run(env + quoted(mcopy) + " -i " + quoted(image.string()) + " " + quoted(saved.string()) + " ::",
+            &out),
+        0)
         << out;
     ASSERT_EQ(run(env + quoted(mdir) + " -i " + quoted(image.string()) + " ::", &out), 0) << out;
     EXPECT_NE(out.find("NURA"), std::string::npos) << out;
     EXPECT_NE(out.find("config   bin       500"), std::string::npos) << out;
     const auto back = dir / "back.bin";
-    ASSERT_EQ(run(env + quoted(mcopy) + " -i " + quoted(image.string()) + " ::config.bin " + quoted(back.string()),
-                  &out),
-              0)
+    ASSERT_EQ(
+        run(env + quoted(mcopy) + " -i " + quoted(image.string()) + " ::config.bin " + quoted(back.string()),
+            &out),
+        0)
         << out;
     EXPECT_EQ(slurp(back), record);
     EXPECT_EQ(run(quoted(fsck) + " -n " + quoted(image.string()), &out), 0) << out;

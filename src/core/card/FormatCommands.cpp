@@ -5,7 +5,9 @@
 
 namespace nura {
 
-long clusterSizeByVolumeSizeInKB(uint64_t volumeSize) { return (volumeSize >> 30) < 7 ? 32 : 128; }
+long clusterSizeByVolumeSizeInKB(uint64_t volumeSize) {
+    return (volumeSize >> 30) < 7 ? 32 : 128;
+}
 
 std::string clusterSizeText(uint64_t volumeSize) {
     return std::to_string(clusterSizeByVolumeSizeInKB(volumeSize)) + " KB";
@@ -49,8 +51,21 @@ std::vector<CommandLine> unmountCommandLines(const TKUSBDiskEntity& disk,
 }
 
 CommandLine formatCommandLine(const TKUSBDiskEntity& disk) {
-    return {"mkfs.fat", "-F", "32", "-n", kCardVolumeLabel, "-f", "2", "-b", "6", "-R", "32", "-s",
-            std::to_string(clusterSizeByVolumeSizeInKB(disk.volumeSize())), "-a", disk.deviceFilePath()};
+    return {"mkfs.fat",
+            "-F",
+            "32",
+            "-n",
+            kCardVolumeLabel,
+            "-f",
+            "2",
+            "-b",
+            "6",
+            "-R",
+            "32",
+            "-s",
+            std::to_string(clusterSizeByVolumeSizeInKB(disk.volumeSize())),
+            "-a",
+            disk.deviceFilePath()};
 }
 
 CommandLine mountCommandLine(const TKUSBDiskEntity& disk) {

@@ -18,9 +18,13 @@ uint16_t u16(std::span<const std::byte> b, size_t at) {
     return static_cast<uint16_t>(static_cast<uint16_t>(b[at]) | static_cast<uint16_t>(b[at + 1]) << 8);
 }
 
-int16_t i16(std::span<const std::byte> b, size_t at) { return static_cast<int16_t>(u16(b, at)); }
+int16_t i16(std::span<const std::byte> b, size_t at) {
+    return static_cast<int16_t>(u16(b, at));
+}
 
-uint8_t u8(std::span<const std::byte> b, size_t at) { return static_cast<uint8_t>(b[at]); }
+uint8_t u8(std::span<const std::byte> b, size_t at) {
+    return static_cast<uint8_t>(b[at]);
+}
 
 // How many records to take: the header's count, but never more than the bytes after the header hold.
 size_t wholeRecords(uint32_t headerCount, uint64_t bytesAfterHeader) {
@@ -71,8 +75,8 @@ DriveRecordFile parseDriveRecordFile(std::span<const std::byte> bytes) {
     const size_t n = wholeRecords(file.headerCount, bytes.size() - kDriveRecordHeaderSize);
     file.records.reserve(n);
     for (size_t i = 0; i < n; ++i) {
-        file.records.push_back(
-            decodeDriveRecord(bytes.subspan(kDriveRecordHeaderSize + i * kDriveRecordSize, kDriveRecordSize)));
+        file.records.push_back(decodeDriveRecord(
+            bytes.subspan(kDriveRecordHeaderSize + i * kDriveRecordSize, kDriveRecordSize)));
     }
     return file;
 }

@@ -61,7 +61,7 @@ enum class DriveRecordReadStatus {
 
 struct DriveRecordFile {
     DriveRecordReadStatus status = DriveRecordReadStatus::CannotOpen;
-    uint32_t headerCount = 0;                        // what the header claims
+    uint32_t headerCount = 0;                      // what the header claims
     std::vector<_FLASH_SAVE_VALUE_STRUCT> records; // the whole records the file really holds, at most N
 };
 

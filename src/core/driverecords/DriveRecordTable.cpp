@@ -44,7 +44,9 @@ std::string tenths(int16_t value) {
     return format("%2d.%1d", v / 10, v % 10);
 }
 
-std::string gForce(int16_t value) { return format("%+.2f", value * 0.00390625); }
+std::string gForce(int16_t value) {
+    return format("%+.2f", value * 0.00390625);
+}
 
 const char* const kDays[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
 
