@@ -148,9 +148,7 @@ class CardToolsTest : public QObject {
         }
     };
 
-    static void waitForList(ORBFormatWindowController& w) {
-        QTRY_VERIFY(!w.isBusy());
-    }
+    static void waitForList(ORBFormatWindowController& w) { QTRY_VERIFY(!w.isBusy()); }
 
 private slots:
     void noDiskAndNoNonUsbDisk() {
@@ -198,8 +196,8 @@ private slots:
         QCOMPARE(finished[0][0].toBool(), true);
         QCOMPARE(rig.runner.commandLines(),
                  (QList<QStringList>{{"udisksctl", "unmount", "-b", "/dev/sdz1"},
-                                     {"mkfs.fat", "-F", "32", "-n", "NURA", "-f", "2", "-b", "6", "-R", "32", "-s",
-                                      "32", "-a", "/dev/sdz1"},
+                                     {"mkfs.fat", "-F", "32", "-n", "NURA", "-f", "2", "-b", "6", "-R", "32",
+                                      "-s", "32", "-a", "/dev/sdz1"},
                                      {"udisksctl", "mount", "-b", "/dev/sdz1"}}));
         QCOMPARE(rig.runner.calls[1].second, true);
         QCOMPARE(rig.runner.calls[0].second, false);
@@ -225,10 +223,12 @@ private slots:
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("refused") << int(CommandResult::kNotAuthorized) << QString() << L("msg.not_authorized");
+        QTest::newRow("refused") << int(CommandResult::kNotAuthorized) << QString()
+                                 << L("msg.not_authorized");
         QTest::newRow("other") << 1 << QString("mkfs.fat: unable to open /dev/sdz1: No such device")
                                << QString("Error:mkfs.fat: unable to open /dev/sdz1: No such device");
-        QTest::newRow("read-only") << 1 << QString("mkfs.fat: unable to open /dev/sdz1: Read-only file system")
+        QTest::newRow("read-only") << 1
+                                   << QString("mkfs.fat: unable to open /dev/sdz1: Read-only file system")
                                    << L("msg.write_protected_disk");
     }
     void failedFormatsSayWhyAndMountAgain() {
@@ -246,7 +246,8 @@ private slots:
         QCOMPARE(finished[0][0].toBool(), false);
         QCOMPARE(rig.runner.commandLines().last(), (QStringList{"udisksctl", "mount", "-b", "/dev/sdz1"}));
         QCOMPARE(lastAlert(w)->text(), L("msg.cannot_format"));
-        QVERIFY2(lastAlert(w)->informativeText().contains(expected), qPrintable(lastAlert(w)->informativeText()));
+        QVERIFY2(lastAlert(w)->informativeText().contains(expected),
+                 qPrintable(lastAlert(w)->informativeText()));
         if (expected != L("msg.write_protected_disk")) {
             QVERIFY(!lastAlert(w)->informativeText().contains(L("msg.write_protected_disk")));
         }

@@ -39,7 +39,9 @@ QStringList toArguments(const nura::CommandLine& line) {
     return out;
 }
 
-QString display(const TKUSBDiskEntity& disk) { return QString::fromStdString(disk.displayString()); }
+QString display(const TKUSBDiskEntity& disk) {
+    return QString::fromStdString(disk.displayString());
+}
 
 // Runs work on a new thread and hands its result to `then` on the UI thread, unless the receiver has gone.
 template <typename Work, typename Then> void runInBackground(QObject* receiver, Work work, Then then) {
@@ -140,7 +142,9 @@ void ORBFormatWindowController::endJob() {
     }
 }
 
-void ORBFormatWindowController::setProgressText(const QString& text) { progressMessageField->setText(text); }
+void ORBFormatWindowController::setProgressText(const QString& text) {
+    progressMessageField->setText(text);
+}
 
 void ORBFormatWindowController::loadUSBVolumes(std::function<void()> completion) {
     beginJob(m_formatting ? progressMessageField->text() : QStringLiteral("Disk searching..."));
@@ -186,7 +190,7 @@ std::optional<TKUSBDiskEntity> ORBFormatWindowController::selectUSBByDevFile(con
 void ORBFormatWindowController::updateSelectedDiskInfo() {
     if (const auto disk = selectedUSBDisk()) {
         pathField->setText(QStringLiteral("%1   %2").arg(QString::fromStdString(disk->deviceFilePath()),
-                                                        QString::fromStdString(disk->mountedPath())));
+                                                         QString::fromStdString(disk->mountedPath())));
         allocationUnitField->setText(QString::fromStdString(nura::clusterSizeText(disk->volumeSize())));
     } else {
         allocationUnitField->setText(QStringLiteral("128KB"));
@@ -215,8 +219,8 @@ void ORBFormatWindowController::onFormat() {
         return;
     }
     // Formatting erases the card: ask once, naming it, before anything is unmounted.
-    const QString label = disk->volumeName().empty() ? QStringLiteral("NO NAME")
-                                                      : QString::fromStdString(disk->volumeName());
+    const QString label =
+        disk->volumeName().empty() ? QStringLiteral("NO NAME") : QString::fromStdString(disk->volumeName());
     const QString question = L("msg.format_confirm_fmt")
                                  .arg(QString::fromStdString(disk->deviceFilePath()), label,
                                       QString::fromStdString(nura::byteSizeText(disk->volumeSize())));
@@ -230,15 +234,15 @@ void ORBFormatWindowController::doFormat(const TKUSBDiskEntity& disk) {
     m_formatting = true;
     beginJob(QStringLiteral("Formatting..."));
     runInBackground(
-        this, [services = m_services, self = QPointer(this), disk] { return runFormatJob(services, self, disk); },
+        this,
+        [services = m_services, self = QPointer(this), disk] { return runFormatJob(services, self, disk); },
         [this, disk](Outcome outcome) { formatJobEnded(disk, outcome); });
 }
 
 // On the worker: only the command runner, the volume service and files; progress texts are queued to the
 // window, which may be gone by then.
-ORBFormatWindowController::Outcome
-ORBFormatWindowController::runFormatJob(const CardToolServices& services, QPointer<ORBFormatWindowController> self,
-                                        const TKUSBDiskEntity& disk) {
+ORBFormatWindowController::Outcome ORBFormatWindowController::runFormatJob(
+    const CardToolServices& services, QPointer<ORBFormatWindowController> self, const TKUSBDiskEntity& disk) {
     auto progress = [self](const QString& text) {
         QMetaObject::invokeMethod(qApp, [self, text] {
             if (self) {
@@ -266,7 +270,7 @@ ORBFormatWindowController::runFormatJob(const CardToolServices& services, QPoint
         QFile check(copy);
         if (!kept || !check.open(QIODevice::ReadOnly) || check.readAll() != bytes) {
             outcome.kind = Outcome::BackupFailed;
-            outcome.error = !outcome.backupDir->isValid() ? outcome.backupDir->errorString()
+            outcome.error = !outcome.backupDir->isValid()            ? outcome.backupDir->errorString()
                             : source.error() != QFileDevice::NoError ? source.errorString()
                                                                      : target.errorString();
             return outcome;
@@ -310,9 +314,9 @@ void ORBFormatWindowController::formatJobEnded(const TKUSBDiskEntity& disk, cons
     if (outcome.kind == Outcome::BackupFailed) {
         m_formatting = false;
         endJob();
-        nura::ShowAlertSheet(this, L("msg.cannot_format"),
-                             QStringLiteral("%1\n%2 %3").arg(display(disk), L("msg.config_backup_fail"),
-                                                             outcome.error));
+        nura::ShowAlertSheet(
+            this, L("msg.cannot_format"),
+            QStringLiteral("%1\n%2 %3").arg(display(disk), L("msg.config_backup_fail"), outcome.error));
         emit formatFinished(false);
         return;
     }
@@ -322,13 +326,14 @@ void ORBFormatWindowController::formatJobEnded(const TKUSBDiskEntity& disk, cons
             m_formatting = false;
             endJob();
             // Exit status 1 is any failure of the formatter: only a read-only device is write-protected.
-            const QString error = outcome.notAuthorized && outcome.error.isEmpty() ? L("msg.not_authorized")
-                                                                                   : outcome.error;
+            const QString error =
+                outcome.notAuthorized && outcome.error.isEmpty() ? L("msg.not_authorized") : outcome.error;
             const bool readOnly = (again && !again->writable()) ||
                                   outcome.error.contains(QStringLiteral("Read-only file system"));
-            nura::ShowAlertSheet(this, L("msg.cannot_format"),
-                                 readOnly ? QStringLiteral("%1\n%2").arg(display(disk), L("msg.write_protected_disk"))
-                                          : QStringLiteral("%1\nError:%2").arg(display(disk), error));
+            nura::ShowAlertSheet(
+                this, L("msg.cannot_format"),
+                readOnly ? QStringLiteral("%1\n%2").arg(display(disk), L("msg.write_protected_disk"))
+                         : QStringLiteral("%1\nError:%2").arg(display(disk), error));
             emit formatFinished(false);
             return;
         }
@@ -353,7 +358,8 @@ void ORBFormatWindowController::formatDidFinished(const std::string& device, con
         }
         return;
     }
-    const QString target = QDir(QString::fromStdString(disk->mountedPath())).filePath(QStringLiteral("config.bin"));
+    const QString target =
+        QDir(QString::fromStdString(disk->mountedPath())).filePath(QStringLiteral("config.bin"));
     if (!savedCopy.isEmpty()) {
         QFile::remove(target);
         QFile copy(savedCopy);

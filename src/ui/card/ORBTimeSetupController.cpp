@@ -24,7 +24,8 @@ ORBTimeSetupController::ORBTimeSetupController(CardToolServices services, QWidge
     if (m_services.volumes) {
         if (const auto volume =
                 m_services.volumes->findUSBVolumeContainingFile(QString::fromLatin1(nura::kClockFileName))) {
-            m_SettingFilePath = QDir(volume->toLocalFile()).filePath(QString::fromLatin1(nura::kClockFileName));
+            m_SettingFilePath =
+                QDir(volume->toLocalFile()).filePath(QString::fromLatin1(nura::kClockFileName));
         }
     }
 
@@ -88,10 +89,12 @@ void ORBTimeSetupController::showDate() {
     dateField->setText(QLocale().toString(m_selectedDate, QLocale::LongFormat));
 }
 
-void ORBTimeSetupController::nowDayChecked() { setSelectedDate(QDate::currentDate()); }
+void ORBTimeSetupController::nowDayChecked() {
+    setSelectedDate(QDate::currentDate());
+}
 
 QString ORBTimeSetupController::doWriteConfigFile(const QString& path) {
-    const nura::ClockTime t{m_selectedDate.year(), m_selectedDate.month(), m_selectedDate.day(),
+    const nura::ClockTime t{m_selectedDate.year(), m_selectedDate.month(),  m_selectedDate.day(),
                             m_selectedTime.hour(), m_selectedTime.minute(), m_selectedTime.second()};
     return QString::fromStdString(nura::writeClockFile(path.toStdString(), t));
 }
@@ -99,9 +102,9 @@ QString ORBTimeSetupController::doWriteConfigFile(const QString& path) {
 void ORBTimeSetupController::onSaveConfigFile() {
     QString target = m_SettingFilePath;
     if (target.isEmpty()) {
-        target = m_services.chooseSaveFile ? m_services.chooseSaveFile(this, QStringLiteral("timeset"),
-                                                                       QStringLiteral("cfg"))
-                                           : QString();
+        target = m_services.chooseSaveFile
+                     ? m_services.chooseSaveFile(this, QStringLiteral("timeset"), QStringLiteral("cfg"))
+                     : QString();
         if (target.isEmpty()) {
             return;
         }

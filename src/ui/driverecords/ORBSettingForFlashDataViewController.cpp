@@ -176,8 +176,10 @@ void ORBSettingForFlashDataViewController::doubleClickTableRow(int row) {
     }
     const auto& r = m_records[static_cast<size_t>(row)];
     // The position as the table shows it, read back as a number (always with a decimal point).
-    const double latIn = QString::fromStdString(nura::driveRecordCell(r, static_cast<size_t>(row), 5)).toDouble();
-    const double lonIn = QString::fromStdString(nura::driveRecordCell(r, static_cast<size_t>(row), 6)).toDouble();
+    const double latIn =
+        QString::fromStdString(nura::driveRecordCell(r, static_cast<size_t>(row), 5)).toDouble();
+    const double lonIn =
+        QString::fromStdString(nura::driveRecordCell(r, static_cast<size_t>(row), 6)).toDouble();
     double lat = 0.0;
     double lon = 0.0;
     nura::ConvertNmeaCoordinates(&lat, &lon, latIn, lonIn);
