@@ -281,6 +281,7 @@ private slots:
         QVERIFY(w.isVisible());
         QVERIFY(!w.formatButton->isEnabled() && !w.cancelButton->isEnabled() && !w.usbDiskCombo->isEnabled());
         QVERIFY(w.progressBar->isVisible());
+        screenshot(w, "format-window-busy.png");
         w.onFormat(); // no second job
         hold.release();
         QTRY_COMPARE(finished.size(), 1);
