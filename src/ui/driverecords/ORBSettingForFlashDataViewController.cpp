@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -131,6 +132,16 @@ void ORBSettingForFlashDataViewController::setBusy(bool busy, const QString& tex
     openButton->setEnabled(!busy);
     exportButton->setEnabled(!busy);
     statusLabel->setText(text);
+}
+
+void ORBSettingForFlashDataViewController::displayFileData() {
+    if (!m_firstLoad) {
+        return;
+    }
+    m_firstLoad = false;
+    if (!m_FlashDataFilePath.isEmpty() && QFileInfo::exists(m_FlashDataFilePath)) {
+        loadFlashDataFile();
+    }
 }
 
 void ORBSettingForFlashDataViewController::loadFlashDataFile() {

@@ -36,6 +36,8 @@ public:
 
     void setFlashDataFilePath(const QString& path) { m_FlashDataFilePath = path; }
     const QString& flashDataFilePath() const { return m_FlashDataFilePath; }
+    // The tab's first showing: reads the file once, when it is there; a missing file leaves the table empty.
+    void displayFileData();
     // Reads the file on a worker; the table keeps what it showed when the file cannot be opened.
     void loadFlashDataFile();
     qint64 flashDataNum() const { return static_cast<qint64>(m_records.size()); }
@@ -66,4 +68,5 @@ private:
     std::vector<nura::_FLASH_SAVE_VALUE_STRUCT> m_records;
     DriveRecordModel* m_model = nullptr;
     bool m_busy = false;
+    bool m_firstLoad = true;
 };
