@@ -29,3 +29,5 @@ int runList(const CliArgs& args);
 int runTelemetry(const CliArgs& args);
 int runConfig(const CliArgs& args);
 int runCard(const CliArgs& args);
+int runDrive(const CliArgs& args);
+int runClock(const CliArgs& args);

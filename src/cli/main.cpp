@@ -21,6 +21,8 @@ const Command kCommands[] = {
      "config show|reset|set FILE ...  the camera's settings file (config.bin); set checks values unless "
      "--raw"},
     {"card", runCard, "card list                    mounted USB volumes and the camera's card"},
+    {"drive", runDrive, "drive FILE [--format text|csv]  the camera's drive records (DrvInfo/nura_000.drv)"},
+    {"clock", runClock, "clock FILE [\"YYYY-MM-DD HH:MM:SS\"]  write the camera's clock file (timeset.cfg)"},
 };
 
 void printUsage(FILE* out) {

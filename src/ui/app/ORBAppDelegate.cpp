@@ -8,6 +8,8 @@
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBRecordingsModel.h"
 #include "ui/app/Resources.h"
+#include "ui/card/ORBFormatWindowController.h"
+#include "ui/card/ORBTimeSetupController.h"
 #include "ui/strings/InfoPlist.h"
 
 #include <QApplication>
@@ -54,6 +56,7 @@ ORBAppServices ORBAppServices::real() {
         return QFileDialog::getExistingDirectory(parent, L("main.open_folder"), QString(),
                                                  QFileDialog::ShowDirsOnly);
     };
+    s.cardTools = &CardToolServices::real;
     return s;
 }
 
@@ -172,6 +175,7 @@ void ORBAppDelegate::installShortcuts() {
     add(QKeySequence::Open, &ORBAppDelegate::openMediaDirectoryDialog);
     add(QKeySequence(Qt::CTRL | Qt::Key_Comma), &ORBAppDelegate::showSettingPanel);
     add(QKeySequence(Qt::CTRL | Qt::Key_T), &ORBAppDelegate::showTimeSetupPanel);
+    add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), &ORBAppDelegate::showFormatPanel);
     add(QKeySequence(Qt::CTRL | Qt::Key_W), &ORBAppDelegate::closeWindow);
     add(QKeySequence(Qt::CTRL | Qt::Key_Q), &ORBAppDelegate::closeWindow);
     add(QKeySequence(Qt::CTRL | Qt::Key_1), &ORBAppDelegate::clickMediaListViewButton);
@@ -313,8 +317,19 @@ void ORBAppDelegate::showSettingPanel() {
 }
 
 void ORBAppDelegate::showTimeSetupPanel() {
-    m_lastDialogController = emptyPanel(m_window, L("timesetup.title"));
-    m_lastDialogController->show();
+    auto* panel = new ORBTimeSetupController(
+        m_services.cardTools ? m_services.cardTools() : CardToolServices{}, m_window);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    m_lastDialogController = panel;
+    panel->show();
+}
+
+void ORBAppDelegate::showFormatPanel() {
+    auto* panel = new ORBFormatWindowController(
+        m_services.cardTools ? m_services.cardTools() : CardToolServices{}, m_window);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    m_lastDialogController = panel;
+    panel->show();
 }
 
 void ORBAppDelegate::changeAndPlay() {

@@ -4,6 +4,7 @@
 
 #include "core/media/ORBMediaList.h"
 #include "platform/MediaPlayer.h"
+#include "ui/card/CardToolServices.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,6 +27,8 @@ struct ORBAppServices {
     Scheduler* scheduler = nullptr;
     // The folder chosen in the open panel; empty when cancelled.
     std::function<QString(QWidget* parent)> chooseDirectory;
+    // The disk, command and dialog services of the format and clock windows; none in tests that leave it.
+    std::function<CardToolServices()> cardTools;
 
     static ORBAppServices real();
 };
@@ -64,6 +67,7 @@ public:
 
     void showSettingPanel();
     void showTimeSetupPanel();
+    void showFormatPanel();
     void changeAndPlay();
     void closeWindow();
     void windowWillClose();

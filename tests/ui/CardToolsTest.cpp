@@ -1,0 +1,415 @@
+// The format window, the clock setup and the drive-record viewer, driven with fake services.
+
+#include "platform/CommandRunner.h"
+#include "platform/FakeVolumeService.h"
+#include "ui/card/ORBFormatWindowController.h"
+#include "ui/card/ORBTimeSetupController.h"
+#include "ui/driverecords/ORBSettingForFlashDataViewController.h"
+#include "ui/strings/InfoPlist.h"
+
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QtTest>
+
+using namespace nura;
+
+namespace {
+
+// Answers each command from a rule; on the formatter it empties the card's folder, as an erase would, and
+// can hold the job there until released.
+class ScriptedRunner : public CommandRunner {
+public:
+    QString cardRoot;
+    CommandResult formatResult;
+    QSemaphore* holdFormat = nullptr;
+    QList<QPair<QStringList, bool>> calls;
+    QMutex mutex;
+
+    CommandResult runScriptCommand(const QStringList& arguments, bool admin) override {
+        {
+            QMutexLocker lock(&mutex);
+            calls.append({arguments, admin});
+        }
+        if (arguments.value(0) == "mkfs.fat") {
+            if (holdFormat) {
+                holdFormat->acquire();
+            }
+            if (formatResult.succeeded() && !cardRoot.isEmpty()) {
+                QDir(cardRoot).removeRecursively();
+                QDir().mkpath(cardRoot);
+            }
+            return formatResult;
+        }
+        return {};
+    }
+    QList<QStringList> commandLines() {
+        QMutexLocker lock(&mutex);
+        QList<QStringList> out;
+        for (const auto& c : calls) {
+            out << c.first;
+        }
+        return out;
+    }
+};
+
+VolumeDescription usbVolume(const QString& root, const char* device, uint64_t size, bool writable = true) {
+    VolumeDescription v;
+    v.mountPath = root.toStdString();
+    v.volumeName = "NURA";
+    v.removable = true;
+    v.protocol = "USB";
+    v.deviceName = device;
+    v.mediaSize = size;
+    v.writable = writable;
+    v.mediaWhole = false;
+    return v;
+}
+
+QMessageBox* lastAlert(QWidget& window) {
+    const auto alerts = window.findChildren<QMessageBox*>();
+    return alerts.isEmpty() ? nullptr : alerts.last();
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+void screenshot(QWidget& w, const char* name) {
+    if (!w.testAttribute(Qt::WA_Resized)) {
+        w.adjustSize();
+    }
+    const QString dir = QStringLiteral(NURA_BINARY_DIR "/screenshots");
+    QDir().mkpath(dir);
+    w.grab().save(dir + "/" + name);
+}
+
+// The drive-record file of the viewer tests, bytes written by hand: two records, the second at 0 N 0 E.
+QByteArray driveRecordBytes() {
+    const unsigned char header[] = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const unsigned char record[] = {7,    0,    2,    1,    124,  3,    5,    14,   7,    9,    0x95,
+                                    0x0e, 0x7b, 0x00, 0x9d, 0x31, 0x05, 0x00, 0x3c, 0x00, 0x39, 0x30,
+                                    0x00, 0x00, 0,    0,    0,    0,    0x58, 0x00, 0,    0,    0x00,
+                                    0xff, 0x40, 0x00, 0x00, 0x01, 0x7c, 0x00, 0x05, 0x00, 0xfb, 0xff};
+    QByteArray out(reinterpret_cast<const char*>(header), sizeof header);
+    QByteArray second(reinterpret_cast<const char*>(record), sizeof record);
+    for (int i = 10; i < 18; ++i) {
+        second[i] = 0; // no position
+    }
+    second[0] = 8;
+    return out + QByteArray(reinterpret_cast<const char*>(record), sizeof record) + second;
+}
+
+} // namespace
+
+class CardToolsTest : public QObject {
+    Q_OBJECT
+
+    struct Rig {
+        QTemporaryDir tmp;
+        QString root;
+        FakeVolumeService volumes;
+        ScriptedRunner runner;
+        QStringList questions;
+        bool answer = true;
+
+        CardToolServices services() {
+            CardToolServices s;
+            s.volumes = &volumes;
+            s.commands = &runner;
+            s.confirm = [this](QWidget*, const QString&, const QString& text) {
+                questions << text;
+                return answer;
+            };
+            return s;
+        }
+        Rig() {
+            root = tmp.filePath("card");
+            QDir().mkpath(root);
+            runner.cardRoot = root;
+            volumes.setVolumes({usbVolume(root, "/dev/sdz1", 7516192767ull)});
+        }
+    };
+
+    static void waitForList(ORBFormatWindowController& w) { QTRY_VERIFY(!w.isBusy()); }
+
+private slots:
+    void noDiskAndNoNonUsbDisk() {
+        Rig rig;
+        VolumeDescription sata = usbVolume(rig.root, "/dev/sda1", 1 << 30);
+        sata.protocol = "SATA";
+        rig.volumes.setVolumes({sata});
+        ORBFormatWindowController w(rig.services());
+        waitForList(w);
+        QCOMPARE(w.usbDiskCombo->count(), 0);
+        QCOMPARE(w.allocationUnitField->text(), QString("128KB"));
+        QCOMPARE(w.pathField->text(), QString("-"));
+        w.formatButton->click();
+        QVERIFY(lastAlert(w));
+        QCOMPARE(lastAlert(w)->informativeText(), QString("There is no USB drive."));
+        QVERIFY(rig.runner.calls.isEmpty());
+    }
+
+    void formatKeepsTheCardsConfigByteForByte() {
+        Rig rig;
+        QByteArray record(500, '\0');
+        for (int i = 0; i < 500; ++i) {
+            record[i] = static_cast<char>(i * 7);
+        }
+        writeFile(rig.root + "/config.bin", record);
+        ORBFormatWindowController w(rig.services());
+        waitForList(w);
+        QCOMPARE(w.allocationUnitField->text(), QString("32 KB"));
+        QCOMPARE(w.pathField->text(), "/dev/sdz1   " + rig.root);
+        screenshot(w, "format-window.png");
+
+        // Declining the question leaves the card alone.
+        rig.answer = false;
+        w.formatButton->click();
+        QCOMPARE(rig.questions.size(), 1);
+        QVERIFY(rig.questions[0].contains("/dev/sdz1") && rig.questions[0].contains("NURA") &&
+                rig.questions[0].contains("7.0 GB"));
+        QVERIFY(rig.runner.calls.isEmpty());
+
+        rig.answer = true;
+        QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
+        w.formatButton->click();
+        QVERIFY(!w.formatButton->isEnabled() && !w.cancelButton->isEnabled());
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].toBool(), true);
+        QCOMPARE(rig.runner.commandLines(),
+                 (QList<QStringList>{{"udisksctl", "unmount", "-b", "/dev/sdz1"},
+                                     {"mkfs.fat", "-F", "32", "-n", "NURA", "-f", "2", "-b", "6", "-R", "32",
+                                      "-s", "32", "-a", "/dev/sdz1"},
+                                     {"udisksctl", "mount", "-b", "/dev/sdz1"}}));
+        QCOMPARE(rig.runner.calls[1].second, true);
+        QCOMPARE(rig.runner.calls[0].second, false);
+        QCOMPARE(readAll(rig.root + "/config.bin"), record);
+        QCOMPARE(lastAlert(w)->text(), L("msg.format_complete"));
+        QVERIFY(w.formatButton->isEnabled());
+    }
+
+    void cardWithoutConfigGetsTheFactoryRecord() {
+        Rig rig;
+        rig.volumes.setVolumes({usbVolume(rig.root, "/dev/sdz1", 7516192768ull)});
+        ORBFormatWindowController w(rig.services());
+        waitForList(w);
+        QCOMPARE(w.allocationUnitField->text(), QString("128 KB"));
+        QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
+        w.onFormat();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(rig.runner.commandLines().value(1).value(12), QString("128"));
+        QCOMPARE(readAll(rig.root + "/config.bin").size(), 500);
+    }
+
+    void failedFormatsSayWhyAndMountAgain_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("refused") << int(CommandResult::kNotAuthorized) << QString()
+                                 << L("msg.not_authorized");
+        QTest::newRow("other") << 1 << QString("mkfs.fat: unable to open /dev/sdz1: No such device")
+                               << QString("Error:mkfs.fat: unable to open /dev/sdz1: No such device");
+        QTest::newRow("read-only") << 1
+                                   << QString("mkfs.fat: unable to open /dev/sdz1: Read-only file system")
+                                   << L("msg.write_protected_disk");
+    }
+    void failedFormatsSayWhyAndMountAgain() {
+        QFETCH(int, number);
+        QFETCH(QString, error);
+        QFETCH(QString, expected);
+        Rig rig;
+        writeFile(rig.root + "/config.bin", QByteArray(500, 'k'));
+        rig.runner.formatResult = {number, error};
+        ORBFormatWindowController w(rig.services());
+        waitForList(w);
+        QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
+        w.onFormat();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].toBool(), false);
+        QCOMPARE(rig.runner.commandLines().last(), (QStringList{"udisksctl", "mount", "-b", "/dev/sdz1"}));
+        QCOMPARE(lastAlert(w)->text(), L("msg.cannot_format"));
+        QVERIFY2(lastAlert(w)->informativeText().contains(expected),
+                 qPrintable(lastAlert(w)->informativeText()));
+        if (expected != L("msg.write_protected_disk")) {
+            QVERIFY(!lastAlert(w)->informativeText().contains(L("msg.write_protected_disk")));
+        }
+        QCOMPARE(readAll(rig.root + "/config.bin"), QByteArray(500, 'k'));
+    }
+
+    void configThatCannotBeKeptStopsBeforeTheErase() {
+        Rig rig;
+        QDir().mkpath(rig.root + "/config.bin"); // there, but no copy of it can be made
+        ORBFormatWindowController w(rig.services());
+        waitForList(w);
+        QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
+        w.onFormat();
+        QTRY_COMPARE(finished.size(), 1);
+        QVERIFY(rig.runner.calls.isEmpty());
+        QVERIFY(lastAlert(w)->informativeText().contains(L("msg.config_backup_fail")));
+    }
+
+    void windowStaysOpenWhileFormatting() {
+        Rig rig;
+        QSemaphore hold;
+        rig.runner.holdFormat = &hold;
+        ORBFormatWindowController w(rig.services());
+        w.show();
+        waitForList(w);
+        QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
+        w.onFormat();
+        QTRY_COMPARE(rig.runner.commandLines().size(), 2);
+        QVERIFY(!w.close());
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.formatButton->isEnabled() && !w.cancelButton->isEnabled() && !w.usbDiskCombo->isEnabled());
+        QVERIFY(w.progressBar->isVisible());
+        screenshot(w, "format-window-busy.png");
+        w.onFormat(); // no second job
+        hold.release();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(rig.runner.commandLines().size(), 3);
+        QVERIFY(!w.progressBar->isVisible());
+        lastAlert(w)->close();
+        QVERIFY(w.close());
+    }
+
+    void clockWritesExactlyNineteenBytesOnTheCard() {
+        QTemporaryDir tmp;
+        FakeVolumeService volumes;
+        volumes.setVolumes({usbVolume(tmp.path(), "/dev/sdz1", 1 << 30)});
+        writeFile(tmp.filePath("timeset.cfg"), "1999/12/31 23:59:59ABCDEF");
+        CardToolServices s;
+        s.volumes = &volumes;
+        s.chooseSaveFile = [](QWidget*, const QString&, const QString&) {
+            QTest::qFail("no save panel when the card holds the file", __FILE__, __LINE__);
+            return QString();
+        };
+        ORBTimeSetupController w(s);
+        QCOMPARE(w.settingFilePath(), tmp.filePath("timeset.cfg"));
+        w.datePicker->setSelectedDate(QDate(2024, 3, 5));
+        w.timePicker->setTime(QTime(14, 7, 9));
+        screenshot(w, "clock-window.png");
+        w.saveButton->click();
+        QCOMPARE(readAll(tmp.filePath("timeset.cfg")), QByteArray("2024/03/05 14:07:09"));
+        QCOMPARE(lastAlert(w)->informativeText(), L("time.filesave"));
+
+        // "Today" replaces the date only.
+        w.setSelectedTime(QTime(13, 0, 0));
+        w.nowDaySettingChk->click();
+        QCOMPARE(w.selectedDate(), QDate::currentDate());
+        QCOMPARE(w.selectedTime(), QTime(13, 0, 0));
+        w.setSelectedDate(QDate(2024, 3, 5));
+        w.setSelectedTime(QTime(0, 0, 0));
+        QCOMPARE(w.doWriteConfigFile(tmp.filePath("timeset.cfg")), QString());
+        QCOMPARE(readAll(tmp.filePath("timeset.cfg")), QByteArray("2024/03/05 00:00:00"));
+    }
+
+    void clockWithoutCardAsksWhereAndReportsFailure() {
+        QTemporaryDir tmp;
+        FakeVolumeService volumes;
+        QStringList answers = {QString(), tmp.filePath("nodir/timeset.cfg"), tmp.filePath("timeset.cfg")};
+        QStringList proposed;
+        CardToolServices s;
+        s.volumes = &volumes;
+        s.chooseSaveFile = [&](QWidget*, const QString& name, const QString& type) {
+            proposed << name + "." + type;
+            return answers.takeFirst();
+        };
+        ORBTimeSetupController w(s);
+        QVERIFY(w.settingFilePath().isEmpty());
+        w.setSelectedDate(QDate(2024, 3, 5));
+        w.setSelectedTime(QTime(13, 0, 0));
+        QSignalSpy saved(&w, &ORBTimeSetupController::saved);
+        w.onSaveConfigFile(); // cancelled: nothing
+        QVERIFY(!lastAlert(w));
+        w.onSaveConfigFile(); // cannot be written: said so
+        QCOMPARE(lastAlert(w)->text(), L("time.filesave_fail"));
+        QCOMPARE(saved.size(), 0);
+        lastAlert(w)->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w.onSaveConfigFile();
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(readAll(tmp.filePath("timeset.cfg")), QByteArray("2024/03/05 13:00:00"));
+        QCOMPARE(proposed, QStringList(3, "timeset.cfg"));
+    }
+
+    void driveRecordViewerShowsMapsAndExports() {
+        QTemporaryDir tmp;
+        writeFile(tmp.filePath("nura_000.drv"), driveRecordBytes());
+        QList<QPair<double, double>> shown;
+        ORBFlashDataServices s;
+        s.showOnMap = [&](double lat, double lng) { shown.append({lat, lng}); };
+        QString exportTarget = tmp.filePath("out.csv");
+        s.chooseSaveFile = [&](QWidget*, const QString& name) {
+            return name == "nura_000" ? exportTarget : QString();
+        };
+        ORBSettingForFlashDataViewController w(s);
+        w.setFlashDataFilePath(tmp.filePath("nura_000.drv"));
+        QSignalSpy loaded(&w, &ORBSettingForFlashDataViewController::loaded);
+        w.displayFileData();
+        QTRY_COMPARE(loaded.size(), 1);
+        w.displayFileData(); // only the first showing reads
+        QCOMPARE(w.tableView->model()->rowCount(), 2);
+        QCOMPARE(w.tableView->model()->columnCount(), 17);
+        QCOMPARE(w.tableView->model()->headerData(16, Qt::Horizontal).toString(), QString("DTC"));
+        QCOMPARE(w.tableView->model()->index(0, 16).data().toString(), QString("-0.5"));
+        QCOMPARE(w.tableView->model()->index(1, 1).data().toString(), QString("8"));
+        w.resize(1000, 300);
+        screenshot(w, "drive-records.png");
+
+        w.doubleClickTableRow(1); // no position: the map stays
+        w.doubleClickTableRow(5);
+        QVERIFY(shown.isEmpty());
+        w.doubleClickTableRow(0);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(qAbs(shown[0].first - (37 + 33.0123 / 60)) < 1e-9);
+        QVERIFY(qAbs(shown[0].second - (127 + 1.0005 / 60)) < 1e-9);
+
+        writeFile(exportTarget, QByteArray(5000, 'x'));
+        QSignalSpy exported(&w, &ORBSettingForFlashDataViewController::exported);
+        w.onSaveCSVFile();
+        QTRY_COMPARE(exported.size(), 1);
+        QCOMPARE(exported[0][0].toString(), QString());
+        const QByteArray csv = readAll(exportTarget);
+        QVERIFY(csv.startsWith("No.,Seq,Date,Time,Day,Latitude"));
+        QVERIFY(csv.endsWith("2,8,2024/03/05,14:07:09,TUE,0000.0000,00000.0000,1234.5,60,88,A,-1.00,+0.25,"
+                             "+1.00,12.4, 0.5,-0.5\n"));
+        QCOMPARE(csv.count('\n'), 3);
+        QCOMPARE(lastAlert(w)->informativeText(), L("msg.saved"));
+        lastAlert(w)->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        exportTarget = tmp.filePath("missing/out.csv");
+        w.onSaveCSVFile();
+        QTRY_COMPARE(exported.size(), 2);
+        QVERIFY(!exported[1][0].toString().isEmpty());
+        QCOMPARE(lastAlert(w)->text(), L("msg.export_fail"));
+
+        // A file that is not there keeps what the table shows.
+        w.setFlashDataFilePath(tmp.filePath("gone.drv"));
+        w.loadFlashDataFile();
+        QTRY_COMPARE(loaded.size(), 2);
+        QCOMPARE(w.tableView->model()->rowCount(), 2);
+    }
+};
+
+QTEST_MAIN(CardToolsTest)
+#include "CardToolsTest.moc"
