@@ -66,11 +66,7 @@ int listCards() {
 } // namespace
 #endif
 
-int runCard(const CliArgs& args) {
-    if (args.size() != 1 || args[0] != "list") {
-        std::fprintf(stderr, "usage: nura card list\n");
-        return exitcode::kUsage;
-    }
+int runCardList() {
 #if NURA_HAVE_PLATFORM
     return listCards();
 #else

@@ -9,25 +9,21 @@
 
 using namespace nura;
 
-int runClock(const CliArgs& args) {
-    if (args.empty() || args.size() > 2 || args[0].empty() || args[0][0] == '-') {
-        std::fprintf(stderr, "usage: nura clock FILE [\"YYYY-MM-DD HH:MM:SS\"]\n");
-        return exitcode::kUsage;
-    }
+int runClock(const std::string& path, const std::optional<std::string>& when) {
     ClockTime time = localClockNow();
-    if (args.size() == 2) {
-        const auto given = parseClockArgument(args[1]);
+    if (when) {
+        const auto given = parseClockArgument(*when);
         if (!given) {
             std::fprintf(stderr,
                          "nura clock: '%s' is not a real date and time in the form YYYY-MM-DD HH:MM:SS\n",
-                         args[1].c_str());
+                         when->c_str());
             return exitcode::kUsage;
         }
         time = *given;
     }
-    const std::string failure = writeClockFile(args[0], time);
+    const std::string failure = writeClockFile(path, time);
     if (!failure.empty()) {
-        std::fprintf(stderr, "nura clock: cannot write %s: %s\n", args[0].c_str(), failure.c_str());
+        std::fprintf(stderr, "nura clock: cannot write %s: %s\n", path.c_str(), failure.c_str());
         return exitcode::kCannotAccess;
     }
     std::printf("%s\n", clockText(time).c_str());

@@ -18,17 +18,6 @@ using namespace nura;
 
 namespace {
 
-constexpr const char* kUsageText =
-    "usage: nura config show FILE [--json]\n"
-    "       nura config reset FILE\n"
-    "       nura config set FILE NAME=VALUE... [--raw]\n"
-    "  --raw  store the values without the settings window's checks (repair)\n";
-
-int usage() {
-    std::fputs(kUsageText, stderr);
-    return exitcode::kUsage;
-}
-
 bool fileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
@@ -121,21 +110,9 @@ void printJson(const _FILEDATA& record) {
     std::printf("%s\n", w.str().c_str());
 }
 
-int show(const CliArgs& args) {
-    std::string path;
-    bool json = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            json = true;
-        } else if (path.empty()) {
-            path = args[i];
-        } else {
-            return usage();
-        }
-    }
-    if (path.empty()) {
-        return usage();
-    }
+} // namespace
+
+int runConfigShow(const std::string& path, bool json) {
     _FILEDATA record{};
     if (const int status = loadRecord("show", path, record)) {
         return status;
@@ -144,11 +121,7 @@ int show(const CliArgs& args) {
     return exitcode::kDone;
 }
 
-int reset(const CliArgs& args) {
-    if (args.size() != 2) {
-        return usage();
-    }
-    const std::string& path = args[1];
+int runConfigReset(const std::string& path) {
     _FILEDATA record{}; // a missing file starts from a zeroed record
     if (fileExists(path)) {
         if (const int status = loadRecord("reset", path, record)) {
@@ -159,28 +132,14 @@ int reset(const CliArgs& args) {
     return saveRecord("reset", record, path);
 }
 
-int set(const CliArgs& args) {
-    bool raw = false;
-    CliArgs operands;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--raw") {
-            raw = true;
-        } else {
-            operands.push_back(args[i]);
-        }
-    }
-    if (operands.size() < 2) {
-        return usage();
-    }
-    const std::string& path = operands[0];
+int runConfigSet(const std::string& path, const std::vector<std::string>& assignments, bool raw) {
     _FILEDATA record{};
     if (const int status = loadRecord("set", path, record)) {
         return status;
     }
     // Every assignment is checked on a copy first, so one bad value changes nothing.
     _FILEDATA edited = record;
-    for (std::size_t i = 1; i < operands.size(); ++i) {
-        const std::string& assignment = operands[i];
+    for (const std::string& assignment : assignments) {
         const auto eq = assignment.find('=');
         if (eq == std::string::npos) {
             std::fprintf(stderr, "nura config set: '%s' is not NAME=VALUE; nothing changed\n",
@@ -214,22 +173,4 @@ int set(const CliArgs& args) {
         return exitcode::kUsage;
     }
     return saveRecord("set", edited, path);
-}
-
-} // namespace
-
-int runConfig(const CliArgs& args) {
-    if (args.empty()) {
-        return usage();
-    }
-    if (args[0] == "show") {
-        return show(args);
-    }
-    if (args[0] == "reset") {
-        return reset(args);
-    }
-    if (args[0] == "set") {
-        return set(args);
-    }
-    return usage();
 }

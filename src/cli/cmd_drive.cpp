@@ -15,11 +15,6 @@ using namespace nura;
 
 namespace {
 
-int usage() {
-    std::fprintf(stderr, "usage: nura drive FILE [--format text|csv]\n");
-    return exitcode::kUsage;
-}
-
 bool printTable(const DriveRecordFile& file) {
     // Each column as wide as its widest text, numbers to the right as in the viewer.
     size_t widths[kDriveRecordColumnCount];
@@ -51,24 +46,7 @@ bool printTable(const DriveRecordFile& file) {
 
 } // namespace
 
-int runDrive(const CliArgs& args) {
-    std::string path;
-    std::string format = "text";
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format" && i + 1 < args.size()) {
-            format = args[++i];
-        } else if (args[i].rfind("--format=", 0) == 0) {
-            format = args[i].substr(9);
-        } else if (path.empty() && !args[i].empty() && args[i][0] != '-') {
-            path = args[i];
-        } else {
-            return usage();
-        }
-    }
-    if (path.empty() || (format != "text" && format != "csv")) {
-        return usage();
-    }
-
+int runDrive(const std::string& path, const std::string& format) {
     const DriveRecordFile file = readDriveRecordFile(path);
     switch (file.status) {
     case DriveRecordReadStatus::Ok:

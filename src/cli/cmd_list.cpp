@@ -179,23 +179,7 @@ void printTable(const std::string& root, const ORBMediaList::Contents& contents)
 
 } // namespace
 
-int runList(const CliArgs& args) {
-    std::string dir;
-    bool json = false;
-    for (const auto& a : args) {
-        if (a == "--json") {
-            json = true;
-        } else if (dir.empty() && !a.starts_with("--")) {
-            dir = a;
-        } else {
-            std::fprintf(stderr, "usage: nura list DIR [--json]\n");
-            return exitcode::kUsage;
-        }
-    }
-    if (dir.empty()) {
-        std::fprintf(stderr, "usage: nura list DIR [--json]\n");
-        return exitcode::kUsage;
-    }
+int runList(const std::string& dir, bool json) {
     DIR* handle = ::opendir(dir.c_str());
     if (!handle) {
         std::fprintf(stderr, "nura list: cannot read folder '%s': %s\n", dir.c_str(), std::strerror(errno));

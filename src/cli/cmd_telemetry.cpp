@@ -380,31 +380,9 @@ std::string openFailure(const std::string& path) {
     return "cannot be opened for reading";
 }
 
-int usage() {
-    std::fprintf(stderr, "usage: nura telemetry FILE.mp4 [--format text|csv|json|gpx]\n");
-    return exitcode::kUsage;
-}
-
 } // namespace
 
-int runTelemetry(const CliArgs& args) {
-    std::string path;
-    std::string format = "text";
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--format" && i + 1 < args.size()) {
-            format = args[++i];
-        } else if (args[i].rfind("--format=", 0) == 0) {
-            format = args[i].substr(9);
-        } else if (path.empty() && !args[i].empty() && args[i][0] != '-') {
-            path = args[i];
-        } else {
-            return usage();
-        }
-    }
-    if (path.empty() || (format != "text" && format != "csv" && format != "json" && format != "gpx")) {
-        return usage();
-    }
-
+int runTelemetry(const std::string& path, const std::string& format) {
     // The reader's diagnostic lines belong to the viewer's log, not to this tool's output.
     nura::setLogSink([](std::string_view) {});
     ORBBlackBoxData data;

@@ -1,11 +1,10 @@
 #pragma once
-// The subcommands of `nura`. Each takes the arguments after its own name and returns one of the
-// exit statuses below, which mean the same in every subcommand.
+// The subcommands of `nura`. Each returns one of the exit statuses below, which mean the same in every
+// subcommand.
 
+#include <optional>
 #include <string>
 #include <vector>
-
-using CliArgs = std::vector<std::string>;
 
 namespace exitcode {
 inline constexpr int kDone = 0;         // the work is done
@@ -25,9 +24,12 @@ inline constexpr const char* kExitStatusTable =
     "  64  bad usage or a bad value on the command line\n"
     "  69  a service the command needs is missing\n";
 
-int runList(const CliArgs& args);
-int runTelemetry(const CliArgs& args);
-int runConfig(const CliArgs& args);
-int runCard(const CliArgs& args);
-int runDrive(const CliArgs& args);
-int runClock(const CliArgs& args);
+// The subcommands, each with its arguments already parsed and checked for form by the command line.
+int runList(const std::string& dir, bool json);
+int runTelemetry(const std::string& path, const std::string& format);
+int runConfigShow(const std::string& path, bool json);
+int runConfigReset(const std::string& path);
+int runConfigSet(const std::string& path, const std::vector<std::string>& assignments, bool raw);
+int runCardList();
+int runDrive(const std::string& path, const std::string& format);
+int runClock(const std::string& path, const std::optional<std::string>& when);

@@ -2,63 +2,110 @@
 
 #include "cli/commands.h"
 
-#include <cstdio>
-#include <cstring>
-#include <string_view>
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <iostream>
+#include <string>
 
 namespace {
 
-struct Command {
-    const char* name;
-    int (*run)(const CliArgs&);
-    const char* usage;
-};
+using Runner = std::function<int()>;
 
-const Command kCommands[] = {
-    {"list", runList, "list DIR [--json]            recordings below DIR, sorted and paired"},
-    {"telemetry", runTelemetry, "telemetry FILE.mp4 [--format text|csv|json|gpx]  a recording's telemetry"},
-    {"config", runConfig,
-     "config show|reset|set FILE ...  the camera's settings file (config.bin); set checks values unless "
-     "--raw"},
-    {"card", runCard, "card list                    mounted USB volumes and the camera's card"},
-    {"drive", runDrive, "drive FILE [--format text|csv]  the camera's drive records (DrvInfo/nura_000.drv)"},
-    {"clock", runClock, "clock FILE [\"YYYY-MM-DD HH:MM:SS\"]  write the camera's clock file (timeset.cfg)"},
-};
+// Every subcommand and its arguments, each with its own --help. The chosen one leaves its work in `run`.
+void addCommands(CLI::App& nura, Runner& run) {
+    auto* list =
+        nura.add_subcommand("list", "The recordings below DIR, sorted by time and paired front/rear");
+    auto listDir = std::make_shared<std::string>();
+    auto listJson = std::make_shared<bool>(false);
+    list->add_option("DIR", *listDir, "Folder of recordings (the card)")->required();
+    list->add_flag("--json", *listJson, "A JSON array for scripts instead of the table");
+    list->callback([&run, listDir, listJson] { run = [=] { return runList(*listDir, *listJson); }; });
 
-void printUsage(FILE* out) {
-    std::fprintf(out,
-                 "Usage: nura COMMAND [ARGS]\n"
-                 "  or:  nura --help | --version\n\n"
-                 "The command-line twin of nura-viewer: the recordings, telemetry and settings of a dash\n"
-                 "camera's card, for scripts.\n\nCommands:\n");
-    for (const auto& c : kCommands) {
-        std::fprintf(out, "  %s\n", c.usage);
-    }
-    std::fprintf(out, "\n%s", kExitStatusTable);
+    auto* telemetry = nura.add_subcommand("telemetry", "A recording's G-sensor and GPS records");
+    auto telemetryFile = std::make_shared<std::string>();
+    auto telemetryFormat = std::make_shared<std::string>("text");
+    telemetry->add_option("FILE", *telemetryFile, "The recording (.mp4)")->required();
+    telemetry
+        ->add_option("--format", *telemetryFormat, "text (a summary), csv, json or gpx (one point a fix)")
+        ->check(CLI::IsMember({"text", "csv", "json", "gpx"}));
+    telemetry->callback([&run, telemetryFile, telemetryFormat] {
+        run = [=] { return runTelemetry(*telemetryFile, *telemetryFormat); };
+    });
+
+    auto* config = nura.add_subcommand("config", "The camera's settings file (config.bin), field by field");
+    config->require_subcommand(1);
+    auto configFile = std::make_shared<std::string>();
+    auto configJson = std::make_shared<bool>(false);
+    auto configRaw = std::make_shared<bool>(false);
+    auto assignments = std::make_shared<std::vector<std::string>>();
+    auto* show = config->add_subcommand("show", "Every field of the file");
+    show->add_option("FILE", *configFile, "The settings file")->required();
+    show->add_flag("--json", *configJson, "A JSON object for scripts");
+    show->callback(
+        [&run, configFile, configJson] { run = [=] { return runConfigShow(*configFile, *configJson); }; });
+    auto* reset = config->add_subcommand("reset", "Write the factory defaults (a missing file is created)");
+    reset->add_option("FILE", *configFile, "The settings file")->required();
+    reset->callback([&run, configFile] { run = [=] { return runConfigReset(*configFile); }; });
+    auto* set = config->add_subcommand("set", "Change fields, checked as the settings window checks them");
+    set->add_option("FILE", *configFile, "The settings file")->required();
+    set->add_option("NAME=VALUE", *assignments, "Fields to change")->required();
+    set->add_flag("--raw", *configRaw, "Store the values without the settings window's checks (repair)");
+    set->callback([&run, configFile, assignments, configRaw] {
+        run = [=] { return runConfigSet(*configFile, *assignments, *configRaw); };
+    });
+
+    auto* card = nura.add_subcommand("card", "The mounted USB volumes, the camera's card marked");
+    card->require_subcommand(1);
+    card->add_subcommand("list", "List them")->callback([&run] { run = [] { return runCardList(); }; });
+
+    auto* drive = nura.add_subcommand("drive", "The camera's drive records (DrvInfo/nura_000.drv)");
+    auto driveFile = std::make_shared<std::string>();
+    auto driveFormat = std::make_shared<std::string>("text");
+    drive->add_option("FILE", *driveFile, "The drive-record file")->required();
+    drive->add_option("--format", *driveFormat, "text (a table) or csv (what the viewer's export writes)")
+        ->check(CLI::IsMember({"text", "csv"}));
+    drive->callback(
+        [&run, driveFile, driveFormat] { run = [=] { return runDrive(*driveFile, *driveFormat); }; });
+
+    auto* clock = nura.add_subcommand("clock", "Write the camera's clock file (timeset.cfg)");
+    auto clockFile = std::make_shared<std::string>();
+    auto clockTime = std::make_shared<std::string>();
+    clock->add_option("FILE", *clockFile, "The clock file")->required();
+    auto* when =
+        clock->add_option("TIME", *clockTime, "\"YYYY-MM-DD HH:MM:SS\", as given (default: now, local)");
+    clock->callback([&run, clockFile, clockTime, when] {
+        const std::optional<std::string> given =
+            when->count() > 0 ? std::optional<std::string>(*clockTime) : std::nullopt;
+        run = [=] { return runClock(*clockFile, given); };
+    });
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        printUsage(stderr);
+    CLI::App nura("The command-line twin of nura-viewer: the recordings, telemetry and settings of a dash\n"
+                  "camera's card, for scripts.",
+                  "nura");
+    nura.set_version_flag("--version", std::string("nura ") + NURA_VERSION);
+    nura.require_subcommand(1);
+    nura.footer(kExitStatusTable);
+    Runner run;
+    addCommands(nura, run);
+    try {
+        nura.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) { // --help and --version
+            return nura.exit(e);
+        }
+        // One line naming the command as far as it was understood, and where its usage is.
+        std::string name = "nura";
+        for (const CLI::App* app = &nura; !app->get_subcommands().empty();) {
+            app = app->get_subcommands().front();
+            name += " " + app->get_name();
+        }
+        std::cerr << name << ": " << e.what() << " (usage: " << name << " --help)\n";
         return exitcode::kUsage;
     }
-    const std::string_view name = argv[1];
-    if (name == "--version") {
-        std::printf("nura %s\n", NURA_VERSION);
-        return exitcode::kDone;
-    }
-    if (name == "-h" || name == "--help" || name == "help") {
-        printUsage(stdout);
-        return exitcode::kDone;
-    }
-    for (const auto& c : kCommands) {
-        if (name == c.name) {
-            return c.run(CliArgs(argv + 2, argv + argc));
-        }
-    }
-    std::fprintf(stderr, "nura: unknown command '%s'\n", argv[1]);
-    printUsage(stderr);
-    return exitcode::kUsage;
+    return run ? run() : exitcode::kUsage;
 }
