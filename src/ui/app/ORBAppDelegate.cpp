@@ -1,8 +1,10 @@
 #include "ui/app/ORBAppDelegate.h"
 
 #include "core/log.h"
+#include "platform/ProcessCommandRunner.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
+#include "platform/VolumeService.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBPlayInfo.h"
@@ -54,6 +56,12 @@ ORBAppServices ORBAppServices::real() {
         return QFileDialog::getExistingDirectory(parent, L("main.open_folder"), QString(),
                                                  QFileDialog::ShowDirsOnly);
     };
+    static const std::unique_ptr<nura::VolumeService> volumes = nura::createVolumeService();
+    static nura::ProcessCommandRunner commands;
+    s.volumeService = volumes.get();
+    s.commandRunner = &commands;
+    s.runInBackground = nura::threadPoolExecutor();
+    s.chooseSavePath = nura::saveSettingsPanel;
     return s;
 }
 
@@ -308,8 +316,16 @@ QWidget* emptyPanel(QWidget* parent, const QString& title) {
 } // namespace
 
 void ORBAppDelegate::showSettingPanel() {
-    m_lastDialogController = emptyPanel(m_window, L("settings.title"));
-    m_lastDialogController->show();
+    nura::ORBSettingServices services;
+    services.volumes = m_services.volumeService;
+    services.commands = m_services.commandRunner;
+    services.runInBackground = m_services.runInBackground;
+    services.scheduler = m_services.scheduler;
+    services.chooseSavePath = m_services.chooseSavePath;
+    services.documentsDirectory = nura::documentsDirectory();
+    auto* controller = new nura::ORBSettingController(std::move(services), m_window);
+    m_lastDialogController = controller;
+    controller->open();
 }
 
 void ORBAppDelegate::showTimeSetupPanel() {

@@ -4,6 +4,7 @@
 
 #include "core/media/ORBMediaList.h"
 #include "platform/MediaPlayer.h"
+#include "ui/settings/ORBSettingController.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,6 +27,11 @@ struct ORBAppServices {
     Scheduler* scheduler = nullptr;
     // The folder chosen in the open panel; empty when cancelled.
     std::function<QString(QWidget* parent)> chooseDirectory;
+    // The settings window's services.
+    nura::VolumeService* volumeService = nullptr;
+    nura::CommandRunner* commandRunner = nullptr;
+    nura::BackgroundExecutor runInBackground;
+    std::function<QString(QWidget* parent, const QString& directory)> chooseSavePath;
 
     static ORBAppServices real();
 };
