@@ -11,6 +11,8 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -256,6 +258,59 @@ private slots:
         QCOMPARE(m_savePanelDirectory, QString("/home/user/Documents"));
         QCOMPARE(readFile(m_savePanelAnswer).size(), 500);
         takeAlerts(*lonely);
+    }
+
+    // A card's record taken through every tab and saved without an edit comes back byte for byte.
+    void everyTabAndSaveLeavesTheFileAsItWas() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        for (int tab = ORBSettingController::TabCount - 1; tab >= 0; --tab) {
+            window->changeViewController(tab);
+            QCOMPARE(window->lastSelectedTabIndex(), tab);
+            // Every text of the window has its words in the table.
+            for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+                QVERIFY2(!button->text().isEmpty() || !button->isVisibleTo(window.get()),
+                         qPrintable(button->objectName()));
+            }
+            for (QGroupBox* box : window->findChildren<QGroupBox*>()) {
+                QVERIFY2(!box->title().isEmpty(), qPrintable(box->objectName()));
+            }
+            for (QLabel* label : window->findChildren<QLabel*>()) {
+                QVERIFY(!label->text().isEmpty() || label->parent() == window->progressPanel());
+            }
+        }
+        window->onSave();
+        QCOMPARE(takeAlerts(*window), 1);
+        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
+    }
+
+    // A file given by name: no card is searched or renamed, and the save goes back to that file.
+    void configFileAlone() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.bin");
+        writeFile(path, cardRecord());
+        m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
+        const auto renamesBefore = m_volumes.renames().size();
+        ORBSettingServices s;
+        s.volumes = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        s.scheduler = &m_scheduler;
+        ORBSettingController window(std::move(s), nullptr, path);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        window.open();
+        m_executor.runAll();
+        QCOMPARE(window.settingFilePath().value_or(""), path);
+        QCOMPARE(m_volumes.renames().size(), renamesBefore);
+        QCOMPARE(window.filedata()->vid_enc_bitrate, 2u);
+        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window.targetController());
+        video->videoBrightness->findChildren<QAbstractButton*>().at(4)->click();
+        window.onSave();
+        takeAlerts(window);
+        const QByteArray written = readFile(path);
+        QCOMPARE(written.size(), 500);
+        QCOMPARE(static_cast<int>(written.at(68)), 4); // vid_brightness
     }
 };
 

@@ -26,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
@@ -140,6 +141,14 @@ ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget*
     connect(m_resetButton, &QPushButton::clicked, this, &ORBSettingController::onSaveDefaultSetting);
     connect(m_saveButton, &QPushButton::clicked, this, &ORBSettingController::onSave);
     connect(m_cancelButton, &QPushButton::clicked, this, &ORBSettingController::onCloseCmd);
+
+    auto stepTab = [this](int step) {
+        changeViewController((m_lastSelectedTabIndex + step + TabCount) % TabCount);
+    };
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this), &QShortcut::activated, this,
+            [stepTab] { stepTab(1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this), &QShortcut::activated, this,
+            [stepTab] { stepTab(-1); });
 
     m_progressPanel = new QDialog(this, Qt::Sheet);
     m_progressPanel->setWindowModality(Qt::WindowModal);
