@@ -78,6 +78,10 @@ private slots:
         QCOMPARE(d.parkmode_x_threshold, 29);
         QCOMPARE(d.parkmode_y_threshold, 50);
         QCOMPARE(d.parkmode_z_threshold, 0);
+        // What an empty field stored shows as empty again, and passes again.
+        pane.setFileData(&d);
+        QCOMPARE(pane.parkingFields[2]->text(), QString());
+        QCOMPARE(pane.validateUserInput(), QString());
 
         pane.parkingFields[1]->setText("1.51");
         QVERIFY(pane.validateUserInput().contains("1.50"));

@@ -154,9 +154,14 @@ void ORBSettingForBasicViewController::displayFileData() {
         thresholdPresetIndex(drivingThresholdPresets(), driving[0], driving[1], driving[2]));
     gsensorSensitivityParkingSeg->setSelectedSegment(
         thresholdPresetIndex(parkingThresholdPresets(), parking[0], parking[1], parking[2]));
+    // An empty field stores 0, so a stored 0 shows as an empty field: shown as "0.00" it would be refused,
+    // and the window could not save what it had saved itself.
+    auto shown = [](int32_t hundredths) {
+        return hundredths == 0 ? QString() : QString::fromStdString(thresholdText(hundredths));
+    };
     for (std::size_t i = 0; i < 3; ++i) {
-        drivingFields[i]->setText(QString::fromStdString(thresholdText(driving[i])));
-        parkingFields[i]->setText(QString::fromStdString(thresholdText(parking[i])));
+        drivingFields[i]->setText(shown(driving[i]));
+        parkingFields[i]->setText(shown(parking[i]));
     }
     updateGsensorThreshold();
     selectSegmentFor(*frontLEDSeg, d->ledoff);
