@@ -162,6 +162,9 @@ private slots:
         QCOMPARE(takeAlerts(pane), 1);
         QVERIFY(pane.populate()); // the same change again: already warned
         QCOMPARE(takeAlerts(pane), 0);
+        clickSegment(*pane.videoEncodingBitrate, 1); // back to the quality read: nothing to warn about
+        QVERIFY(pane.populate());
+        QCOMPARE(takeAlerts(pane), 0);
 
         clickSegment(*pane.recordChannel, 1);
         d.ledoff_rear = 1;

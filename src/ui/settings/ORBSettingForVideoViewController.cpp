@@ -79,6 +79,7 @@ void ORBSettingForVideoViewController::displayFileData() {
     selectSegmentFor(*recordChannel, d->recordChannel);
     m_frontVideoQuality = d->vid_enc_bitrate;
     m_rearVideoQuality = d->vid_enc_bitrate_R;
+    m_warnedQuality.reset();
 }
 
 bool ORBSettingForVideoViewController::populate() {
@@ -97,11 +98,11 @@ bool ORBSettingForVideoViewController::populate() {
     d->En_SuperNightVision = segmentValue(*wdr, d->En_SuperNightVision);
     d->viewAngle = segmentValue(*viewAngle, d->viewAngle);
     d->recordChannel = segmentValue(*recordChannel, d->recordChannel);
-    if (d->vid_enc_bitrate != m_frontVideoQuality || d->vid_enc_bitrate_R != m_rearVideoQuality) {
+    const std::pair<uint32_t, uint32_t> quality{d->vid_enc_bitrate, d->vid_enc_bitrate_R};
+    // Warned once per change: writing the same choice again (a save after a failed one) says nothing more.
+    if (quality != std::pair{m_frontVideoQuality, m_rearVideoQuality} && quality != m_warnedQuality) {
         ShowAlertSheet(window(), QStringLiteral("Warning"), L("msg.video_quality_warning"));
-        // Warned once: a second populate of the same choice (a tab switch, then a save) says nothing more.
-        m_frontVideoQuality = d->vid_enc_bitrate;
-        m_rearVideoQuality = d->vid_enc_bitrate_R;
+        m_warnedQuality = quality;
     }
     if (d->recordChannel == 1) {
         d->ledoff_rear = 0;

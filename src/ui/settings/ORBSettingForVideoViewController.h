@@ -6,6 +6,9 @@
 
 #include <QWidget>
 
+#include <optional>
+#include <utility>
+
 namespace nura {
 
 class TKSegmentedControl;
@@ -37,6 +40,7 @@ private:
     // The qualities the record had when shown: a change is warned about once, when it is written.
     uint32_t m_frontVideoQuality = 0;
     uint32_t m_rearVideoQuality = 0;
+    std::optional<std::pair<uint32_t, uint32_t>> m_warnedQuality;
 };
 
 } // namespace nura
