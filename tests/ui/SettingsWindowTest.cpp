@@ -1,6 +1,10 @@
 #include "core/settings/FileDataRules.h"
+#include "platform/FakeMediaPlayer.h"
 #include "platform/FakeVolumeService.h"
 #include "platform/Scheduler.h"
+#include "platform/VideoView.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
 #include "ui/settings/ORBCarNumberTextField.h"
 #include "ui/settings/ORBSettingController.h"
 #include "ui/settings/ORBSettingForAudioViewController.h"
@@ -16,6 +20,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -311,6 +316,32 @@ private slots:
         const QByteArray written = readFile(path);
         QCOMPARE(written.size(), 500);
         QCOMPARE(static_cast<int>(written.at(68)), 4); // vid_brightness
+    }
+
+    // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.
+    void openedFromTheMainWindow() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &m_scheduler;
+        s.volumeService = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        ORBAppDelegate app(std::move(s));
+        app.awakeFromNib();
+        app.applicationDidFinishLaunching();
+        app.window()->show();
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        QTest::keyClick(app.window(), Qt::Key_Comma, Qt::ControlModifier);
+        auto* window = qobject_cast<ORBSettingController*>(app.lastDialogController());
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        m_executor.runAll();
+        QCOMPARE(window->settingFilePath().value_or(""), m_card.filePath("config.bin"));
+        const QRect visible = window->screen()->availableGeometry();
+        QVERIFY(std::abs(window->frameGeometry().center().x() - visible.center().x()) <= 1);
+        QVERIFY(std::abs(window->frameGeometry().center().y() - visible.center().y()) <= 1);
+        window->onCloseCmd();
     }
 };
 

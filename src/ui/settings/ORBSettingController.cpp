@@ -160,7 +160,8 @@ ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget*
     sheet->addWidget(m_progressTitleField);
     sheet->addWidget(m_progressIndicator);
 
-    resize(760, 560);
+    // Room for the tallest pane, so that no tab resizes the window once it is centred.
+    resize(780, 660);
     updateTitle();
     setEditable(false);
 }
@@ -169,11 +170,14 @@ ORBSettingController::~ORBSettingController() = default;
 
 void ORBSettingController::open() {
     const QScreen* screen = parentWidget() ? parentWidget()->screen() : QApplication::primaryScreen();
+    // Shown first so that the frame the window system adds is known and the whole window is centred.
+    show();
     if (screen) {
         const QRect visible = screen->availableGeometry();
-        move(visible.topLeft() + QPoint((visible.width() - width()) / 2, (visible.height() - height()) / 2));
+        const QSize frame = frameGeometry().size();
+        move(visible.topLeft() +
+             QPoint((visible.width() - frame.width()) / 2, (visible.height() - frame.height()) / 2));
     }
-    show();
     // onInitDIalog: defaults first, so a card without a readable record leaves the factory settings.
     SetDefaultFileData(m_FileData);
     loadSettingFile();
