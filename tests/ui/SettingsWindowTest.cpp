@@ -14,6 +14,7 @@
 #include "ui/settings/TKSegmentedControl.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -316,6 +317,31 @@ private slots:
         const QByteArray written = readFile(path);
         QCOMPARE(written.size(), 500);
         QCOMPARE(static_cast<int>(written.at(68)), 4); // vid_brightness
+    }
+
+    // A card the service cannot relabel is still read; a file that cannot be written keeps the window open
+    // with the user's edits.
+    void renameAndWriteFailures() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
+        m_volumes.setRenameError("not authorized");
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        QSignalSpy saved(window.get(), &ORBSettingController::saved);
+        window->open();
+        m_executor.runAll();
+        QCOMPARE(window->settingFilePath().value_or(""), m_card.filePath("config.bin"));
+        QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
+
+        QVERIFY(QFile::remove(m_card.filePath("config.bin")));
+        QVERIFY(QDir(m_card.path()).mkdir("config.bin")); // a folder where the file was: no write
+        m_volumes.setVolumes({});
+        m_savePanelAnswer = m_card.filePath("config.bin");
+        window->onSave();
+        QCOMPARE(saved.size(), 0);
+        QCOMPARE(takeAlerts(*window), 1);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
+        QVERIFY(QDir(m_card.path()).rmdir("config.bin"));
     }
 
     // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.
