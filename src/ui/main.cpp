@@ -1,17 +1,21 @@
 // nura-viewer: plays the camera's recordings from its card.
 // usage: nura-viewer [DIR] [--screenshot FILE] [--quit-after SECONDS]
+//        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
 #include "platform/MediaPlayer.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
+#include "ui/settings/ORBSettingController.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -34,7 +38,32 @@ int main(int argc, char** argv) {
                                  QStringLiteral("Quit after this many seconds."), QStringLiteral("SECONDS"));
     parser.addOption(screenshot);
     parser.addOption(quitAfter);
+    QCommandLineOption settingsOption(QStringLiteral("settings"),
+                                      QStringLiteral("Open the camera settings window alone."));
+    QCommandLineOption configOption(
+        QStringLiteral("config"),
+        QStringLiteral("With --settings: edit this settings file instead of the card's."),
+        QStringLiteral("FILE"));
+    QCommandLineOption tabOption(
+        QStringLiteral("tab"),
+        QStringLiteral("With --settings: the tab to show (video, basic, gps, aux, park, adas, audio, info)."),
+        QStringLiteral("NAME"));
+    parser.addOption(settingsOption);
+    parser.addOption(configOption);
+    parser.addOption(tabOption);
     parser.process(app);
+    const QStringList tabNames = {QStringLiteral("video"), QStringLiteral("basic"), QStringLiteral("gps"),
+                                  QStringLiteral("aux"),   QStringLiteral("park"),  QStringLiteral("adas"),
+                                  QStringLiteral("audio"), QStringLiteral("info")};
+    const int tab = parser.isSet(tabOption) ? static_cast<int>(tabNames.indexOf(parser.value(tabOption))) : 0;
+    if (tab < 0) {
+        std::fprintf(stderr, "nura-viewer: --tab must be one of %s\n", qPrintable(tabNames.join(", ")));
+        return 2;
+    }
+    if ((parser.isSet(configOption) || parser.isSet(tabOption)) && !parser.isSet(settingsOption)) {
+        std::fprintf(stderr, "nura-viewer: --config and --tab go with --settings\n");
+        return 2;
+    }
 
     const QStringList positional = parser.positionalArguments();
     QString folder;
@@ -59,6 +88,39 @@ int main(int argc, char** argv) {
     MediaPlayerOptions options;
     options.silent = parser.isSet(screenshot) || qEnvironmentVariableIsSet("NURA_SILENT");
     initMediaPlayerLibrary(options);
+
+    if (parser.isSet(settingsOption)) {
+        const ORBAppServices real = ORBAppServices::real();
+        nura::ORBSettingServices services;
+        services.volumes = real.volumeService;
+        services.commands = real.commandRunner;
+        services.runInBackground = real.runInBackground;
+        services.scheduler = real.scheduler;
+        services.chooseSavePath = real.chooseSavePath;
+        services.documentsDirectory = nura::documentsDirectory();
+        std::optional<QString> config;
+        if (parser.isSet(configOption)) {
+            config = QFileInfo(parser.value(configOption)).absoluteFilePath();
+        }
+        QPointer<nura::ORBSettingController> settings =
+            new nura::ORBSettingController(std::move(services), nullptr, config);
+        QObject::connect(settings, &nura::ORBSettingController::loaded, settings,
+                         [settings, tab] { settings->changeViewController(tab); });
+        settings->open();
+        int status = 0;
+        if (parser.isSet(quitAfter) || parser.isSet(screenshot)) {
+            const QString file = parser.value(screenshot);
+            QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
+                if (!file.isEmpty() && (!settings || !settings->grab().save(file))) {
+                    std::fprintf(stderr, "nura-viewer: cannot write screenshot '%s'\n", qPrintable(file));
+                    status = 1;
+                }
+                app.quit();
+            });
+        }
+        const int loop = app.exec();
+        return status ? status : loop;
+    }
 
     ORBAppDelegate delegate(ORBAppServices::real());
     delegate.awakeFromNib();

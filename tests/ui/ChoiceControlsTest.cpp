@@ -39,6 +39,25 @@ private slots:
         QCOMPARE(control.label(5), QString());
     }
 
+    // Panes warn on a user's choice only: showing a record must not look like one.
+    void activatedOnlyByTheUser() {
+        TKSegmentedControl control;
+        FillSegments(control, {"Off", "On"});
+        TKRadioMatrix matrix(2, 2);
+        QSignalSpy segment(&control, &TKSegmentedControl::activated);
+        QSignalSpy cell(&matrix, &TKRadioMatrix::activated);
+        control.setSelectedSegment(1);
+        matrix.setSelectedCell(3);
+        QCOMPARE(segment.size(), 0);
+        QCOMPARE(cell.size(), 0);
+        control.findChildren<QAbstractButton*>().at(0)->click();
+        matrix.cell(2)->click();
+        QCOMPARE(segment.size(), 1);
+        QCOMPARE(segment.at(0).at(0).toInt(), 0);
+        QCOMPARE(cell.size(), 1);
+        QCOMPARE(cell.at(0).at(0).toInt(), 2);
+    }
+
     void comboBoxIsReplaced() {
         QComboBox box;
         box.addItems({"old 1", "old 2", "old 3"});

@@ -1,8 +1,10 @@
 #include "ui/app/ORBAppDelegate.h"
 
 #include "core/log.h"
+#include "platform/ProcessCommandRunner.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
+#include "platform/VolumeService.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBPlayInfo.h"
@@ -57,6 +59,12 @@ ORBAppServices ORBAppServices::real() {
                                                  QFileDialog::ShowDirsOnly);
     };
     s.cardTools = &CardToolServices::real;
+    static const std::unique_ptr<nura::VolumeService> volumes = nura::createVolumeService();
+    static nura::ProcessCommandRunner commands;
+    s.volumeService = volumes.get();
+    s.commandRunner = &commands;
+    s.runInBackground = nura::threadPoolExecutor();
+    s.chooseSavePath = nura::saveSettingsPanel;
     return s;
 }
 
@@ -292,28 +300,17 @@ void ORBAppDelegate::updateSideViewButton() {
     layoutMapContainer();
 }
 
-namespace {
-
-QWidget* emptyPanel(QWidget* parent, const QString& title) {
-    auto* panel = new QWidget(parent, Qt::Window);
-    panel->setAttribute(Qt::WA_DeleteOnClose);
-    panel->setWindowTitle(title);
-    panel->resize(640, 420);
-    auto* layout = new QVBoxLayout(panel);
-    auto* text = new QLabel(title, panel);
-    text->setAlignment(Qt::AlignCenter);
-    layout->addWidget(text, 1);
-    auto* close = new QPushButton(QStringLiteral("Close"), panel);
-    QObject::connect(close, &QPushButton::clicked, panel, &QWidget::close);
-    layout->addWidget(close, 0, Qt::AlignRight);
-    return panel;
-}
-
-} // namespace
-
 void ORBAppDelegate::showSettingPanel() {
-    m_lastDialogController = emptyPanel(m_window, L("settings.title"));
-    m_lastDialogController->show();
+    nura::ORBSettingServices services;
+    services.volumes = m_services.volumeService;
+    services.commands = m_services.commandRunner;
+    services.runInBackground = m_services.runInBackground;
+    services.scheduler = m_services.scheduler;
+    services.chooseSavePath = m_services.chooseSavePath;
+    services.documentsDirectory = nura::documentsDirectory();
+    auto* controller = new nura::ORBSettingController(std::move(services), m_window);
+    m_lastDialogController = controller;
+    controller->open();
 }
 
 void ORBAppDelegate::showTimeSetupPanel() {

@@ -5,6 +5,7 @@
 #include "core/media/ORBMediaList.h"
 #include "platform/MediaPlayer.h"
 #include "ui/card/CardToolServices.h"
+#include "ui/settings/ORBSettingController.h"
 
 #include <QObject>
 #include <QPointer>
@@ -29,6 +30,11 @@ struct ORBAppServices {
     std::function<QString(QWidget* parent)> chooseDirectory;
     // The disk, command and dialog services of the format and clock windows; none in tests that leave it.
     std::function<CardToolServices()> cardTools;
+    // The settings window's services.
+    nura::VolumeService* volumeService = nullptr;
+    nura::CommandRunner* commandRunner = nullptr;
+    nura::BackgroundExecutor runInBackground;
+    std::function<QString(QWidget* parent, const QString& directory)> chooseSavePath;
 
     static ORBAppServices real();
 };

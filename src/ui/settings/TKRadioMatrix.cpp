@@ -17,6 +17,7 @@ TKRadioMatrix::TKRadioMatrix(int rows, int columns, QWidget* parent)
         m_cells.append(button);
     }
     connect(&m_group, &QButtonGroup::idClicked, this, &TKRadioMatrix::selectedCellChanged);
+    connect(&m_group, &QButtonGroup::idClicked, this, &TKRadioMatrix::activated);
 }
 
 QRadioButton* TKRadioMatrix::cell(int index) const {

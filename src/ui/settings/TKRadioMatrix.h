@@ -28,6 +28,8 @@ public:
 
 signals:
     void selectedCellChanged(int index);
+    // Only when the user clicks a cell, never when the selection is set by code.
+    void activated(int index);
 
 private:
     int m_rows;

@@ -10,6 +10,7 @@ TKSegmentedControl::TKSegmentedControl(QWidget* parent) : QWidget(parent), m_lay
     m_layout->setSpacing(0);
     m_group.setExclusive(true);
     connect(&m_group, &QButtonGroup::idClicked, this, &TKSegmentedControl::selectedSegmentChanged);
+    connect(&m_group, &QButtonGroup::idClicked, this, &TKSegmentedControl::activated);
 }
 
 void TKSegmentedControl::setSegmentCount(int count) {

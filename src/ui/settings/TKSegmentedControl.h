@@ -31,6 +31,8 @@ public:
 
 signals:
     void selectedSegmentChanged(int segment);
+    // Only when the user clicks a segment, never when the selection is set by code.
+    void activated(int segment);
 
 private:
     QHBoxLayout* m_layout;

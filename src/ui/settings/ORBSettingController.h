@@ -1,0 +1,126 @@
+#pragma once
+// The settings window: finds the camera's card, reads its config.bin into the one record it owns, shows one
+// pane at a time under the tab strip, and validates, seals and writes the record back on save.
+
+#include "core/card/TKUSBDiskEntity.h"
+#include "core/settings/FileData.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class Scheduler;
+
+namespace nura {
+
+class CommandRunner;
+class ORBSettingControllerDelegate;
+class TKSegmentedControl;
+class VolumeService;
+
+// Runs `work` off the UI thread, then `done` on the UI thread unless `context` is gone by then.
+using BackgroundExecutor =
+    std::function<void(QObject* context, std::function<void()> work, std::function<void()> done)>;
+BackgroundExecutor threadPoolExecutor();
+
+// The services the window uses, replaceable in tests.
+struct ORBSettingServices {
+    VolumeService* volumes = nullptr;
+    CommandRunner* commands = nullptr;
+    BackgroundExecutor runInBackground;
+    Scheduler* scheduler = nullptr;
+    // The file chosen in the save panel, starting in `directory`; empty when cancelled.
+    std::function<QString(QWidget* parent, const QString& directory)> chooseSavePath;
+    QString documentsDirectory;
+};
+
+// The save panel for a settings file: "Save Settings", proposing config.bin in `directory`.
+QString saveSettingsPanel(QWidget* parent, const QString& directory);
+// The user's Documents folder.
+QString documentsDirectory();
+
+class ORBSettingController : public QWidget {
+    Q_OBJECT
+
+public:
+    enum Tab { Video, Basic, Gps, Aux, Park, Adas, Audio, Info, TabCount };
+
+    // With `configFile`, the window edits that file alone: no card search, no rename, save writes it.
+    explicit ORBSettingController(ORBSettingServices services, QWidget* parent = nullptr,
+                                  std::optional<QString> configFile = std::nullopt);
+    ~ORBSettingController() override;
+
+    _FILEDATA* filedata() { return &m_FileData; }
+    const std::optional<QString>& settingFilePath() const { return m_SettingFilePath; }
+    const std::optional<TKUSBDiskEntity>& selectedUSBDisk() const { return m_selectedUSBDisk; }
+    QWidget* targetController() const { return m_targetController; }
+    int lastSelectedTabIndex() const { return m_lastSelectedTabIndex; }
+    bool isLoading() const { return m_loading; }
+    TKSegmentedControl* functionSegmentedControl() const { return m_tabs; }
+    QPushButton* saveButton() const { return m_saveButton; }
+    QPushButton* resetButton() const { return m_resetButton; }
+    QDialog* progressPanel() const { return m_progressPanel; }
+
+    // Centres the window on its screen, shows it and starts reading the card (onInitDIalog).
+    void open();
+    // The tab strip's action and the tab switch: refused while the record is loading or the shown pane's
+    // input is invalid.
+    void changeViewController(int index);
+    QString validateUserInput();
+    bool populate();
+    void onSave();
+    void onSaveDefaultSetting();
+    void onCloseCmd();
+    void onDiskUtil();
+
+    void showLoading(const QString& title);
+    void hideLoading();
+
+signals:
+    // The record has been read (or there was nothing to read) and tab 0 is shown.
+    void loaded();
+    // A save has written the file.
+    void saved(const QString& path);
+
+private:
+    struct Found;
+    static Found findUSBVolume(VolumeService* volumes);
+    void loadSettingFile();
+    void finishLoading(const Found& found, const _FILEDATA* read);
+    void updateLoadingWindow(double seconds);
+    void setEditable(bool editable);
+    void updateTitle();
+    QWidget* createPane(int index);
+    QString chooseSavePath();
+
+    ORBSettingServices m_services;
+    std::optional<QString> m_configFile;
+    _FILEDATA m_FileData{};
+    std::optional<QString> m_SettingFilePath;
+    std::optional<TKUSBDiskEntity> m_selectedUSBDisk;
+    QString m_strVersion;
+    QPointer<QWidget> m_targetController;
+    ORBSettingControllerDelegate* m_targetDelegate = nullptr;
+    QWidget* m_targetView = nullptr;
+    TKSegmentedControl* m_tabs = nullptr;
+    QPushButton* m_formatButton = nullptr;
+    QPushButton* m_resetButton = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
+    int m_lastSelectedTabIndex = -1;
+    bool m_loading = false;
+
+    QDialog* m_progressPanel = nullptr;
+    QProgressBar* m_progressIndicator = nullptr;
+    QLabel* m_progressTitleField = nullptr;
+    bool m_stopLoadingWindow = true;
+    double m_progress = 0;
+};
+
+} // namespace nura

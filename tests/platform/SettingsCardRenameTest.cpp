@@ -1,0 +1,97 @@
+// The settings window against a UDisks2 stand-in (python-dbusmock): the card it picks, and the rename of a
+// card that holds the camera's record under another label.
+
+#include "platform/Scheduler.h"
+#include "platform/UDisks2VolumeService.h"
+#include "ui/settings/ORBSettingController.h"
+
+#include <QDBusConnection>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace nura;
+
+class SettingsCardRenameTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_base;
+    QProcess m_mock;
+    QString m_address;
+
+    QString root(const char* name) const { return m_base.filePath(name); }
+    UDisks2VolumeService service() {
+        return UDisks2VolumeService(QDBusConnection::connectToBus(m_address, QStringLiteral("udisks2-mock")));
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* v :
+             {"STICK", "SDIO", "NURA_RO", "nolabel", "WHOLE", "internal", "NODEV", "ORPHAN"}) {
+            QVERIFY(QDir().mkpath(root(v)));
+        }
+        m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_mock.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral(NURA_SOURCE_DIR "/tests/platform/udisks2_mock.py"), m_base.path()});
+        QVERIFY2(m_mock.waitForStarted(), qPrintable(m_mock.errorString()));
+        QElapsedTimer timer;
+        timer.start();
+        QByteArray line;
+        while (line != "ready" && timer.elapsed() < 30000) {
+            if (!m_mock.canReadLine() && !m_mock.waitForReadyRead(1000)) {
+                QVERIFY2(m_mock.state() == QProcess::Running, "the UDisks2 stand-in ended early");
+                continue;
+            }
+            line = m_mock.readLine().trimmed();
+            if (line.startsWith("address=")) {
+                m_address = QString::fromUtf8(line.mid(8));
+            }
+        }
+        QCOMPARE(line, QByteArray("ready"));
+    }
+
+    void cleanupTestCase() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("udisks2-mock"));
+        m_mock.closeWriteChannel();
+        if (!m_mock.waitForFinished(10000)) {
+            m_mock.kill();
+            m_mock.waitForFinished();
+        }
+    }
+
+    void cardUnderAnotherLabelIsRenamed() {
+        UDisks2VolumeService volumes = service();
+        // Take the label from both NURA volumes on USB: the writable stick is then the likeliest card.
+        for (const auto& disk : volumes.mountedUSBDisks()) {
+            if (disk.volumeName() == "NURA") {
+                QCOMPARE(volumes.renameVolume(disk, QStringLiteral("OTHER")), QString());
+            }
+        }
+        QFile record(QDir(root("STICK")).filePath("config.bin"));
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.write(QByteArray(500, '\0'));
+        record.close();
+
+        QtScheduler scheduler;
+        ORBSettingServices s;
+        s.volumes = &volumes;
+        s.runInBackground = threadPoolExecutor();
+        s.scheduler = &scheduler;
+        ORBSettingController window(std::move(s));
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        QSignalSpy loaded(&window, &ORBSettingController::loaded);
+        window.open();
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(window.settingFilePath().value_or(""), QDir(root("STICK")).filePath("config.bin"));
+        QVERIFY(window.selectedUSBDisk());
+        QCOMPARE(QString::fromStdString(window.selectedUSBDisk()->volumeName()), QString("NURA"));
+        QCOMPARE(QString::fromStdString(volumes.mountedUSBDisks().front().volumeName()), QString("NURA"));
+        QVERIFY(window.windowTitle().endsWith(QDir(root("STICK")).filePath("config.bin")));
+    }
+};
+
+QTEST_MAIN(SettingsCardRenameTest)
+#include "SettingsCardRenameTest.moc"

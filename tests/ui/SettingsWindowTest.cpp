@@ -1,0 +1,375 @@
+#include "core/settings/FileDataRules.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/FakeVolumeService.h"
+#include "platform/Scheduler.h"
+#include "platform/VideoView.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
+#include "ui/settings/ORBCarNumberTextField.h"
+#include "ui/settings/ORBSettingController.h"
+#include "ui/settings/ORBSettingForAudioViewController.h"
+#include "ui/settings/ORBSettingForBasicViewController.h"
+#include "ui/settings/ORBSettingForVideoViewController.h"
+#include "ui/settings/TKRadioMatrix.h"
+#include "ui/settings/TKSegmentedControl.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <deque>
+
+using namespace nura;
+
+namespace {
+
+// Holds every background task until the test lets it run.
+struct HeldExecutor {
+    std::deque<std::pair<std::function<void()>, std::function<void()>>> tasks;
+    BackgroundExecutor executor() {
+        return [this](QObject*, std::function<void()> work, std::function<void()> done) {
+            tasks.emplace_back(std::move(work), std::move(done));
+        };
+    }
+    void runAll() {
+        while (!tasks.empty()) {
+            auto [work, done] = std::move(tasks.front());
+            tasks.pop_front();
+            work();
+            done();
+        }
+    }
+};
+
+VolumeDescription usbVolume(const QString& root, const QString& label) {
+    VolumeDescription v;
+    v.mountPath = root.toStdString();
+    v.volumeName = label.toStdString();
+    v.removable = true;
+    v.protocol = "USB";
+    v.deviceName = "/dev/sdz1";
+    v.mediaSize = 8ull << 30;
+    v.writable = true;
+    v.mediaWhole = false;
+    v.key = "/org/freedesktop/UDisks2/block_devices/sdz1";
+    return v;
+}
+
+// A record written as the camera would: defaults with a few fields of its own, sealed.
+QByteArray cardRecord() {
+    _FILEDATA d{};
+    SetDefaultFileData(d);
+    d.vid_enc_bitrate = 2;
+    d.Brightness1 = 7;
+    d.time_gmt = 20;
+    SealFileData(d);
+    return QByteArray(reinterpret_cast<const char*>(&d), sizeof d);
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int takeAlerts(QWidget& window) {
+    int shown = 0;
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+        shown += box->isVisible() ? 1 : 0;
+        box->close();
+        delete box;
+    }
+    return shown;
+}
+
+} // namespace
+
+class SettingsWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_card;
+    FakeVolumeService m_volumes;
+    ManualScheduler m_scheduler;
+    HeldExecutor m_executor;
+    QString m_savePanelDirectory;
+    QString m_savePanelAnswer;
+
+    ORBSettingController* makeWindow() {
+        ORBSettingServices s;
+        s.volumes = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        s.scheduler = &m_scheduler;
+        s.documentsDirectory = "/home/user/Documents";
+        s.chooseSavePath = [this](QWidget*, const QString& directory) {
+            m_savePanelDirectory = directory;
+            return m_savePanelAnswer;
+        };
+        auto* window = new ORBSettingController(std::move(s));
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        return window;
+    }
+
+private slots:
+    void init() {
+        QVERIFY(m_card.isValid());
+        QFile::remove(m_card.filePath("config.bin"));
+        m_volumes.setVolumes({usbVolume(m_card.path(), "NURA")});
+        m_volumes.setRenameError({});
+        m_executor.tasks.clear();
+        m_savePanelDirectory.clear();
+    }
+
+    void recordIsShownOnlyAfterTheRead() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        QVERIFY(window->isLoading());
+        QVERIFY(window->progressPanel()->isVisible());
+        QVERIFY(!window->targetController());
+        QVERIFY(!window->saveButton()->isEnabled());
+        QVERIFY(!window->functionSegmentedControl()->isEnabled());
+
+        // The sheet gives up after 15 seconds; the record stays out of reach until the read is in.
+        m_scheduler.advance(15.5);
+        QVERIFY(!window->progressPanel()->isVisible());
+        window->onSave();
+        window->onSaveDefaultSetting();
+        window->changeViewController(ORBSettingController::Basic);
+        QVERIFY(!window->targetController());
+        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
+
+        m_executor.runAll();
+        QVERIFY(!window->isLoading());
+        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window->targetController());
+        QVERIFY(video);
+        QCOMPARE(video->videoEncodingBitrate->selectedSegment(), 2);
+        QVERIFY(window->saveButton()->isEnabled());
+        QVERIFY(window->windowTitle().endsWith(" : " + m_card.filePath("config.bin")));
+        QCOMPARE(window->filedata()->time_gmt, 20); // the card's zone, not the computer's
+    }
+
+    void loadingSheetClosesOnTheNextTick() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        QVERIFY(window->progressPanel()->isVisible());
+        m_scheduler.advance(0.5);
+        QVERIFY(!window->progressPanel()->isVisible());
+    }
+
+    void wrongSizedFileIsIgnoredAndOtherLabelRenamed() {
+        writeFile(m_card.filePath("config.bin"), cardRecord().left(499));
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        QVERIFY(!window->settingFilePath());
+        QVERIFY(!window->windowTitle().contains(" : "));
+        QCOMPARE(window->filedata()->vid_enc_bitrate, 1u);
+        QVERIFY(m_volumes.renames().isEmpty());
+
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
+        std::unique_ptr<ORBSettingController> other(makeWindow());
+        other->open();
+        m_executor.runAll();
+        QCOMPARE(m_volumes.renames().size(), 1);
+        QCOMPARE(m_volumes.renames().first().second, QString("NURA"));
+        QCOMPARE(other->settingFilePath().value_or(""), m_card.filePath("config.bin"));
+    }
+
+    void invalidThresholdKeepsTheTab() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        window->changeViewController(ORBSettingController::Basic);
+        auto* basic = qobject_cast<ORBSettingForBasicViewController*>(window->targetController());
+        QVERIFY(basic);
+        window->changeViewController(ORBSettingController::Basic);
+        QCOMPARE(window->targetController(), basic); // the same tab again: nothing new
+
+        basic->gsensorSensitivityDrivingSeg->findChildren<QAbstractButton*>().at(5)->click();
+        basic->drivingFields[1]->setText("2.0");
+        window->changeViewController(ORBSettingController::Audio);
+        QCOMPARE(window->targetController(), basic);
+        QCOMPARE(window->lastSelectedTabIndex(), int(ORBSettingController::Basic));
+        QCOMPARE(window->functionSegmentedControl()->selectedSegment(), int(ORBSettingController::Basic));
+        QCOMPARE(window->focusWidget(), basic->drivingFields[1]);
+        QCOMPARE(takeAlerts(*window), 1);
+        window->onSave();
+        QCOMPARE(takeAlerts(*window), 1);
+        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
+    }
+
+    void resetOnAudioKeepsTheLanguage() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        window->changeViewController(ORBSettingController::Audio);
+        auto* audio = qobject_cast<ORBSettingForAudioViewController*>(window->targetController());
+        QVERIFY(audio);
+        audio->micSeg->setSelectedSegment(0);
+        window->onSaveDefaultSetting();
+        QCOMPARE(audio->voiceLangRadio->selectedCell(), 7);
+        QCOMPARE(audio->micSeg->selectedSegment(), 3);
+        QCOMPARE(audio->speakerSeg->selectedSegment(), 2);
+        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord()); // nothing written
+    }
+
+    void saveWritesTheCardOrAsksWhere() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        QSignalSpy saved(window.get(), &ORBSettingController::saved);
+        window->open();
+        m_executor.runAll();
+        window->changeViewController(ORBSettingController::Basic);
+        auto* basic = qobject_cast<ORBSettingForBasicViewController*>(window->targetController());
+        basic->carNumberField->setText("");
+        window->onSave();
+        QCOMPARE(saved.size(), 1);
+        const QByteArray written = readFile(m_card.filePath("config.bin"));
+        QCOMPARE(written.size(), 500);
+        QCOMPARE(written.mid(256, 8), QByteArray(8, '\0'));
+        QCOMPARE(written.mid(156, 4), QByteArray(4, '\0')); // no number, no plate in the video
+        _FILEDATA d;
+        std::memcpy(&d, written.constData(), sizeof d);
+        QVERIFY(FileDataChecksumMatches(d));
+        takeAlerts(*window);
+
+        // No card at all: the save panel, in Documents.
+        m_volumes.setVolumes({});
+        QTemporaryDir elsewhere;
+        m_savePanelAnswer = elsewhere.filePath("config.bin");
+        std::unique_ptr<ORBSettingController> lonely(makeWindow());
+        lonely->open();
+        m_executor.runAll();
+        QVERIFY(!lonely->settingFilePath());
+        lonely->onSave();
+        QCOMPARE(m_savePanelDirectory, QString("/home/user/Documents"));
+        QCOMPARE(readFile(m_savePanelAnswer).size(), 500);
+        takeAlerts(*lonely);
+    }
+
+    // A card's record taken through every tab and saved without an edit comes back byte for byte.
+    void everyTabAndSaveLeavesTheFileAsItWas() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        for (int tab = ORBSettingController::TabCount - 1; tab >= 0; --tab) {
+            window->changeViewController(tab);
+            QCOMPARE(window->lastSelectedTabIndex(), tab);
+            // Every text of the window has its words in the table.
+            for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+                QVERIFY2(!button->text().isEmpty() || !button->isVisibleTo(window.get()),
+                         qPrintable(button->objectName()));
+            }
+            for (QGroupBox* box : window->findChildren<QGroupBox*>()) {
+                QVERIFY2(!box->title().isEmpty(), qPrintable(box->objectName()));
+            }
+            for (QLabel* label : window->findChildren<QLabel*>()) {
+                QVERIFY(!label->text().isEmpty() || label->parent() == window->progressPanel());
+            }
+        }
+        window->onSave();
+        QCOMPARE(takeAlerts(*window), 1);
+        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
+    }
+
+    // A file given by name: no card is searched or renamed, and the save goes back to that file.
+    void configFileAlone() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("config.bin");
+        writeFile(path, cardRecord());
+        m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
+        const auto renamesBefore = m_volumes.renames().size();
+        ORBSettingServices s;
+        s.volumes = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        s.scheduler = &m_scheduler;
+        ORBSettingController window(std::move(s), nullptr, path);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        window.open();
+        m_executor.runAll();
+        QCOMPARE(window.settingFilePath().value_or(""), path);
+        QCOMPARE(m_volumes.renames().size(), renamesBefore);
+        QCOMPARE(window.filedata()->vid_enc_bitrate, 2u);
+        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window.targetController());
+        video->videoBrightness->findChildren<QAbstractButton*>().at(4)->click();
+        window.onSave();
+        takeAlerts(window);
+        const QByteArray written = readFile(path);
+        QCOMPARE(written.size(), 500);
+        QCOMPARE(static_cast<int>(written.at(68)), 4); // vid_brightness
+    }
+
+    // A card the service cannot relabel is still read; a file that cannot be written keeps the window open
+    // with the user's edits.
+    void renameAndWriteFailures() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
+        m_volumes.setRenameError("not authorized");
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        QSignalSpy saved(window.get(), &ORBSettingController::saved);
+        window->open();
+        m_executor.runAll();
+        QCOMPARE(window->settingFilePath().value_or(""), m_card.filePath("config.bin"));
+        QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
+
+        QVERIFY(QFile::remove(m_card.filePath("config.bin")));
+        QVERIFY(QDir(m_card.path()).mkdir("config.bin")); // a folder where the file was: no write
+        m_volumes.setVolumes({});
+        m_savePanelAnswer = m_card.filePath("config.bin");
+        window->onSave();
+        QCOMPARE(saved.size(), 0);
+        QCOMPARE(takeAlerts(*window), 1);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
+        QVERIFY(QDir(m_card.path()).rmdir("config.bin"));
+    }
+
+    // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.
+    void openedFromTheMainWindow() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &m_scheduler;
+        s.volumeService = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        ORBAppDelegate app(std::move(s));
+        app.awakeFromNib();
+        app.applicationDidFinishLaunching();
+        app.window()->show();
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        QTest::keyClick(app.window(), Qt::Key_Comma, Qt::ControlModifier);
+        auto* window = qobject_cast<ORBSettingController*>(app.lastDialogController());
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        m_executor.runAll();
+        QCOMPARE(window->settingFilePath().value_or(""), m_card.filePath("config.bin"));
+        const QRect visible = window->screen()->availableGeometry();
+        QVERIFY(std::abs(window->frameGeometry().center().x() - visible.center().x()) <= 1);
+        QVERIFY(std::abs(window->frameGeometry().center().y() - visible.center().y()) <= 1);
+        window->onCloseCmd();
+    }
+};
+
+QTEST_MAIN(SettingsWindowTest)
+#include "SettingsWindowTest.moc"
