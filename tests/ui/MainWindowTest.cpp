@@ -33,6 +33,7 @@ struct Harness {
         ORBAppServices s;
         s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
         s.scheduler = &scheduler;
+        s.readTelemetry = inlineTelemetryReader();
         s.chooseDirectory = [this](QWidget*) {
             ++chooserCalls;
             return chosen;
@@ -80,8 +81,8 @@ private slots:
                      .center());
         QCOMPARE(h.app->window()->initialFrame(), frame);
         QVERIFY(h.app->window()->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(h.app->mediaIndex, -1);
-        QCOMPARE(h.app->volume, 70);
+        QCOMPARE(h.app->playback().mediaIndex(), -1);
+        QCOMPARE(h.app->playback().volume(), 70);
         QCOMPARE(h.app->recordingsModel().rowCount(), 0);
         QCOMPARE(h.app->columnNames(), (QStringList{"Mode", "Date", "Time", "File"}));
         QVERIFY(h.app->video1View()->isHidden());
@@ -161,9 +162,8 @@ private slots:
         Harness h;
         QVERIFY(h.open(first.path()));
         auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
-        p1->setMedia(first.filePath("alwa_20230115_083012_F.MP4"));
-        p1->play();
-        h.app->mediaIndex = 0;
+        QVERIFY(h.app->playback().playAtIndex(0));
+        QVERIFY(p1->isPlaying());
 
         h.app->clickMapViewButton();
         QCOMPARE(h.app->rightViewMode, 1u);
@@ -176,7 +176,8 @@ private slots:
         QCOMPARE(h.app->recordingsModel().rowCount(), 2);
         QVERIFY(!p1->isPlaying());
         QVERIFY(p1->hasMedia());
-        QCOMPARE(h.app->mediaIndex, 0);
+        // The playing file is not in the new list: no row stands for it.
+        QCOMPARE(h.app->playback().mediaIndex(), -1);
     }
 
     void fullScreenDropsTheRightColumnAndWindowedModeRestoresIt() {
