@@ -14,8 +14,10 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -178,6 +180,43 @@ private slots:
         QVERIFY(p1->hasMedia());
         // The playing file is not in the new list: no row stands for it.
         QCOMPARE(h.app->playback().mediaIndex(), -1);
+    }
+
+    void playbackKeysWorkWhileTheListHasTheFocus() {
+        QTemporaryDir card;
+        touch(card.filePath("alwa_20230115_083012_F.MP4"));
+        touch(card.filePath("alwa_20230115_083012_R.MP4"));
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        auto* w = h.app->window();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto* table = h.app->view().mediaListTableView;
+        table->setFocus();
+        table->setCurrentIndex(h.app->recordingsModel().index(1, 0));
+        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
+
+        QTest::keyClick(table, Qt::Key_Return);
+        QCOMPARE(p1->media(), card.filePath("alwa_20230115_083012_R.MP4"));
+        QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
+        p1->advance(40);
+        QTest::keyClick(table, Qt::Key_BracketRight);
+        QCOMPARE(p1->rate(), 2.0f);
+        QCOMPARE(h.app->view().speedTextButton->text(), QStringLiteral("2.0x"));
+        QTest::keyClick(table, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(h.app->playback().volume(), 80);
+        QCOMPARE(h.app->view().volumeSlider->value(), 80);
+        QTest::keyClick(table, Qt::Key_Right);
+        QCOMPARE(p1->time(), 10040);
+        QTest::keyClick(table, Qt::Key_Space);
+        QCOMPARE(p1->state(), MediaPlayer::Halted);
+        QTest::keyClick(table, Qt::Key_F);
+        QVERIFY(w->isFullScreen());
+        QTest::keyClick(table, Qt::Key_Escape);
+        QVERIFY(!w->isFullScreen());
+        QTest::keyClick(table, Qt::Key_Up); // the list's own
+        QCOMPARE(table->currentIndex().row(), 0);
     }
 
     void fullScreenDropsTheRightColumnAndWindowedModeRestoresIt() {

@@ -498,6 +498,10 @@ void ORBAppDelegate::mediaPlayerStateChanged(MediaPlayer* player) {
 void ORBAppDelegate::mediaPlayerTimeChanged(MediaPlayer* player) {
     updateVideoViewVisibility();
     m_playback->mediaPlayerTimeChanged(player);
+    // The picture's size is known only once the first frames are out.
+    if (player == m_player1.get() && m_playInfo->scale() == 0) {
+        updatePlayInfoScale();
+    }
 }
 
 void ORBAppDelegate::closeWindow() {
