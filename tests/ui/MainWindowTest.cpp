@@ -219,6 +219,25 @@ private slots:
         QCOMPARE(table->currentIndex().row(), 0);
     }
 
+    void swapExchangesThePicturesWithAnAnimation() {
+        QTemporaryDir card;
+        touch(card.filePath("alwa_20230115_083012_F.MP4"));
+        touch(card.filePath("alwa_20230115_083012_R.MP4"));
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
+        QVERIFY(h.app->playback().playAtIndex(0));
+        p1->advance(40);
+        QVERIFY(h.app->playback().swapPlayer());
+        QCOMPARE(p1->media(), card.filePath("alwa_20230115_083012_R.MP4"));
+        QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
+        auto* container = h.app->view().videoContainerView;
+        QVERIFY(h.app->video1View()->width() < container->width()); // growing in from the right
+        QTRY_COMPARE_WITH_TIMEOUT(h.app->video1View()->geometry(), container->rect(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.app->video2View()->geometry(), h.app->view().subVideoBox->rect(), 3000);
+    }
+
     void fullScreenDropsTheRightColumnAndWindowedModeRestoresIt() {
         Harness h;
         auto& v = h.app->view();

@@ -20,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -196,7 +197,10 @@ void ORBAppDelegate::wirePlayback() {
                 m_view->audioToggleButton->setHidden(!partner);
                 m_playInfo->setScale(0);
             });
-    connect(c, &ORBPlaybackController::swapped, this, &ORBAppDelegate::setLogos);
+    connect(c, &ORBPlaybackController::swapped, this, [this](bool mainIsRear) {
+        setLogos(mainIsRear);
+        animateSwap();
+    });
     connect(c, &ORBPlaybackController::audioToggleChanged, this, [&v](bool visible, bool rear) {
         v.audioToggleButton->setVisible(visible);
         const QSignalBlocker block(v.audioToggleButton);
@@ -225,6 +229,23 @@ void ORBAppDelegate::wirePlayback() {
             updatePlayInfoScale();
         }
     });
+}
+
+void ORBAppDelegate::animateSwap() {
+    // The main picture grows in from the right edge, the sub picture from the sub box's bottom left.
+    QWidget* container = m_view->videoContainerView;
+    QWidget* sub = m_view->subVideoBox;
+    const std::pair<QWidget*, std::pair<QRect, QRect>> moves[] = {
+        {m_video1View, {QRect(container->width(), 0, 0, 0), container->rect()}},
+        {m_video2View, {QRect(0, sub->height(), 0, 0), sub->rect()}}};
+    for (const auto& [view, frames] : moves) {
+        auto* animation = new QPropertyAnimation(view, "geometry", view);
+        animation->setDuration(1500);
+        animation->setEasingCurve(QEasingCurve::OutCubic);
+        animation->setStartValue(frames.first);
+        animation->setEndValue(frames.second);
+        animation->start(QAbstractAnimation::DeleteWhenStopped);
+    }
 }
 
 void ORBAppDelegate::setLogos(bool mainIsRear) {

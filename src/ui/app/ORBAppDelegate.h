@@ -116,6 +116,7 @@ private:
     void wirePlayback();
     void updatePlayInfoScale();
     void setLogos(bool mainIsRear);
+    void animateSwap();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     ORBAppServices m_services;
