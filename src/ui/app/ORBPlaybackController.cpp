@@ -209,6 +209,7 @@ void ORBPlaybackController::mediaListReloaded() {
 void ORBPlaybackController::stopPlay() {
     ++m_generation;
     m_playStopTimer.cancel();
+    m_followTimer.cancel();
     m_waitingForPlayStart = false;
     m_moving = false;
     m_swapping = false;
@@ -300,10 +301,10 @@ void ORBPlaybackController::mediaPlayerTimeChanged(MediaPlayer* player) {
 
 void ORBPlaybackController::startTimerPlayNext() {
     m_playStopTimer.start(m_scheduler, kWatchSeconds, this, [this] { timerPlayNext(); });
+    m_followTimer.start(m_scheduler, kFollowSeconds, this, [this] { followMainPlayer(); });
 }
 
 void ORBPlaybackController::timerPlayNext() {
-    followMainPlayer();
     if (m_preparingPlayNext || m_player1.state() != MediaPlayer::Halted ||
         static_cast<double>(m_player1.position()) < kEndFraction) {
         return;
@@ -346,8 +347,8 @@ void ORBPlaybackController::followMainPlayer() {
             m_subRateCorrected = false;
         }
     } else if (std::abs(drift) > kFrameMs) {
-        // Close the gap over about one watch period: a small change of rate shows less than a seek.
-        const double correction = std::clamp(static_cast<double>(drift) / (1000.0 * kWatchSeconds),
+        // A small change of rate shows less than a seek.
+        const double correction = std::clamp(static_cast<double>(drift) / (1000.0 * kCatchUpSeconds),
                                              -kMaxRateCorrection, kMaxRateCorrection);
         m_player2.setRate(static_cast<float>(static_cast<double>(mainRate) * (1.0 + correction)));
         m_subRateCorrected = true;

@@ -52,8 +52,9 @@ public:
     static constexpr double kLoadingStepSeconds = 0.3, kLoadingGiveUpSeconds = 15.0;
     // Sub-player following: below one frame nothing, up to kSeekDriftMs a rate correction of at most
     // kMaxRateCorrection, beyond it a seek.
+    // The check runs every kFollowSeconds and sizes the correction to close the gap in kCatchUpSeconds.
     static constexpr int64_t kFrameMs = 40, kSeekDriftMs = 500;
-    static constexpr double kMaxRateCorrection = 0.1;
+    static constexpr double kMaxRateCorrection = 0.1, kFollowSeconds = 0.25, kCatchUpSeconds = 0.5;
 
     ORBPlaybackController(MediaPlayer& player1, MediaPlayer& player2, const ORBMediaList& list,
                           ORBPlayInfo& info, Scheduler& scheduler, ORBTelemetryReader reader,
@@ -151,6 +152,7 @@ private:
     ORBTelemetryReader m_reader;
     ORBTelemetry m_telemetry;
     RepeatingTask m_playStopTimer;
+    RepeatingTask m_followTimer;
 
     int64_t m_mediaIndex = -1;
     QString m_mediaPath; // the file chosen for the main player at the last start
