@@ -14,6 +14,8 @@
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/views/GraphView.h"
 
+#include <vlc/vlc.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -24,6 +26,8 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -213,6 +217,51 @@ void sync(const QString& folder) {
                 static_cast<long long>(stall));
 }
 
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU (in cores) of the viewer playing the pair for `seconds`, next to the engine decoding the same
+// two files with no picture output (the floor).
+void cpu(const QString& folder, const QString& front, const QString& rear, int seconds) {
+    double floorCores = 0;
+    {
+        const char* args[] = {"--vout=dummy", "--aout=adummy", "--quiet"};
+        libvlc_instance_t* vlc = libvlc_new(3, args);
+        std::vector<libvlc_media_player_t*> players;
+        for (const QString& path : {front, rear}) {
+            libvlc_media_t* media = libvlc_media_new_path(vlc, path.toUtf8().constData());
+            players.push_back(libvlc_media_player_new_from_media(media));
+            libvlc_media_release(media);
+        }
+        spin(500);
+        const double start = cpuSeconds();
+        for (auto* p : players) {
+            libvlc_media_player_play(p);
+        }
+        spin(seconds * 1000);
+        floorCores = (cpuSeconds() - start) / seconds;
+        for (auto* p : players) {
+            libvlc_media_player_stop(p);
+            libvlc_media_player_release(p);
+        }
+        libvlc_release(vlc);
+    }
+    Viewer v(folder);
+    spin(500);
+    const double start = cpuSeconds();
+    v.app.playback().changeAndPlay(0);
+    spin(seconds * 1000);
+    const double viewerCores = (cpuSeconds() - start) / seconds;
+    std::printf(
+        "CPU playing the 1080p + 720p pair: viewer %.2f cores; engine decoding both without pictures %.2f "
+        "cores (%.1fx the floor)\n",
+        viewerCores, floorCores, floorCores > 0 ? viewerCores / floorCores : 0.0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -235,6 +284,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     firstFrames(card, front);
+
+    const QString longCard = dir.filePath(QStringLiteral("long"));
+    QDir().mkpath(longCard);
+    const QString longFront = longCard + QStringLiteral("/alwa_20230115_083000_F.MP4");
+    const QString longRear = longCard + QStringLiteral("/alwa_20230115_083000_R.MP4");
+    if (ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=1920x1080:r=30:d=12", "-c:v", "libx264", "-preset",
+                "veryfast", "-g", "30", longFront}) &&
+        ffmpeg({"-f", "lavfi", "-i", "smptebars=s=1280x720:r=30:d=12", "-c:v", "libx264", "-preset",
+                "veryfast", "-g", "30", longRear})) {
+        cpu(longCard, longFront, longRear, 10);
+    }
 
     if (!frameNumberClip(bits + QStringLiteral("/alwa_20230115_083000_F.MP4"), 40) ||
         !frameNumberClip(bits + QStringLiteral("/alwa_20230115_083000_R.MP4"), 41)) {
