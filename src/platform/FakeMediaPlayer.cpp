@@ -49,7 +49,7 @@ void FakeMediaPlayer::play() {
     if (atEnd()) {
         m_time = 0;
     }
-    changeState(Playing);
+    changeState(m_holdInOpening && m_state != Halted ? Opening : Playing);
 }
 
 void FakeMediaPlayer::pause() {

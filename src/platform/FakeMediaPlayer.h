@@ -24,6 +24,13 @@ public:
     // Length of the current media.
     void setLength(int64_t ms) { m_length = ms; }
     void setQueued(bool queued) { m_queued = queued; }
+    // play() reports Opening and stays there until finishOpening(), like a slow engine start.
+    void setHoldInOpening(bool hold) { m_holdInOpening = hold; }
+    void finishOpening() {
+        if (m_state == Opening) {
+            changeState(Playing);
+        }
+    }
     // Moves time by ms at the rate while playing and sends one time report; reaching the end
     // stops the clock at the length and halts (stateChanged, no time report).
     void advance(int64_t ms);
@@ -81,6 +88,7 @@ private:
     int m_volume = 100;
     bool m_muted = false;
     bool m_queued = false;
+    bool m_holdInOpening = false;
     bool m_pictureAvailable = true;
     QSize m_videoSize{640, 360};
     QStringList m_calls;

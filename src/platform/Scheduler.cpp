@@ -25,3 +25,26 @@ void ManualScheduler::advance(double seconds) {
     }
     m_now = end;
 }
+
+void RepeatingTask::start(Scheduler& scheduler, double seconds, QObject* context,
+                          std::function<void()> task) {
+    cancel();
+    m_token = std::make_shared<int>(0);
+    schedule(scheduler, seconds, context, std::make_shared<std::function<void()>>(std::move(task)), m_token);
+}
+
+void RepeatingTask::cancel() {
+    m_token.reset();
+}
+
+void RepeatingTask::schedule(Scheduler& scheduler, double seconds, QObject* context,
+                             std::shared_ptr<std::function<void()>> task, std::weak_ptr<int> token) {
+    scheduler.after(seconds, context, [&scheduler, seconds, context, task, token] {
+        // The token dies with cancel() or a restart; the task may itself cancel or restart.
+        if (token.expired()) {
+            return;
+        }
+        schedule(scheduler, seconds, context, task, token);
+        (*task)();
+    });
+}

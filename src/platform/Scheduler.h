@@ -16,6 +16,25 @@ public:
     virtual void after(double seconds, QObject* context, std::function<void()> task) = 0;
 };
 
+// A task that repeats every `seconds` over a scheduler until cancelled or restarted. Cancelling
+// takes effect at once: a run already queued is dropped when it falls due.
+class RepeatingTask {
+public:
+    RepeatingTask() = default;
+    RepeatingTask(const RepeatingTask&) = delete;
+    RepeatingTask& operator=(const RepeatingTask&) = delete;
+    ~RepeatingTask() { cancel(); }
+
+    void start(Scheduler& scheduler, double seconds, QObject* context, std::function<void()> task);
+    void cancel();
+    bool isActive() const { return m_token != nullptr; }
+
+private:
+    static void schedule(Scheduler& scheduler, double seconds, QObject* context,
+                         std::shared_ptr<std::function<void()>> task, std::weak_ptr<int> token);
+    std::shared_ptr<int> m_token;
+};
+
 // Real delays on the Qt event loop.
 class QtScheduler : public Scheduler {
 public:

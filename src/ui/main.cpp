@@ -1,5 +1,5 @@
 // nura-viewer: plays the camera's recordings from its card.
-// usage: nura-viewer [DIR] [--screenshot FILE] [--quit-after SECONDS]
+// usage: nura-viewer [DIR] [--play FILE] [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
 #include "platform/MediaPlayer.h"
@@ -36,6 +36,9 @@ int main(int argc, char** argv) {
                                   QStringLiteral("FILE"));
     QCommandLineOption quitAfter(QStringLiteral("quit-after"),
                                  QStringLiteral("Quit after this many seconds."), QStringLiteral("SECONDS"));
+    QCommandLineOption play(QStringLiteral("play"),
+                            QStringLiteral("Once DIR is listed, play this recording of it."),
+                            QStringLiteral("FILE"));
     parser.addOption(screenshot);
     parser.addOption(quitAfter);
     QCommandLineOption settingsOption(QStringLiteral("settings"),
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
     parser.addOption(settingsOption);
     parser.addOption(configOption);
     parser.addOption(tabOption);
+    parser.addOption(play);
     parser.process(app);
     const QStringList tabNames = {QStringLiteral("video"), QStringLiteral("basic"), QStringLiteral("gps"),
                                   QStringLiteral("aux"),   QStringLiteral("park"),  QStringLiteral("adas"),
@@ -74,6 +78,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         folder = info.absoluteFilePath();
+    }
+    if (parser.isSet(play) && folder.isEmpty()) {
+        std::fprintf(stderr, "nura-viewer: --play needs the folder DIR that holds the recording\n");
+        return 2;
     }
     double seconds = 0;
     if (parser.isSet(quitAfter)) {
@@ -127,11 +135,29 @@ int main(int argc, char** argv) {
     delegate.applicationDidFinishLaunching();
     delegate.window()->show();
     QObject::connect(&app, &QApplication::aboutToQuit, &delegate, &ORBAppDelegate::applicationWillTerminate);
+    int status = 0;
+    if (parser.isSet(play)) {
+        const QString file = parser.value(play);
+        // Played as a double-click on its row would, once the scan has listed it.
+        QObject::connect(
+            &delegate, &ORBAppDelegate::mediaListReloaded, &app,
+            [&, file] {
+                const int64_t row = delegate.rowOfFile(file);
+                if (row < 0) {
+                    std::fprintf(stderr, "nura-viewer: '%s' is not a recording in the list\n",
+                                 qPrintable(file));
+                    status = 1;
+                    app.exit(1);
+                    return;
+                }
+                delegate.playback().changeAndPlay(row);
+            },
+            Qt::SingleShotConnection);
+    }
     if (!folder.isEmpty()) {
         delegate.openMediaDirectory(folder);
     }
 
-    int status = 0;
     if (parser.isSet(quitAfter) || parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
         QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {

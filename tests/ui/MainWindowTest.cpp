@@ -14,8 +14,10 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -33,6 +35,7 @@ struct Harness {
         ORBAppServices s;
         s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
         s.scheduler = &scheduler;
+        s.readTelemetry = inlineTelemetryReader();
         s.chooseDirectory = [this](QWidget*) {
             ++chooserCalls;
             return chosen;
@@ -80,8 +83,8 @@ private slots:
                      .center());
         QCOMPARE(h.app->window()->initialFrame(), frame);
         QVERIFY(h.app->window()->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(h.app->mediaIndex, -1);
-        QCOMPARE(h.app->volume, 70);
+        QCOMPARE(h.app->playback().mediaIndex(), -1);
+        QCOMPARE(h.app->playback().volume(), 70);
         QCOMPARE(h.app->recordingsModel().rowCount(), 0);
         QCOMPARE(h.app->columnNames(), (QStringList{"Mode", "Date", "Time", "File"}));
         QVERIFY(h.app->video1View()->isHidden());
@@ -161,9 +164,8 @@ private slots:
         Harness h;
         QVERIFY(h.open(first.path()));
         auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
-        p1->setMedia(first.filePath("alwa_20230115_083012_F.MP4"));
-        p1->play();
-        h.app->mediaIndex = 0;
+        QVERIFY(h.app->playback().playAtIndex(0));
+        QVERIFY(p1->isPlaying());
 
         h.app->clickMapViewButton();
         QCOMPARE(h.app->rightViewMode, 1u);
@@ -176,7 +178,64 @@ private slots:
         QCOMPARE(h.app->recordingsModel().rowCount(), 2);
         QVERIFY(!p1->isPlaying());
         QVERIFY(p1->hasMedia());
-        QCOMPARE(h.app->mediaIndex, 0);
+        // The playing file is not in the new list: no row stands for it.
+        QCOMPARE(h.app->playback().mediaIndex(), -1);
+    }
+
+    void playbackKeysWorkWhileTheListHasTheFocus() {
+        QTemporaryDir card;
+        touch(card.filePath("alwa_20230115_083012_F.MP4"));
+        touch(card.filePath("alwa_20230115_083012_R.MP4"));
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        auto* w = h.app->window();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto* table = h.app->view().mediaListTableView;
+        table->setFocus();
+        table->setCurrentIndex(h.app->recordingsModel().index(1, 0));
+        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
+
+        QTest::keyClick(table, Qt::Key_Return);
+        QCOMPARE(p1->media(), card.filePath("alwa_20230115_083012_R.MP4"));
+        QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
+        p1->advance(40);
+        QTest::keyClick(table, Qt::Key_BracketRight);
+        QCOMPARE(p1->rate(), 2.0f);
+        QCOMPARE(h.app->view().speedTextButton->text(), QStringLiteral("2.0x"));
+        QTest::keyClick(table, Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(h.app->playback().volume(), 80);
+        QCOMPARE(h.app->view().volumeSlider->value(), 80);
+        QTest::keyClick(table, Qt::Key_Right);
+        QCOMPARE(p1->time(), 10040);
+        QTest::keyClick(table, Qt::Key_Space);
+        QCOMPARE(p1->state(), MediaPlayer::Halted);
+        QTest::keyClick(table, Qt::Key_F);
+        QVERIFY(w->isFullScreen());
+        QTest::keyClick(table, Qt::Key_Escape);
+        QVERIFY(!w->isFullScreen());
+        QTest::keyClick(table, Qt::Key_Up); // the list's own
+        QCOMPARE(table->currentIndex().row(), 0);
+    }
+
+    void swapExchangesThePicturesWithAnAnimation() {
+        QTemporaryDir card;
+        touch(card.filePath("alwa_20230115_083012_F.MP4"));
+        touch(card.filePath("alwa_20230115_083012_R.MP4"));
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
+        QVERIFY(h.app->playback().playAtIndex(0));
+        p1->advance(40);
+        QVERIFY(h.app->playback().swapPlayer());
+        QCOMPARE(p1->media(), card.filePath("alwa_20230115_083012_R.MP4"));
+        QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
+        auto* container = h.app->view().videoContainerView;
+        QVERIFY(h.app->video1View()->width() < container->width()); // growing in from the right
+        QTRY_COMPARE_WITH_TIMEOUT(h.app->video1View()->geometry(), container->rect(), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(h.app->video2View()->geometry(), h.app->view().subVideoBox->rect(), 3000);
     }
 
     void fullScreenDropsTheRightColumnAndWindowedModeRestoresIt() {

@@ -9,17 +9,22 @@
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBRecordingsModel.h"
+#include "ui/app/ORBTelemetryPresenter.h"
 #include "ui/app/Resources.h"
 #include "ui/card/ORBFormatWindowController.h"
 #include "ui/card/ORBTimeSetupController.h"
 #include "ui/strings/InfoPlist.h"
+#include "ui/views/GraphView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -54,6 +59,7 @@ ORBAppServices ORBAppServices::real() {
     ORBAppServices s;
     s.makePlayer = [](VideoView* view) { return createMediaPlayer(view); };
     s.scheduler = &scheduler;
+    s.readTelemetry = backgroundTelemetryReader();
     s.chooseDirectory = [](QWidget* parent) {
         return QFileDialog::getExistingDirectory(parent, L("main.open_folder"), QString(),
                                                  QFileDialog::ShowDirsOnly);
@@ -101,6 +107,12 @@ void ORBAppDelegate::awakeFromNib() {
 
     m_playInfo = new ORBPlayInfo(this);
     m_mediaList = std::make_unique<ORBMediaList>();
+    m_playback = std::make_unique<ORBPlaybackController>(
+        *m_player1, *m_player2, *m_mediaList, *m_playInfo, *m_services.scheduler,
+        m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
+    m_presenter = new ORBTelemetryPresenter(
+        {v.gsensorXField, v.gsensorYField, v.gsensorZField, v.speedField, v.hdopField, v.sateliteField},
+        v.graphView, &m_mapPage, this);
 
     v.player1Logo->setPixmap(image("v1_front_logo"));
     v.player2Logo->setPixmap(image("v2_rear_logo"));
@@ -138,8 +150,9 @@ void ORBAppDelegate::setupInitialValues() {
             const QSignalBlocker block(slider);
             slider->setValue(static_cast<int>(std::min(1.0, std::max(0.0, position)) * slider->maximum()));
         });
-        connect(slider, &QSlider::valueChanged, m_playInfo, [this, slider](int value) {
-            m_playInfo->setPosition(static_cast<double>(value) / slider->maximum());
+        // Only a user's move reaches here: the position's own updates are blocked above.
+        connect(slider, &QSlider::valueChanged, this, [this, slider](int value) {
+            m_playback->videoPositionSliderMoved(static_cast<double>(value) / slider->maximum());
         });
     }
     connect(m_playInfo, &ORBPlayInfo::speedChanged, this,
@@ -159,19 +172,156 @@ void ORBAppDelegate::setupInitialValues() {
     connect(v.settingsButton, &QToolButton::clicked, this, &ORBAppDelegate::showSettingPanel);
     connect(v.timeSetupButton, &QToolButton::clicked, this, &ORBAppDelegate::showTimeSetupPanel);
     connect(v.closeButton, &QToolButton::clicked, this, &ORBAppDelegate::closeWindow);
-    connect(v.fullScreenButton, &QToolButton::clicked, this,
-            [this] { m_window->isFullScreen() ? m_window->leaveFullscreen() : m_window->enterFullscreen(); });
+    connect(v.fullScreenButton, &QToolButton::clicked, this, &ORBAppDelegate::toggleFullScreen);
+    wirePlayback();
     installShortcuts();
 
     rightViewMode = 0;
     updateSideViewButton();
-    volume = 70;
-    v.volumeSlider->setValue(static_cast<int>(volume));
+    v.volumeSlider->setValue(m_playback->volume());
     m_playInfo->setIsPlaying(false);
     m_playInfo->setSpeed(1.0);
     m_video1View->hide();
     m_video2View->hide();
     layoutWindow();
+}
+
+void ORBAppDelegate::wirePlayback() {
+    auto& v = *m_view;
+    auto* c = m_playback.get();
+    connect(m_playInfo, &ORBPlayInfo::positionChanged, this, [this](double position) {
+        m_presenter->update(position, static_cast<double>(m_player1->position()));
+    });
+    connect(c, &ORBPlaybackController::telemetryChanged, m_presenter, &ORBTelemetryPresenter::setTelemetry);
+    connect(c, &ORBPlaybackController::controlsReset, this, [this] {
+        m_presenter->resetTexts();
+        updateSideViewButton();
+    });
+    connect(c, &ORBPlaybackController::scaleStepRequested, this, &ORBAppDelegate::setVideoScaleIndex);
+    connect(c, &ORBPlaybackController::recordingStarting, this,
+            [this](int64_t row, bool mainIsRear, bool partner) {
+                auto* table = m_view->mediaListTableView;
+                const QSignalBlocker block(table);
+                table->selectRow(static_cast<int>(row));
+                setLogos(mainIsRear);
+                m_video2View->setHidden(!partner);
+                m_view->audioToggleButton->setHidden(!partner);
+                m_playInfo->setScale(0);
+            });
+    connect(c, &ORBPlaybackController::swapped, this, [this](bool mainIsRear) {
+        setLogos(mainIsRear);
+        animateSwap();
+    });
+    connect(c, &ORBPlaybackController::audioToggleChanged, this, [&v](bool visible, bool rear) {
+        v.audioToggleButton->setVisible(visible);
+        const QSignalBlocker block(v.audioToggleButton);
+        v.audioToggleButton->setChecked(rear);
+    });
+    connect(c, &ORBPlaybackController::volumeChanged, this, [&v](int volume) {
+        const QSignalBlocker block(v.volumeSlider);
+        v.volumeSlider->setValue(volume);
+    });
+    connect(c, &ORBPlaybackController::loadingShown, this, [this] {
+        auto* bar = m_view->progressIndicator;
+        bar->setRange(0, 0); // indeterminate: the engine gives no measure of its opening
+        bar->show();
+    });
+    connect(c, &ORBPlaybackController::loadingHidden, m_view->progressIndicator, &QWidget::hide);
+    connect(c, &ORBPlaybackController::statusMessage, m_view->statusLabel, &QLabel::setText);
+    connect(v.playButton, &QToolButton::clicked, c, &ORBPlaybackController::clickPlayButton);
+    connect(v.jumpForwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpForward);
+    connect(v.jumpBackwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpBackward);
+    connect(v.speedTextButton, &QPushButton::clicked, c,
+            [this, c] { m_playInfo->speed() > 1.0 ? c->decreaseSpeed() : c->increaseSpeed(); });
+    connect(v.audioToggleButton, &QToolButton::toggled, c, &ORBPlaybackController::toggleAudioChoice);
+    connect(v.volumeSlider, &QSlider::valueChanged, c, &ORBPlaybackController::volumeSliderMoved);
+    connect(m_player1.get(), &MediaPlayer::stateChanged, this, [this] {
+        if (m_playInfo->scale() == 0) {
+            updatePlayInfoScale();
+        }
+    });
+}
+
+void ORBAppDelegate::animateSwap() {
+    // The main picture grows in from the right edge, the sub picture from the sub box's bottom left.
+    QWidget* container = m_view->videoContainerView;
+    QWidget* sub = m_view->subVideoBox;
+    const std::pair<QWidget*, std::pair<QRect, QRect>> moves[] = {
+        {m_video1View, {QRect(container->width(), 0, 0, 0), container->rect()}},
+        {m_video2View, {QRect(0, sub->height(), 0, 0), sub->rect()}}};
+    for (const auto& [view, frames] : moves) {
+        auto* animation = new QPropertyAnimation(view, "geometry", view);
+        animation->setDuration(1500);
+        animation->setEasingCurve(QEasingCurve::OutCubic);
+        animation->setStartValue(frames.first);
+        animation->setEndValue(frames.second);
+        animation->start(QAbstractAnimation::DeleteWhenStopped);
+    }
+}
+
+void ORBAppDelegate::setLogos(bool mainIsRear) {
+    m_view->player1Logo->setPixmap(image(mainIsRear ? "v1_rear_logo" : "v1_front_logo"));
+    m_view->player2Logo->setPixmap(image(mainIsRear ? "v2_front_logo" : "v2_rear_logo"));
+}
+
+void ORBAppDelegate::updatePlayInfoScale() {
+    const QSize video = m_player1->videoSize();
+    if (!ORBPlaybackController::isPlaying(*m_player1) || !m_player1->hasVideoOut() || video.height() <= 0) {
+        return;
+    }
+    m_playInfo->setScale(static_cast<double>(m_view->videoContainerView->height()) / video.height());
+}
+
+void ORBAppDelegate::setVideoScaleIndex(int step) {
+    const QScreen* screen = m_window->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), minWindowSize());
+    const auto result =
+        ORBPlaybackController::scaleStep(m_window->geometry(), area, m_window->isFullScreen(), step);
+    switch (result.action) {
+    case ORBScaleStep::Resize:
+        m_window->setGeometry(result.frame);
+        break;
+    case ORBScaleStep::EnterFullscreen:
+        m_window->enterFullscreen();
+        break;
+    case ORBScaleStep::LeaveFullscreen:
+        m_window->leaveFullscreen();
+        break;
+    case ORBScaleStep::Nothing:
+        break;
+    }
+}
+
+void ORBAppDelegate::sizeUp() {
+    if (ORBPlaybackController::isPlaying(*m_player1)) {
+        setVideoScaleIndex(1);
+    }
+}
+
+void ORBAppDelegate::sizeDown() {
+    if (ORBPlaybackController::isPlaying(*m_player1)) {
+        setVideoScaleIndex(-1);
+    }
+}
+
+void ORBAppDelegate::toggleFullScreen() {
+    m_window->isFullScreen() ? m_window->leaveFullscreen() : m_window->enterFullscreen();
+}
+
+int64_t ORBAppDelegate::rowOfFile(const QString& path) const {
+    const QFileInfo wanted(path);
+    const QString canonical = wanted.canonicalFilePath();
+    if (canonical.isEmpty()) {
+        return -1;
+    }
+    const size_t count = m_mediaList->count();
+    for (size_t i = 0; i < count; ++i) {
+        const auto media = m_mediaList->mediaAtIndex(i);
+        if (media && QFileInfo(QFile::decodeName(media->path.c_str())).canonicalFilePath() == canonical) {
+            return static_cast<int64_t>(i);
+        }
+    }
+    return -1;
 }
 
 void ORBAppDelegate::installShortcuts() {
@@ -188,6 +338,34 @@ void ORBAppDelegate::installShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_Q), &ORBAppDelegate::closeWindow);
     add(QKeySequence(Qt::CTRL | Qt::Key_1), &ORBAppDelegate::clickMediaListViewButton);
     add(QKeySequence(Qt::CTRL | Qt::Key_2), &ORBAppDelegate::clickMapViewButton);
+
+    // Playback keys work wherever the focus is; Up and Down stay the list's.
+    auto* c = m_playback.get();
+    auto play = [this, c](const QKeySequence& keys, auto slot) {
+        auto* s = new QShortcut(keys, m_window);
+        s->setContext(Qt::WindowShortcut);
+        connect(s, &QShortcut::activated, c, slot);
+    };
+    play(QKeySequence(Qt::Key_Space), &ORBPlaybackController::clickPlayButton);
+    play(QKeySequence(Qt::Key_Right), &ORBPlaybackController::jumpForward);
+    play(QKeySequence(Qt::Key_Left), &ORBPlaybackController::jumpBackward);
+    play(QKeySequence(Qt::Key_BracketRight), &ORBPlaybackController::increaseSpeed);
+    play(QKeySequence(Qt::Key_BracketLeft), &ORBPlaybackController::decreaseSpeed);
+    play(QKeySequence(Qt::CTRL | Qt::Key_Up), &ORBPlaybackController::volumeUp);
+    play(QKeySequence(Qt::CTRL | Qt::Key_Down), &ORBPlaybackController::volumeDown);
+    play(QKeySequence(Qt::Key_S), &ORBPlaybackController::swapPlayer);
+    play(QKeySequence(Qt::Key_A), &ORBPlaybackController::toggleAudioSide);
+    for (const auto key : {Qt::Key_Plus, Qt::Key_Equal}) {
+        add(QKeySequence(key), &ORBAppDelegate::sizeUp);
+    }
+    add(QKeySequence(Qt::Key_Minus), &ORBAppDelegate::sizeDown);
+    add(QKeySequence(Qt::Key_F), &ORBAppDelegate::toggleFullScreen);
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        add(QKeySequence(key), &ORBAppDelegate::changeAndPlay);
+    }
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, m_window, &CustomWindow::leaveFullscreen);
 }
 
 void ORBAppDelegate::applicationDidFinishLaunching() {
@@ -200,7 +378,6 @@ void ORBAppDelegate::applicationDidFinishLaunching() {
 
     m_window->setGeometry(minWindowFrame());
     m_window->setInitialFrame(m_window->geometry());
-    mediaIndex = -1;
     connect(m_view->mediaListTableView, &QTableView::doubleClicked, this, &ORBAppDelegate::changeAndPlay);
 }
 
@@ -255,6 +432,7 @@ void ORBAppDelegate::reloadMediaList() {
     rightViewMode = 0;
     updateSideViewButton();
     m_recordingsModel->reload();
+    m_playback->mediaListReloaded();
     m_scanning = false;
     updateStatus();
     emit mediaListReloaded();
@@ -331,9 +509,9 @@ void ORBAppDelegate::showFormatPanel() {
 
 void ORBAppDelegate::changeAndPlay() {
     const auto selected = m_view->mediaListTableView->currentIndex();
-    nura::logf("selectedRow=%ld,mediaIndex=%ld,isPlaying=%d,count=%ld", static_cast<long>(selected.row()),
-               static_cast<long>(mediaIndex), m_player1->isPlaying() ? 1 : 0,
-               static_cast<long>(m_mediaList->count()));
+    if (selected.isValid()) {
+        m_playback->changeAndPlay(selected.row());
+    }
 }
 
 void ORBAppDelegate::updateVideoViewVisibility() {
@@ -345,12 +523,18 @@ void ORBAppDelegate::updateVideoViewVisibility() {
     }
 }
 
-void ORBAppDelegate::mediaPlayerStateChanged(MediaPlayer*) {
+void ORBAppDelegate::mediaPlayerStateChanged(MediaPlayer* player) {
     updateVideoViewVisibility();
+    m_playback->mediaPlayerStateChanged(player);
 }
 
-void ORBAppDelegate::mediaPlayerTimeChanged(MediaPlayer*) {
+void ORBAppDelegate::mediaPlayerTimeChanged(MediaPlayer* player) {
     updateVideoViewVisibility();
+    m_playback->mediaPlayerTimeChanged(player);
+    // The picture's size is known only once the first frames are out.
+    if (player == m_player1.get() && m_playInfo->scale() == 0) {
+        updatePlayInfoScale();
+    }
 }
 
 void ORBAppDelegate::closeWindow() {
@@ -360,6 +544,8 @@ void ORBAppDelegate::closeWindow() {
 bool ORBAppDelegate::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window && event->type() == QEvent::Close) {
         windowWillClose();
+    } else if (watched == m_window && event->type() == QEvent::Resize && m_player1) {
+        updatePlayInfoScale();
     }
     return QObject::eventFilter(watched, event);
 }
@@ -369,11 +555,8 @@ void ORBAppDelegate::windowWillClose() {
 }
 
 void ORBAppDelegate::stopPlay() {
-    for (MediaPlayer* p : {m_player1.get(), m_player2.get()}) {
-        if (p) {
-            p->pause();
-            p->setMedia(QString());
-        }
+    if (m_playback) {
+        m_playback->stopPlay();
     }
 }
 
@@ -390,6 +573,7 @@ void ORBAppDelegate::applicationWillTerminate() {
         }
     }
     stopPlay();
+    m_playback.reset();
     m_player1.reset();
     m_player2.reset();
 }

@@ -4,6 +4,8 @@
 
 #include "core/media/ORBMediaList.h"
 #include "platform/MediaPlayer.h"
+#include "ui/app/MapScriptTarget.h"
+#include "ui/app/ORBPlaybackController.h"
 #include "ui/card/CardToolServices.h"
 #include "ui/settings/ORBSettingController.h"
 
@@ -19,6 +21,7 @@ class CustomWindow;
 class ORBMainWindowView;
 class ORBPlayInfo;
 class ORBRecordingsModel;
+class ORBTelemetryPresenter;
 class Scheduler;
 class VideoView;
 
@@ -35,6 +38,8 @@ struct ORBAppServices {
     nura::CommandRunner* commandRunner = nullptr;
     nura::BackgroundExecutor runInBackground;
     std::function<QString(QWidget* parent, const QString& directory)> chooseSavePath;
+    // The telemetry read at each start; a background task unless a test gives its own.
+    ORBTelemetryReader readTelemetry;
 
     static ORBAppServices real();
 };
@@ -79,6 +84,13 @@ public:
     void windowWillClose();
     void applicationWillTerminate();
     void stopPlay();
+    // Row of the recording at `path` (relative to the working folder or absolute), or -1.
+    int64_t rowOfFile(const QString& path) const;
+    // A scale step of the window: +1 larger (into full screen), -1 smaller (out of it), 0 reset.
+    void setVideoScaleIndex(int step);
+    void sizeUp();
+    void sizeDown();
+    void toggleFullScreen();
 
     // Notifications of either player.
     void mediaPlayerStateChanged(MediaPlayer* player);
@@ -95,11 +107,11 @@ public:
     VideoView* video1View() const { return m_video1View; }
     VideoView* video2View() const { return m_video2View; }
     QWidget* lastDialogController() const { return m_lastDialogController; }
+    ORBPlaybackController& playback() const { return *m_playback; }
+    ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
     const QStringList& columnNames() const { return m_columnNames; }
 
-    int64_t mediaIndex = -1;
     unsigned rightViewMode = 0;
-    int64_t volume = 70;
 
 signals:
     // After each completed scan has been shown (tests and the screenshot mode wait on it).
@@ -111,6 +123,10 @@ private:
     void updateStatus();
     // A video view shows only while its player plays or holds a halted picture.
     void updateVideoViewVisibility();
+    void wirePlayback();
+    void updatePlayInfoScale();
+    void setLogos(bool mainIsRear);
+    void animateSwap();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     ORBAppServices m_services;
@@ -123,6 +139,9 @@ private:
     VideoView* m_video2View = nullptr;
     std::unique_ptr<MediaPlayer> m_player1;
     std::unique_ptr<MediaPlayer> m_player2;
+    std::unique_ptr<ORBPlaybackController> m_playback;
+    ORBTelemetryPresenter* m_presenter = nullptr;
+    IgnoringMapScriptTarget m_mapPage;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;
     bool m_terminating = false;

@@ -2,6 +2,7 @@
 
 #include "ui/app/CustomWindow.h"
 #include "ui/strings/InfoPlist.h"
+#include "ui/views/GraphView.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -118,7 +119,8 @@ void ORBMainWindowView::buildHead() {
 }
 
 void ORBMainWindowView::buildGsensorBox() {
-    graphView = box(gsensorBox, "graphView");
+    graphView = new GraphView(gsensorBox);
+    graphView->setObjectName(QStringLiteral("graphView"));
     gsensorXField = field(gsensorBox, "gsensorXField", QStringLiteral("X=+0.00"));
     gsensorYField = field(gsensorBox, "gsensorYField", QStringLiteral("Y=+0.00"));
     gsensorZField = field(gsensorBox, "gsensorZField", QStringLiteral("Z=+0.00"));

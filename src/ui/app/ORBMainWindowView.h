@@ -13,6 +13,7 @@ class QToolButton;
 class QWidget;
 class QProgressBar;
 class VideoView;
+class GraphView;
 
 class ORBMainWindowView {
 public:
@@ -45,7 +46,7 @@ public:
     QWidget* player2BackgroundView;
     QLabel* player1Logo;
     QLabel* player2Logo;
-    QWidget* graphView;
+    GraphView* graphView;
     QLabel* gsensorXField;
     QLabel* gsensorYField;
     QLabel* gsensorZField;

@@ -1,0 +1,306 @@
+// Playback figures of the viewer, each next to its baseline:
+// - the G-sensor graph's full redraw for a 3-minute recording at 1000 points wide;
+// - double-click to both views showing a frame, next to one bare player's first frame;
+// - the front/rear difference on screen, in frames, during 40 s of playback and after seeks, on a
+//   pair whose pictures carry their frame number as bits (the rear file one second longer);
+// - the longest stall of the UI thread while playing.
+// Runs offscreen; needs ffmpeg for the clips.
+
+#include "H264Encoder.h"
+#include "platform/MediaPlayer.h"
+#include "platform/VideoView.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
+#include "ui/app/ORBPlayInfo.h"
+#include "ui/views/GraphView.h"
+
+#include <vlc/vlc.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kBits = 12, kBitWidth = 20;
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    }
+    return true;
+}
+
+void spin(int ms) {
+    waitFor([] { return false; }, ms);
+}
+
+bool ffmpeg(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
+    return p.waitForFinished(300000) && p.exitCode() == 0;
+}
+
+// A clip whose picture shows its frame number in binary: block k (20 px wide) is white when bit k is set.
+bool frameNumberClip(const QString& path, int seconds) {
+    return ffmpeg(
+        {"-f", "lavfi", "-i",
+         QStringLiteral("nullsrc=s=%1x32:r=30:d=%2,geq=lum='if(bitand(N\\,pow(2\\,floor(X/%3)))\\,235\\,16)'"
+                        ":cb=128:cr=128")
+             .arg(kBits * kBitWidth)
+             .arg(seconds)
+             .arg(kBitWidth),
+         "-c:v", "libx264", "-qp", "0", "-g", "30", path});
+}
+
+int frameNumber(const QImage& frame) {
+    if (frame.isNull() || frame.width() < kBits * kBitWidth) {
+        return -1;
+    }
+    int n = 0;
+    for (int k = 0; k < kBits; ++k) {
+        if (qGray(frame.pixel(k * kBitWidth + kBitWidth / 2, frame.height() / 2)) > 128) {
+            n |= 1 << k;
+        }
+    }
+    return n;
+}
+
+struct Viewer {
+    ORBAppDelegate app{ORBAppServices::real()};
+    explicit Viewer(const QString& folder) {
+        app.awakeFromNib();
+        app.applicationDidFinishLaunching();
+        app.window()->show();
+        bool listed = false;
+        QObject::connect(&app, &ORBAppDelegate::mediaListReloaded, [&listed] { listed = true; });
+        app.openMediaDirectory(folder);
+        waitFor([&listed] { return listed; }, 20000);
+    }
+    ~Viewer() { app.applicationWillTerminate(); }
+};
+
+void graphRedraw() {
+    GraphView graph;
+    graph.resize(1040, 130);
+    auto samples = std::make_shared<std::vector<nura::ORBGSensor>>();
+    for (int i = 0; i < 1800; ++i) {
+        samples->emplace_back(std::sin(i * 0.05f), std::cos(i * 0.03f), 1.0f + 0.2f * std::sin(i * 0.2f));
+    }
+    std::vector<double> full, bar;
+    for (int run = 0; run < 9; ++run) {
+        graph.setGraphData(samples);
+        QElapsedTimer t;
+        t.start();
+        graph.grab();
+        full.push_back(t.nsecsElapsed() / 1e6);
+        graph.updateTimePosition(run / 9.0);
+        t.restart();
+        graph.grab();
+        bar.push_back(t.nsecsElapsed() / 1e6);
+    }
+    std::printf("graph, 3-minute recording, 1000 points wide: full redraw %.2f ms; bar move (cached traces) "
+                "%.2f ms\n",
+                median(full), median(bar));
+}
+
+void firstFrames(const QString& folder, const QString& front) {
+    std::vector<double> bare, viewer;
+    for (int run = 0; run < 3; ++run) {
+        {
+            VideoView view;
+            view.resize(640, 360);
+            auto player = createMediaPlayer(&view);
+            QElapsedTimer t;
+            t.start();
+            player->setMedia(front);
+            player->play();
+            if (waitFor([&] { return !view.lastFrame().isNull(); }, 10000)) {
+                bare.push_back(t.elapsed());
+            }
+            player->stop();
+        }
+        {
+            Viewer v(folder);
+            QElapsedTimer t;
+            t.start();
+            v.app.playback().changeAndPlay(0);
+            if (waitFor(
+                    [&] {
+                        return !v.app.video1View()->lastFrame().isNull() &&
+                               !v.app.video2View()->lastFrame().isNull();
+                    },
+                    10000)) {
+                viewer.push_back(t.elapsed());
+            }
+        }
+    }
+    std::printf("double-click to both views' first frame (1080p + 720p): %.0f ms; one bare player's first "
+                "frame: %.0f ms "
+                "(medians of 3)\n",
+                median(viewer), median(bare));
+}
+
+void sync(const QString& folder) {
+    Viewer v(folder);
+    auto& app = v.app;
+    // The longest gap between 5 ms ticks of the UI thread's event loop while playing.
+    QElapsedTimer tick;
+    qint64 longest = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { longest = std::max(longest, tick.restart()); });
+    app.playback().changeAndPlay(0);
+    if (!waitFor([&] { return app.player1()->isPlaying() && app.player2()->isPlaying(); }, 10000)) {
+        std::printf("sync: the pair did not start\n");
+        return;
+    }
+    tick.start();
+    timer.start(5);
+    QElapsedTimer clock;
+    clock.start();
+    int worst = 0, samples = 0;
+    std::vector<int> diffs;
+    while (clock.elapsed() < 39000 && app.player1()->isPlaying()) {
+        spin(100);
+        const int a = frameNumber(app.video1View()->lastFrame());
+        const int b = frameNumber(app.video2View()->lastFrame());
+        if (a < 0 || b < 0 || clock.elapsed() < 1000) {
+            continue;
+        }
+        worst = std::max(worst, std::abs(a - b));
+        diffs.push_back(std::abs(a - b));
+        ++samples;
+    }
+    const qint64 stall = longest;
+    // The worst difference at each of these delays after a seek, over three seeks.
+    const int delays[] = {500, 1000, 1500, 2500};
+    int afterSeek[4] = {0, 0, 0, 0};
+    for (double to : {0.2, 0.7, 0.4}) {
+        app.playback().videoPositionSliderMoved(to);
+        QElapsedTimer since;
+        since.start();
+        for (int i = 0; i < 4; ++i) {
+            spin(static_cast<int>(delays[i] - since.elapsed()));
+            const int a = frameNumber(app.video1View()->lastFrame());
+            const int b = frameNumber(app.video2View()->lastFrame());
+            if (a >= 0 && b >= 0) {
+                afterSeek[i] = std::max(afterSeek[i], std::abs(a - b));
+            }
+        }
+    }
+    timer.stop();
+    std::printf(
+        "front/rear difference on screen over 40 s (%d samples after the first second): worst %d frames, "
+        "median %.0f; after 3 seeks, worst at 0.5/1/1.5/2.5 s: %d/%d/%d/%d frames (baseline: 1 frame)\n",
+        samples, worst, median(std::vector<double>(diffs.begin(), diffs.end())), afterSeek[0], afterSeek[1],
+        afterSeek[2], afterSeek[3]);
+    std::printf("longest UI-thread stall while playing: %lld ms (baseline: 50 ms)\n",
+                static_cast<long long>(stall));
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU (in cores) of the viewer playing the pair for `seconds`, next to the engine decoding the same
+// two files with no picture output (the floor).
+void cpu(const QString& folder, const QString& front, const QString& rear, int seconds) {
+    double floorCores = 0;
+    {
+        const char* args[] = {"--vout=dummy", "--aout=adummy", "--quiet"};
+        libvlc_instance_t* vlc = libvlc_new(3, args);
+        std::vector<libvlc_media_player_t*> players;
+        for (const QString& path : {front, rear}) {
+            libvlc_media_t* media = libvlc_media_new_path(vlc, path.toUtf8().constData());
+            players.push_back(libvlc_media_player_new_from_media(media));
+            libvlc_media_release(media);
+        }
+        spin(500);
+        const double start = cpuSeconds();
+        for (auto* p : players) {
+            libvlc_media_player_play(p);
+        }
+        spin(seconds * 1000);
+        floorCores = (cpuSeconds() - start) / seconds;
+        for (auto* p : players) {
+            libvlc_media_player_stop(p);
+            libvlc_media_player_release(p);
+        }
+        libvlc_release(vlc);
+    }
+    Viewer v(folder);
+    spin(500);
+    const double start = cpuSeconds();
+    v.app.playback().changeAndPlay(0);
+    spin(seconds * 1000);
+    const double viewerCores = (cpuSeconds() - start) / seconds;
+    std::printf(
+        "CPU playing the 1080p + 720p pair: viewer %.2f cores; engine decoding both without pictures %.2f "
+        "cores (%.1fx the floor)\n",
+        viewerCores, floorCores, floorCores > 0 ? viewerCores / floorCores : 0.0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
+    graphRedraw();
+
+    QTemporaryDir dir;
+    const QString card = dir.filePath(QStringLiteral("card")), bits = dir.filePath(QStringLiteral("bits"));
+    QDir().mkpath(card);
+    QDir().mkpath(bits);
+    const QString front = card + QStringLiteral("/alwa_20230115_083000_F.MP4");
+    const QString rear = card + QStringLiteral("/alwa_20230115_083000_R.MP4");
+    if (!ffmpeg(
+            {"-f", "lavfi", "-i", "testsrc2=s=1920x1080:r=30:d=3", "-c:v", "libx264", "-g", "30", front}) ||
+        !ffmpeg(
+            {"-f", "lavfi", "-i", "smptebars=s=1280x720:r=30:d=3", "-c:v", "libx264", "-g", "30", rear})) {
+        std::fprintf(stderr, "bench: ffmpeg could not make the clips\n");
+        return 1;
+    }
+    firstFrames(card, front);
+
+    const QString longCard = dir.filePath(QStringLiteral("long"));
+    QDir().mkpath(longCard);
+    const QString longFront = longCard + QStringLiteral("/alwa_20230115_083000_F.MP4");
+    const QString longRear = longCard + QStringLiteral("/alwa_20230115_083000_R.MP4");
+    if (ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=1920x1080:r=30:d=12", "-c:v", "libx264", "-preset",
+                "veryfast", "-g", "30", longFront}) &&
+        ffmpeg({"-f", "lavfi", "-i", "smptebars=s=1280x720:r=30:d=12", "-c:v", "libx264", "-preset",
+                "veryfast", "-g", "30", longRear})) {
+        cpu(longCard, longFront, longRear, 10);
+    }
+
+    if (!frameNumberClip(bits + QStringLiteral("/alwa_20230115_083000_F.MP4"), 40) ||
+        !frameNumberClip(bits + QStringLiteral("/alwa_20230115_083000_R.MP4"), 41)) {
+        std::fprintf(stderr, "bench: ffmpeg could not make the numbered clips\n");
+        return 1;
+    }
+    sync(bits);
+    return 0;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Shows, for the playback position, the G-sensor values, speed, HDOP and satellites of the recording's
+// telemetry, moves the graph's bar and sends the position to the map page. Each update picks one
+// stored entry by the position; nothing is interpolated.
+
+#include "ui/app/ORBPlaybackController.h"
+
+#include <QObject>
+
+class GraphView;
+class MapScriptTarget;
+class QLabel;
+
+struct ORBTelemetryFields {
+    QLabel* gsensorXField = nullptr;
+    QLabel* gsensorYField = nullptr;
+    QLabel* gsensorZField = nullptr;
+    QLabel* speedField = nullptr;
+    QLabel* hdopField = nullptr;
+    QLabel* sateliteField = nullptr;
+};
+
+class ORBTelemetryPresenter : public QObject {
+    Q_OBJECT
+public:
+    ORBTelemetryPresenter(const ORBTelemetryFields& fields, GraphView* graph, MapScriptTarget* map,
+                          QObject* parent = nullptr);
+
+    // A finished read (or the empty result of a start): the graph gets its samples.
+    void setTelemetry(const ORBTelemetry& telemetry);
+    // The texts of a recording's start.
+    void resetTexts();
+    // `position` picks the entries; `mainPlayerPosition` places the graph's bar.
+    void update(double position, double mainPlayerPosition);
+    void updateGsensorUIByPlayPositon(double position, double mainPlayerPosition);
+    void updateGpsUIByPlayPosition(double position);
+
+    // "X=+0.50", "X=-1.25", "X=0.00": a plus sign only above zero.
+    static QString axisText(char axis, float value);
+    // Knots as whole km/h when the raw block's unit is kilometres, otherwise whole mi/h.
+    static QString speedText(double knots, bool kilometres);
+
+private:
+    ORBTelemetryFields m_fields;
+    GraphView* m_graph;
+    MapScriptTarget* m_map;
+    ORBTelemetry m_telemetry;
+};

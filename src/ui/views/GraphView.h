@@ -1,0 +1,47 @@
+#pragma once
+// The whole G-sensor trace of a recording (x red, y green, z blue, -2 g to +2 g) with a white bar at
+// the playback position. The grid and traces are drawn once into a cached picture per sample list and
+// size (a new size draws them again); moving the bar only repaints the bar's old and new strips.
+
+#include "core/telemetry/ORBGSensor.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class GraphView : public QWidget {
+    Q_OBJECT
+public:
+    using Samples = std::shared_ptr<const std::vector<nura::ORBGSensor>>;
+
+    explicit GraphView(QWidget* parent = nullptr);
+
+    void setGraphData(Samples values);
+    void updateTimePosition(double position);
+    double timePosition() const { return m_timePosition; }
+    size_t sampleCount() const { return m_values ? m_values->size() : 0; }
+
+    // Geometry in the view's own coordinates with y upward from the bottom edge.
+    static QPointF graphAreaLeftBottom() { return {20, 8}; }
+    QSizeF graphAreaSize() const;
+    QPointF graphAreaZeroValuePoint() const;
+    // The bar's rectangle in widget coordinates (y downward).
+    QRectF timeBarRect() const;
+    // How many times the grid and traces have been drawn (the cache's misses).
+    int traceRenderCount() const { return m_traceRenders; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void renderTraces();
+    // y upward from the bottom edge to widget coordinates.
+    double flip(double y) const { return height() - y; }
+
+    Samples m_values;
+    double m_timePosition = 0;
+    QPixmap m_cache;
+    int m_traceRenders = 0;
+};

@@ -1,0 +1,208 @@
+// What the window shows of a recording's telemetry at a playback position: the G-sensor and GPS
+// texts, the map calls, and the G-sensor graph drawn into an image.
+
+#include "CameraMp4Writer.h"
+#include "core/telemetry/ORBByteSource.h"
+#include "core/telemetry/ORBTelemetryRecord.h"
+#include "ui/app/MapScriptTarget.h"
+#include "ui/app/ORBTelemetryPresenter.h"
+#include "ui/views/GraphView.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QTest>
+
+namespace {
+
+struct Sample {
+    int x, y, z;    // 1 g = 256
+    char unit;      // '9' km/h
+    QByteArray gps; // sentences without checksums
+};
+
+QByteArray sentence(const QByteArray& body) {
+    unsigned char sum = 0;
+    for (char c : body) {
+        sum ^= static_cast<unsigned char>(c);
+    }
+    return "$" + body + "*" + QByteArray::number(sum, 16).rightJustified(2, '0').toUpper() + "\r\n";
+}
+
+void putI32(std::array<std::byte, 153>& b, size_t at, int32_t v) {
+    const auto u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) {
+        b[at + i] = static_cast<std::byte>((u >> (8 * i)) & 0xff);
+    }
+}
+
+// A recording's telemetry as the reader gets it from a file with these records.
+ORBTelemetry telemetryOf(const std::vector<Sample>& samples) {
+    std::vector<nura::ORBTelemetryRecord> records;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        std::array<std::byte, 153> b{};
+        putI32(b, 0, static_cast<int32_t>(i * 100));
+        putI32(b, 8, samples[i].x);
+        putI32(b, 12, samples[i].y);
+        putI32(b, 16, samples[i].z);
+        b[24] = static_cast<std::byte>(samples[i].unit);
+        for (int k = 0; k < samples[i].gps.size() && k < 128; ++k) {
+            b[25 + k] = static_cast<std::byte>(samples[i].gps[k]);
+        }
+        records.push_back(*nura::ORBTelemetryRecord::decode(b));
+    }
+    auto file = samples::buildCameraMp4(samples::placeholderVideo(64, 36, 10, 10), records);
+    auto data = std::make_shared<nura::ORBBlackBoxData>();
+    nura::ORBMemoryByteSource source(file.bytes);
+    data->ExtractStreamInformation(source);
+    return data;
+}
+
+struct Calls : MapScriptTarget {
+    QStringList scripts;
+    void evaluateScript(const QString& script) override { scripts << script; }
+};
+
+struct Screen {
+    QLabel x, y, z, speed, hdop, sats;
+    Calls map;
+    GraphView graph;
+    ORBTelemetryPresenter presenter{{&x, &y, &z, &speed, &hdop, &sats}, &graph, &map};
+};
+
+// Speed from the recommended-minimum sentence, then position, satellites and HDOP from the fix.
+QByteArray fix(const char* lat, const char* ns, const char* lon, const char* ew, const char* knots) {
+    return sentence(QByteArray("GPRMC,083012.000,A,,,,,") + knots + ",0.0,150123,,,A") +
+           sentence(QByteArray("GPGGA,083012.000,") + lat + "," + ns + "," + lon + "," + ew +
+                    ",1,07,0.9,10.0,M,0.0,M,,");
+}
+
+} // namespace
+
+class TelemetryPresentationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void axisAndSpeedTexts() {
+        QCOMPARE(ORBTelemetryPresenter::axisText('X', 0.5f), QStringLiteral("X=+0.50"));
+        QCOMPARE(ORBTelemetryPresenter::axisText('X', -1.25f), QStringLiteral("X=-1.25"));
+        QCOMPARE(ORBTelemetryPresenter::axisText('X', 0.0f), QStringLiteral("X=0.00"));
+        QCOMPARE(ORBTelemetryPresenter::axisText('Z', -0.001f), QStringLiteral("Z=-0.00"));
+        QCOMPARE(ORBTelemetryPresenter::speedText(10, true), QStringLiteral("18 Km/h"));
+        QCOMPARE(ORBTelemetryPresenter::speedText(10, false), QStringLiteral("11 Mi/h"));
+        QCOMPARE(ORBTelemetryPresenter::speedText(1e300, true), QStringLiteral("2147483647 Km/h"));
+    }
+
+    void theIndexRuleOverEmptyOneAndManyEntries() {
+        Screen s;
+        s.presenter.resetTexts();
+        s.presenter.update(0.5, 0.5); // empty: G-sensor texts stay, GPS placeholders
+        QCOMPARE(s.x.text(), QStringLiteral("X=+0.00"));
+        QCOMPARE(s.speed.text(), QStringLiteral("- Km/h"));
+        QCOMPARE(s.hdop.text(), QStringLiteral("-.-"));
+        QCOMPARE(s.sats.text(), QStringLiteral("-"));
+        QCOMPARE(s.map.scripts.last(), QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
+
+        s.presenter.setTelemetry(telemetryOf({{128, -64, 256, '9', {}}}));
+        for (double p : {0.0, 0.5, 1.0}) {
+            s.presenter.update(p, p);
+            QCOMPARE(s.x.text(), QStringLiteral("X=+0.50"));
+            QCOMPARE(s.y.text(), QStringLiteral("Y=-0.25"));
+            QCOMPARE(s.z.text(), QStringLiteral("Z=+1.00"));
+        }
+        QCOMPARE(s.speed.text(), QStringLiteral("- Km/h")); // G-sensor data but no sentences
+
+        std::vector<Sample> many;
+        for (int i = 0; i < 4; ++i) {
+            many.push_back({i * 64, 0, 0, '9', {}});
+        }
+        s.presenter.setTelemetry(telemetryOf(many));
+        const std::pair<double, QString> expected[] = {{0.0, "X=0.00"},   {0.2499, "X=0.00"},
+                                                       {0.25, "X=+0.25"}, {0.5, "X=+0.50"},
+                                                       {0.99, "X=+0.75"}, {1.0, "X=+0.75"}};
+        for (const auto& [p, text] : expected) {
+            s.presenter.update(p, p);
+            QCOMPARE(s.x.text(), text);
+        }
+        QCOMPARE(s.graph.timePosition(), 1.0);
+    }
+
+    void gpsTextsAndTheMapFollowTheCurrentEntrysHemisphere() {
+        Screen s;
+        // A southern-western recording, then a northern-eastern one.
+        s.presenter.setTelemetry(
+            telemetryOf({{0, 0, 0, '9', fix("3730.5000", "S", "12700.0000", "W", "10.0")}}));
+        s.presenter.update(1.0, 1.0);
+        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('-127.000000','-37.508333')"));
+        QCOMPARE(s.speed.text(), QStringLiteral("18 Km/h"));
+        QCOMPARE(s.hdop.text(), QStringLiteral("0.9"));
+        QCOMPARE(s.sats.text(), QStringLiteral("7"));
+
+        s.presenter.setTelemetry(
+            telemetryOf({{0, 0, 0, 'M', fix("3730.5000", "N", "12700.0000", "E", "10.0")}}));
+        s.presenter.update(1.0, 1.0);
+        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('127.000000','37.508333')"));
+        QCOMPARE(s.speed.text(), QStringLiteral("11 Mi/h"));
+    }
+
+    void theGraphDrawsGridTracesAndBar() {
+        GraphView g;
+        g.resize(240, 116); // graph area 200 x 100: 25 points per g, 0 g at 58 points from the bottom
+        const QColor grey = QColor::fromRgbF(0.8f, 0.8f, 0.8f);
+        // Whether a pixel of `channel` ('r', 'g', 'b') stands within a point of (x, y upward).
+        auto strong = [&g](int x, int yUp, char channel) {
+            const QImage image = g.grab().toImage();
+            for (int row = g.height() - 2 - yUp; row <= g.height() - yUp; ++row) {
+                const QColor c = image.pixelColor(x, row);
+                const int v = channel == 'r'   ? c.red() - c.green()
+                              : channel == 'g' ? c.green() - c.red()
+                                               : c.blue() - c.red();
+                if (v > 100) {
+                    return true;
+                }
+            }
+            return false;
+        };
+
+        QImage empty = g.grab().toImage();
+        QCOMPARE(empty.pixelColor(120, 116 - 8 - 1), grey);             // bottom grid line
+        QCOMPARE(empty.pixelColor(120, 116 - 58 - 1), grey);            // 0 g
+        QCOMPARE(empty.pixelColor(20, 50), grey);                       // the axis
+        QCOMPARE(empty.pixelColor(120, 30), empty.pixelColor(232, 30)); // no bar without samples
+
+        // One sample: three flat lines at +1 g (x, red), -1 g (y, green) and 0 g (z, blue).
+        g.setGraphData(
+            std::make_shared<std::vector<nura::ORBGSensor>>(1, nura::ORBGSensor(1.0f, -1.0f, 0.0f)));
+        g.updateTimePosition(0.25);
+        QVERIFY(strong(100, 83, 'r'));
+        QVERIFY(strong(100, 33, 'g'));
+        QVERIFY(strong(100, 58, 'b'));
+        QVERIFY(strong(215, 83, 'r'));
+        QCOMPARE(g.timeBarRect(), QRectF(70, 8, 2, 100));
+        QCOMPARE(g.grab().toImage().pixelColor(70, 95), QColor(Qt::white));
+
+        // Moving the bar reuses the drawn traces.
+        const int renders = g.traceRenderCount();
+        for (double p : {0.3, 0.6, 1.0}) {
+            g.updateTimePosition(p);
+            g.grab();
+        }
+        QCOMPARE(g.traceRenderCount(), renders);
+        QCOMPARE(g.timeBarRect().left(), 220.0);
+
+        // 100 samples over 200 points: the segment ends from x = 119.1 to 121 use sample 49.
+        auto hundred = std::make_shared<std::vector<nura::ORBGSensor>>(100, nura::ORBGSensor(0, 0, 0));
+        (*hundred)[49] = nura::ORBGSensor(1.0f, 0, 0);
+        g.setGraphData(hundred);
+        QVERIFY(strong(120, 83, 'r'));
+        QVERIFY(!strong(117, 83, 'r'));
+        QVERIFY(!strong(123, 83, 'r'));
+        QVERIFY(g.traceRenderCount() > renders);
+
+        // A new size spreads the trace over the new width.
+        g.resize(440, 116);
+        QVERIFY(strong(220, 83, 'r'));
+        QVERIFY(!strong(120, 83, 'r'));
+    }
+};
+
+QTEST_MAIN(TelemetryPresentationTest)
+#include "TelemetryPresentationTest.moc"
