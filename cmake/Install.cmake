@@ -4,6 +4,10 @@ include(GNUInstallDirs)
 set(NURA_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
 install(TARGETS nura RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(NURA_WITH_UI)
+    # Found by nura as ../libexec/nura/nura-card from its own folder.
+    install(TARGETS nura-card RUNTIME DESTINATION libexec/nura)
+endif()
 install(FILES ${NURA_PACKAGING_DIR}/nura.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME nura)
 

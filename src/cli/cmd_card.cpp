@@ -1,76 +1,49 @@
-// nura card list: the mounted USB volumes, the camera's card marked with "*".
+// nura card list: the mounted USB volumes, the camera's card marked with "*". The disk service is asked by
+// the helper program nura-card, which carries the D-Bus client; this process becomes that program.
 
 #include "cli/commands.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
-
-#if NURA_HAVE_PLATFORM
-#include "core/card/CameraCard.h"
-#include "core/card/VolumeDescription.h"
-#include "core/log.h"
-#include "platform/VolumeService.h"
-
-#include <QCoreApplication>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
-int listCardsWith(QCoreApplication&) {
-    // The service's diagnostic lines are for the viewer's log, not for this listing.
-    const nura::LogSink previous = nura::setLogSink([](std::string_view) {});
-    const auto volumes = nura::createVolumeService()->queryMountedVolumes();
-    nura::setLogSink(previous);
-
-    // Without the disk service nothing can be said about what is mounted: saying "none" would mislead.
-    if (!volumes) {
-        std::fprintf(stderr,
-                     "nura card list: the disk service (UDisks2 on the system bus) is not available\n");
-        return exitcode::kUnavailable;
+// Beside nura in a build folder, or in the installed libexec folder next to the bin folder.
+std::optional<std::string> findCardHelper() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) {
+        return std::nullopt;
     }
-    const auto disks = nura::usbDiskEntities(*volumes);
-    if (disks.empty()) {
-        std::fprintf(stderr, "nura card list: no USB volume is mounted\n");
-        return exitcode::kDone;
+    std::string dir(self, static_cast<size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    for (const char* relative : {"nura-card", "../libexec/nura/nura-card"}) {
+        std::string candidate = dir + relative;
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
     }
-    const auto card = nura::findCameraCardDisk(disks);
-    for (const auto& disk : disks) {
-        const bool chosen = card && disk.deviceFilePath() == card->deviceFilePath();
-        std::printf("%c %s  %s  %s%s\n", chosen ? '*' : ' ', disk.displayString().c_str(),
-                    disk.mountedPath().c_str(), disk.deviceFilePath().c_str(),
-                    disk.writable() ? "" : "  (write-protected)");
-    }
-    return exitcode::kDone;
-}
-
-// Ends the process without tearing down Qt: its D-Bus thread may still be decoding a late message from the
-// bus while the type registry is destroyed, which prints "Trying to construct an instance of an invalid
-// type" on about half the runs. Nothing here holds a file open for writing; standard streams are flushed.
-[[noreturn]] void exitNow(int status) {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        std::fprintf(stderr, "nura card list: cannot write the list\n");
-        status = exitcode::kCannotAccess;
-    }
-    std::fflush(stderr);
-    std::_Exit(status);
-}
-
-int listCards() {
-    // The D-Bus client wants an application object; it never runs an event loop here.
-    int argc = 1;
-    char name[] = "nura";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    exitNow(listCardsWith(app));
+    return std::nullopt;
 }
 
 } // namespace
-#endif
 
 int runCardList() {
-#if NURA_HAVE_PLATFORM
-    return listCards();
-#else
-    std::fprintf(stderr, "nura card list: this build has no volume service\n");
+    const auto helper = findCardHelper();
+    if (!helper) {
+        std::fprintf(stderr, "nura card list: the disk-service helper nura-card is not installed\n");
+        return exitcode::kUnavailable;
+    }
+    std::fflush(nullptr);
+    char name[] = "nura-card";
+    char list[] = "list";
+    char* argv[] = {name, list, nullptr};
+    ::execv(helper->c_str(), argv);
+    std::fprintf(stderr, "nura card list: cannot start %s: %s\n", helper->c_str(), std::strerror(errno));
     return exitcode::kUnavailable;
-#endif
 }

@@ -23,6 +23,7 @@ def run(argv, **kw):
 expected = {
     "usr/bin/nura",
     "usr/bin/nura-viewer",
+    "usr/libexec/nura/nura-card",
     "usr/share/applications/nura-viewer.desktop",
     "usr/share/metainfo/org.nura.Viewer.metainfo.xml",
     "usr/share/icons/hicolor/scalable/apps/nura-viewer.svg",
