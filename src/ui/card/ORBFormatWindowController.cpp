@@ -6,6 +6,7 @@
 #include "core/settings/SettingFile.h"
 #include "platform/CommandRunner.h"
 #include "platform/VolumeService.h"
+#include "ui/app/BackgroundResult.h"
 #include "ui/settings/ChoiceControls.h"
 #include "ui/strings/InfoPlist.h"
 
@@ -41,23 +42,6 @@ QStringList toArguments(const nura::CommandLine& line) {
 
 QString display(const TKUSBDiskEntity& disk) {
     return QString::fromStdString(disk.displayString());
-}
-
-// Runs work on a new thread and hands its result to `then` on the UI thread, unless the receiver has gone.
-template <typename Work, typename Then> void runInBackground(QObject* receiver, Work work, Then then) {
-    QPointer<QObject> guard(receiver);
-    QThread* thread = QThread::create([guard, work = std::move(work), then = std::move(then)]() mutable {
-        auto result = std::make_shared<decltype(work())>(work());
-        if (guard) {
-            QMetaObject::invokeMethod(guard, [guard, result, then = std::move(then)]() mutable {
-                if (guard) {
-                    then(std::move(*result));
-                }
-            });
-        }
-    });
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
 }
 
 } // namespace
@@ -149,7 +133,7 @@ void ORBFormatWindowController::setProgressText(const QString& text) {
 void ORBFormatWindowController::loadUSBVolumes(std::function<void()> completion) {
     beginJob(m_formatting ? progressMessageField->text() : QStringLiteral("Disk searching..."));
     nura::VolumeService* volumes = m_services.volumes;
-    runInBackground(
+    nura::runWithResult(
         this, [volumes] { return volumes ? volumes->mountedUSBDisks() : std::vector<TKUSBDiskEntity>{}; },
         [this, completion = std::move(completion)](std::vector<TKUSBDiskEntity> disks) {
             m_usbDiskArray = std::move(disks);
@@ -233,7 +217,7 @@ void ORBFormatWindowController::onFormat() {
 void ORBFormatWindowController::doFormat(const TKUSBDiskEntity& disk) {
     m_formatting = true;
     beginJob(QStringLiteral("Formatting..."));
-    runInBackground(
+    nura::runWithResult(
         this,
         [services = m_services, self = QPointer(this), disk] { return runFormatJob(services, self, disk); },
         [this, disk](Outcome outcome) { formatJobEnded(disk, outcome); });

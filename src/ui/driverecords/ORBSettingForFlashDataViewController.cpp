@@ -3,6 +3,7 @@
 #include "core/driverecords/DriveRecordTable.h"
 #include "core/log.h"
 #include "core/telemetry/ConvertNmeaCoordinates.h"
+#include "ui/app/BackgroundResult.h"
 #include "ui/settings/ChoiceControls.h"
 #include "ui/strings/InfoPlist.h"
 
@@ -58,25 +59,7 @@ private:
     const std::vector<nura::_FLASH_SAVE_VALUE_STRUCT>& m_records;
 };
 
-namespace {
-
-template <typename Work, typename Then> void runInBackground(QObject* receiver, Work work, Then then) {
-    QPointer<QObject> guard(receiver);
-    QThread* thread = QThread::create([guard, work = std::move(work), then = std::move(then)]() mutable {
-        auto result = std::make_shared<decltype(work())>(work());
-        if (guard) {
-            QMetaObject::invokeMethod(guard, [guard, result, then = std::move(then)]() mutable {
-                if (guard) {
-                    then(std::move(*result));
-                }
-            });
-        }
-    });
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
-}
-
-} // namespace
+namespace {} // namespace
 
 ORBFlashDataServices ORBFlashDataServices::real() {
     ORBFlashDataServices s;
@@ -150,7 +133,7 @@ void ORBSettingForFlashDataViewController::loadFlashDataFile() {
     }
     setBusy(true, QStringLiteral("Loading..."));
     const std::string path = m_FlashDataFilePath.toStdString();
-    runInBackground(
+    nura::runWithResult(
         this, [path] { return nura::readDriveRecordFile(path); },
         [this](nura::DriveRecordFile file) {
             QString text;
@@ -213,7 +196,7 @@ void ORBSettingForFlashDataViewController::onSaveCSVFile() {
 
 void ORBSettingForFlashDataViewController::doWriteCSVFile(const QString& path) {
     setBusy(true, QStringLiteral("Saving..."));
-    runInBackground(
+    nura::runWithResult(
         this,
         [records = m_records, target = path.toStdString()] {
             return QString::fromStdString(nura::writeDriveRecordCsvFile(target, records));
