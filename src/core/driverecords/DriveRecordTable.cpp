@@ -111,7 +111,7 @@ std::string csvField(const std::string& text) {
 std::string driveRecordCsvHeader() {
     std::string line;
     for (size_t c = 0; c < kDriveRecordColumns.size(); ++c) {
-        line += (c ? "," : "") + csvField(kDriveRecordColumns[c].title);
+        line.append(c ? "," : "").append(csvField(kDriveRecordColumns[c].title));
     }
     return line + "\n";
 }
@@ -119,7 +119,7 @@ std::string driveRecordCsvHeader() {
 std::string driveRecordCsvLine(const _FLASH_SAVE_VALUE_STRUCT& record, size_t row) {
     std::string line;
     for (size_t c = 0; c < kDriveRecordColumns.size(); ++c) {
-        line += (c ? "," : "") + csvField(driveRecordCell(record, row, c));
+        line.append(c ? "," : "").append(csvField(driveRecordCell(record, row, c)));
     }
     return line + "\n";
 }
