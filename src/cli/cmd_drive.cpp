@@ -28,7 +28,7 @@ bool printTable(const DriveRecordFile& file) {
         std::string line;
         for (size_t c = 0; c < kDriveRecordColumnCount; ++c) {
             const std::string cell = cellText(c);
-            line += (c ? "  " : "") + std::string(widths[c] - std::min(widths[c], cell.size()), ' ') + cell;
+            line.append(c ? "  " : "").append(widths[c] - std::min(widths[c], cell.size()), ' ').append(cell);
         }
         line += '\n';
         return std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
