@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
         services.scheduler = real.scheduler;
         services.chooseSavePath = real.chooseSavePath;
         services.documentsDirectory = nura::documentsDirectory();
+        services.cardTools = real.cardTools;
+        services.flashData = &ORBFlashDataServices::real;
         std::optional<QString> config;
         if (parser.isSet(configOption)) {
             config = QFileInfo(parser.value(configOption)).absoluteFilePath();

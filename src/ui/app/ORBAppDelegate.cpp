@@ -486,6 +486,8 @@ void ORBAppDelegate::showSettingPanel() {
     services.scheduler = m_services.scheduler;
     services.chooseSavePath = m_services.chooseSavePath;
     services.documentsDirectory = nura::documentsDirectory();
+    services.cardTools = m_services.cardTools;
+    services.flashData = &ORBFlashDataServices::real;
     auto* controller = new nura::ORBSettingController(std::move(services), m_window);
     m_lastDialogController = controller;
     controller->open();
