@@ -423,6 +423,7 @@ private slots:
         QVERIFY(format);
         QCOMPARE(made, 1);
         QVERIFY(format->isVisible());
+        QCOMPARE(format->windowModality(), Qt::WindowModal); // the settings window cannot close under it
         QTRY_VERIFY(!format->isBusy());
         QCOMPARE(format->usbDiskArray().size(), size_t(1));
         QCOMPARE(format->usbDiskArray()[0].mountedPath(), m_card.path().toStdString());

@@ -373,6 +373,9 @@ void ORBSettingController::onFormat() {
     }
     auto* panel = new ORBFormatWindowController(m_services.cardTools(), this);
     panel->setAttribute(Qt::WA_DeleteOnClose);
+    // The settings window must stay open while a format runs: closing it would take the format window,
+    // and the job's reporting, with it.
+    panel->setWindowModality(Qt::WindowModal);
     m_lastDialogController = panel;
     panel->show();
 }
