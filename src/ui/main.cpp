@@ -1,7 +1,9 @@
 // nura-viewer: plays the camera's recordings from its card.
 // usage: nura-viewer [DIR] [--play FILE] [--screenshot FILE] [--quit-after SECONDS]
+//        nura-viewer RECORDING.mp4 [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
+#include "core/media/ORBMediaList.h"
 #include "platform/MediaPlayer.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
@@ -15,22 +17,46 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string_view>
+
+namespace {
+
+// Help and version need no window: they are answered before the display is opened, so that they work
+// on a console without one.
+bool asksOnlyForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "--") {
+            break;
+        }
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v" || arg == "--version") {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("nura"));
-    QApplication::setApplicationName(QStringLiteral("nura-viewer"));
-    QApplication::setApplicationVersion(QStringLiteral(NURA_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.png")));
+    const std::unique_ptr<QCoreApplication> application = asksOnlyForText(argc, argv)
+                                                              ? std::make_unique<QCoreApplication>(argc, argv)
+                                                              : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication& app = *application;
+    QCoreApplication::setOrganizationName(QStringLiteral("nura"));
+    QCoreApplication::setApplicationName(QStringLiteral("nura-viewer"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(NURA_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Plays a dash camera's recordings from its card."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("DIR"),
-                                 QStringLiteral("Folder of recordings to open (the card)."));
+    parser.addPositionalArgument(
+        QStringLiteral("DIR"),
+        QStringLiteral("Folder of recordings to open (the card), or one recording to play from its folder."));
     QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                   QStringLiteral("Save a picture of the main window before quitting."),
                                   QStringLiteral("FILE"));
@@ -56,6 +82,7 @@ int main(int argc, char** argv) {
     parser.addOption(tabOption);
     parser.addOption(play);
     parser.process(app);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.png")));
     const QStringList tabNames = {QStringLiteral("video"), QStringLiteral("basic"), QStringLiteral("gps"),
                                   QStringLiteral("aux"),   QStringLiteral("park"),  QStringLiteral("adas"),
                                   QStringLiteral("audio"), QStringLiteral("info")};
@@ -71,13 +98,29 @@ int main(int argc, char** argv) {
 
     const QStringList positional = parser.positionalArguments();
     QString folder;
+    QString playFile = parser.value(play);
     if (!positional.isEmpty()) {
         const QFileInfo info(positional.first());
-        if (!info.isDir() || !info.isReadable()) {
+        if (info.isFile() && !parser.isSet(settingsOption)) {
+            // A recording handed over by a file manager: its folder is listed and it starts as --play would.
+            if (parser.isSet(play)) {
+                std::fprintf(stderr, "nura-viewer: give a recording file or --play, not both\n");
+                return 2;
+            }
+            if (info.suffix().compare(QStringLiteral("mp4"), Qt::CaseInsensitive) != 0 ||
+                !ORBMediaList::createMediaByPath(QFile::encodeName(info.fileName()).toStdString())) {
+                std::fprintf(stderr, "nura-viewer: '%s' is not a recording of the camera\n",
+                             qPrintable(positional.first()));
+                return 1;
+            }
+            folder = info.absolutePath();
+            playFile = info.absoluteFilePath();
+        } else if (!info.isDir() || !info.isReadable()) {
             std::fprintf(stderr, "nura-viewer: cannot open folder '%s'\n", qPrintable(positional.first()));
             return 1;
+        } else {
+            folder = info.absoluteFilePath();
         }
-        folder = info.absoluteFilePath();
     }
     if (parser.isSet(play) && folder.isEmpty()) {
         std::fprintf(stderr, "nura-viewer: --play needs the folder DIR that holds the recording\n");
@@ -106,6 +149,8 @@ int main(int argc, char** argv) {
         services.scheduler = real.scheduler;
         services.chooseSavePath = real.chooseSavePath;
         services.documentsDirectory = nura::documentsDirectory();
+        services.cardTools = real.cardTools;
+        services.flashData = &ORBFlashDataServices::real;
         std::optional<QString> config;
         if (parser.isSet(configOption)) {
             config = QFileInfo(parser.value(configOption)).absoluteFilePath();
@@ -123,7 +168,7 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "nura-viewer: cannot write screenshot '%s'\n", qPrintable(file));
                     status = 1;
                 }
-                app.quit();
+                QCoreApplication::quit();
             });
         }
         const int loop = app.exec();
@@ -134,10 +179,11 @@ int main(int argc, char** argv) {
     delegate.awakeFromNib();
     delegate.applicationDidFinishLaunching();
     delegate.window()->show();
-    QObject::connect(&app, &QApplication::aboutToQuit, &delegate, &ORBAppDelegate::applicationWillTerminate);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     &ORBAppDelegate::applicationWillTerminate);
     int status = 0;
-    if (parser.isSet(play)) {
-        const QString file = parser.value(play);
+    if (!playFile.isEmpty()) {
+        const QString file = playFile;
         // Played as a double-click on its row would, once the scan has listed it.
         QObject::connect(
             &delegate, &ORBAppDelegate::mediaListReloaded, &app,
@@ -147,7 +193,7 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "nura-viewer: '%s' is not a recording in the list\n",
                                  qPrintable(file));
                     status = 1;
-                    app.exit(1);
+                    QCoreApplication::exit(1);
                     return;
                 }
                 delegate.playback().changeAndPlay(row);
@@ -165,7 +211,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "nura-viewer: cannot write screenshot '%s'\n", qPrintable(file));
                 status = 1;
             }
-            app.quit();
+            QCoreApplication::quit();
         });
     }
     const int loop = app.exec();

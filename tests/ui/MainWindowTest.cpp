@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -217,6 +218,29 @@ private slots:
         QVERIFY(!w->isFullScreen());
         QTest::keyClick(table, Qt::Key_Up); // the list's own
         QCOMPARE(table->currentIndex().row(), 0);
+    }
+
+    // The indicator sits over the middle of the head row, fills in steps, and goes at the first time report.
+    void loadingIndicatorStepsOverTheMiddleOfTheHead() {
+        QTemporaryDir card;
+        touch(card.filePath("alwa_20230115_083012_F.MP4"));
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        auto& v = h.app->view();
+        h.app->playback().changeAndPlay(0);
+        QVERIFY(v.progressIndicator->isVisible());
+        QCOMPARE(v.progressIndicator->value(), 0);
+        QVERIFY(std::abs(v.progressIndicator->geometry().center().x() - v.headBox->width() / 2) <= 1);
+        h.scheduler.advance(0.9);
+        QCOMPARE(v.progressIndicator->value(), 6);
+        h.app->window()->resize(h.app->window()->width() + 200, h.app->window()->height());
+        QTRY_VERIFY(std::abs(v.progressIndicator->geometry().center().x() - v.headBox->width() / 2) <= 1);
+        const QString dir = QStringLiteral(NURA_BINARY_DIR "/screenshots");
+        QDir().mkpath(dir);
+        h.app->window()->grab().save(dir + "/main-window-loading.png");
+        static_cast<FakeMediaPlayer*>(h.app->player1())->advance(40);
+        h.scheduler.advance(0.3);
+        QVERIFY(!v.progressIndicator->isVisible());
     }
 
     void swapExchangesThePicturesWithAnAnimation() {

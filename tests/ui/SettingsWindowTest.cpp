@@ -5,6 +5,8 @@
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
+#include "ui/card/ORBFormatWindowController.h"
+#include "ui/driverecords/ORBSettingForFlashDataViewController.h"
 #include "ui/settings/ORBCarNumberTextField.h"
 #include "ui/settings/ORBSettingController.h"
 #include "ui/settings/ORBSettingForAudioViewController.h"
@@ -22,6 +24,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -342,6 +345,90 @@ private slots:
         QVERIFY(window->isVisible());
         QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
         QVERIFY(QDir(m_card.path()).rmdir("config.bin"));
+    }
+
+    // The last tab shows the card's drive records, keeps them across tab switches, and says so plainly when
+    // there is nothing to show.
+    void driveRecordTabReadsTheCardsFile() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        QVERIFY(QDir(m_card.path()).mkpath("DrvInfo"));
+        QByteArray drv(12 + 2 * 44, '\0');
+        drv[0] = 2;
+        drv[12 + 44] = 7; // the second record's sequence number
+        writeFile(m_card.filePath("DrvInfo/nura_000.drv"), drv);
+        {
+            std::unique_ptr<ORBSettingController> window(makeWindow());
+            window->open();
+            m_executor.runAll();
+            window->changeViewController(ORBSettingController::Info);
+            auto* viewer = qobject_cast<ORBSettingForFlashDataViewController*>(window->targetController());
+            QVERIFY(viewer);
+            QCOMPARE(viewer->flashDataFilePath(), m_card.filePath("DrvInfo/nura_000.drv"));
+            QTRY_COMPARE(viewer->tableView->model()->rowCount(), 2);
+            QCOMPARE(viewer->tableView->model()->index(1, 1).data().toString(), QString("7"));
+            QVERIFY(viewer->isVisible());
+            window->resize(900, 500);
+            QDir().mkpath(QStringLiteral(NURA_BINARY_DIR "/screenshots"));
+            window->grab().save(QStringLiteral(NURA_BINARY_DIR "/screenshots/settings-drive-records.png"));
+
+            window->changeViewController(ORBSettingController::Audio);
+            QVERIFY(!viewer->isVisible());
+            window->changeViewController(ORBSettingController::Info);
+            QCOMPARE(window->targetController(), viewer);
+            QVERIFY(viewer->isVisible());
+            QCOMPARE(viewer->tableView->model()->rowCount(), 2);
+        }
+        QVERIFY(QFile::remove(m_card.filePath("DrvInfo/nura_000.drv")));
+        for (const auto& volumes : {std::vector<VolumeDescription>{usbVolume(m_card.path(), "NURA")},
+                                    std::vector<VolumeDescription>{}}) {
+            m_volumes.setVolumes(volumes);
+            std::unique_ptr<ORBSettingController> window(makeWindow());
+            window->open();
+            m_executor.runAll();
+            window->changeViewController(ORBSettingController::Info);
+            auto* viewer = qobject_cast<ORBSettingForFlashDataViewController*>(window->targetController());
+            QVERIFY(viewer);
+            QVERIFY(viewer->flashDataFilePath().isEmpty());
+            QCOMPARE(viewer->tableView->model()->rowCount(), 0);
+            QVERIFY(!viewer->statusLabel->text().isEmpty());
+        }
+    }
+
+    // The format button opens the format window with the services it was given, and only with them.
+    void formatButtonOpensTheFormatWindow() {
+        std::unique_ptr<ORBSettingController> plain(makeWindow());
+        plain->open();
+        m_executor.runAll();
+        QVERIFY(!plain->formatButton()->isEnabled());
+
+        ORBSettingServices s;
+        s.volumes = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        s.scheduler = &m_scheduler;
+        int made = 0;
+        s.cardTools = [this, &made] {
+            ++made;
+            CardToolServices tools;
+            tools.volumes = &m_volumes;
+            return tools;
+        };
+        std::unique_ptr<ORBSettingController> window(new ORBSettingController(std::move(s)));
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->open();
+        QVERIFY(!window->formatButton()->isEnabled()); // not while the card is read
+        m_executor.runAll();
+        QVERIFY(window->formatButton()->isEnabled());
+        window->formatButton()->click();
+        auto* format = qobject_cast<ORBFormatWindowController*>(window->lastDialogController());
+        QVERIFY(format);
+        QCOMPARE(made, 1);
+        QVERIFY(format->isVisible());
+        QCOMPARE(format->windowModality(), Qt::WindowModal); // the settings window cannot close under it
+        QTRY_VERIFY(!format->isBusy());
+        QCOMPARE(format->usbDiskArray().size(), size_t(1));
+        QCOMPARE(format->usbDiskArray()[0].mountedPath(), m_card.path().toStdString());
+        format->close();
+        QTRY_VERIFY(!window->lastDialogController());
     }
 
     // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.

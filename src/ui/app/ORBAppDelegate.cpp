@@ -222,10 +222,13 @@ void ORBAppDelegate::wirePlayback() {
         v.volumeSlider->setValue(volume);
     });
     connect(c, &ORBPlaybackController::loadingShown, this, [this] {
-        auto* bar = m_view->progressIndicator;
-        bar->setRange(0, 0); // indeterminate: the engine gives no measure of its opening
-        bar->show();
+        m_view->progressIndicator->setValue(0);
+        m_view->centreProgressIndicator();
+        m_view->progressIndicator->show();
     });
+    connect(c, &ORBPlaybackController::loadingProgressChanged, m_view->progressIndicator,
+            [this](double percent) { m_view->progressIndicator->setValue(static_cast<int>(percent)); });
+    v.headBox->installEventFilter(this);
     connect(c, &ORBPlaybackController::loadingHidden, m_view->progressIndicator, &QWidget::hide);
     connect(c, &ORBPlaybackController::statusMessage, m_view->statusLabel, &QLabel::setText);
     connect(v.playButton, &QToolButton::clicked, c, &ORBPlaybackController::clickPlayButton);
@@ -486,6 +489,8 @@ void ORBAppDelegate::showSettingPanel() {
     services.scheduler = m_services.scheduler;
     services.chooseSavePath = m_services.chooseSavePath;
     services.documentsDirectory = nura::documentsDirectory();
+    services.cardTools = m_services.cardTools;
+    services.flashData = &ORBFlashDataServices::real;
     auto* controller = new nura::ORBSettingController(std::move(services), m_window);
     m_lastDialogController = controller;
     controller->open();
@@ -546,6 +551,8 @@ bool ORBAppDelegate::eventFilter(QObject* watched, QEvent* event) {
         windowWillClose();
     } else if (watched == m_window && event->type() == QEvent::Resize && m_player1) {
         updatePlayInfoScale();
+    } else if (m_view && watched == m_view->headBox && event->type() == QEvent::Resize) {
+        m_view->centreProgressIndicator();
     }
     return QObject::eventFilter(watched, event);
 }

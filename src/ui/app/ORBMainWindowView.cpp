@@ -94,6 +94,7 @@ void ORBMainWindowView::buildHead() {
     progressIndicator->setObjectName(QStringLiteral("progressIndicator"));
     progressIndicator->setFixedSize(160, 6);
     progressIndicator->setTextVisible(false);
+    progressIndicator->setRange(0, 100);
     progressIndicator->hide();
     openButton = toolButton(headBox, "openButton", L("main.open_folder"),
                             QStringLiteral("Open a folder of recordings (Ctrl+O)"));
@@ -110,12 +111,17 @@ void ORBMainWindowView::buildHead() {
     row->addWidget(titleLabel);
     row->addSpacing(12);
     row->addWidget(statusLabel, 1);
-    row->addWidget(progressIndicator);
     row->addWidget(openButton);
     row->addWidget(settingsButton);
     row->addWidget(timeSetupButton);
     row->addSpacing(8);
     row->addWidget(closeButton);
+}
+
+void ORBMainWindowView::centreProgressIndicator() {
+    const QSize size = progressIndicator->size();
+    progressIndicator->move((headBox->width() - size.width()) / 2, (headBox->height() - size.height()) / 2);
+    progressIndicator->raise();
 }
 
 void ORBMainWindowView::buildGsensorBox() {

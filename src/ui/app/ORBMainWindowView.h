@@ -23,6 +23,8 @@ public:
     // Rebuilds the whole layout from scratch for the window's current mode and side view.
     void layoutWindow(bool fullScreen, unsigned rightViewMode);
     void layoutMapContainer(unsigned rightViewMode);
+    // The loading indicator floats over the middle of the head box, above the row's texts and buttons.
+    void centreProgressIndicator();
 
     CustomWindow* window;
     QWidget* backgroundBox;

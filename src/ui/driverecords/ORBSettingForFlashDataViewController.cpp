@@ -212,6 +212,11 @@ void ORBSettingForFlashDataViewController::doWriteCSVFile(const QString& path) {
         });
 }
 
+void ORBSettingForFlashDataViewController::setFileData(nura::_FILEDATA* record) {
+    m_fileData = record;
+    displayFileData();
+}
+
 void ORBSettingForFlashDataViewController::onHide() {
     if (m_services.dropMap) {
         m_services.dropMap();

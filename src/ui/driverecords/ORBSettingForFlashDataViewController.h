@@ -4,6 +4,7 @@
 // settings tab hosts it; reading and writing run on a worker.
 
 #include "core/driverecords/DriveRecordFile.h"
+#include "ui/settings/ORBSettingControllerDelegate.h"
 
 #include <QWidget>
 
@@ -28,7 +29,7 @@ struct ORBFlashDataServices {
     static ORBFlashDataServices real();
 };
 
-class ORBSettingForFlashDataViewController : public QWidget {
+class ORBSettingForFlashDataViewController : public QWidget, public nura::ORBSettingControllerDelegate {
     Q_OBJECT
 public:
     explicit ORBSettingForFlashDataViewController(ORBFlashDataServices services, QWidget* parent = nullptr);
@@ -48,7 +49,10 @@ public:
     void onSaveCSVFile();
     // Exports on a worker; reports success or failure when done.
     void doWriteCSVFile(const QString& path);
-    void onHide();
+    // As a settings tab: the window's record is not edited here; the first showing reads the file.
+    void setFileData(nura::_FILEDATA* record) override;
+    bool populate() override { return m_fileData != nullptr; }
+    void onHide() override;
 
     QTableView* tableView = nullptr;
     QPushButton* openButton = nullptr;
@@ -69,4 +73,5 @@ private:
     DriveRecordModel* m_model = nullptr;
     bool m_busy = false;
     bool m_firstLoad = true;
+    nura::_FILEDATA* m_fileData = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "platform/CommandRunner.h"
 #include "platform/Scheduler.h"
 #include "platform/VolumeService.h"
+#include "ui/card/ORBFormatWindowController.h"
 #include "ui/settings/ChoiceControls.h"
 #include "ui/settings/ORBSettingControllerDelegate.h"
 #include "ui/settings/ORBSettingForAudioViewController.h"
@@ -40,6 +41,7 @@ namespace {
 constexpr double kLoadingLimitSeconds = 15.0;
 constexpr double kLoadingTick = 0.5;
 constexpr qint64 kSettingFileSize = 500;
+constexpr const char* kDriveRecordFile = "DrvInfo/nura_000.drv";
 
 const char* const kTabKeys[ORBSettingController::TabCount] = {
     "setting.video", "setting.basic", "setting.gps",   "setting.aux",
@@ -124,7 +126,6 @@ ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget*
 
     auto* buttons = new QHBoxLayout;
     m_formatButton = new QPushButton(L("setting.sdcardformat"), this);
-    // The card format tool is its own window, not yet part of this one.
     m_formatButton->setEnabled(false);
     m_resetButton = new QPushButton(L("setting.initialize"), this);
     m_saveButton = new QPushButton(L("save"), this);
@@ -138,6 +139,7 @@ ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget*
     buttons->addWidget(m_cancelButton);
     buttons->addWidget(m_saveButton);
     layout->addLayout(buttons);
+    connect(m_formatButton, &QPushButton::clicked, this, &ORBSettingController::onFormat);
     connect(m_resetButton, &QPushButton::clicked, this, &ORBSettingController::onSaveDefaultSetting);
     connect(m_saveButton, &QPushButton::clicked, this, &ORBSettingController::onSave);
     connect(m_cancelButton, &QPushButton::clicked, this, &ORBSettingController::onCloseCmd);
@@ -277,6 +279,8 @@ void ORBSettingController::updateTitle() {
 
 void ORBSettingController::setEditable(bool editable) {
     m_tabs->setEnabled(editable);
+    // Not while the card is being read: the format unmounts and erases it.
+    m_formatButton->setEnabled(editable && m_services.cardTools);
     m_resetButton->setEnabled(editable);
     m_saveButton->setEnabled(editable);
     m_targetView->setEnabled(editable);
@@ -293,7 +297,7 @@ QWidget* ORBSettingController::createPane(int index) {
     case Audio:
         return new ORBSettingForAudioViewController(m_targetView);
     case Info:
-        return placeholderPane("setting.information", m_targetView);
+        return createDriveInfoController();
     default:
         return placeholderPane(kTabKeys[index], m_targetView);
     }
@@ -319,18 +323,61 @@ void ORBSettingController::changeViewController(int index) {
     }
     if (m_targetController) {
         m_targetController->hide();
-        m_targetController->deleteLater();
+        // The drive-record viewer keeps its records for the next visit to its tab.
+        if (m_targetController != m_driveInfoController) {
+            m_targetController->deleteLater();
+        }
     }
     QWidget* pane = createPane(index);
     m_targetController = pane;
     m_targetDelegate = dynamic_cast<ORBSettingControllerDelegate*>(pane);
-    m_targetView->layout()->addWidget(pane);
+    if (m_targetView->layout()->indexOf(pane) < 0) {
+        m_targetView->layout()->addWidget(pane);
+    }
+    pane->show();
     if (m_targetDelegate) {
         m_targetDelegate->setFileData(&m_FileData);
         m_targetDelegate->setMainController(this);
     }
     m_lastSelectedTabIndex = index;
     m_tabs->setSelectedSegment(index);
+}
+
+ORBSettingForFlashDataViewController* ORBSettingController::createDriveInfoController() {
+    if (m_driveInfoController) {
+        return m_driveInfoController;
+    }
+    auto* viewer = new ORBSettingForFlashDataViewController(
+        m_services.flashData ? m_services.flashData() : ORBFlashDataServices{}, m_targetView);
+    viewer->setWindowTitle(L("setting.information"));
+    if (m_selectedUSBDisk) {
+        const QString path =
+            QString::fromStdString(pathInVolume(m_selectedUSBDisk->mountedPath(), kDriveRecordFile));
+        if (QFileInfo(path).isFile()) {
+            viewer->setFlashDataFilePath(path);
+        } else {
+            viewer->statusLabel->setText(
+                QStringLiteral("The card holds no drive records (%1).").arg(QLatin1String(kDriveRecordFile)));
+        }
+    } else {
+        viewer->statusLabel->setText(
+            QStringLiteral("No camera card found. Open a .drv file to see its records."));
+    }
+    m_driveInfoController = viewer;
+    return viewer;
+}
+
+void ORBSettingController::onFormat() {
+    if (!m_services.cardTools) {
+        return;
+    }
+    auto* panel = new ORBFormatWindowController(m_services.cardTools(), this);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    // The settings window must stay open while a format runs: closing it would take the format window,
+    // and the job's reporting, with it.
+    panel->setWindowModality(Qt::WindowModal);
+    m_lastDialogController = panel;
+    panel->show();
 }
 
 QString ORBSettingController::validateUserInput() {

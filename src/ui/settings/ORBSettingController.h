@@ -4,6 +4,8 @@
 
 #include "core/card/TKUSBDiskEntity.h"
 #include "core/settings/FileData.h"
+#include "ui/card/CardToolServices.h"
+#include "ui/driverecords/ORBSettingForFlashDataViewController.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -38,6 +40,10 @@ struct ORBSettingServices {
     // The file chosen in the save panel, starting in `directory`; empty when cancelled.
     std::function<QString(QWidget* parent, const QString& directory)> chooseSavePath;
     QString documentsDirectory;
+    // The format window's services; without them the format button stays disabled.
+    std::function<::CardToolServices()> cardTools;
+    // The drive-record tab's file dialogs and map; without them it only shows the card's records.
+    std::function<ORBFlashDataServices()> flashData;
 };
 
 // The save panel for a settings file: "Save Settings", proposing config.bin in `directory`.
@@ -66,6 +72,9 @@ public:
     QPushButton* saveButton() const { return m_saveButton; }
     QPushButton* resetButton() const { return m_resetButton; }
     QDialog* progressPanel() const { return m_progressPanel; }
+    QPushButton* formatButton() const { return m_formatButton; }
+    // The format window opened from here, while it is open.
+    QWidget* lastDialogController() const { return m_lastDialogController; }
 
     // Centres the window on its screen, shows it and starts reading the card (onInitDIalog).
     void open();
@@ -78,6 +87,9 @@ public:
     void onSaveDefaultSetting();
     void onCloseCmd();
     void onDiskUtil();
+    void onFormat();
+    // The drive-record tab's viewer, made on first use and kept while the window lives.
+    ORBSettingForFlashDataViewController* createDriveInfoController();
 
     void showLoading(const QString& title);
     void hideLoading();
@@ -106,6 +118,8 @@ private:
     std::optional<TKUSBDiskEntity> m_selectedUSBDisk;
     QString m_strVersion;
     QPointer<QWidget> m_targetController;
+    QPointer<ORBSettingForFlashDataViewController> m_driveInfoController;
+    QPointer<QWidget> m_lastDialogController;
     ORBSettingControllerDelegate* m_targetDelegate = nullptr;
     QWidget* m_targetView = nullptr;
     TKSegmentedControl* m_tabs = nullptr;

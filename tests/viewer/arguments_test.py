@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""nura-viewer's command line from the outside: python3 arguments_test.py /path/to/nura-viewer"""
+import os
+import subprocess
+import sys
+import tempfile
+
+VIEWER = sys.argv[1]
+passed, failed = 0, 0
+
+
+def check(cond, what):
+    global passed, failed
+    if cond:
+        passed += 1
+    else:
+        failed += 1
+        print("FAIL:", what)
+
+
+RUNTIME = tempfile.TemporaryDirectory()
+os.chmod(RUNTIME.name, 0o700)
+
+
+def own_lines(err):
+    """The viewer's own messages, without the toolkit's or the engine's diagnostics."""
+    return [line for line in err.splitlines() if line.startswith("nura-viewer:")]
+
+
+def run(args, display=True, timeout=60):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    env["XDG_RUNTIME_DIR"] = RUNTIME.name
+    if display:
+        env["QT_QPA_PLATFORM"] = "offscreen"
+        env["NURA_SILENT"] = "1"
+    p = subprocess.run([VIEWER, *args], capture_output=True, timeout=timeout, env=env)
+    return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
+
+
+# Help and version are answered on a console without any display.
+for arg in ("--help", "-h"):
+    rc, out, err = run([arg], display=False)
+    check(rc == 0 and "--play" in out and "DIR" in out, f"{arg} without a display: {rc} {out!r} {err!r}")
+rc, out, err = run(["--version"], display=False)
+check(rc == 0 and out.startswith("nura-viewer "), f"--version without a display: {rc} {out!r} {err!r}")
+
+with tempfile.TemporaryDirectory() as card:
+    front = os.path.join(card, "alwa_20230115_083000_F.MP4")
+    rear = os.path.join(card, "alwa_20230115_083000_R.MP4")
+    other = os.path.join(card, "alwa_20230115_083100_F.MP4")
+    notes = os.path.join(card, "notes.txt")
+    odd = os.path.join(card, "holiday.mp4")
+    for path in (front, rear, other, notes, odd):
+        with open(path, "wb") as f:
+            f.write(b"\0" * 4096)
+
+    # Files that the list would not take: one line on standard error, status 1, no window waited for.
+    for path in (notes, odd, os.path.join(card, "alwa_20230115_083000_F.txt")):
+        if not os.path.exists(path):
+            open(path, "wb").close()
+        rc, out, err = run([path, "--quit-after", "20"], timeout=15)
+        check(rc == 1 and len(own_lines(err)) == 1 and "not a recording" in err, f"{path}: {rc} {err!r}")
+
+    # A recording: its folder is listed and that recording is started, from a relative path too.
+    rc, out, err = run([os.path.relpath(other), "--quit-after", "3"])
+    check(rc == 0 and "selectedRow=" in err and "is not a recording" not in err, f"recording file: {rc} {err!r}")
+    rc, out, err = run([front, "--play", rear, "--quit-after", "3"])
+    check(rc == 2 and len(own_lines(err)) == 1, f"a file and --play: {rc} {err!r}")
+
+print(f"{passed} passed, {failed} failed")
+sys.exit(1 if failed else 0)
