@@ -142,15 +142,7 @@ int main(int argc, char** argv) {
 
     if (parser.isSet(settingsOption)) {
         const ORBAppServices real = ORBAppServices::real();
-        nura::ORBSettingServices services;
-        services.volumes = real.volumeService;
-        services.commands = real.commandRunner;
-        services.runInBackground = real.runInBackground;
-        services.scheduler = real.scheduler;
-        services.chooseSavePath = real.chooseSavePath;
-        services.documentsDirectory = nura::documentsDirectory();
-        services.cardTools = real.cardTools;
-        services.flashData = &ORBFlashDataServices::real;
+        nura::ORBSettingServices services = real.settingServices();
         std::optional<QString> config;
         if (parser.isSet(configOption)) {
             config = QFileInfo(parser.value(configOption)).absoluteFilePath();

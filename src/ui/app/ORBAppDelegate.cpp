@@ -481,17 +481,21 @@ void ORBAppDelegate::updateSideViewButton() {
     layoutMapContainer();
 }
 
-void ORBAppDelegate::showSettingPanel() {
+nura::ORBSettingServices ORBAppServices::settingServices() const {
     nura::ORBSettingServices services;
-    services.volumes = m_services.volumeService;
-    services.commands = m_services.commandRunner;
-    services.runInBackground = m_services.runInBackground;
-    services.scheduler = m_services.scheduler;
-    services.chooseSavePath = m_services.chooseSavePath;
+    services.volumes = volumeService;
+    services.commands = commandRunner;
+    services.runInBackground = runInBackground;
+    services.scheduler = scheduler;
+    services.chooseSavePath = chooseSavePath;
     services.documentsDirectory = nura::documentsDirectory();
-    services.cardTools = m_services.cardTools;
+    services.cardTools = cardTools;
     services.flashData = &ORBFlashDataServices::real;
-    auto* controller = new nura::ORBSettingController(std::move(services), m_window);
+    return services;
+}
+
+void ORBAppDelegate::showSettingPanel() {
+    auto* controller = new nura::ORBSettingController(m_services.settingServices(), m_window);
     m_lastDialogController = controller;
     controller->open();
 }

@@ -42,6 +42,8 @@ struct ORBAppServices {
     ORBTelemetryReader readTelemetry;
 
     static ORBAppServices real();
+    // The settings window's share of these, as the main window and `--settings` both open it.
+    nura::ORBSettingServices settingServices() const;
 };
 
 class ORBAppDelegate : public QObject, public ORBMediaListDelegate {
