@@ -51,6 +51,7 @@ QStringList keys(std::initializer_list<const char*> keyList) {
 ORBSettingForAuxViewController::ORBSettingForAuxViewController(QWidget* parent) : QWidget(parent) {
     setWindowTitle(L("setting.aux"));
     auto* grid = new QGridLayout(this);
+    grid->setVerticalSpacing(4);
 
     // Card shares: the slider with its scale, the three shares under it.
     auto* shares = makeGroup("setting.aux.sdcard_capacity", this);
@@ -118,7 +119,6 @@ ORBSettingForAuxViewController::ORBSettingForAuxViewController(QWidget* parent) 
         {"setting.aux.lcd_screensaver", lcdScreenSaverSeg},
         {"setting.aux.parking_monitor_notice", parkingAlarmSeg},
         {"setting.aux.recording_length", recordingLengthSeg},
-        {"setting.aux.wifi_start", wifiStartModeSeg},
         {"setting.aux.auto_format_alarm", autoFormatAlarmSeg},
         {"setting.aux.pip_position", pipPositionRadio},
     };
@@ -142,7 +142,10 @@ ORBSettingForAuxViewController::ORBSettingForAuxViewController(QWidget* parent) 
     wifiForm->addRow(L("setting.aux.wifi_ssid"), ssidLabel);
     wifiForm->addRow(L("setting.aux.wifi_password"), passwordLabel);
     wifiForm->addRow(L("setting.aux.wifi_channel"), wifiChannelCombo);
-    grid->addWidget(wifi, cell / 2 + cell % 2, 0, 1, 2);
+    wifiStartModeSeg->setParent(wifi);
+    wifiForm->addRow(L("setting.aux.wifi_start"), wifiStartModeSeg);
+    // Beside the last box, so that the pane fits the window without scrolling.
+    grid->addWidget(wifi, cell / 2, cell % 2);
     grid->setRowStretch(grid->rowCount(), 1);
 
     auto* warning = new QLabel(L("msg.memconfig_warning"), this);
