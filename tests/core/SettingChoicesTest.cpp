@@ -31,6 +31,35 @@ TEST(SettingChoices, ValueTablesMapStoredValuesToChoices) {
     EXPECT_EQ(thresholdPresetIndex(parkingThresholdPresets(), 25, 25, 25), 0);
 }
 
+// The ADAS speeds are stored as the number in the record's unit; a speed in no choice shows 30 km/h or 20
+// mi/h.
+TEST(SettingChoices, AdasSpeedsFollowTheUnit) {
+    EXPECT_EQ(ldwsSpeedChoices(0).indexOf(60), 5);
+    EXPECT_EQ(ldwsSpeedChoices(1).indexOf(60), 9);
+    EXPECT_EQ(ldwsSpeedChoices(1).indexOf(25), 3);
+    EXPECT_EQ(ldwsSpeedChoices(0).indexOf(25), 2);
+    EXPECT_EQ(ldwsSpeedChoices(7).indexOf(100), 9); // any unit but 1 is km/h
+    EXPECT_EQ(fcwsSpeedChoices(0).indexOf(40), 2);
+    EXPECT_EQ(fcwsSpeedChoices(0).valueAt(2), 30);
+    EXPECT_EQ(fcwsSpeedChoices(1).indexOf(30), 3);
+    EXPECT_EQ(fcwsSpeedChoices(1).valueAt(5), 55);
+    EXPECT_EQ(fcwsSpeedChoices(1).valueAt(0), 0);
+    EXPECT_EQ(ldwsSpeedChoices(0).size(), 10);
+    EXPECT_EQ(fcwsSpeedChoices(1).size(), 6);
+}
+
+TEST(SettingChoices, ScreenSaverAndPictureInPicture) {
+    EXPECT_EQ(lcdScreenSaverChoices().find(0), 1);
+    EXPECT_EQ(lcdScreenSaverChoices().find(1), 0);
+    EXPECT_EQ(lcdScreenSaverChoices().find(2), 2);
+    EXPECT_EQ(lcdScreenSaverChoices().find(3), std::nullopt);
+    EXPECT_EQ(pipPositionChoices().indexOf(2), 0);
+    EXPECT_EQ(pipPositionChoices().indexOf(1), 1);
+    EXPECT_EQ(pipPositionChoices().indexOf(3), 2);
+    EXPECT_EQ(pipPositionChoices().indexOf(7), 3);
+    EXPECT_EQ(pipPositionChoices().valueAt(3), 0);
+}
+
 TEST(SettingChoices, ZeroPaddedTextKeepsFirstBytes) {
     char field[8];
     std::memset(field, 'x', sizeof field);

@@ -1,14 +1,21 @@
 #include "core/settings/FileDataRules.h"
 #include "ui/settings/ORBCarNumberTextField.h"
+#include "ui/settings/ORBSettingForAdasViewController.h"
 #include "ui/settings/ORBSettingForAudioViewController.h"
+#include "ui/settings/ORBSettingForAuxViewController.h"
 #include "ui/settings/ORBSettingForBasicViewController.h"
+#include "ui/settings/ORBSettingForGpsViewController.h"
 #include "ui/settings/ORBSettingForMotionViewController.h"
 #include "ui/settings/ORBSettingForVideoViewController.h"
 #include "ui/settings/TKRadioMatrix.h"
 #include "ui/settings/TKSegmentedControl.h"
+#include "ui/strings/InfoPlist.h"
+#include "ui/views/SMDoubleSlider.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -42,6 +49,14 @@ int takeAlerts(QWidget& window) {
 
 void clickSegment(TKSegmentedControl& control, int segment) {
     control.findChildren<QAbstractButton*>().at(segment)->click();
+}
+
+// Saved for a look at the pane, at the settings window's pane size.
+void screenshot(QWidget& pane, const char* name) {
+    pane.resize(760, 560);
+    const QString dir = QStringLiteral(NURA_BINARY_DIR "/screenshots");
+    QDir().mkpath(dir);
+    QVERIFY(pane.grab().save(dir + "/" + name));
 }
 
 } // namespace
@@ -226,6 +241,192 @@ private slots:
 
     // Every pane shown and written back without an edit leaves the record's bytes as they were, for
     // records holding any of the panes' choices.
+
+    // The slider's knobs give the three shares; each needs 10 % of the card, the continuous one first.
+    void auxCardShares() {
+        _FILEDATA d = defaults();
+        ORBSettingForAuxViewController pane;
+        pane.setFileData(&d);
+        pane.setRatioLoValue(70);
+        pane.setRatioHiValue(90);
+        QCOMPARE(pane.alwaysField->text(), QString("70%"));
+        QCOMPARE(pane.motionField->text(), QString("20%"));
+        QCOMPARE(pane.eventField->text(), QString("10%"));
+        QCOMPARE(pane.validateUserInput(), QString());
+        QVERIFY(pane.populate());
+        QCOMPARE(d.sd_mem_always_ratio, 70u);
+        QCOMPARE(d.sd_mem_motion_ratio, 20u);
+        QCOMPARE(d.sd_mem_event_ratio, 10u);
+        screenshot(pane, "settings-aux.png");
+
+        // The user's keys move the bound knob and the shares follow at once.
+        pane.sdRatioSlider->setTrackingLoKnob(false);
+        QTest::keyClick(pane.sdRatioSlider, Qt::Key_Right);
+        QCOMPARE(pane.ratioHiValue(), 91);
+        QCOMPARE(pane.eventField->text(), QString("9%"));
+        QCOMPARE(pane.validateUserInput(), L("msg.sdcard_ratio_too_low"));
+        QVERIFY(!pane.populate());
+        QCOMPARE(d.sd_mem_event_ratio, 10u);
+
+        pane.setRatioHiValue(50);
+        pane.setRatioLoValue(9);
+        QCOMPARE(pane.validateUserInput(), L("msg.sdcard_ratio_too_low"));
+        QVERIFY(!L("msg.sdcard_ratio_too_low").isEmpty());
+
+        // Shares that do not fit the card are brought onto the slider rather than wrapping around.
+        d.sd_mem_always_ratio = 4000000000u;
+        d.sd_mem_motion_ratio = 30;
+        pane.setFileData(&d);
+        QCOMPARE(pane.sdRatioSlider->integerLoValue(), 100);
+        QCOMPARE(pane.sdRatioSlider->integerHiValue(), 100);
+    }
+
+    void auxWifiChecks() {
+        _FILEDATA d = defaults();
+        ORBSettingForAuxViewController pane;
+        pane.setFileData(&d);
+        QVERIFY(pane.populate()); // the factory name and password pass
+        QCOMPARE(takeAlerts(pane), 0);
+
+        pane.ssidLabel->setText("abcde");
+        pane.passwordLabel->setText("12345678");
+        QVERIFY(pane.populate());
+        QCOMPARE(QByteArray(d.wifi_ssid, 16), QByteArray("abcde\0\0\0\0\0\0\0\0\0\0\0", 16));
+
+        const std::pair<QString, QString> refused[] = {
+            {"abcd", "12345678"}, {"ab cde", "12345678"}, {"abcde", "1234567"}, {"abcde", "1234\u00e95678"}};
+        for (const auto& [name, password] : refused) {
+            pane.ssidLabel->setText(name);
+            pane.passwordLabel->setText(password);
+            QVERIFY(!pane.populate());
+            QCOMPARE(takeAlerts(pane), 1);
+        }
+        QCOMPARE(QByteArray(d.wifi_ssid, 5), QByteArray("abcde"));
+
+        // A long name keeps its first 16 bytes, without a terminating zero.
+        pane.ssidLabel->setText("ABCDEFGHIJKLMNOPQRST");
+        pane.passwordLabel->setText("12345678");
+        pane.wifiChannelCombo->setCurrentIndex(13);
+        clickSegment(*pane.wifiStartModeSeg, 1);
+        QVERIFY(pane.populate());
+        QCOMPARE(QByteArray(d.wifi_ssid, 16), QByteArray("ABCDEFGHIJKLMNOP"));
+        QCOMPARE(d.wifi_channel, 13u);
+        QCOMPARE(d.wifiStartMode, 1u);
+        pane.setFileData(&d);
+        QCOMPARE(pane.ssidLabel->text(), QString("ABCDEFGHIJKLMNOP"));
+        QCOMPARE(pane.wifiChannelCombo->currentText(), QString("  13"));
+    }
+
+    void auxMappedChoices() {
+        _FILEDATA d = defaults();
+        d.lcd_screensaver = 0;
+        d.pip_position = 7;
+        d.parking_rear_off = 1;
+        d.Gamma = 1;
+        ORBSettingForAuxViewController pane;
+        pane.setFileData(&d);
+        QCOMPARE(pane.lcdScreenSaverSeg->selectedSegment(), 1);
+        QCOMPARE(pane.pipPositionRadio->selectedCell(), 3);
+        QCOMPARE(pane.parkingRearOffSeg->selectedSegment(), 0);
+        QCOMPARE(pane.gammaSeg->label(1), QString("50Hz"));
+        QVERIFY(pane.populate());
+        QCOMPARE(d.lcd_screensaver, 0u);
+        QCOMPARE(d.pip_position, 0u);
+        QCOMPARE(d.parking_rear_off, 1u);
+
+        clickSegment(*pane.lcdScreenSaverSeg, 0);
+        clickSegment(*pane.parkingRearOffSeg, 1);
+        pane.pipPositionRadio->cell(0)->click();
+        QVERIFY(pane.populate());
+        QCOMPARE(d.lcd_screensaver, 1u);
+        QCOMPARE(d.parking_rear_off, 0u);
+        QCOMPARE(d.pip_position, 2u);
+
+        // A stored choice the camera may know and this pane does not is left as it is.
+        d.lcd_screensaver = 5;
+        pane.setFileData(&d);
+        QCOMPARE(pane.lcdScreenSaverSeg->selectedSegment(), -1);
+        QVERIFY(pane.populate());
+        QCOMPARE(d.lcd_screensaver, 5u);
+    }
+
+    void adasSpeedsInTheRecordsUnit() {
+        _FILEDATA d = defaults();
+        ORBSettingForAdasViewController pane;
+        pane.setFileData(&d);
+        QCOMPARE(pane.adasLdwsSpeedCombo->currentIndex(), 4);
+        QCOMPARE(pane.adasLdwsSpeedCombo->currentText(), QString("30Mi/h"));
+        screenshot(pane, "settings-adas.png");
+        QCOMPARE(pane.adasFcwsSpeedSeg->selectedSegment(), 3);
+        QCOMPARE(pane.adasFcwsSpeedSeg->label(3), QString("30Mi/h"));
+
+        d.speed_disp_unit = 0;
+        d.ADAS_Ldws_Speed = 60;
+        d.ADAS_FCWS_Speed = 40;
+        pane.setFileData(&d);
+        QCOMPARE(pane.adasLdwsSpeedCombo->currentIndex(), 5);
+        QCOMPARE(pane.adasLdwsSpeedCombo->currentText(), QString("60Km/h"));
+        QCOMPARE(pane.adasFcwsSpeedSeg->selectedSegment(), 2);
+        QCOMPARE(pane.adasFcwsSpeedSeg->label(2), QString("30Km/h"));
+        pane.adasLdwsSpeedCombo->setCurrentIndex(0);
+        clickSegment(*pane.adasVibratorSeg, 3);
+        QVERIFY(pane.populate());
+        QCOMPARE(d.ADAS_Ldws_Speed, uint8_t(0));
+        QCOMPARE(d.ADAS_FCWS_Speed, uint8_t(30));
+        QCOMPARE(d.vibrator, 3u);
+
+        d.speed_disp_unit = 1;
+        d.ADAS_Ldws_Speed = 60;
+        pane.setFileData(&d);
+        QCOMPARE(pane.adasLdwsSpeedCombo->currentIndex(), 9);
+        QCOMPARE(pane.adasLdwsSpeedCombo->currentText(), QString("60Mi/h"));
+    }
+
+    void gpsTimeZoneAndUnitReachTheAdasPane() {
+        _FILEDATA d = defaults();
+        d.time_gmt = 14;
+        d.summer_time = 5;
+        d.SaveDuration = 4;
+        d.nodriving_day = 7;
+        d.speed_disp_unit = 0;
+        d.ADAS_Ldws_Speed = 50; // 50 km/h
+        d.ADAS_FCWS_Speed = 70; // 70 km/h
+        ORBSettingForGpsViewController gps;
+        gps.setFileData(&d);
+        QCOMPARE(gps.timeGmtCombo->count(), 34);
+        QCOMPARE(gps.timeGmtCombo->currentText(), QString("00:00"));
+        QCOMPARE(gps.timeGmtCombo->itemText(23), QString("+05:45"));
+        QCOMPARE(gps.timeGmtCombo->itemText(0), QString("-12:00"));
+        QCOMPARE(gps.saveDurationSeg->label(gps.saveDurationSeg->selectedSegment()),
+                 InfoPlist::localizedCount("nSecond_fmt", 10));
+        QCOMPARE(gps.drivingDaySeg->label(gps.drivingDaySeg->selectedSegment()), L("sun"));
+        QVERIFY(gps.summerTimeChk->isChecked());
+        screenshot(gps, "settings-gps.png");
+
+        gps.timeGmtCombo->setCurrentIndex(8);
+        QCOMPARE(gps.timeGmtCombo->currentText(), QString("-04:30"));
+        gps.summerTimeChk->setChecked(false);
+        clickSegment(*gps.speedDisplayUnitSeg, 1);
+        QVERIFY(gps.populate());
+        QCOMPARE(d.time_gmt, 8);
+        QCOMPARE(d.summer_time, 0u);
+        QCOMPARE(d.speed_disp_unit, 1u);
+
+        // The stored speed numbers stay; the ADAS pane now reads them in mi/h.
+        ORBSettingForAdasViewController adas;
+        adas.setFileData(&d);
+        QCOMPARE(adas.adasLdwsSpeedCombo->currentText(), QString("50Mi/h"));
+        QCOMPARE(adas.adasFcwsSpeedSeg->selectedSegment(), 2); // 70 is no mi/h choice
+        QCOMPARE(adas.adasFcwsSpeedSeg->label(5), QString("55Mi/h"));
+
+        // A zone outside the table selects nothing and is written back as it was.
+        d.time_gmt = 40;
+        gps.setFileData(&d);
+        QCOMPARE(gps.timeGmtCombo->currentIndex(), -1);
+        QVERIFY(gps.populate());
+        QCOMPARE(d.time_gmt, 40);
+    }
+
     void randomRecordsRoundTripUnchanged() {
         std::mt19937 random(20261206);
         auto pick = [&random](uint32_t count) { return static_cast<uint32_t>(random() % count); };
@@ -276,6 +477,46 @@ private slots:
             d.aud_output_vol = pick(4);
             d.alarm_ontime_flag = pick(2);
             d.Brightness1 = pick(21);
+            d.sd_mem_always_ratio = 10 + pick(71);
+            d.sd_mem_motion_ratio = 10 + pick(81 - d.sd_mem_always_ratio);
+            d.sd_mem_event_ratio = 100 - d.sd_mem_always_ratio - d.sd_mem_motion_ratio;
+            d.DayTime = pick(3);
+            d.lcd_autopoweroff = pick(4);
+            d.Gamma = pick(2);
+            d.lcd_brightness = pick(3);
+            d.lcd_brightness_night = pick(2);
+            d.parking_rear_off = pick(2);
+            d.lcd_screensaver = pick(3);
+            d.parking_alarm = pick(2);
+            d.always_mode_recording_time = pick(2);
+            d.pip_position = pick(4);
+            d.autoFormatAlarm = pick(5);
+            d.wifiStartMode = pick(2);
+            d.wifi_channel = pick(14);
+            for (auto [field, least] : {std::pair{d.wifi_ssid, 5u}, std::pair{d.wifi_password, 8u}}) {
+                std::memset(field, 0, 16);
+                for (uint32_t i = 0, len = least + pick(17 - least); i < len; ++i) {
+                    field[i] = static_cast<char>('!' + pick(94));
+                }
+            }
+            d.nodriving_day = pick(8);
+            d.speed_disp_unit = pick(2);
+            d.time_gmt = static_cast<int32_t>(pick(34));
+            d.summer_time = pick(2);
+            d.osd_speed_flag = static_cast<int32_t>(pick(2));
+            d.SaveDuration = pick(8);
+            d.NightTime = pick(2);
+            d.ADAS_Car = static_cast<uint8_t>(pick(3));
+            d.ADAS_LDWS_Sens = static_cast<uint8_t>(pick(3));
+            d.ADAS_FCWS_Sens = static_cast<uint8_t>(pick(3));
+            d.ADAS_FCMD_Sens = static_cast<uint8_t>(pick(3));
+            d.ADAS_FCMD_Enable = static_cast<uint8_t>(pick(2));
+            d.vibrator = pick(4);
+            const uint8_t ldws[2][10] = {{0, 10, 30, 40, 50, 60, 70, 80, 90, 100},
+                                         {0, 10, 20, 25, 30, 40, 45, 50, 55, 60}};
+            const uint8_t fcws[2][6] = {{0, 10, 30, 50, 70, 90}, {0, 10, 20, 30, 45, 55}};
+            d.ADAS_Ldws_Speed = ldws[d.speed_disp_unit][pick(10)];
+            d.ADAS_FCWS_Speed = fcws[d.speed_disp_unit][pick(6)];
             SealFileData(d);
             const _FILEDATA before = d;
 
@@ -283,7 +524,10 @@ private slots:
             ORBSettingForBasicViewController basic;
             ORBSettingForMotionViewController motion;
             ORBSettingForAudioViewController audio;
-            ORBSettingControllerDelegate* panes[] = {&video, &basic, &motion, &audio};
+            ORBSettingForGpsViewController gps;
+            ORBSettingForAuxViewController aux;
+            ORBSettingForAdasViewController adas;
+            ORBSettingControllerDelegate* panes[] = {&video, &basic, &gps, &aux, &motion, &adas, &audio};
             for (ORBSettingControllerDelegate* pane : panes) {
                 pane->setFileData(&d);
                 QVERIFY(pane->populate());

@@ -10,6 +10,7 @@
 #include "ui/settings/ORBCarNumberTextField.h"
 #include "ui/settings/ORBSettingController.h"
 #include "ui/settings/ORBSettingForAudioViewController.h"
+#include "ui/settings/ORBSettingForAuxViewController.h"
 #include "ui/settings/ORBSettingForBasicViewController.h"
 #include "ui/settings/ORBSettingForVideoViewController.h"
 #include "ui/settings/TKRadioMatrix.h"
@@ -217,6 +218,29 @@ private slots:
         window->onSave();
         QCOMPARE(takeAlerts(*window), 1);
         QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
+    }
+
+    // A network name too short for the camera keeps the Auxiliary tab, with its warning, and blocks saving.
+    void shortWifiNameKeepsTheAuxiliaryTab() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        window->changeViewController(ORBSettingController::Aux);
+        auto* aux = qobject_cast<ORBSettingForAuxViewController*>(window->targetController());
+        QVERIFY(aux);
+        aux->ssidLabel->setText("abcd");
+        window->changeViewController(ORBSettingController::Adas);
+        QCOMPARE(window->targetController(), aux);
+        QCOMPARE(window->functionSegmentedControl()->selectedSegment(), int(ORBSettingController::Aux));
+        QCOMPARE(takeAlerts(*window), 1);
+        window->onSave();
+        QVERIFY(takeAlerts(*window) >= 1);
+        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
+
+        aux->ssidLabel->setText("abcde");
+        window->changeViewController(ORBSettingController::Adas);
+        QCOMPARE(window->lastSelectedTabIndex(), int(ORBSettingController::Adas));
     }
 
     void resetOnAudioKeepsTheLanguage() {

@@ -58,6 +58,28 @@ const ValueChoiceTable& parkingThresholdPresets() {
     return table;
 }
 
+const ValueChoiceTable& ldwsSpeedChoices(uint32_t speedUnit) {
+    static const ValueChoiceTable kmh({0, 10, 30, 40, 50, 60, 70, 80, 90, 100}, 2);
+    static const ValueChoiceTable mph({0, 10, 20, 25, 30, 40, 45, 50, 55, 60}, 2);
+    return speedUnit == kSpeedUnitMile ? mph : kmh;
+}
+
+const ValueChoiceTable& fcwsSpeedChoices(uint32_t speedUnit) {
+    static const ValueChoiceTable kmh({0, 10, 30, 50, 70, 90}, 2);
+    static const ValueChoiceTable mph({0, 10, 20, 30, 45, 55}, 2);
+    return speedUnit == kSpeedUnitMile ? mph : kmh;
+}
+
+const ValueChoiceTable& lcdScreenSaverChoices() {
+    static const ValueChoiceTable table({1, 0, 2}, 1);
+    return table;
+}
+
+const ValueChoiceTable& pipPositionChoices() {
+    static const ValueChoiceTable table({2, 1, 3, 0}, 3);
+    return table;
+}
+
 int thresholdPresetIndex(const ValueChoiceTable& presets, int64_t x, int64_t y, int64_t z) {
     if (x != y || y != z) {
         return kCustomThresholdIndex;

@@ -48,6 +48,18 @@ inline constexpr int kCustomThresholdIndex = 5;
 // The preset whose value all three axes hold, else the custom choice.
 int thresholdPresetIndex(const ValueChoiceTable& presets, int64_t x, int64_t y, int64_t z);
 
+// The speed unit of the record's speed_disp_unit that is miles per hour; any other value is km/h.
+inline constexpr uint32_t kSpeedUnitMile = 1;
+// Lowest speed of the lane-departure and forward-collision warnings, as the speed number in the record's
+// unit; choice 0 (stored 0) turns the warning off. A speed in no choice shows choice 2.
+const ValueChoiceTable& ldwsSpeedChoices(uint32_t speedUnit);
+const ValueChoiceTable& fcwsSpeedChoices(uint32_t speedUnit);
+// Screen protection, by choice: off (stored 1), the camera's default (0), after a time (2).
+const ValueChoiceTable& lcdScreenSaverChoices();
+// Picture-in-picture corner by radio cell, row by row: top left 2, top right 1, bottom left 3, bottom right
+// 0; any other stored value shows the bottom right cell.
+const ValueChoiceTable& pipPositionChoices();
+
 // Copies the first `size` bytes of `text` into `field` and fills the rest with zero bytes: the camera reads
 // a full field without a terminator.
 void writeZeroPaddedText(char* field, std::size_t size, std::string_view text);

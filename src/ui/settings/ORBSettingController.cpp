@@ -11,8 +11,11 @@
 #include "ui/card/ORBFormatWindowController.h"
 #include "ui/settings/ChoiceControls.h"
 #include "ui/settings/ORBSettingControllerDelegate.h"
+#include "ui/settings/ORBSettingForAdasViewController.h"
 #include "ui/settings/ORBSettingForAudioViewController.h"
+#include "ui/settings/ORBSettingForAuxViewController.h"
 #include "ui/settings/ORBSettingForBasicViewController.h"
+#include "ui/settings/ORBSettingForGpsViewController.h"
 #include "ui/settings/ORBSettingForMotionViewController.h"
 #include "ui/settings/ORBSettingForVideoViewController.h"
 #include "ui/settings/TKSegmentedControl.h"
@@ -296,10 +299,17 @@ QWidget* ORBSettingController::createPane(int index) {
         return new ORBSettingForMotionViewController(m_targetView);
     case Audio:
         return new ORBSettingForAudioViewController(m_targetView);
+    case Gps:
+        return new ORBSettingForGpsViewController(m_targetView);
+    case Aux:
+        return new ORBSettingForAuxViewController(m_targetView);
+    case Adas:
+        return new ORBSettingForAdasViewController(m_targetView);
     case Info:
         return createDriveInfoController();
     default:
-        return placeholderPane(kTabKeys[index], m_targetView);
+        // Every tab has its pane; an index outside them (never given) shows an empty one.
+        return placeholderPane("setting.not_available", m_targetView);
     }
 }
 

@@ -1,0 +1,237 @@
+#include "ui/views/EcoSliderAxisView.h"
+#include "ui/views/SMDoubleSlider.h"
+
+#include <QAccessible>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace nura;
+
+namespace {
+
+// A model the knobs can be bound to.
+class Range : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int low READ low WRITE setLow NOTIFY lowChanged)
+    Q_PROPERTY(int high READ high WRITE setHigh NOTIFY highChanged)
+
+public:
+    int low() const { return m_low; }
+    int high() const { return m_high; }
+    void setLow(int value) {
+        if (value != m_low) {
+            m_low = value;
+            emit lowChanged();
+        }
+    }
+    void setHigh(int value) {
+        if (value != m_high) {
+            m_high = value;
+            emit highChanged();
+        }
+    }
+
+signals:
+    void lowChanged();
+    void highChanged();
+
+private:
+    int m_low = 0;
+    int m_high = 0;
+};
+
+} // namespace
+
+class DoubleSliderTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void valuesStayInOrderWithinTheLimits() {
+        SMDoubleSliderCell cell;
+        cell.setMaxValue(100);
+        cell.setDoubleHiValue(80);
+        cell.setDoubleLoValue(20);
+        cell.setDoubleLoValue(95);
+        QCOMPARE(cell.doubleLoValue(), 80.0);
+        cell.setDoubleLoValue(-5);
+        QCOMPARE(cell.doubleLoValue(), 0.0);
+        cell.setDoubleLoValue(20);
+        cell.setDoubleHiValue(10);
+        QCOMPARE(cell.doubleHiValue(), 20.0);
+        cell.setDoubleHiValue(150);
+        QCOMPARE(cell.doubleHiValue(), 100.0);
+        cell.setDoubleHiValue(std::nan(""));
+        QCOMPARE(cell.doubleHiValue(), 100.0);
+
+        cell.setDoubleHiValue(80);
+        cell.setMaxValue(50);
+        QCOMPARE(cell.doubleHiValue(), 50.0);
+        QCOMPARE(cell.doubleLoValue(), 20.0);
+        cell.setMinValue(30);
+        QCOMPARE(cell.doubleLoValue(), 30.0);
+        QCOMPARE(cell.doubleHiValue(), 50.0);
+        cell.setMinValue(60);
+        QCOMPARE(cell.doubleLoValue(), 60.0);
+        QCOMPARE(cell.doubleHiValue(), 60.0);
+        QCOMPARE(cell.maxValue(), 60.0);
+    }
+
+    void stringsAndLockedKnobs() {
+        SMDoubleSliderCell cell;
+        cell.setDoubleHiValue(20);
+        cell.setDoubleLoValue(0.5);
+        QCOMPARE(cell.stringLoValue(), std::string("0.5"));
+        QCOMPARE(cell.stringHiValue(), std::string("20"));
+        cell.setStringLoValue("12.5kg");
+        QCOMPARE(cell.doubleLoValue(), 12.5);
+        QCOMPARE(cell.integerLoValue(), 12);
+
+        cell.setDoubleHiValue(80);
+        cell.setDoubleLoValue(20);
+        cell.setLockedSliders(true);
+        QCOMPARE(cell.doubleLoValue(), 80.0);
+        cell.setDoubleHiValue(30);
+        QCOMPARE(cell.doubleLoValue(), 30.0);
+        cell.setDoubleLoValue(120);
+        QCOMPARE(cell.doubleHiValue(), 100.0);
+        QCOMPARE(cell.doubleLoValue(), 100.0);
+
+        // The plain value is the current knob's.
+        cell.setLockedSliders(false);
+        cell.setDoubleLoValue(10);
+        cell.setTrackingLoKnob(true);
+        QCOMPARE(cell.doubleValue(), 10.0);
+        cell.setDoubleValue(40);
+        QCOMPARE(cell.doubleLoValue(), 40.0);
+    }
+
+    void dragPartsKnobsStackedAtTheMinimum() {
+        SMDoubleSlider slider;
+        slider.resize(220, slider.sizeHint().height());
+        slider.setAltIncrementValue(1);
+        Range model;
+        slider.bind("objectLoValue", &model, "low");
+        slider.bind("objectHiValue", &model, "high");
+        QCOMPARE(slider.loKnobRect(), slider.hiKnobRect());
+
+        const QPoint knob = slider.loKnobRect().center();
+        QTest::mousePress(&slider, Qt::LeftButton, {}, knob);
+        QTest::mouseMove(&slider, QPoint(slider.width() / 2, knob.y()));
+        QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(slider.width() / 2, knob.y()));
+        QCOMPARE(slider.doubleLoValue(), 0.0);
+        QVERIFY2(slider.doubleHiValue() > 30 && slider.doubleHiValue() < 70,
+                 qPrintable(slider.stringHiValue()));
+        QCOMPARE(model.high(), slider.integerHiValue());
+        QCOMPARE(model.low(), 0);
+
+        // The low knob, now apart, is dragged by itself and stops at the high one.
+        model.setLow(10);
+        QCOMPARE(slider.doubleLoValue(), 10.0);
+        const QPoint low = slider.loKnobRect().center();
+        QTest::mousePress(&slider, Qt::LeftButton, {}, low);
+        QTest::mouseMove(&slider, QPoint(slider.width() - 2, low.y()));
+        QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(slider.width() - 2, low.y()));
+        QCOMPARE(slider.doubleLoValue(), slider.doubleHiValue());
+        QCOMPARE(model.low(), slider.integerLoValue());
+
+        // Nothing selected in the model disables the slider and leaves its values.
+        slider.setObjectHiValue(QVariant());
+        QVERIFY(!slider.isEnabled());
+        QCOMPARE(model.high(), slider.integerHiValue());
+        QCOMPARE(SMDoubleSlider::bindingNameToIndex("objectHiValue"), 1);
+        QCOMPARE(SMDoubleSlider::bindingNameToIndex("value"), -1);
+        QCOMPARE(SMDoubleSlider::bindingIndexToName(0), QString("objectLoValue"));
+        QVERIFY(!slider.bind("value", &model, "low"));
+    }
+
+    void keyboardMovesTheCurrentKnobAndTabLeavesFromTheHighOne() {
+        QWidget window;
+        auto* layout = new QHBoxLayout(&window);
+        auto* before = new QLineEdit(&window);
+        auto* slider = new SMDoubleSlider(Qt::Horizontal, &window);
+        auto* after = new QLineEdit(&window);
+        layout->addWidget(before);
+        layout->addWidget(slider);
+        layout->addWidget(after);
+        slider->setAltIncrementValue(1);
+        slider->setDoubleHiValue(80);
+        slider->setDoubleLoValue(20);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        before->setFocus();
+
+        QTest::keyClick(&window, Qt::Key_Tab);
+        QVERIFY(slider->hasFocus());
+        QVERIFY(slider->trackingLoKnob());
+        QTest::keyClick(slider, Qt::Key_Right);
+        QCOMPARE(slider->doubleLoValue(), 21.0);
+        QTest::keyClick(slider, Qt::Key_Tab);
+        QVERIFY(slider->hasFocus());
+        QVERIFY(!slider->trackingLoKnob());
+        QTest::keyClick(slider, Qt::Key_Left);
+        QTest::keyClick(slider, Qt::Key_PageUp);
+        QCOMPARE(slider->doubleHiValue(), 89.0);
+        QTest::keyClick(slider, Qt::Key_End);
+        QCOMPARE(slider->doubleHiValue(), 100.0);
+        QTest::keyClick(slider, Qt::Key_Tab);
+        QVERIFY(after->hasFocus());
+        QVERIFY(slider->trackingLoKnob());
+
+        // Backwards the high knob comes first, then the low one, then the control before.
+        QTest::keyClick(after, Qt::Key_Backtab);
+        QVERIFY(slider->hasFocus());
+        QVERIFY(!slider->trackingLoKnob());
+        QTest::keyClick(slider, Qt::Key_Backtab);
+        QVERIFY(slider->hasFocus());
+        QVERIFY(slider->trackingLoKnob());
+        QTest::keyClick(slider, Qt::Key_Home);
+        QCOMPARE(slider->doubleLoValue(), 0.0);
+        QTest::keyClick(slider, Qt::Key_Backtab);
+        QVERIFY(before->hasFocus());
+    }
+
+    void screenReadersSeeBothValues() {
+        SMDoubleSlider slider;
+        slider.setAltIncrementValue(1);
+        slider.setDoubleHiValue(80);
+        slider.setDoubleLoValue(20);
+        slider.setTrackingLoKnob(true);
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&slider);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->role(), QAccessible::Slider);
+        QCOMPARE(accessible->text(QAccessible::Value), QString("20 – 80"));
+        QAccessibleValueInterface* value = accessible->valueInterface();
+        QVERIFY(value);
+        QCOMPARE(value->currentValue().toDouble(), 20.0);
+        QCOMPARE(value->maximumValue().toDouble(), 100.0);
+        value->setCurrentValue(90);
+        QCOMPARE(slider.doubleLoValue(), 80.0);
+    }
+
+    void axisHasTwentyTwoTicksThreeLong() {
+        const auto ticks = EcoSliderAxisView::tickRects(216);
+        QCOMPARE(int(ticks.size()), 22);
+        int longTicks = 0;
+        for (const QRectF& tick : ticks) {
+            QCOMPARE(tick.width(), 1.0);
+            if (tick.height() == 8) {
+                ++longTicks;
+                QCOMPARE(tick.y(), 3.0);
+            } else {
+                QCOMPARE(tick.height(), 5.0);
+                QCOMPARE(tick.y(), 5.0);
+            }
+        }
+        QCOMPARE(longTicks, 3);
+        QCOMPARE(ticks[10].height(), 8.0);
+        QCOMPARE(ticks[0].x(), 8.0);
+        QCOMPARE(ticks[21].x(), 208.0); // the last one is inside the view
+    }
+};
+
+QTEST_MAIN(DoubleSliderTest)
+#include "DoubleSliderTest.moc"
