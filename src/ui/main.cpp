@@ -1,7 +1,8 @@
 // nura-viewer: plays the camera's recordings from its card.
-// usage: nura-viewer [DIR] [--play FILE] [--screenshot FILE] [--quit-after SECONDS]
+// usage: nura-viewer [DIR] [--play FILE] [--map] [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
+#include "platform/MapPage.h"
 #include "platform/MediaPlayer.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
@@ -19,6 +20,7 @@
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareWebEngineEnvironment();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("nura"));
     QApplication::setApplicationName(QStringLiteral("nura-viewer"));
@@ -55,6 +57,9 @@ int main(int argc, char** argv) {
     parser.addOption(configOption);
     parser.addOption(tabOption);
     parser.addOption(play);
+    QCommandLineOption mapOption(QStringLiteral("map"),
+                                 QStringLiteral("Show the map instead of the recordings list."));
+    parser.addOption(mapOption);
     parser.process(app);
     const QStringList tabNames = {QStringLiteral("video"), QStringLiteral("basic"), QStringLiteral("gps"),
                                   QStringLiteral("aux"),   QStringLiteral("park"),  QStringLiteral("adas"),
@@ -153,6 +158,12 @@ int main(int argc, char** argv) {
                 delegate.playback().changeAndPlay(row);
             },
             Qt::SingleShotConnection);
+    }
+    if (parser.isSet(mapOption)) {
+        // A listed folder brings the recordings list back, so the map follows each listing.
+        delegate.clickMapViewButton();
+        QObject::connect(&delegate, &ORBAppDelegate::mediaListReloaded, &delegate,
+                         &ORBAppDelegate::clickMapViewButton);
     }
     if (!folder.isEmpty()) {
         delegate.openMediaDirectory(folder);
