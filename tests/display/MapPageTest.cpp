@@ -87,6 +87,15 @@ private slots:
         page->evaluateScript(QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
         QCOMPARE(evaluate(view, QStringLiteral("document.getElementById('debug').textContent")).toString(),
                  QStringLiteral("GPS Data Count=Zero"));
+
+        // The grid draws the marker at the centre of the view, in red, once the frame is composited.
+        QTest::qWait(500);
+        QTRY_VERIFY_WITH_TIMEOUT(view->grab().toImage().pixelColor(160, 200).red() > 180, 5000);
+        const QColor centre = view->grab().toImage().pixelColor(160, 200);
+        QVERIFY(centre.green() < 120 && centre.blue() < 120);
+        if (qEnvironmentVariableIsSet("NURA_TEST_OUTPUT")) {
+            view->grab().save(qEnvironmentVariable("NURA_TEST_OUTPUT") + QStringLiteral("/map-page.png"));
+        }
     }
 };
 
