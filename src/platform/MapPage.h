@@ -27,7 +27,8 @@ QUrl mapPageUrl();
 // A web-engine view; `parent` owns its widget.
 std::unique_ptr<MapPage> createWebMapPage(QWidget* parent);
 
-// Chromium refuses to start as root with its sandbox on; call before the application object.
+// Chromium refuses to start as root with its sandbox on; call before the application object
+// (creating the first page calls it too).
 void prepareWebEngineEnvironment();
 
 // A page for tests: keeps every load and script, draws nothing.

@@ -51,6 +51,9 @@ QUrl mapPageUrl() {
 }
 
 std::unique_ptr<MapPage> createWebMapPage(QWidget* parent) {
+    // The engine reads its flags when the first view starts it; a program that did not prepare
+    // them before its application object still runs as root.
+    prepareWebEngineEnvironment();
     return std::make_unique<WebMapPage>(parent);
 }
 
