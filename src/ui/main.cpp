@@ -1,9 +1,10 @@
 // nura-viewer: plays the camera's recordings from its card.
-// usage: nura-viewer [DIR] [--play FILE] [--screenshot FILE] [--quit-after SECONDS]
-//        nura-viewer RECORDING.mp4 [--screenshot FILE] [--quit-after SECONDS]
+// usage: nura-viewer [DIR] [--play FILE] [--map] [--screenshot FILE] [--quit-after SECONDS]
+//        nura-viewer RECORDING.mp4 [--map] [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
 #include "core/media/ORBMediaList.h"
+#include "platform/MapPage.h"
 #include "platform/MediaPlayer.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
@@ -42,7 +43,11 @@ bool asksOnlyForText(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    const std::unique_ptr<QCoreApplication> application = asksOnlyForText(argc, argv)
+    const bool textOnly = asksOnlyForText(argc, argv);
+    if (!textOnly) {
+        prepareWebEngineEnvironment();
+    }
+    const std::unique_ptr<QCoreApplication> application = textOnly
                                                               ? std::make_unique<QCoreApplication>(argc, argv)
                                                               : std::make_unique<QApplication>(argc, argv);
     QCoreApplication& app = *application;
@@ -81,6 +86,9 @@ int main(int argc, char** argv) {
     parser.addOption(configOption);
     parser.addOption(tabOption);
     parser.addOption(play);
+    QCommandLineOption mapOption(QStringLiteral("map"),
+                                 QStringLiteral("Show the map instead of the recordings list."));
+    parser.addOption(mapOption);
     parser.process(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.png")));
     const QStringList tabNames = {QStringLiteral("video"), QStringLiteral("basic"), QStringLiteral("gps"),
@@ -191,6 +199,12 @@ int main(int argc, char** argv) {
                 delegate.playback().changeAndPlay(row);
             },
             Qt::SingleShotConnection);
+    }
+    if (parser.isSet(mapOption)) {
+        // A listed folder brings the recordings list back, so the map follows each listing.
+        delegate.clickMapViewButton();
+        QObject::connect(&delegate, &ORBAppDelegate::mediaListReloaded, &delegate,
+                         &ORBAppDelegate::clickMapViewButton);
     }
     if (!folder.isEmpty()) {
         delegate.openMediaDirectory(folder);

@@ -143,6 +143,33 @@ private slots:
         QCOMPARE(s.speed.text(), QStringLiteral("11 Mi/h"));
     }
 
+    void theMapGetsExactCallsAndItsTrailRestartsOnANewRecordingOrAJumpBack() {
+        Screen s;
+        // Without raw GPS blocks only the debug call goes out, on every update.
+        for (double p : {0.0, 0.5, 1.0}) {
+            s.presenter.update(p, p);
+        }
+        QCOMPARE(s.map.scripts.filter(QStringLiteral("setLatLag")).size(), 0);
+        QCOMPARE(s.map.scripts.filter(QStringLiteral("ORBDebug('GPS Data Count=Zero')")).size(), 3);
+
+        // A new recording: the trail restarts once its telemetry arrives.
+        s.map.scripts.clear();
+        s.presenter.setTelemetry(
+            telemetryOf({{0, 0, 0, '9', fix("0000.0000", "N", "00000.0000", "E", "0")},
+                         {0, 0, 0, '9', fix("3700.0000", "N", "12730.0000", "E", "5")}}));
+        QCOMPARE(s.map.scripts, QStringList{QStringLiteral("ORBRestartTrail()")});
+        s.presenter.update(0.1, 0.1);
+        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('0.000000','0.000000')"));
+        s.presenter.update(0.9, 0.9);
+        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('127.500000','37.000000')"));
+        QCOMPARE(s.map.scripts.size(), 3); // moving forward never restarts
+
+        // Jumping back restarts the trail before the earlier position is sent.
+        s.presenter.update(0.2, 0.2);
+        QCOMPARE(s.map.scripts.mid(3), (QStringList{QStringLiteral("ORBRestartTrail()"),
+                                                    QStringLiteral("setLatLag('0.000000','0.000000')")}));
+    }
+
     void theGraphDrawsGridTracesAndBar() {
         GraphView g;
         g.resize(240, 116); // graph area 200 x 100: 25 points per g, 0 g at 58 points from the bottom

@@ -1,6 +1,8 @@
 #pragma once
 // Where the playback's map calls go: the map page's script functions ("setLatLag(...)",
-// "ORBDebug(...)"). Until the map page is in the window the calls go to a page that ignores them.
+// "ORBDebug(...)", "ORBRestartTrail()"). Without a map page the calls are dropped.
+
+#include "platform/MapPage.h"
 
 #include <QString>
 
@@ -13,4 +15,14 @@ public:
 class IgnoringMapScriptTarget : public MapScriptTarget {
 public:
     void evaluateScript(const QString&) override {}
+};
+
+class MapPageScriptTarget : public MapScriptTarget {
+public:
+    MapPage* page = nullptr;
+    void evaluateScript(const QString& script) override {
+        if (page) {
+            page->evaluateScript(script);
+        }
+    }
 };

@@ -71,6 +71,7 @@ ORBAppServices ORBAppServices::real() {
     s.commandRunner = &commands;
     s.runInBackground = nura::threadPoolExecutor();
     s.chooseSavePath = nura::saveSettingsPanel;
+    s.makeMapPage = &createWebMapPage;
     return s;
 }
 
@@ -112,7 +113,20 @@ void ORBAppDelegate::awakeFromNib() {
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
     m_presenter = new ORBTelemetryPresenter(
         {v.gsensorXField, v.gsensorYField, v.gsensorZField, v.speedField, v.hdopField, v.sateliteField},
-        v.graphView, &m_mapPage, this);
+        v.graphView, &m_mapTarget, this);
+    if (m_services.makeMapPage) {
+        m_mapPage = m_services.makeMapPage(v.mapContainerTopView);
+        m_mapTarget.page = m_mapPage.get();
+        if (QWidget* map = m_mapPage->widget()) {
+            // The web view takes the place of the container's placeholder text.
+            auto* layout = v.mapContainerTopView->layout();
+            layout->setContentsMargins(0, 0, 0, 0);
+            for (auto* label : v.mapContainerTopView->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+                label->hide();
+            }
+            layout->addWidget(map);
+        }
+    }
 
     v.player1Logo->setPixmap(image("v1_front_logo"));
     v.player2Logo->setPixmap(image("v2_rear_logo"));
@@ -176,6 +190,9 @@ void ORBAppDelegate::setupInitialValues() {
     wirePlayback();
     installShortcuts();
 
+    if (m_mapPage) {
+        m_mapPage->load(mapPageUrl());
+    }
     rightViewMode = 0;
     updateSideViewButton();
     v.volumeSlider->setValue(m_playback->volume());

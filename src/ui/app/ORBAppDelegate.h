@@ -40,6 +40,8 @@ struct ORBAppServices {
     std::function<QString(QWidget* parent, const QString& directory)> chooseSavePath;
     // The telemetry read at each start; a background task unless a test gives its own.
     ORBTelemetryReader readTelemetry;
+    // The map page of the map side view, its widget owned by `parent`; none leaves the map blank.
+    std::function<std::unique_ptr<MapPage>(QWidget* parent)> makeMapPage;
 
     static ORBAppServices real();
     // The settings window's share of these, as the main window and `--settings` both open it.
@@ -111,6 +113,7 @@ public:
     QWidget* lastDialogController() const { return m_lastDialogController; }
     ORBPlaybackController& playback() const { return *m_playback; }
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
+    MapPage* mapPage() const { return m_mapPage.get(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
     unsigned rightViewMode = 0;
@@ -143,7 +146,8 @@ private:
     std::unique_ptr<MediaPlayer> m_player2;
     std::unique_ptr<ORBPlaybackController> m_playback;
     ORBTelemetryPresenter* m_presenter = nullptr;
-    IgnoringMapScriptTarget m_mapPage;
+    std::unique_ptr<MapPage> m_mapPage;
+    MapPageScriptTarget m_mapTarget;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;
     bool m_terminating = false;

@@ -29,6 +29,7 @@ ORBTelemetryPresenter::ORBTelemetryPresenter(const ORBTelemetryFields& fields, G
 
 void ORBTelemetryPresenter::setTelemetry(const ORBTelemetry& telemetry) {
     m_telemetry = telemetry ? telemetry : std::make_shared<const nura::ORBBlackBoxData>();
+    restartMapTrail();
     if (m_graph) {
         // The graph shares the read's own sample list; the result is never changed after the read.
         m_graph->setGraphData(GraphView::Samples(m_telemetry, &m_telemetry->gSensors()));
@@ -58,7 +59,18 @@ QString ORBTelemetryPresenter::speedText(double knots, bool kilometres) {
     return QString::asprintf(kilometres ? "%d Km/h" : "%d Mi/h", static_cast<int>(bounded));
 }
 
+void ORBTelemetryPresenter::restartMapTrail() {
+    m_lastPosition = -1;
+    if (m_map) {
+        m_map->evaluateScript(QStringLiteral("ORBRestartTrail()"));
+    }
+}
+
 void ORBTelemetryPresenter::update(double position, double mainPlayerPosition) {
+    if (position < m_lastPosition) {
+        restartMapTrail();
+    }
+    m_lastPosition = position;
     updateGsensorUIByPlayPositon(position, mainPlayerPosition);
     updateGpsUIByPlayPosition(position);
 }

@@ -26,11 +26,15 @@ public:
     ORBTelemetryPresenter(const ORBTelemetryFields& fields, GraphView* graph, MapScriptTarget* map,
                           QObject* parent = nullptr);
 
-    // A finished read (or the empty result of a start): the graph gets its samples.
+    // A finished read (or the empty result of a start): the graph gets its samples and the map's
+    // trail starts again.
     void setTelemetry(const ORBTelemetry& telemetry);
+    // The map page forgets the trail it has drawn ("ORBRestartTrail()").
+    void restartMapTrail();
     // The texts of a recording's start.
     void resetTexts();
-    // `position` picks the entries; `mainPlayerPosition` places the graph's bar.
+    // `position` picks the entries; `mainPlayerPosition` places the graph's bar. A position before
+    // the last one (playback jumped back) starts the map's trail again.
     void update(double position, double mainPlayerPosition);
     void updateGsensorUIByPlayPositon(double position, double mainPlayerPosition);
     void updateGpsUIByPlayPosition(double position);
@@ -45,4 +49,5 @@ private:
     GraphView* m_graph;
     MapScriptTarget* m_map;
     ORBTelemetry m_telemetry;
+    double m_lastPosition = -1;
 };

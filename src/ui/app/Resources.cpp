@@ -4,6 +4,7 @@
 
 static void registerResources() {
     Q_INIT_RESOURCE(resources);
+    Q_INIT_RESOURCE(map);
 }
 
 void initNuraResources() {
