@@ -1,9 +1,12 @@
 #include "platform/MapPage.h"
 
+#include <QList>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QtGlobal>
+
+#include <utility>
 
 #include <unistd.h>
 
@@ -31,13 +34,36 @@ public:
         // The page lives in the resources but fetches map tiles when the network is there.
         m_view->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
         m_view->page()->setBackgroundColor(QColor(0x1b, 0x1f, 0x24));
+        QObject::connect(m_view, &QWebEngineView::loadFinished, m_view, [this](bool) {
+            m_ready = true;
+            for (const QString& script : std::exchange(m_pending, {})) {
+                m_view->page()->runJavaScript(script);
+            }
+        });
     }
     QWidget* widget() override { return m_view; }
-    void load(const QUrl& url) override { m_view->load(url); }
-    void evaluateScript(const QString& script) override { m_view->page()->runJavaScript(script); }
+    void load(const QUrl& url) override {
+        m_ready = false;
+        m_view->load(url);
+    }
+    // Calls made while the page loads wait for it, so the first position of a freshly opened map is
+    // not lost; only the latest few are kept.
+    void evaluateScript(const QString& script) override {
+        if (m_ready) {
+            m_view->page()->runJavaScript(script);
+            return;
+        }
+        if (m_pending.size() >= kMaxPending) {
+            m_pending.pop_front();
+        }
+        m_pending.push_back(script);
+    }
 
 private:
+    static constexpr qsizetype kMaxPending = 16;
     QWebEngineView* m_view;
+    QList<QString> m_pending;
+    bool m_ready = true; // a page never loaded runs scripts as they come
 };
 
 } // namespace

@@ -6,8 +6,10 @@
 #include "ui/app/BackgroundResult.h"
 #include "ui/settings/ChoiceControls.h"
 #include "ui/strings/InfoPlist.h"
+#include "ui/views/ORBMapWindowController.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -70,6 +72,24 @@ ORBFlashDataServices ORBFlashDataServices::real() {
         return QFileDialog::getSaveFileName(parent, QString(), QDir::home().filePath(name + ".csv"),
                                             QStringLiteral("*.csv"));
     };
+    // One map window for the viewer, opened beside the window in front on the first record shown.
+    auto map = std::make_shared<QPointer<ORBMapWindowController>>();
+    s.showOnMap = [map](double latitude, double longitude) {
+        if (!*map) {
+            *map = new ORBMapWindowController();
+            (*map)->windowDidLoad();
+            if (const QWidget* opener = QApplication::activeWindow()) {
+                (*map)->moveWindowRightBy(opener->frameGeometry());
+            }
+        }
+        (*map)->showWindow();
+        (*map)->showRecordPosition(latitude, longitude);
+    };
+    s.dropMap = [map] {
+        if (*map) {
+            (*map)->deleteLater();
+        }
+    };
     return s;
 }
 
@@ -108,7 +128,12 @@ ORBSettingForFlashDataViewController::ORBSettingForFlashDataViewController(ORBFl
     connect(exportButton, &QPushButton::clicked, this, &ORBSettingForFlashDataViewController::onSaveCSVFile);
 }
 
-ORBSettingForFlashDataViewController::~ORBSettingForFlashDataViewController() = default;
+ORBSettingForFlashDataViewController::~ORBSettingForFlashDataViewController() {
+    // The map window shows this viewer's record; it goes with the viewer.
+    if (m_services.dropMap) {
+        m_services.dropMap();
+    }
+}
 
 void ORBSettingForFlashDataViewController::setBusy(bool busy, const QString& text) {
     m_busy = busy;
