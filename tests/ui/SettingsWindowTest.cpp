@@ -112,6 +112,15 @@ class SettingsWindowTest : public QObject {
     QString m_savePanelDirectory;
     QString m_savePanelAnswer;
 
+    // A window opened on a card holding `record`, its read finished.
+    std::unique_ptr<ORBSettingController> openOnCard(const QByteArray& record) {
+        writeFile(m_card.filePath("config.bin"), record);
+        std::unique_ptr<ORBSettingController> window(makeWindow());
+        window->open();
+        m_executor.runAll();
+        return window;
+    }
+
     ORBSettingController* makeWindow() {
         ORBSettingServices s;
         s.volumes = &m_volumes;
@@ -167,10 +176,7 @@ private slots:
     }
 
     void loadingSheetClosesOnTheNextTick() {
-        writeFile(m_card.filePath("config.bin"), cardRecord());
-        std::unique_ptr<ORBSettingController> window(makeWindow());
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
         QVERIFY(window->progressPanel()->isVisible());
         m_scheduler.advance(0.5);
         QVERIFY(!window->progressPanel()->isVisible());
@@ -197,10 +203,7 @@ private slots:
     }
 
     void invalidThresholdKeepsTheTab() {
-        writeFile(m_card.filePath("config.bin"), cardRecord());
-        std::unique_ptr<ORBSettingController> window(makeWindow());
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
         window->changeViewController(ORBSettingController::Basic);
         auto* basic = qobject_cast<ORBSettingForBasicViewController*>(window->targetController());
         QVERIFY(basic);
@@ -222,10 +225,7 @@ private slots:
 
     // A network name too short for the camera keeps the Auxiliary tab, with its warning, and blocks saving.
     void shortWifiNameKeepsTheAuxiliaryTab() {
-        writeFile(m_card.filePath("config.bin"), cardRecord());
-        std::unique_ptr<ORBSettingController> window(makeWindow());
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
         window->changeViewController(ORBSettingController::Aux);
         auto* aux = qobject_cast<ORBSettingForAuxViewController*>(window->targetController());
         QVERIFY(aux);
@@ -244,10 +244,7 @@ private slots:
     }
 
     void resetOnAudioKeepsTheLanguage() {
-        writeFile(m_card.filePath("config.bin"), cardRecord());
-        std::unique_ptr<ORBSettingController> window(makeWindow());
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
         window->changeViewController(ORBSettingController::Audio);
         auto* audio = qobject_cast<ORBSettingForAudioViewController*>(window->targetController());
         QVERIFY(audio);
@@ -295,10 +292,7 @@ private slots:
 
     // A card's record taken through every tab and saved without an edit comes back byte for byte.
     void everyTabAndSaveLeavesTheFileAsItWas() {
-        writeFile(m_card.filePath("config.bin"), cardRecord());
-        std::unique_ptr<ORBSettingController> window(makeWindow());
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
         for (int tab = ORBSettingController::TabCount - 1; tab >= 0; --tab) {
             window->changeViewController(tab);
             QCOMPARE(window->lastSelectedTabIndex(), tab);
