@@ -1,5 +1,7 @@
 #include "platform/VlcMediaPlayer.h"
 
+#include "platform/VlcFrameSink.h"
+
 #include "core/log.h"
 #include "platform/VideoView.h"
 #include "platform/VlcLibrary.h"
@@ -31,40 +33,7 @@ const libvlc_event_type_t kPlayerEvents[] = {
 };
 const libvlc_event_type_t kMediaEvents[] = {libvlc_MediaParsedChanged, libvlc_MediaDurationChanged};
 
-QSize videoTrackSize(libvlc_media_t* media) {
-    QSize size;
-    libvlc_media_track_t** tracks = nullptr;
-    const unsigned count = libvlc_media_tracks_get(media, &tracks);
-    for (unsigned i = 0; i < count; ++i) {
-        if (tracks[i]->i_type == libvlc_track_video && tracks[i]->video != nullptr &&
-            tracks[i]->video->i_width > 0 && tracks[i]->video->i_height > 0) {
-            size = QSize(static_cast<int>(tracks[i]->video->i_width),
-                         static_cast<int>(tracks[i]->video->i_height));
-            break;
-        }
-    }
-    if (tracks != nullptr) {
-        libvlc_media_tracks_release(tracks, count);
-    }
-    return size;
-}
-
 } // namespace
-
-// What the engine's video threads share with the player. Only the callbacks and the UI thread
-// touch it, always under the mutex, and the UI thread never calls into the engine while holding it.
-struct VlcMediaPlayer::FrameSink {
-    VlcMediaPlayer* owner = nullptr;
-    QMutex mutex;
-    libvlc_media_t* media = nullptr; // the format callback reads the picture's visible size from it
-    uchar* pixels = nullptr;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned pitch = 0;
-    QImage lastFrame;
-
-    ~FrameSink() { std::free(pixels); }
-};
 
 VlcMediaPlayer::VlcMediaPlayer(std::shared_ptr<VlcLibrary> library, VideoView* view, QObject* parent)
     : MediaPlayer(parent), m_library(std::move(library)), m_sink(std::make_unique<FrameSink>()),
@@ -164,87 +133,6 @@ void VlcMediaPlayer::onEngineEvent(const libvlc_event_t* event, void* opaque) {
     QMetaObject::invokeMethod(
         self, [self, kind, value, generation] { self->handleEngineEvent(kind, value, generation); },
         Qt::QueuedConnection);
-}
-
-unsigned VlcMediaPlayer::setupFormat(void** opaque, char* chroma, unsigned* width, unsigned* height,
-                                     unsigned* pitches, unsigned* lines) {
-    auto* sink = static_cast<FrameSink*>(*opaque);
-    QMutexLocker lock(&sink->mutex);
-    // The proposed height can be the decoder's padded one, which the engine would stretch the
-    // picture into; ask for the track's own size instead.
-    if (sink->media != nullptr) {
-        const QSize visible = videoTrackSize(sink->media);
-        if (visible.isValid()) {
-            *width = static_cast<unsigned>(visible.width());
-            *height = static_cast<unsigned>(visible.height());
-        }
-    }
-    if (*width == 0 || *height == 0 || *width > 16384 || *height > 16384) {
-        return 0;
-    }
-    std::memcpy(chroma, "RV32", 4);
-    const unsigned pitch = (*width * 4 + 63) & ~63u;
-    std::free(sink->pixels);
-    // A few spare lines: converters may write whole macroblock rows.
-    sink->pixels = static_cast<uchar*>(std::aligned_alloc(64, static_cast<size_t>(pitch) * (*height + 16)));
-    if (sink->pixels == nullptr) {
-        return 0;
-    }
-    sink->width = *width;
-    sink->height = *height;
-    sink->pitch = pitch;
-    pitches[0] = pitch;
-    lines[0] = *height;
-    return 1;
-}
-
-void VlcMediaPlayer::cleanupFormat(void* opaque) {
-    auto* sink = static_cast<FrameSink*>(opaque);
-    QMutexLocker lock(&sink->mutex);
-    std::free(sink->pixels);
-    sink->pixels = nullptr;
-    sink->width = sink->height = sink->pitch = 0;
-}
-
-void* VlcMediaPlayer::lockFrame(void* opaque, void** planes) {
-    auto* sink = static_cast<FrameSink*>(opaque);
-    QMutexLocker lock(&sink->mutex);
-    planes[0] = sink->pixels;
-    return nullptr;
-}
-
-void VlcMediaPlayer::displayFrame(void* opaque, void*) {
-    auto* sink = static_cast<FrameSink*>(opaque);
-    {
-        QMutexLocker lock(&sink->mutex);
-        if (sink->pixels == nullptr) {
-            return;
-        }
-        // RV32 is B, G, R, X in memory: Qt's RGB32 on a little-endian machine.
-        sink->lastFrame = QImage(sink->pixels, static_cast<int>(sink->width), static_cast<int>(sink->height),
-                                 static_cast<qsizetype>(sink->pitch), QImage::Format_RGB32)
-                              .copy();
-    }
-    // One queued hand-over at a time; the UI thread shows whichever frame is the latest by then.
-    VlcMediaPlayer* owner = sink->owner;
-    if (!owner->m_framePending.exchange(true)) {
-        QMetaObject::invokeMethod(
-            owner, [owner] { owner->showLatestFrame(); }, Qt::QueuedConnection);
-    }
-}
-
-// ---------------------------------------------------------------- UI thread
-
-void VlcMediaPlayer::showLatestFrame() {
-    m_framePending = false;
-    QImage frame;
-    {
-        QMutexLocker lock(&m_sink->mutex);
-        frame = m_sink->lastFrame;
-    }
-    if (m_view && !frame.isNull() && !m_path.isEmpty()) {
-        m_view->presentFrame(frame);
-    }
 }
 
 void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int generation) {
@@ -359,7 +247,7 @@ void VlcMediaPlayer::readMediaInfo() {
     if (duration > 0) {
         m_length = duration;
     }
-    const QSize size = videoTrackSize(m_media);
+    const QSize size = vlcVideoTrackSize(m_media);
     if (size.isValid()) {
         m_trackSize = size;
     }

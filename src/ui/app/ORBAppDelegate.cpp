@@ -54,27 +54,6 @@ QString styleSheet() {
 
 } // namespace
 
-ORBAppServices ORBAppServices::real() {
-    static QtScheduler scheduler;
-    ORBAppServices s;
-    s.makePlayer = [](VideoView* view) { return createMediaPlayer(view); };
-    s.scheduler = &scheduler;
-    s.readTelemetry = backgroundTelemetryReader();
-    s.chooseDirectory = [](QWidget* parent) {
-        return QFileDialog::getExistingDirectory(parent, L("main.open_folder"), QString(),
-                                                 QFileDialog::ShowDirsOnly);
-    };
-    s.cardTools = &CardToolServices::real;
-    static const std::unique_ptr<nura::VolumeService> volumes = nura::createVolumeService();
-    static nura::ProcessCommandRunner commands;
-    s.volumeService = volumes.get();
-    s.commandRunner = &commands;
-    s.runInBackground = nura::threadPoolExecutor();
-    s.chooseSavePath = nura::saveSettingsPanel;
-    s.makeMapPage = &createWebMapPage;
-    return s;
-}
-
 ORBAppDelegate::ORBAppDelegate(ORBAppServices services, QObject* parent)
     : QObject(parent), m_services(std::move(services)) {
     initNuraResources();
@@ -496,19 +475,6 @@ void ORBAppDelegate::updateSideViewButton() {
     v.mapContainerView->setVisible(!list);
     v.mediaListTableView->setVisible(list);
     layoutMapContainer();
-}
-
-nura::ORBSettingServices ORBAppServices::settingServices() const {
-    nura::ORBSettingServices services;
-    services.volumes = volumeService;
-    services.commands = commandRunner;
-    services.runInBackground = runInBackground;
-    services.scheduler = scheduler;
-    services.chooseSavePath = chooseSavePath;
-    services.documentsDirectory = nura::documentsDirectory();
-    services.cardTools = cardTools;
-    services.flashData = &ORBFlashDataServices::real;
-    return services;
 }
 
 void ORBAppDelegate::showSettingPanel() {
