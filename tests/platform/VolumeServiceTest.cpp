@@ -3,6 +3,8 @@
 #include "core/log.h"
 #include "platform/UDisks2VolumeService.h"
 
+#include "UDisks2Mock.h"
+
 #include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,8 +20,7 @@ class VolumeServiceTest : public QObject {
 
 private:
     QTemporaryDir m_base;
-    QProcess m_mock;
-    QString m_address;
+    UDisks2Mock m_mock;
 
     QString root(const char* name) const { return m_base.filePath(name); }
     QUrl url(const char* name) const { return QUrl::fromLocalFile(root(name)); }
@@ -28,7 +29,8 @@ private:
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     UDisks2VolumeService service() {
-        return UDisks2VolumeService(QDBusConnection::connectToBus(m_address, QStringLiteral("udisks2-mock")));
+        return UDisks2VolumeService(
+            QDBusConnection::connectToBus(m_mock.address(), QStringLiteral("udisks2-mock")));
     }
 
 private slots:
@@ -42,34 +44,15 @@ private slots:
         touch("SDIO", "timeset.cfg");
         touch("nolabel", "timeset.cfg");
 
-        m_mock.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_mock.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral(NURA_SOURCE_DIR "/tests/platform/udisks2_mock.py"), m_base.path()});
-        QVERIFY2(m_mock.waitForStarted(), qPrintable(m_mock.errorString()));
-        QElapsedTimer timer;
-        timer.start();
-        QByteArray line;
-        while (line != "ready" && timer.elapsed() < 30000) {
-            if (!m_mock.canReadLine() && !m_mock.waitForReadyRead(1000)) {
-                QVERIFY2(m_mock.state() == QProcess::Running, "the UDisks2 stand-in ended early");
-                continue;
-            }
-            line = m_mock.readLine().trimmed();
-            if (line.startsWith("address=")) {
-                m_address = QString::fromUtf8(line.mid(8));
-            }
-        }
-        QCOMPARE(line, QByteArray("ready"));
-        QVERIFY(QDBusConnection::connectToBus(m_address, QStringLiteral("udisks2-mock")).isConnected());
+        const QString failure = m_mock.start(m_base.path());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        QVERIFY(
+            QDBusConnection::connectToBus(m_mock.address(), QStringLiteral("udisks2-mock")).isConnected());
     }
 
     void cleanupTestCase() {
         QDBusConnection::disconnectFromBus(QStringLiteral("udisks2-mock"));
-        m_mock.closeWriteChannel();
-        if (!m_mock.waitForFinished(10000)) {
-            m_mock.kill();
-            m_mock.waitForFinished();
-        }
+        m_mock.stop();
     }
 
     void removableAndUsbVolumes() {
