@@ -26,6 +26,10 @@ void VideoView::presentFrame(const QImage& frame) {
     {
         QMutexLocker lock(&m_mutex);
         m_frame = frame;
+        if (!frame.isNull()) {
+            ++m_framesPresented;
+            m_frameUnpainted = true;
+        }
     }
     if (QThread::currentThread() == thread()) {
         update();
@@ -40,6 +44,11 @@ QImage VideoView::lastFrame() const {
     return m_frame;
 }
 
+quint64 VideoView::framesPresented() const {
+    QMutexLocker lock(&m_mutex);
+    return m_framesPresented;
+}
+
 void VideoView::clearFrame() {
     presentFrame(QImage());
 }
@@ -47,7 +56,15 @@ void VideoView::clearFrame() {
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    const QImage frame = lastFrame();
+    QImage frame;
+    {
+        QMutexLocker lock(&m_mutex);
+        frame = m_frame;
+        if (m_frameUnpainted && !frame.isNull() && width() > 0 && height() > 0) {
+            ++m_framesPainted;
+        }
+        m_frameUnpainted = false;
+    }
     if (frame.isNull() || width() <= 0 || height() <= 0) {
         return;
     }

@@ -19,11 +19,19 @@ public:
     QImage lastFrame() const;
     void clearFrame();
 
+    // Frames handed to the view and frames that reached the screen: a frame replaced before the
+    // next paint is counted as presented but never painted.
+    quint64 framesPresented() const;
+    quint64 framesPainted() const { return m_framesPainted; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     mutable QMutex m_mutex;
     QImage m_frame;
+    quint64 m_framesPresented = 0;
+    quint64 m_framesPainted = 0;
+    bool m_frameUnpainted = false;
     bool m_fill = true;
 };

@@ -23,6 +23,7 @@ struct VlcMediaPlayer::FrameSink {
     unsigned height = 0;
     unsigned pitch = 0;
     QImage lastFrame;
+    quint64 framesDelivered = 0; // pictures the engine handed over for display
 
     ~FrameSink() { std::free(pixels); }
 };

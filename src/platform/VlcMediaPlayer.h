@@ -60,6 +60,10 @@ public:
 
     bool saveVideoSnapshotAt(const QString& path, int width, int height) override;
 
+    // One line of picture counts for the current media, for measuring smoothness: what the engine
+    // decoded and dropped as late, what it handed over, and what reached the view and the screen.
+    QString pictureCounts() const;
+
 private:
     struct FrameSink;
     enum class EngineEvent { Opening, Playing, Paused, Stopped, Ended, Error, Time, Length, Parsed };

@@ -4,6 +4,7 @@
 #include "platform/VideoView.h"
 #include "platform/VlcFrameSink.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QMutexLocker>
 
@@ -88,6 +89,7 @@ void VlcMediaPlayer::displayFrame(void* opaque, void*) {
         sink->lastFrame = QImage(sink->pixels, static_cast<int>(sink->width), static_cast<int>(sink->height),
                                  static_cast<qsizetype>(sink->pitch), QImage::Format_RGB32)
                               .copy();
+        ++sink->framesDelivered;
     }
     // One queued hand-over at a time; the UI thread shows whichever frame is the latest by then.
     VlcMediaPlayer* owner = sink->owner;
@@ -109,4 +111,23 @@ void VlcMediaPlayer::showLatestFrame() {
     if (m_view && !frame.isNull() && !m_path.isEmpty()) {
         m_view->presentFrame(frame);
     }
+}
+
+QString VlcMediaPlayer::pictureCounts() const {
+    libvlc_media_stats_t stats{};
+    if (m_media == nullptr || !libvlc_media_get_stats(m_media, &stats)) {
+        stats = {};
+    }
+    quint64 delivered = 0;
+    {
+        QMutexLocker lock(&m_sink->mutex);
+        delivered = m_sink->framesDelivered;
+    }
+    return QStringLiteral("%1: decoded %2, late %3, handed over %4, presented %5, painted %6")
+        .arg(QFileInfo(m_path).fileName())
+        .arg(stats.i_decoded_video)
+        .arg(stats.i_lost_pictures)
+        .arg(delivered)
+        .arg(m_view ? m_view->framesPresented() : 0)
+        .arg(m_view ? m_view->framesPainted() : 0);
 }

@@ -6,6 +6,7 @@
 #include "core/media/ORBMediaList.h"
 #include "platform/MapPage.h"
 #include "platform/MediaPlayer.h"
+#include "platform/VlcMediaPlayer.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/settings/ORBSettingController.h"
@@ -216,6 +217,14 @@ int main(int argc, char** argv) {
             if (!file.isEmpty() && !delegate.window()->grab().save(file)) {
                 std::fprintf(stderr, "nura-viewer: cannot write screenshot '%s'\n", qPrintable(file));
                 status = 1;
+            }
+            // For the playback benchmark: did every decoded picture reach the screen?
+            if (qEnvironmentVariableIsSet("NURA_PICTURE_COUNTS")) {
+                for (MediaPlayer* player : {delegate.player1(), delegate.player2()}) {
+                    if (auto* vlc = qobject_cast<VlcMediaPlayer*>(player)) {
+                        std::fprintf(stderr, "pictures %s\n", qPrintable(vlc->pictureCounts()));
+                    }
+                }
             }
             QCoreApplication::quit();
         });

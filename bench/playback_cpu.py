@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""The viewer playing a 1080p front and 720p rear recording in its window on an X display, as a user
+runs it, next to two baselines on the same display: bare libVLC players decoding the same files
+without pictures (the floor), and bare libVLC players drawing into windows of their own at full
+size. CPU is that of each whole process tree over the same steady stretch of playback (start-up
+excluded); the picture counts say whether every decoded picture reached the screen.
+
+    xvfb-run -a -s "-screen 0 3300x1200x24" bench/playback_cpu.py BUILD_DIR
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+build = sys.argv[1]
+viewer = os.path.join(build, "nura-viewer")
+bare = os.path.join(build, "bench", "bare_players")
+warmup, span = 3.0, 10.0
+tick = os.sysconf("SC_CLK_TCK")
+
+
+def tree_cpu(root):
+    """CPU seconds of a process and all its descendants (the web engine runs in its own)."""
+    children, ticks = {}, {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        children.setdefault(int(fields[1]), []).append(int(pid))
+        ticks[int(pid)] = int(fields[11]) + int(fields[12])
+    total, todo = 0, [root]
+    while todo:
+        pid = todo.pop()
+        total += ticks.get(pid, 0)
+        todo += children.get(pid, [])
+    return total / tick
+
+
+def run(argv, env=None):
+    """Cores used between `warmup` and `warmup + span` seconds after the start, and the output."""
+    p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env)
+    time.sleep(warmup)
+    before = tree_cpu(p.pid)
+    time.sleep(span)
+    cores = (tree_cpu(p.pid) - before) / span
+    out, _ = p.communicate(timeout=120)
+    if p.returncode != 0:
+        sys.exit(f"bench: {argv[0]} failed ({p.returncode}):\n{out}")
+    return cores, [line for line in out.splitlines() if line.startswith("pictures ")]
+
+
+def ffmpeg(*args):
+    subprocess.run(["ffmpeg", "-v", "error", "-y", *args], check=True)
+
+
+def dropped(lines):
+    """Pictures that never reached the screen, summed over both players: those the engine dropped as
+    late, and (in the viewer) those handed over but replaced before the window painted them."""
+    total = 0
+    for line in lines:
+        counts = dict((name, int(value)) for name, value in re.findall(r"([a-z ]+) (\d+)", line.split(": ", 1)[1]))
+        counts = {name.strip(): value for name, value in counts.items()}
+        total += counts.get("late", 0)
+        if "painted" in counts:
+            total += counts["handed over"] - counts["painted"]
+    return total
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    card = os.path.join(tmp, "card")
+    os.makedirs(card)
+    front = os.path.join(card, "alwa_20230115_083000_F.MP4")
+    rear = os.path.join(card, "alwa_20230115_083000_R.MP4")
+    seconds = str(int(warmup + span + 6))
+    ffmpeg("-f", "lavfi", "-i", f"testsrc2=s=1920x1080:r=30:d={seconds}", "-c:v", "libx264", "-preset",
+           "veryfast", "-g", "30", front)
+    ffmpeg("-f", "lavfi", "-i", f"smptebars=s=1280x720:r=30:d={seconds}", "-c:v", "libx264", "-preset",
+           "veryfast", "-g", "30", rear)
+
+    length = str(warmup + span + 0.5)
+    floor, floor_lines = run([bare, "dummy", length, front, rear])
+    windows, window_lines = run([bare, "x11", length, front, rear])
+    env = dict(os.environ, NURA_PICTURE_COUNTS="1", NURA_SILENT="1")
+    env.pop("QT_QPA_PLATFORM", None)
+    mine, viewer_lines = run([viewer, card, "--play", front, "--quit-after", length], env)
+
+    print(f"CPU over {span:.0f} s of playing a 1080p front and a 720p rear recording (whole processes):")
+    print(f"  viewer, in its window:                     {mine:.2f} cores")
+    print(f"  bare players, decoding only (the floor):   {floor:.2f} cores  -> viewer {mine / floor:.1f}x the floor")
+    print(f"  bare players in their own full-size windows: {windows:.2f} cores  -> viewer {mine / windows:.2f}x that")
+    for line in viewer_lines:
+        print("  viewer " + line)
+    for line in window_lines:
+        print("  bare windows " + line)
+    print(f"pictures dropped: viewer {dropped(viewer_lines)}, bare players in windows {dropped(window_lines)}")
