@@ -1,6 +1,6 @@
-// What every player shares: time texts and the side of the media.
+// What every player shares: time texts.
 
-#include "platform/FakeMediaPlayer.h"
+#include "platform/MediaPlayer.h"
 
 #include <QtTest>
 
@@ -33,15 +33,6 @@ private slots:
     void timeStringSurvivesExtremes() {
         QCOMPARE(MediaPlayer::timeString(std::numeric_limits<int64_t>::min()), "-2562047788015:12:55");
         QCOMPARE(MediaPlayer::timeString(std::numeric_limits<int64_t>::max()), "2562047788015:12:55");
-    }
-
-    void sideComesFromTheMediaPath() {
-        FakeMediaPlayer player;
-        QCOMPARE(player.mediaDirection(), 2);
-        player.setMedia(QString::fromUtf8("/card/\xc3\xa9t\xc3\xa9_r.mp4"));
-        QVERIFY(player.isRearMedia());
-        player.setMedia("/card/A_20240101_120000_F.MP4");
-        QVERIFY(player.isFrontMedia());
     }
 };
 
