@@ -5,15 +5,11 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
 NURA = sys.argv[1]
 MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "platform", "udisks2_mock.py")
-failures = []
-
-
-def check(cond, what):
-    if not cond:
-        failures.append(what)
-        print("FAIL:", what)
 
 
 def card_list(env):
@@ -87,5 +83,4 @@ with tempfile.TemporaryDirectory() as base:
         p = subprocess.run([NURA] + args, capture_output=True)
         check(p.returncode == 64 and b"nura card" in p.stderr and len(p.stderr.splitlines()) == 1, f"usage {args}: {p.returncode}")
 
-print("card_test:", "FAILED" if failures else "ok")
-sys.exit(1 if failures else 0)
+finish()

@@ -6,18 +6,11 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
 NURA = sys.argv[1]
 DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE = 0, 1, 2, 64
-passed, failed = 0, 0
-
-
-def check(cond, what):
-    global passed, failed
-    if cond:
-        passed += 1
-    else:
-        failed += 1
-        print("FAIL:", what)
 
 
 def run(*args, **kwargs):
@@ -97,14 +90,11 @@ with tempfile.TemporaryDirectory() as tmp:
         f.write(b"1999/12/31 23:59:59ABCDEF")  # 25 bytes from an older tool
     code, out, err = run("clock", cfg, "2024-03-05 14:07:09", env={**os.environ, "TZ": "Asia/Tokyo"})
     check(code == DONE and open(cfg, "rb").read() == b"2024/03/05 14:07:09", f"clock: {code} {err}")
-    check(run("clock", cfg, "2024-03-05 00:00:00")[0] == DONE and open(cfg, "rb").read() == b"2024/03/05 00:00:00",
-          "midnight")
-    check(run("clock", cfg, "2024-03-05 13:00:00")[0] == DONE and open(cfg, "rb").read() == b"2024/03/05 13:00:00",
-          "1 p.m.")
-    for bad in ("2024-02-30 10:00:00", "2024-03-05 24:00:00", "2024/03/05 14:07:09", "yesterday", ""):
+    # which texts are a real date and time is pinned by the core tests
+    for bad in ("2024-02-30 10:00:00", "yesterday"):
         code, out, err = run("clock", cfg, bad)
         check(code == USAGE and err.count("\n") == 1, f"bad time {bad!r}: {code} {err}")
-        check(open(cfg, "rb").read() == b"2024/03/05 13:00:00", f"file untouched by {bad!r}")
+        check(open(cfg, "rb").read() == b"2024/03/05 14:07:09", f"file untouched by {bad!r}")
 
     code, out, err = run("clock", cfg, env={**os.environ, "TZ": "UTC"})
     data = open(cfg, "rb").read()
@@ -121,5 +111,4 @@ with tempfile.TemporaryDirectory() as tmp:
     for bad in ([], [cfg, "2024-03-05 14:07:09", "x"]):
         check(run("clock", *bad)[0] == USAGE, f"clock usage {bad}")
 
-print(f"{passed} passed, {failed} failed")
-sys.exit(1 if failed else 0)
+finish()

@@ -5,15 +5,10 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
 nura = sys.argv[1]
-failures = 0
-
-
-def check(condition, what):
-    global failures
-    if not condition:
-        failures += 1
-        print("FAIL:", what)
 
 
 def run(*args):
@@ -71,5 +66,4 @@ check(r.returncode == 64, "usage")
 r = run("list", "--bogus", "/tmp")
 check(r.returncode == 64, "unknown option")
 
-print(f"{0 if failures else 1} passed, {failures} failed")
-sys.exit(1 if failures else 0)
+finish()

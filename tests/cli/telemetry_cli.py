@@ -14,16 +14,12 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
 NURA = sys.argv[1]
 MAKE_RECORDING = os.path.join(os.path.dirname(os.path.abspath(NURA)), "make_recording")
 HEADER = "index,time,gx,gy,gz,unit,latitude,longitude,speed_knots,course,hdop,satellites,valid,utc"
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL:", message)
 
 
 def nura(*args):
@@ -147,7 +143,8 @@ with tempfile.TemporaryDirectory() as tmp:
         time, x, y, z = struct.unpack_from("<I4xiii", data, chunks[k] + 2)
         unit = data[chunks[k] + 26:chunks[k] + 27].decode()
         check(length == 153 and time == int(rows[k]["time"]) and unit == rows[k]["unit"]
-              and single(float(rows[k]["gx"])) == x / 256 and single(float(rows[k]["gz"])) == z / 256,
+              and single(float(rows[k]["gx"])) == x / 256 and single(float(rows[k]["gy"])) == y / 256
+              and single(float(rows[k]["gz"])) == z / 256,
               "record %d read at its byte offsets matches the csv" % k)
 
     r = nura(event)
@@ -217,7 +214,4 @@ with tempfile.TemporaryDirectory() as tmp:
         r = nura(real, "--format", "csv")
         check(r.returncode == 0 and len(r.stdout.splitlines()) == 31, "telemetry of the real-video file")
 
-if failures:
-    print("%d failures" % len(failures))
-    sys.exit(1)
-print("ok")
+finish()

@@ -14,21 +14,16 @@ TEST(ByteSizeText, ShortTextsRoundAsTheCameraToolsDo) {
         const char* text;
     } cases[] = {
         {0, "0 B"},
-        {1, "1 B"},
         {1023, "1023 B"},
         {1024, "1.0 kB"},
         {1174, "1.2 kB"}, // remainder 150: digit 1 is odd, the exact half rounds up
         {1074, "1.0 kB"}, // remainder 50: digit 0 is even and nothing lies below, stays
-        {1536, "1.5 kB"},
         {4032, "4.0 kB"}, // remainder 960 rounds up to the next whole number
         {10239, "10 kB"},
-        {10240, "10 kB"},
         {10752, "10 kB"}, // 10 and a half, even: stays
         {11776, "12 kB"}, // 11 and a half, odd: up
         {1048575, "1.0 MB"},
-        {3965190144ull, "3.7 GB"},
         {7516192767ull, "7.0 GB"},
-        {7516192768ull, "7.0 GB"},
         {7948206080ull, "7.4 GB"},
         {31914983424ull, "30 GB"},
         {1073741824000ull, "1000 GB"},

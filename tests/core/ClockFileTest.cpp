@@ -1,21 +1,14 @@
 #include "core/card/ClockFile.h"
 
+#include "CoreTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 using namespace nura;
-
-namespace {
-
-std::string slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-} // namespace
+using coretest::slurp;
 
 TEST(ClockFile, TextIsNineteenBytesOnThe24HourClock) {
     EXPECT_EQ(clockText({2024, 3, 5, 14, 7, 9}), "2024/03/05 14:07:09");

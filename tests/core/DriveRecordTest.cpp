@@ -2,6 +2,8 @@
 #include "core/driverecords/DriveRecordTable.h"
 #include "core/log.h"
 
+#include "CoreTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <vector>
 
 using namespace nura;
+using coretest::slurp;
 
 namespace {
 
@@ -48,11 +51,6 @@ std::vector<std::byte> fileWith(uint32_t count, size_t records, size_t extra = 0
 
 std::filesystem::path tempPath(const char* name) {
     return std::filesystem::temp_directory_path() / (std::string("nura-drv-") + name);
-}
-
-std::string slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 } // namespace
@@ -118,8 +116,7 @@ TEST(DriveRecord, ReadsFilesAndTellsFailuresApart) {
     const auto path = tempPath("read.drv");
     {
         const auto bytes = fileWith(UINT32_MAX, 2, 43);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        coretest::writeBytes(path, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
     const auto file = readDriveRecordFile(path.string());
     EXPECT_EQ(file.status, DriveRecordReadStatus::Ok);

@@ -3,6 +3,8 @@
 
 #include "core/card/FormatCommands.h"
 
+#include "CoreTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -14,6 +16,7 @@
 #include <unistd.h>
 
 using namespace nura;
+using coretest::slurp;
 
 namespace {
 
@@ -48,14 +51,6 @@ int run(const std::string& commandLine, std::string* output = nullptr) {
         *output = out;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string slurp(const std::filesystem::path& p, size_t limit = 1 << 20) {
-    std::ifstream in(p, std::ios::binary);
-    std::string s(limit, '\0');
-    in.read(s.data(), static_cast<std::streamsize>(limit));
-    s.resize(static_cast<size_t>(in.gcount()));
-    return s;
 }
 
 unsigned u16(const std::string& b, size_t at) {

@@ -2,6 +2,8 @@
 #include "core/settings/FileDataRules.h"
 #include "core/settings/SettingFile.h"
 
+#include "CoreTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,10 +16,12 @@
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace nura;
+using coretest::runWithoutRoot;
+using coretest::slurp;
+using coretest::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,13 +38,6 @@ protected:
 
     std::string path(const char* name) const { return (m_dir / name).string(); }
 
-    static void writeBytes(const std::string& p, const std::string& data) {
-        std::ofstream(p, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-    }
-    static std::string readBytes(const std::string& p) {
-        std::ifstream in(p, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     std::vector<std::string> folderEntries() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(m_dir)) {
@@ -98,7 +95,7 @@ TEST_F(SettingsFile, WriteReplacesWholeFileAndLeavesNoTemporary) {
     SetDefaultFileData(r);
     SealFileData(r);
     EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "");
-    EXPECT_EQ(readBytes(path("config.bin")), std::string(reinterpret_cast<const char*>(&r), 500));
+    EXPECT_EQ(slurp(path("config.bin")), std::string(reinterpret_cast<const char*>(&r), 500));
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
     EXPECT_EQ(fs::status(path("config.bin")).permissions(), fs::perms(0640));
 
@@ -119,12 +116,12 @@ TEST_F(SettingsFile, FailedWriteKeepsOldFileAndSaysWhy) {
     fs::create_directory(path("config.bin"));
     EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail");
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"config.bin", "plain"}));
-    EXPECT_EQ(readBytes(path("plain")), "x");
+    EXPECT_EQ(slurp(path("plain")), "x");
 }
 
 TEST_F(SettingsFile, DefaultFileIsUnsealedDefaults) {
     ASSERT_EQ(WriteDefaultSettingFile(path("config.bin")), "");
-    const std::string data = readBytes(path("config.bin"));
+    const std::string data = slurp(path("config.bin"));
     ASSERT_EQ(data.size(), 500u);
     _FILEDATA expected{};
     SetDefaultFileData(expected);
@@ -212,24 +209,6 @@ protected:
     std::string m_old;
 };
 
-// Runs `body` in a child process that has given up root (root writes into any folder) and returns its
-// exit status, or -1 when it did not exit normally.
-int runWithoutRoot(const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child < 0) {
-        return -1;
-    }
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(99);
-        }
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 } // namespace
 
 TEST_F(SettingsFileInPlace, FullCardRewritesTheFileInPlace) {
@@ -238,7 +217,7 @@ TEST_F(SettingsFileInPlace, FullCardRewritesTheFileInPlace) {
     const ino_t before = inode();
     LogCapture log;
     EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "");
-    EXPECT_EQ(readBytes(path("config.bin")), bytesOf(r));
+    EXPECT_EQ(slurp(path("config.bin")), bytesOf(r));
     EXPECT_EQ(inode(), before);
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
     EXPECT_TRUE(log.contains("No space left on device")) << "the reason for the in-place write is logged";
@@ -250,7 +229,7 @@ TEST_F(SettingsFileInPlace, OnlyAWhole500ByteFileIsRewrittenInPlace) {
     for (const std::string& content : {std::string(499, 'a'), std::string(501, 'b'), std::string()}) {
         writeBytes(path("config.bin"), content);
         EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail") << content.size();
-        EXPECT_EQ(readBytes(path("config.bin")), content);
+        EXPECT_EQ(slurp(path("config.bin")), content);
     }
     fs::remove(path("config.bin"));
     EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail");
@@ -266,7 +245,7 @@ TEST_F(SettingsFileInPlace, WriteStoppingPartWayPutsTheOldBytesBack) {
         FakeWrite::budget = budget;
         FakeWrite::failed = false;
         EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail") << budget;
-        EXPECT_EQ(readBytes(path("config.bin")), m_old) << budget;
+        EXPECT_EQ(slurp(path("config.bin")), m_old) << budget;
     }
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
 }
@@ -277,7 +256,7 @@ TEST_F(SettingsFileInPlace, OldBytesThatCannotBePutBackAreReportedAsDamage) {
     FakeWrite::noWayBack = true;
     LogCapture log;
     EXPECT_EQ(WriteSettingFile(marked(0x5A), path("config.bin")), "msg.file_damaged");
-    EXPECT_EQ(readBytes(path("config.bin")).substr(100), m_old.substr(100));
+    EXPECT_EQ(slurp(path("config.bin")).substr(100), m_old.substr(100));
 }
 
 TEST_F(SettingsFileInPlace, LockedFolderRewritesTheFileInPlace) {
@@ -289,7 +268,7 @@ TEST_F(SettingsFileInPlace, LockedFolderRewritesTheFileInPlace) {
         runWithoutRoot([&] { return WriteSettingFile(r, path("config.bin")).empty() ? 0 : 1; });
     fs::permissions(m_dir, fs::perms(0755));
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(readBytes(path("config.bin")), bytesOf(r));
+    EXPECT_EQ(slurp(path("config.bin")), bytesOf(r));
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
 }
 
@@ -311,5 +290,5 @@ TEST_F(SettingsFileInPlace, FileSizeLimitStoppingTheInPlaceWriteKeepsTheOldBytes
     });
     fs::permissions(m_dir, fs::perms(0755));
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(readBytes(path("config.bin")), m_old);
+    EXPECT_EQ(slurp(path("config.bin")), m_old);
 }

@@ -80,6 +80,7 @@ private:
 
     static bool makeClip(const QStringList& args) {
         QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel); // ffmpeg's reason, when it fails
         process.start(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
                       QStringList{"-v", "error", "-y"} + args);
         return process.waitForFinished(60000) && process.exitCode() == 0;
@@ -95,34 +96,14 @@ private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         m_clip = m_dir.filePath(QStringLiteral("clip_F.mp4"));
-        const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-        QVERIFY2(!ffmpeg.isEmpty(), "ffmpeg is needed to make the test recording");
-        QProcess process;
-        process.start(ffmpeg, {"-v",
-                               "error",
-                               "-y",
-                               "-f",
-                               "lavfi",
-                               "-i",
-                               "color=c=blue:size=640x360:rate=30:duration=3,"
-                               "drawbox=x=0:y=0:w=320:h=300:color=red:t=fill,"
-                               "drawbox=x=0:y=300:w=640:h=60:color=green:t=fill",
-                               "-f",
-                               "lavfi",
-                               "-i",
-                               "sine=frequency=440:duration=3",
-                               "-c:v",
-                               "libx264",
-                               "-g",
-                               "30",
-                               "-pix_fmt",
-                               "yuv420p",
-                               "-c:a",
-                               "aac",
-                               "-shortest",
-                               m_clip});
-        QVERIFY(process.waitForFinished(60000));
-        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty(),
+                 "ffmpeg is needed to make the test recording");
+        QVERIFY(makeClip({"-f", "lavfi", "-i",
+                          "color=c=blue:size=640x360:rate=30:duration=3,"
+                          "drawbox=x=0:y=0:w=320:h=300:color=red:t=fill,"
+                          "drawbox=x=0:y=300:w=640:h=60:color=green:t=fill",
+                          "-f", "lavfi", "-i", "sine=frequency=440:duration=3", "-c:v", "libx264", "-g", "30",
+                          "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", m_clip}));
         m_ramp = m_dir.filePath(QStringLiteral("ramp_F.mp4"));
         QVERIFY(makeClip({"-f", "lavfi", "-i", "nullsrc=s=160x90:r=30:d=3,geq=lum='16+70*T':cb=128:cr=128",
                           "-c:v", "libx264", "-qp", "0", "-g", "30", m_ramp}));

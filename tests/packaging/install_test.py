@@ -5,15 +5,10 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
 build = sys.argv[1]
-failures = 0
-
-
-def check(condition, what):
-    global failures
-    if not condition:
-        failures += 1
-        print("FAIL:", what)
 
 
 def run(argv, **kw):
@@ -72,5 +67,4 @@ with tempfile.TemporaryDirectory() as stage:
         for option in sorted(set(re.findall(r"(?<![\w-])--?[a-zA-Z][\w-]*", help_text))):
             check(option in text, f"{program}(1) lacks the option {option}")
 
-print(f"{0 if failures else 1} passed, {failures} failed")
-sys.exit(1 if failures else 0)
+finish()

@@ -5,15 +5,10 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
 build = sys.argv[1]
-failures = 0
-
-
-def check(condition, what):
-    global failures
-    if not condition:
-        failures += 1
-        print("FAIL:", what)
 
 
 def run(argv, **kw):
@@ -41,5 +36,4 @@ with tempfile.TemporaryDirectory() as out:
         check(r.returncode == 0 and r.stdout.startswith("nura ") and fields["Version"] in r.stdout,
               f"unpacked nura --version: {r.stdout}{r.stderr}")
 
-print(f"{0 if failures else 1} passed, {failures} failed")
-sys.exit(1 if failures else 0)
+finish()

@@ -1,7 +1,11 @@
-// The UDisks2 client against a UDisks2 stand-in (python-dbusmock) on a private bus that the test starts.
+// The UDisks2 client against a UDisks2 stand-in (python-dbusmock) on a private bus that the test starts,
+// and the settings window on it: the card it picks, and the rename of a card that holds the camera's record
+// under another label.
 
 #include "core/log.h"
+#include "platform/Scheduler.h"
 #include "platform/UDisks2VolumeService.h"
+#include "ui/settings/ORBSettingController.h"
 
 #include "UDisks2Mock.h"
 
@@ -10,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -116,6 +121,37 @@ private slots:
         QCOMPARE(svc.findUSBVolumeContainingFile("nura_000.drv"), std::nullopt);
     }
 
+    // Last of the stand-in's tests: it takes the label from both NURA volumes.
+    void settingsWindowRenamesTheCardUnderAnotherLabel() {
+        UDisks2VolumeService volumes = service();
+        // Take the label from both NURA volumes on USB: the writable stick is then the likeliest card.
+        for (const auto& disk : volumes.mountedUSBDisks()) {
+            if (disk.volumeName() == "NURA") {
+                QCOMPARE(volumes.renameVolume(disk, QStringLiteral("OTHER")), QString());
+            }
+        }
+        QFile record(QDir(root("STICK")).filePath("config.bin"));
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.write(QByteArray(500, '\0'));
+        record.close();
+
+        QtScheduler scheduler;
+        ORBSettingServices s;
+        s.volumes = &volumes;
+        s.runInBackground = threadPoolExecutor();
+        s.scheduler = &scheduler;
+        ORBSettingController window(std::move(s));
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        QSignalSpy loaded(&window, &ORBSettingController::loaded);
+        window.open();
+        QVERIFY(loaded.wait(20000));
+        QCOMPARE(window.settingFilePath().value_or(""), QDir(root("STICK")).filePath("config.bin"));
+        QVERIFY(window.selectedUSBDisk());
+        QCOMPARE(QString::fromStdString(window.selectedUSBDisk()->volumeName()), QString("NURA"));
+        QCOMPARE(QString::fromStdString(volumes.mountedUSBDisks().front().volumeName()), QString("NURA"));
+        QVERIFY(window.windowTitle().endsWith(QDir(root("STICK")).filePath("config.bin")));
+    }
+
     void aQueryTellsTheServiceIsThere() {
         const auto volumes = service().queryMountedVolumes();
         QVERIFY(volumes.has_value());
@@ -136,5 +172,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(VolumeServiceTest)
+QTEST_MAIN(VolumeServiceTest)
 #include "VolumeServiceTest.moc"

@@ -141,9 +141,6 @@ private slots:
         slider.setObjectHiValue(QVariant());
         QVERIFY(!slider.isEnabled());
         QCOMPARE(model.high(), slider.integerHiValue());
-        QCOMPARE(SMDoubleSlider::bindingNameToIndex("objectHiValue"), 1);
-        QCOMPARE(SMDoubleSlider::bindingNameToIndex("value"), -1);
-        QCOMPARE(SMDoubleSlider::bindingIndexToName(0), QString("objectLoValue"));
         QVERIFY(!slider.bind("value", &model, "low"));
     }
 

@@ -12,12 +12,12 @@
 #include "ui/strings/InfoPlist.h"
 #include "ui/views/SMDoubleSlider.h"
 
+#include "UiTestSupport.h"
+
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QtTest>
 
@@ -25,6 +25,8 @@
 #include <random>
 
 using namespace nura;
+
+using uitest::takeAlerts;
 
 namespace {
 
@@ -34,19 +36,6 @@ _FILEDATA defaults() {
     return d;
 }
 
-// The warnings shown on the pane's window since the last call; they are closed.
-int takeAlerts(QWidget& window) {
-    int shown = 0;
-    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
-        if (box->isVisible()) {
-            ++shown;
-        }
-        box->close();
-        delete box;
-    }
-    return shown;
-}
-
 void clickSegment(TKSegmentedControl& control, int segment) {
     control.findChildren<QAbstractButton*>().at(segment)->click();
 }
@@ -54,9 +43,7 @@ void clickSegment(TKSegmentedControl& control, int segment) {
 // Saved for a look at the pane, at the settings window's pane size.
 void screenshot(QWidget& pane, const char* name) {
     pane.resize(760, 560);
-    const QString dir = QStringLiteral(NURA_BINARY_DIR "/screenshots");
-    QDir().mkpath(dir);
-    QVERIFY(pane.grab().save(dir + "/" + name));
+    uitest::screenshot(pane, name);
 }
 
 } // namespace
@@ -198,16 +185,11 @@ private slots:
             QVERIFY(pane.frontMotionBlockChk[static_cast<std::size_t>(i)]->isChecked());
             QVERIFY(!pane.rearMotionBlockChk[static_cast<std::size_t>(i)]->isChecked());
         }
-        const std::pair<int, uint32_t> zones[] = {{0, 256}, {8, 1}, {4, 16}};
-        for (const auto& [zone, mask] : zones) {
-            for (QCheckBox* box : pane.frontMotionBlockChk) {
-                box->setChecked(true);
-            }
-            pane.frontMotionBlockChk[static_cast<std::size_t>(zone)]->setChecked(false);
-            QVERIFY(pane.populate());
-            QCOMPARE(d.motionBlock, mask);
-            QCOMPARE(d.motionBlock_Rear, 0xFFFu);
-        }
+        // The zone-to-bit order itself is pinned by the core tests; here the boxes reach the record.
+        pane.frontMotionBlockChk[8]->setChecked(false);
+        QVERIFY(pane.populate());
+        QCOMPARE(d.motionBlock, 1u);
+        QCOMPARE(d.motionBlock_Rear, 0xFFFu);
         // Detection off leaves nothing to choose in that camera's zones.
         clickSegment(*pane.rearSensitivitySeg, 0);
         QVERIFY(!pane.rearMotionBlockChk[0]->isEnabled());
@@ -293,8 +275,9 @@ private slots:
         QVERIFY(pane.populate());
         QCOMPARE(QByteArray(d.wifi_ssid, 16), QByteArray("abcde\0\0\0\0\0\0\0\0\0\0\0", 16));
 
-        const std::pair<QString, QString> refused[] = {
-            {"abcd", "12345678"}, {"ab cde", "12345678"}, {"abcde", "1234567"}, {"abcde", "1234\u00e95678"}};
+        // Each rule is pinned by the validator's tests; here a short name and a password that is long
+        // enough in characters but not ASCII both stop the save with a warning.
+        const std::pair<QString, QString> refused[] = {{"abcd", "12345678"}, {"abcde", "1234\u00e95678"}};
         for (const auto& [name, password] : refused) {
             pane.ssidLabel->setText(name);
             pane.passwordLabel->setText(password);
@@ -357,8 +340,6 @@ private slots:
         QCOMPARE(pane.adasLdwsSpeedCombo->currentIndex(), 4);
         QCOMPARE(pane.adasLdwsSpeedCombo->currentText(), QString("30Mi/h"));
         screenshot(pane, "settings-adas.png");
-        QCOMPARE(pane.adasFcwsSpeedSeg->selectedSegment(), 3);
-        QCOMPARE(pane.adasFcwsSpeedSeg->label(3), QString("30Mi/h"));
 
         d.speed_disp_unit = 0;
         d.ADAS_Ldws_Speed = 60;
@@ -374,12 +355,6 @@ private slots:
         QCOMPARE(d.ADAS_Ldws_Speed, uint8_t(0));
         QCOMPARE(d.ADAS_FCWS_Speed, uint8_t(30));
         QCOMPARE(d.vibrator, 3u);
-
-        d.speed_disp_unit = 1;
-        d.ADAS_Ldws_Speed = 60;
-        pane.setFileData(&d);
-        QCOMPARE(pane.adasLdwsSpeedCombo->currentIndex(), 9);
-        QCOMPARE(pane.adasLdwsSpeedCombo->currentText(), QString("60Mi/h"));
     }
 
     void gpsTimeZoneAndUnitReachTheAdasPane() {
@@ -393,10 +368,7 @@ private slots:
         d.ADAS_FCWS_Speed = 70; // 70 km/h
         ORBSettingForGpsViewController gps;
         gps.setFileData(&d);
-        QCOMPARE(gps.timeGmtCombo->count(), 34);
         QCOMPARE(gps.timeGmtCombo->currentText(), QString("00:00"));
-        QCOMPARE(gps.timeGmtCombo->itemText(23), QString("+05:45"));
-        QCOMPARE(gps.timeGmtCombo->itemText(0), QString("-12:00"));
         QCOMPARE(gps.saveDurationSeg->label(gps.saveDurationSeg->selectedSegment()),
                  InfoPlist::localizedCount("nSecond_fmt", 10));
         QCOMPARE(gps.drivingDaySeg->label(gps.drivingDaySeg->selectedSegment()), L("sun"));
@@ -436,82 +408,66 @@ private slots:
             for (std::size_t i = 0; i < sizeof d; ++i) {
                 bytes[i] = static_cast<unsigned char>(random());
             }
+            // Every field a pane shows holds one of its choices.
+            using F = _FILEDATA;
+            const std::pair<uint32_t F::*, uint32_t> choices[] = {
+                {&F::g_sensor_enable, 2},     {&F::ledoff, 2},
+                {&F::recordChannel, 2},       {&F::sd_mem_event_reserved, 2},
+                {&F::vid_enc_bitrate, 3},     {&F::vid_enc_bitrate_R, 3},
+                {&F::vid_brightness, 5},      {&F::vid_brightness_R, 5},
+                {&F::flip_video, 2},          {&F::rear_fps, 2},
+                {&F::front_cpl_use, 4},       {&F::rear_cpl_use, 3},
+                {&F::En_SuperNightVision, 2}, {&F::viewAngle, 2},
+                {&F::motion720pCValue, 6},    {&F::motion1080pCValue, 6},
+                {&F::motionBlock, 0x1000},    {&F::motionBlock_Rear, 0x1000},
+                {&F::ParkingMode, 2},         {&F::aud_input_vol, 4},
+                {&F::aud_output_vol, 4},      {&F::alarm_ontime_flag, 2},
+                {&F::Brightness1, 21},        {&F::DayTime, 3},
+                {&F::lcd_autopoweroff, 4},    {&F::Gamma, 2},
+                {&F::lcd_brightness, 3},      {&F::lcd_brightness_night, 2},
+                {&F::parking_rear_off, 2},    {&F::lcd_screensaver, 3},
+                {&F::parking_alarm, 2},       {&F::always_mode_recording_time, 2},
+                {&F::pip_position, 4},        {&F::autoFormatAlarm, 5},
+                {&F::wifiStartMode, 2},       {&F::wifi_channel, 14},
+                {&F::nodriving_day, 8},       {&F::speed_disp_unit, 2},
+                {&F::summer_time, 2},         {&F::SaveDuration, 8},
+                {&F::NightTime, 2},           {&F::vibrator, 4}};
+            for (const auto& [field, count] : choices) {
+                d.*field = pick(count);
+            }
+            for (uint8_t* adas : {&d.ADAS_Car, &d.ADAS_LDWS_Sens, &d.ADAS_FCWS_Sens, &d.ADAS_FCMD_Sens}) {
+                *adas = static_cast<uint8_t>(pick(3));
+            }
+            d.ADAS_FCMD_Enable = static_cast<uint8_t>(pick(2));
+            d.time_gmt = static_cast<int32_t>(pick(34));
+            d.osd_speed_flag = static_cast<int32_t>(pick(2));
+            d.CableVoltCorr = 1 + pick(7);
             const uint32_t timeouts[] = {0, 10, 30, 60, 120, 180, 300, 420, 600};
             d.always_mode_timeout = timeouts[pick(9)];
-            d.g_sensor_enable = pick(2);
+            const uint32_t volts[] = {0,     1,     10000, 11500, 11600, 11700, 11800,
+                                      11900, 12000, 12100, 12200, 12300, 12400};
+            d.sd_mem_always_reserved = volts[pick(13)];
+            const uint32_t hours[] = {0, 3, 6, 9, 12, 24, 36, 48};
+            d.sd_mem_motion_reserved = hours[pick(8)];
             for (int32_t* t : {&d.gsen_x_threshold, &d.gsen_y_threshold, &d.gsen_z_threshold,
                                &d.parkmode_x_threshold, &d.parkmode_y_threshold, &d.parkmode_z_threshold}) {
                 *t = static_cast<int32_t>(5 + pick(146));
             }
-            d.ledoff = pick(2);
-            d.recordChannel = pick(2);
             d.ledoff_rear = d.recordChannel == 1 ? 0 : pick(2);
             std::memset(d.szPlateNumber, 0, sizeof d.szPlateNumber);
             const char alnum[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
             for (uint32_t i = 0, len = pick(9); i < len; ++i) {
                 d.szPlateNumber[i] = alnum[pick(62)];
             }
-            const uint32_t volts[] = {0,     1,     10000, 11500, 11600, 11700, 11800,
-                                      11900, 12000, 12100, 12200, 12300, 12400};
-            d.sd_mem_always_reserved = volts[pick(13)];
-            const uint32_t hours[] = {0, 3, 6, 9, 12, 24, 36, 48};
-            d.sd_mem_motion_reserved = hours[pick(8)];
-            d.sd_mem_event_reserved = pick(2);
-            d.CableVoltCorr = 1 + pick(7);
-            d.vid_enc_bitrate = pick(3);
-            d.vid_enc_bitrate_R = pick(3);
-            d.vid_brightness = pick(5);
-            d.vid_brightness_R = pick(5);
-            d.flip_video = pick(2);
-            d.rear_fps = pick(2);
-            d.front_cpl_use = pick(4);
-            d.rear_cpl_use = pick(3);
-            d.En_SuperNightVision = pick(2);
-            d.viewAngle = pick(2);
-            d.motion720pCValue = pick(6);
-            d.motion1080pCValue = pick(6);
-            d.motionBlock = pick(0x1000);
-            d.motionBlock_Rear = pick(0x1000);
-            d.ParkingMode = pick(2);
-            d.aud_input_vol = pick(4);
-            d.aud_output_vol = pick(4);
-            d.alarm_ontime_flag = pick(2);
-            d.Brightness1 = pick(21);
             d.sd_mem_always_ratio = 10 + pick(71);
             d.sd_mem_motion_ratio = 10 + pick(81 - d.sd_mem_always_ratio);
             d.sd_mem_event_ratio = 100 - d.sd_mem_always_ratio - d.sd_mem_motion_ratio;
-            d.DayTime = pick(3);
-            d.lcd_autopoweroff = pick(4);
-            d.Gamma = pick(2);
-            d.lcd_brightness = pick(3);
-            d.lcd_brightness_night = pick(2);
-            d.parking_rear_off = pick(2);
-            d.lcd_screensaver = pick(3);
-            d.parking_alarm = pick(2);
-            d.always_mode_recording_time = pick(2);
-            d.pip_position = pick(4);
-            d.autoFormatAlarm = pick(5);
-            d.wifiStartMode = pick(2);
-            d.wifi_channel = pick(14);
             for (auto [field, least] : {std::pair{d.wifi_ssid, 5u}, std::pair{d.wifi_password, 8u}}) {
                 std::memset(field, 0, 16);
                 for (uint32_t i = 0, len = least + pick(17 - least); i < len; ++i) {
                     field[i] = static_cast<char>('!' + pick(94));
                 }
             }
-            d.nodriving_day = pick(8);
-            d.speed_disp_unit = pick(2);
-            d.time_gmt = static_cast<int32_t>(pick(34));
-            d.summer_time = pick(2);
-            d.osd_speed_flag = static_cast<int32_t>(pick(2));
-            d.SaveDuration = pick(8);
-            d.NightTime = pick(2);
-            d.ADAS_Car = static_cast<uint8_t>(pick(3));
-            d.ADAS_LDWS_Sens = static_cast<uint8_t>(pick(3));
-            d.ADAS_FCWS_Sens = static_cast<uint8_t>(pick(3));
-            d.ADAS_FCMD_Sens = static_cast<uint8_t>(pick(3));
-            d.ADAS_FCMD_Enable = static_cast<uint8_t>(pick(2));
-            d.vibrator = pick(4);
             const uint8_t ldws[2][10] = {{0, 10, 30, 40, 50, 60, 70, 80, 90, 100},
                                          {0, 10, 20, 25, 30, 40, 45, 50, 55, 60}};
             const uint8_t fcws[2][6] = {{0, 10, 30, 50, 70, 90}, {0, 10, 20, 30, 45, 55}};

@@ -16,13 +16,13 @@
 #include "ui/settings/TKRadioMatrix.h"
 #include "ui/settings/TKSegmentedControl.h"
 
+#include "UiTestSupport.h"
+
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
@@ -33,6 +33,9 @@
 #include <deque>
 
 using namespace nura;
+using uitest::readFile;
+using uitest::takeAlerts;
+using uitest::writeFile;
 
 namespace {
 
@@ -79,27 +82,6 @@ QByteArray cardRecord() {
     return QByteArray(reinterpret_cast<const char*>(&d), sizeof d);
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-int takeAlerts(QWidget& window) {
-    int shown = 0;
-    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
-        shown += box->isVisible() ? 1 : 0;
-        box->close();
-        delete box;
-    }
-    return shown;
-}
-
 } // namespace
 
 class SettingsWindowTest : public QObject {
@@ -121,7 +103,7 @@ class SettingsWindowTest : public QObject {
         return window;
     }
 
-    ORBSettingController* makeWindow() {
+    ORBSettingServices services() {
         ORBSettingServices s;
         s.volumes = &m_volumes;
         s.runInBackground = m_executor.executor();
@@ -131,10 +113,15 @@ class SettingsWindowTest : public QObject {
             m_savePanelDirectory = directory;
             return m_savePanelAnswer;
         };
-        auto* window = new ORBSettingController(std::move(s));
+        return s;
+    }
+
+    ORBSettingController* makeWindow(ORBSettingServices s, std::optional<QString> file = std::nullopt) {
+        auto* window = new ORBSettingController(std::move(s), nullptr, std::move(file));
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         return window;
     }
+    ORBSettingController* makeWindow() { return makeWindow(services()); }
 
 private slots:
     void init() {
@@ -320,21 +307,16 @@ private slots:
         writeFile(path, cardRecord());
         m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
         const auto renamesBefore = m_volumes.renames().size();
-        ORBSettingServices s;
-        s.volumes = &m_volumes;
-        s.runInBackground = m_executor.executor();
-        s.scheduler = &m_scheduler;
-        ORBSettingController window(std::move(s), nullptr, path);
-        window.setAttribute(Qt::WA_DeleteOnClose, false);
-        window.open();
+        std::unique_ptr<ORBSettingController> window(makeWindow(services(), path));
+        window->open();
         m_executor.runAll();
-        QCOMPARE(window.settingFilePath().value_or(""), path);
+        QCOMPARE(window->settingFilePath().value_or(""), path);
         QCOMPARE(m_volumes.renames().size(), renamesBefore);
-        QCOMPARE(window.filedata()->vid_enc_bitrate, 2u);
-        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window.targetController());
+        QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
+        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window->targetController());
         video->videoBrightness->findChildren<QAbstractButton*>().at(4)->click();
-        window.onSave();
-        takeAlerts(window);
+        window->onSave();
+        takeAlerts(*window);
         const QByteArray written = readFile(path);
         QCOMPARE(written.size(), 500);
         QCOMPARE(static_cast<int>(written.at(68)), 4); // vid_brightness
@@ -386,8 +368,7 @@ private slots:
             QCOMPARE(viewer->tableView->model()->index(1, 1).data().toString(), QString("7"));
             QVERIFY(viewer->isVisible());
             window->resize(900, 500);
-            QDir().mkpath(QStringLiteral(NURA_BINARY_DIR "/screenshots"));
-            window->grab().save(QStringLiteral(NURA_BINARY_DIR "/screenshots/settings-drive-records.png"));
+            uitest::screenshot(*window, "settings-drive-records.png");
 
             window->changeViewController(ORBSettingController::Audio);
             QVERIFY(!viewer->isVisible());
@@ -419,10 +400,7 @@ private slots:
         m_executor.runAll();
         QVERIFY(!plain->formatButton()->isEnabled());
 
-        ORBSettingServices s;
-        s.volumes = &m_volumes;
-        s.runInBackground = m_executor.executor();
-        s.scheduler = &m_scheduler;
+        ORBSettingServices s = services();
         int made = 0;
         s.cardTools = [this, &made] {
             ++made;
@@ -430,8 +408,7 @@ private slots:
             tools.volumes = &m_volumes;
             return tools;
         };
-        std::unique_ptr<ORBSettingController> window(new ORBSettingController(std::move(s)));
-        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        std::unique_ptr<ORBSettingController> window(makeWindow(std::move(s)));
         window->open();
         QVERIFY(!window->formatButton()->isEnabled()); // not while the card is read
         m_executor.runAll();

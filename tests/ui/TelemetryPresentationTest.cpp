@@ -2,6 +2,7 @@
 // texts, the map calls, and the G-sensor graph drawn into an image.
 
 #include "CameraMp4Writer.h"
+#include "DriveScript.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
 #include "ui/app/MapScriptTarget.h"
@@ -21,11 +22,7 @@ struct Sample {
 };
 
 QByteArray sentence(const QByteArray& body) {
-    unsigned char sum = 0;
-    for (char c : body) {
-        sum ^= static_cast<unsigned char>(c);
-    }
-    return "$" + body + "*" + QByteArray::number(sum, 16).rightJustified(2, '0').toUpper() + "\r\n";
+    return QByteArray::fromStdString(samples::DriveScript::withChecksum(body.toStdString()));
 }
 
 void putI32(std::array<std::byte, 153>& b, size_t at, int32_t v) {

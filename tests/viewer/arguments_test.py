@@ -5,17 +5,10 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
 VIEWER = sys.argv[1]
-passed, failed = 0, 0
-
-
-def check(cond, what):
-    global passed, failed
-    if cond:
-        passed += 1
-    else:
-        failed += 1
-        print("FAIL:", what)
 
 
 RUNTIME = tempfile.TemporaryDirectory()
@@ -67,5 +60,4 @@ with tempfile.TemporaryDirectory() as card:
     rc, out, err = run([front, "--play", rear, "--quit-after", "3"])
     check(rc == 2 and len(own_lines(err)) == 1, f"a file and --play: {rc} {err!r}")
 
-print(f"{passed} passed, {failed} failed")
-sys.exit(1 if failed else 0)
+finish()
