@@ -1,0 +1,280 @@
+// Saving and printing the current frame: the file a user gets, the private folder of the temporary
+// snapshot, when capture and print act, and the printed page as a PDF rasterizer sees it.
+
+#include "core/log.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/QtSnapshotPrinter.h"
+#include "platform/Scheduler.h"
+#include "platform/SnapshotFiles.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
+#include "ui/app/ORBMainWindowView.h"
+#include "ui/app/ORBSnapshotController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray head(const QString& path, int bytes) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(bytes) : QByteArray();
+}
+
+const QByteArray kPngMagic("\x89PNG\r\n\x1a\n", 8);
+const QByteArray kJpegMagic("\xff\xd8\xff", 3);
+
+struct Rig {
+    QTemporaryDir dir;
+    FakeMediaPlayer player;
+    RecordingSnapshotPrinter printer;
+    QString chosen;
+    int panels = 0;
+    QStringList opened;
+    QStringList messages;
+    std::unique_ptr<ORBSnapshotController> controller;
+
+    Rig() {
+        ORBSnapshotServices s;
+        s.chooseSnapshotPath = [this](QWidget*, const QString&, const QString& name) {
+            ++panels;
+            return chosen.isEmpty() ? QString() : dir.filePath(chosen == QLatin1String("?") ? name : chosen);
+        };
+        s.openInViewer = [this](const QString& path) { opened << path; };
+        s.printer = &printer;
+        s.temporaryFolder = [this] { return dir.filePath(QStringLiteral("private")); };
+        QDir().mkpath(dir.filePath(QStringLiteral("private")));
+        controller = std::make_unique<ORBSnapshotController>(player, nullptr, s);
+        QObject::connect(controller.get(), &ORBSnapshotController::statusMessage,
+                         [this](const QString& text) { messages << text; });
+        player.setVideoSize(QSize(320, 180));
+        player.setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
+    }
+};
+
+} // namespace
+
+class SnapshotTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void savedPictureHasTheFormatOfItsNameAndReplacesTheOldFile() {
+        Rig rig;
+        rig.player.play();
+        const struct {
+            QString name;
+            QByteArray magic;
+        } cases[] = {{QStringLiteral("?"), kPngMagic}, // the proposed "nura_capture.png"
+                     {QStringLiteral("frame.JPG"), kJpegMagic},
+                     {QStringLiteral("frame.jpeg"), kJpegMagic},
+                     {QStringLiteral("frame.tiff"), kJpegMagic},
+                     {QStringLiteral("frame"), kJpegMagic}};
+        for (const auto& c : cases) {
+            rig.chosen = c.name;
+            const QString target =
+                rig.dir.filePath(c.name == QLatin1String("?") ? QStringLiteral("nura_capture.png") : c.name);
+            {
+                QFile old(target);
+                QVERIFY(old.open(QIODevice::WriteOnly));
+                old.write("an older file the user agreed to replace");
+            }
+            rig.controller->captureVideo();
+            QCOMPARE(head(target, c.magic.size()), c.magic);
+            const QImage saved(target);
+            QCOMPARE(saved.size(), QSize(320, 180)); // the video's own size
+            QCOMPARE(qGray(saved.pixel(4, 4)), 128); // the fake frame's grey, away from its text
+            QCOMPARE(rig.opened.last(), target);
+        }
+        QVERIFY(rig.messages.last().contains(QStringLiteral("saved")));
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files).size(), 5); // nothing left beside them
+        QVERIFY(rig.player.calls().contains(
+            QStringLiteral("snapshot:%1:0x0")
+                .arg(rig.dir.filePath(QStringLiteral("private/vesto_capture.jpg")))));
+    }
+
+    void failuresAreToldAndNothingIsOpened() {
+        Rig rig;
+        rig.player.play();
+        // A folder that does not exist: the save fails and says so.
+        rig.chosen = QStringLiteral("missing/frame.png");
+        rig.controller->captureVideo();
+        QVERIFY(rig.messages.last().contains(QStringLiteral("could not be saved")));
+        QVERIFY(rig.opened.isEmpty());
+        // No picture from the player: a stale snapshot from before is neither offered nor printed.
+        rig.player.setPictureAvailable(false);
+        rig.player.setVideoSize(QSize());
+        rig.controller->captureVideo();
+        rig.controller->print();
+        QCOMPARE(rig.panels, 1);
+        QVERIFY(rig.printer.paths.isEmpty());
+        QVERIFY(rig.messages.last().contains(QStringLiteral("could not be captured")));
+    }
+
+    void captureNeedsPlayingPrintTakesThePausedFrame() {
+        Rig rig;
+        rig.chosen = QStringLiteral("frame.png");
+        rig.player.play();
+        rig.player.advance(1234);
+        rig.player.pause();
+        rig.player.clearCalls();
+        rig.controller->captureVideo();
+        QCOMPARE(rig.panels, 0);
+        QVERIFY(rig.player.calls().isEmpty());
+
+        rig.controller->print();
+        QCOMPARE(rig.printer.paths.size(), 1);
+        QCOMPARE(QFileInfo(rig.printer.paths.last()).fileName(), QStringLiteral("vesto_capture.jpg"));
+        QCOMPARE(rig.printer.pictures.last().size(), QSize(320, 180));
+        QCOMPARE(rig.player.calls(),
+                 QStringList{QStringLiteral("snapshot:%1:0x0").arg(rig.printer.paths.last())});
+
+        rig.player.setMedia(QString());
+        rig.controller->print();
+        QCOMPARE(rig.printer.paths.size(), 1);
+    }
+
+    void privateFolderIsTheUsersAlone() {
+        QTemporaryDir runtime;
+        const QString folder = runtime.filePath(QStringLiteral("nura-viewer"));
+        QCOMPARE(nura::privateTemporaryFolder(runtime.path()), folder);
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, 0700u);
+        QCOMPARE(nura::privateTemporaryFolder(runtime.path()), folder); // found again
+
+        // A link planted at the name, or a folder others may enter, is not used.
+        QTemporaryDir planted;
+        QTemporaryDir elsewhere;
+        QVERIFY(
+            QFile::setPermissions(elsewhere.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::link(elsewhere.path(), planted.filePath(QStringLiteral("nura-viewer"))));
+        QTemporaryDir open;
+        QVERIFY(QDir().mkdir(open.filePath(QStringLiteral("nura-viewer"))));
+        QVERIFY(QFile::setPermissions(open.filePath(QStringLiteral("nura-viewer")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther));
+        for (const QString& base : {planted.path(), open.path(), QString()}) {
+            const QString chosen = nura::privateTemporaryFolder(base);
+            QVERIFY2(!chosen.isEmpty() && !chosen.startsWith(base.isEmpty() ? QStringLiteral("@") : base),
+                     qPrintable(chosen));
+            QVERIFY(nura::isPrivateFolder(chosen));
+            QDir(chosen).removeRecursively();
+        }
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+    }
+
+    void notAPrinterLogsAndWritesNothing() {
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("frame.jpg"));
+        QImage(64, 32, QImage::Format_RGB32).save(picture, "JPEG");
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+        nura::LogCapture log;
+        QCOMPARE(QtSnapshotPrinter::sendToPrinter(printer, picture), SnapshotPrinter::Result::NotAPrinter);
+        QCOMPARE(log.lines(),
+                 std::vector<std::string>{"Either got an error from PMSessionGetDestinationType or "
+                                          "the print destination wasn't kPMDestinationPrinter"});
+        QVERIFY(!QFile::exists(printer.outputFileName()));
+    }
+
+    void pictureIsScaledToFitOnePage() {
+        // Red left half, blue right half, twice as wide as high.
+        QImage picture(400, 200, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QPainter(&picture).fillRect(200, 0, 200, 200, Qt::blue);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setOutputFileName(dir.filePath(QStringLiteral("page.pdf")));
+        QCOMPARE(QtSnapshotPrinter::paintPicture(printer, picture), 0);
+
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+        QVERIFY2(!tool.isEmpty(), "pdftoppm (poppler-utils) is needed");
+        QCOMPARE(QProcess::execute(tool, {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-png"),
+                                          printer.outputFileName(), dir.filePath(QStringLiteral("page"))}),
+                 0);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("page*.png")}),
+                 QStringList{QStringLiteral("page-1.png")}); // one page
+        const QImage page(dir.filePath(QStringLiteral("page-1.png")));
+        QCOMPARE(page.size(), QSize(298, 421)); // A4 at 36 dpi: 8.27 x 11.69 inches
+
+        // The picture's row through the page's middle: red then blue, centred, most of the width.
+        const int y = page.height() / 2;
+        auto isRed = [&](int x) { return qRed(page.pixel(x, y)) > 200 && qBlue(page.pixel(x, y)) < 60; };
+        auto isBlue = [&](int x) { return qBlue(page.pixel(x, y)) > 200 && qRed(page.pixel(x, y)) < 60; };
+        int left = 0;
+        while (left < page.width() && !isRed(left)) {
+            ++left;
+        }
+        int right = page.width() - 1;
+        while (right > 0 && !isBlue(right)) {
+            --right;
+        }
+        const int width = right - left + 1;
+        QVERIFY2(width > page.width() * 8 / 10 && qAbs(left - (page.width() - 1 - right)) <= 2,
+                 qPrintable(QStringLiteral("%1..%2").arg(left).arg(right)));
+        QVERIFY(isRed(left + width / 4) && isBlue(right - width / 4));
+        // Proportions kept: half as high as wide, centred between white above and below.
+        const int x = left + width / 4;
+        int top = y;
+        while (top > 0 && qRed(page.pixel(x, top - 1)) > 200 && qGreen(page.pixel(x, top - 1)) < 60) {
+            --top;
+        }
+        const int height = 2 * (y - top);
+        QVERIFY2(qAbs(height - width / 2) <= 3, qPrintable(QStringLiteral("%1 x %2").arg(width).arg(height)));
+        QCOMPARE(page.pixel(page.width() / 2, 5), qRgb(255, 255, 255));
+    }
+
+    void windowControlsReachTheController() {
+        ManualScheduler scheduler;
+        RecordingSnapshotPrinter printer;
+        ORBAppServices s;
+        FakeMediaPlayer* main = nullptr;
+        s.makePlayer = [&main](VideoView*) {
+            auto player = std::make_unique<FakeMediaPlayer>();
+            if (!main) {
+                main = player.get();
+            }
+            return player;
+        };
+        s.scheduler = &scheduler;
+        s.readTelemetry = inlineTelemetryReader();
+        QTemporaryDir dir;
+        s.snapshots.printer = &printer;
+        s.snapshots.temporaryFolder = [&dir] { return dir.path(); };
+        ORBAppDelegate app(std::move(s));
+        app.awakeFromNib();
+        app.applicationDidFinishLaunching();
+        app.window()->show();
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        auto& v = app.view();
+        QVERIFY(v.captureButton->toolTip().contains(QStringLiteral("Ctrl+S")));
+        QVERIFY(v.printButton->toolTip().contains(QStringLiteral("Ctrl+P")));
+
+        main->setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
+        main->play();
+        main->pause();
+        QTest::keyClick(app.window(), Qt::Key_P, Qt::ControlModifier);
+        v.printButton->click();
+        QCOMPARE(printer.paths.size(), 2);
+        QCOMPARE(printer.windows.first().data(), static_cast<QWidget*>(app.window()));
+        QCOMPARE(v.statusLabel->text(), QStringLiteral("The frame was sent to the printer."));
+    }
+};
+
+QTEST_MAIN(SnapshotTest)
+#include "SnapshotTest.moc"
