@@ -209,6 +209,8 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("page*.png")}),
                  QStringList{QStringLiteral("page-1.png")}); // one page
         const QImage page(dir.filePath(QStringLiteral("page-1.png")));
+        page.save(QDir(qEnvironmentVariable("NURA_TEST_OUTPUT", dir.path()))
+                      .filePath(QStringLiteral("printed-page.png")));
         QCOMPARE(page.size(), QSize(298, 421)); // A4 at 36 dpi: 8.27 x 11.69 inches
 
         // The picture's row through the page's middle: red then blue, centred, most of the width.
