@@ -70,16 +70,20 @@ with tempfile.TemporaryDirectory() as card:
     check(rc == 2 and len(own_lines(err)) == 1, f"a file and --play: {rc} {err!r}")
 
 
-# --fullscreen on a real X display: the saved window covers the 1280x800 screen; without it the
-# window keeps its first size.
-if shutil.which("xvfb-run"):
-    with tempfile.TemporaryDirectory() as out:
+# --fullscreen on a real X display: the saved window covers the 1280x800 screen even though the
+# start of a recording brings a full-screen window back; without it the window keeps its first size.
+MAKE_RECORDING = os.path.join(os.path.dirname(VIEWER), "make_recording")
+if shutil.which("xvfb-run") and os.path.exists(MAKE_RECORDING):
+    with tempfile.TemporaryDirectory() as card:
+        clip = os.path.join(card, "alwa_20230115_083000_F.MP4")
+        subprocess.run([MAKE_RECORDING, clip, "--seconds", "4"], check=True, capture_output=True)
         for args, size in ((["--fullscreen"], (1280, 800)), ([], (1020, 640))):
-            shot = os.path.join(out, "shot.png")
+            shot = os.path.join(card, "shot.png")
             env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "DISPLAY")}
             env.update(XDG_RUNTIME_DIR=RUNTIME.name, NURA_SILENT="1", QT_QPA_PLATFORM="xcb")
-            p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1280x800x24", VIEWER, *args,
-                                "--screenshot", shot, "--quit-after", "2"], capture_output=True, env=env, timeout=60)
+            p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1280x800x24", VIEWER, card, "--play", clip,
+                                *args, "--screenshot", shot, "--quit-after", "3"], capture_output=True, env=env,
+                               timeout=60)
             png = b""
             if p.returncode == 0 and os.path.exists(shot):
                 with open(shot, "rb") as f:
