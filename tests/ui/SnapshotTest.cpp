@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -187,6 +188,29 @@ private slots:
                  std::vector<std::string>{"Either got an error from PMSessionGetDestinationType or "
                                           "the print destination wasn't kPMDestinationPrinter"});
         QVERIFY(!QFile::exists(printer.outputFileName()));
+    }
+
+    void printPanelIsWindowModalAndKeepsItsChoices() {
+        QWidget window;
+        window.show();
+        QtSnapshotPrinter printer;
+        QList<SnapshotPrinter::Result> results;
+        for (int i = 0; i < 2; ++i) {
+            printer.print(&window, QStringLiteral("/nonexistent/vesto_capture.jpg"),
+                          [&results](SnapshotPrinter::Result result) { results << result; });
+            auto* panel = window.findChild<QPrintDialog*>();
+            QVERIFY(panel && panel->isVisible() && panel->windowModality() == Qt::WindowModal);
+            if (i == 0) {
+                panel->grab().save(QDir(qEnvironmentVariable("NURA_TEST_OUTPUT", QDir::tempPath()))
+                                       .filePath(QStringLiteral("print-panel.png")));
+                panel->printer()->setPageOrientation(QPageLayout::Landscape); // the user's choice
+            } else {
+                QCOMPARE(panel->printer()->pageLayout().orientation(), QPageLayout::Landscape);
+            }
+            panel->reject();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        QCOMPARE(results, (QList{SnapshotPrinter::Result::Cancelled, SnapshotPrinter::Result::Cancelled}));
     }
 
     void pictureIsScaledToFitOnePage() {
