@@ -78,9 +78,7 @@ private slots:
             QByteArray magic;
         } cases[] = {{QStringLiteral("?"), kPngMagic}, // the proposed "nura_capture.png"
                      {QStringLiteral("frame.JPG"), kJpegMagic},
-                     {QStringLiteral("frame.jpeg"), kJpegMagic},
-                     {QStringLiteral("frame.tiff"), kJpegMagic},
-                     {QStringLiteral("frame"), kJpegMagic}};
+                     {QStringLiteral("frame.tiff"), kJpegMagic}};
         for (const auto& c : cases) {
             rig.chosen = c.name;
             const QString target =
@@ -98,7 +96,7 @@ private slots:
             QCOMPARE(rig.opened.last(), target);
         }
         QVERIFY(rig.messages.last().contains(QStringLiteral("saved")));
-        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files).size(), 5); // nothing left beside them
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files).size(), 3); // nothing left beside them
         QVERIFY(rig.player.calls().contains(
             QStringLiteral("snapshot:%1:0x0")
                 .arg(rig.dir.filePath(QStringLiteral("private/vesto_capture.jpg")))));
@@ -201,8 +199,6 @@ private slots:
             auto* panel = window.findChild<QPrintDialog*>();
             QVERIFY(panel && panel->isVisible() && panel->windowModality() == Qt::WindowModal);
             if (i == 0) {
-                panel->grab().save(QDir(qEnvironmentVariable("NURA_TEST_OUTPUT", QDir::tempPath()))
-                                       .filePath(QStringLiteral("print-panel.png")));
                 panel->printer()->setPageOrientation(QPageLayout::Landscape); // the user's choice
             } else {
                 QCOMPARE(panel->printer()->pageLayout().orientation(), QPageLayout::Landscape);
@@ -233,8 +229,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("page*.png")}),
                  QStringList{QStringLiteral("page-1.png")}); // one page
         const QImage page(dir.filePath(QStringLiteral("page-1.png")));
-        page.save(QDir(qEnvironmentVariable("NURA_TEST_OUTPUT", dir.path()))
-                      .filePath(QStringLiteral("printed-page.png")));
         QCOMPARE(page.size(), QSize(298, 421)); // A4 at 36 dpi: 8.27 x 11.69 inches
 
         // Whatever is not white is the picture: most of the width, centred, its proportions kept.
