@@ -1,6 +1,6 @@
 // nura-viewer: plays the camera's recordings from its card.
-// usage: nura-viewer [DIR] [--play FILE] [--map] [--screenshot FILE] [--quit-after SECONDS]
-//        nura-viewer RECORDING.mp4 [--map] [--screenshot FILE] [--quit-after SECONDS]
+// usage: nura-viewer [DIR] [--play FILE] [--map] [--fullscreen] [--screenshot FILE] [--quit-after SECONDS]
+//        nura-viewer RECORDING.mp4 [--map] [--fullscreen] [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
 #include "core/media/ORBMediaList.h"
@@ -90,6 +90,9 @@ int main(int argc, char** argv) {
     QCommandLineOption mapOption(QStringLiteral("map"),
                                  QStringLiteral("Show the map instead of the recordings list."));
     parser.addOption(mapOption);
+    QCommandLineOption fullScreenOption(QStringLiteral("fullscreen"),
+                                        QStringLiteral("Start in full screen (Escape leaves it)."));
+    parser.addOption(fullScreenOption);
     parser.process(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.png")));
     const QStringList tabNames = {QStringLiteral("video"), QStringLiteral("basic"), QStringLiteral("gps"),
@@ -180,6 +183,16 @@ int main(int argc, char** argv) {
     delegate.awakeFromNib();
     delegate.applicationDidFinishLaunching();
     delegate.window()->show();
+    if (parser.isSet(fullScreenOption)) {
+        CustomWindow* window = delegate.window();
+        window->enterFullscreen();
+        if (!playFile.isEmpty()) {
+            // Each recording's start brings the window back from full screen; the one started from
+            // the command line stays in it.
+            QObject::connect(&delegate.playback(), &ORBPlaybackController::scaleStepRequested, window,
+                             &CustomWindow::enterFullscreen, Qt::SingleShotConnection);
+        }
+    }
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      &ORBAppDelegate::applicationWillTerminate);
     int status = 0;

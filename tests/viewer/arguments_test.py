@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """nura-viewer's command line from the outside: python3 arguments_test.py /path/to/nura-viewer"""
 import os
+import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -59,5 +61,26 @@ with tempfile.TemporaryDirectory() as card:
     check(rc == 0 and "selectedRow=" in err and "is not a recording" not in err, f"recording file: {rc} {err!r}")
     rc, out, err = run([front, "--play", rear, "--quit-after", "3"])
     check(rc == 2 and len(own_lines(err)) == 1, f"a file and --play: {rc} {err!r}")
+
+# --fullscreen on a real X display: the saved window covers the 1280x800 screen even though the
+# start of a recording brings a full-screen window back; without it the window keeps its first size.
+MAKE_RECORDING = os.path.join(os.path.dirname(VIEWER), "make_recording")
+if shutil.which("xvfb-run") and os.path.exists(MAKE_RECORDING):
+    with tempfile.TemporaryDirectory() as card:
+        clip = os.path.join(card, "alwa_20230115_083000_F.MP4")
+        subprocess.run([MAKE_RECORDING, clip, "--seconds", "4"], check=True, capture_output=True)
+        for args, size in ((["--fullscreen"], (1280, 800)), ([], (1020, 640))):
+            shot = os.path.join(card, "shot.png")
+            env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "DISPLAY")}
+            env.update(XDG_RUNTIME_DIR=RUNTIME.name, NURA_SILENT="1", QT_QPA_PLATFORM="xcb")
+            p = subprocess.run(["xvfb-run", "-a", "-s", "-screen 0 1280x800x24", VIEWER, card, "--play", clip,
+                                *args, "--screenshot", shot, "--quit-after", "3"], capture_output=True, env=env,
+                               timeout=60)
+            png = b""
+            if p.returncode == 0 and os.path.exists(shot):
+                with open(shot, "rb") as f:
+                    png = f.read(24)
+            got = struct.unpack(">II", png[16:24]) if png[:8] == b"\x89PNG\r\n\x1a\n" else None
+            check(got == size, f"screenshot with {args}: {p.returncode} {got} {p.stderr[-300:]!r}")
 
 finish()

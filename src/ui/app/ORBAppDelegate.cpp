@@ -90,6 +90,7 @@ void ORBAppDelegate::awakeFromNib() {
     m_playback = std::make_unique<ORBPlaybackController>(
         *m_player1, *m_player2, *m_mediaList, *m_playInfo, *m_services.scheduler,
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
+    m_snapshots = std::make_unique<ORBSnapshotController>(*m_player1, m_window, m_services.snapshots);
     m_presenter = new ORBTelemetryPresenter(
         {v.gsensorXField, v.gsensorYField, v.gsensorZField, v.speedField, v.hdopField, v.sateliteField},
         v.graphView, &m_mapTarget, this);
@@ -166,6 +167,9 @@ void ORBAppDelegate::setupInitialValues() {
     connect(v.timeSetupButton, &QToolButton::clicked, this, &ORBAppDelegate::showTimeSetupPanel);
     connect(v.closeButton, &QToolButton::clicked, this, &ORBAppDelegate::closeWindow);
     connect(v.fullScreenButton, &QToolButton::clicked, this, &ORBAppDelegate::toggleFullScreen);
+    connect(v.captureButton, &QToolButton::clicked, this, &ORBAppDelegate::captureVideo);
+    connect(v.printButton, &QToolButton::clicked, this, &ORBAppDelegate::print);
+    connect(m_snapshots.get(), &ORBSnapshotController::statusMessage, v.statusLabel, &QLabel::setText);
     wirePlayback();
     installShortcuts();
 
@@ -337,6 +341,8 @@ void ORBAppDelegate::installShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_Q), &ORBAppDelegate::closeWindow);
     add(QKeySequence(Qt::CTRL | Qt::Key_1), &ORBAppDelegate::clickMediaListViewButton);
     add(QKeySequence(Qt::CTRL | Qt::Key_2), &ORBAppDelegate::clickMapViewButton);
+    add(QKeySequence(Qt::CTRL | Qt::Key_S), &ORBAppDelegate::captureVideo);
+    add(QKeySequence(Qt::CTRL | Qt::Key_P), &ORBAppDelegate::print);
 
     // Playback keys work wherever the focus is; Up and Down stay the list's.
     auto* c = m_playback.get();
@@ -567,6 +573,7 @@ void ORBAppDelegate::applicationWillTerminate() {
         }
     }
     stopPlay();
+    m_snapshots.reset();
     m_playback.reset();
     m_player1.reset();
     m_player2.reset();

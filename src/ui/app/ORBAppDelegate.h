@@ -6,6 +6,7 @@
 #include "platform/MediaPlayer.h"
 #include "ui/app/MapScriptTarget.h"
 #include "ui/app/ORBPlaybackController.h"
+#include "ui/app/ORBSnapshotController.h"
 #include "ui/card/CardToolServices.h"
 #include "ui/settings/ORBSettingController.h"
 
@@ -42,6 +43,8 @@ struct ORBAppServices {
     ORBTelemetryReader readTelemetry;
     // The map page of the map side view, its widget owned by `parent`; none leaves the map blank.
     std::function<std::unique_ptr<MapPage>(QWidget* parent)> makeMapPage;
+    // Saving and printing the current frame.
+    ORBSnapshotServices snapshots;
 
     static ORBAppServices real();
     // The settings window's share of these, as the main window and `--settings` both open it.
@@ -95,6 +98,9 @@ public:
     void sizeUp();
     void sizeDown();
     void toggleFullScreen();
+    // The current frame of the main player saved as a picture (while playing) or printed.
+    void captureVideo() { m_snapshots->captureVideo(); }
+    void print() { m_snapshots->print(); }
 
     // Notifications of either player.
     void mediaPlayerStateChanged(MediaPlayer* player);
@@ -145,6 +151,7 @@ private:
     std::unique_ptr<MediaPlayer> m_player1;
     std::unique_ptr<MediaPlayer> m_player2;
     std::unique_ptr<ORBPlaybackController> m_playback;
+    std::unique_ptr<ORBSnapshotController> m_snapshots;
     ORBTelemetryPresenter* m_presenter = nullptr;
     std::unique_ptr<MapPage> m_mapPage;
     MapPageScriptTarget m_mapTarget;

@@ -185,6 +185,10 @@ void ORBMainWindowView::buildControls() {
     fullScreenButton =
         toolButton(mediaControlBox, "fullScreenButton", QString(), QStringLiteral("Full screen (F)"));
     fullScreenButton->setIcon(mediaControlBox->style()->standardIcon(QStyle::SP_TitleBarMaxButton));
+    captureButton = toolButton(mediaControlBox, "captureButton", QString(), L("snapshot.capture_tip"));
+    captureButton->setIcon(QIcon(QStringLiteral(":/images/capture_n.png")));
+    printButton = toolButton(mediaControlBox, "printButton", QString(), L("snapshot.print_tip"));
+    printButton->setIcon(QIcon(QStringLiteral(":/images/print_n.png")));
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
@@ -194,6 +198,8 @@ void ORBMainWindowView::buildControls() {
     buttons->addSpacing(12);
     buttons->addWidget(speedTextButton);
     buttons->addWidget(sizeTextButton);
+    buttons->addWidget(captureButton);
+    buttons->addWidget(printButton);
     buttons->addStretch(1);
     buttons->addWidget(audioToggleButton);
     auto* speaker = new QLabel(mediaControlBox);

@@ -64,6 +64,8 @@ public:
     QPushButton* sizeTextButton;
     QToolButton* audioToggleButton;
     QToolButton* fullScreenButton;
+    QToolButton* captureButton;
+    QToolButton* printButton;
     QToolButton* recordButton;      // side button: recordings list
     QToolButton* informationButton; // side button: map
     QToolButton* openButton;

@@ -1,0 +1,296 @@
+// Saving and printing the current frame: the file a user gets, the private folder of the temporary
+// snapshot, when capture and print act, and the printed page as a PDF rasterizer sees it.
+
+#include "core/log.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/QtSnapshotPrinter.h"
+#include "platform/Scheduler.h"
+#include "platform/SnapshotFiles.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
+#include "ui/app/ORBMainWindowView.h"
+#include "ui/app/ORBSnapshotController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray head(const QString& path, int bytes) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(bytes) : QByteArray();
+}
+
+const QByteArray kPngMagic("\x89PNG\r\n\x1a\n", 8);
+const QByteArray kJpegMagic("\xff\xd8\xff", 3);
+
+struct Rig {
+    QTemporaryDir dir;
+    FakeMediaPlayer player;
+    RecordingSnapshotPrinter printer;
+    QString chosen;
+    int panels = 0;
+    QStringList opened;
+    QStringList messages;
+    std::unique_ptr<ORBSnapshotController> controller;
+
+    Rig() {
+        ORBSnapshotServices s;
+        s.chooseSnapshotPath = [this](QWidget*, const QString&, const QString& name) {
+            ++panels;
+            return chosen.isEmpty() ? QString() : dir.filePath(chosen == QLatin1String("?") ? name : chosen);
+        };
+        s.openInViewer = [this](const QString& path) { opened << path; };
+        s.printer = &printer;
+        s.temporaryFolder = [this] { return dir.filePath(QStringLiteral("private")); };
+        QDir().mkpath(dir.filePath(QStringLiteral("private")));
+        controller = std::make_unique<ORBSnapshotController>(player, nullptr, s);
+        QObject::connect(controller.get(), &ORBSnapshotController::statusMessage,
+                         [this](const QString& text) { messages << text; });
+        player.setVideoSize(QSize(320, 180));
+        player.setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
+    }
+};
+
+} // namespace
+
+class SnapshotTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void savedPictureHasTheFormatOfItsNameAndReplacesTheOldFile() {
+        Rig rig;
+        rig.player.play();
+        const struct {
+            QString name;
+            QByteArray magic;
+        } cases[] = {{QStringLiteral("?"), kPngMagic}, // the proposed "nura_capture.png"
+                     {QStringLiteral("frame.JPG"), kJpegMagic},
+                     {QStringLiteral("frame.tiff"), kJpegMagic}};
+        for (const auto& c : cases) {
+            rig.chosen = c.name;
+            const QString target =
+                rig.dir.filePath(c.name == QLatin1String("?") ? QStringLiteral("nura_capture.png") : c.name);
+            {
+                QFile old(target);
+                QVERIFY(old.open(QIODevice::WriteOnly));
+                old.write("an older file the user agreed to replace");
+            }
+            rig.controller->captureVideo();
+            QCOMPARE(head(target, c.magic.size()), c.magic);
+            const QImage saved(target);
+            QCOMPARE(saved.size(), QSize(320, 180)); // the video's own size
+            QCOMPARE(qGray(saved.pixel(4, 4)), 128); // the fake frame's grey, away from its text
+            QCOMPARE(rig.opened.last(), target);
+        }
+        QVERIFY(rig.messages.last().contains(QStringLiteral("saved")));
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files).size(), 3); // nothing left beside them
+        QVERIFY(rig.player.calls().contains(
+            QStringLiteral("snapshot:%1:0x0")
+                .arg(rig.dir.filePath(QStringLiteral("private/vesto_capture.jpg")))));
+    }
+
+    void failuresAreToldAndNothingIsOpened() {
+        Rig rig;
+        rig.player.play();
+        // A folder that does not exist: the save fails and says so.
+        rig.chosen = QStringLiteral("missing/frame.png");
+        rig.controller->captureVideo();
+        QVERIFY(rig.messages.last().contains(QStringLiteral("could not be saved")));
+        QVERIFY(rig.opened.isEmpty());
+        // No picture from the player: a stale snapshot from before is neither offered nor printed.
+        rig.player.setPictureAvailable(false);
+        rig.player.setVideoSize(QSize());
+        rig.controller->captureVideo();
+        rig.controller->print();
+        QCOMPARE(rig.panels, 1);
+        QVERIFY(rig.printer.paths.isEmpty());
+        QVERIFY(rig.messages.last().contains(QStringLiteral("could not be captured")));
+    }
+
+    void captureNeedsPlayingPrintTakesThePausedFrame() {
+        Rig rig;
+        rig.chosen = QStringLiteral("frame.png");
+        rig.player.play();
+        rig.player.advance(1234);
+        rig.player.pause();
+        rig.player.clearCalls();
+        rig.controller->captureVideo();
+        QCOMPARE(rig.panels, 0);
+        QVERIFY(rig.player.calls().isEmpty());
+
+        rig.controller->print();
+        QCOMPARE(rig.printer.paths.size(), 1);
+        QCOMPARE(QFileInfo(rig.printer.paths.last()).fileName(), QStringLiteral("vesto_capture.jpg"));
+        QCOMPARE(rig.printer.pictures.last().size(), QSize(320, 180));
+        QCOMPARE(rig.player.calls(),
+                 QStringList{QStringLiteral("snapshot:%1:0x0").arg(rig.printer.paths.last())});
+
+        rig.player.setMedia(QString());
+        rig.controller->print();
+        QCOMPARE(rig.printer.paths.size(), 1);
+    }
+
+    void privateFolderIsTheUsersAlone() {
+        QTemporaryDir runtime;
+        const QString folder = runtime.filePath(QStringLiteral("nura-viewer"));
+        QCOMPARE(nura::privateTemporaryFolder(runtime.path()), folder);
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, 0700u);
+        QCOMPARE(nura::privateTemporaryFolder(runtime.path()), folder); // found again
+
+        // A link planted at the name, or a folder others may enter, is not used.
+        QTemporaryDir planted;
+        QTemporaryDir elsewhere;
+        QVERIFY(
+            QFile::setPermissions(elsewhere.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::link(elsewhere.path(), planted.filePath(QStringLiteral("nura-viewer"))));
+        QTemporaryDir open;
+        QVERIFY(QDir().mkdir(open.filePath(QStringLiteral("nura-viewer"))));
+        QVERIFY(QFile::setPermissions(open.filePath(QStringLiteral("nura-viewer")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther));
+        for (const QString& base : {planted.path(), open.path(), QString()}) {
+            const QString chosen = nura::privateTemporaryFolder(base);
+            QVERIFY2(!chosen.isEmpty() && !chosen.startsWith(base.isEmpty() ? QStringLiteral("@") : base),
+                     qPrintable(chosen));
+            QVERIFY(nura::isPrivateFolder(chosen));
+            QDir(chosen).removeRecursively();
+        }
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+    }
+
+    void notAPrinterLogsAndWritesNothing() {
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("frame.jpg"));
+        QImage(64, 32, QImage::Format_RGB32).save(picture, "JPEG");
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+        nura::LogCapture log;
+        QCOMPARE(QtSnapshotPrinter::sendToPrinter(printer, picture), SnapshotPrinter::Result::NotAPrinter);
+        QCOMPARE(log.lines(),
+                 std::vector<std::string>{"Either got an error from PMSessionGetDestinationType or "
+                                          "the print destination wasn't kPMDestinationPrinter"});
+        QVERIFY(!QFile::exists(printer.outputFileName()));
+    }
+
+    void printPanelIsWindowModalAndKeepsItsChoices() {
+        QWidget window;
+        window.show();
+        QtSnapshotPrinter printer;
+        QList<SnapshotPrinter::Result> results;
+        for (int i = 0; i < 2; ++i) {
+            printer.print(&window, QStringLiteral("/nonexistent/vesto_capture.jpg"),
+                          [&results](SnapshotPrinter::Result result) { results << result; });
+            auto* panel = window.findChild<QPrintDialog*>();
+            QVERIFY(panel && panel->isVisible() && panel->windowModality() == Qt::WindowModal);
+            if (i == 0) {
+                panel->printer()->setPageOrientation(QPageLayout::Landscape); // the user's choice
+            } else {
+                QCOMPARE(panel->printer()->pageLayout().orientation(), QPageLayout::Landscape);
+            }
+            panel->reject();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+        QCOMPARE(results, (QList{SnapshotPrinter::Result::Cancelled, SnapshotPrinter::Result::Cancelled}));
+    }
+
+    void pictureIsScaledToFitOnePage() {
+        // Red left half, blue right half, twice as wide as high.
+        QImage picture(400, 200, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QPainter(&picture).fillRect(200, 0, 200, 200, Qt::blue);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        printer.setOutputFileName(dir.filePath(QStringLiteral("page.pdf")));
+        QCOMPARE(QtSnapshotPrinter::paintPicture(printer, picture), 0);
+
+        const QString tool = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+        QVERIFY2(!tool.isEmpty(), "pdftoppm (poppler-utils) is needed");
+        QCOMPARE(QProcess::execute(tool, {QStringLiteral("-r"), QStringLiteral("36"), QStringLiteral("-png"),
+                                          printer.outputFileName(), dir.filePath(QStringLiteral("page"))}),
+                 0);
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("page*.png")}),
+                 QStringList{QStringLiteral("page-1.png")}); // one page
+        const QImage page(dir.filePath(QStringLiteral("page-1.png")));
+        QCOMPARE(page.size(), QSize(298, 421)); // A4 at 36 dpi: 8.27 x 11.69 inches
+
+        // Whatever is not white is the picture: most of the width, centred, its proportions kept.
+        QRect drawn;
+        for (int y = 0; y < page.height(); ++y) {
+            for (int x = 0; x < page.width(); ++x) {
+                if (page.pixel(x, y) != qRgb(255, 255, 255)) {
+                    drawn |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        const QString got = QStringLiteral("%1,%2 %3x%4")
+                                .arg(drawn.x())
+                                .arg(drawn.y())
+                                .arg(drawn.width())
+                                .arg(drawn.height());
+        QVERIFY2(drawn.width() > page.width() * 8 / 10, qPrintable(got));
+        QVERIFY2(qAbs(drawn.height() * 2 - drawn.width()) <= 3, qPrintable(got));
+        QVERIFY2(qAbs(drawn.center().x() - page.width() / 2) <= 2, qPrintable(got));
+        QVERIFY2(qAbs(drawn.center().y() - page.height() / 2) <= 2, qPrintable(got));
+        const QRgb left = page.pixel(drawn.x() + drawn.width() / 4, drawn.center().y());
+        const QRgb right = page.pixel(drawn.right() - drawn.width() / 4, drawn.center().y());
+        QVERIFY(qRed(left) > 200 && qBlue(left) < 60 && qBlue(right) > 200 && qRed(right) < 60);
+    }
+
+    void windowControlsReachTheController() {
+        ManualScheduler scheduler;
+        RecordingSnapshotPrinter printer;
+        ORBAppServices s;
+        FakeMediaPlayer* main = nullptr;
+        s.makePlayer = [&main](VideoView*) {
+            auto player = std::make_unique<FakeMediaPlayer>();
+            if (!main) {
+                main = player.get();
+            }
+            return player;
+        };
+        s.scheduler = &scheduler;
+        s.readTelemetry = inlineTelemetryReader();
+        QTemporaryDir dir;
+        s.snapshots.printer = &printer;
+        s.snapshots.temporaryFolder = [&dir] { return dir.path(); };
+        ORBAppDelegate app(std::move(s));
+        app.awakeFromNib();
+        app.applicationDidFinishLaunching();
+        app.window()->show();
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        auto& v = app.view();
+        QVERIFY(v.captureButton->toolTip().contains(QStringLiteral("Ctrl+S")));
+        QVERIFY(v.printButton->toolTip().contains(QStringLiteral("Ctrl+P")));
+
+        main->setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
+        main->play();
+        main->pause();
+        QTest::keyClick(app.window(), Qt::Key_P, Qt::ControlModifier);
+        v.printButton->click();
+        QCOMPARE(printer.paths.size(), 2);
+        QCOMPARE(printer.windows.first().data(), static_cast<QWidget*>(app.window()));
+        QCOMPARE(v.statusLabel->text(), QStringLiteral("The frame was sent to the printer."));
+    }
+};
+
+QTEST_MAIN(SnapshotTest)
+#include "SnapshotTest.moc"
