@@ -60,6 +60,9 @@ public:
 
     bool saveVideoSnapshotAt(const QString& path, int width, int height) override;
 
+    double frameRate() const override { return m_frameRate; }
+    bool showFrame(int64_t index) override;
+
 private:
     struct FrameSink;
     enum class EngineEvent { Opening, Playing, Paused, Stopped, Ended, Error, Time, Length, Parsed };
@@ -82,7 +85,10 @@ private:
     void failStart();
     int64_t wallMs() const { return m_wall.elapsed(); }
     bool running() const { return m_clock.running(); }
-    void rebase(int64_t ms) { m_clock.setTime(ms, wallMs()); }
+    void rebase(int64_t ms) {
+        m_clock.setTime(ms, wallMs());
+        m_onFrame = false;
+    }
 
     std::shared_ptr<VlcLibrary> m_library;
     std::unique_ptr<FrameSink> m_sink;
@@ -101,6 +107,10 @@ private:
     State m_state = Stopped;
     int64_t m_length = 0;
     QSize m_trackSize;
+    double m_frameRate = 0;
+    // Halted on a frame shown by showFrame: its start is the time, whatever the engine reports,
+    // until playback or a seek moves on.
+    bool m_onFrame = false;
 
     QElapsedTimer m_wall;
     mutable PlaybackClock m_clock;

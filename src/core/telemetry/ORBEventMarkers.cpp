@@ -15,7 +15,8 @@ double median(std::vector<float> values) {
     if (values.size() % 2 != 0) {
         return upper;
     }
-    const double lower = *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
+    const double lower =
+        *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
     return (lower + upper) / 2;
 }
 
@@ -27,8 +28,8 @@ struct Run {
 
 } // namespace
 
-std::vector<ORBEventMarker> ORBEventMarkers::find(const std::vector<ORBGSensor>& samples, double lengthSeconds,
-                                                  double thresholdG) {
+std::vector<ORBEventMarker> ORBEventMarkers::find(const std::vector<ORBGSensor>& samples,
+                                                  double lengthSeconds, double thresholdG) {
     const size_t n = samples.size();
     if (n == 0 || !std::isfinite(lengthSeconds) || lengthSeconds <= 0 || !std::isfinite(thresholdG) ||
         thresholdG <= 0) {

@@ -14,10 +14,10 @@
 namespace nura {
 
 struct ORBEventMarker {
-    size_t index = 0;     // the burst's strongest sample
-    double position = 0;  // index / count: its place in the recording, 0 to 1
-    double seconds = 0;   // position x the recording's length
-    double peak = 0;      // the deviation there, in g
+    size_t index = 0;    // the burst's strongest sample
+    double position = 0; // index / count: its place in the recording, 0 to 1
+    double seconds = 0;  // position x the recording's length
+    double peak = 0;     // the deviation there, in g
 };
 
 class ORBEventMarkers {
@@ -40,7 +40,8 @@ public:
     static std::optional<double> nextTarget(const std::vector<ORBEventMarker>& markers, double nowSeconds);
     // The landing point of the last marker whose landing point lies more than kBackSkipSeconds
     // behind `nowSeconds`.
-    static std::optional<double> previousTarget(const std::vector<ORBEventMarker>& markers, double nowSeconds);
+    static std::optional<double> previousTarget(const std::vector<ORBEventMarker>& markers,
+                                                double nowSeconds);
 };
 
 } // namespace nura

@@ -10,6 +10,7 @@
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBRecordingsModel.h"
 #include "ui/app/ORBTelemetryPresenter.h"
+#include "ui/app/ORBViewingTools.h"
 #include "ui/app/Resources.h"
 #include "ui/card/ORBFormatWindowController.h"
 #include "ui/card/ORBTimeSetupController.h"
@@ -167,6 +168,7 @@ void ORBAppDelegate::setupInitialValues() {
     connect(v.closeButton, &QToolButton::clicked, this, &ORBAppDelegate::closeWindow);
     connect(v.fullScreenButton, &QToolButton::clicked, this, &ORBAppDelegate::toggleFullScreen);
     wirePlayback();
+    m_viewingTools = new ORBViewingTools(*this);
     installShortcuts();
 
     if (m_mapPage) {
@@ -362,6 +364,7 @@ void ORBAppDelegate::installShortcuts() {
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         add(QKeySequence(key), &ORBAppDelegate::changeAndPlay);
     }
+    m_viewingTools->installShortcuts(m_window);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, m_window, &CustomWindow::leaveFullscreen);
