@@ -5,12 +5,31 @@
 #include "ui/strings/InfoPlist.h"
 
 #include <QEvent>
+#include <QPainter>
+#include <QPolygonF>
 #include <QSettings>
 #include <QToolButton>
 
 namespace {
 
 constexpr int kButtonSize = 24, kMargin = 6;
+
+// The flip symbol: a solid and a hollow triangle facing away from a dashed axis.
+QIcon flipIcon() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 2));
+    p.setBrush(Qt::white);
+    p.drawPolygon(QPolygonF({QPointF(13, 7), QPointF(13, 25), QPointF(3, 25)}));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolygon(QPolygonF({QPointF(19, 7), QPointF(19, 25), QPointF(29, 25)}));
+    p.setPen(QPen(Qt::white, 2, Qt::DashLine));
+    p.drawLine(QPointF(16, 2), QPointF(16, 30));
+    p.end();
+    return QIcon(pixmap);
+}
 
 } // namespace
 
@@ -24,11 +43,12 @@ ORBRearMirror::ORBRearMirror(MediaPlayer& player1, VideoView* view1, MediaPlayer
     m_button->setChecked(m_enabled);
     m_button->setFocusPolicy(Qt::NoFocus);
     m_button->setFixedSize(kButtonSize, kButtonSize);
-    m_button->setText(QStringLiteral("\u21C4"));
+    m_button->setIcon(flipIcon());
+    m_button->setIconSize(QSize(16, 16));
     m_button->setToolTip(L("main.mirror_tip"));
     m_button->setStyleSheet(QStringLiteral("QToolButton { background: rgba(0, 0, 0, 120); color: white; "
                                            "border: 1px solid rgba(255, 255, 255, 90);"
-                                           " border-radius: 4px; font-size: 15px; }"
+                                           " border-radius: 4px; padding: 0; }"
                                            "QToolButton:checked { background: rgba(46, 140, 220, 220); }"));
     connect(m_button, &QToolButton::toggled, this, &ORBRearMirror::setEnabled);
     for (VideoView* view : {view1, view2}) {
