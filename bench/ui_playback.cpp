@@ -6,6 +6,7 @@
 // - the longest stall of the UI thread while playing.
 // Runs offscreen; needs ffmpeg for the clips.
 
+#include "FrameNumberClip.h"
 #include "H264Encoder.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
@@ -30,8 +31,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-constexpr int kBits = 12, kBitWidth = 20;
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -60,29 +59,12 @@ bool ffmpeg(const QStringList& args) {
     return p.waitForFinished(300000) && p.exitCode() == 0;
 }
 
-// A clip whose picture shows its frame number in binary: block k (20 px wide) is white when bit k is set.
 bool frameNumberClip(const QString& path, int seconds) {
-    return ffmpeg(
-        {"-f", "lavfi", "-i",
-         QStringLiteral("nullsrc=s=%1x32:r=30:d=%2,geq=lum='if(bitand(N\\,pow(2\\,floor(X/%3)))\\,235\\,16)'"
-                        ":cb=128:cr=128")
-             .arg(kBits * kBitWidth)
-             .arg(seconds)
-             .arg(kBitWidth),
-         "-c:v", "libx264", "-qp", "0", "-g", "30", path});
+    return samples::writeFrameNumberClip(path, seconds);
 }
 
 int frameNumber(const QImage& frame) {
-    if (frame.isNull() || frame.width() < kBits * kBitWidth) {
-        return -1;
-    }
-    int n = 0;
-    for (int k = 0; k < kBits; ++k) {
-        if (qGray(frame.pixel(k * kBitWidth + kBitWidth / 2, frame.height() / 2)) > 128) {
-            n |= 1 << k;
-        }
-    }
-    return n;
+    return samples::frameNumber(frame);
 }
 
 struct Viewer {

@@ -152,3 +152,12 @@ bool FakeMediaPlayer::saveVideoSnapshotAt(const QString& path, int width, int he
     QPainter(&picture).drawText(picture.rect(), Qt::AlignCenter, QStringLiteral("%1 ms").arg(m_time));
     return picture.save(path, "JPEG");
 }
+
+bool FakeMediaPlayer::showFrame(int64_t index) {
+    if (m_state != Halted || atEnd() || index < 0 || index > lastFrameIndex()) {
+        return false;
+    }
+    m_calls << QStringLiteral("showFrame:%1").arg(index);
+    m_time = frameStart(index);
+    return true;
+}

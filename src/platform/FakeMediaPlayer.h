@@ -41,8 +41,10 @@ public:
     void setVideoSize(const QSize& size) { m_videoSize = size; }
     // Without a picture, snapshots fail and hasVideoOut is false.
     void setPictureAvailable(bool available) { m_pictureAvailable = available; }
+    void setFrameRate(double rate) { m_frameRate = rate; }
     // "play", "pause", "stop", "setMedia:PATH", "setTime:MS", "setPosition:0.500", "jumpForward:10",
-    // "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH".
+    // "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH",
+    // "showFrame:12" (only frames shown, not refused ones).
     QStringList calls() const { return m_calls; }
     int callCount(const QString& call) const { return static_cast<int>(m_calls.count(call)); }
     void clearCalls() { m_calls.clear(); }
@@ -72,6 +74,8 @@ public:
     void setVolume(int volume) override;
     int volume() const override { return m_volume; }
     bool saveVideoSnapshotAt(const QString& path, int width, int height) override;
+    double frameRate() const override { return m_frameRate; }
+    bool showFrame(int64_t index) override;
 
 private:
     void changeState(State state);
@@ -90,6 +94,7 @@ private:
     bool m_queued = false;
     bool m_holdInOpening = false;
     bool m_pictureAvailable = true;
+    double m_frameRate = 30;
     QSize m_videoSize{640, 360};
     QStringList m_calls;
 };

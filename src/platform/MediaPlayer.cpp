@@ -4,6 +4,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <cmath>
+
 int MediaPlayer::mediaDirection() const {
     const QString path = media();
     if (path.isEmpty()) {
@@ -25,4 +28,34 @@ QString MediaPlayer::timeString(int64_t ms) {
                QLatin1Char(':') + two(magnitude % 60);
     }
     return sign + two(magnitude / 60) + QLatin1Char(':') + two(magnitude % 60);
+}
+
+double MediaPlayer::frameDurationMs() const {
+    const double rate = frameRate();
+    return 1000.0 / (std::isfinite(rate) && rate >= 1.0 && rate <= 1000.0 ? rate : 30.0);
+}
+
+int64_t MediaPlayer::frameIndexAt(int64_t ms) const {
+    // Times are whole milliseconds: a frame's rounded start still belongs to it.
+    return static_cast<int64_t>(
+        std::floor((static_cast<double>(std::max<int64_t>(ms, 0)) + 0.5) / frameDurationMs()));
+}
+
+int64_t MediaPlayer::frameStart(int64_t index) const {
+    return std::llround(static_cast<double>(index) * frameDurationMs());
+}
+
+int64_t MediaPlayer::lastFrameIndex() const {
+    const int64_t length = mediaLength();
+    if (length <= 0) {
+        return -1;
+    }
+    // A length that runs a little past the last frame's end (rounding, an audio track) adds no frame.
+    const double frames = std::ceil(static_cast<double>(length) / frameDurationMs() - 0.5);
+    return std::max<int64_t>(static_cast<int64_t>(frames) - 1, 0);
+}
+
+bool MediaPlayer::showFrameAt(int64_t ms) {
+    const int64_t last = lastFrameIndex();
+    return last >= 0 && showFrame(std::min(frameIndexAt(ms), last));
 }

@@ -60,6 +60,24 @@ public:
     // Writes the current frame as JPEG; width and height 0 mean the video's own size.
     virtual bool saveVideoSnapshotAt(const QString& path, int width, int height) = 0;
 
+    // ---- frame by frame, while halted on a picture
+    // Frames per second of the video track; 0 while unknown (a frame then counts as 1/30 s).
+    virtual double frameRate() const = 0;
+    // Shows frame `index` (0 is the first, at time 0) exactly, and its start becomes the time.
+    // Refused (false, nothing changes) unless the player is halted before its end and the frame lies
+    // within the media.
+    virtual bool showFrame(int64_t index) = 0;
+    double frameDurationMs() const;
+    // The frame on screen at `ms`: the last one starting at or before it.
+    int64_t frameIndexAt(int64_t ms) const;
+    int64_t frameStart(int64_t index) const;
+    // The last whole frame within the media's length; -1 while the length is unknown.
+    int64_t lastFrameIndex() const;
+    // `frames` frames on from the frame at the current time (back when negative).
+    bool stepFrame(int frames) { return showFrame(frameIndexAt(time()) + frames); }
+    // The frame at or before `ms`, or the last frame when `ms` lies beyond it.
+    bool showFrameAt(int64_t ms);
+
     // Side of the media by its path's ending: 0 front, 1 rear, 2 unknown.
     int mediaDirection() const;
     bool isFrontMedia() const { return mediaDirection() == 0; }

@@ -22,6 +22,14 @@ void VideoView::setFillScreen(bool fill) {
     update();
 }
 
+void VideoView::setMirrored(bool mirrored) {
+    if (m_mirrored == mirrored) {
+        return;
+    }
+    m_mirrored = mirrored;
+    update();
+}
+
 void VideoView::presentFrame(const QImage& frame) {
     {
         QMutexLocker lock(&m_mutex);
@@ -75,5 +83,10 @@ void VideoView::paintEvent(QPaintEvent*) {
     const QRectF target((width() - scaled.width()) / 2.0, (height() - scaled.height()) / 2.0, scaled.width(),
                         scaled.height());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (m_mirrored) {
+        // The target is centred, so the flip about the view's middle keeps it in place.
+        painter.translate(width(), 0);
+        painter.scale(-1, 1);
+    }
     painter.drawImage(target, frame);
 }

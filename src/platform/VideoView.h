@@ -12,6 +12,10 @@ public:
 
     void setFillScreen(bool fill);
     bool fillScreen() const { return m_fill; }
+    // Shows the picture flipped left to right, as a rear-view mirror would. Only the painting is
+    // flipped: the frames (and snapshots made from them) stay the camera's own.
+    void setMirrored(bool mirrored);
+    bool mirrored() const { return m_mirrored; }
 
     // Thread-safe: called with each decoded frame; the view repaints on the UI thread.
     void presentFrame(const QImage& frame);
@@ -34,4 +38,5 @@ private:
     quint64 m_framesPainted = 0;
     bool m_frameUnpainted = false;
     bool m_fill = true;
+    bool m_mirrored = false;
 };

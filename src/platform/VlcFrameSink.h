@@ -30,3 +30,5 @@ struct VlcMediaPlayer::FrameSink {
 
 // The first video track's own size, or an empty size when the media has none (yet).
 QSize vlcVideoTrackSize(libvlc_media_t* media);
+// The first video track's frames per second, or 0 when the media does not say (yet).
+double vlcVideoFrameRate(libvlc_media_t* media);

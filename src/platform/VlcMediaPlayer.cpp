@@ -154,6 +154,7 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
             setState(Halted);
             break;
         }
+        m_onFrame = false;
         m_clock.setRunning(true, wallMs());
         setState(Playing);
         emit timeChanged(this);
@@ -198,7 +199,7 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         setState(Error);
         break;
     case EngineEvent::Time:
-        if (!current || m_pendingTime >= 0 || m_pendingPosition >= 0) {
+        if (!current || m_pendingTime >= 0 || m_pendingPosition >= 0 || m_onFrame) {
             break;
         }
         if (m_seeking) {
@@ -251,6 +252,9 @@ void VlcMediaPlayer::readMediaInfo() {
     if (size.isValid()) {
         m_trackSize = size;
     }
+    if (const double rate = vlcVideoFrameRate(m_media); rate > 0) {
+        m_frameRate = rate;
+    }
 }
 
 void VlcMediaPlayer::releaseMedia() {
@@ -279,6 +283,7 @@ void VlcMediaPlayer::setMedia(const QString& path) {
     m_path = path;
     m_length = 0;
     m_trackSize = QSize();
+    m_frameRate = 0;
     m_clock.setRunning(false, wallMs());
     m_starting = false;
     m_pausePending = false;

@@ -63,6 +63,8 @@ public:
     // One line of picture counts for the current media, for measuring smoothness: what the engine
     // decoded and dropped as late, what it handed over, and what reached the view and the screen.
     QString pictureCounts() const;
+    double frameRate() const override { return m_frameRate; }
+    bool showFrame(int64_t index) override;
 
 private:
     struct FrameSink;
@@ -86,7 +88,10 @@ private:
     void failStart();
     int64_t wallMs() const { return m_wall.elapsed(); }
     bool running() const { return m_clock.running(); }
-    void rebase(int64_t ms) { m_clock.setTime(ms, wallMs()); }
+    void rebase(int64_t ms) {
+        m_clock.setTime(ms, wallMs());
+        m_onFrame = false;
+    }
 
     std::shared_ptr<VlcLibrary> m_library;
     std::unique_ptr<FrameSink> m_sink;
@@ -105,6 +110,10 @@ private:
     State m_state = Stopped;
     int64_t m_length = 0;
     QSize m_trackSize;
+    double m_frameRate = 0;
+    // Halted on a frame shown by showFrame: its start is the time, whatever the engine reports,
+    // until playback or a seek moves on.
+    bool m_onFrame = false;
 
     QElapsedTimer m_wall;
     mutable PlaybackClock m_clock;

@@ -12,23 +12,47 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
-QSize vlcVideoTrackSize(libvlc_media_t* media) {
-    QSize size;
+namespace {
+
+// `read` of the first video track that `accept`s, or `none`.
+template <typename T, typename Read> T firstVideoTrack(libvlc_media_t* media, T none, Read read) {
+    T value = none;
     libvlc_media_track_t** tracks = nullptr;
     const unsigned count = libvlc_media_tracks_get(media, &tracks);
     for (unsigned i = 0; i < count; ++i) {
-        if (tracks[i]->i_type == libvlc_track_video && tracks[i]->video != nullptr &&
-            tracks[i]->video->i_width > 0 && tracks[i]->video->i_height > 0) {
-            size = QSize(static_cast<int>(tracks[i]->video->i_width),
-                         static_cast<int>(tracks[i]->video->i_height));
-            break;
+        if (tracks[i]->i_type == libvlc_track_video && tracks[i]->video != nullptr) {
+            if (const auto v = read(*tracks[i]->video); v) {
+                value = *v;
+                break;
+            }
         }
     }
     if (tracks != nullptr) {
         libvlc_media_tracks_release(tracks, count);
     }
-    return size;
+    return value;
+}
+
+} // namespace
+
+QSize vlcVideoTrackSize(libvlc_media_t* media) {
+    return firstVideoTrack(media, QSize(), [](const libvlc_video_track_t& video) -> std::optional<QSize> {
+        if (video.i_width == 0 || video.i_height == 0) {
+            return std::nullopt;
+        }
+        return QSize(static_cast<int>(video.i_width), static_cast<int>(video.i_height));
+    });
+}
+
+double vlcVideoFrameRate(libvlc_media_t* media) {
+    return firstVideoTrack(media, 0.0, [](const libvlc_video_track_t& video) -> std::optional<double> {
+        if (video.i_frame_rate_num == 0 || video.i_frame_rate_den == 0) {
+            return std::nullopt;
+        }
+        return static_cast<double>(video.i_frame_rate_num) / video.i_frame_rate_den;
+    });
 }
 
 unsigned VlcMediaPlayer::setupFormat(void** opaque, char* chroma, unsigned* width, unsigned* height,
@@ -130,4 +154,23 @@ QString VlcMediaPlayer::pictureCounts() const {
         .arg(delivered)
         .arg(m_view ? m_view->framesPresented() : 0)
         .arg(m_view ? m_view->framesPainted() : 0);
+}
+
+// ---------------------------------------------------------------- frame by frame
+
+// The engine steps forward on its own (next_frame), but right after a seek its first step may show
+// the same frame again, and it cannot step back. A seek to the middle of the wanted frame, while
+// paused, shows exactly that frame in both directions.
+bool VlcMediaPlayer::showFrame(int64_t index) {
+    if (m_player == nullptr || m_media == nullptr || m_state != Halted || m_pendingTime >= 0 ||
+        m_pendingPosition >= 0 || index < 0 || index > lastFrameIndex() ||
+        libvlc_media_player_get_state(m_player) != libvlc_Paused) {
+        return false;
+    }
+    const auto middle = static_cast<int64_t>((static_cast<double>(index) + 0.5) * frameDurationMs());
+    libvlc_media_player_set_time(m_player, middle);
+    rebase(frameStart(index));
+    m_seeking = false;
+    m_onFrame = true;
+    return true;
 }

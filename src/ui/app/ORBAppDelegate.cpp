@@ -10,6 +10,7 @@
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBRecordingsModel.h"
 #include "ui/app/ORBTelemetryPresenter.h"
+#include "ui/app/ORBViewingTools.h"
 #include "ui/app/Resources.h"
 #include "ui/card/ORBFormatWindowController.h"
 #include "ui/card/ORBTimeSetupController.h"
@@ -171,6 +172,7 @@ void ORBAppDelegate::setupInitialValues() {
     connect(v.printButton, &QToolButton::clicked, this, &ORBAppDelegate::print);
     connect(m_snapshots.get(), &ORBSnapshotController::statusMessage, v.statusLabel, &QLabel::setText);
     wirePlayback();
+    m_viewingTools = new ORBViewingTools(*this);
     installShortcuts();
 
     if (m_mapPage) {
@@ -368,6 +370,7 @@ void ORBAppDelegate::installShortcuts() {
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         add(QKeySequence(key), &ORBAppDelegate::changeAndPlay);
     }
+    m_viewingTools->installShortcuts(m_window);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_window);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, m_window, &CustomWindow::leaveFullscreen);

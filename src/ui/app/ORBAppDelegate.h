@@ -23,6 +23,7 @@ class ORBMainWindowView;
 class ORBPlayInfo;
 class ORBRecordingsModel;
 class ORBTelemetryPresenter;
+class ORBViewingTools;
 class Scheduler;
 class VideoView;
 
@@ -119,6 +120,7 @@ public:
     QWidget* lastDialogController() const { return m_lastDialogController; }
     ORBPlaybackController& playback() const { return *m_playback; }
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
+    ORBViewingTools& viewingTools() const { return *m_viewingTools; }
     MapPage* mapPage() const { return m_mapPage.get(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
@@ -153,6 +155,7 @@ private:
     std::unique_ptr<ORBPlaybackController> m_playback;
     std::unique_ptr<ORBSnapshotController> m_snapshots;
     ORBTelemetryPresenter* m_presenter = nullptr;
+    ORBViewingTools* m_viewingTools = nullptr;
     std::unique_ptr<MapPage> m_mapPage;
     MapPageScriptTarget m_mapTarget;
     QPointer<QWidget> m_lastDialogController;

@@ -1,14 +1,18 @@
 #include "ui/views/GraphView.h"
 
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPolygonF>
+#include <QToolTip>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double kLeft = 20, kBottom = 8;
+constexpr double kBottom = 8;
+// Event markers: amber, apart from the axes' colours and the white bar.
+const QColor kMarkerColour(255, 176, 0);
 
 } // namespace
 
@@ -33,6 +37,50 @@ void GraphView::setGraphData(Samples values) {
     m_values = std::move(values);
     m_cache = QPixmap();
     update();
+}
+
+void GraphView::setMarkers(std::vector<Marker> markers) {
+    m_markers = std::move(markers);
+    m_cache = QPixmap();
+    update();
+}
+
+const GraphView::Marker* GraphView::markerAt(double x) const {
+    const Marker* nearest = nullptr;
+    double best = 4;
+    for (const Marker& m : m_markers) {
+        if (const double d = std::abs(markerX(m) - x); d <= best) {
+            best = d;
+            nearest = &m;
+        }
+    }
+    return nearest;
+}
+
+bool GraphView::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QWidget::event(event);
+    }
+    auto* help = static_cast<QHelpEvent*>(event);
+    if (const Marker* m = markerAt(help->pos().x())) {
+        QToolTip::showText(help->globalPos(), m->toolTip, this);
+    } else {
+        QToolTip::hideText();
+        event->ignore();
+    }
+    return true;
+}
+
+void GraphView::renderMarkers(QPainter& p) const {
+    const QSizeF area = graphAreaSize();
+    for (const Marker& m : m_markers) {
+        const double x = markerX(m), top = flip(kBottom + area.height());
+        p.fillRect(QRectF(x - 0.5, top, 1, area.height()), kMarkerColour);
+        // A small flag at the top, pointing down at the moment.
+        p.setPen(Qt::NoPen);
+        p.setBrush(kMarkerColour);
+        p.drawPolygon(QPolygonF({QPointF(x - 4, top - 6), QPointF(x + 4, top - 6), QPointF(x, top)}));
+    }
 }
 
 void GraphView::updateTimePosition(double position) {
@@ -77,6 +125,7 @@ void GraphView::renderTraces() {
         p.drawText(QPointF(kLeft - (tw + 2), flip(bottomUp) - metrics.descent()), text);
     }
 
+    renderMarkers(p);
     const size_t n = sampleCount();
     if (n == 0 || w <= 0) {
         return;

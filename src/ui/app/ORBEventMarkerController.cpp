@@ -1,0 +1,79 @@
+#include "ui/app/ORBEventMarkerController.h"
+
+#include "ui/strings/InfoPlist.h"
+#include "ui/views/GraphView.h"
+#include "ui/views/TKSliderMarks.h"
+
+#include <QSettings>
+
+#include <cmath>
+
+ORBEventMarkerController::ORBEventMarkerController(ORBPlaybackController& playback, MediaPlayer& player1,
+                                                   MediaPlayer& player2, GraphView* graph,
+                                                   std::vector<TKSliderMarks*> sliders, QObject* parent)
+    : QObject(parent), m_playback(playback), m_player1(player1), m_player2(player2), m_graph(graph),
+      m_sliders(std::move(sliders)) {}
+
+double ORBEventMarkerController::threshold() {
+    bool ok = false;
+    const double value = QSettings().value(QLatin1String(kThresholdKey)).toDouble(&ok);
+    return ok && std::isfinite(value) && value > 0 ? value : nura::ORBEventMarkers::kDefaultThresholdG;
+}
+
+QString ORBEventMarkerController::toolTip(const nura::ORBEventMarker& marker) {
+    return L("main.marker_tip_fmt")
+        .arg(QString::number(marker.peak, 'f', 2))
+        .arg(MediaPlayer::timeString(std::llround(marker.seconds * 1000)));
+}
+
+const MediaPlayer& ORBEventMarkerController::frontPlayer() const {
+    return m_player1.isRearMedia() && m_player2.isFrontMedia() ? m_player2 : m_player1;
+}
+
+void ORBEventMarkerController::setTelemetry(const ORBTelemetry& telemetry) {
+    m_telemetry = telemetry;
+    m_lengthUsed = -1;
+    refresh();
+}
+
+void ORBEventMarkerController::refresh() {
+    const int64_t length = m_telemetry ? frontPlayer().mediaLength() : 0;
+    if (length == m_lengthUsed) {
+        return;
+    }
+    m_lengthUsed = length;
+    // The samples are bounded by the reader (at most an hour's worth): a few milliseconds at most.
+    m_markers = m_telemetry ? nura::ORBEventMarkers::find(m_telemetry->gSensors(),
+                                                          static_cast<double>(length) / 1000.0, threshold())
+                            : std::vector<nura::ORBEventMarker>();
+    std::vector<TKMarker> drawn;
+    drawn.reserve(m_markers.size());
+    for (const auto& m : m_markers) {
+        drawn.push_back({m.position, toolTip(m)});
+    }
+    for (TKSliderMarks* slider : m_sliders) {
+        slider->setMarkers(drawn);
+    }
+    if (m_graph) {
+        m_graph->setMarkers(std::move(drawn));
+    }
+}
+
+bool ORBEventMarkerController::jumpTo(std::optional<double> seconds) {
+    const int64_t length = m_player1.mediaLength();
+    if (!seconds || length <= 0 || m_playback.waitingForPlayStart() || m_playback.moving()) {
+        return false;
+    }
+    m_playback.videoPositionSliderMoved(*seconds * 1000.0 / static_cast<double>(length));
+    return true;
+}
+
+bool ORBEventMarkerController::jumpToNextMarker() {
+    return jumpTo(
+        nura::ORBEventMarkers::nextTarget(m_markers, static_cast<double>(m_player1.time()) / 1000.0));
+}
+
+bool ORBEventMarkerController::jumpToPreviousMarker() {
+    return jumpTo(
+        nura::ORBEventMarkers::previousTarget(m_markers, static_cast<double>(m_player1.time()) / 1000.0));
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Frame by frame through a paused recording on both cameras: the main picture moves one of its own
+// frames, the other picture shows its frame at or before that moment, and the telemetry follows.
+
+class MediaPlayer;
+class ORBPlaybackController;
+class ORBPlayInfo;
+
+class ORBFrameStepper {
+public:
+    ORBFrameStepper(const ORBPlaybackController& playback, MediaPlayer& main, MediaPlayer& sub,
+                    ORBPlayInfo& info)
+        : m_playback(playback), m_main(main), m_sub(sub), m_info(info) {}
+
+    // One frame on (back when `frames` is negative). Refused (false, nothing moves) while either
+    // picture plays, while a start, seek or swap is under way, and at the first or last frame.
+    bool step(int frames);
+    bool stepForward() { return step(1); }
+    bool stepBackward() { return step(-1); }
+
+private:
+    const ORBPlaybackController& m_playback;
+    MediaPlayer& m_main;
+    MediaPlayer& m_sub;
+    ORBPlayInfo& m_info;
+};

@@ -1,0 +1,9 @@
+#pragma once
+// A moment marked along a recording, as the position slider and the G-sensor graph draw it.
+
+#include <QString>
+
+struct TKMarker {
+    double position = 0; // 0 to 1 along the recording
+    QString toolTip;
+};

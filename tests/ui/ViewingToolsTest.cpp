@@ -1,0 +1,212 @@
+// Looking closely at a recording with fake players: event markers on the sliders and the graph and
+// the jumps to them, frame stepping on both cameras, and the mirrored rear view.
+
+#include "core/media/ORBMediaList.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
+#include "platform/VideoView.h"
+#include "ui/app/CustomWindow.h"
+#include "ui/app/ORBAppDelegate.h"
+#include "ui/app/ORBFrameStepper.h"
+#include "ui/app/ORBMainWindowView.h"
+#include "ui/app/ORBPlayInfo.h"
+#include "ui/app/ORBViewingTools.h"
+#include "ui/views/GraphView.h"
+#include "ui/views/TKSliderMarks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <array>
+
+namespace {
+
+// A minute of samples at ten a second (the fake's default length), still but for one jolt at 20 s.
+ORBTelemetry jolted() {
+    auto data = std::make_shared<nura::ORBBlackBoxData>();
+    for (int i = 0; i < 600; ++i) {
+        const int32_t x = i == 200 ? 640 : 0; // 2.5 g
+        std::array<std::byte, 16> block{};
+        block[0] = static_cast<std::byte>(x & 0xff);
+        block[1] = static_cast<std::byte>(x >> 8);
+        block[9] = std::byte{1}; // z = 256: 1 g
+        data->ParseGSensor(block);
+    }
+    return data;
+}
+
+struct Harness {
+    ManualScheduler scheduler;
+    QTemporaryDir card;
+    std::unique_ptr<ORBAppDelegate> app;
+
+    Harness() {
+        for (const char* name : {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4"}) {
+            QFile(card.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+        }
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &scheduler;
+        s.readTelemetry = [](QObject*, auto, std::function<void(ORBTelemetry)> done) { done(jolted()); };
+        app = std::make_unique<ORBAppDelegate>(std::move(s));
+        app->awakeFromNib();
+        app->applicationDidFinishLaunching();
+        app->window()->show();
+        QSignalSpy reloaded(app.get(), &ORBAppDelegate::mediaListReloaded);
+        app->openMediaDirectory(card.path());
+        reloaded.wait(10000);
+    }
+    FakeMediaPlayer& p(int n) const {
+        return *static_cast<FakeMediaPlayer*>(n == 1 ? app->player1() : app->player2());
+    }
+    TKSliderMarks* marks(QSlider* slider) const { return slider->findChild<TKSliderMarks*>(); }
+};
+
+const QString kF = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
+const QString kR = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
+
+} // namespace
+
+class ViewingToolsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void markersOnSlidersAndGraphAndTheJumps() {
+        QSettings().remove(QStringLiteral("eventMarkerThreshold"));
+        Harness h;
+        QVERIFY(h.app->playback().playAtIndex(0));
+        const auto& markers = h.app->viewingTools().markers().markers();
+        QCOMPARE(markers.size(), size_t(1));
+        QCOMPARE(markers[0].seconds, 20.0);
+        auto& v = h.app->view();
+        for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
+            QCOMPARE(h.marks(slider)->markers().size(), size_t(1));
+            QCOMPARE(h.marks(slider)->markers()[0].position, 200.0 / 600);
+        }
+        QCOMPARE(v.graphView->markers().size(), size_t(1));
+        QCOMPARE(v.graphView->markers()[0].toolTip, QStringLiteral("Sharp force: 2.50 g at 00:20"));
+        // The tooltip is found over the tick, and nowhere else.
+        v.graphView->resize(640, 120);
+        const double x = 20 + 600 * (200.0 / 600);
+        QVERIFY(v.graphView->markerAt(x + 2) != nullptr);
+        QVERIFY(v.graphView->markerAt(x + 30) == nullptr);
+
+        // Ctrl+Right: both cameras to three seconds before the jolt.
+        h.app->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.app->window()));
+        QTest::keyClick(h.app->window(), Qt::Key_Right, Qt::ControlModifier);
+        QVERIFY(std::abs(h.p(1).time() - 17000) <= 1);
+        QVERIFY(std::abs(h.p(2).time() - 17000) <= 1);
+        h.scheduler.advance(0.3);
+        // Just after the landing point, Ctrl+Left finds no marker before it.
+        h.p(1).advance(500);
+        QVERIFY(!h.app->viewingTools().markers().jumpToPreviousMarker());
+
+        // A higher threshold in the preferences leaves the next recording without markers.
+        QSettings().setValue(QStringLiteral("eventMarkerThreshold"), 3.0);
+        QVERIFY(h.app->playback().playAtIndex(0));
+        QVERIFY(h.app->viewingTools().markers().markers().empty());
+        QVERIFY(h.marks(v.videoPositionSlider)->markers().empty());
+        QSettings().remove(QStringLiteral("eventMarkerThreshold"));
+    }
+
+    void stepsBothCamerasOnlyWhilePaused() {
+        FakeMediaPlayer main, sub;
+        ORBMediaList list;
+        ORBPlayInfo info;
+        ManualScheduler scheduler;
+        list.addMedia(ORBMedia::mediaWithPath(kF.toStdString()));
+        list.addMedia(ORBMedia::mediaWithPath(kR.toStdString()));
+        ORBPlaybackController c(main, sub, list, info, scheduler, inlineTelemetryReader());
+        for (FakeMediaPlayer* p : {&main, &sub}) {
+            QObject::connect(p, &MediaPlayer::stateChanged, &c,
+                             &ORBPlaybackController::mediaPlayerStateChanged);
+        }
+        ORBFrameStepper stepper(c, main, sub, info);
+        main.setFrameRate(30);
+        sub.setFrameRate(25);
+        QVERIFY(c.playAtIndex(0));
+        QVERIFY(main.isPlaying() && sub.isPlaying());
+        QVERIFY(!stepper.stepForward()); // refused while playing
+        QVERIFY(!stepper.stepBackward());
+
+        c.clickPlayButton(); // pause
+        main.clearCalls();
+        sub.clearCalls();
+        QVERIFY(!stepper.stepBackward()); // at the first frame
+        QVERIFY(stepper.stepForward());
+        QVERIFY(stepper.stepForward());
+        // Frame 2 of the front starts at 67 ms; the rear's frame at or before it is its frame 1 (40 ms).
+        QCOMPARE(main.time(), int64_t(67));
+        QCOMPARE(sub.time(), int64_t(40));
+        QCOMPARE(main.calls(), (QStringList{"showFrame:1", "showFrame:2"}));
+        QCOMPARE(sub.calls(), (QStringList{"showFrame:0", "showFrame:1"}));
+        QCOMPARE(info.position(), static_cast<double>(main.position())); // telemetry follows
+        QVERIFY(stepper.stepBackward());
+        QCOMPARE(main.time(), int64_t(33));
+        QCOMPARE(sub.time(), int64_t(0));
+
+        // The last frame of a minute at 30 frames a second is frame 1799.
+        main.setTime(59990);
+        sub.setTime(59990);
+        QVERIFY(!stepper.stepForward());
+        QVERIFY(stepper.stepBackward());
+        QCOMPARE(main.time(), int64_t(59933)); // frame 1798
+        QVERIFY(stepper.stepForward());
+        QVERIFY(!stepper.stepForward());
+        QCOMPARE(main.time(), int64_t(59967));
+    }
+
+    void theMirrorFlipsThePaintedRearPictureAndFollowsASwap() {
+        // The view paints a red-left, blue-right frame flipped; the frame itself stays as it came.
+        VideoView view;
+        view.resize(80, 40);
+        QImage frame(80, 40, QImage::Format_RGB32);
+        frame.fill(Qt::blue);
+        QPainter(&frame).fillRect(0, 0, 40, 40, Qt::red);
+        view.presentFrame(frame);
+        view.setMirrored(true);
+        const QImage shown = view.grab().toImage();
+        QCOMPARE(QColor(shown.pixel(5, 20)), QColor(Qt::blue));
+        QCOMPARE(QColor(shown.pixel(75, 20)), QColor(Qt::red));
+        QCOMPARE(view.lastFrame().pixel(5, 20), QColor(Qt::red).rgb());
+
+        QSettings().setValue(QStringLiteral("mirrorRearView"), false);
+        Harness h;
+        QVERIFY(h.app->playback().playAtIndex(0));
+        auto& mirror = h.app->viewingTools().mirror();
+        QVERIFY(!h.app->video2View()->mirrored());
+        QCOMPARE(mirror.button()->parentWidget(), h.app->video2View());
+        mirror.button()->click();
+        QVERIFY(h.app->video2View()->mirrored());
+        QVERIFY(!h.app->video1View()->mirrored());
+        QCOMPARE(QSettings().value(QStringLiteral("mirrorRearView")).toBool(), true);
+
+        // After a swap the main view shows the rear camera, mirrored, with the button.
+        QVERIFY(h.app->playback().swapPlayer());
+        QVERIFY(h.app->video1View()->mirrored());
+        QVERIFY(!h.app->video2View()->mirrored());
+        QCOMPARE(mirror.button()->parentWidget(), h.app->video1View());
+
+        // Remembered: the next run starts mirrored; M turns it off.
+        Harness again;
+        QVERIFY(again.app->viewingTools().mirror().isEnabled());
+        again.app->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(again.app->window()));
+        QTest::keyClick(again.app->window(), Qt::Key_M);
+        QVERIFY(!again.app->viewingTools().mirror().isEnabled());
+        QSettings().remove(QStringLiteral("mirrorRearView"));
+    }
+};
+
+QTEST_MAIN(ViewingToolsTest)
+#include "ViewingToolsTest.moc"
