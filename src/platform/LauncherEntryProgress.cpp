@@ -30,10 +30,12 @@ std::unique_ptr<TaskbarProgress> createSessionTaskbarProgress() {
     // Without a bus address the bus library would start a bus of its own for the display; a desktop
     // with a dock always has one, so no address means no dock to tell.
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    const bool hasBus = !qgetenv("DBUS_SESSION_BUS_ADDRESS").isEmpty() ||
-                        (!runtime.isEmpty() && QFileInfo::exists(QFile::decodeName(runtime).append(QLatin1String("/bus"))));
+    const bool hasBus =
+        !qgetenv("DBUS_SESSION_BUS_ADDRESS").isEmpty() ||
+        (!runtime.isEmpty() && QFileInfo::exists(QFile::decodeName(runtime).append(QLatin1String("/bus"))));
     if (!hasBus) {
-        return std::make_unique<LauncherEntryProgress>(QDBusConnection(QStringLiteral("nura-no-session-bus")));
+        return std::make_unique<LauncherEntryProgress>(
+            QDBusConnection(QStringLiteral("nura-no-session-bus")));
     }
     return std::make_unique<LauncherEntryProgress>(QDBusConnection::sessionBus());
 }

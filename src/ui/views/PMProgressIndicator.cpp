@@ -2,7 +2,6 @@
 
 #include "ui/views/PMProgressIndicatorController.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 
@@ -37,8 +36,8 @@ PMProgressIndicator::PMProgressIndicator(QWidget* parent) : QProgressBar(parent)
 }
 
 PMProgressIndicator::~PMProgressIndicator() {
-    if (QCoreApplication::instance()) {
-        PMProgressIndicatorController::sharedInstance().removeProgressIndicator(this);
+    if (auto* dock = PMProgressIndicatorController::existingInstance()) {
+        dock->removeProgressIndicator(this);
     }
 }
 
@@ -59,8 +58,11 @@ void PMProgressIndicator::setProgressText(QLabel* label) {
 
 void PMProgressIndicator::setDrawDockProgress(bool draw) {
     m_drawDockProgress = draw;
-    auto& dock = PMProgressIndicatorController::sharedInstance();
-    draw ? dock.addProgressIndicator(this) : dock.removeProgressIndicator(this);
+    if (draw) {
+        PMProgressIndicatorController::sharedInstance().addProgressIndicator(this);
+    } else if (auto* dock = PMProgressIndicatorController::existingInstance()) {
+        dock->removeProgressIndicator(this);
+    }
 }
 
 void PMProgressIndicator::setDoubleValue(double value) {
@@ -145,22 +147,25 @@ void PMProgressIndicator::updateProgressText() {
     }
     const QString percent = QString::asprintf("%.0f %% completed", f * 100);
     if (m_displayPercentage) {
-        m_progressText->setText(timeText && !timeText->isEmpty() ? QString(percent).append(" - ").append(*timeText)
-                                                                 : percent);
+        m_progressText->setText(
+            timeText && !timeText->isEmpty() ? QString(percent).append(" - ").append(*timeText) : percent);
     } else if (timeText) {
         m_progressText->setText(*timeText);
     }
 }
 
 void PMProgressIndicator::paintEvent(QPaintEvent* event) {
-    if (m_drawDockProgress) {
-        PMProgressIndicatorController::sharedInstance().setNeedsRedraw();
+    auto* dock = PMProgressIndicatorController::existingInstance();
+    if (m_drawDockProgress && dock && dock->hasProgressIndicator(this)) {
+        dock->setNeedsRedraw();
     }
     QProgressBar::paintEvent(event);
 }
 
 void PMProgressIndicator::hideEvent(QHideEvent* event) {
     // A bar nobody can see no longer shows on the icon or the task bar.
-    PMProgressIndicatorController::sharedInstance().removeProgressIndicator(this);
+    if (auto* dock = PMProgressIndicatorController::existingInstance()) {
+        dock->removeProgressIndicator(this);
+    }
     QProgressBar::hideEvent(event);
 }

@@ -33,12 +33,18 @@ PMProgressIndicatorController& PMProgressIndicatorController::sharedInstance() {
     return *shared;
 }
 
+PMProgressIndicatorController* PMProgressIndicatorController::existingInstance() {
+    return sharedPointer().data();
+}
+
 PMProgressIndicatorController::PMProgressIndicatorController(const QPixmap& dockIcon,
                                                              std::unique_ptr<TaskbarProgress> taskbar,
                                                              QObject* parent)
-    : QObject(parent), m_dockIcon(dockIcon), m_blueBar(TKImageDrawing::imageNamed(QStringLiteral("blueProgress"))),
+    : QObject(parent), m_dockIcon(dockIcon),
+      m_blueBar(TKImageDrawing::imageNamed(QStringLiteral("blueProgress"))),
       m_greyBar(TKImageDrawing::imageNamed(QStringLiteral("greyProgress"))),
-      m_barberBar(TKImageDrawing::imageNamed(QStringLiteral("barberProgress"))), m_taskbar(std::move(taskbar)) {
+      m_barberBar(TKImageDrawing::imageNamed(QStringLiteral("barberProgress"))),
+      m_taskbar(std::move(taskbar)) {
     if (m_dockIcon.isNull()) {
         m_dockIcon = QPixmap(128, 128);
         m_dockIcon.fill(Qt::transparent);
@@ -68,8 +74,8 @@ void PMProgressIndicatorController::removeProgressIndicator(PMProgressIndicator*
 }
 
 int PMProgressIndicatorController::numProgressIndicators() const {
-    return static_cast<int>(
-        std::count_if(m_progressIndicators.begin(), m_progressIndicators.end(), [](const auto& p) { return !p.isNull(); }));
+    return static_cast<int>(std::count_if(m_progressIndicators.begin(), m_progressIndicators.end(),
+                                          [](const auto& p) { return !p.isNull(); }));
 }
 
 bool PMProgressIndicatorController::hasProgressIndicator(const PMProgressIndicator* indicator) const {
@@ -83,7 +89,8 @@ void PMProgressIndicatorController::setNeedsRedraw() {
     }
 }
 
-void PMProgressIndicatorController::setBarImages(const QPixmap& blue, const QPixmap& grey, const QPixmap& barber) {
+void PMProgressIndicatorController::setBarImages(const QPixmap& blue, const QPixmap& grey,
+                                                 const QPixmap& barber) {
     m_blueBar = blue;
     m_greyBar = grey;
     m_barberBar = barber;

@@ -22,6 +22,8 @@ class PMProgressIndicatorController : public QObject {
 public:
     // The application's own, made on first use from the application icon of that moment.
     static PMProgressIndicatorController& sharedInstance();
+    // The shared one if made already, else null.
+    static PMProgressIndicatorController* existingInstance();
 
     // `taskbar` null: the desktop's launcher entry on the session bus, connected when first needed.
     explicit PMProgressIndicatorController(const QPixmap& dockIcon,

@@ -125,8 +125,10 @@ void TKImageButton::paintEvent(QPaintEvent*) {
     if (!picture.isNull()) {
         painter.drawPixmap(QPoint(0, (height() - picture.height()) / 2), picture);
     }
-    painter.setPen(palette().color(shouldDisplayRollOver() && isEnabled() ? QPalette::BrightText : QPalette::WindowText));
-    painter.drawText(rect().adjusted(pictureWidth + kCaptionGap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text());
+    painter.setPen(palette().color(shouldDisplayRollOver() && isEnabled() ? QPalette::BrightText
+                                                                          : QPalette::WindowText));
+    painter.drawText(rect().adjusted(pictureWidth + kCaptionGap, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                     text());
 }
 
 void TKImageButton::changeEvent(QEvent* event) {
@@ -151,8 +153,8 @@ void TKImageButton::watchParent() {
 }
 
 void TKImageButton::trackPointer(const QPointF& globalPosition) {
-    const QRectF area = QRectF(rect()).adjusted(-kTrackingMargin, -kTrackingMargin, kTrackingMargin,
-                                                kTrackingMargin);
+    const QRectF area =
+        QRectF(rect()).adjusted(-kTrackingMargin, -kTrackingMargin, kTrackingMargin, kTrackingMargin);
     const bool inside = isVisible() && area.contains(mapFromGlobal(globalPosition));
     if (inside == m_pointerInside) {
         return;

@@ -70,7 +70,8 @@ private:
     QPixmap m_image;
     QPixmap m_pressedImage;
     QPixmap m_activeImage;
-    QPixmap m_activeNotKeyWindowImage; // kept for callers; the picture does not change with the window's focus
+    QPixmap
+        m_activeNotKeyWindowImage; // kept for callers; the picture does not change with the window's focus
     QPixmap m_inactiveImage;
     QPixmap m_rolloverImage;
     int64_t m_numberOfCaptures = 0;

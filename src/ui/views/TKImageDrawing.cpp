@@ -32,9 +32,10 @@ void TKImageDrawing::drawThreePartImage(QPainter& painter, const QRect& frame, c
     const int leftWidth = left.isNull() ? 0 : left.width();
     const int rightWidth = right.isNull() ? 0 : right.width();
     drawInto(painter, QRect(frame.left(), frame.top(), leftWidth, frame.height()), left);
-    drawInto(painter,
-             QRect(frame.left() + leftWidth, frame.top(), frame.width() - leftWidth - rightWidth, frame.height()),
-             middle);
+    drawInto(
+        painter,
+        QRect(frame.left() + leftWidth, frame.top(), frame.width() - leftWidth - rightWidth, frame.height()),
+        middle);
     drawInto(painter, QRect(frame.right() + 1 - rightWidth, frame.top(), rightWidth, frame.height()), right);
 }
 
@@ -50,8 +51,9 @@ void TKImageDrawing::drawNinePartImage(QPainter& painter, const QRect& frame, co
     const int topHeight = height(p.topEdge);
     const int bottomHeight = height(p.bottomEdge);
 
-    drawInto(painter, QRect(x0 + leftWidth, y0 + topHeight, x1 - x0 - leftWidth - rightWidth,
-                            y1 - y0 - topHeight - bottomHeight),
+    drawInto(painter,
+             QRect(x0 + leftWidth, y0 + topHeight, x1 - x0 - leftWidth - rightWidth,
+                   y1 - y0 - topHeight - bottomHeight),
              p.center);
     drawInto(painter,
              QRect(x0 + width(p.topLeft), y0, x1 - x0 - width(p.topLeft) - width(p.topRight), topHeight),
@@ -70,6 +72,7 @@ void TKImageDrawing::drawNinePartImage(QPainter& painter, const QRect& frame, co
     drawInto(painter, QRect(QPoint(x0, y0), p.topLeft.size()), p.topLeft);
     drawInto(painter, QRect(QPoint(x1 - width(p.topRight), y0), p.topRight.size()), p.topRight);
     drawInto(painter, QRect(QPoint(x0, y1 - height(p.bottomLeft)), p.bottomLeft.size()), p.bottomLeft);
-    drawInto(painter, QRect(QPoint(x1 - width(p.bottomRight), y1 - height(p.bottomRight)), p.bottomRight.size()),
+    drawInto(painter,
+             QRect(QPoint(x1 - width(p.bottomRight), y1 - height(p.bottomRight)), p.bottomRight.size()),
              p.bottomRight);
 }

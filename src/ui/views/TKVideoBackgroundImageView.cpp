@@ -31,10 +31,10 @@ void TKVideoBackgroundImageView::setLogoImage(const QPixmap& logo) {
 
 void TKVideoBackgroundImageView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    TKImageDrawing::drawNinePartImage(
-        painter, rect(),
-        {topLeftConerImage, topRightConerImage, bottomLeftConerImage, bottomRightConerImage, leftEdgeFillImage,
-         rightEdgeFillImage, topEdgeFillImage, bottomEdgeFillImage, centerFillImage});
+    TKImageDrawing::drawNinePartImage(painter, rect(),
+                                      {topLeftConerImage, topRightConerImage, bottomLeftConerImage,
+                                       bottomRightConerImage, leftEdgeFillImage, rightEdgeFillImage,
+                                       topEdgeFillImage, bottomEdgeFillImage, centerFillImage});
     if (!centerLogoImage.isNull()) {
         // A logo larger than the view stays centred and is cut at the edges.
         const QSize room = size() - centerLogoImage.size();
