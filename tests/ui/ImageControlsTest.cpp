@@ -13,7 +13,8 @@ QImage resource(const QString& name) {
 
 bool same(const QPixmap& shown, const QString& name) {
     const QImage expected = resource(name).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    return !expected.isNull() && shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied) == expected;
+    return !expected.isNull() &&
+           shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied) == expected;
 }
 
 QImage rendered(QWidget& view) {

@@ -43,7 +43,9 @@ bool isWhite(QRgb p) {
 class LauncherListener : public QObject {
     Q_OBJECT
 public slots:
-    void update(const QString& appUri, const QVariantMap& properties) { calls << std::pair(appUri, properties); }
+    void update(const QString& appUri, const QVariantMap& properties) {
+        calls << std::pair(appUri, properties);
+    }
 
 public:
     QList<std::pair<QString, QVariantMap>> calls;
@@ -183,17 +185,20 @@ private slots:
             QSKIP("dbus-daemon is not installed");
         }
         QProcess bus;
-        bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+        bus.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                           QStringLiteral("--print-address")});
         QVERIFY(bus.waitForReadyRead(10000));
         const QString address = QString::fromUtf8(bus.readLine().trimmed());
         {
-            QDBusConnection sender = QDBusConnection::connectToBus(address, QStringLiteral("progress-sender"));
-            QDBusConnection listening = QDBusConnection::connectToBus(address, QStringLiteral("progress-listener"));
+            QDBusConnection sender =
+                QDBusConnection::connectToBus(address, QStringLiteral("progress-sender"));
+            QDBusConnection listening =
+                QDBusConnection::connectToBus(address, QStringLiteral("progress-listener"));
             QVERIFY(sender.isConnected() && listening.isConnected());
             LauncherListener listener;
-            QVERIFY(listening.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
-                                      QStringLiteral("Update"), &listener,
-                                      SLOT(update(QString, QVariantMap))));
+            QVERIFY(
+                listening.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
+                                  QStringLiteral("Update"), &listener, SLOT(update(QString, QVariantMap))));
             LauncherEntryProgress entry(sender);
             entry.setProgress(0.25, true);
             QTRY_COMPARE(listener.calls.size(), 1);
