@@ -38,10 +38,6 @@
 
 namespace {
 
-QPixmap image(const char* name) {
-    return QPixmap(QStringLiteral(":/images/%1.png").arg(QLatin1String(name)));
-}
-
 void fillWith(QWidget* container, QWidget* child) {
     auto* layout = new QVBoxLayout(container);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -109,8 +105,7 @@ void ORBAppDelegate::awakeFromNib() {
         }
     }
 
-    v.player1Logo->setPixmap(image("v1_front_logo"));
-    v.player2Logo->setPixmap(image("v2_rear_logo"));
+    setLogos(false);
 
     initMediaListTableView();
     setupInitialValues();
@@ -155,14 +150,12 @@ void ORBAppDelegate::setupInitialValues() {
     connect(m_playInfo, &ORBPlayInfo::scaleChanged, this,
             [&v](double scale) { v.sizeTextButton->setText(QString::asprintf("%.2fx", scale)); });
     connect(m_playInfo, &ORBPlayInfo::isPlayingChanged, this, [&v](bool playing) {
-        v.playButton->setIcon(
-            QIcon(QStringLiteral(":/images/%1.png")
-                      .arg(playing ? QLatin1String("icon_pause_n") : QLatin1String("icon_play_n"))));
+        v.playButton->setImageName(playing ? QStringLiteral("icon_pause_n") : QStringLiteral("icon_play_n"));
     });
     connect(m_window, &CustomWindow::isFullScreenChanged, this, [this] { layoutWindow(); });
 
-    connect(v.recordButton, &QToolButton::clicked, this, &ORBAppDelegate::clickMediaListViewButton);
-    connect(v.informationButton, &QToolButton::clicked, this, &ORBAppDelegate::clickMapViewButton);
+    connect(v.recordButton, &QAbstractButton::clicked, this, &ORBAppDelegate::clickMediaListViewButton);
+    connect(v.informationButton, &QAbstractButton::clicked, this, &ORBAppDelegate::clickMapViewButton);
     connect(v.openButton, &QToolButton::clicked, this, &ORBAppDelegate::openMediaDirectoryDialog);
     connect(v.settingsButton, &QToolButton::clicked, this, &ORBAppDelegate::showSettingPanel);
     connect(v.timeSetupButton, &QToolButton::clicked, this, &ORBAppDelegate::showTimeSetupPanel);
@@ -224,16 +217,19 @@ void ORBAppDelegate::wirePlayback() {
         v.volumeSlider->setValue(volume);
     });
     connect(c, &ORBPlaybackController::loadingShown, this, [this] {
-        m_view->progressIndicator->setValue(0);
+        m_view->progressIndicator->setValue(0); // also the start of its estimate
         m_view->centreProgressIndicator();
         m_view->progressIndicator->show();
     });
     connect(c, &ORBPlaybackController::loadingProgressChanged, m_view->progressIndicator,
-            [this](double percent) { m_view->progressIndicator->setValue(static_cast<int>(percent)); });
+            [this](double percent) { m_view->progressIndicator->setDoubleValue(percent); });
     v.headBox->installEventFilter(this);
-    connect(c, &ORBPlaybackController::loadingHidden, m_view->progressIndicator, &QWidget::hide);
+    connect(c, &ORBPlaybackController::loadingHidden, m_view->progressIndicator, [this] {
+        m_view->progressIndicator->setDoubleValue(m_view->progressIndicator->minimum());
+        m_view->progressIndicator->hide();
+    });
     connect(c, &ORBPlaybackController::statusMessage, m_view->statusLabel, &QLabel::setText);
-    connect(v.playButton, &QToolButton::clicked, c, &ORBPlaybackController::clickPlayButton);
+    connect(v.playButton, &QAbstractButton::clicked, c, &ORBPlaybackController::clickPlayButton);
     connect(v.jumpForwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpForward);
     connect(v.jumpBackwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpBackward);
     connect(v.speedTextButton, &QPushButton::clicked, c,
@@ -265,8 +261,7 @@ void ORBAppDelegate::animateSwap() {
 }
 
 void ORBAppDelegate::setLogos(bool mainIsRear) {
-    m_view->player1Logo->setPixmap(image(mainIsRear ? "v1_rear_logo" : "v1_front_logo"));
-    m_view->player2Logo->setPixmap(image(mainIsRear ? "v2_front_logo" : "v2_rear_logo"));
+    m_view->setLogos(mainIsRear);
 }
 
 void ORBAppDelegate::updatePlayInfoScale() {
@@ -479,8 +474,7 @@ void ORBAppDelegate::clickMapViewButton() {
 void ORBAppDelegate::updateSideViewButton() {
     auto& v = *m_view;
     const bool list = rightViewMode == 0;
-    v.recordButton->setIcon(QIcon(image(list ? "record_p" : "record_n")));
-    v.informationButton->setIcon(QIcon(image(list ? "information_n" : "information_p")));
+    v.selectSideButton(list);
     v.mapContainerView->setVisible(!list);
     v.mediaListTableView->setVisible(list);
     layoutMapContainer();
@@ -522,6 +516,9 @@ void ORBAppDelegate::updateVideoViewVisibility() {
         const bool playing = player->hasMedia() && player->isPlaying();
         view->setHidden(!playing && player->state() != MediaPlayer::Halted);
     }
+    // Over a picture the logo moves to the corner; the frame shows it in the middle otherwise.
+    m_view->player1Logo->setHidden(m_video1View->isHidden());
+    m_view->player2Logo->setHidden(m_video2View->isHidden());
 }
 
 void ORBAppDelegate::mediaPlayerStateChanged(MediaPlayer* player) {

@@ -3,12 +3,12 @@
 #include "ui/app/CustomWindow.h"
 #include "ui/strings/InfoPlist.h"
 #include "ui/views/GraphView.h"
+#include "ui/views/TKImageDrawing.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
@@ -67,9 +67,14 @@ ORBMainWindowView::ORBMainWindowView(CustomWindow* w) : window(w) {
     videoBox = box(bodyLeftBox, "videoBox");
     gsensorBox = box(bodyLeftBox, "gsensorBox");
     mediaControlBox = box(bodyLeftBox, "mediaControlBox");
-    mediaControlBoxForFullScreen = box(bodyLeftBox, "mediaControlBoxForFullScreen");
+    mediaControlBoxForFullScreen = new TKThreePartImageView(bodyLeftBox);
+    mediaControlBoxForFullScreen->setObjectName(QStringLiteral("mediaControlBoxForFullScreen"));
+    const QPixmap strip = TKImageDrawing::imageNamed(QStringLiteral("bottom-background"));
+    mediaControlBoxForFullScreen->setImagesLeft(strip, strip, strip);
 
-    player1BackgroundView = box(videoBox, "player1BackgroundView");
+    player1BackgroundView = new TKVideoBackgroundImageView(videoBox);
+    player1BackgroundView->setObjectName(QStringLiteral("player1BackgroundView"));
+    player1BackgroundView->setBackgroundNineImageName(QStringLiteral("v1"));
     videoContainerView = box(videoBox, "videoContainerView");
     player1Logo = new QLabel(videoBox);
     auto* videoGrid = new QGridLayout(videoBox);
@@ -78,6 +83,7 @@ ORBMainWindowView::ORBMainWindowView(CustomWindow* w) : window(w) {
     videoGrid->addWidget(videoContainerView, 0, 0);
     videoGrid->addWidget(player1Logo, 0, 0, Qt::AlignLeft | Qt::AlignTop);
     player1Logo->setContentsMargins(8, 8, 0, 0);
+    player1Logo->hide(); // until a picture plays
 
     buildHead();
     buildGsensorBox();
@@ -90,10 +96,9 @@ void ORBMainWindowView::buildHead() {
     titleLabel->setObjectName(QStringLiteral("titleLabel"));
     statusLabel = new QLabel(L("main.no_folder"), headBox);
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
-    progressIndicator = new QProgressBar(headBox);
+    progressIndicator = new PMProgressIndicator(headBox);
     progressIndicator->setObjectName(QStringLiteral("progressIndicator"));
     progressIndicator->setFixedSize(160, 6);
-    progressIndicator->setTextVisible(false);
     progressIndicator->setRange(0, 100);
     progressIndicator->hide();
     openButton = toolButton(headBox, "openButton", L("main.open_folder"),
@@ -122,6 +127,33 @@ void ORBMainWindowView::centreProgressIndicator() {
     const QSize size = progressIndicator->size();
     progressIndicator->move((headBox->width() - size.width()) / 2, (headBox->height() - size.height()) / 2);
     progressIndicator->raise();
+}
+
+void ORBMainWindowView::selectSideButton(bool recordings) {
+    const std::pair<TKImageButton*, bool> buttons[] = {{recordButton, recordings},
+                                                       {informationButton, !recordings}};
+    for (const auto& [button, selected] : buttons) {
+        const QString base =
+            button == recordButton ? QStringLiteral("record") : QStringLiteral("information");
+        const QString caption = button->text();
+        button->setImageName(QString(base).append(selected ? QLatin1String("_p") : QLatin1String("_n")));
+        if (selected) {
+            button->setRolloverImage(button->activeImage());
+            button->updateRollOverImage();
+        }
+        button->setText(caption);
+    }
+}
+
+void ORBMainWindowView::setLogos(bool mainIsRear) {
+    const QPixmap main = TKImageDrawing::imageNamed(mainIsRear ? QStringLiteral("v1_rear_logo")
+                                                               : QStringLiteral("v1_front_logo"));
+    const QPixmap sub = TKImageDrawing::imageNamed(mainIsRear ? QStringLiteral("v2_front_logo")
+                                                              : QStringLiteral("v2_rear_logo"));
+    player1BackgroundView->setLogoImage(main);
+    player2BackgroundView->setLogoImage(sub);
+    player1Logo->setPixmap(main);
+    player2Logo->setPixmap(sub);
 }
 
 void ORBMainWindowView::buildGsensorBox() {
@@ -157,9 +189,10 @@ void ORBMainWindowView::buildGsensorBox() {
 
 void ORBMainWindowView::buildControls() {
     videoPositionSlider = positionSlider(mediaControlBox, "videoPositionSlider");
-    playButton = toolButton(mediaControlBox, "playButton", QString(), QStringLiteral("Play / pause (Space)"));
-    playButton->setIcon(QIcon(QStringLiteral(":/images/icon_play_n.png")));
-    playButton->setIconSize(QSize(28, 28));
+    playButton = new TKImageButton(mediaControlBox);
+    playButton->setObjectName(QStringLiteral("playButton"));
+    playButton->setToolTip(QStringLiteral("Play / pause (Space)"));
+    playButton->setImageName(QStringLiteral("icon_play_n"));
     jumpBackwardButton = toolButton(mediaControlBox, "jumpBackwardButton", QStringLiteral("\u27f2 10s"),
                                     QStringLiteral("Back 10 seconds (Left)"));
     jumpForwardButton = toolButton(mediaControlBox, "jumpForwardButton", QStringLiteral("10s \u27f3"),
@@ -222,18 +255,19 @@ void ORBMainWindowView::buildControls() {
 
 void ORBMainWindowView::buildRightColumn() {
     sideButtonBox = box(bodyRightBox, "sideButtonBox");
-    recordButton = toolButton(sideButtonBox, "recordButton", QString(), L("main.recordings"));
-    informationButton = toolButton(sideButtonBox, "informationButton", QString(), L("main.map"));
-    for (auto* b : {recordButton, informationButton}) {
-        b->setIconSize(QSize(32, 24));
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-        b->setText(b->toolTip());
-    }
-    recordButton->setToolTip(recordButton->toolTip() + QStringLiteral(" (Ctrl+1)"));
-    informationButton->setToolTip(informationButton->toolTip() + QStringLiteral(" (Ctrl+2)"));
+    recordButton = new TKImageButton(sideButtonBox);
+    recordButton->setObjectName(QStringLiteral("recordButton"));
+    informationButton = new TKImageButton(sideButtonBox);
+    informationButton->setObjectName(QStringLiteral("informationButton"));
+    selectSideButton(true);
+    // The caption beside the picture belongs to the button: clicking it clicks the button.
+    recordButton->setText(L("main.recordings"));
+    informationButton->setText(L("main.map"));
+    recordButton->setToolTip(L("main.recordings").append(QLatin1String(" (Ctrl+1)")));
+    informationButton->setToolTip(L("main.map").append(QLatin1String(" (Ctrl+2)")));
     auto* buttons = new QHBoxLayout(sideButtonBox);
     buttons->setContentsMargins(0, 4, 0, 4);
-    buttons->setSpacing(4);
+    buttons->setSpacing(14);
     buttons->addWidget(recordButton);
     buttons->addWidget(informationButton);
     buttons->addStretch(1);
@@ -261,9 +295,12 @@ void ORBMainWindowView::buildRightColumn() {
     mapTop->addWidget(mapText);
 
     subVideoBox = box(bodyRightBox, "subVideoBox");
-    player2BackgroundView = box(subVideoBox, "player2BackgroundView");
+    player2BackgroundView = new TKVideoBackgroundImageView(subVideoBox);
+    player2BackgroundView->setObjectName(QStringLiteral("player2BackgroundView"));
+    player2BackgroundView->setBackgroundNineImageName(QStringLiteral("v2"));
     player2Logo = new QLabel(subVideoBox);
     player2Logo->setContentsMargins(6, 6, 0, 0);
+    player2Logo->hide();
     auto* subGrid = new QGridLayout(subVideoBox);
     subGrid->setContentsMargins(0, 0, 0, 0);
     subGrid->addWidget(player2BackgroundView, 0, 0);

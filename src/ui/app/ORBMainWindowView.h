@@ -1,6 +1,11 @@
 #pragma once
 // The main window's boxes and controls, and their layout in windowed and full-screen mode.
 
+#include "ui/views/PMProgressIndicator.h"
+#include "ui/views/TKImageButton.h"
+#include "ui/views/TKThreePartImageView.h"
+#include "ui/views/TKVideoBackgroundImageView.h"
+
 #include <QPointer>
 
 class CustomWindow;
@@ -11,7 +16,6 @@ class QSlider;
 class QTableView;
 class QToolButton;
 class QWidget;
-class QProgressBar;
 class VideoView;
 class GraphView;
 
@@ -25,6 +29,10 @@ public:
     void layoutMapContainer(unsigned rightViewMode);
     // The loading indicator floats over the middle of the head box, above the row's texts and buttons.
     void centreProgressIndicator();
+    // The side button of the shown view stays lit, on hover too.
+    void selectSideButton(bool recordings);
+    // Front or rear logo on each picture.
+    void setLogos(bool mainIsRear);
 
     CustomWindow* window;
     QWidget* backgroundBox;
@@ -36,7 +44,7 @@ public:
     QWidget* videoContainerView;
     QWidget* gsensorBox;
     QWidget* mediaControlBox;
-    QWidget* mediaControlBoxForFullScreen;
+    TKThreePartImageView* mediaControlBoxForFullScreen;
     QWidget* sideButtonBox;
     QWidget* mediaListBox;
     QTableView* mediaListTableView; // its own scroll view
@@ -44,8 +52,9 @@ public:
     QWidget* mapContainerView;
     QWidget* mapContainerTopView;
     QWidget* mapContainerBottomView;
-    QWidget* player1BackgroundView;
-    QWidget* player2BackgroundView;
+    TKVideoBackgroundImageView* player1BackgroundView;
+    TKVideoBackgroundImageView* player2BackgroundView;
+    // The camera's name over a playing picture (the background shows it in the middle when idle).
     QLabel* player1Logo;
     QLabel* player2Logo;
     GraphView* graphView;
@@ -57,7 +66,7 @@ public:
     QLabel* sateliteField;
     QLabel* titleLabel;
     QLabel* statusLabel;
-    QToolButton* playButton;
+    TKImageButton* playButton;
     QToolButton* jumpBackwardButton;
     QToolButton* jumpForwardButton;
     QPushButton* speedTextButton;
@@ -66,8 +75,8 @@ public:
     QToolButton* fullScreenButton;
     QToolButton* captureButton;
     QToolButton* printButton;
-    QToolButton* recordButton;      // side button: recordings list
-    QToolButton* informationButton; // side button: map
+    TKImageButton* recordButton;      // side button: recordings list
+    TKImageButton* informationButton; // side button: map
     QToolButton* openButton;
     QToolButton* settingsButton;
     QToolButton* timeSetupButton;
@@ -75,7 +84,7 @@ public:
     QSlider* videoPositionSlider;
     QSlider* videoPositionSliderForFullScreen;
     QSlider* volumeSlider;
-    QProgressBar* progressIndicator;
+    PMProgressIndicator* progressIndicator;
 
 private:
     void buildHead();

@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QThread>
@@ -72,7 +71,7 @@ ORBFormatWindowController::ORBFormatWindowController(CardToolServices services, 
     form->addRow(L("setting.format.allocation_unit_size"), allocationUnitField);
     form->addRow(L("setting.format.device"), pathField);
 
-    progressBar = new QProgressBar(this);
+    progressBar = new PMProgressIndicator(this);
     progressBar->setRange(0, 0); // the commands say nothing of how far they are
     progressMessageField = new QLabel(this);
     auto* progressRow = new QHBoxLayout;
@@ -107,6 +106,7 @@ ORBFormatWindowController::~ORBFormatWindowController() = default;
 void ORBFormatWindowController::beginJob(const QString& text) {
     if (m_jobs++ == 0) {
         progressBar->show();
+        progressBar->setDrawDockProgress(true); // a barber pole on the application icon
         progressMessageField->show();
     }
     progressMessageField->setText(text);

@@ -5,6 +5,7 @@
 
 #include "core/card/TKUSBDiskEntity.h"
 #include "ui/card/CardToolServices.h"
+#include "ui/views/PMProgressIndicator.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -17,7 +18,6 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QProgressBar;
 class QTemporaryDir;
 class QPushButton;
 
@@ -42,7 +42,7 @@ public:
     QLineEdit* pathField = nullptr;
     QPushButton* formatButton = nullptr;
     QPushButton* cancelButton = nullptr;
-    QProgressBar* progressBar = nullptr;
+    PMProgressIndicator* progressBar = nullptr;
     QLabel* progressMessageField = nullptr;
 
 signals:

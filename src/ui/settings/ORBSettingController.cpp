@@ -20,6 +20,7 @@
 #include "ui/settings/ORBSettingForVideoViewController.h"
 #include "ui/settings/TKSegmentedControl.h"
 #include "ui/strings/InfoPlist.h"
+#include "ui/views/PMProgressIndicator.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -27,7 +28,6 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -159,11 +159,15 @@ ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget*
     m_progressPanel->setWindowModality(Qt::WindowModal);
     auto* sheet = new QVBoxLayout(m_progressPanel);
     m_progressTitleField = new QLabel(m_progressPanel);
-    m_progressIndicator = new QProgressBar(m_progressPanel);
+    m_progressIndicator = new PMProgressIndicator(m_progressPanel);
     m_progressIndicator->setRange(0, 100);
-    m_progressIndicator->setTextVisible(false);
+    m_progressIndicator->setMinimumWidth(280);
+    m_progressTextField = new QLabel(m_progressPanel);
+    m_progressTextField->setEnabled(false); // the secondary look
+    m_progressIndicator->setProgressText(m_progressTextField);
     sheet->addWidget(m_progressTitleField);
     sheet->addWidget(m_progressIndicator);
+    sheet->addWidget(m_progressTextField);
 
     // Room for the tallest pane, so that no tab resizes the window once it is centred.
     resize(780, 660);
@@ -481,6 +485,7 @@ void ORBSettingController::showLoading(const QString& title) {
     m_stopLoadingWindow = false;
     m_progress = 0;
     m_progressIndicator->setValue(0);
+    m_progressIndicator->updateProgressText(); // the estimate starts here
     m_progressTitleField->setText(title);
     if (m_services.scheduler) {
         m_services.scheduler->after(kLoadingTick, this,
@@ -491,9 +496,9 @@ void ORBSettingController::showLoading(const QString& title) {
 
 void ORBSettingController::updateLoadingWindow(double seconds) {
     m_progress += 100.0 / (2.0 * seconds);
-    m_progressIndicator->setValue(static_cast<int>(std::min(m_progress, 100.0)));
+    m_progressIndicator->setDoubleValue(std::min(m_progress, 100.0));
     if (m_progress >= 100.0 || m_stopLoadingWindow) {
-        m_progressIndicator->setValue(0);
+        m_progressIndicator->setDoubleValue(0);
         m_progressPanel->hide();
         m_stopLoadingWindow = true;
         return;

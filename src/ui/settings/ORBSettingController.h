@@ -15,7 +15,7 @@
 
 class QDialog;
 class QLabel;
-class QProgressBar;
+class PMProgressIndicator;
 class QPushButton;
 class Scheduler;
 
@@ -131,8 +131,9 @@ private:
     bool m_loading = false;
 
     QDialog* m_progressPanel = nullptr;
-    QProgressBar* m_progressIndicator = nullptr;
+    PMProgressIndicator* m_progressIndicator = nullptr;
     QLabel* m_progressTitleField = nullptr;
+    QLabel* m_progressTextField = nullptr; // the estimate of the time left
     bool m_stopLoadingWindow = true;
     double m_progress = 0;
 };

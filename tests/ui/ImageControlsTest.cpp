@@ -1,0 +1,155 @@
+#include "ui/app/Resources.h"
+#include "ui/views/TKImageButton.h"
+#include "ui/views/TKVideoBackgroundImageView.h"
+
+#include <QMouseEvent>
+#include <QtTest>
+
+namespace {
+
+QImage resource(const QString& name) {
+    return QImage(QStringLiteral(":/images/%1.png").arg(name)).convertToFormat(QImage::Format_ARGB32);
+}
+
+bool same(const QPixmap& shown, const QString& name) {
+    const QImage expected = resource(name).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return !expected.isNull() &&
+           shown.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied) == expected;
+}
+
+QImage rendered(QWidget& view) {
+    QImage image(view.size(), QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    view.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+    return image;
+}
+
+} // namespace
+
+class ImageControlsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { initNuraResources(); }
+
+    void derivesHoverAndPressedPicturesFromTheName() {
+        TKImageButton button;
+        button.setImageName(QStringLiteral("icon_pause_n"));
+        QCOMPARE(button.buttonImageNameWithSuffix(QStringLiteral("_f")), QStringLiteral("icon_pause_f"));
+        QVERIFY(same(button.image(), QStringLiteral("icon_pause_n")));
+        QVERIFY(same(button.rolloverImage(), QStringLiteral("icon_pause_f")));
+        QVERIFY(same(button.pressedImage(), QStringLiteral("icon_pause_p")));
+
+        // A picture without hover and pressed partners: those states draw nothing.
+        button.setImageName(QStringLiteral("car_front_alwa"));
+        button.resize(40, 20);
+        QVERIFY(!button.image().isNull());
+        QVERIFY(button.rolloverImage().isNull());
+        QVERIFY(button.pressedImage().isNull());
+        QVERIFY(rendered(button).pixel(20, 10) != 0);
+        button.didCaptureMousePointer();
+        const QImage hovered = rendered(button);
+        for (int y = 0; y < hovered.height(); ++y) {
+            for (int x = 0; x < hovered.width(); ++x) {
+                QCOMPARE(qAlpha(hovered.pixel(x, y)), 0);
+            }
+        }
+    }
+
+    void countsPointerCapturesNeverBelowZero() {
+        TKImageButton button;
+        button.setImageName(QStringLiteral("icon_play_n"));
+        button.didCaptureMousePointer();
+        button.didCaptureMousePointer();
+        button.didReleaseMousePointer();
+        QCOMPARE(button.numberOfCaptures(), 1);
+        QVERIFY(same(button.image(), QStringLiteral("icon_play_f")));
+        button.didReleaseMousePointer();
+        button.didReleaseMousePointer();
+        QCOMPARE(button.numberOfCaptures(), 0);
+        QVERIFY(same(button.image(), QStringLiteral("icon_play_n")));
+        // Had the counter gone to -1, one entry would not show the hover picture.
+        button.didCaptureMousePointer();
+        QVERIFY(same(button.image(), QStringLiteral("icon_play_f")));
+    }
+
+    void disablingWhileHoveredShowsTheInactivePicture() {
+        TKImageButton button;
+        button.setImageName(QStringLiteral("icon_play_n"));
+        button.setInactiveImage(QPixmap(QStringLiteral(":/images/icon_pause_n.png")));
+        button.didCaptureMousePointer();
+        button.setEnabled(false);
+        QVERIFY(same(button.image(), QStringLiteral("icon_pause_n")));
+        button.setEnabled(true);
+        QVERIFY(same(button.image(), QStringLiteral("icon_play_f")));
+    }
+
+    void hoverReachesFourPixelsPastTheButton() {
+        QWidget parent;
+        parent.resize(100, 60);
+        auto* button = new TKImageButton(&parent);
+        button->setImageName(QStringLiteral("icon_play_n"));
+        button->setGeometry(30, 10, 32, 32);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        auto moveTo = [&parent](QPoint local) {
+            QMouseEvent move(QEvent::MouseMove, local, parent.mapToGlobal(local), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QCoreApplication::sendEvent(&parent, &move);
+        };
+        moveTo({27, 20}); // 3 pixels left of the button
+        QCOMPARE(button->numberOfCaptures(), 1);
+        moveTo({28, 20});
+        QCOMPARE(button->numberOfCaptures(), 1);
+        moveTo({24, 20}); // 6 pixels away
+        QCOMPARE(button->numberOfCaptures(), 0);
+    }
+
+    void drawsTheNinePartFrameWithoutLogo() {
+        TKVideoBackgroundImageView view;
+        view.resize(60, 40);
+        view.setBackgroundNineImageName(QStringLiteral("v1"));
+        const QImage image = rendered(view);
+        QCOMPARE(image.pixel(30, 20), resource(QStringLiteral("v1_center_fill")).pixel(0, 0));
+        // Every opaque corner pixel where it belongs, the edges along their sides.
+        const struct {
+            const char* name;
+            QPoint at;
+        } corners[] = {{"v1_top_left_corner", {0, 0}},
+                       {"v1_top_right_corner", {54, 0}},
+                       {"v1_bottom_left_corner", {0, 34}},
+                       {"v1_bottom_right_corner", {54, 34}}};
+        for (const auto& corner : corners) {
+            const QImage part = resource(QLatin1String(corner.name));
+            QCOMPARE(part.size(), QSize(6, 6));
+            for (int y = 0; y < 6; ++y) {
+                for (int x = 0; x < 6; ++x) {
+                    if (qAlpha(part.pixel(x, y)) == 255) {
+                        QCOMPARE(image.pixel(corner.at + QPoint(x, y)), part.pixel(x, y));
+                    }
+                }
+            }
+        }
+        QCOMPARE(image.pixel(30, 0), resource(QStringLiteral("v1_top_edge_fill")).pixel(0, 0));
+        QCOMPARE(image.pixel(59, 20), resource(QStringLiteral("v1_right_edge_fill")).pixel(5, 0));
+    }
+
+    void centresALogoLargerThanTheView() {
+        TKVideoBackgroundImageView view;
+        view.resize(40, 30);
+        // Each logo pixel tells where it came from: red = x, green = y.
+        QImage logo(60, 50, QImage::Format_ARGB32);
+        for (int y = 0; y < logo.height(); ++y) {
+            for (int x = 0; x < logo.width(); ++x) {
+                logo.setPixel(x, y, qRgb(x, y, 200));
+            }
+        }
+        view.setLogoImage(QPixmap::fromImage(logo));
+        const QImage image = rendered(view);
+        QCOMPARE(image.pixel(0, 0), qRgb(10, 10, 200));
+        QCOMPARE(image.pixel(39, 29), qRgb(49, 39, 200));
+    }
+};
+
+QTEST_MAIN(ImageControlsTest)
+#include "ImageControlsTest.moc"
