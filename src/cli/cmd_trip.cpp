@@ -114,8 +114,8 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
                      recordingsWord(withoutTelemetry));
     }
     if (unreadable > 0) {
-        std::fprintf(stderr, "nura trip: %zu %s skipped: the telemetry cannot be read (first: %s)\n", unreadable,
-                     recordingsWord(unreadable), firstUnreadable.c_str());
+        std::fprintf(stderr, "nura trip: %zu %s skipped: the telemetry cannot be read (first: %s)\n",
+                     unreadable, recordingsWord(unreadable), firstUnreadable.c_str());
     }
     return exitcode::kDone;
 }

@@ -42,7 +42,8 @@ void addCommands(CLI::App& nura, Runner& run) {
     trip->add_option("DIR", *tripDir, "Folder of recordings (the card)")->required();
     trip->add_option("--format", *tripFormat, "geojson (one feature a trip), gpx (one track a trip) or csv")
         ->check(CLI::IsMember({"geojson", "gpx", "csv"}));
-    trip->add_option("--gap", *tripGap, "Minutes between two fixes that start a new trip (default 5)")
+    trip->add_option("--gap", *tripGap,
+                     "A new trip starts where two fixes lie more than this many minutes apart (default 5)")
         ->check(CLI::Validator(
             [](std::string& text) {
                 // Up to a year: a longer gap is a mistake, and larger values lose the millisecond.

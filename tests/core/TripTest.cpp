@@ -51,13 +51,15 @@ std::string writeRecording(const std::filesystem::path& path, const std::vector<
         r.gps.setData(b);
         records.push_back(r);
     }
-    const auto mp4 = samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, records.size() * 3), records);
+    const auto mp4 =
+        samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, records.size() * 3), records);
     EXPECT_TRUE(samples::writeFile(path, mp4.bytes));
     return path.string();
 }
 
 struct TempDir {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / ("nura-trip-" + std::to_string(::getpid()));
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("nura-trip-" + std::to_string(::getpid()));
     TempDir() { std::filesystem::create_directories(path); }
     ~TempDir() { std::filesystem::remove_all(path); }
 };

@@ -25,8 +25,8 @@ std::string utcText(const _SYSTEMTIME& t) {
         return {};
     }
     char text[64];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond, t.wMilliseconds);
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
     return text;
 }
 
@@ -51,7 +51,8 @@ bool isFixState(std::span<const ORBGpsData> states, size_t index) {
     if (index >= states.size() || states[index].gpsValid == 0) {
         return false;
     }
-    if (index + 1 < states.size() && states[index + 1].gpsValid != 0 && states[index + 1].Now == states[index].Now) {
+    if (index + 1 < states.size() && states[index + 1].gpsValid != 0 &&
+        states[index + 1].Now == states[index].Now) {
         return false; // a later state of the same fix follows
     }
     return hasDrawablePosition(states[index]);

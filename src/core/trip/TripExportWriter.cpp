@@ -38,7 +38,8 @@ public:
     void tripPoint(const TripFix& fix, const std::string&) override {
         m_line.clear();
         if (m_points == 1) {
-            m_line.append("{\"type\": \"Feature\", \"geometry\": {\"type\": \"LineString\", \"coordinates\": [\n");
+            m_line.append(
+                "{\"type\": \"Feature\", \"geometry\": {\"type\": \"LineString\", \"coordinates\": [\n");
             appendCoordinates(m_line, m_first);
             m_line.append(",\n");
         } else if (m_points > 1) {
@@ -65,7 +66,8 @@ public:
         m_line.append(", \"end\": ").append(JsonWriter::quote(utcText(trip.end)));
         m_line.append(", \"points\": ").append(std::to_string(trip.points));
         m_line.append(", \"distance_m\": ").append(wholeMetres(trip.distanceMetres));
-        m_line.append(", \"max_speed_kmh\": ").append(trip.maxSpeedKmh ? oneDecimal(*trip.maxSpeedKmh) : "null");
+        m_line.append(", \"max_speed_kmh\": ")
+            .append(trip.maxSpeedKmh ? oneDecimal(*trip.maxSpeedKmh) : "null");
         m_line.append(", \"recordings\": [");
         for (size_t i = 0; i < trip.recordings.size(); ++i) {
             m_line.append(i == 0 ? "" : ", ").append(JsonWriter::quote(trip.recordings[i]));
@@ -93,8 +95,9 @@ public:
     GpxWriter(Write write, std::string title) : m_write(std::move(write)), m_title(std::move(title)) {}
 
     void begin() override {
-        std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                           "<gpx version=\"1.1\" creator=\"nura\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
+        std::string head =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<gpx version=\"1.1\" creator=\"nura\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n";
         if (!m_title.empty()) {
             head.append("  <metadata><name>").append(xmlText(m_title)).append("</name></metadata>\n");
         }

@@ -19,8 +19,8 @@ struct TripSummary {
     _SYSTEMTIME start;
     _SYSTEMTIME end;
     size_t points = 0;
-    double distanceMetres = 0;          // great-circle sum, unrounded
-    std::optional<double> maxSpeedKmh;  // empty when no fix reported a speed
+    double distanceMetres = 0;           // great-circle sum, unrounded
+    std::optional<double> maxSpeedKmh;   // empty when no fix reported a speed
     std::vector<std::string> recordings; // file names of the recordings with points in the trip, in order
 };
 
