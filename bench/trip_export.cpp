@@ -46,8 +46,8 @@ bool writeCard(const fs::path& card) {
         const auto start = samples::DriveScript::addSeconds(first, int64_t{i} * kSeconds);
         const auto records = samples::DriveScript(start).records(0, kSeconds);
         char name[64];
-        std::snprintf(name, sizeof name, "alwa_%04d%02d%02d_%02d%02d%02d_F.MP4", start.year, start.month, start.day,
-                      start.hour, start.minute, start.second);
+        std::snprintf(name, sizeof name, "alwa_%04d%02d%02d_%02d%02d%02d_F.MP4", start.year, start.month,
+                      start.day, start.hour, start.minute, start.second);
         if (!samples::writeFile(card / "DCIM" / name, samples::buildCameraMp4(video, records).bytes)) {
             return false;
         }
@@ -141,12 +141,15 @@ int main() {
     }
 
     const double s = median(sums), o = median(one), t = median(two), a = median(all);
-    std::printf("trip export of %d recordings of %d s (%zu GPS states), medians of %d warm rounds, %u cores\n",
-                kRecordings, kSeconds, states, kRounds, std::max(1u, std::thread::hardware_concurrency()));
+    std::printf(
+        "trip export of %d recordings of %d s (%zu GPS states), medians of %d warm rounds, %u cores\n",
+        kRecordings, kSeconds, states, kRounds, std::max(1u, std::thread::hardware_concurrency()));
     std::printf("  sum of telemetry reads, one by one in-process: %8.1f ms\n", s);
-    std::printf("  nura trip, 1 worker  (NURA_THREADS=1):         %8.1f ms  ratio %.2f (target: at most 1.2)\n", o,
-                o / s);
-    std::printf("  nura trip, 2 workers (NURA_THREADS=2):         %8.1f ms  ratio %.2f (target: below 1)\n", t, t / s);
+    std::printf(
+        "  nura trip, 1 worker  (NURA_THREADS=1):         %8.1f ms  ratio %.2f (target: at most 1.2)\n", o,
+        o / s);
+    std::printf("  nura trip, 2 workers (NURA_THREADS=2):         %8.1f ms  ratio %.2f (target: below 1)\n",
+                t, t / s);
     std::printf("  nura trip, one worker per core:                %8.1f ms  ratio %.2f\n", a, a / s);
     // Times depend on the machine's load; the verdict is printed, not enforced.
     std::printf("  %s\n", o / s <= 1.2 && t < s ? "within target" : "OUTSIDE TARGET");

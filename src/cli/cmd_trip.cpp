@@ -9,6 +9,7 @@
 #include "core/trip/TripExportWriter.h"
 #include "core/trip/TripJoiner.h"
 #include "core/trip/TripRecordingReader.h"
+#include "core/trip/TripRecordings.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,23 +23,6 @@
 namespace {
 
 struct WriteFailed {};
-
-// The recordings a trip is made of, in list order: every front file, and a rear file only where its
-// front file is missing (both cameras record the same drive from the same receiver).
-std::vector<ORBMediaList::MediaPtr> tripRecordings(const ORBMediaList::Contents& contents) {
-    std::vector<ORBMediaList::MediaPtr> chosen;
-    for (const auto& m : contents.medias) {
-        if (m->isFrontMedia()) {
-            chosen.push_back(m);
-        } else if (m->isRearMedia()) {
-            const auto pair = contents.pairs.find(m->mediaGroupName());
-            if (pair == contents.pairs.end() || !pair->second.frontMedia) {
-                chosen.push_back(m);
-            }
-        }
-    }
-    return chosen;
-}
 
 const char* recordingsWord(size_t n) {
     return n == 1 ? "recording" : "recordings";
@@ -67,7 +51,7 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
     std::string firstUnreadable;
     try {
         const auto contents = ORBMediaList::scanDirectory(root.string());
-        const auto recordings = tripRecordings(contents);
+        const auto recordings = nura::tripRecordings(contents.medias, contents.pairs);
         std::vector<std::string> paths;
         paths.reserve(recordings.size());
         for (const auto& m : recordings) {

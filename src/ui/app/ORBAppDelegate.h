@@ -6,6 +6,7 @@
 #include "platform/MediaPlayer.h"
 #include "ui/app/MapScriptTarget.h"
 #include "ui/app/ORBPlaybackController.h"
+#include "ui/app/ORBTripExportController.h"
 #include "ui/card/CardToolServices.h"
 #include "ui/settings/ORBSettingController.h"
 
@@ -42,6 +43,8 @@ struct ORBAppServices {
     ORBTelemetryReader readTelemetry;
     // The map page of the map side view, its widget owned by `parent`; none leaves the map blank.
     std::function<std::unique_ptr<MapPage>(QWidget* parent)> makeMapPage;
+    // "Export Trip…": its save dialog and error message.
+    ORBTripExportServices tripExport;
 
     static ORBAppServices real();
     // The settings window's share of these, as the main window and `--settings` both open it.
@@ -83,6 +86,8 @@ public:
     void showSettingPanel();
     void showTimeSetupPanel();
     void showFormatPanel();
+    // Exports the trip of the selected recording (Ctrl+E).
+    void exportTrip();
     void changeAndPlay();
     void closeWindow();
     void windowWillClose();
@@ -113,6 +118,7 @@ public:
     QWidget* lastDialogController() const { return m_lastDialogController; }
     ORBPlaybackController& playback() const { return *m_playback; }
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
+    ORBTripExportController& tripExport() const { return *m_tripExport; }
     MapPage* mapPage() const { return m_mapPage.get(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
@@ -147,6 +153,7 @@ private:
     std::unique_ptr<ORBPlaybackController> m_playback;
     ORBTelemetryPresenter* m_presenter = nullptr;
     std::unique_ptr<MapPage> m_mapPage;
+    std::unique_ptr<ORBTripExportController> m_tripExport;
     MapPageScriptTarget m_mapTarget;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;

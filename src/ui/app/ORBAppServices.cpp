@@ -32,6 +32,7 @@ ORBAppServices ORBAppServices::real() {
     s.runInBackground = nura::threadPoolExecutor();
     s.chooseSavePath = nura::saveSettingsPanel;
     s.makeMapPage = &createWebMapPage;
+    s.tripExport = ORBTripExportServices::real();
     return s;
 }
 
