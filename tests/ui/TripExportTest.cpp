@@ -19,7 +19,8 @@ namespace {
 // A recording of `seconds` of the scripted drive, which starts at 08:30:00 (fixes from 08:30:03 on).
 void writeRecording(const QString& path, int startSecond, int seconds) {
     const auto records = samples::DriveScript().records(startSecond, seconds);
-    const auto mp4 = samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, size_t(seconds) * 30), records);
+    const auto mp4 =
+        samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, size_t(seconds) * 30), records);
     QVERIFY(samples::writeFile(path.toStdString(), mp4.bytes));
 }
 

@@ -150,9 +150,9 @@ void ORBTripExportController::exportTrip(const ORBMediaList::MediaPtr& selected,
     if (wanted == recordings.size()) {
         return;
     }
-    const QString suggested = QDir(nura::documentsDirectory())
-                                  .filePath(QString::fromStdString(selected->mediaGroupName()) +
-                                            QStringLiteral("_trip.geojson"));
+    const QString suggested =
+        QDir(nura::documentsDirectory())
+            .filePath(QString::fromStdString(selected->mediaGroupName()) + QStringLiteral("_trip.geojson"));
     const QString target = m_services.chooseSavePath(m_window, suggested);
     if (target.isEmpty()) {
         return;
