@@ -2,10 +2,13 @@
 // Each record is paired with the GPS state that playback shows at its position, as in the viewer; the
 // GPX track has one point per fix instead. Output is written as it is made, never held whole.
 
+#include "cli/StreamOutput.h"
 #include "cli/commands.h"
 #include "core/log.h"
 #include "core/telemetry/ConvertNmeaCoordinates.h"
+#include "core/telemetry/GpsFixes.h"
 #include "core/telemetry/ORBBlackBoxData.h"
+#include "core/util/ExportText.h"
 #include "core/util/JsonWriter.h"
 
 #include <algorithm>
@@ -24,103 +27,10 @@ namespace {
 using nura::ORBBlackBoxData;
 using nura::ORBGpsData;
 
-// Values that went through single precision (the parser stores speed, course and DOP that way) print as
-// the shortest text that reads back to the same single; anything else as the shortest double.
-std::string storedNumber(double v) {
-    if (std::isfinite(v) && std::fabs(v) <= FLT_MAX && static_cast<double>(static_cast<float>(v)) == v) {
-        return nura::shortestFloat(static_cast<float>(v));
-    }
-    return nura::shortestDouble(v);
-}
-
-std::string sixDecimals(double v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.6f", v);
-    return text;
-}
-
-std::string utcText(const nura::_SYSTEMTIME& t) {
-    if (!t.hasDate()) {
-        return {};
-    }
-    char text[64];
-    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", t.wYear, t.wMonth, t.wDay,
-                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-    return text;
-}
-
 // The unit character as text; bytes that are not printable ASCII read as empty.
 std::string unitText(char unit) {
     return unit > ' ' && unit < 0x7F ? std::string(1, unit) : std::string();
 }
-
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (char c : text) {
-        out += c == '"' ? "\"\"" : std::string(1, c);
-    }
-    return out + "\"";
-}
-
-// Text for an XML attribute or element: markup escaped, control bytes dropped, broken UTF-8 replaced.
-std::string xmlText(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-            bool ok = len > 0 && c < 0xF5 && i + len <= text.size();
-            for (size_t k = 1; ok && k < len; ++k) {
-                ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-            }
-            out += ok ? text.substr(i, len) : "\xEF\xBF\xBD";
-            i += ok ? len : 1;
-            continue;
-        }
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            if (c >= 0x20 || c == '\t') {
-                out += static_cast<char>(c);
-            }
-        }
-        ++i;
-    }
-    return out;
-}
-
-// Standard output, written as the text is made so that no format holds the whole output in memory.
-// A failed write is remembered and the rest is skipped.
-class Output {
-public:
-    void write(std::string_view text) {
-        if (m_ok && !text.empty() && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
-            m_ok = false;
-        }
-    }
-    bool ok() const { return m_ok; }
-    bool finish() {
-        m_ok = std::fflush(stdout) == 0 && m_ok;
-        return m_ok;
-    }
-
-private:
-    bool m_ok = true;
-};
 
 struct Row {
     size_t index = 0;
@@ -146,7 +56,7 @@ Row rowAt(const ORBBlackBoxData& data, size_t i) {
     return r;
 }
 
-void csv(Output& out, const ORBBlackBoxData& data) {
+void csv(StreamOutput& out, const ORBBlackBoxData& data) {
     out.write("index,time,gx,gy,gz,unit,latitude,longitude,speed_knots,course,hdop,satellites,valid,utc\n");
     std::string line;
     for (size_t i = 0; i < data.times().size() && out.ok(); ++i) {
@@ -158,18 +68,18 @@ void csv(Output& out, const ORBBlackBoxData& data) {
             .append(",")
             .append(nura::shortestFloat(r.g.y()))
             .append(",");
-        line.append(nura::shortestFloat(r.g.z())).append(",").append(csvField(unitText(r.unit)));
+        line.append(nura::shortestFloat(r.g.z())).append(",").append(nura::csvField(unitText(r.unit)));
         if (r.state == nullptr) {
             line += ",,,,,,,,\n";
         } else {
             const ORBGpsData& s = *r.state;
-            line.append(",").append(sixDecimals(r.position.latitude));
-            line.append(",").append(sixDecimals(r.position.longitude));
-            line.append(",").append(storedNumber(s.SpeedOverGround));
-            line.append(",").append(storedNumber(s.CourseOverGround));
-            line.append(",").append(storedNumber(s.HDOP));
+            line.append(",").append(nura::sixDecimals(r.position.latitude));
+            line.append(",").append(nura::sixDecimals(r.position.longitude));
+            line.append(",").append(nura::storedNumber(s.SpeedOverGround));
+            line.append(",").append(nura::storedNumber(s.CourseOverGround));
+            line.append(",").append(nura::storedNumber(s.HDOP));
             line.append(",").append(std::to_string(s.SatelliteUsedCount));
-            line.append(s.gpsValid != 0 ? ",1," : ",0,").append(utcText(s.Now)).append("\n");
+            line.append(s.gpsValid != 0 ? ",1," : ",0,").append(nura::utcText(s.Now)).append("\n");
         }
         out.write(line);
     }
@@ -190,15 +100,15 @@ void jsonText(nura::JsonWriter& json, const std::string& text) {
 
 void jsonState(nura::JsonWriter& json, const ORBGpsData& s) {
     json.beginObject();
-    json.key("Latitude").value(asShown(storedNumber(s.Latitude)));
+    json.key("Latitude").value(asShown(nura::storedNumber(s.Latitude)));
     json.key("NS").value(std::string(1, s.NS));
-    json.key("Longitude").value(asShown(storedNumber(s.Longitude)));
+    json.key("Longitude").value(asShown(nura::storedNumber(s.Longitude)));
     json.key("EW").value(std::string(1, s.EW));
-    json.key("SpeedOverGround").value(asShown(storedNumber(s.SpeedOverGround)));
-    json.key("CourseOverGround").value(asShown(storedNumber(s.CourseOverGround)));
-    json.key("PDOP").value(asShown(storedNumber(s.PDOP)));
-    json.key("HDOP").value(asShown(storedNumber(s.HDOP)));
-    json.key("VDOP").value(asShown(storedNumber(s.VDOP)));
+    json.key("SpeedOverGround").value(asShown(nura::storedNumber(s.SpeedOverGround)));
+    json.key("CourseOverGround").value(asShown(nura::storedNumber(s.CourseOverGround)));
+    json.key("PDOP").value(asShown(nura::storedNumber(s.PDOP)));
+    json.key("HDOP").value(asShown(nura::storedNumber(s.HDOP)));
+    json.key("VDOP").value(asShown(nura::storedNumber(s.VDOP)));
     json.key("SatelliteUsedCount").value(s.SatelliteUsedCount);
     json.key("SatelliteUsedCount_GPS").value(s.SatelliteUsedCount_GPS);
     json.key("SatelliteUsedCount_GLONASS").value(s.SatelliteUsedCount_GLONASS);
@@ -212,11 +122,11 @@ void jsonState(nura::JsonWriter& json, const ORBGpsData& s) {
     json.key("Enable_GNGSA").value(static_cast<unsigned>(s.Enable_GNGSA));
     json.key("Cnt_GNGSA").value(static_cast<unsigned>(s.Cnt_GNGSA));
     json.key("utc");
-    jsonText(json, utcText(s.Now));
+    jsonText(json, nura::utcText(s.Now));
     json.endObject();
 }
 
-void json(Output& out, const std::string& path, const ORBBlackBoxData& data) {
+void json(StreamOutput& out, const std::string& path, const ORBBlackBoxData& data) {
     nura::JsonWriter json([&out](std::string_view piece) { out.write(piece); });
     json.beginObject();
     json.key("file").value(path);
@@ -239,15 +149,15 @@ void json(Output& out, const std::string& path, const ORBBlackBoxData& data) {
         } else {
             const ORBGpsData& s = *r.state;
             json.key("gpsState").value(static_cast<uint64_t>(r.stateIndex));
-            json.key("latitude").value(asShown(sixDecimals(r.position.latitude)));
-            json.key("longitude").value(asShown(sixDecimals(r.position.longitude)));
-            json.key("speed_knots").value(asShown(storedNumber(s.SpeedOverGround)));
-            json.key("course").value(asShown(storedNumber(s.CourseOverGround)));
-            json.key("hdop").value(asShown(storedNumber(s.HDOP)));
+            json.key("latitude").value(asShown(nura::sixDecimals(r.position.latitude)));
+            json.key("longitude").value(asShown(nura::sixDecimals(r.position.longitude)));
+            json.key("speed_knots").value(asShown(nura::storedNumber(s.SpeedOverGround)));
+            json.key("course").value(asShown(nura::storedNumber(s.CourseOverGround)));
+            json.key("hdop").value(asShown(nura::storedNumber(s.HDOP)));
             json.key("satellites").value(s.SatelliteUsedCount);
             json.key("valid").value(static_cast<unsigned>(s.gpsValid != 0 ? 1 : 0));
             json.key("utc");
-            jsonText(json, utcText(s.Now));
+            jsonText(json, nura::utcText(s.Now));
         }
         json.endObject();
     }
@@ -264,39 +174,28 @@ void json(Output& out, const std::string& path, const ORBBlackBoxData& data) {
 
 // One track point per GPS fix: of consecutive valid states that share a fix time, the last, which holds
 // every sentence of that second. A point per record would repeat each fix about ten times.
-void gpx(Output& out, const std::string& path, const ORBBlackBoxData& data) {
-    const std::string name = xmlText(std::filesystem::path(path).filename().string());
+void gpx(StreamOutput& out, const std::string& path, const ORBBlackBoxData& data) {
+    const std::string name = nura::xmlText(std::filesystem::path(path).filename().string());
     out.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<gpx version=\"1.1\" creator=\"nura\" xmlns=\"http://www.topografix.com/GPX/1/1\">\n"
               "  <metadata><name>" +
               name + "</name></metadata>\n  <trk>\n    <name>" + name + "</name>\n    <trkseg>\n");
     const auto& states = data.nmeas();
     for (size_t i = 0; i < states.size() && out.ok(); ++i) {
+        if (!nura::isFixState(states, i)) {
+            continue;
+        }
         const ORBGpsData& s = states[i];
-        if (s.gpsValid == 0) {
-            continue;
-        }
-        if (i + 1 < states.size() && states[i + 1].gpsValid != 0 && states[i + 1].Now == s.Now) {
-            continue; // a later state of the same fix follows
-        }
-        // A valid recommended-minimum sentence can come before the file's first fix data: no position yet.
-        if (s.Latitude == 0.0 && s.Longitude == 0.0) {
-            continue;
-        }
-        // A corrupt sentence can put a position off the globe; a track point there would not load.
         const auto p = nura::decimalPosition(s);
-        if (!(std::fabs(p.latitude) <= 90.0) || !(p.longitude >= -180.0 && p.longitude <= 180.0)) {
-            continue;
-        }
-        std::string point =
-            "      <trkpt lat=\"" + sixDecimals(p.latitude) + "\" lon=\"" + sixDecimals(p.longitude) + "\">";
-        const std::string utc = utcText(s.Now);
+        std::string point = "      <trkpt lat=\"" + nura::sixDecimals(p.latitude) + "\" lon=\"" +
+                            nura::sixDecimals(p.longitude) + "\">";
+        const std::string utc = nura::utcText(s.Now);
         if (!utc.empty()) {
             point += "<time>" + utc + "</time>";
         }
         point += "<sat>" + std::to_string(s.SatelliteUsedCount) + "</sat>";
         if (std::isfinite(s.HDOP) && s.HDOP >= 0) {
-            point += "<hdop>" + storedNumber(s.HDOP) + "</hdop>";
+            point += "<hdop>" + nura::storedNumber(s.HDOP) + "</hdop>";
         }
         out.write(point + "</trkpt>\n");
     }
@@ -351,7 +250,7 @@ std::string summary(const std::string& path, const ORBBlackBoxData& data) {
         const auto p = nura::decimalPosition(*s);
         std::snprintf(line, sizeof line,
                       "%s %.6f, %.6f  %s  %.1f knots, course %.1f, %u satellites, HDOP %.1f\n", label,
-                      p.latitude, p.longitude, utcText(s->Now).c_str(), s->SpeedOverGround,
+                      p.latitude, p.longitude, nura::utcText(s->Now).c_str(), s->SpeedOverGround,
                       s->CourseOverGround, s->SatelliteUsedCount, s->HDOP);
         out += line;
     };
@@ -413,7 +312,7 @@ int runTelemetry(const std::string& path, const std::string& format) {
                      path.c_str(), ORBBlackBoxData::kMaxRecords, ORBBlackBoxData::kMaxStatesPerRecord);
     }
 
-    Output out;
+    StreamOutput out;
     try {
         if (format == "csv") {
             csv(out, data);

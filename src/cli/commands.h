@@ -33,3 +33,5 @@ int runConfigSet(const std::string& path, const std::vector<std::string>& assign
 int runCardList();
 int runDrive(const std::string& path, const std::string& format);
 int runClock(const std::string& path, const std::optional<std::string>& when);
+// `gapMinutes` is positive and finite.
+int runTrip(const std::string& dir, const std::string& format, double gapMinutes);

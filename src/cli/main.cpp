@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -31,6 +32,29 @@ void addCommands(CLI::App& nura, Runner& run) {
         ->check(CLI::IsMember({"text", "csv", "json", "gpx"}));
     telemetry->callback([&run, telemetryFile, telemetryFormat] {
         run = [=] { return runTelemetry(*telemetryFile, *telemetryFormat); };
+    });
+
+    auto* trip = nura.add_subcommand(
+        "trip", "The drives on a card: the GPS fixes of its recordings joined into trips");
+    auto tripDir = std::make_shared<std::string>();
+    auto tripFormat = std::make_shared<std::string>("geojson");
+    auto tripGap = std::make_shared<double>(5.0);
+    trip->add_option("DIR", *tripDir, "Folder of recordings (the card)")->required();
+    trip->add_option("--format", *tripFormat, "geojson (one feature a trip), gpx (one track a trip) or csv")
+        ->check(CLI::IsMember({"geojson", "gpx", "csv"}));
+    trip->add_option("--gap", *tripGap,
+                     "A new trip starts where two fixes lie more than this many minutes apart (default 5)")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                // Up to a year: a longer gap is a mistake, and larger values lose the millisecond.
+                char* end = nullptr;
+                const double minutes = std::strtod(text.c_str(), &end);
+                const bool ok = !text.empty() && *end == '\0' && minutes > 0 && minutes <= 525600;
+                return ok ? std::string() : "a number of minutes above 0 and at most 525600 is needed";
+            },
+            "MINUTES"));
+    trip->callback([&run, tripDir, tripFormat, tripGap] {
+        run = [=] { return runTrip(*tripDir, *tripFormat, *tripGap); };
     });
 
     auto* config = nura.add_subcommand("config", "The camera's settings file (config.bin), field by field");

@@ -93,21 +93,6 @@ std::string driveRecordCell(const _FLASH_SAVE_VALUE_STRUCT& r, size_t row, size_
     }
 }
 
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    quoted += '"';
-    return quoted;
-}
-
 std::string driveRecordCsvHeader() {
     std::string line;
     for (size_t c = 0; c < kDriveRecordColumns.size(); ++c) {

@@ -4,6 +4,7 @@
 // always agree.
 
 #include "core/driverecords/DriveRecordFile.h"
+#include "core/util/ExportText.h" // csvField
 
 #include <array>
 #include <cstdio>
@@ -24,8 +25,6 @@ extern const std::array<DriveRecordColumn, kDriveRecordColumnCount> kDriveRecord
 // The cell text of a record shown at `row` (0-based) in `column`; empty for a column past the last.
 std::string driveRecordCell(const _FLASH_SAVE_VALUE_STRUCT& record, size_t row, size_t column);
 
-// Quotes a field only when it holds a comma, a quote or a line end, so plain fields stay as they are.
-std::string csvField(const std::string& text);
 // One export line, "\n" included: the titles, or a record's cells.
 std::string driveRecordCsvHeader();
 std::string driveRecordCsvLine(const _FLASH_SAVE_VALUE_STRUCT& record, size_t row);

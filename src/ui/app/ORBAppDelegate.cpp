@@ -17,6 +17,7 @@
 #include "ui/strings/InfoPlist.h"
 #include "ui/views/GraphView.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -84,6 +85,7 @@ void ORBAppDelegate::awakeFromNib() {
 
     m_playInfo = new ORBPlayInfo(this);
     m_mediaList = std::make_unique<ORBMediaList>();
+    m_tripExport = std::make_unique<ORBTripExportController>(m_services.tripExport, m_window);
     m_playback = std::make_unique<ORBPlaybackController>(
         *m_player1, *m_player2, *m_mediaList, *m_playInfo, *m_services.scheduler,
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
@@ -340,6 +342,8 @@ void ORBAppDelegate::installShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_2), &ORBAppDelegate::clickMapViewButton);
     add(QKeySequence(Qt::CTRL | Qt::Key_S), &ORBAppDelegate::captureVideo);
     add(QKeySequence(Qt::CTRL | Qt::Key_P), &ORBAppDelegate::print);
+    connect(m_tripExport->addAction(m_view->mediaListTableView), &QAction::triggered, this,
+            &ORBAppDelegate::exportTrip);
 
     // Playback keys work wherever the focus is; Up and Down stay the list's.
     auto* c = m_playback.get();
@@ -500,6 +504,13 @@ void ORBAppDelegate::showFormatPanel() {
     panel->setAttribute(Qt::WA_DeleteOnClose);
     m_lastDialogController = panel;
     panel->show();
+}
+
+void ORBAppDelegate::exportTrip() {
+    const auto row = m_view->mediaListTableView->currentIndex();
+    m_tripExport->exportTrip(row.isValid() ? m_mediaList->mediaAtIndex(static_cast<size_t>(row.row()))
+                                           : nullptr,
+                             m_mediaList->medias(), m_mediaList->mediaPairDic());
 }
 
 void ORBAppDelegate::changeAndPlay() {

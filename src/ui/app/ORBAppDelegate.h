@@ -7,6 +7,7 @@
 #include "ui/app/MapScriptTarget.h"
 #include "ui/app/ORBPlaybackController.h"
 #include "ui/app/ORBSnapshotController.h"
+#include "ui/app/ORBTripExportController.h"
 #include "ui/card/CardToolServices.h"
 #include "ui/settings/ORBSettingController.h"
 
@@ -46,6 +47,8 @@ struct ORBAppServices {
     std::function<std::unique_ptr<MapPage>(QWidget* parent)> makeMapPage;
     // Saving and printing the current frame.
     ORBSnapshotServices snapshots;
+    // "Export Trip…": its save dialog and error message.
+    ORBTripExportServices tripExport;
 
     static ORBAppServices real();
     // The settings window's share of these, as the main window and `--settings` both open it.
@@ -87,6 +90,8 @@ public:
     void showSettingPanel();
     void showTimeSetupPanel();
     void showFormatPanel();
+    // Exports the trip of the selected recording (Ctrl+E).
+    void exportTrip();
     void changeAndPlay();
     void closeWindow();
     void windowWillClose();
@@ -121,6 +126,7 @@ public:
     ORBPlaybackController& playback() const { return *m_playback; }
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
     ORBViewingTools& viewingTools() const { return *m_viewingTools; }
+    ORBTripExportController& tripExport() const { return *m_tripExport; }
     MapPage* mapPage() const { return m_mapPage.get(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
@@ -157,6 +163,7 @@ private:
     ORBTelemetryPresenter* m_presenter = nullptr;
     ORBViewingTools* m_viewingTools = nullptr;
     std::unique_ptr<MapPage> m_mapPage;
+    std::unique_ptr<ORBTripExportController> m_tripExport;
     MapPageScriptTarget m_mapTarget;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;

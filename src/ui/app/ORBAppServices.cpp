@@ -33,6 +33,7 @@ ORBAppServices ORBAppServices::real() {
     s.chooseSavePath = nura::saveSettingsPanel;
     s.makeMapPage = &createWebMapPage;
     s.snapshots = ORBSnapshotServices::real();
+    s.tripExport = ORBTripExportServices::real();
     return s;
 }
 

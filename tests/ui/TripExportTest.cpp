@@ -1,0 +1,111 @@
+// "Export Trip…": the selected recording's trip written off the UI thread, with fake dialogs.
+
+#include "CameraMp4Writer.h"
+#include "DriveScript.h"
+#include "core/media/ORBMediaList.h"
+#include "ui/app/ORBTripExportController.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <QtTest>
+
+namespace {
+
+// A recording of `seconds` of the scripted drive, which starts at 08:30:00 (fixes from 08:30:03 on).
+void writeRecording(const QString& path, int startSecond, int seconds) {
+    const auto records = samples::DriveScript().records(startSecond, seconds);
+    const auto mp4 =
+        samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, size_t(seconds) * 30), records);
+    QVERIFY(samples::writeFile(path.toStdString(), mp4.bytes));
+}
+
+} // namespace
+
+class TripExportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QVERIFY(m_dir.isValid());
+        // Two drives: 08:30:00 to 08:30:20 (two recordings), and one 20 minutes later.
+        writeRecording(m_dir.filePath("alwa_20230115_083000_F.MP4"), 0, 10);
+        writeRecording(m_dir.filePath("alwa_20230115_083010_R.MP4"), 10, 10);
+        writeRecording(m_dir.filePath("alwa_20230115_085000_F.MP4"), 1200, 5);
+        writeRecording(m_dir.filePath("alwa_20230115_083000_R.MP4"), 0, 2); // no fix yet
+        m_list.scanNow(m_dir.path().toStdString());
+        m_errors.clear();
+    }
+
+    void writesOnlyTheSelectedRecordingsTrip() {
+        const QString target = m_dir.filePath("trip.geojson");
+        auto controller = make(target);
+        QSignalSpy finished(controller.get(), &ORBTripExportController::exportFinished);
+        controller->exportTrip(media("alwa_20230115_083000_R.MP4"), m_list.medias(), m_list.mediaPairDic());
+        QVERIFY(controller->isRunning());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.at(0).at(0).toString(), QString());
+        QVERIFY(m_errors.isEmpty());
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const auto features = QJsonDocument::fromJson(file.readAll()).object().value("features").toArray();
+        QCOMPARE(features.size(), 1);
+        const auto properties = features.at(0).toObject().value("properties").toObject();
+        QCOMPARE(properties.value("recordings").toArray(),
+                 QJsonArray({"alwa_20230115_083000_F.MP4", "alwa_20230115_083010_R.MP4"}));
+        QCOMPARE(properties.value("start").toString(), QString("2023-01-15T08:30:03.000Z"));
+    }
+
+    void failuresSayWhyAndKeepTheOldFile() {
+        const QString target = m_dir.filePath("old.csv");
+        QFile old(target);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("kept");
+        old.close();
+        auto controller = make(target);
+        QSignalSpy finished(controller.get(), &ORBTripExportController::exportFinished);
+        writeRecording(m_dir.filePath("alwa_20230115_090000_F.MP4"), 0, 2); // before the first fix
+        m_list.scanNow(m_dir.path().toStdString());
+        controller->exportTrip(media("alwa_20230115_090000_F.MP4"), m_list.medias(), m_list.mediaPairDic());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(m_errors.size(), 1);
+        QVERIFY(m_errors.at(0).contains("no GPS fix"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("kept"));
+
+        auto unwritable = make(m_dir.filePath("missing/folder/trip.gpx"));
+        QSignalSpy failed(unwritable.get(), &ORBTripExportController::exportFinished);
+        unwritable->exportTrip(media("alwa_20230115_085000_F.MP4"), m_list.medias(), m_list.mediaPairDic());
+        QVERIFY(failed.wait(10000));
+        QCOMPARE(m_errors.size(), 2);
+        QVERIFY(m_errors.at(1).contains("cannot be written"));
+    }
+
+private:
+    std::unique_ptr<ORBTripExportController> make(const QString& target) {
+        ORBTripExportServices services;
+        services.chooseSavePath = [target](QWidget*, const QString&) { return target; };
+        services.showError = [this](QWidget*, const QString& message) { m_errors.append(message); };
+        return std::make_unique<ORBTripExportController>(services, &m_window);
+    }
+    ORBMediaList::MediaPtr media(const QString& name) {
+        for (const auto& m : m_list.medias()) {
+            if (QString::fromStdString(m->fileName()) == name) {
+                return m;
+            }
+        }
+        return nullptr;
+    }
+
+    QTemporaryDir m_dir;
+    ORBMediaList m_list;
+    QWidget m_window;
+    QStringList m_errors;
+};
+
+QTEST_MAIN(TripExportTest)
+#include "TripExportTest.moc"
