@@ -232,6 +232,7 @@ void VlcMediaPlayer::setState(State state) {
         return;
     }
     m_state = state;
+    m_haltedAtMs = state == Halted ? wallMs() : -1;
     if (state == Playing) {
         m_ticker.start();
     } else {

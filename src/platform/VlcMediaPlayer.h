@@ -25,6 +25,8 @@ class VlcMediaPlayer : public MediaPlayer {
 public:
     // Interval of the time reports while playing.
     static constexpr int kTimeReportMs = 40;
+    // How long after coming to a halt a frame seek waits for the engine's queued pictures.
+    static constexpr int64_t kPauseSettleMs = 250;
 
     VlcMediaPlayer(std::shared_ptr<VlcLibrary> library, VideoView* view, QObject* parent = nullptr);
     ~VlcMediaPlayer() override;
@@ -127,6 +129,11 @@ private:
     float m_pendingPosition = -1;
     bool m_seeking = false;
     QElapsedTimer m_seekClock;
+
+    // When the player last came to a halt, and the latest frame seek still waiting for the engine
+    // to settle after it (see showFrame).
+    int64_t m_haltedAtMs = -1;
+    int m_frameSeekSerial = 0;
 
     float m_rate = 1.0f;
     int m_volume = 100;

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QMutexLocker>
+#include <QTimer>
 
 #include <vlc/vlc.h>
 
@@ -168,7 +169,21 @@ bool VlcMediaPlayer::showFrame(int64_t index) {
         return false;
     }
     const auto middle = static_cast<int64_t>((static_cast<double>(index) + 0.5) * frameDurationMs());
-    libvlc_media_player_set_time(m_player, middle);
+    // Just after a pause the engine may still put up a picture it had queued, after the one the
+    // seek shows; a seek asked that early waits until the halt has settled. The latest one wins.
+    const int serial = ++m_frameSeekSerial;
+    const int64_t wait = kPauseSettleMs - (wallMs() - m_haltedAtMs);
+    if (wait > 0) {
+        QTimer::singleShot(static_cast<int>(wait), this,
+                           [this, serial, middle, generation = m_generation.load()] {
+                               if (serial == m_frameSeekSerial && generation == m_generation &&
+                                   m_player != nullptr && m_state == Halted && m_onFrame) {
+                                   libvlc_media_player_set_time(m_player, middle);
+                               }
+                           });
+    } else {
+        libvlc_media_player_set_time(m_player, middle);
+    }
     rebase(frameStart(index));
     m_seeking = false;
     m_onFrame = true;
