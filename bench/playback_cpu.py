@@ -40,17 +40,37 @@ def tree_cpu(root):
     return total / tick
 
 
+def x_server():
+    """The display's server: pictures put on screen cost it too, not only the program drawing them."""
+    display = os.environ.get("DISPLAY", "").split(".")[0]
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                argv = f.read().split(b"\0")
+        except OSError:
+            continue
+        if argv and os.path.basename(argv[0]) == b"Xvfb" and display.encode() in argv:
+            return int(pid)
+    return None
+
+
+XSERVER = x_server()
+
+
 def run(argv, env=None):
-    """Cores used between `warmup` and `warmup + span` seconds after the start, and the output."""
+    """Cores used between `warmup` and `warmup + span` seconds after the start, by the program and by
+    the display's server, and the output."""
     p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=env)
     time.sleep(warmup)
     before = tree_cpu(p.pid)
+    x_before = tree_cpu(XSERVER) if XSERVER else 0
     time.sleep(span)
     cores = (tree_cpu(p.pid) - before) / span
+    x_cores = ((tree_cpu(XSERVER) - x_before) / span) if XSERVER else 0
     out, _ = p.communicate(timeout=120)
     if p.returncode != 0:
         sys.exit(f"bench: {argv[0]} failed ({p.returncode}):\n{out}")
-    return cores, [line for line in out.splitlines() if line.startswith("pictures ")]
+    return cores + x_cores, [line for line in out.splitlines() if line.startswith("pictures ")]
 
 
 def ffmpeg(*args):
@@ -87,13 +107,15 @@ with tempfile.TemporaryDirectory() as tmp:
     env = dict(os.environ, NURA_PICTURE_COUNTS="1", NURA_SILENT="1")
     env.pop("QT_QPA_PLATFORM", None)
     mine, viewer_lines = run([viewer, card, "--play", front, "--quit-after", length], env)
+    with_map, map_lines = run([viewer, card, "--play", front, "--map", "--quit-after", length], env)
 
-    print(f"CPU over {span:.0f} s of playing a 1080p front and a 720p rear recording (whole processes):")
+    print(f"CPU over {span:.0f} s of playing a 1080p front and a 720p rear recording (whole processes and the X server):")
     print(f"  viewer, in its window:                     {mine:.2f} cores")
+    print(f"  viewer with the map side view shown:      {with_map:.2f} cores (a web view in the window)")
     print(f"  bare players, decoding only (the floor):   {floor:.2f} cores  -> viewer {mine / floor:.1f}x the floor")
     print(f"  bare players in their own full-size windows: {windows:.2f} cores  -> viewer {mine / windows:.2f}x that")
     for line in viewer_lines:
         print("  viewer " + line)
     for line in window_lines:
         print("  bare windows " + line)
-    print(f"pictures dropped: viewer {dropped(viewer_lines)}, bare players in windows {dropped(window_lines)}")
+    print(f"pictures dropped: viewer {dropped(viewer_lines)} (with the map {dropped(map_lines)}), bare players in windows {dropped(window_lines)}")

@@ -155,20 +155,35 @@ private slots:
         }
     }
 
-    // The map side view's page is loaded once at start-up, the playback's map calls reach it, and it shows
-    // in place of the recordings list when chosen.
-    void theMapPageLoadsOnceAndReceivesThePlaybacksCalls() {
+    // The map side view's web page is made and loaded when the map is first shown (a web view in the
+    // window makes every repaint dearer); the playback's calls made before reach it then, in one go.
+    void theMapPageIsMadeWhenFirstShownAndGetsTheCallsMadeBefore() {
         Harness h;
+        QVERIFY(!h.page);
+        h.app->telemetryPresenter().update(0.5, 0.5); // nothing read: a recording without GPS
+        h.app->telemetryPresenter().update(0.6, 0.6);
+        h.app->clickMapViewButton();
         QVERIFY(h.page);
         QCOMPARE(h.page->loads, QList<QUrl>{QUrl(QStringLiteral("qrc:/map/map2_eng.htm"))});
-        h.app->telemetryPresenter().update(0.5, 0.5); // nothing read: a recording without GPS
-        QCOMPARE(h.page->scripts.last(), QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
-        h.app->clickMapViewButton();
+        QCOMPARE(h.page->scripts.size(), 1);
+        QVERIFY(h.page->scripts.last().endsWith(QStringLiteral("ORBDebug('GPS Data Count=Zero')")));
         QVERIFY(h.app->view().mapContainerView->isVisible());
         QVERIFY(!h.app->view().mediaListTableView->isVisible());
         h.app->clickMediaListViewButton();
         QVERIFY(!h.app->view().mapContainerView->isVisible());
+        h.app->clickMapViewButton();
         QCOMPARE(h.page->loads.size(), 1);
+        h.app->telemetryPresenter().update(0.7, 0.7); // now straight to the page
+        QCOMPARE(h.page->scripts.size(), 2);
+
+        // Kept calls stay bounded while the map is never shown.
+        ORBMapSideView hidden([](QWidget*) { return std::make_unique<RecordingMapPage>(); }, nullptr);
+        for (int i = 0; i < ORBMapSideView::kMaxKept + 10; ++i) {
+            hidden.evaluateScript(QStringLiteral("setLatLag('%1','0')").arg(i));
+        }
+        QCOMPARE(hidden.keptCount(), ORBMapSideView::kMaxKept);
+        hidden.evaluateScript(QStringLiteral("ORBRestartTrail()"));
+        QCOMPARE(hidden.keptCount(), 1);
 
         Harness without(false); // no map page: the calls are dropped
         QVERIFY(!without.app->mapPage());

@@ -16,13 +16,3 @@ class IgnoringMapScriptTarget : public MapScriptTarget {
 public:
     void evaluateScript(const QString&) override {}
 };
-
-class MapPageScriptTarget : public MapScriptTarget {
-public:
-    MapPage* page = nullptr;
-    void evaluateScript(const QString& script) override {
-        if (page) {
-            page->evaluateScript(script);
-        }
-    }
-};

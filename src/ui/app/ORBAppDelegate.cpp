@@ -90,22 +90,10 @@ void ORBAppDelegate::awakeFromNib() {
         *m_player1, *m_player2, *m_mediaList, *m_playInfo, *m_services.scheduler,
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
     m_snapshots = std::make_unique<ORBSnapshotController>(*m_player1, m_window, m_services.snapshots);
+    m_mapSide = std::make_unique<ORBMapSideView>(m_services.makeMapPage, v.mapContainerTopView);
     m_presenter = new ORBTelemetryPresenter(
         {v.gsensorXField, v.gsensorYField, v.gsensorZField, v.speedField, v.hdopField, v.sateliteField},
-        v.graphView, &m_mapTarget, this);
-    if (m_services.makeMapPage) {
-        m_mapPage = m_services.makeMapPage(v.mapContainerTopView);
-        m_mapTarget.page = m_mapPage.get();
-        if (QWidget* map = m_mapPage->widget()) {
-            // The web view takes the place of the container's placeholder text.
-            auto* layout = v.mapContainerTopView->layout();
-            layout->setContentsMargins(0, 0, 0, 0);
-            for (auto* label : v.mapContainerTopView->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
-                label->hide();
-            }
-            layout->addWidget(map);
-        }
-    }
+        v.graphView, m_mapSide.get(), this);
 
     setLogos(false);
 
@@ -170,9 +158,6 @@ void ORBAppDelegate::setupInitialValues() {
     m_viewingTools = new ORBViewingTools(*this);
     installShortcuts();
 
-    if (m_mapPage) {
-        m_mapPage->load(mapPageUrl());
-    }
     rightViewMode = 0;
     updateSideViewButton();
     v.volumeSlider->setValue(m_playback->volume());
@@ -479,6 +464,9 @@ void ORBAppDelegate::updateSideViewButton() {
     auto& v = *m_view;
     const bool list = rightViewMode == 0;
     v.selectSideButton(list);
+    if (!list) {
+        m_mapSide->show();
+    }
     v.mapContainerView->setVisible(!list);
     v.mediaListTableView->setVisible(list);
     layoutMapContainer();

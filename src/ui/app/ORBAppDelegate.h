@@ -4,7 +4,7 @@
 
 #include "core/media/ORBMediaList.h"
 #include "platform/MediaPlayer.h"
-#include "ui/app/MapScriptTarget.h"
+#include "ui/app/ORBMapSideView.h"
 #include "ui/app/ORBPlaybackController.h"
 #include "ui/app/ORBSnapshotController.h"
 #include "ui/app/ORBTripExportController.h"
@@ -127,7 +127,7 @@ public:
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
     ORBViewingTools& viewingTools() const { return *m_viewingTools; }
     ORBTripExportController& tripExport() const { return *m_tripExport; }
-    MapPage* mapPage() const { return m_mapPage.get(); }
+    MapPage* mapPage() const { return m_mapSide->page(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
     unsigned rightViewMode = 0;
@@ -162,9 +162,8 @@ private:
     std::unique_ptr<ORBSnapshotController> m_snapshots;
     ORBTelemetryPresenter* m_presenter = nullptr;
     ORBViewingTools* m_viewingTools = nullptr;
-    std::unique_ptr<MapPage> m_mapPage;
     std::unique_ptr<ORBTripExportController> m_tripExport;
-    MapPageScriptTarget m_mapTarget;
+    std::unique_ptr<ORBMapSideView> m_mapSide;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;
     bool m_terminating = false;
