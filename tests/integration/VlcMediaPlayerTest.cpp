@@ -324,7 +324,8 @@ private slots:
         QVERIFY(QDir::setCurrent(home));
 
         rig.player->play();
-        QCOMPARE(rig.player->state(), MediaPlayer::Stopped); // reported from the event loop, as the engine does
+        QCOMPARE(rig.player->state(),
+                 MediaPlayer::Stopped); // reported from the event loop, as the engine does
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Error, kTimeout);
         QCOMPARE(rig.states, std::vector<MediaPlayer::State>{MediaPlayer::Error});
         startPlaying(rig);

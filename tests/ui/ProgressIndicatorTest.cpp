@@ -109,10 +109,10 @@ private slots:
 
     void picksTheTextOfEachRange() {
         const std::pair<double, const char*> rows[] = {
-            {615.5, "About 11 minutes remaining"},  {615, "About ten minutes remaining"},
-            {555, "About nine minutes remaining"},  {76, "About two minutes remaining"},
-            {75, "About one minute remaining"},     {10.5, "Less than a minute remaining"},
-            {5.5, "About ten seconds remaining"},   {5, "About five seconds remaining"}};
+            {615.5, "About 11 minutes remaining"}, {615, "About ten minutes remaining"},
+            {555, "About nine minutes remaining"}, {76, "About two minutes remaining"},
+            {75, "About one minute remaining"},    {10.5, "Less than a minute remaining"},
+            {5.5, "About ten seconds remaining"},  {5, "About five seconds remaining"}};
         for (const auto& [seconds, text] : rows) {
             QCOMPARE(PMProgressIndicator::timeRemainingText(seconds), QLatin1String(text));
         }

@@ -215,7 +215,8 @@ private slots:
         window->onSave();
         QCOMPARE(saved.size(), 1);
         const QByteArray written = readFile(m_card.filePath("config.bin"));
-        QCOMPARE(written.mid(256, 8), QByteArray(8, '\0')); // the car number's field, pinned by the core tests
+        QCOMPARE(written.mid(256, 8),
+                 QByteArray(8, '\0')); // the car number's field, pinned by the core tests
         _FILEDATA d;
         std::memcpy(&d, written.constData(), sizeof d);
         QVERIFY(FileDataChecksumMatches(d));

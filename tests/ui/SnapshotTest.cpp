@@ -237,7 +237,11 @@ private slots:
                 }
             }
         }
-        const QString got = QStringLiteral("%1,%2 %3x%4").arg(drawn.x()).arg(drawn.y()).arg(drawn.width()).arg(drawn.height());
+        const QString got = QStringLiteral("%1,%2 %3x%4")
+                                .arg(drawn.x())
+                                .arg(drawn.y())
+                                .arg(drawn.width())
+                                .arg(drawn.height());
         QVERIFY2(drawn.width() > page.width() * 8 / 10, qPrintable(got));
         QVERIFY2(qAbs(drawn.height() * 2 - drawn.width()) <= 3, qPrintable(got));
         QVERIFY2(qAbs(drawn.center().x() - page.width() / 2) <= 2, qPrintable(got));
