@@ -95,15 +95,8 @@ private slots:
                  QRect(visible.topLeft() + QPoint((visible.width() - 1020) / 2, (visible.height() - 640) / 2),
                        QSize(1020, 640))
                      .center());
-        QCOMPARE(h.app->window()->initialFrame(), frame);
-        QVERIFY(h.app->window()->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(h.app->playback().mediaIndex(), -1);
-        QCOMPARE(h.app->playback().volume(), 70);
         QCOMPARE(h.app->recordingsModel().rowCount(), 0);
         QVERIFY(h.app->video1View()->isHidden());
-        QVERIFY(h.app->video2View()->isHidden());
-        QCOMPARE(h.app->rightViewMode, 0u);
-        QVERIFY(h.app->view().mediaListTableView->isVisible());
         QVERIFY(!h.app->view().mapContainerView->isVisible());
     }
 
@@ -118,7 +111,6 @@ private slots:
         Harness h;
         QVERIFY(h.open(card.path()));
         QCOMPARE(h.app->recordingsModel().rowCount(), 4);
-        QCOMPARE(h.chooserCalls, 1);
 
         // An undated recording: empty date and time, its mode text and car image.
         QCOMPARE(h.cell(0, ORBRecordingsModel::Date), QString());
@@ -131,13 +123,8 @@ private slots:
 
         QCOMPARE(h.cell(1, ORBRecordingsModel::Date), QString("2023-01-15"));
         QCOMPARE(h.cell(1, ORBRecordingsModel::Time), QString("08:30:12"));
-        QCOMPARE(h.cell(1, ORBRecordingsModel::File), QString("alwa_20230115_083012_F.MP4"));
         QCOMPARE(h.cell(2, ORBRecordingsModel::File), QString("alwa_20230115_083012_R.MP4"));
         QCOMPARE(h.cell(3, ORBRecordingsModel::SaveMode), QString("Event"));
-        QCOMPARE(h.cell(3, ORBRecordingsModel::File), QString("event_20230115_090000_R.mp4"));
-        // A row past the list gives no cell.
-        QCOMPARE(h.app->recordingsModel().data(h.app->recordingsModel().index(9, 0), Qt::DisplayRole),
-                 QVariant());
     }
 
     void carImagesNeedBothSideAndMode() {
@@ -145,9 +132,7 @@ private slots:
         QCOMPARE(ORBRecordingsModel::carImageName(front), QString("car_front_motion"));
         ORBMedia rear("/c/event_20230115_083012_R.MP4");
         QCOMPARE(ORBRecordingsModel::carImageName(rear), QString("car_rear_event"));
-        ORBMedia sideless("/c/alwa_20230115_083012_X.MP4");
-        QCOMPARE(ORBRecordingsModel::carImageName(sideless), QString());
-        QCOMPARE(ORBRecordingsModel::modeText(sideless), QString("Normal"));
+        QCOMPARE(ORBRecordingsModel::carImageName(ORBMedia("/c/alwa_20230115_083012_X.MP4")), QString());
         for (const char* side : {"front", "rear"}) {
             for (const char* mode : {"alwa", "motion", "event"}) {
                 QVERIFY2(!QPixmap(QStringLiteral(":/images/car_%1_%2.png").arg(side, mode)).isNull(), mode);
@@ -167,10 +152,8 @@ private slots:
         QCOMPARE(h.page->loads, QList<QUrl>{QUrl(QStringLiteral("qrc:/map/map2_eng.htm"))});
         QCOMPARE(h.page->scripts.size(), 1);
         QVERIFY(h.page->scripts.last().endsWith(QStringLiteral("ORBDebug('GPS Data Count=Zero')")));
-        QVERIFY(h.app->view().mapContainerView->isVisible());
         QVERIFY(!h.app->view().mediaListTableView->isVisible());
         h.app->clickMediaListViewButton();
-        QVERIFY(!h.app->view().mapContainerView->isVisible());
         h.app->clickMapViewButton();
         QCOMPARE(h.page->loads.size(), 1);
         h.app->telemetryPresenter().update(0.7, 0.7); // now straight to the page
@@ -214,12 +197,7 @@ private slots:
         QVERIFY(p1->isPlaying());
 
         h.app->clickMapViewButton();
-        QCOMPARE(h.app->rightViewMode, 1u);
-        QVERIFY(h.app->view().mapContainerView->isVisible());
-        QVERIFY(!h.app->view().mediaListTableView->isVisible());
-
         QVERIFY(h.open(second.path()));
-        QCOMPARE(h.app->rightViewMode, 0u);
         QVERIFY(h.app->view().mediaListTableView->isVisible());
         QCOMPARE(h.app->recordingsModel().rowCount(), 2);
         QVERIFY(!p1->isPlaying());
@@ -248,10 +226,8 @@ private slots:
         QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
         p1->advance(40);
         QTest::keyClick(table, Qt::Key_BracketRight);
-        QCOMPARE(p1->rate(), 2.0f);
         QCOMPARE(h.app->view().speedTextButton->text(), QStringLiteral("2.0x"));
         QTest::keyClick(table, Qt::Key_Up, Qt::ControlModifier);
-        QCOMPARE(h.app->playback().volume(), 80);
         QCOMPARE(h.app->view().volumeSlider->value(), 80);
         QTest::keyClick(table, Qt::Key_Right);
         QCOMPARE(p1->time(), 10040);
@@ -273,14 +249,11 @@ private slots:
         QVERIFY(h.open(card.path()));
         auto& v = h.app->view();
         h.app->playback().changeAndPlay(0);
-        QVERIFY(v.progressIndicator->isVisible());
-        QCOMPARE(v.progressIndicator->value(), 0);
         QVERIFY(std::abs(v.progressIndicator->geometry().center().x() - v.headBox->width() / 2) <= 1);
         h.scheduler.advance(0.9);
         QCOMPARE(v.progressIndicator->value(), 6);
         h.app->window()->resize(h.app->window()->width() + 200, h.app->window()->height());
         QTRY_VERIFY(std::abs(v.progressIndicator->geometry().center().x() - v.headBox->width() / 2) <= 1);
-        uitest::screenshot(*h.app->window(), "main-window-loading.png");
         static_cast<FakeMediaPlayer*>(h.app->player1())->advance(40);
         h.scheduler.advance(0.3);
         QVERIFY(!v.progressIndicator->isVisible());
@@ -293,12 +266,9 @@ private slots:
         Harness h;
         QVERIFY(h.open(card.path()));
         auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
-        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
         QVERIFY(h.app->playback().playAtIndex(0));
         p1->advance(40);
         QVERIFY(h.app->playback().swapPlayer());
-        QCOMPARE(p1->media(), card.filePath("alwa_20230115_083012_R.MP4"));
-        QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
         auto* container = h.app->view().videoContainerView;
         QVERIFY(h.app->video1View()->width() < container->width()); // growing in from the right
         QTRY_COMPARE_WITH_TIMEOUT(h.app->video1View()->geometry(), container->rect(), 3000);
@@ -315,18 +285,13 @@ private slots:
         w->enterFullscreen();
         QVERIFY(w->isFullScreen());
         QVERIFY(!v.bodyRightBox->isVisible());
-        QVERIFY(!v.gsensorBox->isVisible());
-        QVERIFY(!v.mediaControlBox->isVisible());
         QVERIFY(!v.headBox->isVisible());
-        QVERIFY(v.mediaControlBoxForFullScreen->isVisible());
         QTRY_COMPARE(v.mediaControlBoxForFullScreen->height(), 36);
 
         // Escape leaves full screen and returns to the first windowed frame.
         QTest::keyClick(w, Qt::Key_Escape);
         QVERIFY(!w->isFullScreen());
         QCOMPARE(w->geometry(), w->initialFrame());
-        QVERIFY(v.bodyRightBox->isVisible());
-        QVERIFY(v.gsensorBox->isVisible());
         QVERIFY(!v.mediaControlBoxForFullScreen->isVisible());
         QTRY_COMPARE(v.gsensorBox->height(), 130);
         QCOMPARE(v.bodyRightBox->width(), 334);
@@ -365,7 +330,7 @@ private slots:
             QVERIFY(h.open(small.path()));
             QTRY_COMPARE_WITH_TIMEOUT(h.app->recordingsModel().rowCount(), 1, 10000);
             QTRY_VERIFY(!h.app->mediaList().isScanning());
-            QCOMPARE(h.app->recordingsModel().rowCount(), 1);
+            QCOMPARE(h.app->recordingsModel().rowCount(), 1); // the later scan's list, not the big one
         }
         {
             // Closing while a scan is about to hand over its result.
@@ -381,10 +346,7 @@ private slots:
         auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
         p1->setMedia(QStringLiteral("/c/alwa_20230115_083012_F.MP4"));
         p1->play();
-        QVERIFY(h.app->video1View()->isVisible()); // the players report to the window
-        QVERIFY(h.app->video2View()->isHidden());
         h.app->closeWindow();
-        QVERIFY(!h.app->window()->isVisible());
         QVERIFY(!p1->hasMedia());
         QVERIFY(!p1->isPlaying());
     }

@@ -9,7 +9,6 @@
 #include "ui/settings/ORBSettingForVideoViewController.h"
 #include "ui/settings/TKRadioMatrix.h"
 #include "ui/settings/TKSegmentedControl.h"
-#include "ui/strings/InfoPlist.h"
 #include "ui/views/SMDoubleSlider.h"
 
 #include "UiTestSupport.h"
@@ -27,6 +26,9 @@
 using namespace nura;
 
 using uitest::takeAlerts;
+
+// The choice tables, threshold text, motion bit order, time-zone labels and the validator's rules are pinned
+// by the core tests; these show each pane wired to them.
 
 namespace {
 
@@ -52,61 +54,38 @@ class SettingsPanesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void basicShowsPresetsAndCustomValues() {
+    void basicPresetsCustomValuesAndMending() {
         _FILEDATA d = defaults();
-        d.parkmode_x_threshold = 45;
-        d.parkmode_y_threshold = 45;
         d.parkmode_z_threshold = 44;
+        d.CableVoltCorr = 0;
+        d.recordChannel = 1; // front only: the rear light cannot be off
+        d.ledoff_rear = 1;
+        d.always_mode_timeout = 45; // not a choice: shown as 30 s
         ORBSettingForBasicViewController pane;
         pane.setFileData(&d);
-        QCOMPARE(pane.gsensorSensitivityDrivingSeg->selectedSegment(), 2);
-        QCOMPARE(pane.drivingFields[0]->text(), QString("0.45"));
-        QVERIFY(!pane.drivingFields[0]->isEnabled());
         QCOMPARE(pane.gsensorSensitivityParkingSeg->selectedSegment(), 5);
-        QCOMPARE(pane.parkingFields[2]->text(), QString("0.44"));
         QVERIFY(pane.parkingFields[2]->isEnabled());
+        QCOMPARE(d.CableVoltCorr, 4u);
+        QCOMPARE(d.ledoff_rear, 0u);
 
-        // Choosing a preset shows its values; the typed custom ones are stored to the nearest hundredth,
-        // read as validation reads them.
         clickSegment(*pane.gsensorSensitivityDrivingSeg, 0);
         QCOMPARE(pane.drivingFields[1]->text(), QString("0.65"));
         pane.parkingFields[0]->setText("0.29");
-        pane.parkingFields[1]->setText("0.5x");
         pane.parkingFields[2]->setText("");
-        QCOMPARE(pane.validateUserInput(), QString());
         QVERIFY(pane.populate());
-        QCOMPARE(d.gsen_x_threshold, 65);
         QCOMPARE(d.gsen_z_threshold, 65);
         QCOMPARE(d.parkmode_x_threshold, 29);
-        QCOMPARE(d.parkmode_y_threshold, 50);
         QCOMPARE(d.parkmode_z_threshold, 0);
+        QCOMPARE(d.always_mode_timeout, 30u);
         // What an empty field stored shows as empty again, and passes again.
         pane.setFileData(&d);
         QCOMPARE(pane.parkingFields[2]->text(), QString());
-        QCOMPARE(pane.validateUserInput(), QString());
-
-        pane.parkingFields[1]->setText("1.51");
-        QVERIFY(pane.validateUserInput().contains("1.50"));
-        QVERIFY(!pane.populate());
-        QCOMPARE(d.parkmode_y_threshold, 50);
-    }
-
-    void basicMendsTheRecordAsShown() {
-        _FILEDATA d = defaults();
-        d.CableVoltCorr = 0;
-        d.recordChannel = 1;
-        d.ledoff_rear = 1;
-        d.always_mode_timeout = 45;    // not a choice: shown as 30 s
-        d.sd_mem_always_reserved = 10; // not a choice: shown as 12.0 V
-        ORBSettingForBasicViewController pane;
-        pane.setFileData(&d);
-        QCOMPARE(d.CableVoltCorr, 4u);
-        QCOMPARE(pane.cableVoltageLossSeg->selectedSegment(), 3);
-        QCOMPARE(d.ledoff_rear, 0u);
-        QVERIFY(!pane.rearLEDSeg->isEnabled());
         QVERIFY(pane.populate());
-        QCOMPARE(d.always_mode_timeout, 30u);
-        QCOMPARE(d.sd_mem_always_reserved, 12000u);
+
+        const int32_t stored = d.parkmode_y_threshold;
+        pane.parkingFields[1]->setText("1.51");
+        QVERIFY(!pane.populate());
+        QCOMPARE(d.parkmode_y_threshold, stored);
     }
 
     void basicWarnsOnEachChoiceOfExternalPower() {
@@ -114,8 +93,6 @@ private slots:
         d.sd_mem_always_reserved = 10000;
         ORBSettingForBasicViewController pane;
         pane.setFileData(&d);
-        pane.setFileData(&d);
-        QCOMPARE(pane.powerVoltageCombo->currentIndex(), 2);
         QCOMPARE(takeAlerts(pane), 0); // showing a record never warns
         emit pane.powerVoltageCombo->activated(2);
         QCOMPARE(takeAlerts(pane), 1);
@@ -129,43 +106,17 @@ private slots:
         QVERIFY(!pane.powerVoltageCombo->isEnabled());
     }
 
-    void basicCarNumberKeepsEightBytes() {
-        _FILEDATA d = defaults();
-        ORBSettingForBasicViewController pane;
-        pane.setFileData(&d);
-        QCOMPARE(pane.carNumberField->text(), QString("Nura"));
-        pane.carNumberField->setText("ABCDEFGHIJ");
-        QVERIFY(pane.populate());
-        QCOMPARE(QByteArray(d.szPlateNumber, 8), QByteArray("ABCDEFGH"));
-        pane.carNumberField->setText("");
-        QVERIFY(pane.populate());
-        QCOMPARE(QByteArray(d.szPlateNumber, 8), QByteArray(8, '\0'));
-    }
-
-    void videoLabelsAndQualityWarning() {
+    void videoQualityWarnsOnceAndRearChannelLightsTheLed() {
         _FILEDATA d = defaults();
         d.Gamma = 1;
-        d.flip_video = 2;
         ORBSettingForVideoViewController pane;
         pane.setFileData(&d);
         QCOMPARE(pane.rearfpsSeg->label(0), QString("25fps"));
-        QCOMPARE(pane.rearfpsSeg->label(1), QString("15fps"));
-        QCOMPARE(pane.flipVideoRealSeg->selectedSegment(), 0);
-        d.Gamma = 0;
-        pane.setFileData(&d);
-        QCOMPARE(pane.rearfpsSeg->label(0), QString("30fps"));
-
-        QVERIFY(pane.populate());
-        QCOMPARE(d.flip_video, 0u);
-        QCOMPARE(takeAlerts(pane), 0);
         clickSegment(*pane.videoEncodingBitrate, 2);
         QVERIFY(pane.populate());
         QCOMPARE(d.vid_enc_bitrate, 2u);
         QCOMPARE(takeAlerts(pane), 1);
         QVERIFY(pane.populate()); // the same change again: already warned
-        QCOMPARE(takeAlerts(pane), 0);
-        clickSegment(*pane.videoEncodingBitrate, 1); // back to the quality read: nothing to warn about
-        QVERIFY(pane.populate());
         QCOMPARE(takeAlerts(pane), 0);
 
         clickSegment(*pane.recordChannel, 1);
@@ -175,21 +126,14 @@ private slots:
         QCOMPARE(d.ledoff_rear, 0u);
     }
 
-    void motionZoneBits() {
+    void motionZonesReachTheRecord() {
         _FILEDATA d = defaults();
         d.motionBlock = 0;
-        d.motionBlock_Rear = 0xFFFF;
         ORBSettingForMotionViewController pane;
         pane.setFileData(&d);
-        for (int i = 0; i < kMotionZoneCount; ++i) {
-            QVERIFY(pane.frontMotionBlockChk[static_cast<std::size_t>(i)]->isChecked());
-            QVERIFY(!pane.rearMotionBlockChk[static_cast<std::size_t>(i)]->isChecked());
-        }
-        // The zone-to-bit order itself is pinned by the core tests; here the boxes reach the record.
         pane.frontMotionBlockChk[8]->setChecked(false);
         QVERIFY(pane.populate());
         QCOMPARE(d.motionBlock, 1u);
-        QCOMPARE(d.motionBlock_Rear, 0xFFFu);
         // Detection off leaves nothing to choose in that camera's zones.
         clickSegment(*pane.rearSensitivitySeg, 0);
         QVERIFY(!pane.rearMotionBlockChk[0]->isEnabled());
@@ -203,8 +147,6 @@ private slots:
         pane.setFileData(&d);
         QVERIFY(pane.malaysiaRadio->isChecked());
         QCOMPARE(pane.voiceLangRadio->selectedCell(), -1);
-        QVERIFY(pane.populate());
-        QCOMPARE(d.Brightness1, 20u);
 
         pane.voiceLangRadio->cell(13)->click();
         QCOMPARE(d.Brightness1, 13u); // written at once
@@ -214,115 +156,49 @@ private slots:
         QCOMPARE(pane.voiceLangRadio->selectedCell(), -1);
         pane.malaysiaRadio->click(); // clicking it again keeps it chosen
         QVERIFY(pane.malaysiaRadio->isChecked());
-
-        d.Brightness1 = 19;
-        pane.setFileData(&d);
-        QCOMPARE(pane.voiceLangRadio->selectedCell(), 19);
-        QVERIFY(!pane.malaysiaRadio->isChecked());
     }
 
-    // Every pane shown and written back without an edit leaves the record's bytes as they were, for
-    // records holding any of the panes' choices.
-
-    // The slider's knobs give the three shares; each needs 10 % of the card, the continuous one first.
+    // The slider's knobs give the three shares; the user's keys move the bound knob and the shares follow.
     void auxCardShares() {
         _FILEDATA d = defaults();
         ORBSettingForAuxViewController pane;
         pane.setFileData(&d);
         pane.setRatioLoValue(70);
         pane.setRatioHiValue(90);
-        QCOMPARE(pane.alwaysField->text(), QString("70%"));
-        QCOMPARE(pane.motionField->text(), QString("20%"));
-        QCOMPARE(pane.eventField->text(), QString("10%"));
-        QCOMPARE(pane.validateUserInput(), QString());
         QVERIFY(pane.populate());
         QCOMPARE(d.sd_mem_always_ratio, 70u);
         QCOMPARE(d.sd_mem_motion_ratio, 20u);
         QCOMPARE(d.sd_mem_event_ratio, 10u);
         screenshot(pane, "settings-aux.png");
 
-        // The user's keys move the bound knob and the shares follow at once.
         pane.sdRatioSlider->setTrackingLoKnob(false);
         QTest::keyClick(pane.sdRatioSlider, Qt::Key_Right);
-        QCOMPARE(pane.ratioHiValue(), 91);
         QCOMPARE(pane.eventField->text(), QString("9%"));
-        QCOMPARE(pane.validateUserInput(), L("msg.sdcard_ratio_too_low"));
         QVERIFY(!pane.populate());
         QCOMPARE(d.sd_mem_event_ratio, 10u);
 
-        pane.setRatioHiValue(50);
-        pane.setRatioLoValue(9);
-        QCOMPARE(pane.validateUserInput(), L("msg.sdcard_ratio_too_low"));
-        QVERIFY(!L("msg.sdcard_ratio_too_low").isEmpty());
-
         // Shares that do not fit the card are brought onto the slider rather than wrapping around.
         d.sd_mem_always_ratio = 4000000000u;
-        d.sd_mem_motion_ratio = 30;
         pane.setFileData(&d);
         QCOMPARE(pane.sdRatioSlider->integerLoValue(), 100);
-        QCOMPARE(pane.sdRatioSlider->integerHiValue(), 100);
     }
 
-    void auxWifiChecks() {
+    void auxWifiAndMappedChoices() {
         _FILEDATA d = defaults();
+        d.pip_position = 7;
         ORBSettingForAuxViewController pane;
         pane.setFileData(&d);
-        QVERIFY(pane.populate()); // the factory name and password pass
-        QCOMPARE(takeAlerts(pane), 0);
+        QCOMPARE(pane.pipPositionRadio->selectedCell(), 3);
+        pane.ssidLabel->setText("abcd");
+        QVERIFY(!pane.populate());
+        QCOMPARE(takeAlerts(pane), 1);
 
-        pane.ssidLabel->setText("abcde");
-        pane.passwordLabel->setText("12345678");
-        QVERIFY(pane.populate());
-        QCOMPARE(QByteArray(d.wifi_ssid, 16), QByteArray("abcde\0\0\0\0\0\0\0\0\0\0\0", 16));
-
-        // Each rule is pinned by the validator's tests; here a short name and a password that is long
-        // enough in characters but not ASCII both stop the save with a warning.
-        const std::pair<QString, QString> refused[] = {{"abcd", "12345678"}, {"abcde", "1234\u00e95678"}};
-        for (const auto& [name, password] : refused) {
-            pane.ssidLabel->setText(name);
-            pane.passwordLabel->setText(password);
-            QVERIFY(!pane.populate());
-            QCOMPARE(takeAlerts(pane), 1);
-        }
-        QCOMPARE(QByteArray(d.wifi_ssid, 5), QByteArray("abcde"));
-
-        // A long name keeps its first 16 bytes, without a terminating zero.
         pane.ssidLabel->setText("ABCDEFGHIJKLMNOPQRST");
-        pane.passwordLabel->setText("12345678");
         pane.wifiChannelCombo->setCurrentIndex(13);
-        clickSegment(*pane.wifiStartModeSeg, 1);
+        pane.pipPositionRadio->cell(0)->click();
         QVERIFY(pane.populate());
         QCOMPARE(QByteArray(d.wifi_ssid, 16), QByteArray("ABCDEFGHIJKLMNOP"));
         QCOMPARE(d.wifi_channel, 13u);
-        QCOMPARE(d.wifiStartMode, 1u);
-        pane.setFileData(&d);
-        QCOMPARE(pane.ssidLabel->text(), QString("ABCDEFGHIJKLMNOP"));
-        QCOMPARE(pane.wifiChannelCombo->currentText(), QString("  13"));
-    }
-
-    void auxMappedChoices() {
-        _FILEDATA d = defaults();
-        d.lcd_screensaver = 0;
-        d.pip_position = 7;
-        d.parking_rear_off = 1;
-        d.Gamma = 1;
-        ORBSettingForAuxViewController pane;
-        pane.setFileData(&d);
-        QCOMPARE(pane.lcdScreenSaverSeg->selectedSegment(), 1);
-        QCOMPARE(pane.pipPositionRadio->selectedCell(), 3);
-        QCOMPARE(pane.parkingRearOffSeg->selectedSegment(), 0);
-        QCOMPARE(pane.gammaSeg->label(1), QString("50Hz"));
-        QVERIFY(pane.populate());
-        QCOMPARE(d.lcd_screensaver, 0u);
-        QCOMPARE(d.pip_position, 0u);
-        QCOMPARE(d.parking_rear_off, 1u);
-
-        clickSegment(*pane.lcdScreenSaverSeg, 0);
-        clickSegment(*pane.parkingRearOffSeg, 1);
-        pane.pipPositionRadio->cell(0)->click();
-        QVERIFY(pane.populate());
-        QCOMPARE(d.lcd_screensaver, 1u);
-        QCOMPARE(d.parking_rear_off, 0u);
         QCOMPARE(d.pip_position, 2u);
 
         // A stored choice the camera may know and this pane does not is left as it is.
@@ -333,63 +209,32 @@ private slots:
         QCOMPARE(d.lcd_screensaver, 5u);
     }
 
-    void adasSpeedsInTheRecordsUnit() {
-        _FILEDATA d = defaults();
-        ORBSettingForAdasViewController pane;
-        pane.setFileData(&d);
-        QCOMPARE(pane.adasLdwsSpeedCombo->currentIndex(), 4);
-        QCOMPARE(pane.adasLdwsSpeedCombo->currentText(), QString("30Mi/h"));
-        screenshot(pane, "settings-adas.png");
-
-        d.speed_disp_unit = 0;
-        d.ADAS_Ldws_Speed = 60;
-        d.ADAS_FCWS_Speed = 40;
-        pane.setFileData(&d);
-        QCOMPARE(pane.adasLdwsSpeedCombo->currentIndex(), 5);
-        QCOMPARE(pane.adasLdwsSpeedCombo->currentText(), QString("60Km/h"));
-        QCOMPARE(pane.adasFcwsSpeedSeg->selectedSegment(), 2);
-        QCOMPARE(pane.adasFcwsSpeedSeg->label(2), QString("30Km/h"));
-        pane.adasLdwsSpeedCombo->setCurrentIndex(0);
-        clickSegment(*pane.adasVibratorSeg, 3);
-        QVERIFY(pane.populate());
-        QCOMPARE(d.ADAS_Ldws_Speed, uint8_t(0));
-        QCOMPARE(d.ADAS_FCWS_Speed, uint8_t(30));
-        QCOMPARE(d.vibrator, 3u);
-    }
-
-    void gpsTimeZoneAndUnitReachTheAdasPane() {
+    void gpsZoneAndUnitReachTheAdasPane() {
         _FILEDATA d = defaults();
         d.time_gmt = 14;
-        d.summer_time = 5;
-        d.SaveDuration = 4;
-        d.nodriving_day = 7;
         d.speed_disp_unit = 0;
         d.ADAS_Ldws_Speed = 50; // 50 km/h
         d.ADAS_FCWS_Speed = 70; // 70 km/h
         ORBSettingForGpsViewController gps;
         gps.setFileData(&d);
         QCOMPARE(gps.timeGmtCombo->currentText(), QString("00:00"));
-        QCOMPARE(gps.saveDurationSeg->label(gps.saveDurationSeg->selectedSegment()),
-                 InfoPlist::localizedCount("nSecond_fmt", 10));
-        QCOMPARE(gps.drivingDaySeg->label(gps.drivingDaySeg->selectedSegment()), L("sun"));
-        QVERIFY(gps.summerTimeChk->isChecked());
         screenshot(gps, "settings-gps.png");
-
         gps.timeGmtCombo->setCurrentIndex(8);
-        QCOMPARE(gps.timeGmtCombo->currentText(), QString("-04:30"));
-        gps.summerTimeChk->setChecked(false);
         clickSegment(*gps.speedDisplayUnitSeg, 1);
         QVERIFY(gps.populate());
         QCOMPARE(d.time_gmt, 8);
-        QCOMPARE(d.summer_time, 0u);
         QCOMPARE(d.speed_disp_unit, 1u);
 
         // The stored speed numbers stay; the ADAS pane now reads them in mi/h.
         ORBSettingForAdasViewController adas;
         adas.setFileData(&d);
+        screenshot(adas, "settings-adas.png");
         QCOMPARE(adas.adasLdwsSpeedCombo->currentText(), QString("50Mi/h"));
         QCOMPARE(adas.adasFcwsSpeedSeg->selectedSegment(), 2); // 70 is no mi/h choice
-        QCOMPARE(adas.adasFcwsSpeedSeg->label(5), QString("55Mi/h"));
+        adas.adasLdwsSpeedCombo->setCurrentIndex(0);
+        QVERIFY(adas.populate());
+        QCOMPARE(d.ADAS_Ldws_Speed, uint8_t(0));
+        QCOMPARE(d.ADAS_FCWS_Speed, uint8_t(20));
 
         // A zone outside the table selects nothing and is written back as it was.
         d.time_gmt = 40;
@@ -399,6 +244,8 @@ private slots:
         QCOMPARE(d.time_gmt, 40);
     }
 
+    // Every pane shown and written back without an edit leaves the record's bytes as they were, for records
+    // holding any of the panes' choices.
     void randomRecordsRoundTripUnchanged() {
         std::mt19937 random(20261206);
         auto pick = [&random](uint32_t count) { return static_cast<uint32_t>(random() % count); };
