@@ -4,6 +4,7 @@
 // - the front/rear difference on screen, in frames, during 40 s of playback and after seeks, on a
 //   pair whose pictures carry their frame number as bits (the rear file one second longer);
 // - the longest stall of the UI thread while playing.
+// The CPU of playback is measured on whole processes by bench/playback_cpu.py.
 // Runs offscreen; needs ffmpeg for the clips.
 
 #include "FrameNumberClip.h"
@@ -27,8 +28,6 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
-
-#include <sys/resource.h>
 
 namespace {
 
@@ -199,51 +198,6 @@ void sync(const QString& folder) {
                 static_cast<long long>(stall));
 }
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// CPU (in cores) of the viewer playing the pair for `seconds`, next to the engine decoding the same
-// two files with no picture output (the floor).
-void cpu(const QString& folder, const QString& front, const QString& rear, int seconds) {
-    double floorCores = 0;
-    {
-        const char* args[] = {"--vout=dummy", "--aout=adummy", "--quiet"};
-        libvlc_instance_t* vlc = libvlc_new(3, args);
-        std::vector<libvlc_media_player_t*> players;
-        for (const QString& path : {front, rear}) {
-            libvlc_media_t* media = libvlc_media_new_path(vlc, path.toUtf8().constData());
-            players.push_back(libvlc_media_player_new_from_media(media));
-            libvlc_media_release(media);
-        }
-        spin(500);
-        const double start = cpuSeconds();
-        for (auto* p : players) {
-            libvlc_media_player_play(p);
-        }
-        spin(seconds * 1000);
-        floorCores = (cpuSeconds() - start) / seconds;
-        for (auto* p : players) {
-            libvlc_media_player_stop(p);
-            libvlc_media_player_release(p);
-        }
-        libvlc_release(vlc);
-    }
-    Viewer v(folder);
-    spin(500);
-    const double start = cpuSeconds();
-    v.app.playback().changeAndPlay(0);
-    spin(seconds * 1000);
-    const double viewerCores = (cpuSeconds() - start) / seconds;
-    std::printf(
-        "CPU playing the 1080p + 720p pair: viewer %.2f cores; engine decoding both without pictures %.2f "
-        "cores (%.1fx the floor)\n",
-        viewerCores, floorCores, floorCores > 0 ? viewerCores / floorCores : 0.0);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -266,17 +220,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     firstFrames(card, front);
-
-    const QString longCard = dir.filePath(QStringLiteral("long"));
-    QDir().mkpath(longCard);
-    const QString longFront = longCard + QStringLiteral("/alwa_20230115_083000_F.MP4");
-    const QString longRear = longCard + QStringLiteral("/alwa_20230115_083000_R.MP4");
-    if (ffmpeg({"-f", "lavfi", "-i", "testsrc2=s=1920x1080:r=30:d=12", "-c:v", "libx264", "-preset",
-                "veryfast", "-g", "30", longFront}) &&
-        ffmpeg({"-f", "lavfi", "-i", "smptebars=s=1280x720:r=30:d=12", "-c:v", "libx264", "-preset",
-                "veryfast", "-g", "30", longRear})) {
-        cpu(longCard, longFront, longRear, 10);
-    }
 
     if (!frameNumberClip(bits + QStringLiteral("/alwa_20230115_083000_F.MP4"), 40) ||
         !frameNumberClip(bits + QStringLiteral("/alwa_20230115_083000_R.MP4"), 41)) {
