@@ -16,6 +16,7 @@ import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from checks import check, finish  # noqa: E402
+from mp4boxes import chunk_offset_tables  # noqa: E402
 
 NURA = sys.argv[1]
 MAKE_RECORDING = os.path.join(os.path.dirname(os.path.abspath(NURA)), "make_recording")
@@ -44,22 +45,9 @@ def shortest_single(text):
 
 def chunk_table(data):
     """Chunk offsets of the movie's last chunk-offset table, found by walking the boxes."""
-    found = []
-
-    def walk(start, end):
-        while start + 8 <= end:
-            size, kind = struct.unpack_from(">I4s", data, start)
-            if size < 8:
-                return
-            if kind in (b"moov", b"trak", b"mdia", b"minf", b"stbl"):
-                walk(start + 8, start + size)
-            elif kind == b"stco":
-                (count,) = struct.unpack_from(">I", data, start + 12)
-                found.append(list(struct.unpack_from(">%dI" % count, data, start + 16)))
-            start += size
-
-    walk(0, len(data))
-    return found[-1]
+    table = chunk_offset_tables(data)[-1]
+    (count,) = struct.unpack_from(">I", data, table + 12)
+    return list(struct.unpack_from(">%dI" % count, data, table + 16))
 
 
 with tempfile.TemporaryDirectory() as tmp:

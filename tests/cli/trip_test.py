@@ -15,6 +15,9 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from mp4boxes import chunk_offset_tables  # noqa: E402
+
 NURA = sys.argv[1]
 MAKE_RECORDING = os.path.join(os.path.dirname(os.path.abspath(NURA)), "make_recording")
 GPX = {"g": "http://www.topografix.com/GPX/1/1"}
@@ -58,21 +61,7 @@ def haversine(points):
 def without_telemetry(path):
     """Sets the entry count of the file's last chunk-offset table (the data track) to 0."""
     data = bytearray(open(path, "rb").read())
-    found = []
-
-    def walk(start, end):
-        while start + 8 <= end:
-            size, kind = struct.unpack_from(">I4s", data, start)
-            if size < 8:
-                return
-            if kind in (b"moov", b"trak", b"mdia", b"minf", b"stbl"):
-                walk(start + 8, start + size)
-            elif kind == b"stco":
-                found.append(start)
-            start += size
-
-    walk(0, len(data))
-    struct.pack_into(">I", data, found[-1] + 12, 0)
+    struct.pack_into(">I", data, chunk_offset_tables(data)[-1] + 12, 0)
     open(path, "wb").write(data)
 
 
