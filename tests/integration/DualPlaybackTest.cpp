@@ -4,6 +4,7 @@
 #include "CameraMp4Writer.h"
 #include "DriveScript.h"
 #include "H264Encoder.h"
+#include "RealViewer.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
@@ -41,15 +42,9 @@ private slots:
         QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_F.MP4"), false, 2));
         QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_R.MP4"), true, 2));
         QVERIFY(writeRecording(card.filePath("alwa_20230115_083100_F.MP4"), false, 2));
-        initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
-
-        ORBAppDelegate app(ORBAppServices::real());
-        app.awakeFromNib();
-        app.applicationDidFinishLaunching();
-        app.window()->show();
-        QSignalSpy reloaded(&app, &ORBAppDelegate::mediaListReloaded);
-        app.openMediaDirectory(card.path());
-        QVERIFY(reloaded.wait(10000));
+        const auto viewer = openRealViewer(card.path());
+        QVERIFY(viewer);
+        ORBAppDelegate& app = *viewer;
 
         QVERIFY(app.playback().playAtIndex(0));
         QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying() && app.player2()->isPlaying(), 8000);

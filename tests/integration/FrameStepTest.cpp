@@ -3,6 +3,7 @@
 // the main picture's next (previous) frame, and the rear picture its frame at or before that moment.
 
 #include "FrameNumberClip.h"
+#include "RealViewer.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
@@ -27,14 +28,9 @@ private slots:
         QTemporaryDir card;
         QVERIFY(samples::writeFrameNumberClip(card.filePath("alwa_20230115_083000_F.MP4"), 4, 30));
         QVERIFY(samples::writeFrameNumberClip(card.filePath("alwa_20230115_083000_R.MP4"), 4, rearRate));
-        initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
-        ORBAppDelegate app(ORBAppServices::real());
-        app.awakeFromNib();
-        app.applicationDidFinishLaunching();
-        app.window()->show();
-        QSignalSpy reloaded(&app, &ORBAppDelegate::mediaListReloaded);
-        app.openMediaDirectory(card.path());
-        QVERIFY(reloaded.wait(10000));
+        const auto viewer = openRealViewer(card.path());
+        QVERIFY(viewer);
+        ORBAppDelegate& app = *viewer;
 
         MediaPlayer& main = *app.player1();
         MediaPlayer& sub = *app.player2();
