@@ -69,9 +69,7 @@ int frameNumber(const QImage& frame) {
 struct Viewer {
     ORBAppDelegate app{ORBAppServices::real()};
     explicit Viewer(const QString& folder) {
-        app.awakeFromNib();
-        app.applicationDidFinishLaunching();
-        app.window()->show();
+        app.launch();
         bool listed = false;
         QObject::connect(&app, &ORBAppDelegate::mediaListReloaded, [&listed] { listed = true; });
         app.openMediaDirectory(folder);

@@ -180,9 +180,7 @@ int main(int argc, char** argv) {
     }
 
     ORBAppDelegate delegate(ORBAppServices::real());
-    delegate.awakeFromNib();
-    delegate.applicationDidFinishLaunching();
-    delegate.window()->show();
+    delegate.launch();
     if (parser.isSet(fullScreenOption)) {
         CustomWindow* window = delegate.window();
         window->enterFullscreen();

@@ -14,9 +14,7 @@
 inline std::unique_ptr<ORBAppDelegate> openRealViewer(const QString& folder) {
     initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
     auto app = std::make_unique<ORBAppDelegate>(ORBAppServices::real());
-    app->awakeFromNib();
-    app->applicationDidFinishLaunching();
-    app->window()->show();
+    app->launch();
     QSignalSpy reloaded(app.get(), &ORBAppDelegate::mediaListReloaded);
     app->openMediaDirectory(folder);
     return reloaded.wait(10000) ? std::move(app) : nullptr;

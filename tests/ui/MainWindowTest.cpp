@@ -55,9 +55,7 @@ struct Harness {
             };
         }
         app = std::make_unique<ORBAppDelegate>(std::move(s));
-        app->awakeFromNib();
-        app->applicationDidFinishLaunching();
-        app->window()->show();
+        app->launch();
     }
 
     bool open(const QString& folder) {

@@ -312,12 +312,17 @@ private slots:
         drv[0] = 2;
         drv[12 + 44] = 7; // the second record's sequence number
         writeFile(m_card.filePath("DrvInfo/nura_000.drv"), drv);
-        {
-            std::unique_ptr<ORBSettingController> window(makeWindow());
+        // The window opened on its drive-record tab, and that tab's viewer.
+        const auto openInfo = [this](std::unique_ptr<ORBSettingController>& window) {
+            window.reset(makeWindow());
             window->open();
             m_executor.runAll();
             window->changeViewController(ORBSettingController::Info);
-            auto* viewer = qobject_cast<ORBSettingForFlashDataViewController*>(window->targetController());
+            return qobject_cast<ORBSettingForFlashDataViewController*>(window->targetController());
+        };
+        {
+            std::unique_ptr<ORBSettingController> window;
+            auto* viewer = openInfo(window);
             QVERIFY(viewer);
             QCOMPARE(viewer->flashDataFilePath(), m_card.filePath("DrvInfo/nura_000.drv"));
             QTRY_COMPARE(viewer->tableView->model()->rowCount(), 2);
@@ -329,11 +334,8 @@ private slots:
             QCOMPARE(viewer->tableView->model()->rowCount(), 2);
         }
         QVERIFY(QFile::remove(m_card.filePath("DrvInfo/nura_000.drv")));
-        std::unique_ptr<ORBSettingController> window(makeWindow());
-        window->open();
-        m_executor.runAll();
-        window->changeViewController(ORBSettingController::Info);
-        auto* viewer = qobject_cast<ORBSettingForFlashDataViewController*>(window->targetController());
+        std::unique_ptr<ORBSettingController> window;
+        auto* viewer = openInfo(window);
         QVERIFY(viewer);
         QCOMPARE(viewer->tableView->model()->rowCount(), 0);
         QVERIFY(!viewer->statusLabel->text().isEmpty());
@@ -379,9 +381,7 @@ private slots:
         s.volumeService = &m_volumes;
         s.runInBackground = m_executor.executor();
         ORBAppDelegate app(std::move(s));
-        app.awakeFromNib();
-        app.applicationDidFinishLaunching();
-        app.window()->show();
+        app.launch();
         app.window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.window()));
         QTest::keyClick(app.window(), Qt::Key_Comma, Qt::ControlModifier);

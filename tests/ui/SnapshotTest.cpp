@@ -269,9 +269,7 @@ private slots:
         s.snapshots.printer = &printer;
         s.snapshots.temporaryFolder = [&dir] { return dir.path(); };
         ORBAppDelegate app(std::move(s));
-        app.awakeFromNib();
-        app.applicationDidFinishLaunching();
-        app.window()->show();
+        app.launch();
         app.window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.window()));
         auto& v = app.view();

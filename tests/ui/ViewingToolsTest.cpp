@@ -57,9 +57,7 @@ struct Harness {
         s.scheduler = &scheduler;
         s.readTelemetry = [](QObject*, auto, std::function<void(ORBTelemetry)> done) { done(jolted()); };
         app = std::make_unique<ORBAppDelegate>(std::move(s));
-        app->awakeFromNib();
-        app->applicationDidFinishLaunching();
-        app->window()->show();
+        app->launch();
         QSignalSpy reloaded(app.get(), &ORBAppDelegate::mediaListReloaded);
         app->openMediaDirectory(card.path());
         reloaded.wait(10000);

@@ -101,6 +101,12 @@ void ORBAppDelegate::awakeFromNib() {
     setupInitialValues();
 }
 
+void ORBAppDelegate::launch() {
+    awakeFromNib();
+    applicationDidFinishLaunching();
+    m_window->show();
+}
+
 void ORBAppDelegate::initMediaListTableView() {
     m_columnNames = {L("filelist.mode"), L("filelist.date"), L("filelist.time"), L("filelist.file")};
     m_recordingsModel = new ORBRecordingsModel(*m_mediaList, this);

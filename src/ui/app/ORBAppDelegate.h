@@ -66,6 +66,8 @@ public:
     void setupInitialValues();
     void initMediaListTableView();
     void applicationDidFinishLaunching();
+    // All of start-up, then the window shown: what the program and every test of the window do.
+    void launch();
 
     static QSize minWindowSize() { return {1020, 640}; }
     // The minimum size centred in the visible area of the window's screen.
