@@ -2,22 +2,9 @@
 
 #include "core/media/ORBMediaList.h"
 #include "ui/strings/InfoPlist.h"
+#include "ui/views/TKImageDrawing.h"
 
 #include <QFont>
-#include <QHash>
-
-namespace {
-
-QPixmap carImage(const QString& name) {
-    static QHash<QString, QPixmap> cache;
-    auto it = cache.find(name);
-    if (it == cache.end()) {
-        it = cache.insert(name, QPixmap(QStringLiteral(":/images/%1.png").arg(name)));
-    }
-    return *it;
-}
-
-} // namespace
 
 const char* ORBRecordingsModel::columnIdentifier(int column) {
     static const char* const ids[] = {"saveMode", "date", "time", "file"};
@@ -112,7 +99,7 @@ QVariant ORBRecordingsModel::data(const QModelIndex& index, int role) const {
         if (column == SaveMode) {
             const QString name = carImageName(*media);
             if (!name.isEmpty()) {
-                return carImage(name);
+                return TKImageDrawing::imageNamed(name);
             }
         }
         break;
