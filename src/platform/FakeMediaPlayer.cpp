@@ -18,6 +18,9 @@ void FakeMediaPlayer::changeState(State state) {
 }
 
 void FakeMediaPlayer::applyState(State state) {
+    if (state != Failed) {
+        m_failure = NoFailure;
+    }
     if (state == m_state) {
         return;
     }
@@ -37,7 +40,9 @@ void FakeMediaPlayer::setMedia(const QString& path) {
     m_path = path;
     m_length = path.isEmpty() ? 0 : m_lengths.value(path, m_defaultLength);
     m_time = 0;
-    changeState(Stopped);
+    m_pausePending = false;
+    m_seekedSinceEnd = false;
+    changeState(Idle);
 }
 
 void FakeMediaPlayer::play() {
@@ -45,26 +50,67 @@ void FakeMediaPlayer::play() {
     if (m_path.isEmpty()) {
         return;
     }
-    // Like the real player, a recording played to its end starts again from the beginning.
-    if (atEnd()) {
-        m_time = 0;
+    m_pausePending = false;
+    switch (m_state) {
+    case Paused:
+        changeState(Playing);
+        return;
+    case Playing:
+    case Opening:
+        return;
+    case Ended:
+        // Like the real player, a recording played to its end starts again from the beginning.
+        if (!m_seekedSinceEnd) {
+            m_time = 0;
+        }
+        m_seekedSinceEnd = false;
+        changeState(Playing);
+        return;
+    case Idle:
+    case Failed:
+        changeState(m_holdInOpening ? Opening : Playing);
+        return;
     }
-    changeState(m_holdInOpening && m_state != Halted ? Opening : Playing);
+}
+
+void FakeMediaPlayer::finishOpening() {
+    if (m_state != Opening) {
+        return;
+    }
+    const bool pause = m_pausePending;
+    m_pausePending = false;
+    changeState(pause ? Paused : Playing);
 }
 
 void FakeMediaPlayer::pause() {
     m_calls << QStringLiteral("pause");
     if (m_state == Playing) {
-        changeState(Halted);
+        changeState(Paused);
+    } else if (m_state == Opening) {
+        m_pausePending = true;
     }
 }
 
 void FakeMediaPlayer::stop() {
     m_calls << QStringLiteral("stop");
     m_time = 0;
+    m_pausePending = false;
     if (!m_path.isEmpty()) {
-        changeState(Stopped);
+        changeState(Idle);
     }
+}
+
+void FakeMediaPlayer::fail(Failure reason) {
+    m_failure = reason;
+    changeState(Failed);
+}
+
+void FakeMediaPlayer::giveUp(Failure reason) {
+    m_calls << QStringLiteral("giveUp");
+    if (m_path.isEmpty()) {
+        return;
+    }
+    fail(reason);
 }
 
 void FakeMediaPlayer::advance(int64_t ms) {
@@ -73,7 +119,7 @@ void FakeMediaPlayer::advance(int64_t ms) {
     }
     moveTo(m_time + static_cast<int64_t>(std::llround(static_cast<double>(ms) * m_rate)));
     if (atEnd()) {
-        changeState(Halted);
+        changeState(Ended);
         return;
     }
     emit timeChanged(this);
@@ -93,12 +139,14 @@ void FakeMediaPlayer::setPosition(float position) {
     }
     position = std::isnan(position) ? 0.0f : std::clamp(position, 0.0f, 1.0f);
     moveTo(static_cast<int64_t>(std::llround(static_cast<double>(position) * m_length)));
+    m_seekedSinceEnd = m_state == Ended;
 }
 
 void FakeMediaPlayer::setTime(int64_t ms) {
     m_calls << QStringLiteral("setTime:%1").arg(ms);
     if (!m_path.isEmpty()) {
         moveTo(ms);
+        m_seekedSinceEnd = m_state == Ended;
     }
 }
 
@@ -124,7 +172,7 @@ void FakeMediaPlayer::setRate(float rate) {
 }
 
 bool FakeMediaPlayer::hasVideoOut() const {
-    return m_pictureAvailable && !m_path.isEmpty() && (m_state == Playing || m_state == Halted);
+    return m_pictureAvailable && !m_path.isEmpty() && (m_state == Playing || isHalted());
 }
 
 QSize FakeMediaPlayer::videoSize() const {
@@ -154,10 +202,13 @@ bool FakeMediaPlayer::saveVideoSnapshotAt(const QString& path, int width, int he
 }
 
 bool FakeMediaPlayer::showFrame(int64_t index) {
-    if (m_state != Halted || atEnd() || index < 0 || index > lastFrameIndex()) {
+    if (!isHalted() || index < 0 || index > lastFrameIndex()) {
         return false;
     }
     m_calls << QStringLiteral("showFrame:%1").arg(index);
     m_time = frameStart(index);
+    if (m_state == Ended) {
+        changeState(Paused);
+    }
     return true;
 }

@@ -3,7 +3,7 @@
 // every call the window made.
 //
 // State changes are reported synchronously by default: play() returns with the state already
-// Playing and stateChanged already sent. setQueued(true) delivers each state change (the new
+// Playing (or Opening, with setHoldInOpening) and stateChanged already sent. setQueued(true) delivers each state change (the new
 // state and its notification together) from the event loop instead, as the real player does.
 // Time reports come only from advance() and reportTime(); seeks do not report.
 
@@ -26,23 +26,21 @@ public:
     void setQueued(bool queued) { m_queued = queued; }
     // play() reports Opening and stays there until finishOpening(), like a slow engine start.
     void setHoldInOpening(bool hold) { m_holdInOpening = hold; }
-    void finishOpening() {
-        if (m_state == Opening) {
-            changeState(Playing);
-        }
-    }
+    void finishOpening();
     // Moves time by ms at the rate while playing and sends one time report; reaching the end
-    // stops the clock at the length and halts (stateChanged, no time report).
+    // stops the clock at the length and ends (stateChanged to Ended, no time report).
     void advance(int64_t ms);
     // One time report without moving the clock.
     void reportTime() { emit timeChanged(this); }
-    // Puts the player in any state, e.g. Error, and reports it.
+    // The engine gives up on the file: Failed with `reason`.
+    void fail(Failure reason);
+    // Puts the player in any state and reports it.
     void forceState(State state) { changeState(state); }
     void setVideoSize(const QSize& size) { m_videoSize = size; }
     // Without a picture, snapshots fail and hasVideoOut is false.
     void setPictureAvailable(bool available) { m_pictureAvailable = available; }
     void setFrameRate(double rate) { m_frameRate = rate; }
-    // "play", "pause", "stop", "setMedia:PATH", "setTime:MS", "setPosition:0.500", "jumpForward:10",
+    // "play", "pause", "stop", "giveUp", "setMedia:PATH", "setTime:MS", "setPosition:0.500", "jumpForward:10",
     // "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH",
     // "showFrame:12" (only frames shown, not refused ones).
     QStringList calls() const { return m_calls; }
@@ -57,8 +55,9 @@ public:
     void play() override;
     void pause() override;
     void stop() override;
-    bool isPlaying() const override { return m_state == Playing; }
     State state() const override { return m_state; }
+    Failure failure() const override { return m_state == Failed ? m_failure : NoFailure; }
+    void giveUp(Failure reason) override;
     float position() const override;
     void setPosition(float position) override;
     int64_t time() const override { return m_time; }
@@ -87,7 +86,11 @@ private:
     int64_t m_defaultLength = 60000;
     int64_t m_length = 0;
     int64_t m_time = 0;
-    State m_state = Stopped;
+    State m_state = Idle;
+    Failure m_failure = NoFailure;
+    bool m_pausePending = false;
+    // A time set while ended: play() starts there instead of at the beginning.
+    bool m_seekedSinceEnd = false;
     float m_rate = 1.0f;
     int m_volume = 100;
     bool m_muted = false;

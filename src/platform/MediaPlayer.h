@@ -14,31 +14,58 @@ class VideoView;
 class MediaPlayer : public QObject {
     Q_OBJECT
 public:
-    // The numbering the playback logic tests against; `Halted` covers paused and run to the end.
-    enum State { Stopped = 0, Opening = 1, Buffering = 2, Ended = 3, Error = 4, Playing = 5, Halted = 6 };
+    // What the player is doing. A pause is a pause wherever it happens; the end of the media is a
+    // state of its own, entered only when the engine says the media has played out, never guessed
+    // from a position.
+    //   Idle     no media, or stopped: nothing shown
+    //   Opening  play() asked, the engine has not started yet
+    //   Playing  the engine plays
+    //   Paused   halted on a picture at the user's wish (a pause asked while opening lands here too)
+    //   Ended    the media played to its end; the last picture stays
+    //   Failed   the file cannot be played; failure() says why
+    enum State { Idle = 0, Opening = 1, Playing = 2, Paused = 3, Ended = 4, Failed = 5 };
     Q_ENUM(State)
+    // Why a player failed.
+    enum Failure { NoFailure = 0, CannotOpen, NoVideoTrack, EngineError, NoPicture };
+    Q_ENUM(Failure)
 
     explicit MediaPlayer(QObject* parent = nullptr) : QObject(parent) {}
     ~MediaPlayer() override = default;
 
-    // An empty path clears the media: the player stands idle.
+    // Every call returns at once: the engine's work runs elsewhere, and what the getters return is
+    // the player's own record of the engine, never an engine call.
+
+    // An empty path clears the media. Either way the player is Idle afterwards.
     virtual void setMedia(const QString& path) = 0;
     virtual QString media() const = 0;
     bool hasMedia() const { return !media().isEmpty(); }
     // Duration of the media in milliseconds, 0 while unknown.
     virtual int64_t mediaLength() const = 0;
 
-    // Asynchronous; completion comes as stateChanged.
+    // Idle, Failed: opens and plays from the start (or from a time set before). Paused: resumes.
+    // Ended: plays again from the start, or from a time set while ended. Completion comes as
+    // stateChanged.
     virtual void play() = 0;
+    // Playing: Paused. Opening: kept, and the player goes to Paused instead of Playing.
     virtual void pause() = 0;
+    // Idle, keeping the media.
     virtual void stop() = 0;
 
-    virtual bool isPlaying() const = 0;
+    bool isPlaying() const { return state() == Playing; }
     virtual State state() const = 0;
+    // NoFailure unless the state is Failed.
+    virtual Failure failure() const = 0;
+    // Holds a picture of its media: paused or at its end.
+    bool isHalted() const { return state() == Paused || state() == Ended; }
+    // Marks the player failed from outside (a start watch that saw no picture in time): the engine
+    // stops and the state becomes Failed with `reason`.
+    virtual void giveUp(Failure reason) = 0;
 
     virtual float position() const = 0;
     virtual void setPosition(float position) = 0;
     virtual int64_t time() const = 0;
+    // Seeks never queue up behind each other: while one is under way only the newest asked since
+    // waits, and time() reads the newest asked time at once.
     virtual void setTime(int64_t ms) = 0;
     // Negative milliseconds still to play.
     int64_t remainingTime() const { return time() - mediaLength(); }
@@ -48,6 +75,7 @@ public:
     virtual float rate() const = 0;
     virtual void setRate(float rate) = 0;
 
+    // A picture of the current media has reached the view since it was set.
     virtual bool hasVideoOut() const = 0;
     virtual QSize videoSize() const = 0;
 
@@ -64,8 +92,8 @@ public:
     // Frames per second of the video track; 0 while unknown (a frame then counts as 1/30 s).
     virtual double frameRate() const = 0;
     // Shows frame `index` (0 is the first, at time 0) exactly, and its start becomes the time.
-    // Refused (false, nothing changes) unless the player is halted before its end and the frame lies
-    // within the media.
+    // Refused (false, nothing changes) unless the player is halted (paused or ended) and the frame
+    // lies within the media; a step back from the end pauses there.
     virtual bool showFrame(int64_t index) = 0;
     double frameDurationMs() const;
     // The frame on screen at `ms`: the last one starting at or before it.

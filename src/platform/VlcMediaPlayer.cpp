@@ -151,7 +151,7 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         if (m_pausePending) {
             m_pausePending = false;
             libvlc_media_player_set_pause(m_player, 1);
-            setState(Halted);
+            setState(Paused);
             break;
         }
         m_onFrame = false;
@@ -162,7 +162,7 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
     case EngineEvent::Paused:
         m_starting = false;
         m_clock.setRunning(false, wallMs());
-        setState(Halted);
+        setState(Paused);
         break;
     case EngineEvent::Stopped:
         // Our own stops report with the generation they ended; a start asked since is not undone.
@@ -174,7 +174,7 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         if (m_pendingTime < 0 && m_pendingPosition < 0) {
             rebase(0);
         }
-        setState(Stopped);
+        setState(Idle);
         break;
     case EngineEvent::Ended:
         if (!current) {
@@ -186,7 +186,7 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         if (m_length > 0) {
             rebase(m_length);
         }
-        setState(Halted);
+        setState(Ended);
         break;
     case EngineEvent::Error:
         if (!current) {
@@ -196,7 +196,8 @@ void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int gen
         m_starting = false;
         m_pausePending = false;
         m_clock.setRunning(false, wallMs());
-        setState(Error);
+        m_failure = EngineError;
+        setState(Failed);
         break;
     case EngineEvent::Time:
         if (!current || m_pendingTime >= 0 || m_pendingPosition >= 0 || m_onFrame) {
@@ -232,7 +233,10 @@ void VlcMediaPlayer::setState(State state) {
         return;
     }
     m_state = state;
-    m_haltedAtMs = state == Halted ? wallMs() : -1;
+    if (state != Failed) {
+        m_failure = NoFailure;
+    }
+    m_haltedAtMs = state == Paused || state == Ended ? wallMs() : -1;
     if (state == Playing) {
         m_ticker.start();
     } else {
@@ -385,6 +389,15 @@ void VlcMediaPlayer::pause() {
     }
     m_clock.setRunning(false, wallMs());
     libvlc_media_player_set_pause(m_player, 1);
+}
+
+void VlcMediaPlayer::giveUp(Failure reason) {
+    if (m_path.isEmpty()) {
+        return;
+    }
+    stop();
+    m_failure = reason;
+    setState(Failed);
 }
 
 void VlcMediaPlayer::stop() {

@@ -39,8 +39,9 @@ public:
     void pause() override;
     void stop() override;
 
-    bool isPlaying() const override { return m_state == Playing; }
     State state() const override { return m_state; }
+    Failure failure() const override { return m_failure; }
+    void giveUp(Failure reason) override;
 
     float position() const override;
     void setPosition(float position) override;
@@ -109,7 +110,8 @@ private:
     std::atomic<bool> m_swallowStopped{false};
     std::atomic<bool> m_framePending{false};
 
-    State m_state = Stopped;
+    State m_state = Idle;
+    Failure m_failure = NoFailure;
     int64_t m_length = 0;
     QSize m_trackSize;
     double m_frameRate = 0;

@@ -163,7 +163,7 @@ QString VlcMediaPlayer::pictureCounts() const {
 // the same frame again, and it cannot step back. A seek to the middle of the wanted frame, while
 // paused, shows exactly that frame in both directions.
 bool VlcMediaPlayer::showFrame(int64_t index) {
-    if (m_player == nullptr || m_media == nullptr || m_state != Halted || m_pendingTime >= 0 ||
+    if (m_player == nullptr || m_media == nullptr || !isHalted() || m_pendingTime >= 0 ||
         m_pendingPosition >= 0 || index < 0 || index > lastFrameIndex() ||
         libvlc_media_player_get_state(m_player) != libvlc_Paused) {
         return false;
@@ -177,7 +177,7 @@ bool VlcMediaPlayer::showFrame(int64_t index) {
         QTimer::singleShot(static_cast<int>(wait), this,
                            [this, serial, middle, generation = m_generation.load()] {
                                if (serial == m_frameSeekSerial && generation == m_generation &&
-                                   m_player != nullptr && m_state == Halted && m_onFrame) {
+                                   m_player != nullptr && isHalted() && m_onFrame) {
                                    libvlc_media_player_set_time(m_player, middle);
                                }
                            });

@@ -40,7 +40,7 @@ private slots:
         auto& stepper = app.viewingTools().stepper();
         QVERIFY(!stepper.stepForward()); // refused while playing
         app.playback().clickPlayButton();
-        QTRY_VERIFY_WITH_TIMEOUT(main.state() == MediaPlayer::Halted && sub.state() == MediaPlayer::Halted,
+        QTRY_VERIFY_WITH_TIMEOUT(main.state() == MediaPlayer::Paused && sub.state() == MediaPlayer::Paused,
                                  8000);
         QCOMPARE(main.frameRate(), 30.0);
         QCOMPARE(sub.frameRate(), static_cast<double>(rearRate));

@@ -126,7 +126,7 @@ private slots:
         rig.player->setPosition(0.5f);
         rig.player->jumpForward(10);
         QTest::qWait(300);
-        QCOMPARE(rig.player->state(), MediaPlayer::Stopped);
+        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
         QCOMPARE(rig.player->time(), int64_t(0));
         QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("none.jpg"), 0, 0));
         QVERIFY(rig.states.empty());
@@ -140,7 +140,7 @@ private slots:
         QVERIFY2(std::abs(rig.player->mediaLength() - 3000) <= 100,
                  qPrintable(QString::number(rig.player->mediaLength())));
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->videoSize(), QSize(640, 360), kTimeout);
-        QCOMPARE(rig.player->state(), MediaPlayer::Stopped);
+        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
     }
 
     void playsShowsFramesAndReportsTimeOften() {
@@ -199,7 +199,7 @@ private slots:
         });
         rig.player->setMedia(m_ramp);
         rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
         qInfo("largest lead of the time over the picture: %lld ms in %d reports",
               static_cast<long long>(lead), samples);
         QVERIFY(samples > 20);
@@ -211,7 +211,7 @@ private slots:
         startPlaying(rig);
         QTest::qWait(500);
         rig.player->pause();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
         const int64_t held = rig.player->time();
         const int reports = rig.timeReports;
         QTest::qWait(400);
@@ -235,9 +235,9 @@ private slots:
     void runsToTheEndThenRestartsFromAPositionSetWhileHalted() {
         Rig rig;
         startPlaying(rig);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
         QCOMPARE(MediaPlayer::timeString(rig.player->remainingTime()), QStringLiteral("00:00"));
-        QVERIFY(!rig.sawState(MediaPlayer::Stopped));
+        QVERIFY(!rig.sawState(MediaPlayer::Idle));
 
         // Replay from the start, as a double-click on the halted recording does.
         rig.states.clear();
@@ -245,8 +245,8 @@ private slots:
         rig.player->play();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
         QVERIFY2(rig.player->time() < 1500, qPrintable(QString::number(rig.player->time())));
-        QVERIFY(!rig.sawState(MediaPlayer::Stopped));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QVERIFY(!rig.sawState(MediaPlayer::Idle));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
 
         // Resume from a time set at the end: playback starts there, not at the beginning.
         rig.player->setTime(2000);
@@ -254,7 +254,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
         QTest::qWait(300);
         QVERIFY2(rig.player->time() >= 2000, qPrintable(QString::number(rig.player->time())));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
     }
 
     void seeksWhilePlaying() {
@@ -266,7 +266,7 @@ private slots:
                  qPrintable(QString::number(rig.player->time())));
         // Sent to the length, the player halts at the end as a recording that ran out does.
         rig.player->setTime(rig.player->mediaLength());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
         QVERIFY(rig.player->position() >= 0.95f);
     }
 
@@ -275,7 +275,7 @@ private slots:
         startPlaying(rig);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
         rig.player->pause();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
 
         const QString full = m_dir.filePath("full.jpg");
         QVERIFY(rig.player->saveVideoSnapshotAt(full, 0, 0));
@@ -300,7 +300,7 @@ private slots:
         rig.player->setMedia(m_clip);
         rig.player->play();
         rig.player->pause();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Halted, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
         QTest::qWait(1000);
         QVERIFY(!rig.sawState(MediaPlayer::Playing));
         QVERIFY2(rig.player->time() < 500, qPrintable(QString::number(rig.player->time())));
@@ -325,9 +325,9 @@ private slots:
 
         rig.player->play();
         QCOMPARE(rig.player->state(),
-                 MediaPlayer::Stopped); // reported from the event loop, as the engine does
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Error, kTimeout);
-        QCOMPARE(rig.states, std::vector<MediaPlayer::State>{MediaPlayer::Error});
+                 MediaPlayer::Idle); // reported from the event loop, as the engine does
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Failed, kTimeout);
+        QCOMPARE(rig.states, std::vector<MediaPlayer::State>{MediaPlayer::Failed});
         startPlaying(rig);
     }
 
@@ -335,19 +335,19 @@ private slots:
         Rig rig;
         startPlaying(rig);
         rig.player->setMedia(QString());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Stopped, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
         QVERIFY(rig.view->lastFrame().isNull());
         rig.player->play();
         QTest::qWait(300);
-        QCOMPARE(rig.player->state(), MediaPlayer::Stopped);
+        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
 
         // A file that is not there ends in Error, and the player still takes the next one.
         rig.player->setMedia(m_dir.filePath("absent_R.mp4"));
         rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Error, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Failed, kTimeout);
         startPlaying(rig);
         rig.player->stop();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Stopped, kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
         QCOMPARE(rig.player->time(), int64_t(0));
     }
 

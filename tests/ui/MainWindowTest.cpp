@@ -230,7 +230,7 @@ private slots:
         QTest::keyClick(table, Qt::Key_Right);
         QCOMPARE(p1->time(), 10040);
         QTest::keyClick(table, Qt::Key_Space);
-        QCOMPARE(p1->state(), MediaPlayer::Halted);
+        QCOMPARE(p1->state(), MediaPlayer::Paused);
         QTest::keyClick(table, Qt::Key_F);
         QVERIFY(w->isFullScreen());
         QTest::keyClick(table, Qt::Key_Escape);

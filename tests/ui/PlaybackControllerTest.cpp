@@ -319,7 +319,7 @@ private slots:
         r.p1.setHoldInOpening(true);
         QSignalSpy status(r.c.get(), &ORBPlaybackController::statusMessage);
         QVERIFY(r.c->playAtIndex(0));
-        r.p1.forceState(MediaPlayer::Error);
+        r.p1.fail(MediaPlayer::EngineError);
         QVERIFY(!r.c->loadingVisible());
         QVERIFY(status.at(0).at(0).toString().contains(QStringLiteral("alwa_20230115_083000_F.MP4")));
         QVERIFY(r.c->playAtIndex(2));

@@ -519,7 +519,7 @@ void ORBAppDelegate::updateVideoViewVisibility() {
                                                          {m_player2.get(), m_video2View}};
     for (const auto& [player, view] : sides) {
         const bool playing = player->hasMedia() && player->isPlaying();
-        view->setHidden(!playing && player->state() != MediaPlayer::Halted);
+        view->setHidden(!playing && !player->isHalted());
     }
     // Over a picture the logo moves to the corner; the frame shows it in the middle otherwise.
     m_view->player1Logo->setHidden(m_video1View->isHidden());

@@ -162,7 +162,7 @@ void ORBPlaybackController::changeAndPlay(int64_t row) {
         playAtIndex(row);
         return;
     }
-    if (m_player1.state() == MediaPlayer::Halted) {
+    if (m_player1.isHalted()) {
         m_player1.setPosition(0);
         m_player2.setPosition(0);
     }
@@ -229,17 +229,17 @@ void ORBPlaybackController::failStart(const QString& message) {
 // ---- player notifications
 
 void ORBPlaybackController::mediaPlayerStateChanged(MediaPlayer* player) {
-    if (player && player->hasMedia() && player->state() == MediaPlayer::Error) {
+    if (player && player->hasMedia() && player->state() == MediaPlayer::Failed) {
         failStart(L("main.play_failed_fmt").arg(QFileInfo(player->media()).fileName()));
         return;
     }
     if (!m_player1.hasMedia()) {
         return;
     }
-    const bool halted1 = m_player1.state() == MediaPlayer::Halted;
+    const bool halted1 = m_player1.isHalted();
     bool started = false;
     if (m_player2.hasMedia()) {
-        if (halted1 && m_player2.state() == MediaPlayer::Halted) {
+        if (halted1 && m_player2.isHalted()) {
             didFinishPlay();
             return;
         }
@@ -301,7 +301,7 @@ void ORBPlaybackController::startTimerPlayNext() {
 }
 
 void ORBPlaybackController::timerPlayNext() {
-    if (m_preparingPlayNext || m_player1.state() != MediaPlayer::Halted ||
+    if (m_preparingPlayNext || !m_player1.isHalted() ||
         static_cast<double>(m_player1.position()) < kEndFraction) {
         return;
     }
