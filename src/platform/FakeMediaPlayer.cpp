@@ -9,11 +9,29 @@
 FakeMediaPlayer::FakeMediaPlayer(QObject* parent) : MediaPlayer(parent) {}
 
 void FakeMediaPlayer::changeState(State state) {
+    if (m_deferred) {
+        if (state != m_state) {
+            m_state = state;
+            m_pending.append(state);
+        }
+        return;
+    }
     if (m_queued) {
         QMetaObject::invokeMethod(
             this, [this, state] { applyState(state); }, Qt::QueuedConnection);
     } else {
         applyState(state);
+    }
+}
+
+void FakeMediaPlayer::deliverState() {
+    if (m_pending.isEmpty()) {
+        return;
+    }
+    const State state = m_pending.takeFirst();
+    if (state != m_reported) {
+        m_reported = state;
+        emit stateChanged(this);
     }
 }
 
@@ -42,7 +60,22 @@ void FakeMediaPlayer::setMedia(const QString& path) {
     m_time = 0;
     m_pausePending = false;
     m_seekedSinceEnd = false;
-    changeState(Idle);
+    settle(Idle);
+}
+
+// A change that is the player's own doing (a new media, a stop, a give-up) holds at once: reports
+// still on their way from the engine belong to what came before and are dropped.
+void FakeMediaPlayer::settle(State state) {
+    if (!m_deferred) {
+        changeState(state);
+        return;
+    }
+    m_pending.clear();
+    m_state = state;
+    if (m_reported != state) {
+        m_reported = state;
+        emit stateChanged(this);
+    }
 }
 
 void FakeMediaPlayer::play() {
@@ -96,7 +129,7 @@ void FakeMediaPlayer::stop() {
     m_time = 0;
     m_pausePending = false;
     if (!m_path.isEmpty()) {
-        changeState(Idle);
+        settle(Idle);
     }
 }
 
@@ -110,7 +143,12 @@ void FakeMediaPlayer::giveUp(Failure reason) {
     if (m_path.isEmpty()) {
         return;
     }
-    fail(reason);
+    m_failure = reason;
+    if (m_deferred) {
+        settle(Failed);
+    } else {
+        applyState(Failed);
+    }
 }
 
 void FakeMediaPlayer::advance(int64_t ms) {

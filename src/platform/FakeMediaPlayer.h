@@ -3,9 +3,9 @@
 // every call the window made.
 //
 // State changes are reported synchronously by default: play() returns with the state already
-// Playing (or Opening, with setHoldInOpening) and stateChanged already sent. setQueued(true) delivers each state change (the new
-// state and its notification together) from the event loop instead, as the real player does.
-// Time reports come only from advance() and reportTime(); seeks do not report.
+// Playing (or Opening, with setHoldInOpening) and stateChanged already sent. setQueued(true) delivers each
+// state change (the new state and its notification together) from the event loop instead, as the real player
+// does. Time reports come only from advance() and reportTime(); seeks do not report.
 
 #include "platform/MediaPlayer.h"
 
@@ -24,6 +24,11 @@ public:
     // Length of the current media.
     void setLength(int64_t ms) { m_length = ms; }
     void setQueued(bool queued) { m_queued = queued; }
+    // Each state change waits, in order, until deliverState() hands it over with its notification,
+    // as an engine that reports late. What the player does still follows the changes asked.
+    void setDeferred(bool deferred) { m_deferred = deferred; }
+    size_t pendingStates() const { return m_pending.size(); }
+    void deliverState();
     // play() reports Opening and stays there until finishOpening(), like a slow engine start.
     void setHoldInOpening(bool hold) { m_holdInOpening = hold; }
     void finishOpening();
@@ -40,8 +45,8 @@ public:
     // Without a picture, snapshots fail and hasVideoOut is false.
     void setPictureAvailable(bool available) { m_pictureAvailable = available; }
     void setFrameRate(double rate) { m_frameRate = rate; }
-    // "play", "pause", "stop", "giveUp", "setMedia:PATH", "setTime:MS", "setPosition:0.500", "jumpForward:10",
-    // "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH",
+    // "play", "pause", "stop", "giveUp", "setMedia:PATH", "setTime:MS", "setPosition:0.500",
+    // "jumpForward:10", "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH",
     // "showFrame:12" (only frames shown, not refused ones).
     QStringList calls() const { return m_calls; }
     int callCount(const QString& call) const { return static_cast<int>(m_calls.count(call)); }
@@ -55,8 +60,8 @@ public:
     void play() override;
     void pause() override;
     void stop() override;
-    State state() const override { return m_state; }
-    Failure failure() const override { return m_state == Failed ? m_failure : NoFailure; }
+    State state() const override { return m_deferred ? m_reported : m_state; }
+    Failure failure() const override { return state() == Failed ? m_failure : NoFailure; }
     void giveUp(Failure reason) override;
     float position() const override;
     void setPosition(float position) override;
@@ -78,6 +83,7 @@ public:
 
 private:
     void changeState(State state);
+    void settle(State state);
     void applyState(State state);
     void moveTo(int64_t ms);
 
@@ -95,6 +101,9 @@ private:
     int m_volume = 100;
     bool m_muted = false;
     bool m_queued = false;
+    bool m_deferred = false;
+    State m_reported = Idle;
+    QList<State> m_pending;
     bool m_holdInOpening = false;
     bool m_pictureAvailable = true;
     double m_frameRate = 30;

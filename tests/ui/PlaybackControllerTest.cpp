@@ -1,6 +1,6 @@
 // Playing a recording's two files with fake players and a clock that moves only when told: starts,
 // the move to the next recording, seeks and jumps, speed, volume, the heard side, the swap, the
-// loading indicator, and keeping the rear picture at the front picture's moment.
+// loading watch, broken files of a pair, and keeping the rear picture at the front picture's moment.
 
 #include "core/media/ORBMediaList.h"
 #include "platform/FakeMediaPlayer.h"
@@ -21,6 +21,7 @@ const QString kA_R = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
 const QString kB_F = QStringLiteral("/card/alwa_20230115_083100_F.MP4");
 const QString kC_F = QStringLiteral("/card/alwa_20230115_083200_F.MP4");
 const QString kC_R = QStringLiteral("/card/alwa_20230115_083200_R.MP4");
+const QString kD_R = QStringLiteral("/card/alwa_20230115_083300_R.MP4");
 
 struct Rig {
     FakeMediaPlayer p1, p2;
@@ -33,13 +34,26 @@ struct Rig {
         for (const QString& path : paths) {
             list.addMedia(ORBMedia::mediaWithPath(path.toStdString()));
         }
-        c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, inlineTelemetryReader());
+        c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, reader());
         for (FakeMediaPlayer* p : {&p1, &p2}) {
             QObject::connect(p, &MediaPlayer::stateChanged, c.get(),
                              &ORBPlaybackController::mediaPlayerStateChanged);
             QObject::connect(p, &MediaPlayer::timeChanged, c.get(),
                              &ORBPlaybackController::mediaPlayerTimeChanged);
         }
+    }
+
+    // Reads inline unless `held`: then each read waits in `pendingReads` until the test finishes it.
+    bool holdReads = false;
+    std::vector<std::function<void()>> pendingReads;
+    ORBTelemetryReader reader() {
+        return [this](QObject*, std::function<ORBTelemetry()> read, std::function<void(ORBTelemetry)> done) {
+            if (!holdReads) {
+                done(read());
+                return;
+            }
+            pendingReads.push_back([read, done] { done(read()); });
+        };
     }
 
     // Both players move on by `ms` and report, as during playback.
@@ -58,25 +72,49 @@ struct Rig {
 class PlaybackControllerTest : public QObject {
     Q_OBJECT
 private slots:
-    void startsBothSidesAndRefusesASecondStartWhilePending() {
+    void startsBothSidesAtOnceAndTheLatestStartWins() {
         Rig r;
-        r.p1.setQueued(true);
-        r.p2.setQueued(true);
+        r.p1.setHoldInOpening(true);
+        r.p2.setHoldInOpening(true);
         QSignalSpy starting(r.c.get(), &ORBPlaybackController::recordingStarting);
         QVERIFY(r.c->playAtIndex(1)); // the rear row: rear in the main view, front in the sub view
         QCOMPARE(r.p1.media(), kA_R);
         QCOMPARE(r.p2.media(), kA_F);
         QCOMPARE(starting.at(0).at(1).toBool(), true);
-        QVERIFY(!r.c->playAtIndex(2));
-        QCOMPARE(r.p1.media(), kA_R);
-
-        QTRY_VERIFY(!r.c->waitingForPlayStart());
-        QVERIFY(r.c->loadingVisible()); // until the first time report
-        r.play(40);
-        QVERIFY(!r.c->loadingVisible());
+        QCOMPARE(r.c->state(), ORBRecordingState::Starting);
+        // A double-click while the first start is opening supersedes it.
         QVERIFY(r.c->playAtIndex(2));
         QCOMPARE(r.p1.media(), kB_F);
         QVERIFY(!r.p2.hasMedia()); // a lone file plays alone
+        r.p1.finishOpening();
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        QVERIFY(r.c->loadingVisible()); // until the first time report
+        r.p1.advance(40);
+        QVERIFY(!r.c->loadingVisible());
+    }
+
+    void playersStartWithoutWaitingForTheTelemetryRead() {
+        Rig r;
+        r.holdReads = true;
+        QSignalSpy telemetry(r.c.get(), &ORBPlaybackController::telemetryChanged);
+        QVERIFY(r.c->playAtIndex(0));
+        QCOMPARE(r.p1.state(), MediaPlayer::Playing);
+        QCOMPARE(r.p2.state(), MediaPlayer::Playing);
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        QCOMPARE(r.c->telemetry()->gSensors().size(), size_t(0)); // placeholders until the read ends
+        // A read slower than the give-up time still arrives: the give-up is about the players.
+        r.scheduler.advance(20);
+        QCOMPARE(r.pendingReads.size(), size_t(1));
+        const int before = static_cast<int>(telemetry.count());
+        r.pendingReads.front()();
+        QCOMPARE(static_cast<int>(telemetry.count()), before + 1);
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        // A read of a superseded start goes nowhere.
+        r.c->playAtIndex(2);
+        r.c->playAtIndex(3);
+        const int now = static_cast<int>(telemetry.count());
+        r.pendingReads[1]();
+        QCOMPARE(static_cast<int>(telemetry.count()), now);
     }
 
     void emptyListAndOutOfRangeRows() {
@@ -88,61 +126,65 @@ private slots:
         QCOMPARE(r.p1.media(), kC_R);
     }
 
-    void playNextStepsOverPairsAndLoneFiles() {
-        Rig r;
-        QVERIFY(r.c->playAtIndex(0));
+    void nextAndPreviousPassOverBothRowsOfAPairWhicheverWasPlayed() {
+        Rig r({kA_F, kA_R, kD_R, kC_F, kC_R});
+        QVERIFY(r.c->playAtIndex(1)); // the rear row of the first pair
         QVERIFY(r.c->playNext());
-        QCOMPARE(r.c->mediaIndex(), 2);
+        QCOMPARE(r.p1.media(), kD_R); // the lone rear recording is not skipped
         QVERIFY(r.c->playNext());
-        QVERIFY(!r.c->playNext()); // 3 + 2 is past the list
         QCOMPARE(r.c->mediaIndex(), 3);
+        QVERIFY(!r.c->playNext());
+        QCOMPARE(r.c->mediaIndex(), 3);
+        r.c->playAtIndex(4);
+        QVERIFY(r.c->playPrevious());
+        QCOMPARE(r.p1.media(), kD_R);
+        QVERIFY(r.c->playPrevious());
+        QCOMPARE(r.c->mediaIndex(), 0);
+        QVERIFY(!r.c->playPrevious());
     }
 
-    void theWatchAdvancesAtTheEndAndWhenPausedLate() {
+    void theEndComesFromTheEndOfMediaAndAPauseNearItStaysPaused() {
         Rig r;
         r.c->playAtIndex(0);
-        r.toEnd();
-        r.scheduler.advance(1.0);
-        QVERIFY(r.c->preparingPlayNext());
+        r.p2.advance(58200);
+        r.p1.advance(58200); // 97 %
+        r.c->clickPlayButton();
+        QCOMPARE(r.c->state(), ORBRecordingState::Paused);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Paused);
+        r.scheduler.advance(5.0);
         QCOMPARE(r.c->mediaIndex(), 0);
-        r.scheduler.advance(1.0);
+        QCOMPARE(r.c->state(), ORBRecordingState::Paused);
+
+        r.c->clickPlayButton();
+        r.toEnd();
+        QCOMPARE(r.c->state(), ORBRecordingState::Ended);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Playing); // the next one is on its way
+        r.scheduler.advance(0.9);
+        QCOMPARE(r.c->mediaIndex(), 0);
+        r.scheduler.advance(0.1);
         QCOMPARE(r.c->mediaIndex(), 2);
-
-        // Paused at 96 %: the halted state counts as the end.
-        r.p1.advance(57600);
-        r.c->clickPlayButton();
-        r.scheduler.advance(2.0);
-        QCOMPARE(r.c->mediaIndex(), 3);
-
-        // Paused at 90 %: no move.
-        r.p1.advance(54000);
-        r.c->clickPlayButton();
-        r.scheduler.advance(3.0);
-        QCOMPARE(r.c->mediaIndex(), 3);
     }
 
-    void theLastRecordingStaysHaltedUntilATimeReport() {
+    void theLastRecordingStaysAtItsEnd() {
         Rig r;
         r.c->playAtIndex(3);
         r.toEnd();
-        r.scheduler.advance(2.0);
-        QCOMPARE(r.c->mediaIndex(), 3);
-        QVERIFY(r.c->preparingPlayNext());
         r.p1.clearCalls();
         r.scheduler.advance(5.0);
+        QCOMPARE(r.c->mediaIndex(), 3);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
         QVERIFY(!r.p1.calls().contains(QStringLiteral("play")));
-        r.p1.reportTime();
-        QVERIFY(!r.c->preparingPlayNext());
     }
 
-    void doubleClickReplaysTheHaltedFileAndComparesFilesNotRows() {
+    void doubleClickReplaysTheEndedFileAndComparesFilesNotRows() {
         Rig r;
-        r.c->playAtIndex(0);
+        r.c->playAtIndex(3);
         r.toEnd();
         r.p1.clearCalls();
-        r.c->changeAndPlay(0);
-        QVERIFY(r.p1.calls().contains(QStringLiteral("setPosition:0.000")));
+        r.c->changeAndPlay(3);
+        QVERIFY(r.p1.calls().contains(QStringLiteral("setTime:0")));
         QCOMPARE(r.p1.state(), MediaPlayer::Playing);
+        QCOMPARE(r.p1.time(), 0);
 
         // A rescan puts another file on row 0: the same row number now starts that file.
         QTemporaryDir dir;
@@ -157,8 +199,12 @@ private slots:
         s.list.scanNow(dir.path().toStdString());
         s.c->mediaListReloaded();
         QCOMPARE(s.c->mediaIndex(), 1);
+        // The next recording is found from the playing file's place in the list as it is now.
+        QVERIFY(!s.c->playNext());
         s.c->changeAndPlay(0);
         QCOMPARE(s.p1.media(), dir.filePath(QStringLiteral("alwa_20230115_082900_F.MP4")));
+        QVERIFY(s.c->playNext());
+        QCOMPARE(s.p1.media(), playing);
     }
 
     void seekToTheEndThenAdvance() {
@@ -174,49 +220,58 @@ private slots:
 
     void playPressedAtTheEnd() {
         Rig r;
-        r.c->playAtIndex(0);
+        r.c->playAtIndex(3);
         r.toEnd();
-        r.p1.clearCalls();
         r.c->clickPlayButton(); // slider at the end too: the recording starts again
-        QCOMPARE(r.p1.calls().first(), QStringLiteral("setMedia:"));
-        QCOMPARE(r.p1.media(), kA_F);
+        QCOMPARE(r.p1.state(), MediaPlayer::Playing);
+        QCOMPARE(r.p1.time(), 0);
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
 
         r.toEnd();
-        r.info.setPosition(0.5);
-        r.info.setIsPlaying(false);
-        r.p1.clearCalls();
+        r.c->videoPositionSliderMoved(0.5); // the user went back
         r.c->clickPlayButton();
-        QCOMPARE(r.p1.calls(), QStringList{QStringLiteral("setTime:30000")});
-        QVERIFY(r.p2.calls().contains(QStringLiteral("setTime:30000")));
-        r.scheduler.advance(0.1);
+        QCOMPARE(r.p1.time(), 30000);
         QCOMPARE(r.p1.state(), MediaPlayer::Playing);
     }
 
-    void jumpsNearBothEndsAndInTheMiddle() {
+    void aDragLandsWhereItIsReleasedAndTimeReportsDoNotFightIt() {
+        Rig r;
+        r.c->playAtIndex(0);
+        r.play(3000);
+        r.c->setSliderHeld(true);
+        for (double v : {0.1, 0.4, 0.8}) {
+            r.c->videoPositionSliderMoved(v);
+            for (int i = 0; i < 3; ++i) {
+                r.play(40); // reports while the user holds the slider
+                QCOMPARE(r.info.position(), v);
+            }
+        }
+        r.c->setSliderHeld(false);
+        r.c->videoPositionSliderMoved(0.8); // the release
+        QCOMPARE(r.p1.time(), 48000);
+        QCOMPARE(r.p2.time(), 48000);
+        r.scheduler.advance(1.0);
+        r.play(40);
+        r.play(40);
+        r.play(40);
+        QVERIFY(std::abs(r.info.position() - 0.8) < 0.01);
+    }
+
+    void jumpsGoThroughTheSameSeeks() {
         Rig r;
         r.c->playAtIndex(0);
         r.play(5000);
-        r.p1.clearCalls();
         r.c->jumpBackward();
-        QVERIFY(r.p1.calls().contains(QStringLiteral("setTime:0")));
-        QVERIFY(!r.c->moving());
-
+        QCOMPARE(r.p1.time(), 0);
         r.play(30000);
         r.c->jumpForward();
-        QVERIFY(r.c->moving());
-        QCOMPARE(r.p1.time(), 40000);
-        r.c->jumpForward(); // ignored while moving
-        QCOMPARE(r.p1.time(), 40000);
-        r.scheduler.advance(0.3);
-        QCOMPARE(r.p2.time(), 40000);
-
+        r.c->jumpForward(); // a second jump at once is not lost
+        QCOMPARE(r.p1.time(), 50000);
+        QCOMPARE(r.p2.time(), 50000);
         r.c->jumpBackward();
-        QCOMPARE(r.p1.time(), 30000);
-        QCOMPARE(static_cast<float>(r.info.position()), 0.5f); // where the jump lands
-        r.scheduler.advance(0.3);
-
-        r.play(25000); // 55 s of 60: less than 10 s remain
+        QCOMPARE(r.p1.time(), 40000);
         r.c->jumpForward();
+        r.c->jumpForward(); // past the end: both at their ends
         QCOMPARE(r.p2.time(), 60000);
     }
 
@@ -230,6 +285,8 @@ private slots:
         QCOMPARE(r.p2.rate(), 2.0f);
         r.c->playAtIndex(2);
         QCOMPARE(r.p1.rate(), 1.0f);
+        r.c->setSpeed(1.7); // the nearest of the two
+        QCOMPARE(r.info.speed(), 2.0);
     }
 
     void volumeBoundsAndTheHeardSide() {
@@ -256,20 +313,26 @@ private slots:
         QVERIFY(!r.p1.isMuted());
     }
 
-    void swapOnlyWhileBothPlayAndMutedDuringIt() {
+    void swapKeepsTheMomentAndTheTelemetryFollowsItsOwnFile() {
         Rig r;
+        r.p1.setLengthForPath(kA_R, 50000);
+        r.p2.setLengthForPath(kA_R, 50000);
         r.c->playAtIndex(0);
         r.play(20000);
         QVERIFY(r.c->swapPlayer());
         QVERIFY(!r.c->swapPlayer()); // while a swap runs
         QCOMPARE(r.p1.media(), kA_R);
+        QCOMPARE(r.p1.time(), 20000);
+        QCOMPARE(r.p2.time(), 20000);
         r.play(40); // a report during the swap keeps both muted
         QVERIFY(r.p1.isMuted() && r.p2.isMuted());
-        r.scheduler.advance(0.8);
-        QCOMPARE(r.p2.time(), 20000);
-        r.scheduler.advance(0.9);
+        r.scheduler.advance(1.7);
         QVERIFY(r.p1.isMuted()); // the front side chosen before is heard, now in the sub player
         QVERIFY(!r.p2.isMuted());
+        // The main picture is the 50 s rear file; the telemetry is the 60 s front file's.
+        r.play(9960);
+        QCOMPARE(r.c->telemetryPosition(), 0.5);
+        QCOMPARE(r.c->telemetryPlayer(), &r.p2);
 
         r.c->clickPlayButton();
         QVERIFY(!r.c->swapPlayer()); // paused
@@ -314,30 +377,71 @@ private slots:
         QVERIFY(!ORBPlaybackController::isPlaying(p));
     }
 
-    void anErrorDuringStartClearsItAndSaysSo() {
+    void aBrokenRearSaysSoAndTheFrontPlaysOnToTheNextRecording() {
         Rig r;
-        r.p1.setHoldInOpening(true);
         QSignalSpy status(r.c.get(), &ORBPlaybackController::statusMessage);
-        QVERIFY(r.c->playAtIndex(0));
-        r.p1.fail(MediaPlayer::EngineError);
-        QVERIFY(!r.c->loadingVisible());
-        QVERIFY(status.at(0).at(0).toString().contains(QStringLiteral("alwa_20230115_083000_F.MP4")));
-        QVERIFY(r.c->playAtIndex(2));
+        r.c->playAtIndex(0);
+        r.p2.fail(MediaPlayer::EngineError);
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.at(0).at(0).toString(),
+                 QStringLiteral("Rear camera: engine error (alwa_20230115_083000_R.MP4)."));
+        r.p1.advance(60000);
+        QCOMPARE(r.c->state(), ORBRecordingState::Ended);
+        r.scheduler.advance(1.0);
+        QCOMPARE(r.c->mediaIndex(), 2);
     }
 
-    void theIndicatorGivesUpAfterFifteenSeconds() {
+    void aBrokenFrontHandsTheLeadToTheRear() {
         Rig r;
-        r.p1.setHoldInOpening(true); // the start never comes
-        QSignalSpy status(r.c.get(), &ORBPlaybackController::statusMessage);
-        QSignalSpy progress(r.c.get(), &ORBPlaybackController::loadingProgressChanged);
-        QVERIFY(r.c->playAtIndex(0));
-        r.scheduler.advance(14.9);
-        QVERIFY(r.c->loadingVisible());
-        QCOMPARE(progress.last().at(0).toDouble(), 98.0);
-        r.scheduler.advance(0.1);
+        r.c->playAtIndex(0);
+        r.p1.fail(MediaPlayer::CannotOpen);
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Playing);
+        r.c->clickPlayButton();
+        QCOMPARE(r.p2.state(), MediaPlayer::Paused);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Paused);
+        r.c->clickPlayButton();
+        r.p2.advance(60000); // the rear's end is the recording's end
+        QCOMPARE(r.c->state(), ORBRecordingState::Ended);
+        r.scheduler.advance(1.0);
+        QCOMPARE(r.c->mediaIndex(), 2);
+        // Both broken: the recording failed, and the next double-click starts afresh.
+        r.c->playAtIndex(3);
+        r.p1.fail(MediaPlayer::EngineError);
+        r.p2.fail(MediaPlayer::NoVideoTrack);
+        QCOMPARE(r.c->state(), ORBRecordingState::Failed);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
         QVERIFY(!r.c->loadingVisible());
-        QCOMPARE(status.count(), 1);
-        QVERIFY(r.c->playAtIndex(2));
+        QVERIFY(r.c->playAtIndex(3));
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+    }
+
+    void aSilentPlayerIsGivenUpAfterFifteenSecondsAndNothingSticks() {
+        Rig r;
+        r.p2.setPictureAvailable(false); // plays but never shows a picture
+        QSignalSpy status(r.c.get(), &ORBPlaybackController::statusMessage);
+        r.c->playAtIndex(0);
+        r.scheduler.advance(14.9);
+        QCOMPARE(status.count(), 0);
+        r.scheduler.advance(0.1);
+        QCOMPARE(r.p2.state(), MediaPlayer::Failed);
+        QCOMPARE(status.last().at(0).toString(),
+                 QStringLiteral("Rear camera: no picture within 15 seconds (alwa_20230115_083000_R.MP4)."));
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+
+        // Players that never open: the start ends failed, and the next start is not refused.
+        Rig s;
+        s.p1.setHoldInOpening(true);
+        s.p2.setHoldInOpening(true);
+        QVERIFY(s.c->playAtIndex(0));
+        s.scheduler.advance(14.9);
+        QVERIFY(s.c->loadingVisible());
+        s.scheduler.advance(0.1);
+        QVERIFY(!s.c->loadingVisible());
+        QCOMPARE(s.c->state(), ORBRecordingState::Failed);
+        QVERIFY(s.c->playAtIndex(2));
+        QCOMPARE(s.c->state(), ORBRecordingState::Starting);
     }
 
     void theSubPlayerIsAlignedByTimeAndFollowsTheMain() {
@@ -365,13 +469,28 @@ private slots:
         QCOMPARE(r.p2.time(), r.p1.time());
     }
 
-    void stopPlayClearsBothAndThePendingStart() {
+    void stopKeepsTheRecordingForPlayAndOpeningAFolderForgetsIt() {
         Rig r;
+        r.c->playAtIndex(0);
+        r.play(20000);
+        r.c->stopPlay(false);
+        QCOMPARE(r.c->state(), ORBRecordingState::Idle);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
+        QVERIFY(!r.info.isPlaying());
+        r.c->play(); // replays the last recording from its start
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        QCOMPARE(r.p1.time(), 0);
+        QCOMPARE(r.p1.media(), kA_F);
+
         r.p1.setHoldInOpening(true);
+        r.c->playAtIndex(2);
+        r.c->stopPlay(); // a folder is opened
+        QVERIFY(!r.p1.hasMedia() && !r.p2.hasMedia());
+        QCOMPARE(r.c->state(), ORBRecordingState::Idle);
+        r.c->clickPlayButton(); // Space does nothing until a recording is chosen
+        QCOMPARE(r.c->state(), ORBRecordingState::Idle);
+        QVERIFY(!r.p1.hasMedia());
         QVERIFY(r.c->playAtIndex(0));
-        r.c->stopPlay();
-        QVERIFY(!r.p2.hasMedia());
-        QVERIFY(r.c->playAtIndex(0)); // the pending start is gone
     }
 };
 

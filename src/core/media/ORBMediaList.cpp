@@ -152,6 +152,71 @@ std::optional<ORBMediaPair> ORBMediaList::findMediaPairWithFileName(std::string_
     return findPair(m_contents.pairs, name);
 }
 
+std::optional<ORBMediaList::Entry> ORBMediaList::entryAtIndex(size_t index) const {
+    std::lock_guard lock(m_mutex);
+    if (index >= m_contents.medias.size()) {
+        return std::nullopt;
+    }
+    const MediaPtr& media = m_contents.medias[index];
+    return Entry{media, findPair(m_contents.pairs, media->path)};
+}
+
+namespace {
+
+// Front and rear files pair by their shared group name, wherever on the card they lie.
+bool sameRecording(const ORBMedia& media, const ORBMedia& other) {
+    return media.mediaGroupName() == other.mediaGroupName();
+}
+
+} // namespace
+
+std::optional<size_t> ORBMediaList::nextRecordingIndex(std::string_view path) const {
+    std::lock_guard lock(m_mutex);
+    const auto& medias = m_contents.medias;
+    size_t i = 0;
+    while (i < medias.size() && medias[i]->path != path) {
+        ++i;
+    }
+    if (i == medias.size()) {
+        return std::nullopt;
+    }
+    const ORBMedia& current = *medias[i];
+    // The partner may sit on either side of the played row; both of its rows are passed over.
+    for (size_t j = i + 1; j < medias.size(); ++j) {
+        if (!sameRecording(*medias[j], current)) {
+            return j;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<size_t> ORBMediaList::previousRecordingIndex(std::string_view path) const {
+    std::lock_guard lock(m_mutex);
+    const auto& medias = m_contents.medias;
+    size_t i = 0;
+    while (i < medias.size() && medias[i]->path != path) {
+        ++i;
+    }
+    if (i == medias.size()) {
+        return std::nullopt;
+    }
+    const ORBMedia& current = *medias[i];
+    size_t j = i;
+    while (j > 0 && sameRecording(*medias[j - 1], current)) {
+        --j;
+    }
+    if (j == 0) {
+        return std::nullopt;
+    }
+    // The first row of the recording before: its partner may stand above it.
+    const ORBMedia& previous = *medias[j - 1];
+    size_t k = j - 1;
+    while (k > 0 && sameRecording(*medias[k - 1], previous)) {
+        --k;
+    }
+    return k;
+}
+
 void ORBMediaList::fileMedia(Contents& contents, MediaPtr media) {
     contents.medias.push_back(media);
     // The pair key is the group name, which is what findPair derives from the file name.

@@ -55,6 +55,19 @@ public:
     // The pair of a file name, path or base name ("alwa_..._R.MP4", "alwa_..._R", "alwa_...").
     std::optional<ORBMediaPair> findMediaPairWithFileName(std::string_view name) const;
 
+    // One row as a start takes it: the file and its pair, read under one lock, so that a rescan
+    // between the two reads cannot mix two lists.
+    struct Entry {
+        MediaPtr media;
+        std::optional<ORBMediaPair> pair;
+    };
+    std::optional<Entry> entryAtIndex(size_t index) const;
+    // The recordings next to the one holding `path`, whichever of its front and rear rows that is:
+    // the first row after its rows, and the first row of the recording before it. Nothing when
+    // `path` is not listed or no such recording exists.
+    std::optional<size_t> nextRecordingIndex(std::string_view path) const;
+    std::optional<size_t> previousRecordingIndex(std::string_view path) const;
+
     // Appends to the published list and files the media into its pair (used by tests and tools;
     // a scan builds its own containers the same way).
     void addMedia(MediaPtr media);

@@ -133,12 +133,21 @@ void ORBAppDelegate::setupInitialValues() {
     // The position sliders follow the playback position and set it when moved.
     for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
         connect(m_playInfo, &ORBPlayInfo::positionChanged, slider, [slider](double position) {
+            if (slider->isSliderDown()) {
+                return;
+            }
             const QSignalBlocker block(slider);
             slider->setValue(static_cast<int>(std::min(1.0, std::max(0.0, position)) * slider->maximum()));
         });
         // Only a user's move reaches here: the position's own updates are blocked above.
         connect(slider, &QSlider::valueChanged, this, [this, slider](int value) {
             m_playback->videoPositionSliderMoved(static_cast<double>(value) / slider->maximum());
+        });
+        // While held the slider is the user's; the release lands exactly where it was let go.
+        connect(slider, &QSlider::sliderPressed, this, [this] { m_playback->setSliderHeld(true); });
+        connect(slider, &QSlider::sliderReleased, this, [this, slider] {
+            m_playback->setSliderHeld(false);
+            m_playback->videoPositionSliderMoved(static_cast<double>(slider->value()) / slider->maximum());
         });
     }
     connect(m_playInfo, &ORBPlayInfo::speedChanged, this,
@@ -177,10 +186,14 @@ void ORBAppDelegate::setupInitialValues() {
 void ORBAppDelegate::wirePlayback() {
     auto& v = *m_view;
     auto* c = m_playback.get();
-    connect(m_playInfo, &ORBPlayInfo::positionChanged, this, [this](double position) {
-        m_presenter->update(position, static_cast<double>(m_player1->position()));
+    // The telemetry follows the main picture's time over the telemetry file's own length, whichever
+    // view shows that file.
+    connect(m_playInfo, &ORBPlayInfo::positionChanged, this, [this] {
+        const double position = m_playback->telemetryPosition();
+        m_presenter->update(position, position);
     });
     connect(c, &ORBPlaybackController::telemetryChanged, m_presenter, &ORBTelemetryPresenter::setTelemetry);
+    connect(c, &ORBPlaybackController::seeked, m_presenter, &ORBTelemetryPresenter::seeked);
     connect(c, &ORBPlaybackController::controlsReset, this, [this] {
         m_presenter->resetTexts();
         updateSideViewButton();
@@ -405,9 +418,8 @@ void ORBAppDelegate::openMediaDirectoryDialog() {
 }
 
 void ORBAppDelegate::openMediaDirectory(const QString& path) {
-    // The players keep their media: only the list changes until the next playback.
-    m_player1->stop();
-    m_player2->stop();
+    // Playback stops through its own logic: no recording is loaded until one is chosen.
+    m_playback->stopPlay();
     m_scanning = true;
     updateStatus();
     m_mediaList->setDirectoryPath(QFile::encodeName(path).toStdString());

@@ -27,7 +27,8 @@ QString ORBEventMarkerController::toolTip(const nura::ORBEventMarker& marker) {
 }
 
 const MediaPlayer& ORBEventMarkerController::frontPlayer() const {
-    return m_player1.isRearMedia() && m_player2.isFrontMedia() ? m_player2 : m_player1;
+    const MediaPlayer* player = m_playback.telemetryPlayer();
+    return player ? *player : m_player1;
 }
 
 void ORBEventMarkerController::setTelemetry(const ORBTelemetry& telemetry) {
@@ -60,11 +61,10 @@ void ORBEventMarkerController::refresh() {
 }
 
 bool ORBEventMarkerController::jumpTo(std::optional<double> seconds) {
-    const int64_t length = m_player1.mediaLength();
-    if (!seconds || length <= 0 || m_playback.waitingForPlayStart() || m_playback.moving()) {
+    if (!seconds || m_playback.length() <= 0 || m_playback.state() == ORBRecordingState::Idle) {
         return false;
     }
-    m_playback.videoPositionSliderMoved(*seconds * 1000.0 / static_cast<double>(length));
+    m_playback.seekTo(std::llround(*seconds * 1000.0));
     return true;
 }
 

@@ -5,8 +5,9 @@
 #include "ui/app/ORBPlaybackController.h"
 
 bool ORBFrameStepper::step(int frames) {
-    if (!m_main.hasMedia() || m_main.isPlaying() || m_sub.isPlaying() || m_playback.waitingForPlayStart() ||
-        m_playback.moving() || m_playback.swapping()) {
+    const ORBRecordingState state = m_playback.state();
+    if (!m_main.hasMedia() || m_main.isPlaying() || m_sub.isPlaying() || m_playback.swapping() ||
+        (state != ORBRecordingState::Paused && state != ORBRecordingState::Ended)) {
         return false;
     }
     if (!m_main.stepFrame(frames)) {

@@ -66,37 +66,115 @@ bool ORBPlaybackController::isPlaying(const MediaPlayer& player) {
     return MediaPlayer::timeString(player.remainingTime()) != QStringLiteral("00:00");
 }
 
+ORBPlayerStates ORBPlaybackController::leadPlayers() const {
+    return {m_player1.state(), m_player2.state(), m_player2.hasMedia()};
+}
+
+int64_t ORBPlaybackController::time() const {
+    return lead().time();
+}
+
+int64_t ORBPlaybackController::length() const {
+    return lead().mediaLength();
+}
+
+MediaPlayer* ORBPlaybackController::telemetryPlayer() const {
+    if (!m_item) {
+        return nullptr;
+    }
+    const QString path = m_item->telemetryPath();
+    for (MediaPlayer* p : {&m_player1, &m_player2}) {
+        if (p->hasMedia() && p->media() == path) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+double ORBPlaybackController::telemetryPosition() const {
+    const MediaPlayer* player = telemetryPlayer();
+    const int64_t length = player ? player->mediaLength() : 0;
+    if (length <= 0) {
+        return 0;
+    }
+    // The same moment is the same time in both files, not the same fraction of two lengths.
+    return std::clamp(static_cast<double>(time()) / static_cast<double>(length), 0.0, 1.0);
+}
+
 // ---- starting a recording
+
+std::optional<ORBPlayItem> ORBPlaybackController::itemAtRow(int64_t row) const {
+    const auto entry = m_list.entryAtIndex(static_cast<size_t>(row));
+    if (!entry || !entry->media) {
+        return std::nullopt;
+    }
+    const ORBMedia& media = *entry->media;
+    ORBPlayItem item;
+    item.mainPath = QFile::decodeName(media.path.c_str());
+    item.mainIsFront = !media.isRearMedia();
+    if (entry->pair) {
+        const auto& partner = media.isRearMedia() ? entry->pair->frontMedia : entry->pair->rearMedia;
+        if (partner && partner->path != media.path) {
+            item.partnerPath = QFile::decodeName(partner->path.c_str());
+        }
+    }
+    return item;
+}
 
 bool ORBPlaybackController::playAtIndex(int64_t row) {
     const auto count = static_cast<int64_t>(m_list.count());
-    if (count == 0 || m_waitingForPlayStart) {
+    if (count == 0) {
         return false;
     }
     row = std::clamp<int64_t>(row, 0, count - 1);
-    const auto media = m_list.mediaAtIndex(static_cast<size_t>(row));
-    if (!media) {
-        return false;
+    const auto item = itemAtRow(row);
+    if (!item) {
+        return false; // the list shrank since the count was read
     }
-    m_waitingForPlayStart = true;
-    ++m_generation;
-    m_moving = false;
-    m_swapping = false;
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        p->stop();
-        p->setMedia(QString());
-    }
-    m_mediaIndex = row;
-    m_mediaPath = QFile::decodeName(media->path.c_str());
-    m_preparingPlayNext = false;
-    startTimerPlayNext();
-    updateVideoUI();
+    start(*item, row, 0, false);
+    return true;
+}
 
+// Both files go to the players and play at once; the telemetry read runs beside them. A start
+// under way is superseded: the latest start wins.
+void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap) {
+    ++m_generation;
+    cancelAdvance();
+    m_item = item;
+    m_mediaIndex = row;
+    // A swap restarts the same recording: the heard side and the speed stay as they were.
+    m_didStart = swap;
+    m_followTimer.start(m_scheduler, kFollowSeconds, this, [this] { followMainPlayer(); });
+
+    m_player1.setMedia(item.mainPath);
+    m_player2.setMedia(item.partnerPath);
+    if (fromMs > 0) {
+        m_player1.setTime(fromMs);
+        if (item.hasPartner()) {
+            m_player2.setTime(fromMs);
+        }
+    }
+    if (swap) {
+        emit swapped(!item.mainIsFront);
+    } else {
+        emit recordingStarting(row, !item.mainIsFront, item.hasPartner());
+        initMediaControlView();
+    }
+    emit itemChanged();
+    transition(ORBPlaybackEvent::Start);
     showLoading();
+    later(kLoadingGiveUpSeconds, [this] { giveUpSilentPlayers(); });
+    m_player1.play();
+    if (item.hasPartner()) {
+        m_player2.play();
+    }
+    if (swap) {
+        return; // the telemetry stays: the recording is the same
+    }
+
     m_telemetry = emptyTelemetry();
     emit telemetryChanged(m_telemetry);
-    const QString front = m_player1.isRearMedia() ? m_player2.media() : m_player1.media();
-    const std::string path = QFile::encodeName(front).toStdString();
+    const std::string path = QFile::encodeName(item.telemetryPath()).toStdString();
     const unsigned generation = m_generation;
     m_reader(
         this,
@@ -108,47 +186,25 @@ bool ORBPlaybackController::playAtIndex(int64_t row) {
             return ORBTelemetry(std::move(data));
         },
         [this, generation](ORBTelemetry telemetry) { finishTelemetryRead(telemetry, generation); });
-    return true;
-}
-
-void ORBPlaybackController::updateVideoUI() {
-    const auto media = m_list.mediaAtIndex(static_cast<size_t>(m_mediaIndex));
-    m_player1.setMedia(m_mediaPath);
-    const bool mainIsRear = media->isRearMedia();
-    std::shared_ptr<const ORBMedia> partner;
-    if (const auto pair = m_list.findMediaPairWithFileName(media->path)) {
-        partner = mainIsRear ? pair->frontMedia : pair->rearMedia;
-    }
-    if (partner && partner->path != media->path) {
-        m_player2.setMedia(QFile::decodeName(partner->path.c_str()));
-    } else {
-        m_player2.stop();
-        m_player2.setMedia(QString());
-    }
-    emit recordingStarting(m_mediaIndex, mainIsRear, m_player2.hasMedia());
 }
 
 void ORBPlaybackController::finishTelemetryRead(const ORBTelemetry& telemetry, unsigned generation) {
     if (generation != m_generation) {
-        return; // a newer start, or this one was given up
+        return; // a newer start, or playback stopped
     }
     m_telemetry = telemetry ? telemetry : emptyTelemetry();
     emit telemetryChanged(m_telemetry);
-    initMediaControlView();
-    m_player1.play();
-    if (m_player2.hasMedia()) {
-        m_player2.play();
-    }
+    publishPosition();
 }
 
 void ORBPlaybackController::initMediaControlView() {
-    m_waitingForPlayStart = true;
     emit scaleStepRequested(0);
     m_info.setSpeed(1.0);
     m_player1.setRate(1.0f);
     m_player2.setRate(1.0f);
     m_subRateCorrected = false;
     m_info.setPosition(0);
+    emit speedChanged(1.0);
     emit controlsReset();
 }
 
@@ -156,42 +212,42 @@ void ORBPlaybackController::changeAndPlay(int64_t row) {
     nura::logf("selectedRow=%ld,mediaIndex=%ld,isPlaying=%d,count=%ld", static_cast<long>(row),
                static_cast<long>(m_mediaIndex), m_player1.isPlaying() ? 1 : 0,
                static_cast<long>(m_list.count()));
-    const auto media = m_list.mediaAtIndex(static_cast<size_t>(std::max<int64_t>(row, 0)));
+    const auto item = itemAtRow(std::max<int64_t>(row, 0));
     // The row number alone may name another file since the list was rescanned.
-    if (!media || QFile::decodeName(media->path.c_str()) != m_mediaPath || !m_player1.hasMedia()) {
+    if (!item || !m_item || item->mainPath != m_item->mainPath || m_state == ORBRecordingState::Idle ||
+        m_state == ORBRecordingState::Failed) {
         playAtIndex(row);
         return;
     }
-    if (m_player1.isHalted()) {
-        m_player1.setPosition(0);
-        m_player2.setPosition(0);
+    if (m_state == ORBRecordingState::Ended) {
+        m_player1.setTime(0);
+        m_player2.setTime(0);
     }
-    m_player1.play();
-    if (m_player2.hasMedia()) {
-        m_player2.play();
-        syncVideoPositionDelay(0.1);
-    }
+    play();
 }
 
 bool ORBPlaybackController::playNext() {
-    const auto media = m_list.mediaAtIndex(static_cast<size_t>(std::max<int64_t>(m_mediaIndex, 0)));
-    if (m_mediaIndex < 0 || !media) {
+    if (!m_item) {
         return false;
     }
-    const auto pair = m_list.findMediaPairWithFileName(media->path);
-    const int64_t next = m_mediaIndex + (pair && pair->frontMedia && pair->rearMedia ? 2 : 1);
-    if (next < static_cast<int64_t>(m_list.count())) {
-        return playAtIndex(next);
+    const auto next = m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    return next && playAtIndex(static_cast<int64_t>(*next));
+}
+
+bool ORBPlaybackController::playPrevious() {
+    if (!m_item) {
+        return false;
     }
-    return false;
+    const auto previous = m_list.previousRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    return previous && playAtIndex(static_cast<int64_t>(*previous));
 }
 
 void ORBPlaybackController::mediaListReloaded() {
     m_mediaIndex = -1;
-    if (m_mediaPath.isEmpty()) {
+    if (!m_item) {
         return;
     }
-    const std::string path = QFile::encodeName(m_mediaPath).toStdString();
+    const std::string path = QFile::encodeName(m_item->mainPath).toStdString();
     const size_t count = m_list.count();
     for (size_t i = 0; i < count; ++i) {
         const auto media = m_list.mediaAtIndex(i);
@@ -202,136 +258,221 @@ void ORBPlaybackController::mediaListReloaded() {
     }
 }
 
-void ORBPlaybackController::stopPlay() {
+void ORBPlaybackController::stopPlay(bool forget) {
     ++m_generation;
-    m_playStopTimer.cancel();
+    cancelAdvance();
     m_followTimer.cancel();
-    m_waitingForPlayStart = false;
-    m_moving = false;
     m_swapping = false;
-    m_mediaPath.clear();
     hideLoading();
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        p->pause();
-        p->setMedia(QString());
+    if (forget) {
+        m_item.reset();
+        m_mediaIndex = -1;
+        for (MediaPlayer* p : {&m_player1, &m_player2}) {
+            p->setMedia(QString());
+        }
+        m_telemetry = emptyTelemetry();
+        emit telemetryChanged(m_telemetry);
+        emit itemChanged();
+    } else {
+        for (MediaPlayer* p : {&m_player1, &m_player2}) {
+            p->stop();
+        }
+    }
+    transition(ORBPlaybackEvent::Stop);
+    m_info.setPosition(0);
+}
+
+// ---- the recording's state
+
+void ORBPlaybackController::transition(ORBPlaybackEvent event) {
+    const ORBRecordingState previous = m_state;
+    m_state = nextRecordingState(m_state, event, leadPlayers());
+    if (m_state != previous) {
+        enterState(previous);
+        emit stateChanged(m_state);
+    }
+    updateIsPlaying();
+}
+
+void ORBPlaybackController::enterState(ORBRecordingState previous) {
+    switch (m_state) {
+    case ORBRecordingState::Playing:
+        if (!m_didStart) {
+            m_didStart = true;
+            didStartPlayer();
+        } else {
+            updateAudioUI();
+        }
+        if (previous != ORBRecordingState::Starting) {
+            syncVideoPositionDelay(0.3);
+        }
+        break;
+    case ORBRecordingState::Ended:
+        didFinishPlay();
+        scheduleAdvance();
+        break;
+    case ORBRecordingState::Failed:
+    case ORBRecordingState::Idle:
+        hideLoading();
+        break;
+    case ORBRecordingState::Paused:
+        if (previous == ORBRecordingState::Starting) {
+            m_didStart = true;
+            didStartPlayer();
+        }
+        break;
+    case ORBRecordingState::Starting:
+        break;
     }
 }
 
-void ORBPlaybackController::failStart(const QString& message) {
-    ++m_generation;
-    m_waitingForPlayStart = false;
-    m_mediaPath.clear(); // a double-click on the same row starts it afresh
-    hideLoading();
-    nura::logf("play failed: %s", message.toUtf8().constData());
-    emit statusMessage(message);
+void ORBPlaybackController::updateIsPlaying() {
+    const ORBPlaybackStatus status = this->status();
+    m_info.setIsPlaying(status == ORBPlaybackStatus::Playing);
+    if (status != m_status) {
+        m_status = status;
+        emit statusChanged(status);
+    }
 }
 
 // ---- player notifications
 
 void ORBPlaybackController::mediaPlayerStateChanged(MediaPlayer* player) {
     if (player && player->hasMedia() && player->state() == MediaPlayer::Failed) {
-        failStart(L("main.play_failed_fmt").arg(QFileInfo(player->media()).fileName()));
-        return;
+        reportFailure(*player);
     }
-    if (!m_player1.hasMedia()) {
-        return;
+    transition(ORBPlaybackEvent::PlayersChanged);
+}
+
+void ORBPlaybackController::reportFailure(MediaPlayer& player) {
+    const int side = player.isRearMedia() ? 1 : 0;
+    const MediaPlayer::Failure reason = player.failure();
+    QString why;
+    switch (reason) {
+    case MediaPlayer::CannotOpen:
+        why = L("main.fail_cannot_open");
+        break;
+    case MediaPlayer::NoVideoTrack:
+        why = L("main.fail_no_video");
+        break;
+    case MediaPlayer::NoPicture:
+        why = L("main.fail_no_picture_fmt").arg(static_cast<int>(kLoadingGiveUpSeconds));
+        break;
+    case MediaPlayer::EngineError:
+    case MediaPlayer::NoFailure:
+        why = L("main.fail_engine");
+        break;
     }
-    const bool halted1 = m_player1.isHalted();
-    bool started = false;
-    if (m_player2.hasMedia()) {
-        if (halted1 && m_player2.isHalted()) {
-            didFinishPlay();
-            return;
-        }
-        started = m_player1.isPlaying() && m_player2.isPlaying();
-    } else {
-        if (halted1) {
-            didFinishPlay();
-            return;
-        }
-        started = m_player1.isPlaying();
-    }
-    if (!started) {
-        return;
-    }
-    if (m_waitingForPlayStart) {
-        m_waitingForPlayStart = false;
-        didStartPlayer();
-    } else {
-        updateAudioUI();
-    }
+    const QString message = L("main.side_failed_fmt")
+                                .arg(side == 1 ? L("main.camera_rear") : L("main.camera_front"))
+                                .arg(why)
+                                .arg(QFileInfo(player.media()).fileName());
+    nura::logf("play failed: %s", message.toUtf8().constData());
+    emit statusMessage(message);
+    emit sideFailed(side, reason);
 }
 
 void ORBPlaybackController::didStartPlayer() {
     m_info.setSpeed(static_cast<double>(m_player1.rate()));
-    m_info.setIsPlaying(isPlaying(m_player1));
     chooseAudioAuto();
 }
 
 void ORBPlaybackController::didFinishPlay() {
-    m_info.setPosition(static_cast<double>(m_player1.position()));
-    m_info.setIsPlaying(isPlaying(m_player1));
+    if (MediaPlayer* player = &lead(); player->mediaLength() > 0) {
+        m_info.setPosition(static_cast<double>(player->position()));
+    }
+    // A longer partner stops with the recording, on its own picture.
+    MediaPlayer& other = leadPlayers().subLeads() ? m_player1 : m_player2;
+    if (other.isPlaying()) {
+        other.pause();
+    }
+    publishPosition();
 }
 
 void ORBPlaybackController::mediaPlayerTimeChanged(MediaPlayer* player) {
-    m_preparingPlayNext = false;
-    if (!m_stopVideoLoadingView) {
+    if (m_state == ORBRecordingState::Idle) {
+        return;
+    }
+    if (player == &lead() && !m_stopVideoLoadingView) {
         hideLoading();
-        chooseAudioAuto();
-    }
-    m_info.setIsPlaying(isPlaying(m_player1));
-    if (m_moving) {
-        m_timeReportCounter = -1;
-        if (m_movingPosition > 0) {
-            m_info.setPosition(m_movingPosition);
-        }
-    } else if (player == &m_player1) {
-        m_timeReportCounter = (m_timeReportCounter + 1) % 3;
-        if (m_timeReportCounter == 0) {
-            m_info.setPosition(static_cast<double>(m_player1.position()));
+        if (!m_swapping) {
+            chooseAudioAuto();
         }
     }
+    if (player != &lead()) {
+        return;
+    }
+    m_timeReportCounter = (m_timeReportCounter + 1) % 3;
+    if (m_timeReportCounter == 0) {
+        publishPosition();
+    }
+}
+
+void ORBPlaybackController::publishPosition() {
+    if (m_sliderHeld) {
+        return; // the user holds the slider: its value is theirs
+    }
+    const MediaPlayer& player = lead();
+    m_info.setPosition(player.mediaLength() > 0 ? static_cast<double>(player.position()) : 0.0);
 }
 
 // ---- end of recording
 
-void ORBPlaybackController::startTimerPlayNext() {
-    m_playStopTimer.start(m_scheduler, kWatchSeconds, this, [this] { timerPlayNext(); });
-    m_followTimer.start(m_scheduler, kFollowSeconds, this, [this] { followMainPlayer(); });
-}
-
-void ORBPlaybackController::timerPlayNext() {
-    if (m_preparingPlayNext || !m_player1.isHalted() ||
-        static_cast<double>(m_player1.position()) < kEndFraction) {
+void ORBPlaybackController::scheduleAdvance() {
+    if (!m_item) {
         return;
     }
-    m_preparingPlayNext = true;
-    later(1.0, [this] { playNext(); });
+    const auto next = m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    if (!next) {
+        nura::logf("the last recording has ended");
+        return; // stays at the end of the last recording
+    }
+    m_advancing = true;
+    const unsigned token = ++m_advanceToken;
+    later(kAdvanceSeconds, [this, token] {
+        if (token != m_advanceToken || m_state != ORBRecordingState::Ended) {
+            return;
+        }
+        m_advancing = false;
+        if (!playNext()) {
+            updateIsPlaying();
+        }
+    });
+}
+
+void ORBPlaybackController::cancelAdvance() {
+    ++m_advanceToken;
+    if (m_advancing) {
+        m_advancing = false;
+        updateIsPlaying();
+    }
 }
 
 // ---- front and rear at the same moment
 
 void ORBPlaybackController::syncVideoPositionDelay(double seconds) {
     if (!m_player1.hasMedia() || !m_player2.hasMedia()) {
-        m_moving = false;
         return;
     }
-    later(seconds, [this] {
-        m_moving = false;
-        alignSubPlayer();
-    });
+    later(seconds, [this] { alignSubPlayer(); });
 }
 
 void ORBPlaybackController::alignSubPlayer() {
+    MediaPlayer& leader = lead();
+    MediaPlayer& follower = &leader == &m_player1 ? m_player2 : m_player1;
+    if (!follower.hasMedia() || follower.state() == MediaPlayer::Failed) {
+        return;
+    }
     // The two files' lengths may differ by a second or more: the same moment is the same time,
     // not the same fraction.
-    const int64_t length = m_player2.mediaLength();
-    const int64_t time = m_player1.time();
-    m_player2.setTime(length > 0 ? std::min(time, length) : time);
+    const int64_t length = follower.mediaLength();
+    const int64_t time = leader.time();
+    follower.setTime(length > 0 ? std::min(time, length) : time);
 }
 
 void ORBPlaybackController::followMainPlayer() {
-    if (m_moving || m_swapping || m_waitingForPlayStart || !isPlaying(m_player1) || !isPlaying(m_player2)) {
+    if (m_swapping || m_sliderHeld || m_state != ORBRecordingState::Playing || !isPlaying(m_player1) ||
+        !isPlaying(m_player2)) {
         return;
     }
     const int64_t drift = m_player1.time() - m_player2.time();

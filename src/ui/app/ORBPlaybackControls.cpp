@@ -15,40 +15,67 @@
 // ---- controls
 
 void ORBPlaybackController::clickPlayButton() {
-    if (!m_player1.hasMedia()) {
-        return;
+    if (status() == ORBPlaybackStatus::Playing) {
+        pause();
+    } else {
+        play();
     }
-    if (m_info.isPlaying()) {
+}
+
+void ORBPlaybackController::pause() {
+    switch (m_state) {
+    case ORBRecordingState::Starting:
+    case ORBRecordingState::Playing:
+        // A player still opening keeps the pause and comes up paused.
         for (MediaPlayer* p : {&m_player1, &m_player2}) {
-            if (isPlaying(*p)) {
+            if (p->hasMedia() && (p->isPlaying() || p->state() == MediaPlayer::Opening)) {
                 p->pause();
             }
         }
-        return;
+        break;
+    case ORBRecordingState::Ended:
+        cancelAdvance(); // stays on the ended recording
+        break;
+    case ORBRecordingState::Idle:
+    case ORBRecordingState::Paused:
+    case ORBRecordingState::Failed:
+        break;
     }
-    if (static_cast<double>(m_player1.position()) >= kSliderEnd) {
-        const double slider = m_info.position();
-        if (slider >= kSliderEnd) {
-            m_player1.setMedia(QString());
-            m_player2.setMedia(QString());
-            playAtIndex(m_mediaIndex);
-            return;
+}
+
+void ORBPlaybackController::play() {
+    switch (m_state) {
+    case ORBRecordingState::Idle:
+        // After a stop the last recording plays again from its start; with none, nothing.
+        if (m_item) {
+            start(*m_item, m_mediaIndex, 0, false);
         }
-        const auto time = static_cast<int64_t>(slider * static_cast<double>(m_player1.mediaLength()));
-        m_player1.setTime(time);
-        m_player2.setTime(time);
-        later(0.1, [this] {
-            m_player1.play();
-            if (m_player2.hasMedia()) {
-                m_player2.play();
-            }
-        });
         return;
+    case ORBRecordingState::Failed:
+        if (m_item) {
+            start(*m_item, m_mediaIndex, 0, false);
+        }
+        return;
+    case ORBRecordingState::Starting:
+    case ORBRecordingState::Playing:
+        return;
+    case ORBRecordingState::Ended: {
+        cancelAdvance();
+        // At the end with the slider there too the recording plays again from its start;
+        // with the slider moved back, from the slider's time.
+        const double slider = m_info.position();
+        const int64_t time =
+            slider >= kSliderEnd ? 0 : static_cast<int64_t>(slider * static_cast<double>(length()));
+        seekTo(time);
+        break;
     }
-    m_player1.play();
-    if (m_player2.hasMedia()) {
-        m_player2.play();
-        syncVideoPositionDelay(0.3);
+    case ORBRecordingState::Paused:
+        break;
+    }
+    for (MediaPlayer* p : {&m_player1, &m_player2}) {
+        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
+            p->play();
+        }
     }
 }
 
@@ -60,65 +87,77 @@ void ORBPlaybackController::setAllTimesToEnd() {
     }
 }
 
+void ORBPlaybackController::setSliderHeld(bool held) {
+    m_sliderHeld = held;
+}
+
 void ORBPlaybackController::videoPositionSliderMoved(double value) {
     value = std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0;
     nura::logf("[D ] position slider moved:%lf <=> %lf", m_info.position(), value);
-    m_info.setPosition(value);
-    m_info.setIsPlaying(isPlaying(m_player1));
-    if (m_moving || !m_player1.hasMedia()) {
+    if (!m_item || m_state == ORBRecordingState::Idle) {
         return;
     }
     if (value >= kSliderEnd) {
+        m_info.setPosition(value);
         setAllTimesToEnd();
+        emit seeked(length());
         return;
     }
-    m_moving = true;
-    m_movingPosition = value;
-    m_player1.setPosition(static_cast<float>(value));
-    if (m_player2.hasMedia()) {
-        m_player2.setTime(static_cast<int64_t>(value * static_cast<double>(m_player1.mediaLength())));
+    seekTo(static_cast<int64_t>(std::llround(value * static_cast<double>(length()))));
+    m_info.setPosition(value);
+}
+
+// Every seek, whether by slider, key, jump or the desktop's controls, goes through here. The
+// players keep one seek under way and only the newest behind it, so the latest position wins.
+void ORBPlaybackController::seekTo(int64_t ms) {
+    if (!m_item || m_state == ORBRecordingState::Idle) {
+        return;
     }
-    syncVideoPositionDelay(0.3);
+    const int64_t total = length();
+    ms = std::max<int64_t>(ms, 0);
+    if (total > 0 && ms >= total) {
+        setAllTimesToEnd();
+        emit seeked(total);
+        return;
+    }
+    if (m_state == ORBRecordingState::Ended) {
+        cancelAdvance(); // the user went back: the next recording waits for play
+    }
+    for (MediaPlayer* p : {&m_player1, &m_player2}) {
+        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
+            const int64_t own = p->mediaLength();
+            p->setTime(own > 0 ? std::min(ms, own) : ms);
+        }
+    }
+    m_timeReportCounter = -1;
+    publishPosition();
+    emit seeked(ms);
 }
 
 void ORBPlaybackController::jumpForward() {
-    if (m_moving || !m_player1.hasMedia()) {
+    if (!m_item) {
         return;
     }
     nura::logf("[D ] _player1.time=%s,remainingTime.stringValue=%s",
-               MediaPlayer::timeString(m_player1.time()).toUtf8().constData(),
-               MediaPlayer::timeString(m_player1.remainingTime()).toUtf8().constData());
-    const int64_t length = m_player1.mediaLength();
-    if (m_player1.remainingTime() / 1000 > -10 || length <= 0) {
-        setAllTimesToEnd();
-        return;
-    }
-    m_moving = true;
-    m_movingPosition =
-        static_cast<double>(m_player1.position()) + 10.0 / (static_cast<double>(length) / 1000.0);
-    m_info.setPosition(m_movingPosition);
-    m_player1.jumpForward(10);
-    syncVideoPositionDelay(0.3);
+               MediaPlayer::timeString(time()).toUtf8().constData(),
+               MediaPlayer::timeString(time() - length()).toUtf8().constData());
+    seekTo(time() + 10000);
 }
 
 void ORBPlaybackController::jumpBackward() {
-    if (m_moving || !m_player1.hasMedia()) {
+    if (!m_item) {
         return;
     }
-    const int64_t length = m_player1.mediaLength();
-    if (m_player1.time() / 1000 < 10 || length <= 0) {
-        m_player1.setTime(0);
-        m_player2.setTime(0);
-    } else {
-        // The position held while the players seek is where the jump lands.
-        m_moving = true;
-        m_movingPosition = std::max(0.0, static_cast<double>(m_player1.position()) -
-                                             10.0 / (static_cast<double>(length) / 1000.0));
-        m_info.setPosition(m_movingPosition);
-        m_player1.jumpBackward(10);
-        syncVideoPositionDelay(0.3);
-    }
+    seekTo(time() - 10000);
     updateAudioUI();
+}
+
+void ORBPlaybackController::setSpeed(double speed) {
+    speed = speed > 1.5 ? kMaxSpeed : 1.0;
+    if (speed == m_info.speed()) {
+        return;
+    }
+    speed > 1.0 ? increaseSpeed() : decreaseSpeed();
 }
 
 void ORBPlaybackController::increaseSpeed() {
@@ -128,6 +167,7 @@ void ORBPlaybackController::increaseSpeed() {
     m_player1.setRate(m_player1.rate() + 1.0f);
     m_player2.setRate(m_player2.rate() + 1.0f);
     m_info.setSpeed(m_info.speed() + 1.0);
+    emit speedChanged(m_info.speed());
 }
 
 void ORBPlaybackController::decreaseSpeed() {
@@ -137,6 +177,7 @@ void ORBPlaybackController::decreaseSpeed() {
     m_player1.setRate(m_player1.rate() - 1.0f);
     m_player2.setRate(m_player2.rate() - 1.0f);
     m_info.setSpeed(m_info.speed() - 1.0);
+    emit speedChanged(m_info.speed());
 }
 
 void ORBPlaybackController::setVolume(int volume) {
@@ -196,28 +237,15 @@ void ORBPlaybackController::updateAudioUI() {
 // ---- swapping the pictures
 
 bool ORBPlaybackController::swapPlayer() {
-    if (m_swapping || !isPlaying(m_player1) || !isPlaying(m_player2)) {
+    if (m_swapping || !m_item || !m_item->hasPartner() || m_state != ORBRecordingState::Playing ||
+        !isPlaying(m_player1) || !isPlaying(m_player2)) {
         return false;
     }
     m_swapping = true;
-    const int64_t time = m_player1.time();
-    m_player1.pause();
-    m_player2.pause();
-    const QString main = m_player1.media();
-    m_player1.setMedia(m_player2.media());
-    m_player2.setMedia(main);
-    m_player1.play();
-    m_player2.play();
-    emit swapped(m_player1.isRearMedia());
-    m_moving = true;
-    m_movingPosition = static_cast<double>(m_player1.position());
-    later(0.8, [this, time] {
-        m_moving = false;
-        m_player1.setTime(time);
-        m_player2.setTime(time);
-    });
+    // The exchange is a start of the same recording at the same moment, with the files changed over.
+    start(m_item->swapped(), m_mediaIndex, m_player1.time(), true);
     updateAudioUI(); // both muted while swapping
-    later(1.7, [this] {
+    later(kSwapMuteSeconds, [this] {
         m_swapping = false;
         updateAudioUI();
     });
@@ -273,8 +301,16 @@ void ORBPlaybackController::updateLoadingWindow(double seconds, unsigned generat
         return;
     }
     hideLoading();
-    if (m_waitingForPlayStart) {
-        failStart(L("main.play_timeout_fmt").arg(QFileInfo(m_mediaPath).fileName()));
+}
+
+// A player that has shown no picture in the give-up time has failed, whether it said so or not;
+// the other one plays on.
+void ORBPlaybackController::giveUpSilentPlayers() {
+    for (MediaPlayer* p : {&m_player1, &m_player2}) {
+        if (p->hasMedia() && !p->hasVideoOut() && p->state() != MediaPlayer::Failed &&
+            p->state() != MediaPlayer::Idle) {
+            p->giveUp(MediaPlayer::NoPicture);
+        }
     }
 }
 

@@ -30,6 +30,8 @@ ORBTelemetryPresenter::ORBTelemetryPresenter(const ORBTelemetryFields& fields, G
 void ORBTelemetryPresenter::setTelemetry(const ORBTelemetry& telemetry) {
     m_telemetry = telemetry ? telemetry : std::make_shared<const nura::ORBBlackBoxData>();
     restartMapTrail();
+    // A read that ends while the recording plays: the trail so far comes in one go.
+    m_trailStale = true;
     if (m_graph) {
         // The graph shares the read's own sample list; the result is never changed after the read.
         m_graph->setGraphData(GraphView::Samples(m_telemetry, &m_telemetry->gSensors()));
@@ -67,12 +69,35 @@ void ORBTelemetryPresenter::restartMapTrail() {
 }
 
 void ORBTelemetryPresenter::update(double position, double mainPlayerPosition) {
-    if (position < m_lastPosition) {
-        restartMapTrail();
+    const auto& states = m_telemetry->nmeas();
+    if ((m_trailStale || position < m_lastPosition) && !states.empty() && !m_telemetry->gpsData().empty()) {
+        sendTrailUpTo(nura::ORBBlackBoxData::entryIndexAt(position, states.size()));
     }
+    m_trailStale = false;
     m_lastPosition = position;
     updateGsensorUIByPlayPositon(position, mainPlayerPosition);
     updateGpsUIByPlayPosition(position);
+}
+
+void ORBTelemetryPresenter::sendTrailUpTo(size_t index) {
+    if (!m_map) {
+        return;
+    }
+    // One script: the page draws the trail once, not once per fix.
+    QString script = QStringLiteral("ORBRestartTrail();");
+    const auto& states = m_telemetry->nmeas();
+    nura::DecimalPosition last{};
+    bool any = false;
+    for (size_t i = 0; i <= index && i < states.size(); ++i) {
+        const nura::DecimalPosition where = nura::decimalPosition(states[i]);
+        if (any && where.latitude == last.latitude && where.longitude == last.longitude) {
+            continue;
+        }
+        script += QString::asprintf("setLatLag('%lf','%lf');", where.longitude, where.latitude);
+        last = where;
+        any = true;
+    }
+    m_map->evaluateScript(script);
 }
 
 void ORBTelemetryPresenter::updateGsensorUIByPlayPositon(double position, double mainPlayerPosition) {

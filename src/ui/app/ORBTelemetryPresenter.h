@@ -33,9 +33,11 @@ public:
     void restartMapTrail();
     // The texts of a recording's start.
     void resetTexts();
-    // `position` picks the entries; `mainPlayerPosition` places the graph's bar. A position before
-    // the last one (playback jumped back) starts the map's trail again.
+    // `position` picks the entries; `mainPlayerPosition` places the graph's bar. After a seek (or a
+    // position before the last one) the map's trail is drawn again from the first record to this one.
     void update(double position, double mainPlayerPosition);
+    // Playback jumped: the next update redraws the whole trail up to where it landed.
+    void seeked() { m_trailStale = true; }
     void updateGsensorUIByPlayPositon(double position, double mainPlayerPosition);
     void updateGpsUIByPlayPosition(double position);
 
@@ -50,4 +52,7 @@ private:
     MapScriptTarget* m_map;
     ORBTelemetry m_telemetry;
     double m_lastPosition = -1;
+    bool m_trailStale = false;
+    // Sends the fixes from the first record up to `index` to the map in one go.
+    void sendTrailUpTo(size_t index);
 };

@@ -1,0 +1,227 @@
+// The playback logic under random orders of player reports and user actions: two fake players whose
+// state reports arrive late and in any interleaving, time that runs on, files that fail, and a user
+// who starts, pauses, seeks, swaps, skips and opens folders at any moment. After every step the
+// invariants a user relies on must hold; a failing run prints its seed.
+
+#include "core/media/ORBMediaList.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
+#include "ui/app/ORBPlayInfo.h"
+#include "ui/app/ORBPlaybackController.h"
+
+#include <QTest>
+
+#include <random>
+
+namespace {
+
+const QStringList kCard = {
+    QStringLiteral("/card/alwa_20230115_083000_F.MP4"), QStringLiteral("/card/alwa_20230115_083000_R.MP4"),
+    QStringLiteral("/card/alwa_20230115_083100_R.MP4"), QStringLiteral("/card/alwa_20230115_083200_F.MP4"),
+    QStringLiteral("/card/alwa_20230115_083300_F.MP4"), QStringLiteral("/card/alwa_20230115_083300_R.MP4"),
+};
+
+struct Run {
+    FakeMediaPlayer p1, p2;
+    ORBMediaList list;
+    ORBPlayInfo info;
+    ManualScheduler scheduler;
+    std::unique_ptr<ORBPlaybackController> c;
+    std::mt19937 rng;
+    QString failure;
+    // When the current start began (scheduler time), and the item an advance must reach.
+    double startedAt = -1;
+    std::optional<QString> expectedNext;
+
+    explicit Run(unsigned seed) : rng(seed) {
+        for (const QString& path : kCard) {
+            list.addMedia(ORBMedia::mediaWithPath(path.toStdString()));
+        }
+        for (FakeMediaPlayer* p : {&p1, &p2}) {
+            p->setDeferred(true);
+            p->setDefaultLength(4000 + static_cast<int64_t>(rng() % 3) * 500);
+        }
+        c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, inlineTelemetryReader());
+        for (FakeMediaPlayer* p : {&p1, &p2}) {
+            QObject::connect(p, &MediaPlayer::stateChanged, c.get(), &ORBPlaybackController::mediaPlayerStateChanged);
+            QObject::connect(p, &MediaPlayer::timeChanged, c.get(), &ORBPlaybackController::mediaPlayerTimeChanged);
+        }
+        QObject::connect(c.get(), &ORBPlaybackController::stateChanged, c.get(), [this](ORBRecordingState s) {
+            if (s == ORBRecordingState::Starting && startedAt < 0) {
+                startedAt = scheduler.now();
+            } else if (s != ORBRecordingState::Starting) {
+                startedAt = -1;
+            }
+        });
+        // Every start (a superseding one too) gives its players the whole give-up time again.
+        QObject::connect(c.get(), &ORBPlaybackController::itemChanged, c.get(),
+                         [this] { startedAt = scheduler.now(); });
+    }
+
+    int pick(int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); }
+
+    // One user action or one engine happening.
+    void step() {
+        switch (pick(16)) {
+        case 0:
+            userStart();
+            break;
+        case 1:
+            c->clickPlayButton();
+            break;
+        case 2:
+            c->seekTo(pick(5000));
+            break;
+        case 3:
+            c->swapPlayer();
+            break;
+        case 4:
+            c->stopPlay(); // a folder opened
+            break;
+        case 5:
+            userSkip(pick(2) == 0);
+            break;
+        case 6:
+            c->setSliderHeld(pick(2) == 0);
+            c->videoPositionSliderMoved(pick(1000) / 1000.0);
+            break;
+        case 7:
+        case 8:
+        case 9:
+            (pick(2) ? p1 : p2).deliverState();
+            break;
+        case 10:
+            for (FakeMediaPlayer* p : {&p1, &p2}) {
+                p->finishOpening();
+            }
+            break;
+        case 11:
+            if (pick(4) == 0) {
+                FakeMediaPlayer& p = pick(2) ? p1 : p2;
+                if (p.hasMedia()) {
+                    p.fail(static_cast<MediaPlayer::Failure>(1 + pick(3)));
+                }
+            }
+            break;
+        case 12:
+            (pick(2) ? p1 : p2).setHoldInOpening(pick(2) == 0);
+            break;
+        default: {
+            const int ms = 100 + pick(1500);
+            p1.advance(ms);
+            p2.advance(ms);
+            scheduler.advance(ms / 1000.0);
+            break;
+        }
+        }
+    }
+
+    void userStart() {
+        expectedNext.reset();
+        c->playAtIndex(pick(static_cast<int>(kCard.size())));
+    }
+
+    void userSkip(bool forward) {
+        expectedNext.reset();
+        forward ? c->playNext() : c->playPrevious();
+    }
+
+    bool check(bool ok, const QString& what) {
+        if (!ok && failure.isEmpty()) {
+            failure = what + QStringLiteral(" (state %1, p1 %2, p2 %3)")
+                                 .arg(QLatin1String(recordingStateName(c->state())))
+                                 .arg(p1.state())
+                                 .arg(p2.state());
+        }
+        return ok;
+    }
+
+    void checkInvariants() {
+        const ORBRecordingState state = c->state();
+        const ORBPlayerStates players{p1.state(), p2.state(), p2.hasMedia()};
+        // The recording's state is the one its players give: nothing else moved it.
+        if (state != ORBRecordingState::Idle) {
+            check(nextRecordingState(state, ORBPlaybackEvent::PlayersChanged, players) == state,
+                  QStringLiteral("state does not follow the players"));
+        }
+        // The end comes only from the end of the media.
+        if (state == ORBRecordingState::Ended) {
+            check(players.lead() == MediaPlayer::Ended, QStringLiteral("ended without an end of media"));
+        }
+        // One start at a time: the players hold exactly the files of the one recording.
+        if (const auto& item = c->item(); item && state != ORBRecordingState::Idle) {
+            check(p1.media() == item->mainPath && p2.media() == item->partnerPath,
+                  QStringLiteral("the players hold files of two starts"));
+        }
+        // The button and the desktop's status agree with the players.
+        const ORBPlaybackStatus status = c->status();
+        check(status == playbackStatus(state, c->advancing()), QStringLiteral("status out of step"));
+        check(info.isPlaying() == (status == ORBPlaybackStatus::Playing), QStringLiteral("button out of step"));
+        if (status == ORBPlaybackStatus::Playing && state == ORBRecordingState::Playing) {
+            check(players.lead() == MediaPlayer::Playing, QStringLiteral("shows playing while not playing"));
+        }
+        // Never stuck: a start ends within the give-up time.
+        if (state == ORBRecordingState::Starting && startedAt >= 0) {
+            check(scheduler.now() - startedAt <= ORBPlaybackController::kLoadingGiveUpSeconds + 0.01,
+                  QStringLiteral("a start is stuck"));
+        }
+    }
+};
+
+} // namespace
+
+class PlaybackInterleavingTest : public QObject {
+    Q_OBJECT
+private slots:
+    void invariantsHoldUnderRandomOrders() {
+        const unsigned runs = qEnvironmentVariableIntValue("NURA_INTERLEAVING_RUNS") > 0
+                                  ? static_cast<unsigned>(qEnvironmentVariableIntValue("NURA_INTERLEAVING_RUNS"))
+                                  : 3000;
+        for (unsigned seed = 1; seed <= runs; ++seed) {
+            Run run(seed);
+            for (int i = 0; i < 80 && run.failure.isEmpty(); ++i) {
+                run.step();
+                run.checkInvariants();
+            }
+            QVERIFY2(run.failure.isEmpty(), qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(run.failure)));
+        }
+    }
+
+    void theAdvanceReachesTheNextRecordingUnderRandomReports() {
+        for (unsigned seed = 1; seed <= 500; ++seed) {
+            Run run(seed);
+            run.c->playAtIndex(run.pick(static_cast<int>(kCard.size())));
+            const QString first = run.c->item()->mainPath;
+            const auto next = run.list.nextRecordingIndex(first.toStdString());
+            // Reports trickle in while time runs to the end and past the advance.
+            for (int i = 0; i < 60; ++i) {
+                (run.pick(2) ? run.p1 : run.p2).deliverState();
+                run.p1.finishOpening();
+                run.p2.finishOpening();
+                run.p1.advance(200);
+                run.p2.advance(200);
+                run.scheduler.advance(0.2);
+            }
+            while (run.p1.pendingStates() + run.p2.pendingStates() > 0) {
+                run.p1.deliverState();
+                run.p2.deliverState();
+            }
+            run.scheduler.advance(1.0);
+            const QString now = run.c->item()->mainPath;
+            if (next) {
+                QVERIFY2(now != first, qPrintable(QStringLiteral("seed %1: no advance from %2").arg(seed).arg(first)));
+                const auto expected = run.list.entryAtIndex(*next);
+                // The advance lands on the group after the first, or beyond it when that one ended too.
+                QVERIFY2(run.list.nextRecordingIndex(first.toStdString()) == next &&
+                             (now == QString::fromStdString(expected->media->path) ||
+                              kCard.indexOf(now) > kCard.indexOf(QString::fromStdString(expected->media->path))),
+                         qPrintable(QStringLiteral("seed %1: advanced to %2").arg(seed).arg(now)));
+            } else {
+                QCOMPARE(now, first);
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(PlaybackInterleavingTest)
+#include "PlaybackInterleavingTest.moc"
