@@ -25,8 +25,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -66,9 +68,28 @@ int frameNumber(const QImage& frame) {
     return samples::frameNumber(frame);
 }
 
+// The application's services; with `slowTelemetry` every telemetry read takes 2 s more, as on a slow card.
+ORBAppServices viewerServices(bool slowTelemetry) {
+    ORBAppServices services = ORBAppServices::real();
+    if (slowTelemetry) {
+        services.readTelemetry =
+            [inner = backgroundTelemetryReader()](QObject* context, std::function<ORBTelemetry()> read,
+                                                  std::function<void(ORBTelemetry)> done) {
+                inner(
+                    context,
+                    [read] {
+                        std::this_thread::sleep_for(std::chrono::seconds(2));
+                        return read();
+                    },
+                    std::move(done));
+            };
+    }
+    return services;
+}
+
 struct Viewer {
-    ORBAppDelegate app{ORBAppServices::real()};
-    explicit Viewer(const QString& folder) {
+    ORBAppDelegate app;
+    explicit Viewer(const QString& folder, bool slowTelemetry = false) : app(viewerServices(slowTelemetry)) {
         app.launch();
         bool listed = false;
         QObject::connect(&app, &ORBAppDelegate::mediaListReloaded, [&listed] { listed = true; });
@@ -103,7 +124,7 @@ void graphRedraw() {
 }
 
 void firstFrames(const QString& folder, const QString& front) {
-    std::vector<double> bare, viewer;
+    std::vector<double> bare, viewer, slowRead;
     for (int run = 0; run < 3; ++run) {
         {
             VideoView view;
@@ -118,8 +139,8 @@ void firstFrames(const QString& folder, const QString& front) {
             }
             player->stop();
         }
-        {
-            Viewer v(folder);
+        for (bool slow : {false, true}) {
+            Viewer v(folder, slow);
             QElapsedTimer t;
             t.start();
             v.app.playback().changeAndPlay(0);
@@ -129,14 +150,13 @@ void firstFrames(const QString& folder, const QString& front) {
                                !v.app.video2View()->lastFrame().isNull();
                     },
                     10000)) {
-                viewer.push_back(t.elapsed());
+                (slow ? slowRead : viewer).push_back(t.elapsed());
             }
         }
     }
-    std::printf("double-click to both views' first frame (1080p + 720p): %.0f ms; one bare player's first "
-                "frame: %.0f ms "
-                "(medians of 3)\n",
-                median(viewer), median(bare));
+    std::printf("double-click to both views' first frame (1080p + 720p): %.0f ms; with a telemetry read "
+                "of 2 s: %.0f ms (%.2fx); one bare player's first frame: %.0f ms (medians of 3)\n",
+                median(viewer), median(slowRead), median(slowRead) / median(viewer), median(bare));
 }
 
 void sync(const QString& folder) {

@@ -1,5 +1,6 @@
 // The viewer with the real player on generated recordings: a front/rear pair plays in both views
-// with its telemetry, runs to its end, and the next recording starts on its own.
+// with its telemetry, runs to its end, and the next recording starts on its own; a pause near the
+// end stays a pause; a broken file of a pair is said while the other plays on to the next recording.
 
 #include "CameraMp4Writer.h"
 #include "DriveScript.h"
@@ -12,12 +13,27 @@
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBPlayInfo.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QSlider>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
+
+bool writeGarbage(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    QByteArray bytes(200000, '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>((i * 7919 + 13) % 251);
+    }
+    return file.write(bytes) == bytes.size();
+}
 
 bool writeRecording(const QString& path, bool rear, int seconds) {
     std::string error;
@@ -60,6 +76,63 @@ private slots:
         QCOMPARE(app.player1()->media(), card.filePath("alwa_20230115_083100_F.MP4"));
         QVERIFY(!app.player2()->hasMedia());
         QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying(), 8000);
+        app.applicationWillTerminate();
+    }
+
+    void aPauseNearTheEndStaysPaused() {
+        QTemporaryDir card;
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_F.MP4"), false, 4));
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083100_F.MP4"), false, 2));
+        const auto viewer = openRealViewer(card.path());
+        QVERIFY(viewer);
+        ORBAppDelegate& app = *viewer;
+        app.window()->activateWindow();
+        app.view().mediaListTableView->setFocus();
+        QVERIFY(app.playback().playAtIndex(0));
+        QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying() && app.player1()->time() > 500, 8000);
+        // Space pauses, then the slider goes to 97 %: the old watch took this halt for the end.
+        QTest::keyClick(app.view().mediaListTableView, Qt::Key_Space);
+        QTRY_COMPARE_WITH_TIMEOUT(app.player1()->state(), MediaPlayer::Paused, 5000);
+        app.view().videoPositionSlider->setValue(
+            static_cast<int>(0.97 * app.view().videoPositionSlider->maximum()));
+        QTest::qWait(3000);
+        QCOMPARE(app.playback().mediaIndex(), 0);
+        QCOMPARE(app.player1()->state(), MediaPlayer::Paused);
+        QVERIFY(app.player1()->time() > 3700);
+        // The last frames can be stepped through while paused.
+        const int64_t before = app.player1()->time();
+        QTest::keyClick(app.view().mediaListTableView, Qt::Key_Comma);
+        QTRY_VERIFY_WITH_TIMEOUT(app.player1()->time() < before, 3000);
+        // Played on, it ends and the next recording starts.
+        QTest::keyClick(app.view().mediaListTableView, Qt::Key_Space);
+        QTRY_COMPARE_WITH_TIMEOUT(app.playback().mediaIndex(), 1, 10000);
+        app.applicationWillTerminate();
+    }
+
+    void aBrokenMainFileHandsOverToItsPartnerAndTheLoneRearIsReached() {
+        QTemporaryDir card;
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_F.MP4"), false, 2));
+        QVERIFY(writeGarbage(card.filePath("alwa_20230115_083000_R.MP4")));
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083100_R.MP4"), true, 2));
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083200_F.MP4"), false, 2));
+        const auto viewer = openRealViewer(card.path());
+        QVERIFY(viewer);
+        ORBAppDelegate& app = *viewer;
+        // Started from the broken rear row: the front partner plays on in the small view.
+        QVERIFY(app.playback().playAtIndex(1));
+        QTRY_COMPARE_WITH_TIMEOUT(app.player1()->state(), MediaPlayer::Failed, 8000);
+        QVERIFY2(app.view().statusLabel->text().startsWith(QStringLiteral("Rear camera: ")),
+                 qPrintable(app.view().statusLabel->text()));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.video2View()->lastFrame().isNull(), 8000);
+        QCOMPARE(app.playback().status(), ORBPlaybackStatus::Playing);
+        // The front's end is the recording's end; the lone rear recording comes next, with its
+        // own telemetry.
+        QTRY_COMPARE_WITH_TIMEOUT(app.player1()->media(), card.filePath("alwa_20230115_083100_R.MP4"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(app.view().hdopField->text() != QStringLiteral("-.-") &&
+                                     !app.view().hdopField->text().isEmpty(),
+                                 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(app.player1()->media(), card.filePath("alwa_20230115_083200_F.MP4"), 10000);
         app.applicationWillTerminate();
     }
 };

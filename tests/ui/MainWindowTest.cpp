@@ -183,7 +183,7 @@ private slots:
         QCOMPARE(h.app->recordingsModel().rowCount(), 1);
     }
 
-    void aNewFolderReturnsToTheListAndKeepsThePlayersMedia() {
+    void aNewFolderWhilePlayingStopsPlaybackAndLeavesNoDeadControls() {
         QTemporaryDir first, second;
         touch(first.filePath("alwa_20230115_083012_F.MP4"));
         touch(second.filePath("alwa_20230116_083012_F.MP4"));
@@ -199,9 +199,23 @@ private slots:
         QVERIFY(h.app->view().mediaListTableView->isVisible());
         QCOMPARE(h.app->recordingsModel().rowCount(), 2);
         QVERIFY(!p1->isPlaying());
-        QVERIFY(p1->hasMedia());
-        // The playing file is not in the new list: no row stands for it.
+        QVERIFY(!p1->hasMedia());
+        QCOMPARE(h.app->playback().state(), ORBRecordingState::Idle);
         QCOMPARE(h.app->playback().mediaIndex(), -1);
+        QCOMPARE(h.app->view().playButton->imageName(), QStringLiteral("icon_play_n"));
+        // Space does nothing until a recording is chosen; then the controls work again.
+        auto* table = h.app->view().mediaListTableView;
+        h.app->window()->activateWindow();
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Space);
+        QVERIFY(!p1->hasMedia());
+        table->setCurrentIndex(h.app->recordingsModel().index(1, 0));
+        QTest::keyClick(table, Qt::Key_Return);
+        QVERIFY(p1->isPlaying());
+        QCOMPARE(h.app->view().playButton->imageName(), QStringLiteral("icon_pause_n"));
+        QTest::keyClick(table, Qt::Key_Space);
+        QCOMPARE(p1->state(), MediaPlayer::Paused);
+        QCOMPARE(h.app->view().playButton->imageName(), QStringLiteral("icon_play_n"));
     }
 
     void playbackKeysWorkWhileTheListHasTheFocus() {

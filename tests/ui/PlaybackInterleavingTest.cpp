@@ -43,8 +43,10 @@ struct Run {
         }
         c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, inlineTelemetryReader());
         for (FakeMediaPlayer* p : {&p1, &p2}) {
-            QObject::connect(p, &MediaPlayer::stateChanged, c.get(), &ORBPlaybackController::mediaPlayerStateChanged);
-            QObject::connect(p, &MediaPlayer::timeChanged, c.get(), &ORBPlaybackController::mediaPlayerTimeChanged);
+            QObject::connect(p, &MediaPlayer::stateChanged, c.get(),
+                             &ORBPlaybackController::mediaPlayerStateChanged);
+            QObject::connect(p, &MediaPlayer::timeChanged, c.get(),
+                             &ORBPlaybackController::mediaPlayerTimeChanged);
         }
         QObject::connect(c.get(), &ORBPlaybackController::stateChanged, c.get(), [this](ORBRecordingState s) {
             if (s == ORBRecordingState::Starting && startedAt < 0) {
@@ -156,7 +158,8 @@ struct Run {
         // The button and the desktop's status agree with the players.
         const ORBPlaybackStatus status = c->status();
         check(status == playbackStatus(state, c->advancing()), QStringLiteral("status out of step"));
-        check(info.isPlaying() == (status == ORBPlaybackStatus::Playing), QStringLiteral("button out of step"));
+        check(info.isPlaying() == (status == ORBPlaybackStatus::Playing),
+              QStringLiteral("button out of step"));
         if (status == ORBPlaybackStatus::Playing && state == ORBRecordingState::Playing) {
             check(players.lead() == MediaPlayer::Playing, QStringLiteral("shows playing while not playing"));
         }
@@ -174,16 +177,18 @@ class PlaybackInterleavingTest : public QObject {
     Q_OBJECT
 private slots:
     void invariantsHoldUnderRandomOrders() {
-        const unsigned runs = qEnvironmentVariableIntValue("NURA_INTERLEAVING_RUNS") > 0
-                                  ? static_cast<unsigned>(qEnvironmentVariableIntValue("NURA_INTERLEAVING_RUNS"))
-                                  : 3000;
+        const unsigned runs =
+            qEnvironmentVariableIntValue("NURA_INTERLEAVING_RUNS") > 0
+                ? static_cast<unsigned>(qEnvironmentVariableIntValue("NURA_INTERLEAVING_RUNS"))
+                : 3000;
         for (unsigned seed = 1; seed <= runs; ++seed) {
             Run run(seed);
             for (int i = 0; i < 80 && run.failure.isEmpty(); ++i) {
                 run.step();
                 run.checkInvariants();
             }
-            QVERIFY2(run.failure.isEmpty(), qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(run.failure)));
+            QVERIFY2(run.failure.isEmpty(),
+                     qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(run.failure)));
         }
     }
 
@@ -209,13 +214,15 @@ private slots:
             run.scheduler.advance(1.0);
             const QString now = run.c->item()->mainPath;
             if (next) {
-                QVERIFY2(now != first, qPrintable(QStringLiteral("seed %1: no advance from %2").arg(seed).arg(first)));
+                QVERIFY2(now != first,
+                         qPrintable(QStringLiteral("seed %1: no advance from %2").arg(seed).arg(first)));
                 const auto expected = run.list.entryAtIndex(*next);
                 // The advance lands on the group after the first, or beyond it when that one ended too.
-                QVERIFY2(run.list.nextRecordingIndex(first.toStdString()) == next &&
-                             (now == QString::fromStdString(expected->media->path) ||
-                              kCard.indexOf(now) > kCard.indexOf(QString::fromStdString(expected->media->path))),
-                         qPrintable(QStringLiteral("seed %1: advanced to %2").arg(seed).arg(now)));
+                QVERIFY2(
+                    run.list.nextRecordingIndex(first.toStdString()) == next &&
+                        (now == QString::fromStdString(expected->media->path) ||
+                         kCard.indexOf(now) > kCard.indexOf(QString::fromStdString(expected->media->path))),
+                    qPrintable(QStringLiteral("seed %1: advanced to %2").arg(seed).arg(now)));
             } else {
                 QCOMPARE(now, first);
             }

@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files).size(), 3); // nothing left beside them
         QVERIFY(rig.player.calls().contains(
             QStringLiteral("snapshot:%1:0x0")
-                .arg(rig.dir.filePath(QStringLiteral("private/vesto_capture.jpg")))));
+                .arg(rig.dir.filePath(QStringLiteral("private/nura_capture.jpg")))));
     }
 
     void failuresAreToldAndNothingIsOpened() {
@@ -191,7 +191,7 @@ private slots:
         QtSnapshotPrinter printer;
         QList<SnapshotPrinter::Result> results;
         for (int i = 0; i < 2; ++i) {
-            printer.print(&window, QStringLiteral("/nonexistent/vesto_capture.jpg"),
+            printer.print(&window, QStringLiteral("/nonexistent/nura_capture.jpg"),
                           [&results](SnapshotPrinter::Result result) { results << result; });
             auto* panel = window.findChild<QPrintDialog*>();
             QVERIFY(panel && panel->isVisible() && panel->windowModality() == Qt::WindowModal);

@@ -133,7 +133,7 @@ private slots:
         QCOMPARE(s.speed.text(), QStringLiteral("11 Mi/h"));
     }
 
-    void theMapGetsExactCallsAndItsTrailRestartsOnANewRecordingOrAJumpBack() {
+    void theMapGetsExactCallsAndItsTrailIsRedrawnAfterASeek() {
         Screen s;
         // Without raw GPS blocks only the debug call goes out, on every update.
         for (double p : {0.0, 0.5, 1.0}) {
@@ -142,22 +142,32 @@ private slots:
         QCOMPARE(s.map.scripts.filter(QStringLiteral("setLatLag")).size(), 0);
         QCOMPARE(s.map.scripts.filter(QStringLiteral("ORBDebug('GPS Data Count=Zero')")).size(), 3);
 
-        // A new recording: the trail restarts once its telemetry arrives.
+        // A new recording: the trail restarts once its telemetry arrives, and the first update
+        // draws the trail up to where playback stands (the read may end while it plays).
         s.map.scripts.clear();
         s.presenter.setTelemetry(
             telemetryOf({{0, 0, 0, '9', fix("0000.0000", "N", "00000.0000", "E", "0")},
-                         {0, 0, 0, '9', fix("3700.0000", "N", "12730.0000", "E", "5")}}));
+                         {0, 0, 0, '9', fix("3700.0000", "N", "12730.0000", "E", "5")},
+                         {0, 0, 0, '9', fix("3700.0000", "N", "12730.0000", "E", "5")},
+                         {0, 0, 0, '9', fix("3701.0000", "N", "12730.0000", "E", "5")}}));
         QCOMPARE(s.map.scripts, QStringList{QStringLiteral("ORBRestartTrail()")});
-        s.presenter.update(0.1, 0.1);
-        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('0.000000','0.000000')"));
-        s.presenter.update(0.9, 0.9);
+        const QString wholeTrail = QStringLiteral(
+            "ORBRestartTrail();setLatLag('0.000000','0.000000');setLatLag('127.500000','37.000000');");
+        s.presenter.update(0.6, 0.6);
+        QCOMPARE(s.map.scripts.at(1), wholeTrail); // one call, repeats left out
         QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('127.500000','37.000000')"));
-        QCOMPARE(s.map.scripts.size(), 3); // moving forward never restarts
+        s.presenter.update(0.9, 0.9);
+        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('127.500000','37.016667')"));
+        QCOMPARE(s.map.scripts.size(), 4); // moving on adds to the trail
 
-        // Jumping back restarts the trail before the earlier position is sent.
-        s.presenter.update(0.2, 0.2);
-        QCOMPARE(s.map.scripts.mid(3), (QStringList{QStringLiteral("ORBRestartTrail()"),
-                                                    QStringLiteral("setLatLag('0.000000','0.000000')")}));
+        // A step back, or any seek, draws the trail again from the first fix to where it landed.
+        s.map.scripts.clear();
+        s.presenter.update(0.6, 0.6);
+        QCOMPARE(s.map.scripts.first(), wholeTrail);
+        s.map.scripts.clear();
+        s.presenter.seeked();
+        s.presenter.update(0.9, 0.9);
+        QCOMPARE(s.map.scripts.first(), wholeTrail + QStringLiteral("setLatLag('127.500000','37.016667');"));
     }
 
     void theGraphDrawsGridTracesAndBar() {

@@ -16,6 +16,8 @@ struct ORBPlayItem {
     // (it carries its own telemetry track).
     QString telemetryPath() const { return frontPath().isEmpty() ? rearPath() : frontPath(); }
     // The same recording with the two pictures exchanged.
-    ORBPlayItem swapped() const { return hasPartner() ? ORBPlayItem{partnerPath, mainPath, !mainIsFront} : *this; }
+    ORBPlayItem swapped() const {
+        return hasPartner() ? ORBPlayItem{partnerPath, mainPath, !mainIsFront} : *this;
+    }
     bool operator==(const ORBPlayItem&) const = default;
 };

@@ -154,9 +154,7 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
             m_player2.setTime(fromMs);
         }
     }
-    if (swap) {
-        emit swapped(!item.mainIsFront);
-    } else {
+    if (!swap) {
         emit recordingStarting(row, !item.mainIsFront, item.hasPartner());
         initMediaControlView();
     }
@@ -169,6 +167,7 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
         m_player2.play();
     }
     if (swap) {
+        emit swapped(!item.mainIsFront);
         return; // the telemetry stays: the recording is the same
     }
 

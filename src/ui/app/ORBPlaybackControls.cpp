@@ -307,8 +307,11 @@ void ORBPlaybackController::updateLoadingWindow(double seconds, unsigned generat
 // the other one plays on.
 void ORBPlaybackController::giveUpSilentPlayers() {
     for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        if (p->hasMedia() && !p->hasVideoOut() && p->state() != MediaPlayer::Failed &&
-            p->state() != MediaPlayer::Idle) {
+        const MediaPlayer::State state = p->state();
+        const bool waiting =
+            state == MediaPlayer::Opening ||
+            ((state == MediaPlayer::Playing || state == MediaPlayer::Paused) && !p->hasVideoOut());
+        if (p->hasMedia() && waiting) {
             p->giveUp(MediaPlayer::NoPicture);
         }
     }

@@ -12,7 +12,7 @@
 
 namespace {
 
-const QLatin1String kSnapshotFileName("vesto_capture.jpg");
+const QLatin1String kSnapshotFileName("nura_capture.jpg");
 const QLatin1String kProposedName("nura_capture.png");
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // Saving and printing the main player's current frame. Both go through one temporary snapshot
-// ("vesto_capture.jpg") in the user's private folder, written fresh by the player each time.
+// ("nura_capture.jpg") in the user's private folder, written fresh by the player each time.
 
 #include "platform/SnapshotPrinter.h"
 
