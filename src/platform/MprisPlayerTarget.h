@@ -44,6 +44,8 @@ public:
     virtual void stop() = 0;
     virtual void next() = 0;
     virtual void previous() = 0;
+    // From the current position. Desktop clients expect a seek before the start to land on the start
+    // and one past the end to act as next().
     virtual void seekBy(qint64 offsetUs) = 0;
     // Only called for the current track, with 0 <= positionUs <= its length.
     virtual void setPosition(const QString& trackId, qint64 positionUs) = 0;
