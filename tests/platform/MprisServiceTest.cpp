@@ -73,13 +73,13 @@ struct Reply {
     QString err;
 };
 
-// Runs gdbus while the event loop keeps serving the bus.
-Reply runGdbus(const QStringList& arguments) {
+// Runs a bus client while the event loop keeps serving the bus.
+Reply runClient(const QString& program, const QStringList& arguments) {
     QProcess process;
     QEventLoop loop;
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(30000, &loop, &QEventLoop::quit);
-    process.start(QStringLiteral("gdbus"), arguments);
+    process.start(program, arguments);
     if (process.waitForStarted() && process.state() != QProcess::NotRunning) {
         loop.exec();
     }
@@ -88,6 +88,10 @@ Reply runGdbus(const QStringList& arguments) {
     reply.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     reply.err = QString::fromUtf8(process.readAllStandardError()).trimmed();
     return reply;
+}
+
+Reply runGdbus(const QStringList& arguments) {
+    return runClient(QStringLiteral("gdbus"), arguments);
 }
 
 Reply call(const QString& method, const QStringList& arguments = {}, const QString& name = kName) {
@@ -363,6 +367,30 @@ private slots:
         QCOMPARE(watch.next(),
                  kPath + QStringLiteral(": org.mpris.MediaPlayer2.Player.Seeked (int64 43000000,)"));
         QCOMPARE(watch.next(1000), QString());
+    }
+
+    // playerctl stands for the desktop's media widgets: it reads and drives the player by its own rules.
+    void playerctlDrivesPlayback() {
+        const auto playerctl = [](const QStringList& arguments) {
+            const Reply reply = runClient(QStringLiteral("playerctl"),
+                                          QStringList{QStringLiteral("--player=nura_viewer")} + arguments);
+            return reply.exitCode == 0 ? reply.out : QStringLiteral("failed: ") + reply.err;
+        };
+        QCOMPARE(playerctl({"status"}), "Playing");
+        QCOMPARE(playerctl({"metadata", "--format",
+                            "{{mpris:trackid}} {{mpris:length}} {{xesam:title}} {{xesam:url}}"}),
+                 "'/org/nura/viewer/track/12' 60000000 2024-05-01 08:12:00 file:///card/DCIM/F_0812.mp4");
+        QCOMPARE(playerctl({"volume"}), "1.000000");
+        for (const char* command : {"play-pause", "next", "previous", "stop", "play", "pause"}) {
+            QCOMPARE(playerctl({QLatin1String(command)}), QString());
+        }
+        QCOMPARE(playerctl({"position", "10"}), QString());
+        QCOMPARE(playerctl({"position", "5+"}), QString());
+        QCOMPARE(playerctl({"volume", "0.5"}), QString());
+        QCOMPARE(playerctl({"open", "file:///card/DCIM/F_0813.mp4"}), QString());
+        QCOMPARE(m_target.calls, (QStringList{"playPause", "next", "previous", "stop", "play", "pause",
+                                              "setPosition " + kTrack12 + " 10000000", "seekBy 5000000",
+                                              "setVolume 0.5", "openUri file:///card/DCIM/F_0813.mp4"}));
     }
 
     void secondInstanceTakesItsOwnName() {
