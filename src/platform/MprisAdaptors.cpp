@@ -50,7 +50,8 @@ void MprisRootAdaptor::Raise() {
 }
 
 void MprisRootAdaptor::Quit() {
-    // Queued, so that the caller gets its reply before the window and this service go away.
+    // Queued: quitting waits for the players to wind down and takes this service with it; the caller
+    // gets its reply first.
     QMetaObject::invokeMethod(
         this, [this] { m_target.quit(); }, Qt::QueuedConnection);
 }

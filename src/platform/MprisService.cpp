@@ -3,7 +3,6 @@
 #include "platform/MprisAdaptors.h"
 
 #include <QCoreApplication>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFile>
 #include <QFileInfo>

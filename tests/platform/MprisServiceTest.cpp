@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 const QString kPath = QString::fromLatin1(MprisService::kObjectPath);
@@ -64,7 +66,13 @@ public:
         return opens;
     }
     void raise() override { calls << QStringLiteral("raise"); }
-    void quit() override { calls << QStringLiteral("quit"); }
+    void quit() override {
+        calls << QStringLiteral("quit");
+        if (onQuit) {
+            onQuit();
+        }
+    }
+    std::function<void()> onQuit;
 };
 
 struct Reply {
@@ -223,10 +231,18 @@ private slots:
         QCOMPARE(m_target.calls, calls);
     }
 
-    void quitReturnsBeforeQuitting() {
-        const Reply reply = call(QStringLiteral("org.mpris.MediaPlayer2.Quit"));
+    // Quitting takes the service down with it; the caller still gets its reply.
+    void quitAnswersBeforeQuitting() {
+        const QString connection = QStringLiteral("quitting");
+        RecordingTarget target;
+        auto service = std::make_unique<MprisService>(
+            target, QDBusConnection::connectToBus(QDBusConnection::SessionBus, connection));
+        target.onQuit = [&service] { service.reset(); };
+        const Reply reply = call(QStringLiteral("org.mpris.MediaPlayer2.Quit"), {}, service->serviceName());
         QVERIFY2(reply.exitCode == 0, qPrintable(reply.err));
-        QTRY_COMPARE(m_target.calls, QStringList{"quit"});
+        QTRY_VERIFY(!service);
+        QCOMPARE(target.calls, QStringList{"quit"});
+        QDBusConnection::disconnectFromBus(connection);
     }
 
     void whatPlaybackCannotDoIsIgnored() {
