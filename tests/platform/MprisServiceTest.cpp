@@ -1,0 +1,471 @@
+// The media-player service on a private session bus (the test runs under dbus-run-session), driven and
+// watched from outside by gdbus as a desktop widget or playerctl would: the calls that reach playback,
+// the types a client reads, the change signals, a second instance, and no bus at all.
+
+#include "platform/MprisService.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+const QString kPath = QString::fromLatin1(MprisService::kObjectPath);
+const QString kName = QString::fromLatin1(MprisService::kServiceName);
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kTrack12 = QStringLiteral("/org/nura/viewer/track/12");
+
+class RecordingTarget : public MprisPlayerTarget {
+public:
+    Status status = Status::Playing;
+    std::optional<Track> current = Track{kTrack12, 60'000'000, QStringLiteral("file:///card/DCIM/F_0812.mp4"),
+                                         QStringLiteral("2024-05-01 08:12:00")};
+    qint64 position = 42'000'000;
+    double currentRate = 1.0;
+    double currentVolume = 1.0;
+    bool hasNext = true;
+    bool hasPrevious = true;
+    bool playable = true;
+    bool pausable = true;
+    bool seekable = true;
+    bool opens = true;
+    QStringList calls;
+
+    Status playbackStatus() const override { return status; }
+    std::optional<Track> track() const override { return current; }
+    qint64 positionUs() const override { return position; }
+    double rate() const override { return currentRate; }
+    double minimumRate() const override { return 0.25; }
+    double maximumRate() const override { return 4.0; }
+    void setRate(double rate) override { calls << QStringLiteral("setRate %1").arg(rate); }
+    double volume() const override { return currentVolume; }
+    void setVolume(double volume) override { calls << QStringLiteral("setVolume %1").arg(volume); }
+    bool canGoNext() const override { return hasNext; }
+    bool canGoPrevious() const override { return hasPrevious; }
+    bool canPlay() const override { return playable; }
+    bool canPause() const override { return pausable; }
+    bool canSeek() const override { return seekable; }
+    void play() override { calls << QStringLiteral("play"); }
+    void pause() override { calls << QStringLiteral("pause"); }
+    void playPause() override { calls << QStringLiteral("playPause"); }
+    void stop() override { calls << QStringLiteral("stop"); }
+    void next() override { calls << QStringLiteral("next"); }
+    void previous() override { calls << QStringLiteral("previous"); }
+    void seekBy(qint64 offsetUs) override { calls << QStringLiteral("seekBy %1").arg(offsetUs); }
+    void setPosition(const QString& trackId, qint64 positionUs) override {
+        calls << QStringLiteral("setPosition %1 %2").arg(trackId).arg(positionUs);
+    }
+    bool openUri(const QString& uri) override {
+        calls << QStringLiteral("openUri %1").arg(uri);
+        return opens;
+    }
+    void raise() override { calls << QStringLiteral("raise"); }
+    void quit() override {
+        calls << QStringLiteral("quit");
+        if (onQuit) {
+            onQuit();
+        }
+    }
+    std::function<void()> onQuit;
+};
+
+struct Reply {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs a bus client while the event loop keeps serving the bus.
+Reply runClient(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    process.start(program, arguments);
+    if (process.waitForStarted() && process.state() != QProcess::NotRunning) {
+        loop.exec();
+    }
+    Reply reply;
+    reply.exitCode = process.state() == QProcess::NotRunning ? process.exitCode() : -1;
+    reply.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    reply.err = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    return reply;
+}
+
+Reply runGdbus(const QStringList& arguments) {
+    return runClient(QStringLiteral("gdbus"), arguments);
+}
+
+Reply call(const QString& method, const QStringList& arguments = {}, const QString& name = kName) {
+    return runGdbus(QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                                name, QStringLiteral("--object-path"), kPath, QStringLiteral("--method"),
+                                method} +
+                    arguments);
+}
+
+Reply setPlayerProperty(const QString& property, const QString& value) {
+    return call(QStringLiteral("org.freedesktop.DBus.Properties.Set"), {kPlayer, property, value});
+}
+
+// gdbus monitor of the service's signals, one line per signal.
+class SignalWatch {
+public:
+    bool start() {
+        m_process.start(QStringLiteral("gdbus"), {QStringLiteral("monitor"), QStringLiteral("--session"),
+                                                  QStringLiteral("--dest"), kName});
+        // It names the owner once it has subscribed; signals before that would be missed.
+        return QTest::qWaitFor(
+            [this] {
+                read();
+                return m_seen.join(u'\n').contains(QLatin1String("is owned by"));
+            },
+            10000);
+    }
+    ~SignalWatch() {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    // The next signal line; empty if none came in time.
+    QString next(int timeoutMs = 5000) {
+        (void)QTest::qWaitFor(
+            [this] {
+                read();
+                return !m_signals.isEmpty();
+            },
+            timeoutMs);
+        return m_signals.isEmpty() ? QString() : m_signals.takeFirst();
+    }
+
+private:
+    void read() {
+        while (m_process.canReadLine()) {
+            const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+            m_seen << line;
+            if (line.startsWith(kPath + QLatin1Char(':'))) {
+                m_signals << line;
+            }
+        }
+    }
+
+    QProcess m_process;
+    QStringList m_seen;
+    QStringList m_signals;
+};
+
+// Without a bus: a child run of this program, so that its session bus is not already connected.
+int runWithoutBus() {
+    RecordingTarget target;
+    const std::unique_ptr<MprisService> service = createSessionMprisService(target);
+    service->statusChanged();
+    service->trackChanged();
+    service->seeked();
+    return service->registered() || !target.calls.isEmpty() ? 1 : 0;
+}
+
+} // namespace
+
+class MprisServiceTest : public QObject {
+    Q_OBJECT
+
+private:
+    RecordingTarget m_target;
+    std::unique_ptr<MprisService> m_service;
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"), "run under dbus-run-session");
+        m_service = std::make_unique<MprisService>(m_target, QDBusConnection::sessionBus());
+        QVERIFY(m_service->registered());
+        QCOMPARE(m_service->serviceName(), kName);
+    }
+
+    void init() {
+        m_target = RecordingTarget();
+        m_service->trackChanged(); // announces the reset, so that each test starts from the same state
+    }
+
+    void methodsReachPlayback_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("calls");
+        const QString track = QStringLiteral("'%1'").arg(kTrack12);
+        QTest::newRow("Play") << "Play" << QStringList() << QStringList{"play"};
+        QTest::newRow("Pause") << "Pause" << QStringList() << QStringList{"pause"};
+        QTest::newRow("PlayPause") << "PlayPause" << QStringList() << QStringList{"playPause"};
+        QTest::newRow("Stop") << "Stop" << QStringList() << QStringList{"stop"};
+        QTest::newRow("Next") << "Next" << QStringList() << QStringList{"next"};
+        QTest::newRow("Previous") << "Previous" << QStringList() << QStringList{"previous"};
+        QTest::newRow("Seek forward") << "Seek" << QStringList{"5000000"} << QStringList{"seekBy 5000000"};
+        QTest::newRow("Seek back") << "Seek" << QStringList{"--", "-5000000"}
+                                   << QStringList{"seekBy -5000000"};
+        QTest::newRow("SetPosition") << "SetPosition" << QStringList{track, "1000"}
+                                     << QStringList{"setPosition " + kTrack12 + " 1000"};
+        QTest::newRow("SetPosition at the end") << "SetPosition" << QStringList{track, "60000000"}
+                                                << QStringList{"setPosition " + kTrack12 + " 60000000"};
+        QTest::newRow("SetPosition of another track")
+            << "SetPosition" << QStringList{"'/org/nura/viewer/track/11'", "1000"} << QStringList();
+        QTest::newRow("SetPosition before the start")
+            << "SetPosition" << QStringList{track, "--", "-1"} << QStringList();
+        QTest::newRow("SetPosition past the end")
+            << "SetPosition" << QStringList{track, "60000001"} << QStringList();
+        QTest::newRow("OpenUri") << "OpenUri" << QStringList{"file:///card/DCIM/F_0813.mp4"}
+                                 << QStringList{"openUri file:///card/DCIM/F_0813.mp4"};
+        QTest::newRow("Raise") << "org.mpris.MediaPlayer2.Raise" << QStringList() << QStringList{"raise"};
+    }
+
+    void methodsReachPlayback() {
+        QFETCH(QString, method);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, calls);
+        if (!method.contains(u'.')) {
+            method = kPlayer + u'.' + method;
+        }
+        const Reply reply = call(method, arguments);
+        QVERIFY2(reply.exitCode == 0, qPrintable(reply.err));
+        QCOMPARE(m_target.calls, calls);
+    }
+
+    // Quitting takes the service down with it; the caller still gets its reply.
+    void quitAnswersBeforeQuitting() {
+        const QString connection = QStringLiteral("quitting");
+        RecordingTarget target;
+        auto service = std::make_unique<MprisService>(
+            target, QDBusConnection::connectToBus(QDBusConnection::SessionBus, connection));
+        target.onQuit = [&service] { service.reset(); };
+        const Reply reply = call(QStringLiteral("org.mpris.MediaPlayer2.Quit"), {}, service->serviceName());
+        QVERIFY2(reply.exitCode == 0, qPrintable(reply.err));
+        QTRY_VERIFY(!service);
+        QCOMPARE(target.calls, QStringList{"quit"});
+        QDBusConnection::disconnectFromBus(connection);
+    }
+
+    void whatPlaybackCannotDoIsIgnored() {
+        m_target.hasNext = m_target.hasPrevious = m_target.playable = m_target.pausable = m_target.seekable =
+            false;
+        for (const char* method : {"Play", "Pause", "PlayPause", "Next", "Previous", "Seek"}) {
+            const QStringList arguments = qstrcmp(method, "Seek") == 0 ? QStringList{"1000"} : QStringList();
+            const Reply reply = call(kPlayer + u'.' + QLatin1String(method), arguments);
+            QVERIFY2(reply.exitCode == 0, qPrintable(reply.err));
+        }
+        m_target.current.reset();
+        QCOMPARE(call(kPlayer + QStringLiteral(".SetPosition"), {QStringLiteral("'%1'").arg(kTrack12), "0"})
+                     .exitCode,
+                 0);
+        QCOMPARE(m_target.calls, QStringList());
+    }
+
+    void openUriRefusesWhatIsNotALocalFile() {
+        for (const char* uri :
+             {"http://example.org/F_0812.mp4", "file://fileserver/F_0812.mp4", "file:", "F_0812.mp4"}) {
+            const Reply reply = call(kPlayer + QStringLiteral(".OpenUri"), {QLatin1String(uri)});
+            QVERIFY2(reply.exitCode != 0, uri);
+            QVERIFY2(reply.err.contains(QLatin1String("org.freedesktop.DBus.Error.NotSupported")),
+                     qPrintable(reply.err));
+        }
+        QCOMPARE(m_target.calls, QStringList());
+
+        m_target.opens = false;
+        const Reply reply = call(kPlayer + QStringLiteral(".OpenUri"), {QStringLiteral("file:///gone.mp4")});
+        QVERIFY(reply.exitCode != 0);
+        QVERIFY2(reply.err.contains(QLatin1String("org.freedesktop.DBus.Error.InvalidArgs")),
+                 qPrintable(reply.err));
+        QCOMPARE(m_target.calls, QStringList{"openUri file:///gone.mp4"});
+    }
+
+    void writableProperties_data() {
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("calls");
+        QTest::newRow("Rate") << "Rate"
+                              << "<2.0>" << QStringList{"setRate 2"};
+        QTest::newRow("Rate zero pauses") << "Rate"
+                                          << "<0.0>" << QStringList{"pause"};
+        QTest::newRow("Volume") << "Volume"
+                                << "<0.5>" << QStringList{"setVolume 0.5"};
+        QTest::newRow("Volume above the loudest") << "Volume"
+                                                  << "<3.5>" << QStringList{"setVolume 2"};
+    }
+
+    void writableProperties() {
+        QFETCH(QString, property);
+        QFETCH(QString, value);
+        QFETCH(QStringList, calls);
+        const Reply reply = setPlayerProperty(property, value);
+        QVERIFY2(reply.exitCode == 0, qPrintable(reply.err));
+        QCOMPARE(m_target.calls, calls);
+    }
+
+    void propertiesHaveTheirBusTypes() {
+        const Reply player = call(QStringLiteral("org.freedesktop.DBus.Properties.GetAll"), {kPlayer});
+        QVERIFY2(player.exitCode == 0, qPrintable(player.err));
+        for (const char* expected : {
+                 "'PlaybackStatus': <'Playing'>",
+                 "'Rate': <1.0>",
+                 "'Volume': <1.0>",
+                 "'Position': <int64 42000000>",
+                 "'MinimumRate': <0.25>",
+                 "'MaximumRate': <4.0>",
+                 "'CanGoNext': <true>",
+                 "'CanGoPrevious': <true>",
+                 "'CanPlay': <true>",
+                 "'CanPause': <true>",
+                 "'CanSeek': <true>",
+                 "'CanControl': <true>",
+                 "'mpris:trackid': <objectpath '/org/nura/viewer/track/12'>",
+                 "'mpris:length': <int64 60000000>",
+                 "'xesam:url': <'file:///card/DCIM/F_0812.mp4'>",
+                 "'xesam:title': <'2024-05-01 08:12:00'>",
+             }) {
+            QVERIFY2(player.out.contains(QLatin1String(expected)),
+                     qPrintable(expected + (" in " + player.out)));
+        }
+
+        const Reply root = call(QStringLiteral("org.freedesktop.DBus.Properties.GetAll"),
+                                {QStringLiteral("org.mpris.MediaPlayer2")});
+        QVERIFY2(root.exitCode == 0, qPrintable(root.err));
+        for (const char* expected :
+             {"'CanQuit': <true>", "'CanRaise': <true>", "'HasTrackList': <false>",
+              "'Identity': <'Nura Viewer'>", "'DesktopEntry': <'nura-viewer'>",
+              "'SupportedUriSchemes': <['file']>", "'SupportedMimeTypes': <['video/mp4']>"}) {
+            QVERIFY2(root.out.contains(QLatin1String(expected)), qPrintable(expected + (" in " + root.out)));
+        }
+
+        // Nothing loaded: no metadata at all rather than an unsendable track id.
+        m_target.current.reset();
+        QVERIFY(
+            call(QStringLiteral("org.freedesktop.DBus.Properties.Get"), {kPlayer, QStringLiteral("Metadata")})
+                .out.contains(QLatin1String("@a{sv} {}")));
+        m_target.current = RecordingTarget::Track{QStringLiteral("not a path"), 0, QString(), QString()};
+        QVERIFY(
+            call(QStringLiteral("org.freedesktop.DBus.Properties.Get"), {kPlayer, QStringLiteral("Metadata")})
+                .out.contains(QLatin1String("@a{sv} {}")));
+    }
+
+    void changesAreAnnouncedOnce() {
+        SignalWatch watch;
+        QVERIFY(watch.start());
+
+        m_target.status = MprisPlayerTarget::Status::Paused;
+        m_target.position = 43'000'000; // position is never announced
+        m_service->statusChanged();
+        QCOMPARE(watch.next(),
+                 kPath + QStringLiteral(
+                             ": org.freedesktop.DBus.Properties.PropertiesChanged "
+                             "('org.mpris.MediaPlayer2.Player', {'PlaybackStatus': <'Paused'>}, @as [])"));
+
+        // Nothing new: no signal. The next one shows only the next change.
+        m_service->statusChanged();
+        m_service->rateChanged();
+        m_target.current = RecordingTarget::Track{QStringLiteral("/org/nura/viewer/track/13"), 30'000'000,
+                                                  QStringLiteral("file:///card/DCIM/F_0813.mp4"), QString()};
+        m_target.hasNext = false;
+        m_service->trackChanged();
+        const QString trackSignal = watch.next();
+        QVERIFY2(
+            trackSignal.contains(QLatin1String("'mpris:trackid': <objectpath '/org/nura/viewer/track/13'>")),
+            qPrintable(trackSignal));
+        QVERIFY(trackSignal.contains(QLatin1String("'mpris:length': <int64 30000000>")));
+        QVERIFY(trackSignal.contains(QLatin1String("'CanGoNext': <false>")));
+        QVERIFY(!trackSignal.contains(QLatin1String("PlaybackStatus")));
+        QVERIFY(!trackSignal.contains(QLatin1String("xesam:title")));
+
+        m_target.currentVolume = 1.5;
+        m_service->volumeChanged();
+        QVERIFY(watch.next().contains(QLatin1String("{'Volume': <1.5>}")));
+
+        m_service->seeked();
+        QCOMPARE(watch.next(),
+                 kPath + QStringLiteral(": org.mpris.MediaPlayer2.Player.Seeked (int64 43000000,)"));
+        QCOMPARE(watch.next(1000), QString());
+    }
+
+    // playerctl stands for the desktop's media widgets: it reads and drives the player by its own rules.
+    void playerctlDrivesPlayback() {
+        const auto playerctl = [](const QStringList& arguments) {
+            const Reply reply = runClient(QStringLiteral("playerctl"),
+                                          QStringList{QStringLiteral("--player=nura_viewer")} + arguments);
+            return reply.exitCode == 0 ? reply.out : QStringLiteral("failed: ") + reply.err;
+        };
+        QCOMPARE(playerctl({"status"}), "Playing");
+        QCOMPARE(playerctl({"metadata", "--format",
+                            "{{mpris:trackid}} {{mpris:length}} {{xesam:title}} {{xesam:url}}"}),
+                 "'/org/nura/viewer/track/12' 60000000 2024-05-01 08:12:00 file:///card/DCIM/F_0812.mp4");
+        QCOMPARE(playerctl({"volume"}), "1.000000");
+        for (const char* command : {"play-pause", "next", "previous", "stop", "play", "pause"}) {
+            QCOMPARE(playerctl({QLatin1String(command)}), QString());
+        }
+        QCOMPARE(playerctl({"position", "10"}), QString());
+        QCOMPARE(playerctl({"position", "5+"}), QString());
+        QCOMPARE(playerctl({"volume", "0.5"}), QString());
+        QCOMPARE(playerctl({"open", "file:///card/DCIM/F_0813.mp4"}), QString());
+        QCOMPARE(m_target.calls, (QStringList{"playPause", "next", "previous", "stop", "play", "pause",
+                                              "setPosition " + kTrack12 + " 10000000", "seekBy 5000000",
+                                              "setVolume 0.5", "openUri file:///card/DCIM/F_0813.mp4"}));
+    }
+
+    void secondInstanceTakesItsOwnName() {
+        const QString connection = QStringLiteral("second-instance");
+        RecordingTarget target;
+        {
+            MprisService second(target,
+                                QDBusConnection::connectToBus(QDBusConnection::SessionBus, connection));
+            QVERIFY(second.registered());
+            const QString name =
+                kName + QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
+            QCOMPARE(second.serviceName(), name);
+            QVERIFY(call(QStringLiteral("org.mpris.MediaPlayer2.Player.Stop"), {}, name).exitCode == 0);
+            QCOMPARE(target.calls, QStringList{"stop"});
+            QCOMPARE(m_target.calls, QStringList());
+        }
+        // Gone with the service, so that widgets do not keep a dead player.
+        QVERIFY(QDBusConnection::sessionBus()
+                    .interface()
+                    ->registeredServiceNames()
+                    .value()
+                    .filter(QStringLiteral(".instance"))
+                    .isEmpty());
+        QDBusConnection::disconnectFromBus(connection);
+    }
+
+    void silentWithoutSessionBus_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("no address") << QString();
+        QTest::newRow("missing socket") << "unix:path=/nonexistent/nura-viewer-bus";
+    }
+
+    void silentWithoutSessionBus() {
+        QFETCH(QString, address);
+        QTemporaryDir runtime; // no bus socket in it
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        if (!address.isEmpty()) {
+            environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        }
+        QProcess child;
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--without-bus")});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(child.readAllStandardError()), QString());
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (app.arguments().contains(QStringLiteral("--without-bus"))) {
+        return runWithoutBus();
+    }
+    MprisServiceTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "MprisServiceTest.moc"
