@@ -109,6 +109,40 @@ private slots:
         app.applicationWillTerminate();
     }
 
+    void aDragOfTheSliderLandsWhereItIsReleased() {
+        QTemporaryDir card;
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_F.MP4"), false, 6));
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_R.MP4"), true, 6));
+        const auto viewer = openRealViewer(card.path());
+        QVERIFY(viewer);
+        ORBAppDelegate& app = *viewer;
+        QVERIFY(app.playback().playAtIndex(0));
+        QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying() && app.player1()->time() > 300, 8000);
+        QSlider* slider = app.view().videoPositionSlider;
+        const auto at = [slider](double fraction) {
+            return QPoint(static_cast<int>(fraction * slider->width()), slider->height() / 2);
+        };
+        // Grab the handle where it stands and flick it over the groove, as a hand would.
+        const QPoint handle = at(static_cast<double>(slider->value()) / slider->maximum());
+        QTest::mousePress(slider, Qt::LeftButton, {}, handle);
+        for (double f = 0.1; f <= 0.8; f += 0.05) {
+            QTest::mouseMove(slider, at(f), 5);
+        }
+        QTest::mouseMove(slider, at(0.8), 20);
+        QTest::qWait(400); // time reports arrive while the handle is held
+        QVERIFY(slider->isSliderDown());
+        const int held = slider->value();
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.8));
+        const double released = static_cast<double>(held) / slider->maximum();
+        QVERIFY2(std::abs(released - 0.8) < 0.05, qPrintable(QString::number(released)));
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(app.player1()->time() - released * 6000) < 400, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(app.player2()->time() - released * 6000) < 400, 3000);
+        QTest::qWait(500);
+        QVERIFY2(std::abs(app.playInfo().position() - released) < 0.1,
+                 qPrintable(QString::number(app.playInfo().position())));
+        app.applicationWillTerminate();
+    }
+
     void aBrokenMainFileHandsOverToItsPartnerAndTheLoneRearIsReached() {
         QTemporaryDir card;
         QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_F.MP4"), false, 2));

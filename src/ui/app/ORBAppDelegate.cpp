@@ -1,12 +1,17 @@
 #include "ui/app/ORBAppDelegate.h"
 
+#include "platform/MprisService.h"
+#include "ui/app/ORBMprisBridge.h"
+
 #include "core/log.h"
+#include "platform/MprisService.h"
 #include "platform/ProcessCommandRunner.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
 #include "platform/VolumeService.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBMainWindowView.h"
+#include "ui/app/ORBMprisBridge.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBRecordingsModel.h"
 #include "ui/app/ORBTelemetryPresenter.h"
@@ -170,6 +175,7 @@ void ORBAppDelegate::setupInitialValues() {
     connect(v.printButton, &QToolButton::clicked, this, &ORBAppDelegate::print);
     connect(m_snapshots.get(), &ORBSnapshotController::statusMessage, v.statusLabel, &QLabel::setText);
     wirePlayback();
+    wireMediaKeys();
     m_viewingTools = new ORBViewingTools(*this);
     installShortcuts();
 
@@ -247,6 +253,49 @@ void ORBAppDelegate::wirePlayback() {
             updatePlayInfoScale();
         }
     });
+}
+
+void ORBAppDelegate::wireMediaKeys() {
+    if (!m_services.makeMediaKeys) {
+        return;
+    }
+    ORBMprisBridge::Actions actions;
+    actions.openRecording = [this](const QString& path) { return openRecording(path); };
+    actions.raise = [this] {
+        m_window->show();
+        m_window->raise();
+        m_window->activateWindow();
+    };
+    actions.quit = [this] { m_window->close(); };
+    m_mprisBridge = std::make_unique<ORBMprisBridge>(*m_playback, *m_playInfo, std::move(actions));
+    m_mpris = m_services.makeMediaKeys(*m_mprisBridge);
+    if (m_mpris) {
+        m_mprisBridge->connectTo(*m_mpris);
+    }
+}
+
+bool ORBAppDelegate::openRecording(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile() || info.suffix().compare(QStringLiteral("mp4"), Qt::CaseInsensitive) != 0 ||
+        !ORBMediaList::createMediaByPath(QFile::encodeName(info.fileName()).toStdString())) {
+        return false;
+    }
+    const QString file = info.absoluteFilePath();
+    if (const int64_t row = rowOfFile(file); row >= 0 && !m_scanning) {
+        m_playback->playAtIndex(row);
+        return true;
+    }
+    // Played as a double-click on its row would, once the scan has listed it.
+    connect(
+        this, &ORBAppDelegate::mediaListReloaded, this,
+        [this, file] {
+            if (const int64_t row = rowOfFile(file); row >= 0) {
+                m_playback->playAtIndex(row);
+            }
+        },
+        Qt::SingleShotConnection);
+    openMediaDirectory(info.absolutePath());
+    return true;
 }
 
 void ORBAppDelegate::animateSwap() {
@@ -590,6 +639,8 @@ void ORBAppDelegate::applicationWillTerminate() {
         }
     }
     stopPlay();
+    m_mpris.reset();
+    m_mprisBridge.reset();
     m_snapshots.reset();
     m_playback.reset();
     m_player1.reset();

@@ -20,6 +20,9 @@
 #include <memory>
 
 class CustomWindow;
+class MprisPlayerTarget;
+class MprisService;
+class ORBMprisBridge;
 class ORBMainWindowView;
 class ORBPlayInfo;
 class ORBRecordingsModel;
@@ -49,6 +52,8 @@ struct ORBAppServices {
     ORBSnapshotServices snapshots;
     // "Export Trip…": its save dialog and error message.
     ORBTripExportServices tripExport;
+    // Media keys and the desktop's media widgets (the session bus); none in tests that leave it.
+    std::function<std::unique_ptr<MprisService>(MprisPlayerTarget& target)> makeMediaKeys;
 
     static ORBAppServices real();
     // The settings window's share of these, as the main window and `--settings` both open it.
@@ -101,6 +106,9 @@ public:
     void stopPlay();
     // Row of the recording at `path` (relative to the working folder or absolute), or -1.
     int64_t rowOfFile(const QString& path) const;
+    // Lists the folder of the recording at `path` (unless it is listed already) and plays it, as
+    // `nura-viewer FILE` does; false, with nothing changed, for a file that is not a recording.
+    bool openRecording(const QString& path);
     // A scale step of the window: +1 larger (into full screen), -1 smaller (out of it), 0 reset.
     void setVideoScaleIndex(int step);
     void sizeUp();
@@ -129,6 +137,7 @@ public:
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
     ORBViewingTools& viewingTools() const { return *m_viewingTools; }
     ORBTripExportController& tripExport() const { return *m_tripExport; }
+    MprisService* mediaKeys() const { return m_mpris.get(); }
     MapPage* mapPage() const { return m_mapSide->page(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
@@ -145,6 +154,7 @@ private:
     // A video view shows only while its player plays or holds a halted picture.
     void updateVideoViewVisibility();
     void wirePlayback();
+    void wireMediaKeys();
     void updatePlayInfoScale();
     void setLogos(bool mainIsRear);
     void animateSwap();
@@ -166,6 +176,8 @@ private:
     ORBViewingTools* m_viewingTools = nullptr;
     std::unique_ptr<ORBTripExportController> m_tripExport;
     std::unique_ptr<ORBMapSideView> m_mapSide;
+    std::unique_ptr<ORBMprisBridge> m_mprisBridge;
+    std::unique_ptr<MprisService> m_mpris;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;
     bool m_terminating = false;

@@ -4,6 +4,7 @@
 
 #include "platform/MapPage.h"
 #include "platform/MediaPlayer.h"
+#include "platform/MprisService.h"
 #include "platform/ProcessCommandRunner.h"
 #include "platform/Scheduler.h"
 #include "platform/VolumeService.h"
@@ -34,6 +35,7 @@ ORBAppServices ORBAppServices::real() {
     s.makeMapPage = &createWebMapPage;
     s.snapshots = ORBSnapshotServices::real();
     s.tripExport = ORBTripExportServices::real();
+    s.makeMediaKeys = &createSessionMprisService;
     return s;
 }
 
