@@ -62,7 +62,7 @@ QString ORBTelemetryPresenter::speedText(double knots, bool kilometres) {
 void ORBTelemetryPresenter::restartMapTrail() {
     m_lastPosition = -1;
     if (m_map) {
-        m_map->evaluateScript(QStringLiteral("ORBRestartTrail()"));
+        m_map->restartTrail();
     }
 }
 
@@ -94,7 +94,7 @@ void ORBTelemetryPresenter::updateGpsUIByPlayPosition(double position) {
     const auto& states = m_telemetry->nmeas();
     if (blocks.empty()) {
         if (m_map) {
-            m_map->evaluateScript(QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
+            m_map->ORBDebug(QStringLiteral("GPS Data Count=Zero"));
         }
     } else if (!states.empty()) {
         const auto& state = states[nura::ORBBlackBoxData::entryIndexAt(position, states.size())];
@@ -102,8 +102,7 @@ void ORBTelemetryPresenter::updateGpsUIByPlayPosition(double position) {
         // The sign follows this entry's own hemisphere letters.
         const nura::DecimalPosition where = nura::decimalPosition(state);
         if (m_map) {
-            m_map->evaluateScript(
-                QString::asprintf("setLatLag('%lf','%lf')", where.longitude, where.latitude));
+            m_map->setLatLag(where.longitude, where.latitude);
         }
         setText(m_fields.speedField, speedText(state.SpeedOverGround, block.isKilometresPerHour()));
     }
