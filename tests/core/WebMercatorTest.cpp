@@ -28,8 +28,8 @@ TEST(WebMercator, KnownPlacesFallInTheirTilesAtSeveralZooms) {
 
 TEST(WebMercator, UnprojectUndoesProjectIncludingFractionalZoom) {
     for (double zoom : {0.0, 5.5, 12.0, 19.0}) {
-        for (const LatLon where : {LatLon{37.523333, 127.0}, LatLon{-33.8688, 151.2093}, LatLon{64.1466, -21.9426},
-                                   LatLon{-54.8019, -68.3030}}) {
+        for (const LatLon where : {LatLon{37.523333, 127.0}, LatLon{-33.8688, 151.2093},
+                                   LatLon{64.1466, -21.9426}, LatLon{-54.8019, -68.3030}}) {
             const LatLon back = unproject(project(where, zoom), zoom);
             EXPECT_NEAR(back.latitude, where.latitude, 1e-9) << zoom;
             EXPECT_NEAR(back.longitude, where.longitude, 1e-9) << zoom;
@@ -93,7 +93,8 @@ TEST(WebMercator, ScaleBarDistancesAndUrls) {
     EXPECT_EQ(roundScaleDistance(0.0), 0);
     EXPECT_EQ(scaleText(500), "500 m");
     EXPECT_EQ(scaleText(20000), "20 km");
-    EXPECT_EQ(tileUrl("https://tile.example/{z}/{x}/{y}.png", {7, 109, 49}), "https://tile.example/7/109/49.png");
+    EXPECT_EQ(tileUrl("https://tile.example/{z}/{x}/{y}.png", {7, 109, 49}),
+              "https://tile.example/7/109/49.png");
     EXPECT_EQ(tileUrl("http://{s}.t/{z}-{y}-{x}?k={x}", {1, 1, 0}), "http://b.t/1-0-1?k=1");
     EXPECT_EQ(tileUrl("no fields", {1, 1, 0}), "no fields");
 }

@@ -4,7 +4,12 @@
 #include "platform/MBTilesFile.h"
 #include "platform/TileDiskCache.h"
 #include "platform/TileSource.h"
+#include "ui/views/ORBMapPreferencesDialog.h"
 #include "ui/views/TKMapView.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,7 +27,9 @@ namespace {
 
 const QString kScript = QStringLiteral(NURA_SOURCE_DIR "/tests/platform/tile_server.py");
 
-QColor tileColour(int z, int x, int y) { return QColor((40 * z + 20) % 256, (8 * x + 3) % 256, (8 * y + 5) % 256); }
+QColor tileColour(int z, int x, int y) {
+    return QColor((40 * z + 20) % 256, (8 * x + 3) % 256, (8 * y + 5) % 256);
+}
 
 struct Server {
     QProcess process;
@@ -80,7 +87,8 @@ struct View {
 };
 
 bool near(QColor a, QColor b) {
-    return std::abs(a.red() - b.red()) < 4 && std::abs(a.green() - b.green()) < 4 && std::abs(a.blue() - b.blue()) < 4;
+    return std::abs(a.red() - b.red()) < 4 && std::abs(a.green() - b.green()) < 4 &&
+           std::abs(a.blue() - b.blue()) < 4;
 }
 
 QString makeMbtiles(const QTemporaryDir& dir, const QString& format) {
@@ -131,7 +139,8 @@ private slots:
     void aMissingTileIsDrawnFromItsParentAndAFailingServerLeavesTheGrid() {
         Server server;
         QTemporaryDir cache;
-        auto tiles = std::make_shared<TileSource>(options(server.url(QStringLiteral("/upto/2")), cache.path()));
+        auto tiles =
+            std::make_shared<TileSource>(options(server.url(QStringLiteral("/upto/2")), cache.path()));
         View view(tiles, 2);
         view.settle();
         QVERIFY(near(view.picture().pixelColor(20, 20), tileColour(2, 1, 1)));
@@ -170,7 +179,8 @@ private slots:
         const auto lastUsed = [&](nura::map::TileKey key, int secondsAgo) {
             QFile file(cache.pathOf(key));
             QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo), QFileDevice::FileAccessTime));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-secondsAgo),
+                                     QFileDevice::FileAccessTime));
         };
         lastUsed({1, 0, 0}, 30);
         lastUsed({1, 1, 0}, 60);
@@ -247,6 +257,39 @@ private slots:
         o.offlineFile = makeMbtiles(dir, QStringLiteral("pbf"));
         QVERIFY(!offline->setOptions(o).isEmpty());
         QVERIFY(!offline->hasOfflineMap());
+    }
+
+    void theSettingsApplyToTheSourceAndARefusedOfflineMapChangesNothing() {
+        QTemporaryDir dir;
+        auto tiles =
+            std::make_shared<TileSource>(options(QStringLiteral("http://127.0.0.1:9/{z}/{x}/{y}.png"), {}));
+        ORBMapPreferencesDialog dialog(*tiles, nullptr, [&](QWidget*) { return makeMbtiles(dir, "png"); });
+        dialog.urlField()->setText(QStringLiteral("http://127.0.0.1:9/t/{z}/{x}/{y}.png"));
+        for (auto* button : dialog.findChildren<QPushButton*>()) {
+            if (button->text().startsWith(QStringLiteral("Choose"))) {
+                button->click();
+            }
+        }
+        QVERIFY(dialog.offlineFileField()->text().endsWith(QStringLiteral(".mbtiles")));
+        dialog.offlineOnlyBox()->setChecked(true);
+        dialog.resize(dialog.sizeHint());
+        if (qEnvironmentVariableIsSet("NURA_TEST_OUTPUT")) {
+            QDir().mkpath(qEnvironmentVariable("NURA_TEST_OUTPUT"));
+            dialog.grab().save(qEnvironmentVariable("NURA_TEST_OUTPUT") +
+                               QStringLiteral("/map-settings.png"));
+        }
+        QVERIFY(dialog.apply());
+        QCOMPARE(tiles->options().urlTemplate, QStringLiteral("http://127.0.0.1:9/t/{z}/{x}/{y}.png"));
+        QVERIFY(tiles->hasOfflineMap() && tiles->options().offlineOnly);
+        QVERIFY(!tiles->options().savePreferences); // a test's source keeps nothing
+
+        // A vector file is refused with its reason, and the working offline map stays.
+        const QString before = tiles->options().offlineFile;
+        const QString error = ORBMapPreferencesDialog::applySettings(*tiles, tiles->options().urlTemplate,
+                                                                     makeMbtiles(dir, "pbf"), true);
+        QVERIFY(error.contains(QStringLiteral("pbf")));
+        QCOMPARE(tiles->options().offlineFile, before);
+        QVERIFY(tiles->hasOfflineMap());
     }
 };
 

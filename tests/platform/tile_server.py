@@ -3,6 +3,7 @@
 
   tile_server.py serve            serves tiles on 127.0.0.1 and prints its port
   tile_server.py mbtiles PATH FMT writes an MBTiles file (rows numbered from the south) of zooms 0-1
+  tile_server.py mbtiles PATH png LAT LON   ... and of zooms 13-17 around that place (for pictures)
 
 Each tile is a 256 x 256 PNG of one colour that names its key, (40 z + 20, 8 x + 3, 8 y + 5), with
 "z/x/y" written on it in large digits. Paths on the server:
@@ -103,7 +104,13 @@ def serve():
     server.serve_forever()
 
 
-def mbtiles(path, fmt):
+def tile_of(lat, lon, z):
+    import math
+    n = 2 ** z
+    return int((lon + 180) / 360 * n), int((1 - math.asinh(math.tan(math.radians(lat))) / math.pi) / 2 * n)
+
+
+def mbtiles(path, fmt, around=None):
     db = sqlite3.connect(path)
     db.execute("CREATE TABLE metadata (name TEXT, value TEXT)")
     db.execute("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB)")
@@ -115,6 +122,12 @@ def mbtiles(path, fmt):
             for y in range(2 ** z):
                 data = png(z, x, y) if fmt in ("png", "none") else b"\x1a\x00vector"
                 db.execute("INSERT INTO tiles VALUES (?, ?, ?, ?)", (z, x, 2 ** z - 1 - y, data))
+    if around:
+        for z in range(13, 18):
+            cx, cy = tile_of(around[0], around[1], z)
+            for x in range(cx - 3, cx + 4):
+                for y in range(cy - 3, cy + 4):
+                    db.execute("INSERT INTO tiles VALUES (?, ?, ?, ?)", (z, x, 2 ** z - 1 - y, png(z, x, y)))
     db.commit()
     db.close()
 
@@ -123,4 +136,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "serve":
         serve()
     else:
-        mbtiles(sys.argv[2], sys.argv[3])
+        mbtiles(sys.argv[2], sys.argv[3], (float(sys.argv[4]), float(sys.argv[5])) if len(sys.argv) > 5 else None)

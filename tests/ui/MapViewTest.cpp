@@ -13,8 +13,12 @@
 
 namespace {
 
-bool isTrailBlue(QColor c) { return c.blue() > 200 && c.red() < 120; }
-bool isMarkerRed(QColor c) { return c.red() > 200 && c.green() < 110 && c.blue() < 110; }
+bool isTrailBlue(QColor c) {
+    return c.blue() > 200 && c.red() < 120;
+}
+bool isMarkerRed(QColor c) {
+    return c.red() > 200 && c.green() < 110 && c.blue() < 110;
+}
 
 void save(const QImage& picture, const char* name) {
     if (qEnvironmentVariableIsSet("NURA_TEST_OUTPUT")) {
