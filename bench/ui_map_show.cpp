@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
         for (int dx = -3; dx <= 3; ++dx) {
             for (int dy = -3; dy <= 3; ++dy) {
                 const QByteArray tile = streetTile(count);
-                cache.put({z, centre.x + dx, centre.y + dy}, tile, QDateTime::currentDateTimeUtc().addDays(7));
+                cache.put({z, centre.x + dx, centre.y + dy}, tile,
+                          QDateTime::currentDateTimeUtc().addDays(7));
                 bytes += tile.size();
                 ++count;
             }
@@ -117,7 +118,8 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         viewer.clickMapViewButton();
-        const bool whole = waitFor([&] { return map->paintCount() > before && map->missingTiles() == 0; }, 5000);
+        const bool whole =
+            waitFor([&] { return map->paintCount() > before && map->missingTiles() == 0; }, 5000);
         return whole ? t.nsecsElapsed() / 1e6 : -1.0;
     };
     const auto showList = [&] {
@@ -135,8 +137,8 @@ int main(int argc, char** argv) {
         list.push_back(showList());
         warm.push_back(showMap());
     }
-    std::printf("map shown (Ctrl+2), %dx%d, %d cached tiles of %.0f KB on average:\n", map->width(), map->height(),
-                count, bytes / 1024.0 / count);
+    std::printf("map shown (Ctrl+2), %dx%d, %d cached tiles of %.0f KB on average:\n", map->width(),
+                map->height(), count, bytes / 1024.0 / count);
     std::printf("  after a restart, tiles from the disk cache: %7.1f ms %s\n", cold,
                 cold >= 0 && cold < 100 ? "(under 100 ms)" : "(NOT under 100 ms)");
     std::printf("  again, tiles decoded in memory (median):    %7.1f ms -> disk %.1fx that\n", median(warm),

@@ -69,7 +69,8 @@ std::unique_ptr<MBTilesFile> MBTilesFile::open(const QString& path, QString* err
         bool ok = db.open();
         if (ok) {
             QSqlQuery meta(db);
-            if (meta.exec(QStringLiteral("SELECT value FROM metadata WHERE name = 'format'")) && meta.next()) {
+            if (meta.exec(QStringLiteral("SELECT value FROM metadata WHERE name = 'format'")) &&
+                meta.next()) {
                 format = meta.value(0).toString().trimmed().toLower();
             }
             QSqlQuery probe(db);
@@ -89,17 +90,19 @@ std::unique_ptr<MBTilesFile> MBTilesFile::open(const QString& path, QString* err
         QSqlDatabase::removeDatabase(connection);
         return fail(QStringLiteral("%1 holds %2 tiles, which cannot be drawn here. Choose an offline map "
                                    "of PNG or JPEG tiles.")
-                        .arg(info.fileName(), format == QLatin1String("webp") ? QStringLiteral("WebP")
-                                                                             : QStringLiteral("vector (pbf)")));
+                        .arg(info.fileName(), format == QLatin1String("webp")
+                                                  ? QStringLiteral("WebP")
+                                                  : QStringLiteral("vector (pbf)")));
     }
     if (format == QLatin1String("jpeg")) {
         format = QStringLiteral("jpg");
     }
     if (format != QLatin1String("png") && format != QLatin1String("jpg")) {
         QSqlDatabase::removeDatabase(connection);
-        return fail(QStringLiteral("%1 holds tiles of an unknown format (%2). Choose an offline map of PNG or "
-                                   "JPEG tiles.")
-                        .arg(info.fileName(), format.isEmpty() ? QStringLiteral("none given") : format));
+        return fail(
+            QStringLiteral("%1 holds tiles of an unknown format (%2). Choose an offline map of PNG or "
+                           "JPEG tiles.")
+                .arg(info.fileName(), format.isEmpty() ? QStringLiteral("none given") : format));
     }
     if (!QSqlDatabase::database(connection).open()) {
         QSqlDatabase::removeDatabase(connection);

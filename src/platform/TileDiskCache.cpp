@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-TileDiskCache::TileDiskCache(QString folder, qint64 limitBytes) : m_folder(std::move(folder)), m_limit(limitBytes) {}
+TileDiskCache::TileDiskCache(QString folder, qint64 limitBytes)
+    : m_folder(std::move(folder)), m_limit(limitBytes) {}
 
 QString TileDiskCache::pathOf(const nura::map::TileKey& key) const {
     return QStringLiteral("%1/%2/%3/%4.tile").arg(m_folder).arg(key.z).arg(key.x).arg(key.y);
@@ -23,7 +24,8 @@ std::optional<TileDiskCache::Entry> TileDiskCache::get(const nura::map::TileKey&
     QFile file(pathOf(key));
     // Only a plain file of ours: a link or a device in the cache folder is not a tile.
     const QFileInfo info(file);
-    if (!info.isFile() || info.isSymLink() || info.size() > 4 * 1024 * 1024 || !file.open(QIODevice::ReadOnly)) {
+    if (!info.isFile() || info.isSymLink() || info.size() > 4 * 1024 * 1024 ||
+        !file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
     Entry entry;

@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <limits>
 #include <utility>
 
 #ifndef NURA_VERSION
@@ -33,8 +34,8 @@ std::optional<QDateTime> serverExpiry(QNetworkReply* reply, const QDateTime& now
         return now.addSecs(match.captured(1).toLongLong());
     }
     // An HTTP date ("Wed, 21 Oct 2026 07:28:00 GMT") is an RFC 2822 date.
-    if (const QDateTime expires =
-            QDateTime::fromString(QString::fromLatin1(reply->rawHeader("Expires")).trimmed(), Qt::RFC2822Date);
+    if (const QDateTime expires = QDateTime::fromString(
+            QString::fromLatin1(reply->rawHeader("Expires")).trimmed(), Qt::RFC2822Date);
         expires.isValid()) {
         return expires;
     }
@@ -112,9 +113,13 @@ QString TileSource::setOptions(const TileSourceOptions& options) {
     return error;
 }
 
-bool TileSource::online() const { return !m_options.offlineOnly && !m_options.urlTemplate.isEmpty(); }
+bool TileSource::online() const {
+    return !m_options.offlineOnly && !m_options.urlTemplate.isEmpty();
+}
 
-bool TileSource::canHaveTiles() const { return m_offline || online() || !m_options.cacheFolder.isEmpty(); }
+bool TileSource::canHaveTiles() const {
+    return m_offline || online() || !m_options.cacheFolder.isEmpty();
+}
 
 quint64 TileSource::id(const nura::map::TileKey& key) {
     return (quint64(key.z) << 48) | (quint64(key.x) << 24) | quint64(key.y);
@@ -171,7 +176,8 @@ QPixmap TileSource::tile(const nura::map::TileKey& key, bool fetch) {
         }
         m_absent.insert(k);
     }
-    if (fetch && online() && !m_failed.contains(k) && !m_pending.contains(k)) {
+    if (fetch && online() && !m_pending.contains(k) &&
+        m_failed.value(k, 0) <= QDateTime::currentMSecsSinceEpoch()) {
         m_pending.insert(k);
         m_waiting.push_back(key);
         startTransfers();
@@ -186,8 +192,8 @@ void TileSource::startTransfers() {
     while (m_running < kMaxTransfers && !m_waiting.empty()) {
         const nura::map::TileKey key = m_waiting.front();
         m_waiting.pop_front();
-        QNetworkRequest request(QUrl(QString::fromStdString(
-            nura::map::tileUrl(m_options.urlTemplate.toStdString(), key))));
+        QNetworkRequest request(
+            QUrl(QString::fromStdString(nura::map::tileUrl(m_options.urlTemplate.toStdString(), key))));
         request.setHeader(QNetworkRequest::UserAgentHeader, m_options.userAgent);
         request.setTransferTimeout(m_options.transferTimeoutMs);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -211,10 +217,14 @@ void TileSource::finished(QNetworkReply* reply, nura::map::TileKey key) {
     const quint64 k = id(key);
     m_pending.remove(k);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray bytes = reply->error() == QNetworkReply::NoError && status == 200 ? reply->readAll() : QByteArray();
+    const QByteArray bytes =
+        reply->error() == QNetworkReply::NoError && status == 200 ? reply->readAll() : QByteArray();
     if (bytes.isEmpty() || remember(key, bytes).isNull()) {
-        // Refused, timed out or not a picture: not asked again (a stale copy, if any, stays drawn).
-        m_failed.insert(k);
+        // Refused or not a picture: not asked again; not sent: asked again later. A stale copy, if
+        // any, stays drawn.
+        const bool answered = status != 0 || !bytes.isEmpty();
+        m_failed.insert(k, answered ? std::numeric_limits<qint64>::max()
+                                    : QDateTime::currentMSecsSinceEpoch() + kRetryAfterMs);
         emit tilesChanged();
         return;
     }

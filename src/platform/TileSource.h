@@ -2,7 +2,8 @@
 // Where the map's tiles come from, in this order: the tiles decoded lately (memory), the offline
 // map file, the disk cache, and last the tile server. A tile missing from all of them is asked
 // for once, at most four at a time, only while a view shows it: nothing is fetched ahead. A tile
-// the server refused or did not send within 10 s is not asked for again until the settings change.
+// the server refused is not asked for again until the settings change; one that did not come (no
+// network, no answer within 10 s) is asked for again at the earliest two minutes later.
 // Used on the UI thread; the network transfers run in Qt's network thread.
 
 #include "core/map/WebMercator.h"
@@ -48,6 +49,7 @@ class TileSource : public QObject {
     Q_OBJECT
 public:
     static constexpr int kMaxTransfers = 4;
+    static constexpr qint64 kRetryAfterMs = 120000;
 
     explicit TileSource(TileSourceOptions options, QObject* parent = nullptr);
     ~TileSource() override;
@@ -89,9 +91,9 @@ private:
     TileDiskCache m_disk;
     QNetworkAccessManager* m_network = nullptr;
     QCache<quint64, QPixmap> m_memory;
-    QSet<quint64> m_absent;  // in neither the offline map nor the disk cache
-    QSet<quint64> m_failed;  // the server did not give it
-    QSet<quint64> m_pending; // waiting or running
+    QSet<quint64> m_absent;          // in neither the offline map nor the disk cache
+    QHash<quint64, qint64> m_failed; // the server did not give it: until when not to ask again (ms)
+    QSet<quint64> m_pending;         // waiting or running
     QSet<quint64> m_refreshed;
     std::deque<nura::map::TileKey> m_waiting;
     int m_running = 0;

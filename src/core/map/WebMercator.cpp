@@ -6,7 +6,9 @@
 
 namespace nura::map {
 
-double worldSize(double zoom) { return kTileSize * std::exp2(zoom); }
+double worldSize(double zoom) {
+    return kTileSize * std::exp2(zoom);
+}
 
 WorldPoint project(LatLon where, double zoom) {
     const double size = worldSize(zoom);
@@ -57,7 +59,9 @@ std::optional<TileKey> parentTile(const TileKey& key) {
     return TileKey{key.z - 1, key.x / 2, key.y / 2};
 }
 
-int tmsRow(const TileKey& key) { return (1 << key.z) - 1 - key.y; }
+int tmsRow(const TileKey& key) {
+    return (1 << key.z) - 1 - key.y;
+}
 
 double metresPerPixel(double latitude, double zoom) {
     constexpr double kEquator = 40075016.686;
@@ -81,7 +85,8 @@ double roundScaleDistance(double metres) {
 std::string scaleText(double metres) {
     if (metres >= 1000) {
         const double km = metres / 1000;
-        return (km == std::floor(km) ? std::to_string(static_cast<long long>(km)) : std::to_string(km)) + " km";
+        return (km == std::floor(km) ? std::to_string(static_cast<long long>(km)) : std::to_string(km)) +
+               " km";
     }
     return std::to_string(static_cast<long long>(std::llround(metres))) + " m";
 }

@@ -42,9 +42,10 @@ ORBMapPreferencesDialog::ORBMapPreferencesDialog(TileSource& tiles, QWidget* par
     m_offlineOnly = new QCheckBox(QStringLiteral("Offline only: fetch no tiles from the network"), this);
     m_offlineOnly->setChecked(o.offlineOnly);
 
-    auto* hint = new QLabel(QStringLiteral("Tiles are fetched only for what the map shows, and kept for at least "
-                                           "seven days. The offline map's tiles come first."),
-                            this);
+    auto* hint =
+        new QLabel(QStringLiteral("Tiles are fetched only for what the map shows, and kept for at least "
+                                  "seven days. The offline map's tiles come first."),
+                   this);
     hint->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -59,8 +60,8 @@ ORBMapPreferencesDialog::ORBMapPreferencesDialog(TileSource& tiles, QWidget* par
 }
 
 bool ORBMapPreferencesDialog::apply() {
-    const QString error =
-        applySettings(m_tiles, m_url->text().trimmed(), m_offlineFile->text().trimmed(), m_offlineOnly->isChecked());
+    const QString error = applySettings(m_tiles, m_url->text().trimmed(), m_offlineFile->text().trimmed(),
+                                        m_offlineOnly->isChecked());
     if (!error.isEmpty()) {
         QMessageBox::warning(this, windowTitle(), error);
         return false;
@@ -106,7 +107,8 @@ void ORBMapPreferencesDialog::addMapActions(QMenu& menu, TileSource& tiles, QWid
             return;
         }
         const TileSourceOptions& o = tiles.options();
-        if (const QString error = applySettings(tiles, o.urlTemplate, path, o.offlineOnly); !error.isEmpty()) {
+        if (const QString error = applySettings(tiles, o.urlTemplate, path, o.offlineOnly);
+            !error.isEmpty()) {
             QMessageBox::warning(parent, QStringLiteral("Offline Map"), error);
         }
     });

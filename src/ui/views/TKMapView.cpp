@@ -39,7 +39,8 @@ QString hemisphere(double value, QChar positive, QChar negative) {
 }
 
 // A text on a dark rounded box; `anchor` is the corner of the box nearest the widget's corner.
-QRectF badge(QPainter& painter, const QString& text, QPointF anchor, Qt::Alignment corner, const QColor& colour) {
+QRectF badge(QPainter& painter, const QString& text, QPointF anchor, Qt::Alignment corner,
+             const QColor& colour) {
     const QFontMetricsF metrics(painter.font());
     const QSizeF size(metrics.horizontalAdvance(text) + 14, metrics.height() + 6);
     QRectF box(anchor, size);
@@ -72,7 +73,9 @@ TKMapView::TKMapView(std::shared_ptr<TileSource> tiles, QWidget* parent)
 
 TKMapView::~TKMapView() = default;
 
-QString TKMapView::attribution() { return QStringLiteral("\u00a9 OpenStreetMap contributors"); }
+QString TKMapView::attribution() {
+    return QStringLiteral("\u00a9 OpenStreetMap contributors");
+}
 
 // ---------------------------------------------------------------- the playback's calls
 
@@ -172,7 +175,9 @@ void TKMapView::zoomAbout(int steps, QPointF pos) {
     update();
 }
 
-nura::map::LatLon TKMapView::centre() const { return nura::map::unproject({m_centre.x(), m_centre.y()}, 0); }
+nura::map::LatLon TKMapView::centre() const {
+    return nura::map::unproject({m_centre.x(), m_centre.y()}, 0);
+}
 
 void TKMapView::setCentre(nura::map::LatLon where) {
     m_centre = world0(where.latitude, where.longitude);
@@ -190,10 +195,13 @@ void TKMapView::setFollowsCar(bool follow) {
 QPointF TKMapView::toScreen(QPointF world) const {
     double dx = world.x() - m_centre.x();
     dx -= std::round(dx / kTileSize) * kTileSize; // the nearest copy of the world
-    return QPointF(width() / 2.0 + dx * std::exp2(m_zoom), height() / 2.0 + (world.y() - m_centre.y()) * std::exp2(m_zoom));
+    return QPointF(width() / 2.0 + dx * std::exp2(m_zoom),
+                   height() / 2.0 + (world.y() - m_centre.y()) * std::exp2(m_zoom));
 }
 
-QPointF TKMapView::pointOf(nura::map::LatLon where) const { return toScreen(world0(where.latitude, where.longitude)); }
+QPointF TKMapView::pointOf(nura::map::LatLon where) const {
+    return toScreen(world0(where.latitude, where.longitude));
+}
 
 // ---------------------------------------------------------------- drawing
 
@@ -202,7 +210,7 @@ void TKMapView::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), kBackground);
     const bool anyTile = drawTiles(painter);
     m_status = anyTile || (m_tiles && m_tiles->busy() > 0) ? QString()
-                                                            : QStringLiteral("Offline \u00b7 no map tiles");
+                                                           : QStringLiteral("Offline \u00b7 no map tiles");
     painter.setRenderHint(QPainter::Antialiasing);
     drawTrail(painter);
     drawMarker(painter);
@@ -237,7 +245,8 @@ bool TKMapView::drawTiles(QPainter& painter) {
         return std::hypot(a.first - cx, a.second - cy) < std::hypot(b.first - cx, b.second - cy);
     });
     for (const auto& [tx, ty] : order) {
-        const QRectF target(tx * double(kTileSize) - left, ty * double(kTileSize) - top, kTileSize, kTileSize);
+        const QRectF target(tx * double(kTileSize) - left, ty * double(kTileSize) - top, kTileSize,
+                            kTileSize);
         const nura::map::TileKey key{m_zoom, nura::map::wrapTileX(tx, m_zoom), ty};
         if (m_tiles) {
             if (const QPixmap tile = m_tiles->tile(key); !tile.isNull()) {
@@ -255,7 +264,8 @@ bool TKMapView::drawTiles(QPainter& painter) {
                     continue;
                 }
                 const double part = tile.width() / double(1 << up);
-                const QRectF source((key.x & ((1 << up) - 1)) * part, (key.y & ((1 << up) - 1)) * part, part, part);
+                const QRectF source((key.x & ((1 << up) - 1)) * part, (key.y & ((1 << up) - 1)) * part, part,
+                                    part);
                 painter.drawPixmap(target, tile, source);
                 drawn = any = true;
             }
@@ -275,14 +285,18 @@ bool TKMapView::drawTiles(QPainter& painter) {
 void TKMapView::drawGrid(QPainter& painter, const QRectF& area, double spacing) {
     painter.setPen(QPen(kGridFine, 1));
     for (double x = area.left() + spacing; x < area.right() - 0.5; x += spacing) {
-        painter.drawLine(QPointF(std::round(x) + 0.5, area.top()), QPointF(std::round(x) + 0.5, area.bottom()));
+        painter.drawLine(QPointF(std::round(x) + 0.5, area.top()),
+                         QPointF(std::round(x) + 0.5, area.bottom()));
     }
     for (double y = area.top() + spacing; y < area.bottom() - 0.5; y += spacing) {
-        painter.drawLine(QPointF(area.left(), std::round(y) + 0.5), QPointF(area.right(), std::round(y) + 0.5));
+        painter.drawLine(QPointF(area.left(), std::round(y) + 0.5),
+                         QPointF(area.right(), std::round(y) + 0.5));
     }
     painter.setPen(QPen(kGridTile, 1));
-    painter.drawLine(QPointF(area.left(), std::round(area.top()) + 0.5), QPointF(area.right(), std::round(area.top()) + 0.5));
-    painter.drawLine(QPointF(std::round(area.left()) + 0.5, area.top()), QPointF(std::round(area.left()) + 0.5, area.bottom()));
+    painter.drawLine(QPointF(area.left(), std::round(area.top()) + 0.5),
+                     QPointF(area.right(), std::round(area.top()) + 0.5));
+    painter.drawLine(QPointF(std::round(area.left()) + 0.5, area.top()),
+                     QPointF(std::round(area.left()) + 0.5, area.bottom()));
 }
 
 void TKMapView::drawTrail(QPainter& painter) {
@@ -362,8 +376,8 @@ void TKMapView::drawOverlays(QPainter& painter) {
     QFont small = font;
     small.setPixelSize(10);
     painter.setFont(small);
-    const QRectF credit = badge(painter, attribution(), QPointF(width(), height()), Qt::AlignRight | Qt::AlignBottom,
-                                kText);
+    const QRectF credit =
+        badge(painter, attribution(), QPointF(width(), height()), Qt::AlignRight | Qt::AlignBottom, kText);
     painter.setFont(font);
 
     // Scale bar above it: a round distance of at most 100 pixels.
@@ -375,8 +389,9 @@ void TKMapView::drawOverlays(QPainter& painter) {
         if (metres > 0 && length >= 10) {
             const double right = width() - margin - 4, bottom = credit.top() - margin;
             painter.setPen(QPen(kText, 2));
-            painter.drawPolyline(QPolygonF{QPointF(right - length, bottom - 6), QPointF(right - length, bottom),
-                                           QPointF(right, bottom), QPointF(right, bottom - 6)});
+            painter.drawPolyline(QPolygonF{QPointF(right - length, bottom - 6),
+                                           QPointF(right - length, bottom), QPointF(right, bottom),
+                                           QPointF(right, bottom - 6)});
             painter.drawText(QRectF(right - length - 40, bottom - 22, length + 80, 16), Qt::AlignCenter,
                              QString::fromStdString(nura::map::scaleText(metres)));
         }
@@ -389,7 +404,8 @@ void TKMapView::drawOverlays(QPainter& painter) {
     badge(painter, coords, QPointF(margin, credit.top() - margin), Qt::AlignLeft | Qt::AlignBottom, kText);
 
     if (!m_debug.isEmpty()) {
-        badge(painter, m_debug, QPointF(margin, margin), Qt::AlignLeft | Qt::AlignTop, QColor(0x9a, 0xa5, 0xb1));
+        badge(painter, m_debug, QPointF(margin, margin), Qt::AlignLeft | Qt::AlignTop,
+              QColor(0x9a, 0xa5, 0xb1));
     }
     if (!m_status.isEmpty()) {
         badge(painter, m_status, QPointF(width() - margin, margin), Qt::AlignRight | Qt::AlignTop, kStatus);
@@ -422,6 +438,9 @@ void TKMapView::mouseMoveEvent(QMouseEvent* event) {
     }
     m_centre -= (event->position() - m_dragFrom) / std::exp2(m_zoom);
     m_centre.setY(std::clamp(m_centre.y(), 0.0, double(kTileSize)));
+    // Round the world as often as wished.
+    const double x = std::fmod(m_centre.x(), double(kTileSize));
+    m_centre.setX(x < 0 ? x + kTileSize : x);
     m_dragFrom = event->position();
     update();
 }
