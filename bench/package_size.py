@@ -44,6 +44,7 @@ with tempfile.TemporaryDirectory() as out:
     deb = glob.glob(os.path.join(out, "*.deb"))[0]
     depends = run(["dpkg-deb", "-f", deb, "Depends"]).strip()
     own = int(run(["dpkg-deb", "-f", deb, "Installed-Size"]).strip())
+    deb_size = os.path.getsize(deb)
 
 names = [d.strip().split()[0] for d in depends.replace("|", ",").split(",") if d.strip()]
 now = closure(names)
@@ -53,5 +54,5 @@ print("installed size of the package's dependencies (recursive Depends, from thi
 print(f"  with the browser engine (before): {before_kib / 1024:7.1f} MB in {len(before)} packages")
 print(f"  now:                              {now_kib / 1024:7.1f} MB in {len(now)} packages"
       f"  -> {(before_kib - now_kib) / 1024:.1f} MB less ({now_kib / before_kib:.2f}x)")
-print(f"  the package itself: {own / 1024:.1f} MB installed; web engine in Depends: "
+print(f"  the package itself: {deb_size / 1024 / 1024:.1f} MB, {own / 1024:.1f} MB installed; web engine in Depends: "
       f"{'yes' if 'webengine' in depends else 'no'}")

@@ -21,6 +21,7 @@ namespace {
 constexpr const char* kUrlKey = "map/tileUrlTemplate";
 constexpr const char* kOfflineFileKey = "map/offlineFile";
 constexpr const char* kOfflineOnlyKey = "map/offlineOnly";
+constexpr qint64 kMaxTileBytes = 4 * 1024 * 1024;
 
 // Decoded tiles kept in memory, in kilobytes: about 190 tiles of 256 x 256, enough for a full-screen
 // map and the zoom levels around it.
@@ -217,8 +218,10 @@ void TileSource::finished(QNetworkReply* reply, nura::map::TileKey key) {
     const quint64 k = id(key);
     m_pending.remove(k);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // A tile is tens of kilobytes; anything past a few megabytes is not one.
+    const bool fits = reply->bytesAvailable() <= kMaxTileBytes;
     const QByteArray bytes =
-        reply->error() == QNetworkReply::NoError && status == 200 ? reply->readAll() : QByteArray();
+        reply->error() == QNetworkReply::NoError && status == 200 && fits ? reply->readAll() : QByteArray();
     if (bytes.isEmpty() || remember(key, bytes).isNull()) {
         // Refused or not a picture: not asked again; not sent: asked again later. A stale copy, if
         // any, stays drawn.

@@ -13,8 +13,16 @@ ORBMapSideView::ORBMapSideView(std::shared_ptr<TileSource> tiles, QWidget* conta
     m_view->hide();
 }
 
+ORBMapSideView::~ORBMapSideView() {
+    if (m_view && !m_view->parent()) {
+        delete m_view;
+    }
+}
+
 void ORBMapSideView::setLatLag(double longitude, double latitude, std::optional<double> heading) {
-    m_view->setLatLag(longitude, latitude, heading);
+    if (m_view) {
+        m_view->setLatLag(longitude, latitude, heading);
+    }
 }
 
 void ORBMapSideView::restartTrail() {
@@ -30,6 +38,9 @@ void ORBMapSideView::ORBDebug(const QString& text) {
 }
 
 void ORBMapSideView::show() {
+    if (!m_view) {
+        return;
+    }
     if (m_container && m_container->layout() && m_container->layout()->indexOf(m_view) < 0) {
         auto* layout = m_container->layout();
         layout->setContentsMargins(0, 0, 0, 0);

@@ -3,17 +3,22 @@
 // call of the playback is lost while the map is hidden. Hidden, it draws and fetches nothing.
 
 #include "ui/app/MapScriptTarget.h"
+#include "ui/views/TKMapView.h"
+
+#include <QPointer>
 
 #include <memory>
 
 class QWidget;
 class TileSource;
-class TKMapView;
 
 class ORBMapSideView : public MapScriptTarget {
 public:
     // `tiles` may be null: the map draws its grid only.
     ORBMapSideView(std::shared_ptr<TileSource> tiles, QWidget* container);
+    ~ORBMapSideView() override;
+    ORBMapSideView(const ORBMapSideView&) = delete;
+    ORBMapSideView& operator=(const ORBMapSideView&) = delete;
 
     void setLatLag(double longitude, double latitude, std::optional<double> heading = {}) override;
     void restartTrail() override;
@@ -22,9 +27,9 @@ public:
 
     // Puts the map in place of the container's placeholder text.
     void show();
-    TKMapView* mapView() const { return m_view; }
+    TKMapView* mapView() const { return m_view.data(); }
 
 private:
     QWidget* m_container;
-    TKMapView* m_view; // owned by the container
+    QPointer<TKMapView> m_view; // owned by the container when there is one
 };
