@@ -48,6 +48,7 @@ bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -f $$b ] && [ -x $$b ] || continue; echo "== $$b"; $$b || exit 1; done
 	@echo "== bench/list_command.py"; python3 bench/list_command.py $(BUILD)/nura
 	@echo "== bench/playback_cpu.py"; xvfb-run -a -s "-screen 0 3300x1200x24" python3 bench/playback_cpu.py $(BUILD)
+	@echo "== bench/package_size.py"; python3 bench/package_size.py $(BUILD)
 
 # Runs each fuzz target for a short time (FUZZ_SECONDS each) over its corpus, under a memory limit.
 # The reader's inputs may be large enough for a chunk table past its bound of 36,000 records, and a

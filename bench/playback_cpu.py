@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The viewer playing a 1080p front and 720p rear recording in its window on an X display, as a user
-runs it, next to two baselines on the same display: bare libVLC players decoding the same files
+runs it, with the list and then with the map shown (its tiles from a local tile server), next to two baselines on the same display: bare libVLC players decoding the same files
 without pictures (the floor), and bare libVLC players drawing into windows of their own at full
 size. CPU is that of each whole process tree over the same steady stretch of playback (start-up
 excluded); the picture counts say whether every decoded picture reached the screen.
@@ -13,16 +13,18 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.request
 
 build = sys.argv[1]
 viewer = os.path.join(build, "nura-viewer")
 bare = os.path.join(build, "bench", "bare_players")
 warmup, span = 3.0, 10.0
 tick = os.sysconf("SC_CLK_TCK")
+TILE_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "platform", "tile_server.py")
 
 
 def tree_cpu(root):
-    """CPU seconds of a process and all its descendants (the web engine runs in its own)."""
+    """CPU seconds of a process and all its descendants."""
     children, ticks = {}, {}
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
@@ -104,14 +106,29 @@ with tempfile.TemporaryDirectory() as tmp:
     length = str(warmup + span + 0.5)
     floor, floor_lines = run([bare, "dummy", length, front, rear])
     windows, window_lines = run([bare, "x11", length, front, rear])
-    env = dict(os.environ, NURA_PICTURE_COUNTS="1", NURA_SILENT="1")
+    # The map's tiles from the tests' tile server on 127.0.0.1, cached in a folder of this run.
+    server = subprocess.Popen([sys.executable, TILE_SERVER, "serve"], stdout=subprocess.PIPE, text=True)
+    port = int(server.stdout.readline())
+    config = os.path.join(tmp, "config")
+    os.makedirs(os.path.join(config, "nura"))
+    with open(os.path.join(config, "nura", "nura-viewer.conf"), "w") as f:
+        f.write(f"[map]\ntileUrlTemplate=http://127.0.0.1:{port}/{{z}}/{{x}}/{{y}}.png\n")
+    env = dict(os.environ, NURA_PICTURE_COUNTS="1", NURA_SILENT="1", XDG_CONFIG_HOME=config,
+               XDG_CACHE_HOME=os.path.join(tmp, "cache"))
     env.pop("QT_QPA_PLATFORM", None)
-    mine, viewer_lines = run([viewer, card, "--play", front, "--quit-after", length], env)
-    with_map, map_lines = run([viewer, card, "--play", front, "--map", "--quit-after", length], env)
+    try:
+        mine, viewer_lines = run([viewer, card, "--play", front, "--quit-after", length], env)
+        with_map, map_lines = run([viewer, card, "--play", front, "--map", "--quit-after", length], env)
+        tiles_served = sum(1 for line in urllib.request.urlopen(f"http://127.0.0.1:{port}/requests").read().splitlines())
+    finally:
+        server.kill()
+        server.wait()
 
     print(f"CPU over {span:.0f} s of playing a 1080p front and a 720p rear recording (whole processes and the X server):")
     print(f"  viewer, in its window:                     {mine:.2f} cores")
-    print(f"  viewer with the map side view shown:      {with_map:.2f} cores (a web view in the window)")
+    print(f"  viewer with the map side view shown:       {with_map:.2f} cores  -> {with_map / mine:.2f}x the list"
+          f" ({'within' if with_map <= 1.3 * mine else 'NOT within'} 1.3x; {tiles_served} tiles fetched),"
+          f" {with_map / floor:.1f}x the floor")
     print(f"  bare players, decoding only (the floor):   {floor:.2f} cores  -> viewer {mine / floor:.1f}x the floor")
     print(f"  bare players in their own full-size windows: {windows:.2f} cores  -> viewer {mine / windows:.2f}x that")
     for line in viewer_lines:

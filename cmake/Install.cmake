@@ -71,5 +71,5 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # Libraries the programs link are found by dpkg-shlibdeps; what they load or start at run time is not.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, libqt6webenginecore6-bin, vlc-plugin-base, vlc-plugin-video-output, udisks2, pkexec, dosfstools")
+    "qt6-qpa-plugins, libqt6sql6-sqlite, vlc-plugin-base, vlc-plugin-video-output, udisks2, pkexec, dosfstools")
 include(CPack)

@@ -4,7 +4,6 @@
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
 #include "core/media/ORBMediaList.h"
-#include "platform/MapPage.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VlcMediaPlayer.h"
 #include "ui/app/CustomWindow.h"
@@ -43,11 +42,7 @@ bool asksOnlyForText(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     const bool textOnly = asksOnlyForText(argc, argv);
-    if (!textOnly) {
-        prepareWebEngineEnvironment();
-    }
     const std::unique_ptr<QCoreApplication> application = textOnly
                                                               ? std::make_unique<QCoreApplication>(argc, argv)
                                                               : std::make_unique<QApplication>(argc, argv);

@@ -25,9 +25,12 @@ with tempfile.TemporaryDirectory() as out:
         fields = {f: run(["dpkg-deb", "-f", deb, f]).stdout.strip() for f in ("Package", "Version", "Depends")}
         check(fields["Package"] == "nura-viewer", f"package name {fields['Package']}")
         depends = {d.split()[0] for d in fields["Depends"].replace("|", ",").split(",") if d.strip()}
-        for needed in ("qt6-qpa-plugins", "libqt6webenginecore6-bin", "vlc-plugin-base", "vlc-plugin-video-output",
+        for needed in ("qt6-qpa-plugins", "libqt6sql6-sqlite", "vlc-plugin-base", "vlc-plugin-video-output",
                        "udisks2", "pkexec", "dosfstools", "libvlc5", "libqt6widgets6", "libc6"):
             check(needed in depends, f"Depends lacks {needed}: {fields['Depends']}")
+        # The map is drawn by the program itself: no browser engine.
+        for unwanted in [d for d in depends if "webengine" in d]:
+            check(False, f"Depends names {unwanted}: {fields['Depends']}")
         print(f"package {os.path.basename(deb)}: {os.path.getsize(deb)} bytes")
         print(f"Depends: {fields['Depends']}")
         root = os.path.join(out, "root")

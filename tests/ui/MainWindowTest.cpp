@@ -5,7 +5,6 @@
 #include "RecordingNameTree.h"
 #include "core/log.h"
 #include "platform/FakeMediaPlayer.h"
-#include "platform/MapPage.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
@@ -13,6 +12,7 @@
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBRecordingsModel.h"
 #include "ui/app/ORBTelemetryPresenter.h"
+#include "ui/views/TKMapView.h"
 
 #include "UiTestSupport.h"
 
@@ -35,10 +35,9 @@ struct Harness {
     ManualScheduler scheduler;
     QString chosen;
     int chooserCalls = 0;
-    RecordingMapPage* page = nullptr; // the map side view's page, when there is one
     std::unique_ptr<ORBAppDelegate> app;
 
-    explicit Harness(bool withMapPage = true) {
+    Harness() {
         ORBAppServices s;
         s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
         s.scheduler = &scheduler;
@@ -47,13 +46,6 @@ struct Harness {
             ++chooserCalls;
             return chosen;
         };
-        if (withMapPage) {
-            s.makeMapPage = [this](QWidget*) {
-                auto fake = std::make_unique<RecordingMapPage>();
-                page = fake.get();
-                return fake;
-            };
-        }
         app = std::make_unique<ORBAppDelegate>(std::move(s));
         app->launch();
     }
@@ -138,37 +130,26 @@ private slots:
         }
     }
 
-    // The map side view's web page is made and loaded when the map is first shown (a web view in the
-    // window makes every repaint dearer); the playback's calls made before reach it then, in one go.
-    void theMapPageIsMadeWhenFirstShownAndGetsTheCallsMadeBefore() {
+    // The map exists with the window, so the calls made while the list is shown are all there when
+    // the map is first shown; hidden, it draws nothing.
+    void theMapKeepsTheCallsMadeBeforeItIsShown() {
         Harness h;
-        QVERIFY(!h.page);
+        TKMapView* map = h.app->mapView();
+        QVERIFY(map && !map->isVisible());
         h.app->telemetryPresenter().update(0.5, 0.5); // nothing read: a recording without GPS
-        h.app->telemetryPresenter().update(0.6, 0.6);
+        QCOMPARE(map->debugText(), QStringLiteral("GPS Data Count=Zero"));
+        map->setLatLag(127.0, 37.5);
+        map->setLatLag(127.001, 37.5);
         h.app->clickMapViewButton();
-        QVERIFY(h.page);
-        QCOMPARE(h.page->loads, QList<QUrl>{QUrl(QStringLiteral("qrc:/map/map2_eng.htm"))});
-        QCOMPARE(h.page->scripts.size(), 1);
-        QVERIFY(h.page->scripts.last().endsWith(QStringLiteral("ORBDebug('GPS Data Count=Zero')")));
+        QVERIFY(map->isVisible());
         QVERIFY(!h.app->view().mediaListTableView->isVisible());
+        QCOMPARE(map->trailSize(), std::size_t(2));
+        QCOMPARE(map->marker()->longitude, 127.001);
+        QVERIFY(map->debugText().isEmpty());
         h.app->clickMediaListViewButton();
+        QVERIFY(!map->isVisible());
         h.app->clickMapViewButton();
-        QCOMPARE(h.page->loads.size(), 1);
-        h.app->telemetryPresenter().update(0.7, 0.7); // now straight to the page
-        QCOMPARE(h.page->scripts.size(), 2);
-
-        // Kept calls stay bounded while the map is never shown.
-        ORBMapSideView hidden([](QWidget*) { return std::make_unique<RecordingMapPage>(); }, nullptr);
-        for (int i = 0; i < ORBMapSideView::kMaxKept + 10; ++i) {
-            hidden.evaluateScript(QStringLiteral("setLatLag('%1','0')").arg(i));
-        }
-        QCOMPARE(hidden.keptCount(), ORBMapSideView::kMaxKept);
-        hidden.evaluateScript(QStringLiteral("ORBRestartTrail()"));
-        QCOMPARE(hidden.keptCount(), 1);
-
-        Harness without(false); // no map page: the calls are dropped
-        QVERIFY(!without.app->mapPage());
-        without.app->telemetryPresenter().update(0.5, 0.5);
+        QCOMPARE(h.app->mapView(), map); // one map, shown again
     }
 
     void cancellingTheOpenPanelChangesNothing() {

@@ -54,14 +54,9 @@ ORBTelemetry telemetryOf(const std::vector<Sample>& samples) {
     return data;
 }
 
-struct Calls : MapScriptTarget {
-    QStringList scripts;
-    void evaluateScript(const QString& script) override { scripts << script; }
-};
-
 struct Screen {
     QLabel x, y, z, speed, hdop, sats;
-    Calls map;
+    RecordingMapScriptTarget map;
     GraphView graph;
     ORBTelemetryPresenter presenter{{&x, &y, &z, &speed, &hdop, &sats}, &graph, &map};
 };
@@ -93,7 +88,7 @@ private slots:
         s.presenter.update(0.5, 0.5); // empty: G-sensor texts stay, GPS placeholders
         QCOMPARE(s.x.text(), QStringLiteral("X=+0.00"));
         QCOMPARE(s.speed.text(), QStringLiteral("- Km/h"));
-        QCOMPARE(s.map.scripts.last(), QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
+        QCOMPARE(s.map.calls.last(), QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
 
         s.presenter.setTelemetry(telemetryOf({{128, -64, 256, '9', {}}}));
         for (double p : {0.0, 0.5, 1.0}) {
@@ -122,14 +117,14 @@ private slots:
         s.presenter.setTelemetry(
             telemetryOf({{0, 0, 0, '9', fix("3730.5000", "S", "12700.0000", "W", "10.0")}}));
         s.presenter.update(1.0, 1.0);
-        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('-127.000000','-37.508333')"));
+        QCOMPARE(s.map.calls.last(), QStringLiteral("setLatLag('-127.000000','-37.508333','0.0')"));
         QCOMPARE(s.speed.text(), QStringLiteral("18 Km/h"));
         QCOMPARE(s.sats.text(), QStringLiteral("7"));
 
         s.presenter.setTelemetry(
             telemetryOf({{0, 0, 0, 'M', fix("3730.5000", "N", "12700.0000", "E", "10.0")}}));
         s.presenter.update(1.0, 1.0);
-        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('127.000000','37.508333')"));
+        QCOMPARE(s.map.calls.last(), QStringLiteral("setLatLag('127.000000','37.508333','0.0')"));
         QCOMPARE(s.speed.text(), QStringLiteral("11 Mi/h"));
     }
 
@@ -139,35 +134,42 @@ private slots:
         for (double p : {0.0, 0.5, 1.0}) {
             s.presenter.update(p, p);
         }
-        QCOMPARE(s.map.scripts.filter(QStringLiteral("setLatLag")).size(), 0);
-        QCOMPARE(s.map.scripts.filter(QStringLiteral("ORBDebug('GPS Data Count=Zero')")).size(), 3);
+        QCOMPARE(s.map.calls.filter(QStringLiteral("setLatLag")).size(), 0);
+        QCOMPARE(s.map.calls.filter(QStringLiteral("ORBDebug('GPS Data Count=Zero')")).size(), 3);
 
         // A new recording: the trail restarts once its telemetry arrives, and the first update
         // draws the trail up to where playback stands (the read may end while it plays).
-        s.map.scripts.clear();
+        s.map.calls.clear();
         s.presenter.setTelemetry(
             telemetryOf({{0, 0, 0, '9', fix("0000.0000", "N", "00000.0000", "E", "0")},
                          {0, 0, 0, '9', fix("3700.0000", "N", "12730.0000", "E", "5")},
                          {0, 0, 0, '9', fix("3700.0000", "N", "12730.0000", "E", "5")},
                          {0, 0, 0, '9', fix("3701.0000", "N", "12730.0000", "E", "5")}}));
-        QCOMPARE(s.map.scripts, QStringList{QStringLiteral("ORBRestartTrail()")});
-        const QString wholeTrail = QStringLiteral(
-            "ORBRestartTrail();setLatLag('0.000000','0.000000');setLatLag('127.500000','37.000000');");
+        QCOMPARE(s.map.calls, QStringList{QStringLiteral("ORBRestartTrail()")});
+        const auto wholeTrail = [&s] {
+            // One call, repeats left out; a heading only where the car moves.
+            return s.map.lastTrail.size() == 2 && s.map.lastTrail[0].longitude == 0.0 &&
+                   !s.map.lastTrail[0].headingDegrees && s.map.lastTrail[1].longitude == 127.5 &&
+                   s.map.lastTrail[1].latitude == 37.0 && s.map.lastTrail[1].headingDegrees == 0.0;
+        };
         s.presenter.update(0.6, 0.6);
-        QCOMPARE(s.map.scripts.at(1), wholeTrail); // one call, repeats left out
-        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('127.500000','37.000000')"));
+        QCOMPARE(s.map.calls.at(1), QStringLiteral("setTrail(2)"));
+        QVERIFY(wholeTrail());
+        QCOMPARE(s.map.calls.last(), QStringLiteral("setLatLag('127.500000','37.000000','0.0')"));
         s.presenter.update(0.9, 0.9);
-        QCOMPARE(s.map.scripts.last(), QStringLiteral("setLatLag('127.500000','37.016667')"));
-        QCOMPARE(s.map.scripts.size(), 4); // moving on adds to the trail
+        QCOMPARE(s.map.calls.last(), QStringLiteral("setLatLag('127.500000','37.016667','0.0')"));
+        QCOMPARE(s.map.calls.size(), 4); // moving on adds to the trail
 
         // A step back, or any seek, draws the trail again from the first fix to where it landed.
-        s.map.scripts.clear();
+        s.map.calls.clear();
+        s.map.lastTrail.clear();
         s.presenter.update(0.6, 0.6);
-        QCOMPARE(s.map.scripts.first(), wholeTrail);
-        s.map.scripts.clear();
+        QCOMPARE(s.map.calls.first(), QStringLiteral("setTrail(2)"));
+        QVERIFY(wholeTrail());
+        s.map.calls.clear();
         s.presenter.seeked();
         s.presenter.update(0.9, 0.9);
-        QCOMPARE(s.map.scripts.first(), wholeTrail + QStringLiteral("setLatLag('127.500000','37.016667');"));
+        QCOMPARE(s.map.calls.first(), QStringLiteral("setTrail(3)"));
     }
 
     void theGraphDrawsGridTracesAndBar() {

@@ -29,6 +29,8 @@ class ORBRecordingsModel;
 class ORBTelemetryPresenter;
 class ORBViewingTools;
 class Scheduler;
+class TileSource;
+class TKMapView;
 class VideoView;
 
 // The services the delegate uses, replaceable in tests.
@@ -46,8 +48,8 @@ struct ORBAppServices {
     std::function<QString(QWidget* parent, const QString& directory)> chooseSavePath;
     // The telemetry read at each start; a background task unless a test gives its own.
     ORBTelemetryReader readTelemetry;
-    // The map page of the map side view, its widget owned by `parent`; none leaves the map blank.
-    std::function<std::unique_ptr<MapPage>(QWidget* parent)> makeMapPage;
+    // Where the map side view's tiles come from; none draws the map's grid only.
+    std::shared_ptr<TileSource> mapTiles;
     // Saving and printing the current frame.
     ORBSnapshotServices snapshots;
     // "Export Trip…": its save dialog and error message.
@@ -138,7 +140,7 @@ public:
     ORBViewingTools& viewingTools() const { return *m_viewingTools; }
     ORBTripExportController& tripExport() const { return *m_tripExport; }
     MprisService* mediaKeys() const { return m_mpris.get(); }
-    MapPage* mapPage() const { return m_mapSide->page(); }
+    TKMapView* mapView() const { return m_mapSide->mapView(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
     unsigned rightViewMode = 0;

@@ -2,11 +2,11 @@
 
 #include "ui/app/ORBAppDelegate.h"
 
-#include "platform/MapPage.h"
 #include "platform/MediaPlayer.h"
 #include "platform/MprisService.h"
 #include "platform/ProcessCommandRunner.h"
 #include "platform/Scheduler.h"
+#include "platform/TileSource.h"
 #include "platform/VolumeService.h"
 #include "ui/driverecords/ORBSettingForFlashDataViewController.h"
 #include "ui/strings/InfoPlist.h"
@@ -32,7 +32,7 @@ ORBAppServices ORBAppServices::real() {
     s.commandRunner = &commands;
     s.runInBackground = nura::threadPoolExecutor();
     s.chooseSavePath = nura::saveSettingsPanel;
-    s.makeMapPage = &createWebMapPage;
+    s.mapTiles = TileSource::shared();
     s.snapshots = ORBSnapshotServices::real();
     s.tripExport = ORBTripExportServices::real();
     s.makeMediaKeys = &createSessionMprisService;

@@ -1,55 +1,53 @@
 #include "ui/app/ORBMapSideView.h"
 
+#include "ui/views/TKMapView.h"
+
 #include <QLabel>
 #include <QLayout>
 #include <QWidget>
 
 #include <utility>
 
-ORBMapSideView::ORBMapSideView(Factory make, QWidget* container)
-    : m_make(std::move(make)), m_container(container) {}
+ORBMapSideView::ORBMapSideView(std::shared_ptr<TileSource> tiles, QWidget* container)
+    : m_container(container), m_view(new TKMapView(std::move(tiles), container)) {
+    m_view->hide();
+}
 
-void ORBMapSideView::evaluateScript(const QString& script) {
-    if (m_page) {
-        m_page->evaluateScript(script);
-        return;
+ORBMapSideView::~ORBMapSideView() {
+    if (m_view && !m_view->parent()) {
+        delete m_view;
     }
-    if (!m_make) {
-        return;
+}
+
+void ORBMapSideView::setLatLag(double longitude, double latitude, std::optional<double> heading) {
+    if (m_view) {
+        m_view->setLatLag(longitude, latitude, heading);
     }
-    // A restarted trail makes what came before it moot; a repeated call (the position between two
-    // GPS fixes) adds nothing.
-    if (script == QLatin1String("ORBRestartTrail()")) {
-        m_kept.clear();
-    } else if (!m_kept.isEmpty() && m_kept.last() == script) {
-        return;
-    }
-    if (m_kept.size() >= kMaxKept) {
-        m_kept.removeFirst();
-    }
-    m_kept.append(script);
+}
+
+void ORBMapSideView::restartTrail() {
+    m_view->restartTrail();
+}
+
+void ORBMapSideView::setTrail(const std::vector<MapFix>& fixes) {
+    m_view->setTrail(fixes);
+}
+
+void ORBMapSideView::ORBDebug(const QString& text) {
+    m_view->ORBDebug(text);
 }
 
 void ORBMapSideView::show() {
-    if (m_page || !m_make) {
+    if (!m_view) {
         return;
     }
-    m_page = m_make(m_container);
-    if (!m_page) {
-        return;
-    }
-    if (QWidget* map = m_page->widget(); map && m_container && m_container->layout()) {
-        // The web view takes the place of the container's placeholder text.
+    if (m_container && m_container->layout() && m_container->layout()->indexOf(m_view) < 0) {
         auto* layout = m_container->layout();
         layout->setContentsMargins(0, 0, 0, 0);
         for (auto* label : m_container->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
             label->hide();
         }
-        layout->addWidget(map);
+        layout->addWidget(m_view);
     }
-    m_page->load(mapPageUrl());
-    if (!m_kept.isEmpty()) {
-        // One script, run once the page has defined its functions.
-        m_page->evaluateScript(std::exchange(m_kept, {}).join(QStringLiteral(";\n")));
-    }
+    m_view->show();
 }

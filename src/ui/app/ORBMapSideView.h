@@ -1,38 +1,35 @@
 #pragma once
-// The map of the right column. Its web page is made the first time the map is shown: a web view in
-// the window sends every later repaint of the window through the web engine's (software) GL
-// compositor, which more than doubles what playing the two videos costs. Until then the playback's
-// calls are kept, from the current recording's trail restart on and bounded, and the page gets them
-// in one go once it is made.
+// The map of the right column: a TKMapView in the map container, made with the window so that no
+// call of the playback is lost while the map is hidden. Hidden, it draws and fetches nothing.
 
 #include "ui/app/MapScriptTarget.h"
+#include "ui/views/TKMapView.h"
 
-#include <QStringList>
+#include <QPointer>
 
-#include <functional>
 #include <memory>
 
 class QWidget;
+class TileSource;
 
 class ORBMapSideView : public MapScriptTarget {
 public:
-    using Factory = std::function<std::unique_ptr<MapPage>(QWidget*)>;
-    // `make` may be empty: no map, and the calls are dropped.
-    ORBMapSideView(Factory make, QWidget* container);
+    // `tiles` may be null: the map draws its grid only.
+    ORBMapSideView(std::shared_ptr<TileSource> tiles, QWidget* container);
+    ~ORBMapSideView() override;
+    ORBMapSideView(const ORBMapSideView&) = delete;
+    ORBMapSideView& operator=(const ORBMapSideView&) = delete;
 
-    void evaluateScript(const QString& script) override;
-    // Makes and loads the page the first time; later calls do nothing.
+    void setLatLag(double longitude, double latitude, std::optional<double> heading = {}) override;
+    void restartTrail() override;
+    void setTrail(const std::vector<MapFix>& fixes) override;
+    void ORBDebug(const QString& text) override;
+
+    // Puts the map in place of the container's placeholder text.
     void show();
-    MapPage* page() const { return m_page.get(); }
-
-    // Calls kept while there is no page: a three-minute recording at the playback's report rate,
-    // several times over.
-    static constexpr qsizetype kMaxKept = 20000;
-    qsizetype keptCount() const { return m_kept.size(); }
+    TKMapView* mapView() const { return m_view.data(); }
 
 private:
-    Factory m_make;
     QWidget* m_container;
-    std::unique_ptr<MapPage> m_page;
-    QStringList m_kept;
+    QPointer<TKMapView> m_view; // owned by the container when there is one
 };

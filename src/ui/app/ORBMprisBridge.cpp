@@ -42,7 +42,8 @@ QString ORBMprisBridge::trackIdNow() const {
     if (!item) {
         return {};
     }
-    const QByteArray hash = QCryptographicHash::hash(item->mainPath.toUtf8(), QCryptographicHash::Sha1).toHex();
+    const QByteArray hash =
+        QCryptographicHash::hash(item->mainPath.toUtf8(), QCryptographicHash::Sha1).toHex();
     return QStringLiteral("/org/nura/viewer/track/") + QString::fromLatin1(hash.left(16));
 }
 

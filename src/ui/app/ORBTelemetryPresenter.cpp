@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -64,7 +66,7 @@ QString ORBTelemetryPresenter::speedText(double knots, bool kilometres) {
 void ORBTelemetryPresenter::restartMapTrail() {
     m_lastPosition = -1;
     if (m_map) {
-        m_map->evaluateScript(QStringLiteral("ORBRestartTrail()"));
+        m_map->restartTrail();
     }
 }
 
@@ -79,25 +81,35 @@ void ORBTelemetryPresenter::update(double position, double mainPlayerPosition) {
     updateGpsUIByPlayPosition(position);
 }
 
+namespace {
+
+// The course over ground means something only while the car moves.
+std::optional<double> headingOf(const nura::ORBGpsData& state) {
+    constexpr double kMovingKnots = 1.0;
+    if (state.SpeedOverGround >= kMovingKnots && std::isfinite(state.CourseOverGround)) {
+        return state.CourseOverGround;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 void ORBTelemetryPresenter::sendTrailUpTo(size_t index) {
     if (!m_map) {
         return;
     }
-    // One script: the page draws the trail once, not once per fix.
-    QString script = QStringLiteral("ORBRestartTrail();");
+    // One call: the map draws the trail once, not once per fix.
+    std::vector<MapFix> fixes;
     const auto& states = m_telemetry->nmeas();
-    nura::DecimalPosition last{};
-    bool any = false;
     for (size_t i = 0; i <= index && i < states.size(); ++i) {
         const nura::DecimalPosition where = nura::decimalPosition(states[i]);
-        if (any && where.latitude == last.latitude && where.longitude == last.longitude) {
+        if (!fixes.empty() && where.latitude == fixes.back().latitude &&
+            where.longitude == fixes.back().longitude) {
             continue;
         }
-        script += QString::asprintf("setLatLag('%lf','%lf');", where.longitude, where.latitude);
-        last = where;
-        any = true;
+        fixes.push_back({where.longitude, where.latitude, headingOf(states[i])});
     }
-    m_map->evaluateScript(script);
+    m_map->setTrail(fixes);
 }
 
 void ORBTelemetryPresenter::updateGsensorUIByPlayPositon(double position, double mainPlayerPosition) {
@@ -119,7 +131,7 @@ void ORBTelemetryPresenter::updateGpsUIByPlayPosition(double position) {
     const auto& states = m_telemetry->nmeas();
     if (blocks.empty()) {
         if (m_map) {
-            m_map->evaluateScript(QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
+            m_map->ORBDebug(QStringLiteral("GPS Data Count=Zero"));
         }
     } else if (!states.empty()) {
         const auto& state = states[nura::ORBBlackBoxData::entryIndexAt(position, states.size())];
@@ -127,8 +139,7 @@ void ORBTelemetryPresenter::updateGpsUIByPlayPosition(double position) {
         // The sign follows this entry's own hemisphere letters.
         const nura::DecimalPosition where = nura::decimalPosition(state);
         if (m_map) {
-            m_map->evaluateScript(
-                QString::asprintf("setLatLag('%lf','%lf')", where.longitude, where.latitude));
+            m_map->setLatLag(where.longitude, where.latitude, headingOf(state));
         }
         setText(m_fields.speedField, speedText(state.SpeedOverGround, block.isKilometresPerHour()));
     }

@@ -4,7 +4,6 @@
 
 static void registerResources() {
     Q_INIT_RESOURCE(resources);
-    Q_INIT_RESOURCE(map);
 }
 
 void initNuraResources() {

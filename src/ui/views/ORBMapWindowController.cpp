@@ -1,35 +1,30 @@
 #include "ui/views/ORBMapWindowController.h"
 
 #include "core/log.h"
+#include "platform/TileSource.h"
+#include "ui/views/TKMapView.h"
 
 #include <QVBoxLayout>
 #include <QWidget>
 
-ORBMapWindowController::ORBMapWindowController(PageFactory makePage, QObject* parent)
+ORBMapWindowController::ORBMapWindowController(std::shared_ptr<TileSource> tiles, QObject* parent)
     : QObject(parent), m_window(new QWidget) {
     m_window->setWindowTitle(QStringLiteral("Map"));
     m_window->setObjectName(QStringLiteral("ORBMapWindowController"));
     m_window->resize(windowSize());
-    m_mapWebView = makePage ? makePage(m_window) : createWebMapPage(m_window);
-    if (QWidget* view = m_mapWebView ? m_mapWebView->widget() : nullptr) {
-        auto* layout = new QVBoxLayout(m_window);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(view);
-    }
+    m_mapView = new TKMapView(tiles ? std::move(tiles) : TileSource::shared(), m_window);
+    auto* layout = new QVBoxLayout(m_window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_mapView);
 }
 
 ORBMapWindowController::~ORBMapWindowController() {
-    // The page's widget belongs to the window; the page object goes first.
-    m_mapWebView.reset();
     delete m_window;
 }
 
 void ORBMapWindowController::windowDidLoad() {
     const QRect frame = m_window->frameGeometry();
     nura::logf("{{%d, %d}, {%d, %d}}", frame.x(), frame.y(), frame.width(), frame.height());
-    if (m_mapWebView) {
-        m_mapWebView->load(mapPageUrl());
-    }
     m_loaded = true;
 }
 
@@ -42,9 +37,8 @@ void ORBMapWindowController::showWindow() {
 }
 
 void ORBMapWindowController::updateMapLat(double latitude, double longitude) {
-    if (m_mapWebView) {
-        m_mapWebView->evaluateScript(QString::asprintf("setLatLag('%lf','%lf')", longitude, latitude));
-    }
+    // One record at a time: the trail is that record alone.
+    m_mapView->setTrail({MapFix{longitude, latitude, std::nullopt}});
 }
 
 void ORBMapWindowController::showRecordPosition(double latitude, double longitude) {

@@ -1,34 +1,31 @@
 #pragma once
-// The separate map window: one web view with the map page, placed beside the window that opened
-// it, showing one position at a time (the drive-record viewer's chosen record).
-
-#include "platform/MapPage.h"
+// The separate map window: one map view placed beside the window that opened it, showing one
+// position at a time (the drive-record viewer's chosen record).
 
 #include <QObject>
 #include <QPointer>
 #include <QRect>
 
-#include <functional>
 #include <memory>
 
 class QWidget;
+class TileSource;
+class TKMapView;
 
 class ORBMapWindowController : public QObject {
     Q_OBJECT
 public:
-    using PageFactory = std::function<std::unique_ptr<MapPage>(QWidget* parent)>;
-
-    // `makePage` gives the web view; the real one when none is given.
-    explicit ORBMapWindowController(PageFactory makePage = {}, QObject* parent = nullptr);
+    // `tiles` gives the map's tiles; the program's own source when none is given.
+    explicit ORBMapWindowController(std::shared_ptr<TileSource> tiles = {}, QObject* parent = nullptr);
     ~ORBMapWindowController() override;
 
     QWidget* window() const { return m_window; }
-    MapPage* mapWebView() const { return m_mapWebView.get(); }
+    TKMapView* mapView() const { return m_mapView; }
 
-    // Logs the window's frame, then loads the map page.
+    // Logs the window's frame.
     void windowDidLoad();
     void showWindow();
-    // "setLatLag('%lf','%lf')" with the longitude first.
+    // The marker at this position, longitude first as the map takes it.
     void updateMapLat(double latitude, double longitude);
     // A record's position: the map moves only when neither coordinate is 0 (no fix recorded).
     void showRecordPosition(double latitude, double longitude);
@@ -39,6 +36,6 @@ public:
 
 private:
     QPointer<QWidget> m_window;
-    std::unique_ptr<MapPage> m_mapWebView;
+    TKMapView* m_mapView; // owned by the window
     bool m_loaded = false;
 };

@@ -1,0 +1,145 @@
+// The map view drawn without tiles: where the marker and the trail land in the picture, the
+// playback's calls (trail restarts, whole trails, a recording without GPS), and the mouse.
+
+#include "ui/views/TKMapView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace {
+
+bool isTrailBlue(QColor c) {
+    return c.blue() > 200 && c.red() < 120;
+}
+bool isMarkerRed(QColor c) {
+    return c.red() > 200 && c.green() < 110 && c.blue() < 110;
+}
+
+void save(const QImage& picture, const char* name) {
+    if (qEnvironmentVariableIsSet("NURA_TEST_OUTPUT")) {
+        QDir().mkpath(qEnvironmentVariable("NURA_TEST_OUTPUT"));
+        picture.save(qEnvironmentVariable("NURA_TEST_OUTPUT") + u'/' + QLatin1String(name));
+    }
+}
+
+} // namespace
+
+class MapViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void theMarkerAndTheTrailLieWhereTheirPositionsAre() {
+        TKMapView map(nullptr);
+        map.resize(400, 320);
+        // Eastward along a street in Seoul, then north.
+        map.setLatLag(127.000, 37.5000);
+        map.setLatLag(127.002, 37.5000);
+        map.setLatLag(127.002, 37.5000); // a repeat adds nothing
+        map.setLatLag(127.004, 37.5000);
+        map.setLatLag(127.004, 37.5015);
+        QCOMPARE(map.trailSize(), std::size_t(4));
+        QCOMPARE(map.zoom(), TKMapView::kFirstFixZoom);
+        const QImage picture = map.grab().toImage();
+        save(picture, "map-view-trail.png");
+
+        // The car is centred (followed) and drawn red; the trail lies on its positions.
+        QCOMPARE(map.pointOf({37.5015, 127.004}), QPointF(200, 160));
+        QVERIFY(isMarkerRed(picture.pixelColor(200, 160)));
+        const QPointF start = map.pointOf({37.5, 127.0}), corner = map.pointOf({37.5, 127.004});
+        QVERIFY(isTrailBlue(picture.pixelColor(((start + corner) / 2).toPoint())));
+        QVERIFY(isTrailBlue(picture.pixelColor(start.toPoint() + QPoint(3, 0))));
+        // 0.004° of longitude at zoom 16: 0.004 / 360 x 256 x 2^16 = 186 pixels.
+        QVERIFY(std::abs(corner.x() - start.x() - 186.4) < 1);
+        QVERIFY(!isTrailBlue(picture.pixelColor(((start + corner) / 2).toPoint() + QPoint(0, 20))));
+        // Without tiles it says so; the attribution is drawn all the same.
+        QCOMPARE(map.statusText(), QStringLiteral("Offline \u00b7 no map tiles"));
+
+        // With a heading the marker is an arrow pointing that way: red ahead of the centre, not behind.
+        map.setLatLag(127.004, 37.5015, 90.0);
+        const QImage arrow = map.grab().toImage();
+        save(arrow, "map-view-heading.png");
+        QVERIFY(isMarkerRed(arrow.pixelColor(206, 160)));
+        QVERIFY(!isMarkerRed(arrow.pixelColor(191, 160)));
+    }
+
+    void theTrailRestartsIsReplacedWholeAndAGpsLessRecordingClearsTheCar() {
+        TKMapView map(nullptr);
+        map.resize(300, 300);
+        map.setLatLag(10, 50);
+        map.setLatLag(10.001, 50);
+        map.restartTrail();
+        QCOMPARE(map.trailSize(), std::size_t(0));
+        QVERIFY(map.marker()); // the car stays where it is
+
+        map.setTrail({{10, 50, {}}, {10.001, 50, {}}, {10.002, 50.001, 45.0}});
+        QCOMPARE(map.trailSize(), std::size_t(3));
+        QCOMPARE(map.marker()->longitude, 10.002);
+        QCOMPARE(*map.marker()->headingDegrees, 45.0);
+        map.setTrail({});
+        QVERIFY(!map.marker());
+
+        map.setLatLag(10, 50);
+        map.ORBDebug(QStringLiteral("GPS Data Count=Zero"));
+        QVERIFY(!map.marker());
+        QCOMPARE(map.debugText(), QStringLiteral("GPS Data Count=Zero"));
+        // Nonsense is ignored, never drawn.
+        map.setLatLag(std::nan(""), 50);
+        map.setLatLag(10, 91);
+        QVERIFY(!map.marker());
+        map.setLatLag(10, 50);
+        QVERIFY(map.debugText().isEmpty());
+
+        // Over the antimeridian the trail goes the short way, not across the world.
+        TKMapView fiji(nullptr);
+        fiji.resize(300, 300);
+        fiji.setLatLag(179.999, -17.0);
+        fiji.setLatLag(-179.999, -17.0);
+        const QImage picture = fiji.grab().toImage();
+        QVERIFY(isTrailBlue(picture.pixelColor(fiji.pointOf({-17.0, 179.9995}).toPoint())));
+        QVERIFY(std::abs(fiji.pointOf({-17.0, 179.999}).x() - fiji.pointOf({-17.0, -179.999}).x()) < 100);
+        save(picture, "map-view-antimeridian.png");
+    }
+
+    void theWheelZoomsAboutTheCursorAndADragPansUntilTheNextPosition() {
+        TKMapView map(nullptr);
+        map.resize(400, 400);
+        map.show();
+        map.setLatLag(2.35, 48.85);
+        const QPointF cursor(300, 120);
+        const auto ground = [&] {
+            // The position under the cursor, found from two known points.
+            const QPointF a = map.pointOf({48.85, 2.35}), b = map.pointOf({48.86, 2.36});
+            return QPointF(2.35 + (cursor.x() - a.x()) / (b.x() - a.x()) * 0.01,
+                           48.85 + (cursor.y() - a.y()) / (b.y() - a.y()) * 0.01);
+        };
+        const QPointF before = ground();
+        QWheelEvent wheel(cursor, map.mapToGlobal(cursor), {}, {0, 240}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&map, &wheel);
+        QCOMPARE(map.zoom(), TKMapView::kFirstFixZoom + 2);
+        QVERIFY(std::abs(ground().x() - before.x()) < 1e-6 && std::abs(ground().y() - before.y()) < 1e-6);
+
+        // A drag moves the map with the mouse; the next position brings the car back.
+        map.setLatLag(2.35, 48.85);
+        QTest::mousePress(&map, Qt::LeftButton, {}, QPoint(200, 200));
+        QTest::mouseMove(&map, QPoint(260, 230));
+        QTest::mouseRelease(&map, Qt::LeftButton, {}, QPoint(260, 230));
+        QCOMPARE(map.pointOf({48.85, 2.35}), QPointF(260, 230));
+        map.setLatLag(2.3501, 48.85);
+        QCOMPARE(map.pointOf({48.85, 2.3501}), QPointF(200, 200));
+        // Not following, the map stays where the user put it.
+        map.setFollowsCar(false);
+        QTest::mousePress(&map, Qt::LeftButton, {}, QPoint(200, 200));
+        QTest::mouseMove(&map, QPoint(100, 200));
+        QTest::mouseRelease(&map, Qt::LeftButton, {}, QPoint(100, 200));
+        map.setLatLag(2.3502, 48.85);
+        QVERIFY(map.pointOf({48.85, 2.3502}).x() < 150);
+    }
+};
+
+QTEST_MAIN(MapViewTest)
+#include "MapViewTest.moc"
