@@ -17,7 +17,7 @@ set(NURA_PACKAGE_BUILD_DIR ${CMAKE_BINARY_DIR}/packaging)
 set(NURA_FILL_TEMPLATE ${CMAKE_SOURCE_DIR}/cmake/FillTemplate.cmake)
 set(NURA_FILLED_FILES)
 function(nura_fill_template template output)
-    cmake_parse_arguments(FILL "" "EXIT_STATUS_FROM" "DEPENDS" ${ARGN})
+    cmake_parse_arguments(FILL "" "EXIT_STATUS_FROM" "" ${ARGN})
     set(extra)
     if(FILL_EXIT_STATUS_FROM)
         set(extra -DEXIT_STATUS_FROM=$<TARGET_FILE:${FILL_EXIT_STATUS_FROM}>)
@@ -26,7 +26,7 @@ function(nura_fill_template template output)
         OUTPUT ${output}
         COMMAND ${CMAKE_COMMAND} -DTEMPLATE=${template} -DOUTPUT=${output} -DVERSION_INFO=${NURA_VERSION_INFO}
                 ${extra} -P ${NURA_FILL_TEMPLATE}
-        DEPENDS ${template} ${NURA_FILL_TEMPLATE} ${NURA_VERSION_INFO} ${FILL_EXIT_STATUS_FROM} ${FILL_DEPENDS}
+        DEPENDS ${template} ${NURA_FILL_TEMPLATE} ${NURA_VERSION_INFO} ${FILL_EXIT_STATUS_FROM}
         VERBATIM)
     set(NURA_FILLED_FILES ${NURA_FILLED_FILES} ${output} PARENT_SCOPE)
 endfunction()
