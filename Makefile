@@ -6,7 +6,7 @@ CMAKE_ARGS ?=
 WERROR   := -DNURA_WERROR=ON
 DEMO     := $(BUILD)/demo-card
 
-.PHONY: all deps configure build run demo test bench fuzz asan format format-check clean package install
+.PHONY: all deps configure build run demo test bench fuzz asan format format-check clean package install screenshots
 
 all: build
 
@@ -34,6 +34,10 @@ run: demo
 
 test: build format-check
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) --timeout 600
+
+# The README's pictures in docs/images, drawn again from the demo card on a virtual display, offline.
+screenshots: demo
+	@scripts/make-screenshots $(BUILD) docs/images
 
 # A Debian package of both programs in $(BUILD)/, with the run-time packages in its Depends line.
 package: build

@@ -11,35 +11,48 @@ endif()
 install(FILES ${NURA_PACKAGING_DIR}/nura.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME nura)
 
-# Manual pages are made from each program's own --help and --version, so they cannot drift from it.
-find_program(HELP2MAN help2man)
-set(NURA_MAN_PAGES)
-if(HELP2MAN)
-    set(NURA_MAN_DIR ${CMAKE_BINARY_DIR}/man)
-    add_custom_command(
-        OUTPUT ${NURA_MAN_DIR}/nura.1
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${NURA_MAN_DIR}
-        COMMAND ${HELP2MAN} --no-info --section=1 --name "recordings, telemetry and settings of a dash camera card"
-                --output ${NURA_MAN_DIR}/nura.1 $<TARGET_FILE:nura>
-        DEPENDS nura
-        COMMENT "Manual page nura(1)"
-        VERBATIM)
-    list(APPEND NURA_MAN_PAGES ${NURA_MAN_DIR}/nura.1)
-    if(NURA_WITH_UI)
-        add_custom_command(
-            OUTPUT ${NURA_MAN_DIR}/nura-viewer.1
-            COMMAND ${CMAKE_COMMAND} -E make_directory ${NURA_MAN_DIR}
-            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-                    ${HELP2MAN} --no-info --section=1 --name "play the recordings of a dash camera card"
-                    --output ${NURA_MAN_DIR}/nura-viewer.1 $<TARGET_FILE:nura-viewer>
-            DEPENDS nura-viewer
-            COMMENT "Manual page nura-viewer(1)"
-            VERBATIM)
-        list(APPEND NURA_MAN_PAGES ${NURA_MAN_DIR}/nura-viewer.1)
+# Manual pages (written by hand in packaging/man) and the Debian changelog, filled with this build's
+# version and compressed as Debian wants them. nura(1) takes its exit-status table from `nura --help`.
+set(NURA_PACKAGE_BUILD_DIR ${CMAKE_BINARY_DIR}/packaging)
+set(NURA_FILL_TEMPLATE ${CMAKE_SOURCE_DIR}/cmake/FillTemplate.cmake)
+set(NURA_FILLED_FILES)
+function(nura_fill_template template output)
+    cmake_parse_arguments(FILL "" "EXIT_STATUS_FROM" "" ${ARGN})
+    set(extra)
+    if(FILL_EXIT_STATUS_FROM)
+        set(extra -DEXIT_STATUS_FROM=$<TARGET_FILE:${FILL_EXIT_STATUS_FROM}>)
     endif()
-    add_custom_target(man ALL DEPENDS ${NURA_MAN_PAGES})
-    install(FILES ${NURA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    add_custom_command(
+        OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} -DTEMPLATE=${template} -DOUTPUT=${output} -DVERSION_INFO=${NURA_VERSION_INFO}
+                ${extra} -P ${NURA_FILL_TEMPLATE}
+        DEPENDS ${template} ${NURA_FILL_TEMPLATE} ${NURA_VERSION_INFO} ${FILL_EXIT_STATUS_FROM}
+        VERBATIM)
+    set(NURA_FILLED_FILES ${NURA_FILLED_FILES} ${output} PARENT_SCOPE)
+endfunction()
+
+set(NURA_MAN_DIR ${NURA_PACKAGE_BUILD_DIR}/man)
+nura_fill_template(${NURA_PACKAGING_DIR}/man/nura.1 ${NURA_MAN_DIR}/nura.1.gz EXIT_STATUS_FROM nura)
+install(FILES ${NURA_MAN_DIR}/nura.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(NURA_WITH_UI)
+    nura_fill_template(${NURA_PACKAGING_DIR}/man/nura-viewer.1 ${NURA_MAN_DIR}/nura-viewer.1.gz)
+    install(FILES ${NURA_MAN_DIR}/nura-viewer.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+
+# The documents a Debian package carries: the changelog, the machine-readable copyright file (with a
+# paragraph for each third-party file the build bundles) and the overrides of lintian's address tags.
+set(NURA_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/nura-viewer)
+nura_fill_template(${NURA_PACKAGING_DIR}/changelog ${NURA_PACKAGE_BUILD_DIR}/changelog.gz)
+install(FILES ${NURA_PACKAGE_BUILD_DIR}/changelog.gz DESTINATION ${NURA_DOC_DIR})
+add_custom_target(packaging_files ALL DEPENDS ${NURA_FILLED_FILES})
+add_dependencies(packaging_files nura_version_files)
+
+file(READ ${NURA_PACKAGING_DIR}/copyright NURA_COPYRIGHT)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${NURA_PACKAGING_DIR}/copyright)
+file(CONFIGURE OUTPUT ${NURA_PACKAGE_BUILD_DIR}/copyright CONTENT "${NURA_COPYRIGHT}")
+install(FILES ${NURA_PACKAGE_BUILD_DIR}/copyright DESTINATION ${NURA_DOC_DIR})
+install(FILES ${NURA_PACKAGING_DIR}/nura-viewer.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME nura-viewer)
 
 if(NURA_WITH_UI)
     install(TARGETS nura-viewer RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -56,13 +69,15 @@ endif()
 # ---------------------------------------------------------------- Debian package
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME nura-viewer)
+# The version is this build's (generated/version.txt), read when cpack runs rather than when CMake
+# configures, so a package made after a new commit carries that commit.
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_NURA_VERSION_FILE ${NURA_VERSION_FILE})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/CPackVersion.cmake)
 set(CPACK_PACKAGE_CONTACT "nura-viewer developers <nura-viewer@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "dash camera card viewer: dual playback, telemetry, settings")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Plays a two-channel car dash camera's recordings from its SD card, front and rear together, with the\n"
-    "G-sensor graph, GPS speed and a map; edits the camera's settings file, formats the card and sets its\n"
-    "clock. The nura command-line tool does the same work for scripts.")
+# The short description is the file's first line; the rest, in paragraphs, is the extended one.
+file(READ ${NURA_PACKAGING_DIR}/description CPACK_DEBIAN_PACKAGE_DESCRIPTION)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${NURA_PACKAGING_DIR}/description)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Debugging symbols stay out of the package; they make up most of the binaries of a RelWithDebInfo build.

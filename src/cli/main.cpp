@@ -1,6 +1,7 @@
 // nura: the command-line twin of the viewer, for scripts, tests and power users.
 
 #include "cli/commands.h"
+#include "core/version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
     CLI::App nura("The command-line twin of nura-viewer: the recordings, telemetry and settings of a dash\n"
                   "camera's card, for scripts.",
                   "nura");
-    nura.set_version_flag("--version", std::string("nura ") + NURA_VERSION);
+    nura.set_version_flag("--version", std::string("nura ") + nura::kVersion);
     nura.require_subcommand(1);
     nura.footer(kExitStatusTable);
     Runner run;

@@ -4,6 +4,7 @@
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
 #include "core/media/ORBMediaList.h"
+#include "core/version.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VlcMediaPlayer.h"
 #include "ui/app/CustomWindow.h"
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
     QCoreApplication& app = *application;
     QCoreApplication::setOrganizationName(QStringLiteral("nura"));
     QCoreApplication::setApplicationName(QStringLiteral("nura-viewer"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(NURA_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(nura::kVersion));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Plays a dash camera's recordings from its card."));
