@@ -1,10 +1,10 @@
 // The viewer with the real player on generated recordings: a front/rear pair plays in both views
 // with its telemetry, runs to its end, and the next recording starts on its own.
 
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
 #include "H264Encoder.h"
 #include "RealViewer.h"
+#include "SampleRecording.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
