@@ -1,6 +1,6 @@
+#include "core/mp4/CameraMp4Writer.h"
 #include "DriveScript.h"
 #include "SampleRecording.h"
-#include "core/mp4/CameraMp4Writer.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 
 #include "CoreTestSupport.h"
@@ -91,8 +91,9 @@ TEST(CameraMp4Writer, SampleTablesReadBackThroughFfprobe) {
 
     const auto path = std::filesystem::temp_directory_path() / "nura-writer-tables.mp4";
     ASSERT_TRUE(samples::writeFile(path, sink.bytes()));
-    const auto packets = run("ffprobe -v error -select_streams v -show_entries packet=pts,duration,size,flags -of csv=p=0 " +
-                             path.string());
+    const auto packets =
+        run("ffprobe -v error -select_streams v -show_entries packet=pts,duration,size,flags -of csv=p=0 " +
+            path.string());
     std::filesystem::remove(path);
     EXPECT_EQ(packets, "0,3000,6,K_\n3000,3000,6,__\n6000,3003,6,__\n9003,3003,6,__\n12006,3003,6,__\n"
                        "15009,6000,6,K_\n21009,3000,6,__\n");

@@ -1,0 +1,396 @@
+#include "core/repair/RecordingRepair.h"
+
+#include "core/media/ORBMediaList.h"
+#include "core/mp4/CameraMp4Writer.h"
+#include "core/mp4/Mp4Movie.h"
+#include "core/repair/AtomicOutputFile.h"
+#include "core/repair/RecordingShape.h"
+#include "core/telemetry/ORBChunkTableLocator.h"
+#include "core/telemetry/ORBTelemetryRecord.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <filesystem>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nura {
+namespace {
+
+namespace fs = std::filesystem;
+
+RepairResult fail(RepairResult r, RepairStatus status, std::string message) {
+    r.status = status;
+    r.message = std::move(message);
+    return r;
+}
+
+std::string absolute(const std::string& path) {
+    std::error_code ec;
+    const auto abs = fs::absolute(path, ec);
+    return ec ? path : abs.lexically_normal().string();
+}
+
+// What a repair takes from its reference.
+struct Reference {
+    Mp4Movie movie;
+    int video = -1;
+    int data = -1; // the telemetry track, or -1
+    MediaDataPattern pattern;
+};
+
+// A whole recording that the telemetry reader accepts, with H.264 video; the reason when not.
+std::optional<Reference> loadReference(const std::string& path, std::string& why) {
+    auto source = ORBFileByteSource::open(path);
+    if (!source) {
+        why = "cannot be read";
+        return std::nullopt;
+    }
+    if (RecordingShape::inspect(*source).kind != RecordingShape::Kind::Whole) {
+        why = "is not a whole recording";
+        return std::nullopt;
+    }
+    if (ORBChunkTableLocator::locate(*source).error != ORBTelemetryError::None) {
+        why = "is not a recording of this camera";
+        return std::nullopt;
+    }
+    auto movie = Mp4Movie::read(*source);
+    if (!movie) {
+        why = "has an index that cannot be read";
+        return std::nullopt;
+    }
+    Reference ref;
+    ref.video = movie->findTrack("vide");
+    if (ref.video < 0 || movie->tracks[static_cast<size_t>(ref.video)].nalLengthSize() == 0 ||
+        movie->tracks[static_cast<size_t>(ref.video)].sampleCount() == 0) {
+        why = "has no H.264 video";
+        return std::nullopt;
+    }
+    ref.pattern.nalLengthSize = movie->tracks[static_cast<size_t>(ref.video)].nalLengthSize();
+    // The telemetry track is the movie's fifth child, where the reader looks for it.
+    if (movie->children.size() >= 5 && movie->children[4].track >= 0 &&
+        movie->children[4].track != ref.video) {
+        ref.data = movie->children[4].track;
+    }
+    if (ref.data >= 0) {
+        const Mp4Track& d = movie->tracks[static_cast<size_t>(ref.data)];
+        const bool onePerChunk = std::all_of(d.samplesPerChunk.begin(), d.samplesPerChunk.end(),
+                                             [](uint32_t n) { return n == 1; });
+        const bool oneSize = !d.sampleSizes.empty() &&
+                             std::all_of(d.sampleSizes.begin(), d.sampleSizes.end(),
+                                         [&](uint32_t n) { return n == d.sampleSizes[0]; });
+        std::vector<std::byte> lead(ORBTelemetryRecord::kChunkLeadBytes);
+        if (!onePerChunk || !oneSize || d.sampleSizes[0] <= lead.size() || d.chunkOffsets.empty() ||
+            !source->readAt(d.chunkOffsets[0], lead)) {
+            why = "has a telemetry track of another layout";
+            return std::nullopt;
+        }
+        ref.pattern.telemetryChunkSize = d.sampleSizes[0];
+        ref.pattern.telemetryLead = std::move(lead);
+    }
+    ref.movie = std::move(*movie);
+    return ref;
+}
+
+// Appends what the walk recognises to the new file.
+class ToWriter final : public MediaDataReceiver {
+public:
+    ToWriter(CameraMp4Writer& w, uint32_t frameDelta, uint32_t recordDelta)
+        : m_w(w), m_frameDelta(frameDelta), m_recordDelta(recordDelta) {}
+    bool videoSample(std::span<const std::byte> bytes, bool sync) override {
+        return m_w.appendSample(0, bytes, m_frameDelta, sync);
+    }
+    bool telemetryChunk(std::span<const std::byte> bytes) override {
+        return m_w.appendSample(1, bytes, m_recordDelta, true);
+    }
+
+private:
+    CameraMp4Writer& m_w;
+    uint32_t m_frameDelta;
+    uint32_t m_recordDelta;
+};
+
+Mp4TrackSetup setupFrom(const Mp4Track& t) {
+    Mp4TrackSetup s;
+    s.handlerType = t.handlerType;
+    s.handlerName = t.handlerName;
+    s.timescale = t.timescale;
+    s.width = t.width;
+    s.height = t.height;
+    s.volume = t.volume;
+    s.language = t.language;
+    s.sampleEntry = t.sampleEntry;
+    s.editList = t.hasEditList;
+    s.syncTable = t.hasSyncTable;
+    s.uniformSizeTable = t.uniformSampleSize != 0;
+    return s;
+}
+
+std::string sideOf(const std::string& path) {
+    const auto base = orb_media::baseName(path);
+    if (base.ends_with("_F")) {
+        return "front";
+    }
+    if (base.ends_with("_R")) {
+        return "rear";
+    }
+    return "";
+}
+
+std::string writeError(int e) {
+    return e == ENOSPC ? std::string("the disk is full") : std::string(std::strerror(e));
+}
+
+} // namespace
+
+std::string RecordingRepair::defaultOutput(const std::string& input) {
+    const fs::path p(input);
+    return (p.parent_path() / "repaired" / p.filename()).string();
+}
+
+std::vector<std::string> RecordingRepair::referenceCandidates(const std::string& input) {
+    const std::string self = absolute(input);
+    const auto me = ORBMediaList::createMediaByPath(self);
+    if (!me) {
+        return {};
+    }
+    const fs::path folder = fs::path(self).parent_path();
+    std::vector<std::string> out;
+    const auto add = [&](std::vector<ORBMediaList::MediaPtr> found) {
+        std::erase_if(found, [&](const ORBMediaList::MediaPtr& m) {
+            return m->mediaDirection != me->mediaDirection || m->mediaDivision != me->mediaDivision ||
+                   m->mediaName == me->mediaName ||
+                   std::find(out.begin(), out.end(), m->path) != out.end();
+        });
+        ORBMediaList::sortByDate(found);
+        const auto firstAfter = std::find_if(found.begin(), found.end(),
+                                             [&](const ORBMediaList::MediaPtr& m) { return me->compareDate(*m) < 0; });
+        for (auto it = firstAfter; it != found.begin();) {
+            out.push_back((*--it)->path);
+        }
+        for (auto it = firstAfter; it != found.end(); ++it) {
+            out.push_back((*it)->path);
+        }
+    };
+    // The input's own folder, one level.
+    std::vector<ORBMediaList::MediaPtr> here;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            const auto ext = orb_media::pathExtension(name);
+            if (ext.size() == 3 && (ext == "MP4" || ext == "mp4" || ext == "Mp4" || ext == "mP4")) {
+                if (auto m = ORBMediaList::createMediaByPath((folder / name).string())) {
+                    here.push_back(std::move(m));
+                }
+            }
+        }
+        ::closedir(d);
+    }
+    add(std::move(here));
+    // Then the tree of the folder above, as the viewer lists it.
+    if (folder.has_parent_path() && folder.parent_path() != folder) {
+        add(ORBMediaList::scanDirectory(folder.parent_path().string()).medias);
+    }
+    return out;
+}
+
+RepairResult RecordingRepair::repair(const RepairOptions& o) {
+    RepairResult r;
+    try {
+        auto source = ORBFileByteSource::open(o.input);
+        if (!source) {
+            return fail(r, RepairStatus::CannotRead, "cannot read " + o.input + " (not a readable regular file)");
+        }
+        r.inputSize = source->size();
+        const auto shape = RecordingShape::inspect(*source);
+        switch (shape.kind) {
+        case RecordingShape::Kind::Whole:
+            return fail(r, RepairStatus::NothingToRepair, "nothing to repair: " + o.input + " is whole");
+        case RecordingShape::Kind::NotRecording:
+            return fail(r, RepairStatus::NotRecording, o.input + " is not a recording of this camera");
+        case RecordingShape::Kind::Unreadable:
+            return fail(r, RepairStatus::CannotRead, "cannot read " + o.input);
+        case RecordingShape::Kind::Cut:
+            break;
+        }
+        r.mediaStart = shape.mediaStart;
+
+        // The reference: the one given, or the first candidate that is whole and decodes.
+        std::optional<Reference> ref;
+        const auto decodes = [&](const std::string& path) {
+            return o.trialDecode ? o.trialDecode(path) : TrialDecode::Decodes;
+        };
+        if (!o.reference.empty()) {
+            const std::string mine = sideOf(o.input), theirs = sideOf(o.reference);
+            if (!mine.empty() && !theirs.empty() && mine != theirs) {
+                return fail(r, RepairStatus::ReferenceOtherSide,
+                            "the reference " + o.reference + " is of the " + theirs + " camera, " + o.input +
+                                " of the " + mine + " camera");
+            }
+            std::string why;
+            ref = loadReference(o.reference, why);
+            if (!ref) {
+                return fail(r, RepairStatus::ReferenceUnusable, "the reference " + o.reference + " " + why);
+            }
+            const auto d = decodes(o.reference);
+            if (d == TrialDecode::Unavailable) {
+                return fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run");
+            }
+            if (d == TrialDecode::Fails) {
+                return fail(r, RepairStatus::ReferenceUnusable, "the reference " + o.reference + " does not decode");
+            }
+            r.reference = o.reference;
+        } else {
+            int tried = 0;
+            for (const auto& candidate : referenceCandidates(o.input)) {
+                std::string why;
+                auto loaded = loadReference(candidate, why);
+                if (!loaded) {
+                    continue;
+                }
+                const auto d = decodes(candidate);
+                if (d == TrialDecode::Unavailable) {
+                    return fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run");
+                }
+                if (d == TrialDecode::Decodes) {
+                    ref = std::move(loaded);
+                    r.reference = candidate;
+                    break;
+                }
+                if (++tried == 8) {
+                    break; // a camera whose recordings keep failing to decode is not worth a longer search
+                }
+            }
+            if (!ref) {
+                return fail(r, RepairStatus::NoReference,
+                            "no whole recording of the same camera and mode was found near " + o.input +
+                                "; name one with --reference");
+            }
+        }
+
+        // The output: never the input, never an existing file unless asked.
+        r.output = o.output.empty() ? defaultOutput(o.input) : o.output;
+        struct stat in {}, out {};
+        if (::stat(o.input.c_str(), &in) == 0 && ::stat(r.output.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
+            in.st_ino == out.st_ino) {
+            return fail(r, RepairStatus::OutputIsInput, "the repaired file would replace " + o.input);
+        }
+        if (::lstat(r.output.c_str(), &out) == 0 && !o.force) {
+            return fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)");
+        }
+        const fs::path outFolder = fs::path(r.output).parent_path();
+        bool madeFolder = false;
+        if (o.output.empty() && ::mkdir(outFolder.c_str(), 0755) == 0) {
+            madeFolder = true;
+        }
+        const auto removeFolder = [&] {
+            if (madeFolder) {
+                ::rmdir(outFolder.c_str());
+            }
+        };
+        AtomicOutputFile file;
+        if (!file.open(r.output)) {
+            const int e = errno;
+            removeFolder();
+            return fail(r, RepairStatus::CannotWrite, "cannot write in " + outFolder.string() + ": " + writeError(e));
+        }
+
+        const Mp4Movie& movie = ref->movie;
+        const Mp4Track& video = movie.tracks[static_cast<size_t>(ref->video)];
+        std::vector<Mp4TrackSetup> setups{setupFrom(video)};
+        uint32_t maxPerChunk = 0;
+        for (uint32_t n : video.samplesPerChunk) {
+            maxPerChunk = std::max(maxPerChunk, n);
+        }
+        setups[0].maxSamplesPerChunk = maxPerChunk;
+        uint32_t recordDelta = 0;
+        if (ref->data >= 0) {
+            const Mp4Track& data = movie.tracks[static_cast<size_t>(ref->data)];
+            setups.push_back(setupFrom(data));
+            setups[1].maxSamplesPerChunk = 1;
+            recordDelta = data.commonDelta();
+        }
+        // The movie's children in the reference's order; a sound track becomes a free box of its own
+        // so that the telemetry track keeps its place.
+        std::vector<Mp4MovieItem> items;
+        for (const auto& child : movie.children) {
+            if (child.type == "mvhd") {
+                items.push_back({Mp4MovieItem::Kind::MovieHeader, 0, {}});
+            } else if (child.track == ref->video) {
+                items.push_back({Mp4MovieItem::Kind::Track, 0, {}});
+            } else if (child.track >= 0 && child.track == ref->data) {
+                items.push_back({Mp4MovieItem::Kind::Track, 1, {}});
+            } else if (child.track >= 0) {
+                r.soundLeftOut = r.soundLeftOut || movie.tracks[static_cast<size_t>(child.track)].handlerType == "soun";
+                items.push_back({Mp4MovieItem::Kind::Box, 0, CameraMp4Writer::freeBox(0)});
+            } else {
+                items.push_back({Mp4MovieItem::Kind::Box, 0, child.box});
+            }
+        }
+
+        Mp4FileSink sink(file.fd());
+        CameraMp4Writer writer(sink, setups);
+        ToWriter receiver(writer, video.commonDelta(), recordDelta);
+        const bool begun = writer.begin(shape.fileType);
+        if (begun) {
+            r.walk = MediaDataWalker(ref->pattern).walk(*source, shape.mediaStart, source->size(), receiver);
+        }
+        if (!begun || r.walk.stop == MediaDataWalker::Stop::ReceiverFailed) {
+            const int e = sink.error() != 0 ? sink.error() : EIO;
+            file.discard();
+            removeFolder();
+            return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+        }
+        if (r.walk.stop == MediaDataWalker::Stop::ReadFailed) {
+            file.discard();
+            removeFolder();
+            return fail(r, RepairStatus::CannotRead, "cannot read " + o.input + " to its end");
+        }
+        if (r.walk.videoSamples == 0) {
+            file.discard();
+            removeFolder();
+            return fail(r, RepairStatus::NothingRecovered,
+                        "no whole frame before the cut in " + o.input + " (" +
+                            std::string(MediaDataWalker::describe(r.walk.stop)) + " at byte " +
+                            std::to_string(r.walk.stoppedAt) + ")");
+        }
+        if (!writer.finish(items, movie.timescale)) {
+            const int e = sink.error() != 0 ? sink.error() : EFBIG;
+            file.discard();
+            removeFolder();
+            return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+        }
+        const auto d = decodes(file.temporaryPath());
+        if (d != TrialDecode::Decodes) {
+            file.discard();
+            removeFolder();
+            return d == TrialDecode::Unavailable
+                       ? fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run")
+                       : fail(r, RepairStatus::DoesNotDecode,
+                              o.input + " does not decode with the reference's settings (" + r.reference + ")");
+        }
+        if (!file.commit(o.force)) {
+            const int e = errno;
+            removeFolder();
+            return e == EEXIST ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")
+                               : fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+        }
+        r.status = RepairStatus::Repaired;
+        r.message = "recovered " + std::to_string(r.walk.videoSamples) + " frames (" +
+                    std::to_string(r.walk.syncSamples) + " key frames) and " +
+                    std::to_string(r.walk.telemetryChunks) + " telemetry records, " +
+                    std::to_string(r.walk.stoppedAt - r.mediaStart) + " of " +
+                    std::to_string(r.inputSize - r.mediaStart) + " bytes of media data; stopped at byte " +
+                    std::to_string(r.walk.stoppedAt) + ": " + std::string(MediaDataWalker::describe(r.walk.stop));
+        return r;
+    } catch (const std::bad_alloc&) {
+        return fail(r, RepairStatus::CannotRead, "out of memory while repairing " + o.input);
+    } catch (const std::exception& e) {
+        return fail(r, RepairStatus::CannotRead, std::string("cannot repair: ") + e.what());
+    }
+}
+
+} // namespace nura
