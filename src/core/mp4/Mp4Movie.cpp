@@ -147,7 +147,8 @@ bool readSampleTable(Bytes stbl, Mp4Track& t) {
     for (uint32_t i = 0; i < n; ++i) {
         const uint32_t first = bytes::readU32BE(stsc->payload, 8 + 12 * i);
         const uint32_t perChunk = bytes::readU32BE(stsc->payload, 12 + 12 * i);
-        const uint64_t last = i + 1 < n ? bytes::readU32BE(stsc->payload, 20 + 12 * i) : t.chunkOffsets.size() + 1;
+        const uint64_t last =
+            i + 1 < n ? bytes::readU32BE(stsc->payload, 20 + 12 * i) : t.chunkOffsets.size() + 1;
         // Runs follow each other without a gap and end at the last chunk.
         if (first != t.samplesPerChunk.size() + 1 || last < first || last > t.chunkOffsets.size() + 1) {
             return false;
@@ -237,7 +238,8 @@ uint32_t Mp4Track::commonDelta() const {
 
 int Mp4Track::nalLengthSize() const {
     // avc1 entry: 8-byte header, 78 bytes of visual sample entry, then its boxes.
-    if (sampleEntry.size() < 86 || std::string_view(reinterpret_cast<const char*>(sampleEntry.data()) + 4, 4) != "avc1") {
+    if (sampleEntry.size() < 86 ||
+        std::string_view(reinterpret_cast<const char*>(sampleEntry.data()) + 4, 4) != "avc1") {
         return 0;
     }
     std::vector<Box> boxes;

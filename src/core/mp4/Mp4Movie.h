@@ -23,11 +23,11 @@ struct Mp4Track {
     uint16_t width = 0, height = 0; // from tkhd, whole pixels
     uint16_t volume = 0;
     bool hasEditList = false;
-    std::vector<std::byte> sampleEntry; // the first stsd entry, a whole box
+    std::vector<std::byte> sampleEntry;                  // the first stsd entry, a whole box
     std::vector<std::pair<uint32_t, uint32_t>> timeRuns; // stts (count, delta)
-    std::vector<uint32_t> syncSamples;                    // 1-based; empty with hasSyncTable false: all
+    std::vector<uint32_t> syncSamples;                   // 1-based; empty with hasSyncTable false: all
     bool hasSyncTable = false;
-    uint32_t uniformSampleSize = 0; // stsz's single size, 0 when sizes are listed
+    uint32_t uniformSampleSize = 0;    // stsz's single size, 0 when sizes are listed
     std::vector<uint32_t> sampleSizes; // one per sample either way
     std::vector<uint64_t> chunkOffsets;
     std::vector<uint32_t> samplesPerChunk; // expanded from stsc, one per chunk

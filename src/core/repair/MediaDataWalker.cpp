@@ -10,7 +10,8 @@ namespace {
 // Keeps a forward-moving window of the source in memory, reading ahead in large blocks.
 class Window {
 public:
-    Window(ORBByteSource& source, uint64_t start, uint64_t end) : m_source(source), m_start(start), m_end(end) {}
+    Window(ORBByteSource& source, uint64_t start, uint64_t end)
+        : m_source(source), m_start(start), m_end(end) {}
 
     // Makes [pos, pos + n) readable, dropping what lies before `keepFrom`. False when the bytes lie
     // past the end (or cannot be read: see failed()).
@@ -44,7 +45,9 @@ public:
     std::span<const std::byte> at(uint64_t pos, size_t n) const {
         return std::span<const std::byte>(m_buffer).subspan(static_cast<size_t>(pos - m_start), n);
     }
-    uint8_t byte(uint64_t pos) const { return static_cast<uint8_t>(m_buffer[static_cast<size_t>(pos - m_start)]); }
+    uint8_t byte(uint64_t pos) const {
+        return static_cast<uint8_t>(m_buffer[static_cast<size_t>(pos - m_start)]);
+    }
     bool failed() const { return m_failed; }
 
 private:
@@ -150,7 +153,19 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
             return false;
         }
         const uint64_t n = unitLength(p);
-        return n > 0 && n <= kMaxSampleBytes && validHeader(w.byte(p + lengthSize));
+        if (n > 0 && n <= kMaxSampleBytes && validHeader(w.byte(p + lengthSize))) {
+            return true;
+        }
+        // Or the index the camera was writing when the power went.
+        if (p + 8 > end) {
+            return true;
+        }
+        if (!w.ensure(keep(), p, 8)) {
+            return false;
+        }
+        const auto t = w.at(p + 4, 4);
+        const std::string_view type(reinterpret_cast<const char*>(t.data()), 4);
+        return type == "moov" || type == "free" || type == "skip";
     };
     const auto isTelemetryAt = [&](uint64_t p) {
         return chunkSize > 0 && leadAt(p) && w.ensure(keep(), p, chunkSize) && plausibleAfter(p + chunkSize);
@@ -220,11 +235,13 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
                 return finish(Stop::UnknownBytes, open ? sampleStart : pos);
             }
             // A slice's first field, first_mb_in_slice, is ue(v): a leading 1 bit means 0.
+            // When the cut falls right after the unit's header, the unit is lost either way; it is taken
+            // as the next frame's (the camera writes one slice a frame), so the frame before stays whole.
             bool firstMbZero = true;
             if (isSlice(type)) {
-                if (length < 2 || !w.ensure(keep(), pos, lengthSize + 2)) {
+                if (length < 2) {
                     firstMbZero = false;
-                } else {
+                } else if (w.ensure(keep(), pos, lengthSize + 2)) {
                     firstMbZero = (w.byte(pos + lengthSize + 1) & 0x80) != 0;
                 }
             }

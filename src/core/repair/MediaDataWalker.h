@@ -20,8 +20,8 @@
 namespace nura {
 
 struct MediaDataPattern {
-    int nalLengthSize = 4;              // 1, 2 or 4, from the reference's avcC
-    size_t telemetryChunkSize = 0;      // 0: the reference has no telemetry track
+    int nalLengthSize = 4;                // 1, 2 or 4, from the reference's avcC
+    size_t telemetryChunkSize = 0;        // 0: the reference has no telemetry track
     std::vector<std::byte> telemetryLead; // the first bytes of every telemetry chunk
 };
 
@@ -39,8 +39,8 @@ public:
     static constexpr size_t kMaxSampleBytes = size_t{16} << 20; // far above any frame the camera writes
 
     enum class Stop {
-        EndOfData,   // the data ends on a sample boundary
-        CutSample,   // the data ends inside a frame, unit or chunk, which is left out
+        EndOfData,    // the data ends on a sample boundary
+        CutSample,    // the data ends inside a frame, unit or chunk, which is left out
         UnknownBytes, // bytes that are neither a frame nor a telemetry chunk
         ReadFailed,
         ReceiverFailed,

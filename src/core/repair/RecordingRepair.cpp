@@ -79,9 +79,9 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
         const Mp4Track& d = movie->tracks[static_cast<size_t>(ref.data)];
         const bool onePerChunk = std::all_of(d.samplesPerChunk.begin(), d.samplesPerChunk.end(),
                                              [](uint32_t n) { return n == 1; });
-        const bool oneSize = !d.sampleSizes.empty() &&
-                             std::all_of(d.sampleSizes.begin(), d.sampleSizes.end(),
-                                         [&](uint32_t n) { return n == d.sampleSizes[0]; });
+        const bool oneSize =
+            !d.sampleSizes.empty() && std::all_of(d.sampleSizes.begin(), d.sampleSizes.end(),
+                                                  [&](uint32_t n) { return n == d.sampleSizes[0]; });
         std::vector<std::byte> lead(ORBTelemetryRecord::kChunkLeadBytes);
         if (!onePerChunk || !oneSize || d.sampleSizes[0] <= lead.size() || d.chunkOffsets.empty() ||
             !source->readAt(d.chunkOffsets[0], lead)) {
@@ -162,12 +162,12 @@ std::vector<std::string> RecordingRepair::referenceCandidates(const std::string&
     const auto add = [&](std::vector<ORBMediaList::MediaPtr> found) {
         std::erase_if(found, [&](const ORBMediaList::MediaPtr& m) {
             return m->mediaDirection != me->mediaDirection || m->mediaDivision != me->mediaDivision ||
-                   m->mediaName == me->mediaName ||
-                   std::find(out.begin(), out.end(), m->path) != out.end();
+                   m->mediaName == me->mediaName || std::find(out.begin(), out.end(), m->path) != out.end();
         });
         ORBMediaList::sortByDate(found);
-        const auto firstAfter = std::find_if(found.begin(), found.end(),
-                                             [&](const ORBMediaList::MediaPtr& m) { return me->compareDate(*m) < 0; });
+        const auto firstAfter =
+            std::find_if(found.begin(), found.end(),
+                         [&](const ORBMediaList::MediaPtr& m) { return me->compareDate(*m) < 0; });
         for (auto it = firstAfter; it != found.begin();) {
             out.push_back((*--it)->path);
         }
@@ -202,7 +202,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
     try {
         auto source = ORBFileByteSource::open(o.input);
         if (!source) {
-            return fail(r, RepairStatus::CannotRead, "cannot read " + o.input + " (not a readable regular file)");
+            return fail(r, RepairStatus::CannotRead,
+                        "cannot read " + o.input + " (not a readable regular file)");
         }
         r.inputSize = source->size();
         const auto shape = RecordingShape::inspect(*source);
@@ -240,7 +241,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                 return fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run");
             }
             if (d == TrialDecode::Fails) {
-                return fail(r, RepairStatus::ReferenceUnusable, "the reference " + o.reference + " does not decode");
+                return fail(r, RepairStatus::ReferenceUnusable,
+                            "the reference " + o.reference + " does not decode");
             }
             r.reference = o.reference;
         } else {
@@ -273,9 +275,10 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
 
         // The output: never the input, never an existing file unless asked.
         r.output = o.output.empty() ? defaultOutput(o.input) : o.output;
-        struct stat in {}, out {};
-        if (::stat(o.input.c_str(), &in) == 0 && ::stat(r.output.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
-            in.st_ino == out.st_ino) {
+        struct stat in {
+        }, out{};
+        if (::stat(o.input.c_str(), &in) == 0 && ::stat(r.output.c_str(), &out) == 0 &&
+            in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
             return fail(r, RepairStatus::OutputIsInput, "the repaired file would replace " + o.input);
         }
         if (::lstat(r.output.c_str(), &out) == 0 && !o.force) {
@@ -295,7 +298,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         if (!file.open(r.output)) {
             const int e = errno;
             removeFolder();
-            return fail(r, RepairStatus::CannotWrite, "cannot write in " + outFolder.string() + ": " + writeError(e));
+            return fail(r, RepairStatus::CannotWrite,
+                        "cannot write in " + outFolder.string() + ": " + writeError(e));
         }
 
         const Mp4Movie& movie = ref->movie;
@@ -324,7 +328,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             } else if (child.track >= 0 && child.track == ref->data) {
                 items.push_back({Mp4MovieItem::Kind::Track, 1, {}});
             } else if (child.track >= 0) {
-                r.soundLeftOut = r.soundLeftOut || movie.tracks[static_cast<size_t>(child.track)].handlerType == "soun";
+                r.soundLeftOut =
+                    r.soundLeftOut || movie.tracks[static_cast<size_t>(child.track)].handlerType == "soun";
                 items.push_back({Mp4MovieItem::Kind::Box, 0, CameraMp4Writer::freeBox(0)});
             } else {
                 items.push_back({Mp4MovieItem::Kind::Box, 0, child.box});
@@ -370,13 +375,16 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             return d == TrialDecode::Unavailable
                        ? fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run")
                        : fail(r, RepairStatus::DoesNotDecode,
-                              o.input + " does not decode with the reference's settings (" + r.reference + ")");
+                              o.input + " does not decode with the reference's settings (" + r.reference +
+                                  ")");
         }
         if (!file.commit(o.force)) {
             const int e = errno;
             removeFolder();
-            return e == EEXIST ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")
-                               : fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+            return e == EEXIST
+                       ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")
+                       : fail(r, RepairStatus::CannotWrite,
+                              "cannot write " + r.output + ": " + writeError(e));
         }
         r.status = RepairStatus::Repaired;
         r.message = "recovered " + std::to_string(r.walk.videoSamples) + " frames (" +
@@ -384,7 +392,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                     std::to_string(r.walk.telemetryChunks) + " telemetry records, " +
                     std::to_string(r.walk.stoppedAt - r.mediaStart) + " of " +
                     std::to_string(r.inputSize - r.mediaStart) + " bytes of media data; stopped at byte " +
-                    std::to_string(r.walk.stoppedAt) + ": " + std::string(MediaDataWalker::describe(r.walk.stop));
+                    std::to_string(r.walk.stoppedAt) + ": " +
+                    std::string(MediaDataWalker::describe(r.walk.stop));
         return r;
     } catch (const std::bad_alloc&) {
         return fail(r, RepairStatus::CannotRead, "out of memory while repairing " + o.input);

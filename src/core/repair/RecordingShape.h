@@ -19,8 +19,8 @@ struct RecordingShape {
         Unreadable,
     };
     Kind kind = Kind::NotRecording;
-    uint64_t mediaStart = 0;          // first byte of the media data (Cut)
-    std::vector<std::byte> fileType;  // the whole "ftyp" box
+    uint64_t mediaStart = 0;         // first byte of the media data (Cut)
+    std::vector<std::byte> fileType; // the whole "ftyp" box
 
     static RecordingShape inspect(ORBByteSource& source);
     static RecordingShape inspect(const std::string& path);
