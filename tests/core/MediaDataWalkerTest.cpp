@@ -1,8 +1,8 @@
+#include "core/repair/MediaDataWalker.h"
 #include "DriveScript.h"
 #include "H264Encoder.h"
 #include "SampleRecording.h"
 #include "core/mp4/Mp4Movie.h"
-#include "core/repair/MediaDataWalker.h"
 #include "core/repair/RecordingShape.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,8 @@ const samples::CameraMp4& recording() {
     static const samples::CameraMp4 mp4 = [] {
         auto video = samples::encodeTestPattern({64, 48, 30, 1, "testsrc2"}, nullptr);
         EXPECT_TRUE(video.has_value());
-        return samples::buildCameraMp4(video ? *video : samples::EncodedVideo{}, samples::DriveScript().records(0, 1));
+        return samples::buildCameraMp4(video ? *video : samples::EncodedVideo{},
+                                       samples::DriveScript().records(0, 1));
     }();
     return mp4;
 }
@@ -60,7 +61,8 @@ Layout layoutOf(const samples::CameraMp4& mp4) {
         for (uint32_t k = 0; k < v.samplesPerChunk[c]; ++k, ++s) {
             at += v.sampleSizes[s];
             l.frameEnds.push_back(at);
-            l.frameSync.push_back(std::find(v.syncSamples.begin(), v.syncSamples.end(), s + 1) != v.syncSamples.end());
+            l.frameSync.push_back(std::find(v.syncSamples.begin(), v.syncSamples.end(), s + 1) !=
+                                  v.syncSamples.end());
         }
     }
     for (uint64_t o : movie->tracks[1].chunkOffsets) {
@@ -144,7 +146,8 @@ TEST(RecordingShape, TellsWholeFromCutFromForeign) {
     EXPECT_EQ(shape(std::span(mp4.bytes).first(moov.offset + moov.size - 1)), Kind::Cut); // inside the index
     EXPECT_EQ(shape(std::span(mp4.bytes).first(100)), Kind::Cut);
 
-    auto sizeZero = std::vector<std::byte>(mp4.bytes.begin(), mp4.bytes.begin() + static_cast<ptrdiff_t>(moov.offset));
+    auto sizeZero =
+        std::vector<std::byte>(mp4.bytes.begin(), mp4.bytes.begin() + static_cast<ptrdiff_t>(moov.offset));
     std::fill_n(sizeZero.begin() + 24, 4, std::byte{0});
     EXPECT_EQ(shape(sizeZero), Kind::Cut);
 
