@@ -1,8 +1,9 @@
+#include "core/repair/RecordingRepair.h"
 #include "CoreTestSupport.h"
 #include "DriveScript.h"
 #include "H264Encoder.h"
 #include "SampleRecording.h"
-#include "core/repair/RecordingRepair.h"
+#include "core/media/ORBMediaList.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 
 #include <gtest/gtest.h>
@@ -78,8 +79,8 @@ TEST_F(RecordingRepairTest, ReferenceIsTheNearestWholeRecordingOfTheSameSideAndM
     write(folder / "alwa_20230115_082900_F.MP4");
     write(folder / "alwa_20230115_083000_F.MP4");
     write(folder / "alwa_20230115_083200_F.MP4");
-    write(folder / "alwa_20230115_083030_R.MP4");   // other side
-    write(folder / "event_20230115_083050_F.MP4");  // other mode
+    write(folder / "alwa_20230115_083030_R.MP4");                  // other side
+    write(folder / "event_20230115_083050_F.MP4");                 // other mode
     write(root / "DCIM" / "EVENT" / "alwa_20230115_080000_F.MP4"); // the folder above, searched last
     const auto candidates = RecordingRepair::referenceCandidates(cut.string());
     std::vector<std::string> names;
@@ -177,10 +178,33 @@ TEST_F(RecordingRepairTest, MediaDataSizeFieldIsNotReliedOn) {
     EXPECT_EQ(coretest::slurp(root / "zero.MP4"), coretest::slurp(root / "plain.MP4"));
 
     // size 1: a 64-bit size follows the type; the media data starts 8 bytes later.
-    std::string large = bytes.substr(0, 24) + std::string("\0\0\0\1mdat\0\0\0\0\0\0\0\0", 16) + bytes.substr(32);
+    std::string large =
+        bytes.substr(0, 24) + std::string("\0\0\0\1mdat\0\0\0\0\0\0\0\0", 16) + bytes.substr(32);
     coretest::writeBytes(plain, large);
     const auto wide = repair(plain, "", (root / "wide.MP4").string());
     ASSERT_EQ(wide.status, RepairStatus::Repaired);
     EXPECT_EQ(wide.walk.videoSamples, expected.walk.videoSamples);
     EXPECT_EQ(coretest::slurp(root / "wide.MP4"), coretest::slurp(root / "plain.MP4"));
+}
+
+TEST_F(RecordingRepairTest, ListShowsTheRepairedCopyInPlaceOfTheCutFile) {
+    const auto cut = writeCut(folder / "alwa_20230115_083100_F.MP4");
+    write(folder / "alwa_20230115_083100_R.MP4");
+    write(folder / "alwa_20230115_083000_F.MP4");
+    ASSERT_EQ(repair(cut).status, RepairStatus::Repaired);
+    fs::create_directories(root / "elsewhere" / "repaired");
+    write(root / "elsewhere" / "repaired" / "alwa_20230115_083200_F.MP4"); // no cut file beside it
+
+    const auto contents = ORBMediaList::scanDirectory(root.string());
+    std::vector<std::string> paths;
+    for (const auto& m : contents.medias) {
+        paths.push_back(fs::relative(m->path, root).string());
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{"DCIM/100MEDIA/alwa_20230115_083000_F.MP4",
+                                               "DCIM/100MEDIA/repaired/alwa_20230115_083100_F.MP4",
+                                               "DCIM/100MEDIA/alwa_20230115_083100_R.MP4",
+                                               "elsewhere/repaired/alwa_20230115_083200_F.MP4"}));
+    const auto& pair = contents.pairs.at("alwa_20230115_083100");
+    ASSERT_TRUE(pair.frontMedia && pair.rearMedia);
+    EXPECT_EQ(pair.frontMedia->path, (folder / "repaired" / "alwa_20230115_083100_F.MP4").string());
 }
