@@ -11,7 +11,7 @@ import time
 
 build = os.path.abspath(sys.argv[1])
 seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 180
-rounds = 5
+rounds = 7
 nura = os.path.join(build, "nura")
 cache = os.path.join(build, "bench-cache", "repair")
 folder = os.path.join(cache, "DCIM", "100MEDIA")
@@ -53,12 +53,25 @@ if not os.path.exists(cut):
 size = os.path.getsize(cut)
 subprocess.run(["cat", cut], stdout=subprocess.DEVNULL, check=True)  # the same warm cache for both
 repair, copy = [], []
+
+
+
+def clear():
+    # Both sides write a new file, as a repair normally does; the old copies are gone and synced away.
+    for f in (out_copy, out_repair):
+        if os.path.exists(f):
+            os.remove(f)
+    os.sync()
+
+
 for _ in range(rounds):
+    clear()
     copy.append(timed(["sh", "-c", 'cp "$1" "$2" && sync "$2"', "sh", cut, out_copy]))
-    repair.append(timed([nura, "repair", cut, "-o", out_repair, "--force"]))
-report = subprocess.run([nura, "repair", cut, "-o", out_repair, "--force"], capture_output=True, text=True).stdout
-for f in (out_copy, out_repair):
-    os.remove(f)
+    clear()
+    repair.append(timed([nura, "repair", cut, "-o", out_repair]))
+clear()
+report = subprocess.run([nura, "repair", cut, "-o", out_repair], capture_output=True, text=True).stdout
+clear()
 r, c = statistics.median(repair), statistics.median(copy)
 print(report.strip().splitlines()[-1])
 print(f"cut recording: {size / 1e6:.0f} MB, {seconds} s of 1080p")

@@ -33,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
-    static const uint8_t ftyp[] = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'a', 'v', 'c', '1', 0, 0, 0, 0,
-                                   'a', 'v', 'c', '1', 'i', 's', 'o', 'm', 0, 0, 0, 0, 'm', 'd', 'a', 't'};
+    static const uint8_t ftyp[] = {0,   0,   0, 24, 'f', 't', 'y', 'p', 'a', 'v', 'c',
+                                   '1', 0,   0, 0,  0,   'a', 'v', 'c', '1', 'i', 's',
+                                   'o', 'm', 0, 0,  0,   0,   'm', 'd', 'a', 't'};
     std::vector<std::byte> file(sizeof ftyp + size - 1);
     for (size_t i = 0; i < sizeof ftyp; ++i) {
         file[i] = static_cast<std::byte>(ftyp[i]);
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     Receiver receiver;
     const auto r = nura::MediaDataWalker(pattern).walk(source, sizeof ftyp, file.size(), receiver);
-    if (r.stoppedAt < sizeof ftyp || r.stoppedAt > file.size() || receiver.total != r.stoppedAt - sizeof ftyp) {
+    if (r.stoppedAt < sizeof ftyp || r.stoppedAt > file.size() ||
+        receiver.total != r.stoppedAt - sizeof ftyp) {
         __builtin_trap();
     }
     return 0;

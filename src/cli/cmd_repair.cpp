@@ -14,12 +14,14 @@ int runRepair(const std::string& path, const std::string& reference, const std::
         std::fprintf(stderr, "nura repair: the media helper nura-media is not installed\n");
         return exitcode::kUnavailable;
     }
+    nura::TrialDecoder decoder(*helper); // loads its libraries while the repair reads
     nura::RepairOptions options;
     options.input = path;
     options.reference = reference;
     options.output = output;
     options.force = force;
-    options.trialDecode = [&](const std::string& file) { return nura::TrialDecoder::run(*helper, file); };
+    options.trialDecode = [&](const std::string& file) { return decoder.check(file); };
+    options.trialDecodeAhead = [&](const std::string& file) { decoder.ahead(file); };
     const auto result = nura::RecordingRepair::repair(options);
 
     using nura::RepairStatus;

@@ -66,10 +66,14 @@ protected:
         o.output = output;
         o.force = force;
         o.trialDecode = decoder;
+        if (ahead) {
+            o.trialDecodeAhead = [](const std::string&) {}; // the answer is asked for later
+        }
         return RecordingRepair::repair(o);
     }
     fs::path root, folder;
     std::function<nura::TrialDecode(const std::string&)> decoder;
+    bool ahead = false;
 };
 
 } // namespace
@@ -102,7 +106,21 @@ TEST_F(RecordingRepairTest, ReferenceIsTheNearestWholeRecordingOfTheSameSideAndM
     ASSERT_TRUE(data.ExtractStreamInformation(r.output.c_str()));
     EXPECT_EQ(data.times().size(), r.walk.telemetryChunks);
     EXPECT_GT(r.walk.videoSamples, 0u);
-    EXPECT_EQ(RecordingRepair::repair({r.output, "", "", false, {}}).status, RepairStatus::NothingToRepair);
+    nura::RepairOptions again;
+    again.input = r.output;
+    EXPECT_EQ(RecordingRepair::repair(again).status, RepairStatus::NothingToRepair);
+
+    // A candidate whose decode fails while the walk runs gives way to the next; nothing of its
+    // attempt is left behind.
+    fs::remove_all(folder / "repaired");
+    ahead = true;
+    decoder = [](const std::string& p) {
+        return p.ends_with("082900_F.MP4") ? nura::TrialDecode::Fails : nura::TrialDecode::Decodes;
+    };
+    const auto next = repair(cut);
+    ASSERT_EQ(next.status, RepairStatus::Repaired) << next.message;
+    EXPECT_EQ(fs::path(next.reference).filename(), "alwa_20230115_083200_F.MP4");
+    EXPECT_EQ(listing(folder / "repaired"), std::vector<std::string>{"alwa_20230115_083100_F.MP4"});
 }
 
 TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {

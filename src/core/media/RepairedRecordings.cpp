@@ -11,13 +11,15 @@ void preferRepairedRecordings(std::vector<std::shared_ptr<const ORBMedia>>& foun
     std::unordered_set<std::string> replaced;
     for (const auto& m : found) {
         if (m->dir.size() > suffix.size() && m->dir.ends_with(suffix)) {
-            replaced.insert(m->dir.substr(0, m->dir.size() - suffix.size()) + "/" + std::string(lastComponent(m->path)));
+            replaced.insert(m->dir.substr(0, m->dir.size() - suffix.size()) + "/" +
+                            std::string(lastComponent(m->path)));
         }
     }
     if (replaced.empty()) {
         return;
     }
-    std::erase_if(found, [&](const std::shared_ptr<const ORBMedia>& m) { return replaced.contains(m->path); });
+    std::erase_if(found,
+                  [&](const std::shared_ptr<const ORBMedia>& m) { return replaced.contains(m->path); });
 }
 
 } // namespace orb_media

@@ -137,7 +137,7 @@ bool CameraMp4Writer::begin(std::span<const std::byte> fileTypeBox) {
     return !m_failed;
 }
 
-bool CameraMp4Writer::noteSample(size_t track, uint64_t size, uint32_t duration, bool sync) {
+bool CameraMp4Writer::record(size_t track, uint64_t size, uint32_t duration, bool sync) {
     if (!m_begun || m_finished || m_failed || track >= m_tracks.size() || size > 0xFFFFFFFFu) {
         m_failed = true;
         return false;
@@ -166,9 +166,19 @@ bool CameraMp4Writer::noteSample(size_t track, uint64_t size, uint32_t duration,
     return true;
 }
 
+bool CameraMp4Writer::noteSample(size_t track, uint64_t size, uint32_t duration, bool sync) {
+    if (!record(track, size, duration, sync)) {
+        return false;
+    }
+    if (!m_sink.reserve(size)) {
+        m_failed = true;
+    }
+    return !m_failed;
+}
+
 bool CameraMp4Writer::appendSample(size_t track, std::span<const std::byte> bytes, uint32_t duration,
                                    bool sync) {
-    if (!noteSample(track, bytes.size(), duration, sync)) {
+    if (!record(track, bytes.size(), duration, sync)) {
         return false;
     }
     if (!m_sink.write(bytes)) {

@@ -66,13 +66,15 @@ public:
     bool begin(std::span<const std::byte> fileTypeBox);
     // Appends one sample to the media data. `duration` is in the track's time scale.
     bool appendSample(size_t track, std::span<const std::byte> bytes, uint32_t duration, bool sync);
-    // Same, for bytes that reach the sink by other means in the same order (a copy from another
-    // file through `sink()`): only the tables are updated, `size` bytes are expected to follow.
+    // Same, for a sample whose bytes the caller places at its position afterwards (a copy between
+    // files in the kernel): the tables are updated and the sink moves past `size` bytes.
     bool noteSample(size_t track, uint64_t size, uint32_t duration, bool sync);
     // Sets the media data's size and writes the movie box. Nothing may be appended afterwards.
     bool finish(std::span<const Mp4MovieItem> movie, uint32_t movieTimescale = 1000);
 
     Mp4Sink& sink() { return m_sink; }
+    // Where the media data's first byte lies in the output.
+    uint64_t mediaDataStart() const { return m_mdatStart + 8; }
     const std::vector<Mp4BoxPlacement>& boxes() const { return m_boxes; }
     size_t sampleCount(size_t track) const { return m_tracks.at(track).sizes.size(); }
     const std::vector<uint64_t>& chunkOffsets(size_t track) const { return m_tracks.at(track).chunkOffsets; }
@@ -90,6 +92,7 @@ private:
         uint64_t duration = 0;
     };
 
+    bool record(size_t track, uint64_t size, uint32_t duration, bool sync);
     void writeTrack(class Mp4BoxBuilder& b, const Track& t, uint32_t trackId, uint32_t movieTimescale) const;
 
     Mp4Sink& m_sink;

@@ -19,6 +19,11 @@ bool Mp4MemorySink::patch(uint64_t position, std::span<const std::byte> bytes) {
     return true;
 }
 
+bool Mp4MemorySink::reserve(uint64_t n) {
+    m_bytes.resize(m_bytes.size() + n);
+    return true;
+}
+
 Mp4FileSink::Mp4FileSink(int fd, size_t bufferSize)
     : m_fd(fd), m_capacity(std::max<size_t>(bufferSize, 4096)) {
     m_buffer.reserve(m_capacity);
@@ -65,6 +70,18 @@ bool Mp4FileSink::flush() {
     const bool ok = writeAll(m_buffer);
     m_buffer.clear();
     return ok;
+}
+
+bool Mp4FileSink::reserve(uint64_t n) {
+    if (!flush()) {
+        return false;
+    }
+    if (::lseek(m_fd, static_cast<off_t>(m_written + n), SEEK_SET) < 0) {
+        m_errno = errno;
+        return false;
+    }
+    m_written += n;
+    return true;
 }
 
 bool Mp4FileSink::patch(uint64_t position, std::span<const std::byte> bytes) {

@@ -12,9 +12,11 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <new>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace nura {
@@ -95,16 +97,17 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
     return ref;
 }
 
-// Appends what the walk recognises to the new file.
+// Enters what the walk recognises into the new file's tables; the bytes themselves follow in one
+// copy, since the recovered media data is one run of the old file's.
 class ToWriter final : public MediaDataReceiver {
 public:
     ToWriter(CameraMp4Writer& w, uint32_t frameDelta, uint32_t recordDelta)
         : m_w(w), m_frameDelta(frameDelta), m_recordDelta(recordDelta) {}
     bool videoSample(std::span<const std::byte> bytes, bool sync) override {
-        return m_w.appendSample(0, bytes, m_frameDelta, sync);
+        return m_w.noteSample(0, bytes.size(), m_frameDelta, sync);
     }
     bool telemetryChunk(std::span<const std::byte> bytes) override {
-        return m_w.appendSample(1, bytes, m_recordDelta, true);
+        return m_w.noteSample(1, bytes.size(), m_recordDelta, true);
     }
 
 private:
@@ -129,6 +132,55 @@ Mp4TrackSetup setupFrom(const Mp4Track& t) {
     return s;
 }
 
+// Copies `length` bytes between two files at the positions given, in the kernel where it can.
+bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, int& error) {
+    auto inOff = static_cast<off_t>(inAt);
+    auto outOff = static_cast<off_t>(outAt);
+    bool kernel = true;
+    std::vector<std::byte> block;
+    while (length > 0) {
+        ssize_t n = -1;
+        if (kernel) {
+            n = ::copy_file_range(in, &inOff, out, &outOff,
+                                  static_cast<size_t>(std::min<uint64_t>(length, 1u << 30)), 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernel = false;
+                continue;
+            }
+        } else {
+            block.resize(size_t{4} << 20);
+            n = ::pread(in, block.data(), static_cast<size_t>(std::min<uint64_t>(length, block.size())),
+                        inOff);
+            if (n > 0) {
+                size_t done = 0;
+                while (done < static_cast<size_t>(n)) {
+                    const ssize_t w = ::pwrite(out, block.data() + done, static_cast<size_t>(n) - done,
+                                               outOff + static_cast<off_t>(done));
+                    if (w <= 0) {
+                        if (w < 0 && errno == EINTR) {
+                            continue;
+                        }
+                        error = w < 0 ? errno : ENOSPC;
+                        return false;
+                    }
+                    done += static_cast<size_t>(w);
+                }
+                inOff += n;
+                outOff += n;
+            }
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO; // the input shrank while it was copied
+            return false;
+        }
+        length -= static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
 std::string sideOf(const std::string& path) {
     const auto base = orb_media::baseName(path);
     if (base.ends_with("_F")) {
@@ -142,6 +194,83 @@ std::string sideOf(const std::string& path) {
 
 std::string writeError(int e) {
     return e == ENOSPC ? std::string("the disk is full") : std::string(std::strerror(e));
+}
+
+// Writes the repaired file into `file` with the reference's settings: nothing on success, else the
+// failure to report.
+std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, const RecordingShape& shape,
+                                  const std::string& input, AtomicOutputFile& file, RepairResult& r) {
+    const Mp4Movie& movie = ref.movie;
+    const Mp4Track& video = movie.tracks[static_cast<size_t>(ref.video)];
+    std::vector<Mp4TrackSetup> setups{setupFrom(video)};
+    uint32_t maxPerChunk = 0;
+    for (uint32_t n : video.samplesPerChunk) {
+        maxPerChunk = std::max(maxPerChunk, n);
+    }
+    setups[0].maxSamplesPerChunk = maxPerChunk;
+    uint32_t recordDelta = 0;
+    if (ref.data >= 0) {
+        const Mp4Track& data = movie.tracks[static_cast<size_t>(ref.data)];
+        setups.push_back(setupFrom(data));
+        setups[1].maxSamplesPerChunk = 1;
+        recordDelta = data.commonDelta();
+    }
+    // The movie's children in the reference's order; a sound track becomes a free box of its own
+    // so that the telemetry track keeps its place.
+    std::vector<Mp4MovieItem> items;
+    r.soundLeftOut = false;
+    for (const auto& child : movie.children) {
+        if (child.type == "mvhd") {
+            items.push_back({Mp4MovieItem::Kind::MovieHeader, 0, {}});
+        } else if (child.track == ref.video) {
+            items.push_back({Mp4MovieItem::Kind::Track, 0, {}});
+        } else if (child.track >= 0 && child.track == ref.data) {
+            items.push_back({Mp4MovieItem::Kind::Track, 1, {}});
+        } else if (child.track >= 0) {
+            r.soundLeftOut =
+                r.soundLeftOut || movie.tracks[static_cast<size_t>(child.track)].handlerType == "soun";
+            items.push_back({Mp4MovieItem::Kind::Box, 0, CameraMp4Writer::freeBox(0)});
+        } else {
+            items.push_back({Mp4MovieItem::Kind::Box, 0, child.box});
+        }
+    }
+
+    Mp4FileSink sink(file.fd());
+    CameraMp4Writer writer(sink, setups);
+    ToWriter receiver(writer, video.commonDelta(), recordDelta);
+    const bool begun = writer.begin(shape.fileType);
+    if (begun) {
+        r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
+    }
+    if (!begun || r.walk.stop == MediaDataWalker::Stop::ReceiverFailed) {
+        const int e = sink.error() != 0 ? sink.error() : EIO;
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+    }
+    if (r.walk.stop == MediaDataWalker::Stop::ReadFailed) {
+        return fail(r, RepairStatus::CannotRead, "cannot read " + input + " to its end");
+    }
+    if (r.walk.videoSamples == 0) {
+        return fail(r, RepairStatus::NothingRecovered,
+                    "no whole frame before the cut in " + input + " (" +
+                        std::string(MediaDataWalker::describe(r.walk.stop)) + " at byte " +
+                        std::to_string(r.walk.stoppedAt) + ")");
+    }
+    // The recovered media data is one run of the old file's bytes: one copy, in the kernel.
+    int e = 0;
+    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool copied = in >= 0 && sink.flush() &&
+                        copyRange(in, shape.mediaStart, file.fd(), writer.mediaDataStart(),
+                                  r.walk.stoppedAt - shape.mediaStart, e);
+    if (in < 0) {
+        e = errno;
+    } else {
+        ::close(in);
+    }
+    if (!copied || !writer.finish(items, movie.timescale)) {
+        e = e != 0 ? e : (sink.error() != 0 ? sink.error() : EFBIG);
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -218,58 +347,13 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             break;
         }
         r.mediaStart = shape.mediaStart;
-
-        // The reference: the one given, or the first candidate that is whole and decodes.
-        std::optional<Reference> ref;
-        const auto decodes = [&](const std::string& path) {
-            return o.trialDecode ? o.trialDecode(path) : TrialDecode::Decodes;
-        };
-        if (!o.reference.empty()) {
+        const bool given = !o.reference.empty();
+        if (given) {
             const std::string mine = sideOf(o.input), theirs = sideOf(o.reference);
             if (!mine.empty() && !theirs.empty() && mine != theirs) {
                 return fail(r, RepairStatus::ReferenceOtherSide,
                             "the reference " + o.reference + " is of the " + theirs + " camera, " + o.input +
                                 " of the " + mine + " camera");
-            }
-            std::string why;
-            ref = loadReference(o.reference, why);
-            if (!ref) {
-                return fail(r, RepairStatus::ReferenceUnusable, "the reference " + o.reference + " " + why);
-            }
-            const auto d = decodes(o.reference);
-            if (d == TrialDecode::Unavailable) {
-                return fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run");
-            }
-            if (d == TrialDecode::Fails) {
-                return fail(r, RepairStatus::ReferenceUnusable,
-                            "the reference " + o.reference + " does not decode");
-            }
-            r.reference = o.reference;
-        } else {
-            int tried = 0;
-            for (const auto& candidate : referenceCandidates(o.input)) {
-                std::string why;
-                auto loaded = loadReference(candidate, why);
-                if (!loaded) {
-                    continue;
-                }
-                const auto d = decodes(candidate);
-                if (d == TrialDecode::Unavailable) {
-                    return fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run");
-                }
-                if (d == TrialDecode::Decodes) {
-                    ref = std::move(loaded);
-                    r.reference = candidate;
-                    break;
-                }
-                if (++tried == 8) {
-                    break; // a camera whose recordings keep failing to decode is not worth a longer search
-                }
-            }
-            if (!ref) {
-                return fail(r, RepairStatus::NoReference,
-                            "no whole recording of the same camera and mode was found near " + o.input +
-                                "; name one with --reference");
             }
         }
 
@@ -286,115 +370,125 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         }
         const fs::path outFolder = fs::path(r.output).parent_path();
         bool madeFolder = false;
-        if (o.output.empty() && ::mkdir(outFolder.c_str(), 0755) == 0) {
-            madeFolder = true;
-        }
         const auto removeFolder = [&] {
             if (madeFolder) {
                 ::rmdir(outFolder.c_str());
             }
         };
-        AtomicOutputFile file;
-        if (!file.open(r.output)) {
-            const int e = errno;
-            removeFolder();
-            return fail(r, RepairStatus::CannotWrite,
-                        "cannot write in " + outFolder.string() + ": " + writeError(e));
-        }
+        const auto decodes = [&](const std::string& path) {
+            return o.trialDecode ? o.trialDecode(path) : TrialDecode::Decodes;
+        };
 
-        const Mp4Movie& movie = ref->movie;
-        const Mp4Track& video = movie.tracks[static_cast<size_t>(ref->video)];
-        std::vector<Mp4TrackSetup> setups{setupFrom(video)};
-        uint32_t maxPerChunk = 0;
-        for (uint32_t n : video.samplesPerChunk) {
-            maxPerChunk = std::max(maxPerChunk, n);
-        }
-        setups[0].maxSamplesPerChunk = maxPerChunk;
-        uint32_t recordDelta = 0;
-        if (ref->data >= 0) {
-            const Mp4Track& data = movie.tracks[static_cast<size_t>(ref->data)];
-            setups.push_back(setupFrom(data));
-            setups[1].maxSamplesPerChunk = 1;
-            recordDelta = data.commonDelta();
-        }
-        // The movie's children in the reference's order; a sound track becomes a free box of its own
-        // so that the telemetry track keeps its place.
-        std::vector<Mp4MovieItem> items;
-        for (const auto& child : movie.children) {
-            if (child.type == "mvhd") {
-                items.push_back({Mp4MovieItem::Kind::MovieHeader, 0, {}});
-            } else if (child.track == ref->video) {
-                items.push_back({Mp4MovieItem::Kind::Track, 0, {}});
-            } else if (child.track >= 0 && child.track == ref->data) {
-                items.push_back({Mp4MovieItem::Kind::Track, 1, {}});
-            } else if (child.track >= 0) {
-                r.soundLeftOut =
-                    r.soundLeftOut || movie.tracks[static_cast<size_t>(child.track)].handlerType == "soun";
-                items.push_back({Mp4MovieItem::Kind::Box, 0, CameraMp4Writer::freeBox(0)});
-            } else {
-                items.push_back({Mp4MovieItem::Kind::Box, 0, child.box});
+        // The reference: the one given, or the first candidate that is whole and decodes. Its decode
+        // runs while the media data is walked; should it fail, the next candidate is tried.
+        const std::vector<std::string> candidates =
+            given ? std::vector<std::string>{o.reference} : referenceCandidates(o.input);
+        int undecodable = 0;
+        for (const auto& candidate : candidates) {
+            std::string why;
+            auto ref = loadReference(candidate, why);
+            if (!ref) {
+                if (given) {
+                    return fail(r, RepairStatus::ReferenceUnusable,
+                                "the reference " + o.reference + " " + why);
+                }
+                continue;
             }
-        }
+            const auto refused = [&](TrialDecode d) -> std::optional<RepairResult> {
+                if (d == TrialDecode::Unavailable) {
+                    return fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run");
+                }
+                if (d == TrialDecode::Fails && given) {
+                    return fail(r, RepairStatus::ReferenceUnusable,
+                                "the reference " + o.reference + " does not decode");
+                }
+                return std::nullopt;
+            };
+            const bool ahead = static_cast<bool>(o.trialDecodeAhead) && static_cast<bool>(o.trialDecode);
+            if (ahead) {
+                o.trialDecodeAhead(candidate);
+            } else {
+                const auto d = decodes(candidate);
+                if (auto stop = refused(d)) {
+                    return *stop;
+                }
+                if (d == TrialDecode::Fails) {
+                    if (++undecodable == 8) {
+                        break; // a camera whose recordings keep failing to decode is not worth a longer
+                               // search
+                    }
+                    continue;
+                }
+            }
+            r.reference = candidate;
 
-        Mp4FileSink sink(file.fd());
-        CameraMp4Writer writer(sink, setups);
-        ToWriter receiver(writer, video.commonDelta(), recordDelta);
-        const bool begun = writer.begin(shape.fileType);
-        if (begun) {
-            r.walk = MediaDataWalker(ref->pattern).walk(*source, shape.mediaStart, source->size(), receiver);
+            if (o.output.empty() && !madeFolder && ::mkdir(outFolder.c_str(), 0755) == 0) {
+                madeFolder = true;
+            }
+            AtomicOutputFile file;
+            if (!file.open(r.output)) {
+                const int e = errno;
+                removeFolder();
+                return fail(r, RepairStatus::CannotWrite,
+                            "cannot write in " + outFolder.string() + ": " + writeError(e));
+            }
+            auto built = build(*ref, *source, shape, o.input, file, r);
+            if (built) {
+                file.discard();
+                removeFolder();
+                return *built;
+            }
+            if (ahead) {
+                const auto d = decodes(candidate);
+                if (auto stop = refused(d)) {
+                    file.discard();
+                    removeFolder();
+                    return *stop;
+                }
+                if (d == TrialDecode::Fails) {
+                    file.discard();
+                    r.reference.clear();
+                    if (++undecodable == 8) {
+                        break;
+                    }
+                    continue;
+                }
+            }
+            // The data goes to the device while the first frames are decoded.
+            std::thread flush([fd = file.fd()] { ::fdatasync(fd); });
+            const auto d = decodes(file.temporaryPath());
+            flush.join();
+            if (d != TrialDecode::Decodes) {
+                file.discard();
+                removeFolder();
+                return d == TrialDecode::Unavailable
+                           ? fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run")
+                           : fail(r, RepairStatus::DoesNotDecode,
+                                  o.input + " does not decode with the reference's settings (" + r.reference +
+                                      ")");
+            }
+            if (!file.commit(o.force)) {
+                const int e = errno;
+                removeFolder();
+                return e == EEXIST
+                           ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")
+                           : fail(r, RepairStatus::CannotWrite,
+                                  "cannot write " + r.output + ": " + writeError(e));
+            }
+            r.status = RepairStatus::Repaired;
+            r.message = "recovered " + std::to_string(r.walk.videoSamples) + " frames (" +
+                        std::to_string(r.walk.syncSamples) + " key frames) and " +
+                        std::to_string(r.walk.telemetryChunks) + " telemetry records, " +
+                        std::to_string(r.walk.stoppedAt - r.mediaStart) + " of " +
+                        std::to_string(r.inputSize - r.mediaStart) +
+                        " bytes of media data; stopped at byte " + std::to_string(r.walk.stoppedAt) + ": " +
+                        std::string(MediaDataWalker::describe(r.walk.stop));
+            return r;
         }
-        if (!begun || r.walk.stop == MediaDataWalker::Stop::ReceiverFailed) {
-            const int e = sink.error() != 0 ? sink.error() : EIO;
-            file.discard();
-            removeFolder();
-            return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
-        }
-        if (r.walk.stop == MediaDataWalker::Stop::ReadFailed) {
-            file.discard();
-            removeFolder();
-            return fail(r, RepairStatus::CannotRead, "cannot read " + o.input + " to its end");
-        }
-        if (r.walk.videoSamples == 0) {
-            file.discard();
-            removeFolder();
-            return fail(r, RepairStatus::NothingRecovered,
-                        "no whole frame before the cut in " + o.input + " (" +
-                            std::string(MediaDataWalker::describe(r.walk.stop)) + " at byte " +
-                            std::to_string(r.walk.stoppedAt) + ")");
-        }
-        if (!writer.finish(items, movie.timescale)) {
-            const int e = sink.error() != 0 ? sink.error() : EFBIG;
-            file.discard();
-            removeFolder();
-            return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
-        }
-        const auto d = decodes(file.temporaryPath());
-        if (d != TrialDecode::Decodes) {
-            file.discard();
-            removeFolder();
-            return d == TrialDecode::Unavailable
-                       ? fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run")
-                       : fail(r, RepairStatus::DoesNotDecode,
-                              o.input + " does not decode with the reference's settings (" + r.reference +
-                                  ")");
-        }
-        if (!file.commit(o.force)) {
-            const int e = errno;
-            removeFolder();
-            return e == EEXIST
-                       ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")
-                       : fail(r, RepairStatus::CannotWrite,
-                              "cannot write " + r.output + ": " + writeError(e));
-        }
-        r.status = RepairStatus::Repaired;
-        r.message = "recovered " + std::to_string(r.walk.videoSamples) + " frames (" +
-                    std::to_string(r.walk.syncSamples) + " key frames) and " +
-                    std::to_string(r.walk.telemetryChunks) + " telemetry records, " +
-                    std::to_string(r.walk.stoppedAt - r.mediaStart) + " of " +
-                    std::to_string(r.inputSize - r.mediaStart) + " bytes of media data; stopped at byte " +
-                    std::to_string(r.walk.stoppedAt) + ": " +
-                    std::string(MediaDataWalker::describe(r.walk.stop));
-        return r;
+        removeFolder();
+        return fail(r, RepairStatus::NoReference,
+                    "no whole recording of the same camera and mode was found near " + o.input +
+                        "; name one with --reference");
     } catch (const std::bad_alloc&) {
         return fail(r, RepairStatus::CannotRead, "out of memory while repairing " + o.input);
     } catch (const std::exception& e) {

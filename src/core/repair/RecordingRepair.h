@@ -36,6 +36,9 @@ struct RepairOptions {
     bool force = false;    // replace an existing output
     // Decodes the first frames of a file; unset: no trial decode.
     std::function<TrialDecode(const std::string& path)> trialDecode;
+    // Optional: starts the decode of a path whose answer trialDecode() will be asked for later, so
+    // that it runs while the media data is walked.
+    std::function<void(const std::string& path)> trialDecodeAhead;
 };
 
 struct RepairResult {
