@@ -9,11 +9,14 @@
 #include "core/telemetry/ORBTelemetryRecord.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <new>
 #include <sys/stat.h>
 #include <thread>
@@ -97,41 +100,6 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
     return ref;
 }
 
-// Enters what the walk recognises into the new file's tables; the bytes themselves follow in one
-// copy, since the recovered media data is one run of the old file's.
-class ToWriter final : public MediaDataReceiver {
-public:
-    ToWriter(CameraMp4Writer& w, uint32_t frameDelta, uint32_t recordDelta)
-        : m_w(w), m_frameDelta(frameDelta), m_recordDelta(recordDelta) {}
-    bool videoSample(std::span<const std::byte> bytes, bool sync) override {
-        return m_w.noteSample(0, bytes.size(), m_frameDelta, sync);
-    }
-    bool telemetryChunk(std::span<const std::byte> bytes) override {
-        return m_w.noteSample(1, bytes.size(), m_recordDelta, true);
-    }
-
-private:
-    CameraMp4Writer& m_w;
-    uint32_t m_frameDelta;
-    uint32_t m_recordDelta;
-};
-
-Mp4TrackSetup setupFrom(const Mp4Track& t) {
-    Mp4TrackSetup s;
-    s.handlerType = t.handlerType;
-    s.handlerName = t.handlerName;
-    s.timescale = t.timescale;
-    s.width = t.width;
-    s.height = t.height;
-    s.volume = t.volume;
-    s.language = t.language;
-    s.sampleEntry = t.sampleEntry;
-    s.editList = t.hasEditList;
-    s.syncTable = t.hasSyncTable;
-    s.uniformSizeTable = t.uniformSampleSize != 0;
-    return s;
-}
-
 // Copies `length` bytes between two files at the positions given, in the kernel where it can.
 bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, int& error) {
     auto inOff = static_cast<off_t>(inAt);
@@ -179,6 +147,114 @@ bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, 
         length -= static_cast<uint64_t>(n);
     }
     return true;
+}
+
+// Copies the recovered media data from the old file to the new one in the kernel, on a thread of its
+// own that follows the walk: the recovered data is one run of the old file's bytes, so everything up
+// to the end of the last whole sample can go as soon as the walk has passed it.
+class Copier {
+public:
+    Copier(int in, uint64_t from, int out, uint64_t to)
+        : m_in(in), m_from(from), m_out(out), m_to(to), m_confirmed(from), m_copied(from) {
+        m_thread = std::thread([this] { run(); });
+    }
+    ~Copier() { finish(m_confirmed); }
+    void confirm(uint64_t end) {
+        std::lock_guard lock(m_mutex);
+        m_confirmed = end;
+        if (m_confirmed - m_copied >= kStep) {
+            m_cv.notify_one();
+        }
+    }
+    // Copies the rest up to `end` and waits for it; false with the error when a copy failed.
+    bool finish(uint64_t end) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_confirmed = end;
+            m_done = true;
+        }
+        m_cv.notify_one();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_error == 0;
+    }
+    int error() const { return m_error; }
+
+private:
+    static constexpr uint64_t kStep = uint64_t{8} << 20;
+    void run() {
+        while (true) {
+            uint64_t until = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_cv.wait(lock, [&] { return m_done || m_confirmed - m_copied >= kStep; });
+                until = m_confirmed;
+                if (until == m_copied && m_done) {
+                    return;
+                }
+            }
+            int e = 0;
+            if (m_error == 0 &&
+                !copyRange(m_in, m_copied, m_out, m_to + (m_copied - m_from), until - m_copied, e)) {
+                m_error = e != 0 ? e : EIO;
+            }
+            std::lock_guard lock(m_mutex);
+            m_copied = until;
+        }
+    }
+    int m_in;
+    uint64_t m_from;
+    int m_out;
+    uint64_t m_to;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    uint64_t m_confirmed;
+    uint64_t m_copied;
+    bool m_done = false;
+    std::atomic<int> m_error{0};
+    std::thread m_thread;
+};
+
+// Enters what the walk recognises into the new file's tables and lets the copier follow.
+class ToWriter final : public MediaDataReceiver {
+public:
+    ToWriter(CameraMp4Writer& w, Copier& copier, uint64_t start, uint32_t frameDelta, uint32_t recordDelta)
+        : m_w(w), m_copier(copier), m_end(start), m_frameDelta(frameDelta), m_recordDelta(recordDelta) {}
+    bool videoSample(std::span<const std::byte> bytes, bool sync) override {
+        return advance(bytes.size()) && m_w.noteSample(0, bytes.size(), m_frameDelta, sync);
+    }
+    bool telemetryChunk(std::span<const std::byte> bytes) override {
+        return advance(bytes.size()) && m_w.noteSample(1, bytes.size(), m_recordDelta, true);
+    }
+
+private:
+    bool advance(uint64_t n) {
+        m_end += n;
+        m_copier.confirm(m_end);
+        return m_copier.error() == 0;
+    }
+    CameraMp4Writer& m_w;
+    Copier& m_copier;
+    uint64_t m_end;
+    uint32_t m_frameDelta;
+    uint32_t m_recordDelta;
+};
+
+Mp4TrackSetup setupFrom(const Mp4Track& t) {
+    Mp4TrackSetup s;
+    s.handlerType = t.handlerType;
+    s.handlerName = t.handlerName;
+    s.timescale = t.timescale;
+    s.width = t.width;
+    s.height = t.height;
+    s.volume = t.volume;
+    s.language = t.language;
+    s.sampleEntry = t.sampleEntry;
+    s.editList = t.hasEditList;
+    s.syncTable = t.hasSyncTable;
+    s.uniformSizeTable = t.uniformSampleSize != 0;
+    return s;
 }
 
 std::string sideOf(const std::string& path) {
@@ -237,13 +313,21 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
 
     Mp4FileSink sink(file.fd());
     CameraMp4Writer writer(sink, setups);
-    ToWriter receiver(writer, video.commonDelta(), recordDelta);
-    const bool begun = writer.begin(shape.fileType);
-    if (begun) {
-        r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
-    }
-    if (!begun || r.walk.stop == MediaDataWalker::Stop::ReceiverFailed) {
+    if (!writer.begin(shape.fileType) || !sink.flush()) {
         const int e = sink.error() != 0 ? sink.error() : EIO;
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+    }
+    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return fail(r, RepairStatus::CannotRead, "cannot read " + input);
+    }
+    Copier copier(in, shape.mediaStart, file.fd(), writer.mediaDataStart());
+    ToWriter receiver(writer, copier, shape.mediaStart, video.commonDelta(), recordDelta);
+    r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
+    const bool copied = copier.finish(r.walk.stoppedAt);
+    ::close(in);
+    if (r.walk.stop == MediaDataWalker::Stop::ReceiverFailed || !copied) {
+        const int e = copier.error() != 0 ? copier.error() : (sink.error() != 0 ? sink.error() : EIO);
         return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
     }
     if (r.walk.stop == MediaDataWalker::Stop::ReadFailed) {
@@ -255,19 +339,8 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
                         std::string(MediaDataWalker::describe(r.walk.stop)) + " at byte " +
                         std::to_string(r.walk.stoppedAt) + ")");
     }
-    // The recovered media data is one run of the old file's bytes: one copy, in the kernel.
-    int e = 0;
-    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool copied = in >= 0 && sink.flush() &&
-                        copyRange(in, shape.mediaStart, file.fd(), writer.mediaDataStart(),
-                                  r.walk.stoppedAt - shape.mediaStart, e);
-    if (in < 0) {
-        e = errno;
-    } else {
-        ::close(in);
-    }
-    if (!copied || !writer.finish(items, movie.timescale)) {
-        e = e != 0 ? e : (sink.error() != 0 ? sink.error() : EFBIG);
+    if (!writer.finish(items, movie.timescale)) {
+        const int e = sink.error() != 0 ? sink.error() : EFBIG;
         return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
     }
     return std::nullopt;
