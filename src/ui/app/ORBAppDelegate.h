@@ -6,6 +6,7 @@
 #include "platform/MediaPlayer.h"
 #include "ui/app/ORBMapSideView.h"
 #include "ui/app/ORBPlaybackController.h"
+#include "ui/app/ORBRepairController.h"
 #include "ui/app/ORBSnapshotController.h"
 #include "ui/app/ORBTripExportController.h"
 #include "ui/card/CardToolServices.h"
@@ -129,6 +130,8 @@ public:
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
     ORBViewingTools& viewingTools() const { return *m_viewingTools; }
     ORBTripExportController& tripExport() const { return *m_tripExport; }
+    // Cut recordings: tooltips, "Repair…", and playFailureText() for the status line of a failed play.
+    ORBRepairController& repair() const { return *m_repair; }
     MapPage* mapPage() const { return m_mapSide->page(); }
     const QStringList& columnNames() const { return m_columnNames; }
 
@@ -165,6 +168,7 @@ private:
     ORBTelemetryPresenter* m_presenter = nullptr;
     ORBViewingTools* m_viewingTools = nullptr;
     std::unique_ptr<ORBTripExportController> m_tripExport;
+    std::unique_ptr<ORBRepairController> m_repair;
     std::unique_ptr<ORBMapSideView> m_mapSide;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;
