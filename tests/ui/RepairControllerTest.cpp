@@ -66,11 +66,13 @@ private slots:
         model.reload();
         model.setCutShortTest([&](const std::string& p) { return repair->isCutShort(p); });
         const auto tip = [&](const QString& name) {
-            return model.data(model.index(row(list, name), ORBRecordingsModel::File), Qt::ToolTipRole).toString();
+            return model.data(model.index(row(list, name), ORBRecordingsModel::File), Qt::ToolTipRole)
+                .toString();
         };
         QVERIFY(tip("alwa_20230115_083100_R.MP4").contains("cut short"));
         QVERIFY(!tip("alwa_20230115_083000_F.MP4").contains("cut short"));
-        QVERIFY(!repair->playFailureText(card.filePath("alwa_20230115_083100_F.MP4").toStdString()).isEmpty());
+        QVERIFY(
+            !repair->playFailureText(card.filePath("alwa_20230115_083100_F.MP4").toStdString()).isEmpty());
         QVERIFY(repair->playFailureText(card.filePath("alwa_20230115_083000_F.MP4").toStdString()).isEmpty());
 
         // The list's context menu, as the window shows it.

@@ -138,20 +138,24 @@ void ORBRepairController::finished(const QList<Outcome>& outcomes) {
         if (r.status == nura::RepairStatus::Repaired) {
             m_written << QString::fromStdString(r.output);
             m_cut.remove(o.input);
-        } else if ((r.status == nura::RepairStatus::CannotWrite || r.status == nura::RepairStatus::OutputExists) &&
+        } else if ((r.status == nura::RepairStatus::CannotWrite ||
+                    r.status == nura::RepairStatus::OutputExists) &&
                    !m_askedFolder) {
             unwritable << o.input;
         } else {
-            failures << L("repair.failed_fmt").arg(QFileInfo(o.input).fileName(), QString::fromStdString(r.message));
+            failures << L("repair.failed_fmt")
+                            .arg(QFileInfo(o.input).fileName(), QString::fromStdString(r.message));
         }
     }
     // A card that is read-only or full: once, another folder for the files it could not take.
     if (!unwritable.isEmpty() && m_services.chooseFolder) {
         m_askedFolder = true;
-        const QString reason = QString::fromStdString(
-            std::find_if(outcomes.begin(), outcomes.end(), [&](const Outcome& o) { return o.input == unwritable[0]; })
-                ->result.message);
-        const QString folder = m_services.chooseFolder(m_window, L("repair.choose_folder_fmt").arg(reason), QDir::homePath());
+        const QString reason =
+            QString::fromStdString(std::find_if(outcomes.begin(), outcomes.end(), [&](const Outcome& o) {
+                                       return o.input == unwritable[0];
+                                   })->result.message);
+        const QString folder =
+            m_services.chooseFolder(m_window, L("repair.choose_folder_fmt").arg(reason), QDir::homePath());
         if (!folder.isEmpty()) {
             run(unwritable, folder);
             return;
@@ -159,8 +163,8 @@ void ORBRepairController::finished(const QList<Outcome>& outcomes) {
     }
     for (const auto& o : outcomes) {
         if (unwritable.contains(o.input)) {
-            failures << L("repair.failed_fmt").arg(QFileInfo(o.input).fileName(),
-                                                   QString::fromStdString(o.result.message));
+            failures << L("repair.failed_fmt")
+                            .arg(QFileInfo(o.input).fileName(), QString::fromStdString(o.result.message));
         }
     }
     m_running = false;
