@@ -317,7 +317,7 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
         const int e = sink.error() != 0 ? sink.error() : EIO;
         return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
     }
-    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) {
         return fail(r, RepairStatus::CannotRead, "cannot read " + input);
     }

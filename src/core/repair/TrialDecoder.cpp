@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
@@ -41,13 +41,10 @@ TrialDecoder::~TrialDecoder() {
 }
 
 bool TrialDecoder::start() {
-    int toChild[2], fromChild[2];
-    if (::pipe2(toChild, O_CLOEXEC) != 0) {
-        return false;
-    }
-    if (::pipe2(fromChild, O_CLOEXEC) != 0) {
-        ::close(toChild[0]);
-        ::close(toChild[1]);
+    // One socket pair carries both directions: sends with MSG_NOSIGNAL cannot raise SIGPIPE in this
+    // process (the viewer runs repairs on a worker thread) when the helper has died.
+    int sv[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) {
         return false;
     }
     const std::string frames = std::to_string(kFrames);
@@ -59,34 +56,37 @@ bool TrialDecoder::start() {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, sv[1], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, sv[1], STDOUT_FILENO);
     // The helper's own messages are for diagnosis only; the answers are its lines.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const int spawned = ::posix_spawn(&m_pid, m_helper.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(toChild[0]);
-    ::close(fromChild[1]);
+    ::close(sv[1]);
     if (spawned != 0) {
         m_pid = -1;
-        ::close(toChild[1]);
-        ::close(fromChild[0]);
+        ::close(sv[0]);
         return false;
     }
-    m_to = ::fdopen(toChild[1], "w");
-    m_from = ::fdopen(fromChild[0], "r");
-    return m_to != nullptr && m_from != nullptr;
+    m_socket = sv[0];
+    m_from = ::fdopen(sv[0], "r");
+    if (m_from == nullptr) {
+        ::close(sv[0]);
+        m_socket = -1;
+        return false;
+    }
+    return true;
 }
 
 void TrialDecoder::stop() {
-    if (m_to != nullptr) {
-        std::fclose(m_to); // end of input: the helper ends
-        m_to = nullptr;
+    if (m_socket >= 0) {
+        ::shutdown(m_socket, SHUT_WR); // end of input: the helper ends
     }
     if (m_from != nullptr) {
-        std::fclose(m_from);
+        std::fclose(m_from); // closes the socket too
         m_from = nullptr;
     }
+    m_socket = -1;
     if (m_pid > 0) {
         int status = 0;
         while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
@@ -96,20 +96,23 @@ void TrialDecoder::stop() {
 }
 
 bool TrialDecoder::send(const std::string& path) {
-    if (m_to == nullptr || m_from == nullptr) {
+    if (m_socket < 0 || m_from == nullptr) {
         return false;
     }
-    // A helper that died shows as a closed pipe; writing to it must not end this process.
-    struct sigaction ignore {
-    }, previous{};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGPIPE, &ignore, &previous);
-    const bool sent = std::fprintf(m_to, "%s\n", path.c_str()) > 0 && std::fflush(m_to) == 0;
-    ::sigaction(SIGPIPE, &previous, nullptr);
-    if (!sent) {
-        stop();
+    const std::string line = path + "\n";
+    size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::send(m_socket, line.data() + done, line.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            stop();
+            return false;
+        }
+        done += static_cast<size_t>(n);
     }
-    return sent;
+    return true;
 }
 
 TrialDecode TrialDecoder::answer() {

@@ -38,8 +38,8 @@ private:
     std::string m_pending;
     std::string m_helper;
     pid_t m_pid = -1;
-    FILE* m_to = nullptr;
-    FILE* m_from = nullptr;
+    int m_socket = -1;
+    FILE* m_from = nullptr; // reads the helper's answers from m_socket
 };
 
 } // namespace nura
