@@ -4,6 +4,7 @@
 #include "H264Encoder.h"
 #include "SampleRecording.h"
 #include "core/media/ORBMediaList.h"
+#include "core/repair/TrialDecoder.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 
 #include <gtest/gtest.h>
@@ -225,4 +226,15 @@ TEST_F(RecordingRepairTest, ListShowsTheRepairedCopyInPlaceOfTheCutFile) {
     const auto& pair = contents.pairs.at("alwa_20230115_083100");
     ASSERT_TRUE(pair.frontMedia && pair.rearMedia);
     EXPECT_EQ(pair.frontMedia->path, (folder / "repaired" / "alwa_20230115_083100_F.MP4").string());
+}
+
+// A helper that cannot run, or ends without answering, makes the decode unavailable rather than hang or
+// be taken for a failed decode.
+TEST(TrialDecoder, HelperThatDoesNotAnswerIsUnavailable) {
+    nura::TrialDecoder missing("/nonexistent/nura-media");
+    EXPECT_EQ(missing.check("/tmp/x.MP4"), nura::TrialDecode::Unavailable);
+    nura::TrialDecoder silent("/bin/false");
+    silent.ahead("/tmp/x.MP4");
+    EXPECT_EQ(silent.check("/tmp/x.MP4"), nura::TrialDecode::Unavailable);
+    EXPECT_EQ(silent.check("/tmp/y.MP4"), nura::TrialDecode::Unavailable);
 }
