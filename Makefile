@@ -51,6 +51,7 @@ install: build
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do [ -f $$b ] && [ -x $$b ] || continue; echo "== $$b"; $$b || exit 1; done
 	@echo "== bench/list_command.py"; python3 bench/list_command.py $(BUILD)/nura
+	@echo "== bench/repair_speed.py"; python3 bench/repair_speed.py $(BUILD)
 	@echo "== bench/playback_cpu.py"; xvfb-run -a -s "-screen 0 3300x1200x24" python3 bench/playback_cpu.py $(BUILD)
 	@echo "== bench/package_size.py"; python3 bench/package_size.py $(BUILD)
 
@@ -62,13 +63,13 @@ FUZZ_RSS_LIMIT_MB ?= 512
 FUZZ_READER_MAX_LEN ?= 262144
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DNURA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) >/dev/null
-	@cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_telemetry_reader fuzz_nmea
+	@cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_telemetry_reader fuzz_nmea fuzz_media_walk
 	@mkdir -p $(BUILD)-fuzz/corpus/fuzz_telemetry_reader
 	@python3 fuzz/make_bound_seed.py fuzz/corpus/fuzz_telemetry_reader/drive_1s.mp4 \
 	    $(BUILD)-fuzz/corpus/fuzz_telemetry_reader/bound_seed
 	@for f in $(BUILD)-fuzz/fuzz/fuzz_*; do \
 	    name=$$(basename $$f); mkdir -p $(BUILD)-fuzz/corpus/$$name; \
-	    case $$name in fuzz_telemetry_reader) len=$(FUZZ_READER_MAX_LEN);; *) len=4096;; esac; \
+	    case $$name in fuzz_telemetry_reader) len=$(FUZZ_READER_MAX_LEN);; fuzz_media_walk) len=16384;; *) len=4096;; esac; \
 	    echo "== $$name (max_len $$len, rss_limit_mb $(FUZZ_RSS_LIMIT_MB))"; \
 	    $$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=$(FUZZ_RSS_LIMIT_MB) -max_len=$$len \
 	        -print_final_stats=1 $(BUILD)-fuzz/corpus/$$name fuzz/corpus/$$name >$(BUILD)-fuzz/$$name.log 2>&1; \

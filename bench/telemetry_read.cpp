@@ -2,8 +2,8 @@
 // baseline that reads the same bytes with the fewest system calls: the chunk table in one read, then
 // one read per record, without walking the boxes or decoding anything.
 
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
+#include "SampleRecording.h"
 #include "core/log.h"
 #include "core/telemetry/ByteOrder.h"
 #include "core/telemetry/ORBBlackBoxData.h"

@@ -2,8 +2,8 @@
 // to /dev/null, warm cache), next to the sum of the same recordings' telemetry reads measured one by one in
 // this process. The card is written once into the build folder and reused by later runs.
 
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
+#include "SampleRecording.h"
 #include "core/log.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 

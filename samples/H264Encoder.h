@@ -2,7 +2,7 @@
 // Real H.264 video for the sample recordings: the ffmpeg command-line tool encodes a test pattern
 // with libx264 into an Annex B stream, which is split here into frames for our own muxer.
 
-#include "CameraMp4Writer.h"
+#include "SampleRecording.h"
 
 #include <optional>
 #include <span>

@@ -5,9 +5,9 @@
 //                               [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]
 // The file covers the drive from (start - drive start) on; both default to 2023-01-15 08:30:00.
 
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
 #include "H264Encoder.h"
+#include "SampleRecording.h"
 
 #include <cstdio>
 #include <cstring>
@@ -98,8 +98,7 @@ int main(int argc, char** argv) {
         drive.records(static_cast<double>(samples::DriveScript::secondsSinceEpoch(start) -
                                           samples::DriveScript::secondsSinceEpoch(driveStart)),
                       seconds, 10, unit);
-    const auto mp4 = samples::buildCameraMp4(video, records);
-    if (!samples::writeFile(out, mp4.bytes)) {
+    if (!samples::writeCameraMp4(out, video, records)) {
         std::fprintf(stderr, "make_recording: cannot write %s\n", out.c_str());
         return 1;
     }

@@ -33,5 +33,7 @@ int runConfigSet(const std::string& path, const std::vector<std::string>& assign
 int runCardList();
 int runDrive(const std::string& path, const std::string& format);
 int runClock(const std::string& path, const std::optional<std::string>& when);
+// Empty `reference` and `output` take the defaults.
+int runRepair(const std::string& path, const std::string& reference, const std::string& output, bool force);
 // `gapMinutes` is positive and finite.
 int runTrip(const std::string& dir, const std::string& format, double gapMinutes);

@@ -58,6 +58,23 @@ void addCommands(CLI::App& nura, Runner& run) {
         run = [=] { return runTrip(*tripDir, *tripFormat, *tripGap); };
     });
 
+    auto* repair =
+        nura.add_subcommand("repair", "Rebuild the index of a recording cut short by a power loss");
+    auto repairFile = std::make_shared<std::string>();
+    auto repairReference = std::make_shared<std::string>();
+    auto repairOut = std::make_shared<std::string>();
+    auto repairForce = std::make_shared<bool>(false);
+    repair->add_option("FILE", *repairFile, "The cut recording (never written)")->required();
+    repair->add_option(
+        "--reference", *repairReference,
+        "A whole recording of the same camera (default: the nearest one of the same side and mode)");
+    repair->add_option("-o,--output", *repairOut,
+                       "Where the repaired file goes (default: repaired/NAME beside FILE)");
+    repair->add_flag("--force", *repairForce, "Replace an existing output file");
+    repair->callback([&run, repairFile, repairReference, repairOut, repairForce] {
+        run = [=] { return runRepair(*repairFile, *repairReference, *repairOut, *repairForce); };
+    });
+
     auto* config = nura.add_subcommand("config", "The camera's settings file (config.bin), field by field");
     config->require_subcommand(1);
     auto configFile = std::make_shared<std::string>();

@@ -1,6 +1,6 @@
-#include "CameraMp4Writer.h"
-#include "Mp4BoxBuilder.h"
+#include "SampleRecording.h"
 #include "core/log.h"
+#include "core/mp4/Mp4BoxBuilder.h"
 #include "core/telemetry/ByteOrder.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 
@@ -334,7 +334,7 @@ namespace {
 // A recording laid out like the camera's, with every box on the way to the chunk table `pad`-dependent
 // in size: no box on the walk has a fixed size to rely on.
 std::vector<std::byte> paddedRecording(size_t pad, const std::vector<ORBTelemetryRecord>& recs) {
-    samples::Mp4BoxBuilder b;
+    nura::Mp4BoxBuilder b;
     const auto filler = [&](std::string_view type, size_t n) {
         b.begin(type);
         for (size_t k = 0; k < n; ++k) {

@@ -1,6 +1,6 @@
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
 #include "H264Encoder.h"
+#include "SampleRecording.h"
 #include "core/telemetry/ConvertNmeaCoordinates.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 

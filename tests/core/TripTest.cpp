@@ -1,4 +1,4 @@
-#include "CameraMp4Writer.h"
+#include "SampleRecording.h"
 #include "core/log.h"
 #include "core/trip/TripExportWriter.h"
 #include "core/trip/TripJoiner.h"

@@ -2,10 +2,10 @@
 // with its telemetry, runs to its end, and the next recording starts on its own; a pause near the
 // end stays a pause; a broken file of a pair is said while the other plays on to the next recording.
 
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
 #include "H264Encoder.h"
 #include "RealViewer.h"
+#include "SampleRecording.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"

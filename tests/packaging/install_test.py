@@ -22,6 +22,7 @@ expected = {
     "usr/bin/nura",
     "usr/bin/nura-viewer",
     "usr/libexec/nura/nura-card",
+    "usr/libexec/nura/nura-media",
     "usr/share/applications/nura-viewer.desktop",
     "usr/share/metainfo/org.nura.Viewer.metainfo.xml",
     "usr/share/icons/hicolor/scalable/apps/nura-viewer.svg",

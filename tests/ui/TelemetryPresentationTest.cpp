@@ -1,8 +1,8 @@
 // What the window shows of a recording's telemetry at a playback position: the G-sensor and GPS
 // texts, the map calls, and the G-sensor graph drawn into an image.
 
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
+#include "SampleRecording.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
 #include "ui/app/MapScriptTarget.h"

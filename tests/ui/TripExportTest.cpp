@@ -1,7 +1,7 @@
 // "Export Trip…": the selected recording's trip written off the UI thread, with fake dialogs.
 
-#include "CameraMp4Writer.h"
 #include "DriveScript.h"
+#include "SampleRecording.h"
 #include "core/media/ORBMediaList.h"
 #include "ui/app/ORBTripExportController.h"
 

@@ -1,5 +1,7 @@
 #include "core/media/ORBMediaList.h"
 
+#include "core/media/RepairedRecordings.h"
+
 #include <algorithm>
 #include <dirent.h>
 #include <filesystem>
@@ -310,6 +312,7 @@ ORBMediaList::Contents ORBMediaList::scanDirectory(const std::string& path,
 
     std::vector<MediaPtr> found;
     TreeWalker(found, cancelled).eachDir(root);
+    preferRepairedRecordings(found);
     sortByDate(found);
 
     Contents contents;

@@ -91,6 +91,7 @@ void ORBAppDelegate::awakeFromNib() {
     m_playInfo = new ORBPlayInfo(this);
     m_mediaList = std::make_unique<ORBMediaList>();
     m_tripExport = std::make_unique<ORBTripExportController>(m_services.tripExport, m_window);
+    m_repair = std::make_unique<ORBRepairController>(ORBRepairServices::real(), m_window);
     m_playback = std::make_unique<ORBPlaybackController>(
         *m_player1, *m_player2, *m_mediaList, *m_playInfo, *m_services.scheduler,
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
@@ -116,6 +117,8 @@ void ORBAppDelegate::initMediaListTableView() {
     m_columnNames = {L("filelist.mode"), L("filelist.date"), L("filelist.time"), L("filelist.file")};
     m_recordingsModel = new ORBRecordingsModel(*m_mediaList, this);
     m_recordingsModel->setColumnNames(m_columnNames);
+    m_recordingsModel->setCutShortTest(
+        [this](const std::string& path) { return m_repair->isCutShort(path); });
     auto* table = m_view->mediaListTableView;
     table->setModel(m_recordingsModel);
     auto* header = table->horizontalHeader();
@@ -241,6 +244,18 @@ void ORBAppDelegate::wirePlayback() {
         m_view->progressIndicator->hide();
     });
     connect(c, &ORBPlaybackController::statusMessage, m_view->statusLabel, &QLabel::setText);
+    // A file that fails because it was cut short (a power loss) gets the offer to repair it instead.
+    connect(c, &ORBPlaybackController::sideFailed, this, [this](int side) {
+        const auto& item = m_playback->item();
+        if (!item || !m_repair) {
+            return;
+        }
+        const QString path = side == 1 ? item->rearPath() : item->frontPath();
+        const QString offer = m_repair->playFailureText(QFile::encodeName(path).toStdString());
+        if (!offer.isEmpty()) {
+            m_view->statusLabel->setText(offer);
+        }
+    });
     connect(v.playButton, &QAbstractButton::clicked, c, &ORBPlaybackController::clickPlayButton);
     connect(v.jumpForwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpForward);
     connect(v.jumpBackwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpBackward);
@@ -397,6 +412,19 @@ void ORBAppDelegate::installShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_P), &ORBAppDelegate::print);
     connect(m_tripExport->addAction(m_view->mediaListTableView), &QAction::triggered, this,
             &ORBAppDelegate::exportTrip);
+    connect(m_repair->addAction(m_view->mediaListTableView), &QAction::triggered, this, [this] {
+        const auto row = m_view->mediaListTableView->currentIndex();
+        if (row.isValid()) {
+            m_repair->repairRecording(*m_mediaList, static_cast<size_t>(row.row()));
+        }
+    });
+    // The list is scanned again, so that the repaired recording takes the cut one's place.
+    connect(m_repair.get(), &ORBRepairController::repairFinished, this, [this](const QStringList& written) {
+        m_repair->forget();
+        if (!written.isEmpty()) {
+            m_mediaList->setDirectoryPath(m_mediaList->directoryPath());
+        }
+    });
 
     // Playback keys work wherever the focus is; Up and Down stay the list's.
     auto* c = m_playback.get();

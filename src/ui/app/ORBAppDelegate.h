@@ -6,6 +6,7 @@
 #include "platform/MediaPlayer.h"
 #include "ui/app/ORBMapSideView.h"
 #include "ui/app/ORBPlaybackController.h"
+#include "ui/app/ORBRepairController.h"
 #include "ui/app/ORBSnapshotController.h"
 #include "ui/app/ORBTripExportController.h"
 #include "ui/card/CardToolServices.h"
@@ -141,6 +142,8 @@ public:
     ORBTripExportController& tripExport() const { return *m_tripExport; }
     MprisService* mediaKeys() const { return m_mpris.get(); }
     TKMapView* mapView() const { return m_mapSide->mapView(); }
+    // Cut recordings: tooltips, "Repair…", and playFailureText() for the status line of a failed play.
+    ORBRepairController& repair() const { return *m_repair; }
     const QStringList& columnNames() const { return m_columnNames; }
 
     unsigned rightViewMode = 0;
@@ -177,6 +180,7 @@ private:
     ORBTelemetryPresenter* m_presenter = nullptr;
     ORBViewingTools* m_viewingTools = nullptr;
     std::unique_ptr<ORBTripExportController> m_tripExport;
+    std::unique_ptr<ORBRepairController> m_repair;
     std::unique_ptr<ORBMapSideView> m_mapSide;
     std::unique_ptr<ORBMprisBridge> m_mprisBridge;
     std::unique_ptr<MprisService> m_mpris;

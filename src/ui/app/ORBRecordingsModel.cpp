@@ -106,6 +106,9 @@ QVariant ORBRecordingsModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
         return int((column == File ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
     case Qt::ToolTipRole:
+        if (m_cutShort && m_cutShort(media->path)) {
+            return QString::fromStdString(media->path) + "\n" + L("repair.cut_short");
+        }
         return QString::fromStdString(media->path);
     case Qt::FontRole: {
         QFont font;

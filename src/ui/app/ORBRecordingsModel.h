@@ -4,6 +4,9 @@
 #include <QAbstractTableModel>
 #include <QPixmap>
 
+#include <functional>
+#include <string>
+
 class ORBMediaList;
 class ORBMedia;
 
@@ -25,6 +28,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void setColumnNames(const QStringList& names);
+    // Asked when a row's tooltip is shown: whether the file was cut short (its tooltip then says so).
+    void setCutShortTest(std::function<bool(const std::string& path)> test) { m_cutShort = std::move(test); }
 
     // Cell contents, as the list shows them.
     static QString modeText(const ORBMedia& media);
@@ -37,4 +42,5 @@ private:
     const ORBMediaList& m_list;
     int m_rows = 0;
     QStringList m_columnNames;
+    std::function<bool(const std::string&)> m_cutShort;
 };

@@ -1,9 +1,10 @@
 #pragma once
-// Writes MP4 recordings in the camera's layout: ftyp (major brand avc1), mdat with the video and the
-// telemetry chunks interleaved, then moov with mvhd, the video track, udta, free and, as the fifth
-// child, the data track (tkhd, edts, mdia > mdhd, hdlr, minf > nmhd, dinf, stbl > stsd, stts, stsc,
-// stsz, stco). Every data chunk is 2 bytes (the record length, big-endian) and one 153-byte record.
+// Recordings in the camera's layout for the demo card and the tests: frames made here and the
+// scripted drive's records, written by the core's camera-layout writer. The video and the telemetry
+// chunks are interleaved as the camera does (each record after its share of frames); every
+// telemetry chunk is 2 bytes (the record length, big-endian) and one 153-byte record.
 
+#include "core/mp4/CameraMp4Writer.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
 
 #include <cstddef>
@@ -33,11 +34,7 @@ struct EncodedVideo {
 EncodedVideo placeholderVideo(int width, int height, int fps, size_t frameCount);
 
 // Where each box landed, for tests that cut or patch the file at box boundaries.
-struct BoxPlacement {
-    std::string path; // e.g. "moov/trak[2]/mdia/minf/stbl/stco"
-    uint64_t offset = 0;
-    uint64_t size = 0;
-};
+using BoxPlacement = nura::Mp4BoxPlacement;
 
 struct CameraMp4 {
     std::vector<std::byte> bytes;
@@ -50,6 +47,10 @@ struct CameraMp4 {
 // Frames and records are spread evenly over the same duration; the data track has one record per chunk.
 CameraMp4 buildCameraMp4(const EncodedVideo& video, std::span<const nura::ORBTelemetryRecord> records,
                          uint32_t recordsPerSecond = 10);
+
+// The same recording streamed to a file.
+bool writeCameraMp4(const std::filesystem::path& path, const EncodedVideo& video,
+                    std::span<const nura::ORBTelemetryRecord> records, uint32_t recordsPerSecond = 10);
 
 bool writeFile(const std::filesystem::path& path, std::span<const std::byte> bytes);
 

@@ -1,11 +1,11 @@
-#include "Mp4BoxBuilder.h"
+#include "core/mp4/Mp4BoxBuilder.h"
 
 #include <algorithm>
 #include <cassert>
 
-namespace samples {
+namespace nura {
 
-void Mp4BoxBuilder::begin(std::string_view type) {
+std::string Mp4BoxBuilder::childPath(std::string_view type) {
     // Path names repeat a type's index among its siblings when it is not the first: trak, trak[2].
     auto& siblings = m_childTypes.back();
     const auto n = std::count(siblings.begin(), siblings.end(), std::string(type));
@@ -15,7 +15,20 @@ void Mp4BoxBuilder::begin(std::string_view type) {
     if (n > 0) {
         path.append("[").append(std::to_string(n + 1)).append("]");
     }
-    m_open.push_back({m_out.size(), path});
+    return path;
+}
+
+void Mp4BoxBuilder::rawBox(std::span<const std::byte> box) {
+    std::string type(4, '?');
+    for (size_t k = 0; k < 4 && 4 + k < box.size(); ++k) {
+        type[k] = static_cast<char>(box[4 + k]);
+    }
+    m_closed.push_back({childPath(type), m_out.size(), box.size()});
+    bytes(box);
+}
+
+void Mp4BoxBuilder::begin(std::string_view type) {
+    m_open.push_back({m_out.size(), childPath(type)});
     m_childTypes.emplace_back();
     u32(0);
     fourcc(type);
@@ -73,4 +86,4 @@ void Mp4BoxBuilder::matrix() {
     }
 }
 
-} // namespace samples
+} // namespace nura

@@ -1,5 +1,6 @@
 #pragma once
-// Appends big-endian MP4 boxes to a byte buffer; nested boxes get their size when closed.
+// Appends big-endian MP4 boxes to a byte buffer; nested boxes get their size when closed. The movie
+// box and the tests' hand-made files are built with it; media data is streamed instead (CameraMp4Writer).
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace samples {
+namespace nura {
 
 class Mp4BoxBuilder {
 public:
@@ -21,6 +22,8 @@ public:
     void begin(std::string_view type);
     void beginFull(std::string_view type, uint8_t version, uint32_t flags);
     void end();
+    // A whole box made elsewhere, copied as it is and placed like one built here.
+    void rawBox(std::span<const std::byte> box);
 
     void u8(uint8_t v) { m_out.push_back(static_cast<std::byte>(v)); }
     void u16(uint16_t v);
@@ -37,6 +40,7 @@ public:
     const std::vector<Closed>& closed() const { return m_closed; }
 
 private:
+    std::string childPath(std::string_view type);
     struct Open {
         size_t offset;
         std::string path;
@@ -47,4 +51,4 @@ private:
     std::vector<std::vector<std::string>> m_childTypes{{}};
 };
 
-} // namespace samples
+} // namespace nura

@@ -1,0 +1,572 @@
+#include "core/repair/RecordingRepair.h"
+
+#include "core/media/ORBMediaList.h"
+#include "core/mp4/CameraMp4Writer.h"
+#include "core/mp4/Mp4Movie.h"
+#include "core/repair/AtomicOutputFile.h"
+#include "core/repair/RecordingShape.h"
+#include "core/telemetry/ORBChunkTableLocator.h"
+#include "core/telemetry/ORBTelemetryRecord.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace nura {
+namespace {
+
+namespace fs = std::filesystem;
+
+RepairResult fail(RepairResult r, RepairStatus status, std::string message) {
+    r.status = status;
+    r.message = std::move(message);
+    return r;
+}
+
+std::string absolute(const std::string& path) {
+    std::error_code ec;
+    const auto abs = fs::absolute(path, ec);
+    return ec ? path : abs.lexically_normal().string();
+}
+
+// What a repair takes from its reference.
+struct Reference {
+    Mp4Movie movie;
+    int video = -1;
+    int data = -1; // the telemetry track, or -1
+    MediaDataPattern pattern;
+};
+
+// A whole recording that the telemetry reader accepts, with H.264 video; the reason when not.
+std::optional<Reference> loadReference(const std::string& path, std::string& why) {
+    auto source = ORBFileByteSource::open(path);
+    if (!source) {
+        why = "cannot be read";
+        return std::nullopt;
+    }
+    if (RecordingShape::inspect(*source).kind != RecordingShape::Kind::Whole) {
+        why = "is not a whole recording";
+        return std::nullopt;
+    }
+    if (ORBChunkTableLocator::locate(*source).error != ORBTelemetryError::None) {
+        why = "is not a recording of this camera";
+        return std::nullopt;
+    }
+    auto movie = Mp4Movie::read(*source);
+    if (!movie) {
+        why = "has an index that cannot be read";
+        return std::nullopt;
+    }
+    Reference ref;
+    ref.video = movie->findTrack("vide");
+    if (ref.video < 0 || movie->tracks[static_cast<size_t>(ref.video)].nalLengthSize() == 0 ||
+        movie->tracks[static_cast<size_t>(ref.video)].sampleCount() == 0) {
+        why = "has no H.264 video";
+        return std::nullopt;
+    }
+    ref.pattern.nalLengthSize = movie->tracks[static_cast<size_t>(ref.video)].nalLengthSize();
+    // The telemetry track is the movie's fifth child, where the reader looks for it.
+    if (movie->children.size() >= 5 && movie->children[4].track >= 0 &&
+        movie->children[4].track != ref.video) {
+        ref.data = movie->children[4].track;
+    }
+    if (ref.data >= 0) {
+        const Mp4Track& d = movie->tracks[static_cast<size_t>(ref.data)];
+        const bool onePerChunk = std::all_of(d.samplesPerChunk.begin(), d.samplesPerChunk.end(),
+                                             [](uint32_t n) { return n == 1; });
+        const bool oneSize =
+            !d.sampleSizes.empty() && std::all_of(d.sampleSizes.begin(), d.sampleSizes.end(),
+                                                  [&](uint32_t n) { return n == d.sampleSizes[0]; });
+        std::vector<std::byte> lead(ORBTelemetryRecord::kChunkLeadBytes);
+        if (!onePerChunk || !oneSize || d.sampleSizes[0] <= lead.size() || d.chunkOffsets.empty() ||
+            !source->readAt(d.chunkOffsets[0], lead)) {
+            why = "has a telemetry track of another layout";
+            return std::nullopt;
+        }
+        ref.pattern.telemetryChunkSize = d.sampleSizes[0];
+        ref.pattern.telemetryLead = std::move(lead);
+    }
+    ref.movie = std::move(*movie);
+    return ref;
+}
+
+// Copies `length` bytes between two files at the positions given, in the kernel where it can.
+bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, int& error) {
+    auto inOff = static_cast<off_t>(inAt);
+    auto outOff = static_cast<off_t>(outAt);
+    bool kernel = true;
+    std::vector<std::byte> block;
+    while (length > 0) {
+        ssize_t n = -1;
+        if (kernel) {
+            n = ::copy_file_range(in, &inOff, out, &outOff,
+                                  static_cast<size_t>(std::min<uint64_t>(length, 1u << 30)), 0);
+            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernel = false;
+                continue;
+            }
+        } else {
+            block.resize(size_t{4} << 20);
+            n = ::pread(in, block.data(), static_cast<size_t>(std::min<uint64_t>(length, block.size())),
+                        inOff);
+            if (n > 0) {
+                size_t done = 0;
+                while (done < static_cast<size_t>(n)) {
+                    const ssize_t w = ::pwrite(out, block.data() + done, static_cast<size_t>(n) - done,
+                                               outOff + static_cast<off_t>(done));
+                    if (w <= 0) {
+                        if (w < 0 && errno == EINTR) {
+                            continue;
+                        }
+                        error = w < 0 ? errno : ENOSPC;
+                        return false;
+                    }
+                    done += static_cast<size_t>(w);
+                }
+                inOff += n;
+                outOff += n;
+            }
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO; // the input shrank while it was copied
+            return false;
+        }
+        length -= static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+// Copies the recovered media data from the old file to the new one in the kernel, on a thread of its
+// own that follows the walk: the recovered data is one run of the old file's bytes, so everything up
+// to the end of the last whole sample can go as soon as the walk has passed it.
+class Copier {
+public:
+    Copier(int in, uint64_t from, int out, uint64_t to)
+        : m_in(in), m_from(from), m_out(out), m_to(to), m_confirmed(from), m_copied(from) {
+        m_thread = std::thread([this] { run(); });
+    }
+    ~Copier() { finish(m_confirmed); }
+    void confirm(uint64_t end) {
+        std::lock_guard lock(m_mutex);
+        m_confirmed = end;
+        if (m_confirmed - m_copied >= kStep) {
+            m_cv.notify_one();
+        }
+    }
+    // Copies the rest up to `end` and waits for it; false with the error when a copy failed.
+    bool finish(uint64_t end) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_confirmed = end;
+            m_done = true;
+        }
+        m_cv.notify_one();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_error == 0;
+    }
+    int error() const { return m_error; }
+
+private:
+    static constexpr uint64_t kStep = uint64_t{8} << 20;
+    void run() {
+        while (true) {
+            uint64_t until = 0;
+            {
+                std::unique_lock lock(m_mutex);
+                m_cv.wait(lock, [&] { return m_done || m_confirmed - m_copied >= kStep; });
+                until = m_confirmed;
+                if (until == m_copied && m_done) {
+                    return;
+                }
+            }
+            int e = 0;
+            if (m_error == 0 &&
+                !copyRange(m_in, m_copied, m_out, m_to + (m_copied - m_from), until - m_copied, e)) {
+                m_error = e != 0 ? e : EIO;
+            }
+            std::lock_guard lock(m_mutex);
+            m_copied = until;
+        }
+    }
+    int m_in;
+    uint64_t m_from;
+    int m_out;
+    uint64_t m_to;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    uint64_t m_confirmed;
+    uint64_t m_copied;
+    bool m_done = false;
+    std::atomic<int> m_error{0};
+    std::thread m_thread;
+};
+
+// Enters what the walk recognises into the new file's tables and lets the copier follow.
+class ToWriter final : public MediaDataReceiver {
+public:
+    ToWriter(CameraMp4Writer& w, Copier& copier, uint64_t start, uint32_t frameDelta, uint32_t recordDelta)
+        : m_w(w), m_copier(copier), m_end(start), m_frameDelta(frameDelta), m_recordDelta(recordDelta) {}
+    bool videoSample(std::span<const std::byte> bytes, bool sync) override {
+        return advance(bytes.size()) && m_w.noteSample(0, bytes.size(), m_frameDelta, sync);
+    }
+    bool telemetryChunk(std::span<const std::byte> bytes) override {
+        return advance(bytes.size()) && m_w.noteSample(1, bytes.size(), m_recordDelta, true);
+    }
+
+private:
+    bool advance(uint64_t n) {
+        m_end += n;
+        m_copier.confirm(m_end);
+        return m_copier.error() == 0;
+    }
+    CameraMp4Writer& m_w;
+    Copier& m_copier;
+    uint64_t m_end;
+    uint32_t m_frameDelta;
+    uint32_t m_recordDelta;
+};
+
+Mp4TrackSetup setupFrom(const Mp4Track& t) {
+    Mp4TrackSetup s;
+    s.handlerType = t.handlerType;
+    s.handlerName = t.handlerName;
+    s.timescale = t.timescale;
+    s.width = t.width;
+    s.height = t.height;
+    s.volume = t.volume;
+    s.language = t.language;
+    s.sampleEntry = t.sampleEntry;
+    s.editList = t.hasEditList;
+    s.syncTable = t.hasSyncTable;
+    s.uniformSizeTable = t.uniformSampleSize != 0;
+    return s;
+}
+
+std::string sideOf(const std::string& path) {
+    const auto base = orb_media::baseName(path);
+    if (base.ends_with("_F")) {
+        return "front";
+    }
+    if (base.ends_with("_R")) {
+        return "rear";
+    }
+    return "";
+}
+
+std::string writeError(int e) {
+    return e == ENOSPC ? std::string("the disk is full") : std::string(std::strerror(e));
+}
+
+// Writes the repaired file into `file` with the reference's settings: nothing on success, else the
+// failure to report.
+std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, const RecordingShape& shape,
+                                  const std::string& input, AtomicOutputFile& file, RepairResult& r) {
+    const Mp4Movie& movie = ref.movie;
+    const Mp4Track& video = movie.tracks[static_cast<size_t>(ref.video)];
+    std::vector<Mp4TrackSetup> setups{setupFrom(video)};
+    uint32_t maxPerChunk = 0;
+    for (uint32_t n : video.samplesPerChunk) {
+        maxPerChunk = std::max(maxPerChunk, n);
+    }
+    setups[0].maxSamplesPerChunk = maxPerChunk;
+    uint32_t recordDelta = 0;
+    if (ref.data >= 0) {
+        const Mp4Track& data = movie.tracks[static_cast<size_t>(ref.data)];
+        setups.push_back(setupFrom(data));
+        setups[1].maxSamplesPerChunk = 1;
+        recordDelta = data.commonDelta();
+    }
+    // The movie's children in the reference's order; a sound track becomes a free box of its own
+    // so that the telemetry track keeps its place.
+    std::vector<Mp4MovieItem> items;
+    r.soundLeftOut = false;
+    for (const auto& child : movie.children) {
+        if (child.type == "mvhd") {
+            items.push_back({Mp4MovieItem::Kind::MovieHeader, 0, {}});
+        } else if (child.track == ref.video) {
+            items.push_back({Mp4MovieItem::Kind::Track, 0, {}});
+        } else if (child.track >= 0 && child.track == ref.data) {
+            items.push_back({Mp4MovieItem::Kind::Track, 1, {}});
+        } else if (child.track >= 0) {
+            r.soundLeftOut =
+                r.soundLeftOut || movie.tracks[static_cast<size_t>(child.track)].handlerType == "soun";
+            items.push_back({Mp4MovieItem::Kind::Box, 0, CameraMp4Writer::freeBox(0)});
+        } else {
+            items.push_back({Mp4MovieItem::Kind::Box, 0, child.box});
+        }
+    }
+
+    Mp4FileSink sink(file.fd());
+    CameraMp4Writer writer(sink, setups);
+    if (!writer.begin(shape.fileType) || !sink.flush()) {
+        const int e = sink.error() != 0 ? sink.error() : EIO;
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+    }
+    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) {
+        return fail(r, RepairStatus::CannotRead, "cannot read " + input);
+    }
+    Copier copier(in, shape.mediaStart, file.fd(), writer.mediaDataStart());
+    ToWriter receiver(writer, copier, shape.mediaStart, video.commonDelta(), recordDelta);
+    r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
+    const bool copied = copier.finish(r.walk.stoppedAt);
+    ::close(in);
+    if (r.walk.stop == MediaDataWalker::Stop::ReceiverFailed || !copied) {
+        const int e = copier.error() != 0 ? copier.error() : (sink.error() != 0 ? sink.error() : EIO);
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+    }
+    if (r.walk.stop == MediaDataWalker::Stop::ReadFailed) {
+        return fail(r, RepairStatus::CannotRead, "cannot read " + input + " to its end");
+    }
+    if (r.walk.videoSamples == 0) {
+        return fail(r, RepairStatus::NothingRecovered,
+                    "no whole frame before the cut in " + input + " (" +
+                        std::string(MediaDataWalker::describe(r.walk.stop)) + " at byte " +
+                        std::to_string(r.walk.stoppedAt) + ")");
+    }
+    if (!writer.finish(items, movie.timescale)) {
+        const int e = sink.error() != 0 ? sink.error() : EFBIG;
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string RecordingRepair::defaultOutput(const std::string& input) {
+    const fs::path p(input);
+    return (p.parent_path() / "repaired" / p.filename()).string();
+}
+
+std::vector<std::string> RecordingRepair::referenceCandidates(const std::string& input) {
+    const std::string self = absolute(input);
+    const auto me = ORBMediaList::createMediaByPath(self);
+    if (!me) {
+        return {};
+    }
+    const fs::path folder = fs::path(self).parent_path();
+    std::vector<std::string> out;
+    const auto add = [&](std::vector<ORBMediaList::MediaPtr> found) {
+        std::erase_if(found, [&](const ORBMediaList::MediaPtr& m) {
+            return m->mediaDirection != me->mediaDirection || m->mediaDivision != me->mediaDivision ||
+                   m->mediaName == me->mediaName || std::find(out.begin(), out.end(), m->path) != out.end();
+        });
+        ORBMediaList::sortByDate(found);
+        const auto firstAfter =
+            std::find_if(found.begin(), found.end(),
+                         [&](const ORBMediaList::MediaPtr& m) { return me->compareDate(*m) < 0; });
+        for (auto it = firstAfter; it != found.begin();) {
+            out.push_back((*--it)->path);
+        }
+        for (auto it = firstAfter; it != found.end(); ++it) {
+            out.push_back((*it)->path);
+        }
+    };
+    // The input's own folder, one level.
+    std::vector<ORBMediaList::MediaPtr> here;
+    if (DIR* d = ::opendir(folder.c_str())) {
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            const auto ext = orb_media::pathExtension(name);
+            if (ext.size() == 3 && (ext == "MP4" || ext == "mp4" || ext == "Mp4" || ext == "mP4")) {
+                if (auto m = ORBMediaList::createMediaByPath((folder / name).string())) {
+                    here.push_back(std::move(m));
+                }
+            }
+        }
+        ::closedir(d);
+    }
+    add(std::move(here));
+    // Then the tree of the folder above, as the viewer lists it.
+    if (folder.has_parent_path() && folder.parent_path() != folder) {
+        add(ORBMediaList::scanDirectory(folder.parent_path().string()).medias);
+    }
+    return out;
+}
+
+RepairResult RecordingRepair::repair(const RepairOptions& o) {
+    RepairResult r;
+    try {
+        auto source = ORBFileByteSource::open(o.input);
+        if (!source) {
+            return fail(r, RepairStatus::CannotRead,
+                        "cannot read " + o.input + " (not a readable regular file)");
+        }
+        r.inputSize = source->size();
+        const auto shape = RecordingShape::inspect(*source);
+        switch (shape.kind) {
+        case RecordingShape::Kind::Whole:
+            return fail(r, RepairStatus::NothingToRepair, "nothing to repair: " + o.input + " is whole");
+        case RecordingShape::Kind::NotRecording:
+            return fail(r, RepairStatus::NotRecording, o.input + " is not a recording of this camera");
+        case RecordingShape::Kind::Unreadable:
+            return fail(r, RepairStatus::CannotRead, "cannot read " + o.input);
+        case RecordingShape::Kind::Cut:
+            break;
+        }
+        r.mediaStart = shape.mediaStart;
+        const bool given = !o.reference.empty();
+        if (given) {
+            const std::string mine = sideOf(o.input), theirs = sideOf(o.reference);
+            if (!mine.empty() && !theirs.empty() && mine != theirs) {
+                return fail(r, RepairStatus::ReferenceOtherSide,
+                            "the reference " + o.reference + " is of the " + theirs + " camera, " + o.input +
+                                " of the " + mine + " camera");
+            }
+        }
+
+        // The output: never the input, never an existing file unless asked.
+        r.output = o.output.empty() ? defaultOutput(o.input) : o.output;
+        struct stat in {
+        }, out{};
+        if (::stat(o.input.c_str(), &in) == 0 && ::stat(r.output.c_str(), &out) == 0 &&
+            in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+            return fail(r, RepairStatus::OutputIsInput, "the repaired file would replace " + o.input);
+        }
+        if (::lstat(r.output.c_str(), &out) == 0 && !o.force) {
+            return fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)");
+        }
+        const fs::path outFolder = fs::path(r.output).parent_path();
+        bool madeFolder = false;
+        const auto removeFolder = [&] {
+            if (madeFolder) {
+                ::rmdir(outFolder.c_str());
+            }
+        };
+        const auto decodes = [&](const std::string& path) {
+            return o.trialDecode ? o.trialDecode(path) : TrialDecode::Decodes;
+        };
+
+        // The reference: the one given, or the first candidate that is whole and decodes. Its decode
+        // runs while the media data is walked; should it fail, the next candidate is tried.
+        const std::vector<std::string> candidates =
+            given ? std::vector<std::string>{o.reference} : referenceCandidates(o.input);
+        int undecodable = 0;
+        for (const auto& candidate : candidates) {
+            std::string why;
+            auto ref = loadReference(candidate, why);
+            if (!ref) {
+                if (given) {
+                    return fail(r, RepairStatus::ReferenceUnusable,
+                                "the reference " + o.reference + " " + why);
+                }
+                continue;
+            }
+            const auto refused = [&](TrialDecode d) -> std::optional<RepairResult> {
+                if (d == TrialDecode::Unavailable) {
+                    return fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run");
+                }
+                if (d == TrialDecode::Fails && given) {
+                    return fail(r, RepairStatus::ReferenceUnusable,
+                                "the reference " + o.reference + " does not decode");
+                }
+                return std::nullopt;
+            };
+            const bool ahead = static_cast<bool>(o.trialDecodeAhead) && static_cast<bool>(o.trialDecode);
+            if (ahead) {
+                o.trialDecodeAhead(candidate);
+            } else {
+                const auto d = decodes(candidate);
+                if (auto stop = refused(d)) {
+                    return *stop;
+                }
+                if (d == TrialDecode::Fails) {
+                    if (++undecodable == 8) {
+                        break; // a camera whose recordings keep failing to decode is not worth a longer
+                               // search
+                    }
+                    continue;
+                }
+            }
+            r.reference = candidate;
+
+            if (o.output.empty() && !madeFolder && ::mkdir(outFolder.c_str(), 0755) == 0) {
+                madeFolder = true;
+            }
+            AtomicOutputFile file;
+            if (!file.open(r.output)) {
+                const int e = errno;
+                removeFolder();
+                return fail(r, RepairStatus::CannotWrite,
+                            "cannot write in " + outFolder.string() + ": " + writeError(e));
+            }
+            auto built = build(*ref, *source, shape, o.input, file, r);
+            if (built) {
+                file.discard();
+                removeFolder();
+                return *built;
+            }
+            if (ahead) {
+                const auto d = decodes(candidate);
+                if (auto stop = refused(d)) {
+                    file.discard();
+                    removeFolder();
+                    return *stop;
+                }
+                if (d == TrialDecode::Fails) {
+                    file.discard();
+                    r.reference.clear();
+                    if (++undecodable == 8) {
+                        break;
+                    }
+                    continue;
+                }
+            }
+            // The data goes to the device while the first frames are decoded.
+            std::thread flush([fd = file.fd()] { ::fdatasync(fd); });
+            const auto d = decodes(file.temporaryPath());
+            flush.join();
+            if (d != TrialDecode::Decodes) {
+                file.discard();
+                removeFolder();
+                return d == TrialDecode::Unavailable
+                           ? fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run")
+                           : fail(r, RepairStatus::DoesNotDecode,
+                                  o.input + " does not decode with the reference's settings (" + r.reference +
+                                      ")");
+            }
+            if (!file.commit(o.force)) {
+                const int e = errno;
+                removeFolder();
+                return e == EEXIST
+                           ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")
+                           : fail(r, RepairStatus::CannotWrite,
+                                  "cannot write " + r.output + ": " + writeError(e));
+            }
+            r.status = RepairStatus::Repaired;
+            r.message = "recovered " + std::to_string(r.walk.videoSamples) + " frames (" +
+                        std::to_string(r.walk.syncSamples) + " key frames) and " +
+                        std::to_string(r.walk.telemetryChunks) + " telemetry records, " +
+                        std::to_string(r.walk.stoppedAt - r.mediaStart) + " of " +
+                        std::to_string(r.inputSize - r.mediaStart) +
+                        " bytes of media data; stopped at byte " + std::to_string(r.walk.stoppedAt) + ": " +
+                        std::string(MediaDataWalker::describe(r.walk.stop));
+            return r;
+        }
+        removeFolder();
+        return fail(r, RepairStatus::NoReference,
+                    "no whole recording of the same camera and mode was found near " + o.input +
+                        "; name one with --reference");
+    } catch (const std::bad_alloc&) {
+        return fail(r, RepairStatus::CannotRead, "out of memory while repairing " + o.input);
+    } catch (const std::exception& e) {
+        return fail(r, RepairStatus::CannotRead, std::string("cannot repair: ") + e.what());
+    }
+}
+
+} // namespace nura

@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""`nura repair` on demo-generator recordings cut at a few hundred places: inside the first frame, inside
+units, inside telemetry chunks, on frame boundaries, just before and inside the index, and with the media
+data's size field at 0. Each repaired file is checked with ffmpeg (no error; its frames are the original's
+first N, by framemd5) and by its raw telemetry records (the original's first M), read with struct."""
+
+import concurrent.futures
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
+NURA = sys.argv[1]
+BUILD = os.path.dirname(os.path.abspath(NURA))
+MAKE_RECORDING = os.path.join(BUILD, "make_recording")
+CONTAINERS = (b"moov", b"trak", b"mdia", b"minf", b"stbl")
+NAME = "alwa_20230115_083100_F.MP4"
+
+
+def boxes(data, start=0, end=None, path=""):
+    """Every box as (path, offset, size), containers walked."""
+    end = len(data) if end is None else end
+    out, seen = [], {}
+    while start + 8 <= end:
+        size, kind = struct.unpack_from(">I4s", data, start)
+        if size < 8 or start + size > end:
+            break
+        name = kind.decode("latin-1")
+        seen[name] = seen.get(name, 0) + 1
+        p = path + name + (f"[{seen[name]}]" if seen[name] > 1 else "")
+        out.append((p, start, size))
+        if kind in CONTAINERS:
+            out += boxes(data, start + 8, start + size, p + "/")
+        start += size
+    return out
+
+
+def samples(data, trak):
+    """(offset, size) of every sample of a track, from its stsz, stsc and stco."""
+    b = {p: (o, s) for p, o, s in boxes(data)}
+    stbl = f"moov/{trak}/mdia/minf/stbl/"
+    o, _ = b[stbl + "stsz"]
+    uniform, count = struct.unpack_from(">II", data, o + 12)
+    sizes = [uniform] * count if uniform else list(struct.unpack_from(f">{count}I", data, o + 20))
+    o, _ = b[stbl + "stco"]
+    (n,) = struct.unpack_from(">I", data, o + 12)
+    chunks = struct.unpack_from(f">{n}I", data, o + 16)
+    o, _ = b[stbl + "stsc"]
+    (runs,) = struct.unpack_from(">I", data, o + 12)
+    table = [struct.unpack_from(">III", data, o + 16 + 12 * i) for i in range(runs)]
+    out, k = [], 0
+    for c, at in enumerate(chunks):
+        per = [t[1] for t in table if t[0] <= c + 1][-1]
+        for _ in range(per):
+            out.append((at, sizes[k]))
+            at += sizes[k]
+            k += 1
+    return out
+
+
+def frame_hashes(path):
+    """The MD5 of every decoded picture, and ffmpeg's error output of the same decode."""
+    r = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "framemd5", "-"],
+                       capture_output=True, text=True)
+    hashes = [line.split(",")[-1].strip() for line in r.stdout.splitlines() if line and not line.startswith("#")]
+    return hashes, r.stderr
+
+
+def records(path):
+    data = open(path, "rb").read()
+    return [data[o + 2:o + 155] for o, _ in samples(data, "trak[2]")]
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="nura-repair-")
+    try:
+        card = os.path.join(work, "card", "DCIM", "100MEDIA")
+        os.makedirs(card)
+        original = os.path.join(work, "original.MP4")
+        subprocess.run([MAKE_RECORDING, original, "--seconds", "3", "--size", "320x180",
+                        "--start", "20230115_083100"], check=True)
+        subprocess.run([MAKE_RECORDING, os.path.join(card, "alwa_20230115_083000_F.MP4"), "--seconds", "2",
+                        "--size", "320x180", "--start", "20230115_083000"], check=True)
+        data = open(original, "rb").read()
+        layout = {p: (o, s) for p, o, s in boxes(data)}
+        mdat_at, mdat_size = layout["mdat"]
+        media, mdat_end = mdat_at + 8, mdat_at + mdat_size
+        frames = samples(data, "trak")
+        chunks = samples(data, "trak[2]")
+        hashes, _ = frame_hashes(original)
+        recs = records(original)
+        check(len(hashes) == len(frames) == 90 and len(recs) == 30, "the original has 90 frames and 30 records")
+
+        rng = random.Random(21)
+        first_end = frames[0][0] + frames[0][1]
+        cuts = {media + 1, media + 3, media + 4, media + 5, first_end - 1, first_end, first_end + 1}
+        cuts |= {rng.randrange(media, first_end) for _ in range(6)}          # inside the first frame
+        for o, s in rng.sample(frames, 30):                                   # inside units, and on edges
+            cuts |= {o + rng.randrange(1, s), o + s}
+        for o, s in rng.sample(chunks, 12):                                   # inside telemetry chunks
+            cuts |= {o + 1, o + rng.randrange(2, s)}
+        cuts |= {mdat_end - 1, mdat_end, mdat_end + 4, mdat_end + 8, mdat_end + 200, len(data) - 1}
+        cuts |= {rng.randrange(media, len(data)) for _ in range(40)}           # anywhere
+        cuts = sorted(cuts)
+        zero_size = set(rng.sample(cuts, 30))                                  # the camera left the size at 0
+
+        def one(task):
+            i, cut = task
+            folder = os.path.join(work, f"c{i}", "DCIM", "100MEDIA")
+            os.makedirs(folder)
+            os.link(os.path.join(card, "alwa_20230115_083000_F.MP4"),
+                    os.path.join(folder, "alwa_20230115_083000_F.MP4"))
+            cut_file = os.path.join(folder, NAME)
+            head = bytearray(data[:cut])
+            if cut in zero_size and cut >= mdat_at + 4:
+                head[mdat_at:mdat_at + 4] = b"\0\0\0\0"
+            open(cut_file, "wb").write(head)
+            whole_frames = sum(1 for o, s in frames if o + s <= cut)
+            whole_records = sum(1 for o, s in chunks if o + s <= cut)
+            r = subprocess.run([NURA, "repair", cut_file], capture_output=True, text=True)
+            out = os.path.join(folder, "repaired", NAME)
+            problems = []
+            if whole_frames == 0:
+                if r.returncode != 2 or os.path.exists(os.path.dirname(out)):
+                    problems.append(f"no whole frame: exit {r.returncode}, {r.stderr.strip()}")
+                return cut, whole_frames, problems
+            if r.returncode != 0:
+                return cut, whole_frames, [f"exit {r.returncode}: {r.stderr.strip()}"]
+            got, errors = frame_hashes(out)
+            if errors:
+                problems.append("ffmpeg: " + errors.strip().splitlines()[0])
+            if got != hashes[:whole_frames]:
+                problems.append(f"{len(got)} frames decoded for {whole_frames} whole ones, or other pictures")
+            if records(out) != recs[:whole_records]:
+                problems.append(f"telemetry is not the original's first {whole_records} records")
+            if f"{whole_frames} frames" not in r.stdout:
+                problems.append("the report does not say how much came back: " + r.stdout)
+            shutil.rmtree(os.path.join(work, f"c{i}"))
+            return cut, whole_frames, problems
+
+        recovered = 0
+        with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 2) as pool:
+            for cut, n, problems in pool.map(one, enumerate(cuts)):
+                recovered += n
+                for p in problems:
+                    check(False, f"cut at {cut}{' (size 0)' if cut in zero_size else ''}: {p}")
+        print(f"{len(cuts)} cuts ({len(zero_size)} with the size at 0): "
+              f"{recovered} whole frames recovered over all of them")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    finish()
+
+
+main()
