@@ -3,9 +3,9 @@
 // every call the window made.
 //
 // State changes are reported synchronously by default: play() returns with the state already
-// Playing (or Opening, with setHoldInOpening) and stateChanged already sent. setQueued(true) delivers each state change (the new
-// state and its notification together) from the event loop instead, as the real player does.
-// Time reports come only from advance() and reportTime(); seeks do not report.
+// Playing (or Opening, with setHoldInOpening) and stateChanged already sent. setQueued(true) delivers each
+// state change (the new state and its notification together) from the event loop instead, as the real player
+// does. Time reports come only from advance() and reportTime(); seeks do not report.
 
 #include "platform/MediaPlayer.h"
 
@@ -40,8 +40,8 @@ public:
     // Without a picture, snapshots fail and hasVideoOut is false.
     void setPictureAvailable(bool available) { m_pictureAvailable = available; }
     void setFrameRate(double rate) { m_frameRate = rate; }
-    // "play", "pause", "stop", "giveUp", "setMedia:PATH", "setTime:MS", "setPosition:0.500", "jumpForward:10",
-    // "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH",
+    // "play", "pause", "stop", "giveUp", "setMedia:PATH", "setTime:MS", "setPosition:0.500",
+    // "jumpForward:10", "jumpBackward:10", "setRate:2.0", "setVolume:70", "setMute:1", "snapshot:PATH:WxH",
     // "showFrame:12" (only frames shown, not refused ones).
     QStringList calls() const { return m_calls; }
     int callCount(const QString& call) const { return static_cast<int>(m_calls.count(call)); }
