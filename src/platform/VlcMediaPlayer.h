@@ -16,11 +16,8 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <atomic>
 #include <memory>
 
-struct libvlc_media_player_t;
-struct libvlc_media_t;
 struct libvlc_event_t;
 class VlcLibrary;
 class VideoView;

@@ -384,6 +384,17 @@ private slots:
         QVERIFY(!rig.sawState(MediaPlayer::Ended));
         rig.player->play();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
+
+        // A step back from the end pauses on the frame before the last, without playing on.
+        rig.states.clear();
+        const int64_t last = rig.player->lastFrameIndex();
+        QVERIFY(rig.player->showFrame(last - 1));
+        QCOMPARE(rig.player->time(), rig.player->frameStart(last - 1));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
+        QTest::qWait(500);
+        QCOMPARE(rig.player->state(), MediaPlayer::Paused);
+        QCOMPARE(rig.player->time(), rig.player->frameStart(last - 1));
+        QVERIFY(!rig.sawState(MediaPlayer::Playing));
     }
 
     // Files that cannot be played fail with a reason, and the player takes the next file.

@@ -150,8 +150,8 @@ private slots:
         const int run = d.m.run;
         const int media = d.m.media;
         d.setMedia().user(PlayerEvent::Play);
-        for (const auto kind : {PlayerEvent::EngineEnded, PlayerEvent::EngineError, PlayerEvent::EnginePlaying,
-                                PlayerEvent::EngineStopped}) {
+        for (const auto kind : {PlayerEvent::EngineEnded, PlayerEvent::EngineError,
+                                PlayerEvent::EnginePlaying, PlayerEvent::EngineStopped}) {
             d.on({kind, run});
             QVERIFY(d.dropped);
             QCOMPARE(d.m.state, S::Opening);
@@ -175,10 +175,10 @@ private slots:
     // an earlier one. After each step the rules hold.
     void randomOrdersKeepTheRules() {
         const PlayerEvent::Kind kinds[] = {
-            PlayerEvent::SetMedia,      PlayerEvent::Play,          PlayerEvent::Pause,
-            PlayerEvent::Stop,          PlayerEvent::GiveUp,        PlayerEvent::EnginePlaying,
-            PlayerEvent::EnginePaused,  PlayerEvent::EngineStopped, PlayerEvent::EngineEnded,
-            PlayerEvent::EngineError,   PlayerEvent::MediaFault,
+            PlayerEvent::SetMedia,     PlayerEvent::Play,          PlayerEvent::Pause,
+            PlayerEvent::Stop,         PlayerEvent::GiveUp,        PlayerEvent::EnginePlaying,
+            PlayerEvent::EnginePaused, PlayerEvent::EngineStopped, PlayerEvent::EngineEnded,
+            PlayerEvent::EngineError,  PlayerEvent::MediaFault,
         };
         const MediaPlayer::Failure faults[] = {MediaPlayer::CannotOpen, MediaPlayer::NoVideoTrack};
         for (unsigned seed = 1; seed <= 3000; ++seed) {
