@@ -27,7 +27,7 @@ struct PlayerEvent {
         EngineEnded,
         EngineError,
         // from the file check or the engine's header read, tagged with the media
-        MediaFault, // `reason`: CannotOpen or NoVideoTrack
+        MediaFault, // `reason`: CannotOpen, NoVideoTrack, or EngineError when there is no engine
     };
     Kind kind;
     int tag = 0; // run (engine reports) or media (MediaFault) it belongs to
@@ -59,7 +59,7 @@ struct PlayerMachine {
     bool hasMedia = false;
     // A pause asked while opening: the engine cannot pause before it plays.
     bool pauseWanted = false;
-    // Known about the current media: it cannot be played (CannotOpen, NoVideoTrack).
+    // Known about the current media: it cannot be played (see MediaFault).
     MediaPlayer::Failure mediaFault = MediaPlayer::NoFailure;
 
     bool operator==(const PlayerMachine&) const = default;

@@ -198,6 +198,12 @@ void VlcMediaPlayer::releaseMedia(Engine& engine) {
 
 void VlcMediaPlayer::loadMedia(Engine& engine, const QByteArray& path, int media, int run) {
     if (engine.player == nullptr) {
+        // No engine to play it: every start of this media fails at once.
+        if (!path.isEmpty()) {
+            engine.report([media](VlcMediaPlayer& p) {
+                p.apply({PlayerEvent::MediaFault, media, EngineError});
+            });
+        }
         return;
     }
     // The stop's own report carries the run it ends.

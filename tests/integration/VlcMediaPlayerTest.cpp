@@ -449,6 +449,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.player->hasVideoOut(), kTimeout);
     }
 
+    // Without an engine (it could not start), a start fails instead of opening for ever.
+    void withoutAnEngineAStartFails() {
+        VideoView view;
+        VlcMediaPlayer player(nullptr, &view);
+        player.setMedia(m_clip);
+        player.play();
+        QTRY_COMPARE_WITH_TIMEOUT(player.state(), MediaPlayer::Failed, kTimeout);
+        QCOMPARE(player.failure(), MediaPlayer::EngineError);
+        player.setTime(1000);
+        player.setRate(2.0f);
+        player.stop();
+        QCOMPARE(player.state(), MediaPlayer::Idle);
+    }
+
     // Reports and pictures of the previous file that were still on their way are dropped.
     void aNewMediaHearsNothingOfThePreviousOne() {
         Rig rig;

@@ -126,6 +126,14 @@ private slots:
         QCOMPARE(d.m.failure, MediaPlayer::NoVideoTrack);
         QVERIFY(d.actions & kStopEngine);
 
+        // Noise the engine ran through before its header read finished did not end as a recording.
+        d.setMedia()
+            .user(PlayerEvent::Play)
+            .engine(PlayerEvent::EnginePlaying)
+            .engine(PlayerEvent::EngineEnded);
+        d.fault(MediaPlayer::NoVideoTrack);
+        QCOMPARE(d.m.state, S::Failed);
+
         d.setMedia().user(PlayerEvent::Play).engine(PlayerEvent::EngineError);
         QCOMPARE(d.m.failure, MediaPlayer::EngineError);
         // After an engine error, play tries again; a fault of the previous media is forgotten.
