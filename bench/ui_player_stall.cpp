@@ -25,7 +25,7 @@ namespace {
 constexpr int kSlowReadMs = 2000;
 constexpr int kTickMs = 10;
 constexpr int kRounds = 6;
-constexpr int kRepeats = 3;
+constexpr int kRepeats = 5;
 constexpr double kTargetMs = 50;
 
 bool ffmpeg(const QStringList& args) {
