@@ -3,6 +3,7 @@
 // write pictures into the sink, and the player's worker owns the engine objects and makes every
 // engine call. The UI thread only posts work and reads what comes back.
 
+#include "platform/SerialWorker.h"
 #include "platform/VlcMediaPlayer.h"
 
 #include <QImage>
@@ -10,13 +11,10 @@
 #include <QSize>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdlib>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 struct libvlc_media_t;
 struct libvlc_media_player_t;
@@ -60,8 +58,6 @@ struct VlcMediaPlayer::Engine {
     std::atomic<int> run{0};
     std::atomic<int> mediaSerial{0};
 
-    ~Engine();
-
     // Runs `task` on the worker after the work posted before it. A seek posted while the previous
     // one still waits in the queue takes its place.
     void post(Task task, bool seek = false);
@@ -77,19 +73,7 @@ struct VlcMediaPlayer::Engine {
     VlcMediaPlayer* owner = nullptr;
 
 private:
-    struct Item {
-        Task task;
-        bool seek;
-    };
-    void loop();
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_finished;
-    std::deque<Item> m_queue;
-    bool m_quit = false;
-    bool m_done = false;
-    std::thread m_thread;
+    SerialWorker m_worker;
 };
 
 // The first video track's own size, or an empty size when the media has none (yet).

@@ -18,7 +18,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 
@@ -71,46 +70,12 @@ const char* failureText(MediaPlayer::Failure failure) {
 
 // ---------------------------------------------------------------- the worker
 
-VlcMediaPlayer::Engine::~Engine() {
-    if (m_thread.joinable()) {
-        m_thread.detach(); // only when the last reference is the worker's own, as it ends
-    }
-}
-
 void VlcMediaPlayer::Engine::start(const std::shared_ptr<Engine>& self) {
-    m_thread = std::thread([self] { self->loop(); });
-}
-
-void VlcMediaPlayer::Engine::loop() {
-    for (;;) {
-        Task task;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_quit || !m_queue.empty(); });
-            if (m_queue.empty()) {
-                break;
-            }
-            task = std::move(m_queue.front().task);
-            m_queue.pop_front();
-        }
-        task(*this);
-    }
-    std::lock_guard lock(m_mutex);
-    m_done = true;
-    m_finished.notify_all();
+    m_worker.start(self);
 }
 
 void VlcMediaPlayer::Engine::post(Task task, bool seek) {
-    std::lock_guard lock(m_mutex);
-    if (m_quit) {
-        return;
-    }
-    if (seek && !m_queue.empty() && m_queue.back().seek) {
-        m_queue.back().task = std::move(task);
-        return;
-    }
-    m_queue.push_back({std::move(task), seek});
-    m_wake.notify_one();
+    m_worker.post([this, task = std::move(task)] { task(*this); }, seek);
 }
 
 void VlcMediaPlayer::Engine::report(std::function<void(VlcMediaPlayer&)> report) {
@@ -129,20 +94,8 @@ bool VlcMediaPlayer::Engine::shutDown(int waitMs) {
         std::lock_guard lock(reportMutex);
         owner = nullptr;
     }
-    std::unique_lock lock(m_mutex);
     // Work still waiting is moot; only the engine's teardown remains.
-    m_queue.clear();
-    m_queue.push_back({[](Engine& engine) { destroyEngine(engine); }, false});
-    m_quit = true;
-    m_wake.notify_one();
-    const bool done = m_finished.wait_for(lock, std::chrono::milliseconds(waitMs), [this] { return m_done; });
-    lock.unlock();
-    if (done) {
-        m_thread.join();
-    } else {
-        m_thread.detach();
-    }
-    return done;
+    return m_worker.finish([this] { destroyEngine(*this); }, waitMs);
 }
 
 void VlcMediaPlayer::createEngine(Engine& engine) {
