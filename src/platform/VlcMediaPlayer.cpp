@@ -8,16 +8,18 @@
 
 #include <QFile>
 #include <QImageWriter>
-#include <QMutex>
 #include <QMutexLocker>
 #include <QSaveFile>
 
 #include <vlc/vlc.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -25,402 +27,514 @@ namespace {
 constexpr int64_t kSeekTolerance = 1000;
 // After this long the first report after a seek is believed whatever it says.
 constexpr int64_t kSeekGuardMs = 1500;
+// The engine's picture counts are fetched every this many time reports while playing.
+constexpr int kStatsEveryTicks = 5;
 
 const libvlc_event_type_t kPlayerEvents[] = {
-    libvlc_MediaPlayerOpening,     libvlc_MediaPlayerPlaying,       libvlc_MediaPlayerPaused,
-    libvlc_MediaPlayerStopped,     libvlc_MediaPlayerEndReached,    libvlc_MediaPlayerEncounteredError,
-    libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerLengthChanged,
+    libvlc_MediaPlayerPlaying,       libvlc_MediaPlayerPaused,           libvlc_MediaPlayerStopped,
+    libvlc_MediaPlayerEndReached,    libvlc_MediaPlayerEncounteredError, libvlc_MediaPlayerTimeChanged,
+    libvlc_MediaPlayerLengthChanged,
 };
 const libvlc_event_type_t kMediaEvents[] = {libvlc_MediaParsedChanged, libvlc_MediaDurationChanged};
 
+// A path the engine may be given: a regular file we can open for reading. Opened without waiting,
+// so a FIFO or a device answers at once instead of holding the worker.
+bool readableRegularFile(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+const char* failureText(MediaPlayer::Failure failure) {
+    switch (failure) {
+    case MediaPlayer::CannotOpen:
+        return "cannot open the file";
+    case MediaPlayer::NoVideoTrack:
+        return "no video track";
+    case MediaPlayer::EngineError:
+        return "engine error";
+    case MediaPlayer::NoPicture:
+        return "no picture in time";
+    case MediaPlayer::NoFailure:
+        break;
+    }
+    return "no failure";
+}
+
 } // namespace
 
-VlcMediaPlayer::VlcMediaPlayer(std::shared_ptr<VlcLibrary> library, VideoView* view, QObject* parent)
-    : MediaPlayer(parent), m_library(std::move(library)), m_sink(std::make_unique<FrameSink>()),
-      m_view(view) {
-    m_sink->owner = this;
-    m_wall.start();
-    m_ticker.setInterval(kTimeReportMs);
-    connect(&m_ticker, &QTimer::timeout, this, [this] {
-        if (m_state == Playing) {
-            emit timeChanged(this);
-        }
-    });
-    if (!m_library) {
+// ---------------------------------------------------------------- the worker
+
+void VlcMediaPlayer::Engine::start(const std::shared_ptr<Engine>& self) {
+    m_worker.start(self);
+}
+
+void VlcMediaPlayer::Engine::post(Task task, bool seek) {
+    m_worker.post([this, task = std::move(task)] { task(*this); }, seek);
+}
+
+void VlcMediaPlayer::Engine::report(std::function<void(VlcMediaPlayer&)> report) {
+    std::lock_guard lock(reportMutex);
+    if (owner == nullptr) {
         return;
     }
-    m_player = libvlc_media_player_new(m_library->handle());
-    if (m_player == nullptr) {
+    VlcMediaPlayer* player = owner;
+    // Posted to the player: dropped with it if it goes first.
+    QMetaObject::invokeMethod(
+        player, [player, report = std::move(report)] { report(*player); }, Qt::QueuedConnection);
+}
+
+bool VlcMediaPlayer::Engine::shutDown(int waitMs) {
+    {
+        std::lock_guard lock(reportMutex);
+        owner = nullptr;
+    }
+    // Work still waiting is moot; only the engine's teardown remains.
+    return m_worker.finish([this] { destroyEngine(*this); }, waitMs);
+}
+
+void VlcMediaPlayer::createEngine(Engine& engine) {
+    if (!engine.library) {
+        return;
+    }
+    engine.player = libvlc_media_player_new(engine.library->handle());
+    if (engine.player == nullptr) {
         nura::logf("media player could not be created");
         return;
     }
-    libvlc_video_set_callbacks(m_player, &VlcMediaPlayer::lockFrame, nullptr, &VlcMediaPlayer::displayFrame,
-                               m_sink.get());
-    libvlc_video_set_format_callbacks(m_player, &VlcMediaPlayer::setupFormat, &VlcMediaPlayer::cleanupFormat);
-    libvlc_event_manager_t* events = libvlc_media_player_event_manager(m_player);
+    libvlc_video_set_callbacks(engine.player, &VlcMediaPlayer::lockFrame, nullptr,
+                               &VlcMediaPlayer::displayFrame, &engine.sink);
+    libvlc_video_set_format_callbacks(engine.player, &VlcMediaPlayer::setupFormat,
+                                      &VlcMediaPlayer::cleanupFormat);
+    libvlc_event_manager_t* events = libvlc_media_player_event_manager(engine.player);
     for (const libvlc_event_type_t type : kPlayerEvents) {
-        libvlc_event_attach(events, type, &VlcMediaPlayer::onEngineEvent, this);
+        libvlc_event_attach(events, type, &VlcMediaPlayer::onEngineEvent, &engine);
     }
 }
 
-VlcMediaPlayer::~VlcMediaPlayer() {
-    m_ticker.stop();
-    if (m_player != nullptr) {
-        // Detaching waits for a callback in progress; after it no event can reach this object.
-        libvlc_event_manager_t* events = libvlc_media_player_event_manager(m_player);
+void VlcMediaPlayer::destroyEngine(Engine& engine) {
+    if (engine.player != nullptr) {
+        // Detaching waits for a callback in progress; after it no event arrives.
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(engine.player);
         for (const libvlc_event_type_t type : kPlayerEvents) {
-            libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, this);
+            libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, &engine);
         }
-        libvlc_media_player_stop(m_player);
+        libvlc_media_player_stop(engine.player);
         // Tears down the video output, whose last callbacks still use the sink.
-        libvlc_media_player_release(m_player);
-        m_player = nullptr;
+        libvlc_media_player_release(engine.player);
+        engine.player = nullptr;
     }
-    releaseMedia();
+    releaseMedia(engine);
+}
+
+void VlcMediaPlayer::releaseMedia(Engine& engine) {
+    if (engine.media == nullptr) {
+        return;
+    }
+    libvlc_media_parse_stop(engine.media);
+    libvlc_event_manager_t* events = libvlc_media_event_manager(engine.media);
+    for (const libvlc_event_type_t type : kMediaEvents) {
+        libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, &engine);
+    }
+    {
+        QMutexLocker lock(&engine.sink.mutex);
+        engine.sink.media = nullptr;
+    }
+    libvlc_media_release(engine.media);
+    engine.media = nullptr;
+}
+
+void VlcMediaPlayer::loadMedia(Engine& engine, const QByteArray& path, int media, int run) {
+    if (engine.player == nullptr) {
+        // No engine to play it: every start of this media fails at once.
+        if (!path.isEmpty()) {
+            engine.report([media](VlcMediaPlayer& p) {
+                p.apply({PlayerEvent::MediaFault, media, EngineError});
+            });
+        }
+        return;
+    }
+    // The stop's own report carries the run it ends.
+    libvlc_media_player_stop(engine.player);
+    engine.run = run;
+    releaseMedia(engine);
+    engine.mediaSerial = media;
+    {
+        QMutexLocker lock(&engine.sink.mutex);
+        engine.sink.acceptMedia = media;
+        engine.sink.decoded = engine.sink.late = 0;
+    }
+    if (path.isEmpty()) {
+        libvlc_media_player_set_media(engine.player, nullptr);
+        return;
+    }
+    const auto cannotOpen = [&engine, media] {
+        engine.report([media](VlcMediaPlayer& p) { p.apply({PlayerEvent::MediaFault, media, CannotOpen}); });
+    };
+    if (!readableRegularFile(path)) {
+        libvlc_media_player_set_media(engine.player, nullptr);
+        cannotOpen();
+        return;
+    }
+    engine.media = libvlc_media_new_path(engine.library->handle(), path.constData());
+    if (engine.media == nullptr) {
+        libvlc_media_player_set_media(engine.player, nullptr);
+        cannotOpen();
+        return;
+    }
+    libvlc_event_manager_t* events = libvlc_media_event_manager(engine.media);
+    for (const libvlc_event_type_t type : kMediaEvents) {
+        libvlc_event_attach(events, type, &VlcMediaPlayer::onEngineEvent, &engine);
+    }
+    {
+        QMutexLocker lock(&engine.sink.mutex);
+        engine.sink.media = engine.media;
+    }
+    libvlc_media_player_set_media(engine.player, engine.media);
+    // Length and picture size are wanted before playback starts (positions, scale); reading the
+    // file's header runs on the engine's own thread.
+    libvlc_media_parse_with_options(engine.media, libvlc_media_parse_local, -1);
+}
+
+void VlcMediaPlayer::startEngine(Engine& engine, int run) {
+    if (engine.player == nullptr || engine.media == nullptr) {
+        return; // the media's fault has been reported already
+    }
+    // An engine at its end or after an error ignores play; it needs a stop first. That stop
+    // reports with the run it ends, so nobody takes it for a stop of the new run.
+    const libvlc_state_t state = libvlc_media_player_get_state(engine.player);
+    if (state == libvlc_Ended || state == libvlc_Error) {
+        libvlc_media_player_stop(engine.player);
+    }
+    engine.run = run;
+    if (libvlc_media_player_play(engine.player) != 0) {
+        engine.report([run](VlcMediaPlayer& p) { p.onEngineState(PlayerEvent::EngineError, run); });
+    }
+}
+
+void VlcMediaPlayer::stopEngine(Engine& engine, int run) {
+    if (engine.player != nullptr) {
+        libvlc_media_player_stop(engine.player);
+    }
+    engine.run = run;
+}
+
+void VlcMediaPlayer::readMediaInfo(Engine& engine, int media) {
+    if (engine.media == nullptr || media != engine.mediaSerial) {
+        return;
+    }
+    MediaInfo info;
+    info.length = libvlc_media_get_duration(engine.media);
+    info.size = vlcVideoTrackSize(engine.media);
+    info.frameRate = vlcVideoFrameRate(engine.media);
+    // The tracks count as known once the header has been read, even when it found none (a file of
+    // noise); an unfinished or timed-out read says nothing about them.
+    if (libvlc_media_get_parsed_status(engine.media) == libvlc_media_parsed_status_done) {
+        libvlc_media_track_t** tracks = nullptr;
+        const unsigned count = libvlc_media_tracks_get(engine.media, &tracks);
+        info.tracksKnown = true;
+        for (unsigned i = 0; i < count; ++i) {
+            info.hasVideo = info.hasVideo || tracks[i]->i_type == libvlc_track_video;
+        }
+        if (tracks != nullptr) {
+            libvlc_media_tracks_release(tracks, count);
+        }
+    }
+    engine.report([info, media](VlcMediaPlayer& p) { p.onMediaInfo(info, media); });
+}
+
+void VlcMediaPlayer::readStats(Engine& engine) {
+    libvlc_media_stats_t stats{};
+    if (engine.media == nullptr || !libvlc_media_get_stats(engine.media, &stats)) {
+        return;
+    }
+    QMutexLocker lock(&engine.sink.mutex);
+    engine.sink.decoded = stats.i_decoded_video;
+    engine.sink.late = stats.i_lost_pictures;
 }
 
 // ---------------------------------------------------------------- engine threads
 
 void VlcMediaPlayer::onEngineEvent(const libvlc_event_t* event, void* opaque) {
-    auto* self = static_cast<VlcMediaPlayer*>(opaque);
-    EngineEvent kind;
-    int64_t value = 0;
+    auto& engine = *static_cast<Engine*>(opaque);
+    const int run = engine.run.load();
+    const int media = engine.mediaSerial.load();
+    const auto state = [&engine, run](PlayerEvent::Kind kind) {
+        engine.report([kind, run](VlcMediaPlayer& p) { p.onEngineState(kind, run); });
+    };
     switch (event->type) {
-    case libvlc_MediaPlayerOpening:
-        kind = EngineEvent::Opening;
-        break;
     case libvlc_MediaPlayerPlaying:
-        kind = EngineEvent::Playing;
+        state(PlayerEvent::EnginePlaying);
+        // The header read may have timed out; playback knows by now.
+        engine.post([media](Engine& e) { readMediaInfo(e, media); });
         break;
     case libvlc_MediaPlayerPaused:
-        kind = EngineEvent::Paused;
+        state(PlayerEvent::EnginePaused);
         break;
-    case libvlc_MediaPlayerStopped: {
-        // The engine also says Stopped when an input that ended or failed winds down, while its
-        // state stays Ended: that is not a stop, the player stays halted (or in error).
-        const libvlc_state_t state = libvlc_media_player_get_state(self->m_player);
-        if (self->m_swallowStopped.load() || state == libvlc_Ended || state == libvlc_Error) {
-            return;
-        }
-        kind = EngineEvent::Stopped;
+    case libvlc_MediaPlayerStopped:
+        state(PlayerEvent::EngineStopped);
         break;
-    }
     case libvlc_MediaPlayerEndReached:
-        kind = EngineEvent::Ended;
+        state(PlayerEvent::EngineEnded);
         break;
     case libvlc_MediaPlayerEncounteredError:
-        kind = EngineEvent::Error;
+        state(PlayerEvent::EngineError);
         break;
-    case libvlc_MediaPlayerTimeChanged:
-        kind = EngineEvent::Time;
-        value = event->u.media_player_time_changed.new_time;
+    case libvlc_MediaPlayerTimeChanged: {
+        const int64_t ms = event->u.media_player_time_changed.new_time;
+        engine.report([ms, run](VlcMediaPlayer& p) { p.onEngineTime(ms, run); });
         break;
+    }
     case libvlc_MediaPlayerLengthChanged:
-        kind = EngineEvent::Length;
-        value = event->u.media_player_length_changed.new_length;
+    case libvlc_MediaDurationChanged: {
+        MediaInfo info;
+        info.length = event->type == libvlc_MediaDurationChanged
+                          ? event->u.media_duration_changed.new_duration
+                          : event->u.media_player_length_changed.new_length;
+        engine.report([info, media](VlcMediaPlayer& p) { p.onMediaInfo(info, media); });
         break;
-    case libvlc_MediaDurationChanged:
-        kind = EngineEvent::Length;
-        value = event->u.media_duration_changed.new_duration;
-        break;
+    }
     case libvlc_MediaParsedChanged:
-        kind = EngineEvent::Parsed;
+        engine.post([media](Engine& e) { readMediaInfo(e, media); });
         break;
     default:
-        return;
+        break;
     }
-    const int generation = self->m_generation.load();
-    QMetaObject::invokeMethod(
-        self, [self, kind, value, generation] { self->handleEngineEvent(kind, value, generation); },
-        Qt::QueuedConnection);
 }
 
-void VlcMediaPlayer::handleEngineEvent(EngineEvent event, int64_t value, int generation) {
-    const bool current = generation == m_generation.load();
-    switch (event) {
-    case EngineEvent::Opening:
-        setState(Opening);
-        break;
-    case EngineEvent::Playing:
-        m_starting = false;
-        if (m_length <= 0 || !m_trackSize.isValid()) {
-            readMediaInfo(); // the header read may have timed out; playback knows by now
+// ---------------------------------------------------------------- UI thread
+
+VlcMediaPlayer::VlcMediaPlayer(std::shared_ptr<VlcLibrary> library, VideoView* view, QObject* parent)
+    : MediaPlayer(parent), m_engine(std::make_shared<Engine>()), m_view(view) {
+    m_engine->library = std::move(library);
+    m_engine->sink.engine = m_engine.get();
+    m_engine->owner = this;
+    m_wall.start();
+    m_ticker.setInterval(kTimeReportMs);
+    connect(&m_ticker, &QTimer::timeout, this, [this] {
+        if (m_machine.state == Playing) {
+            emit timeChanged(this);
         }
-        applyPendingSeek();
-        applyAudio();
-        if (m_pausePending) {
-            m_pausePending = false;
-            libvlc_media_player_set_pause(m_player, 1);
-            setState(Paused);
-            break;
+        if (++m_ticks % kStatsEveryTicks == 0) {
+            m_engine->post([](Engine& e) { readStats(e); });
         }
-        m_onFrame = false;
-        m_clock.setRunning(true, wallMs());
-        setState(Playing);
-        emit timeChanged(this);
-        break;
-    case EngineEvent::Paused:
-        m_starting = false;
+    });
+    m_engine->start(m_engine);
+    m_engine->post([](Engine& e) { createEngine(e); });
+}
+
+VlcMediaPlayer::~VlcMediaPlayer() {
+    m_ticker.stop();
+    if (!m_engine->shutDown(kShutdownWaitMs)) {
+        nura::logf("media engine did not stop in time, left behind: %s", qUtf8Printable(m_path));
+    }
+}
+
+void VlcMediaPlayer::apply(const PlayerEvent& event) {
+    const PlayerStep step = playerStep(m_machine, event);
+    if (step.dropped) {
+        return;
+    }
+    const PlayerMachine before = m_machine;
+    m_machine = step.next;
+    const unsigned actions = step.actions;
+    const int run = m_machine.run;
+
+    if (actions & kLoadMedia) {
+        m_engine->post([path = QFile::encodeName(m_path), media = m_machine.media, run](Engine& e) {
+            loadMedia(e, path, media, run);
+        });
+    }
+    if (actions & kStopEngine) {
+        m_engine->post([run](Engine& e) { stopEngine(e, run); });
+    }
+    if (actions & kClockHalts) {
         m_clock.setRunning(false, wallMs());
-        setState(Paused);
-        break;
-    case EngineEvent::Stopped:
-        // Our own stops report with the generation they ended; a start asked since is not undone.
-        if (current) {
-            m_starting = false;
-            m_pausePending = false;
-        }
-        m_clock.setRunning(false, wallMs());
+    }
+    if (actions & kClockToStart) {
+        m_seeking = false;
+        m_pendingTime = -1;
+        m_pendingPosition = -1;
+        m_restartFrame = -1;
+        rebase(0);
+    }
+    if (actions & kClockToEnd && m_length > 0) {
+        rebase(m_length);
+    }
+    if (actions & kStartEngine) {
+        m_seeking = false;
         if (m_pendingTime < 0 && m_pendingPosition < 0) {
             rebase(0);
         }
-        setState(Idle);
-        break;
-    case EngineEvent::Ended:
-        if (!current) {
-            break;
-        }
-        m_starting = false;
-        m_pausePending = false;
-        m_clock.setRunning(false, wallMs());
-        if (m_length > 0) {
-            rebase(m_length);
-        }
-        setState(Ended);
-        break;
-    case EngineEvent::Error:
-        if (!current) {
-            break;
-        }
-        nura::logf("media player error: %s", qUtf8Printable(m_path));
-        m_starting = false;
-        m_pausePending = false;
-        m_clock.setRunning(false, wallMs());
-        m_failure = EngineError;
-        setState(Failed);
-        break;
-    case EngineEvent::Time:
-        if (!current || m_pendingTime >= 0 || m_pendingPosition >= 0 || m_onFrame) {
-            break;
-        }
-        if (m_seeking) {
-            if (m_seekClock.elapsed() < kSeekGuardMs &&
-                std::llabs(value - m_clock.estimate(wallMs())) > kSeekTolerance) {
-                break;
-            }
-            m_seeking = false;
-        }
-        m_clock.engineReport(value, wallMs());
-        if (!running() && m_state != Playing) {
-            emit timeChanged(this);
-        }
-        break;
-    case EngineEvent::Length:
-        if (current && value > 0) {
-            m_length = value;
-        }
-        break;
-    case EngineEvent::Parsed:
-        if (current) {
-            readMediaInfo();
-        }
-        break;
+        m_engine->post([run](Engine& e) { startEngine(e, run); });
     }
-}
+    if (actions & kResumeEngine) {
+        setEnginePause(false);
+    }
+    if (actions & kApplySeek) {
+        applyPendingSeek();
+    }
+    if (actions & kApplyAudio) {
+        applyAudio();
+    }
+    if (actions & kPauseEngine) {
+        setEnginePause(true);
+    }
+    if (actions & kClockRuns) {
+        m_onFrame = false;
+        m_clock.setRunning(true, wallMs());
+    }
 
-void VlcMediaPlayer::setState(State state) {
-    if (state == m_state) {
+    const State state = m_machine.state;
+    if (state == before.state && m_machine.failure == before.failure) {
         return;
     }
-    m_state = state;
-    if (state != Failed) {
-        m_failure = NoFailure;
+    if (state == Failed) {
+        nura::logf("media player failed (%s): %s", failureText(m_machine.failure), qUtf8Printable(m_path));
     }
     m_haltedAtMs = state == Paused || state == Ended ? wallMs() : -1;
     if (state == Playing) {
         m_ticker.start();
     } else {
         m_ticker.stop();
+        m_engine->post([](Engine& e) { readStats(e); });
     }
     emit stateChanged(this);
-}
-
-void VlcMediaPlayer::readMediaInfo() {
-    if (m_media == nullptr) {
-        return;
+    if (state == Playing) {
+        emit timeChanged(this);
     }
-    const libvlc_time_t duration = libvlc_media_get_duration(m_media);
-    if (duration > 0) {
-        m_length = duration;
-    }
-    const QSize size = vlcVideoTrackSize(m_media);
-    if (size.isValid()) {
-        m_trackSize = size;
-    }
-    if (const double rate = vlcVideoFrameRate(m_media); rate > 0) {
-        m_frameRate = rate;
+    // A frame asked for at the end: the engine has restarted and paused there, but may still put
+    // up a picture it had queued; show the frame again once the halt has settled.
+    if (state == Paused && before.state == Opening && m_onFrame) {
+        settleOnFrame(frameMiddle(frameIndexAt(time())));
     }
 }
 
-void VlcMediaPlayer::releaseMedia() {
-    if (m_media == nullptr) {
+void VlcMediaPlayer::onEngineState(PlayerEvent::Kind kind, int run) {
+    apply({kind, run});
+}
+
+void VlcMediaPlayer::onEngineTime(int64_t ms, int run) {
+    if (run != m_machine.run || m_pendingTime >= 0 || m_pendingPosition >= 0 || m_onFrame) {
         return;
     }
-    libvlc_media_parse_stop(m_media);
-    libvlc_event_manager_t* events = libvlc_media_event_manager(m_media);
-    for (const libvlc_event_type_t type : kMediaEvents) {
-        libvlc_event_detach(events, type, &VlcMediaPlayer::onEngineEvent, this);
+    if (m_seeking) {
+        if (m_seekClock.elapsed() < kSeekGuardMs &&
+            std::llabs(ms - m_clock.estimate(wallMs())) > kSeekTolerance) {
+            return;
+        }
+        m_seeking = false;
     }
-    {
-        QMutexLocker lock(&m_sink->mutex);
-        m_sink->media = nullptr;
+    m_clock.engineReport(ms, wallMs());
+    if (!running() && m_machine.state != Playing) {
+        emit timeChanged(this);
     }
-    libvlc_media_release(m_media);
-    m_media = nullptr;
+}
+
+void VlcMediaPlayer::onMediaInfo(const MediaInfo& info, int media) {
+    if (media != m_machine.media) {
+        return;
+    }
+    if (info.length > 0) {
+        m_length = info.length;
+    }
+    if (info.size.isValid()) {
+        m_trackSize = info.size;
+    }
+    if (info.frameRate > 0) {
+        m_frameRate = info.frameRate;
+    }
+    if (info.tracksKnown && !info.hasVideo) {
+        apply({PlayerEvent::MediaFault, media, NoVideoTrack});
+    }
 }
 
 void VlcMediaPlayer::setMedia(const QString& path) {
-    if (m_player != nullptr) {
-        libvlc_media_player_stop(m_player);
-    }
-    ++m_generation;
-    releaseMedia();
     m_path = path;
     m_length = 0;
     m_trackSize = QSize();
     m_frameRate = 0;
-    m_clock.setRunning(false, wallMs());
-    m_starting = false;
-    m_pausePending = false;
-    m_seeking = false;
-    m_pendingTime = -1;
-    m_pendingPosition = -1;
-    rebase(0);
+    m_hasVideoOut = false;
     {
-        QMutexLocker lock(&m_sink->mutex);
-        m_sink->lastFrame = QImage();
+        QMutexLocker lock(&m_engine->sink.mutex);
+        m_engine->sink.acceptMedia = -1;
+        m_engine->sink.frameMedia = -1;
+        m_engine->sink.lastFrame = QImage();
     }
     if (m_view) {
         m_view->clearFrame();
     }
-    if (m_player == nullptr) {
-        return;
-    }
-    if (path.isEmpty()) {
-        libvlc_media_player_set_media(m_player, nullptr);
-        return;
-    }
-    m_media = libvlc_media_new_path(m_library->handle(), QFile::encodeName(path).constData());
-    if (m_media == nullptr) {
-        // The path stays the player's media, so play() can report the failure.
-        nura::logf("media could not be opened: %s", qUtf8Printable(path));
-        return;
-    }
-    libvlc_event_manager_t* events = libvlc_media_event_manager(m_media);
-    for (const libvlc_event_type_t type : kMediaEvents) {
-        libvlc_event_attach(events, type, &VlcMediaPlayer::onEngineEvent, this);
-    }
-    {
-        QMutexLocker lock(&m_sink->mutex);
-        m_sink->media = m_media;
-    }
-    libvlc_media_player_set_media(m_player, m_media);
-    // Length and picture size are wanted before playback starts (positions, scale); reading the
-    // file's header runs on the engine's own thread.
-    libvlc_media_parse_with_options(m_media, libvlc_media_parse_local, -1);
+    PlayerEvent event{PlayerEvent::SetMedia};
+    event.hasMedia = !path.isEmpty();
+    apply(event);
 }
 
 void VlcMediaPlayer::play() {
-    if (m_path.isEmpty()) {
-        return;
-    }
-    if (m_player == nullptr || m_media == nullptr) {
-        failStart();
-        return;
-    }
-    m_pausePending = false;
-    const libvlc_state_t state = libvlc_media_player_get_state(m_player);
-    if (state == libvlc_Ended || state == libvlc_Error) {
-        restartAfterEnd();
-    }
-    if (libvlc_media_player_play(m_player) != 0) {
-        failStart();
-        return;
-    }
-    if (m_state != Playing) {
-        m_starting = true;
-    }
-}
-
-// A media that cannot start is reported as the engine reports a file it cannot read: Error,
-// from the event loop, so the caller does not stand waiting for Playing.
-void VlcMediaPlayer::failStart() {
-    const int generation = m_generation.load();
-    QMetaObject::invokeMethod(
-        this, [this, generation] { handleEngineEvent(EngineEvent::Error, 0, generation); },
-        Qt::QueuedConnection);
-}
-
-// An engine at its end ignores play; it needs a stop first. The stop is ours, not the caller's:
-// no Stopped state is reported, and the position asked for while halted is applied on Playing.
-void VlcMediaPlayer::restartAfterEnd() {
-    m_swallowStopped = true;
-    libvlc_media_player_stop(m_player);
-    m_swallowStopped = false;
-    ++m_generation;
-    m_clock.setRunning(false, wallMs());
-    m_seeking = false;
-    if (m_pendingTime < 0 && m_pendingPosition < 0) {
-        rebase(0);
-    }
+    apply({PlayerEvent::Play});
 }
 
 void VlcMediaPlayer::pause() {
-    if (m_player == nullptr) {
-        return;
-    }
-    // Before Playing the engine would take a pause as a stop: keep it for Playing.
-    if (m_starting) {
-        m_pausePending = true;
-        return;
-    }
-    if (libvlc_media_player_get_state(m_player) != libvlc_Playing) {
-        return;
-    }
-    m_clock.setRunning(false, wallMs());
-    libvlc_media_player_set_pause(m_player, 1);
-}
-
-void VlcMediaPlayer::giveUp(Failure reason) {
-    if (m_path.isEmpty()) {
-        return;
-    }
-    stop();
-    m_failure = reason;
-    setState(Failed);
+    apply({PlayerEvent::Pause});
 }
 
 void VlcMediaPlayer::stop() {
-    if (m_player == nullptr) {
-        return;
-    }
-    libvlc_media_player_stop(m_player);
-    ++m_generation;
-    m_clock.setRunning(false, wallMs());
-    m_starting = false;
-    m_pausePending = false;
-    m_seeking = false;
-    m_pendingTime = -1;
-    m_pendingPosition = -1;
-    rebase(0);
+    apply({PlayerEvent::Stop});
+}
+
+void VlcMediaPlayer::giveUp(Failure reason) {
+    apply({PlayerEvent::GiveUp, 0, reason});
+}
+
+void VlcMediaPlayer::seekEngine(int64_t ms) {
+    m_engine->post(
+        [ms](Engine& e) {
+            if (e.player != nullptr) {
+                libvlc_media_player_set_time(e.player, ms);
+            }
+        },
+        true);
+}
+
+void VlcMediaPlayer::setEnginePosition(float position) {
+    m_engine->post(
+        [position](Engine& e) {
+            if (e.player != nullptr) {
+                libvlc_media_player_set_position(e.player, position);
+            }
+        },
+        true);
+}
+
+void VlcMediaPlayer::setEnginePause(bool pause) {
+    m_engine->post([pause](Engine& e) {
+        if (e.player != nullptr) {
+            libvlc_media_player_set_pause(e.player, pause ? 1 : 0);
+        }
+    });
 }
 
 void VlcMediaPlayer::applyPendingSeek() {
+    if (m_restartFrame >= 0) {
+        // Shown exactly by a seek to the frame's middle; its start is the time.
+        seekEngine(frameMiddle(m_restartFrame));
+        rebase(frameStart(m_restartFrame));
+        m_onFrame = true;
+        m_restartFrame = -1;
+        m_pendingTime = -1;
+        m_pendingPosition = -1;
+        return;
+    }
     if (m_pendingTime >= 0) {
-        libvlc_media_player_set_time(m_player, m_pendingTime);
+        seekEngine(m_pendingTime);
         rebase(m_pendingTime);
     } else if (m_pendingPosition >= 0) {
-        libvlc_media_player_set_position(m_player, m_pendingPosition);
+        const float position = m_pendingPosition;
+        setEnginePosition(position);
         if (m_length > 0) {
             rebase(static_cast<int64_t>(std::llround(static_cast<double>(m_pendingPosition) * m_length)));
         }
@@ -451,17 +565,11 @@ float VlcMediaPlayer::position() const {
     if (m_length > 0) {
         return static_cast<float>(static_cast<double>(time()) / static_cast<double>(m_length));
     }
-    if (m_pendingPosition >= 0) {
-        return m_pendingPosition;
-    }
-    if (m_player == nullptr) {
-        return 0;
-    }
-    return std::clamp(libvlc_media_player_get_position(m_player), 0.0f, 1.0f);
+    return m_pendingPosition >= 0 ? m_pendingPosition : 0.0f;
 }
 
 void VlcMediaPlayer::setPosition(float position) {
-    if (m_player == nullptr || m_media == nullptr) {
+    if (!hasMedia()) {
         return;
     }
     position = std::isnan(position) ? 0.0f : std::clamp(position, 0.0f, 1.0f);
@@ -469,29 +577,28 @@ void VlcMediaPlayer::setPosition(float position) {
         setTime(static_cast<int64_t>(std::llround(static_cast<double>(position) * m_length)));
         return;
     }
-    const libvlc_state_t state = libvlc_media_player_get_state(m_player);
-    if (state == libvlc_Playing || state == libvlc_Paused) {
-        libvlc_media_player_set_position(m_player, position);
-        m_pendingTime = -1;
+    m_restartFrame = -1;
+    m_pendingTime = -1;
+    if (isPlaying() || m_machine.state == Paused) {
         m_pendingPosition = -1;
+        setEnginePosition(position);
     } else {
-        m_pendingTime = -1;
         m_pendingPosition = position;
     }
 }
 
 void VlcMediaPlayer::setTime(int64_t ms) {
-    if (m_player == nullptr || m_media == nullptr) {
+    if (!hasMedia()) {
         return;
     }
     ms = std::max<int64_t>(ms, 0);
     if (m_length > 0) {
         ms = std::min(ms, m_length);
     }
+    m_restartFrame = -1;
     m_pendingPosition = -1;
-    const libvlc_state_t state = libvlc_media_player_get_state(m_player);
-    if (state == libvlc_Playing || state == libvlc_Paused) {
-        libvlc_media_player_set_time(m_player, ms);
+    if (isPlaying() || m_machine.state == Paused) {
+        seekEngine(ms);
         m_pendingTime = -1;
         m_seeking = true;
         m_seekClock.restart();
@@ -515,32 +622,44 @@ void VlcMediaPlayer::setRate(float rate) {
     }
     m_clock.setRate(rate, wallMs());
     m_rate = rate;
-    if (m_player != nullptr) {
-        libvlc_media_player_set_rate(m_player, rate);
-    }
+    m_engine->post([rate](Engine& e) {
+        if (e.player != nullptr) {
+            libvlc_media_player_set_rate(e.player, rate);
+        }
+    });
 }
 
 bool VlcMediaPlayer::hasVideoOut() const {
-    return m_player != nullptr && m_media != nullptr && libvlc_media_player_has_vout(m_player) > 0;
+    return m_hasVideoOut;
+}
+
+bool VlcMediaPlayer::currentFrame(QImage* frame) const {
+    QMutexLocker lock(&m_engine->sink.mutex);
+    if (m_engine->sink.frameMedia != m_machine.media || m_engine->sink.lastFrame.isNull()) {
+        return false;
+    }
+    *frame = m_engine->sink.lastFrame;
+    return true;
 }
 
 QSize VlcMediaPlayer::videoSize() const {
-    if (m_media == nullptr) {
+    if (!hasMedia()) {
         return {};
     }
     if (m_trackSize.isValid()) {
         return m_trackSize;
     }
-    QMutexLocker lock(&m_sink->mutex);
-    return m_sink->lastFrame.size();
+    QImage frame;
+    return currentFrame(&frame) ? frame.size() : QSize();
 }
 
 void VlcMediaPlayer::applyAudio() {
-    if (m_player == nullptr) {
-        return;
-    }
-    libvlc_audio_set_mute(m_player, m_muted ? 1 : 0);
-    libvlc_audio_set_volume(m_player, m_volume);
+    m_engine->post([muted = m_muted, volume = m_volume](Engine& e) {
+        if (e.player != nullptr) {
+            libvlc_audio_set_mute(e.player, muted ? 1 : 0);
+            libvlc_audio_set_volume(e.player, volume);
+        }
+    });
 }
 
 void VlcMediaPlayer::setMute(bool mute) {
@@ -555,11 +674,7 @@ void VlcMediaPlayer::setVolume(int volume) {
 
 bool VlcMediaPlayer::saveVideoSnapshotAt(const QString& path, int width, int height) {
     QImage frame;
-    {
-        QMutexLocker lock(&m_sink->mutex);
-        frame = m_sink->lastFrame;
-    }
-    if (frame.isNull() || path.isEmpty() || m_media == nullptr) {
+    if (!hasMedia() || path.isEmpty() || !currentFrame(&frame)) {
         return false;
     }
     width = std::max(width, 0);

@@ -1,21 +1,23 @@
 #pragma once
-// The media player over libVLC. Frames come through the engine's memory callbacks and are shown
-// in a VideoView; engine events arrive on engine threads and are only queued to the UI thread.
-// Between the engine's sparse time events, time is reported on a steady tick, interpolated
-// from the last known time at the playback rate (PlaybackClock).
+// The media player over libVLC. Every engine call runs on the player's own worker thread, as the
+// engine's calls wait for its input thread, which waits for the file: a slow or pulled card would
+// otherwise freeze the window. The UI thread posts commands and keeps its own record of the engine;
+// engine events are queued to it with the run they belong to, and late ones are dropped. What the
+// player is doing follows from one function of (state, event) (PlayerStateMachine).
+// Frames come through the engine's memory callbacks and are shown in a VideoView. Between the
+// engine's sparse time events, time is reported on a steady tick, interpolated from the last known
+// time at the playback rate (PlaybackClock).
 
 #include "platform/MediaPlayer.h"
 #include "platform/PlaybackClock.h"
+#include "platform/PlayerStateMachine.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 
-#include <atomic>
 #include <memory>
 
-struct libvlc_media_player_t;
-struct libvlc_media_t;
 struct libvlc_event_t;
 class VlcLibrary;
 class VideoView;
@@ -27,6 +29,8 @@ public:
     static constexpr int kTimeReportMs = 40;
     // How long after coming to a halt a frame seek waits for the engine's queued pictures.
     static constexpr int64_t kPauseSettleMs = 250;
+    // How long the player waits at quit for its engine to stop before leaving it behind.
+    static constexpr int kShutdownWaitMs = 2000;
 
     VlcMediaPlayer(std::shared_ptr<VlcLibrary> library, VideoView* view, QObject* parent = nullptr);
     ~VlcMediaPlayer() override;
@@ -39,8 +43,8 @@ public:
     void pause() override;
     void stop() override;
 
-    State state() const override { return m_state; }
-    Failure failure() const override { return m_failure; }
+    State state() const override { return m_machine.state; }
+    Failure failure() const override { return m_machine.failure; }
     void giveUp(Failure reason) override;
 
     float position() const override;
@@ -71,7 +75,14 @@ public:
 
 private:
     struct FrameSink;
-    enum class EngineEvent { Opening, Playing, Paused, Stopped, Ended, Error, Time, Length, Parsed };
+    struct Engine;
+    struct MediaInfo {
+        int64_t length = 0;
+        QSize size;
+        double frameRate = 0;
+        bool tracksKnown = false;
+        bool hasVideo = false;
+    };
 
     static void onEngineEvent(const libvlc_event_t* event, void* opaque);
     static void* lockFrame(void* opaque, void** planes);
@@ -80,15 +91,32 @@ private:
                                 unsigned* pitches, unsigned* lines);
     static void cleanupFormat(void* opaque);
 
-    void handleEngineEvent(EngineEvent event, int64_t value, int generation);
+    // Worker thread: the engine's side of each command.
+    static void createEngine(Engine& engine);
+    static void destroyEngine(Engine& engine);
+    static void loadMedia(Engine& engine, const QByteArray& path, int media, int run);
+    static void startEngine(Engine& engine, int run);
+    static void stopEngine(Engine& engine, int run);
+    static void releaseMedia(Engine& engine);
+    static void readMediaInfo(Engine& engine, int media);
+    static void readStats(Engine& engine);
+
+    // UI thread.
+    void apply(const PlayerEvent& event);
+    void onEngineState(PlayerEvent::Kind kind, int run);
+    void onEngineTime(int64_t ms, int run);
+    void onMediaInfo(const MediaInfo& info, int media);
     void showLatestFrame();
-    void setState(State state);
-    void releaseMedia();
-    void restartAfterEnd();
+    void seekEngine(int64_t ms);
+    void setEnginePosition(float position);
+    void setEnginePause(bool pause);
+    int64_t frameMiddle(int64_t index) const {
+        return static_cast<int64_t>((static_cast<double>(index) + 0.5) * frameDurationMs());
+    }
     void applyPendingSeek();
     void applyAudio();
-    void readMediaInfo();
-    void failStart();
+    void settleOnFrame(int64_t middleMs);
+    bool currentFrame(QImage* frame) const;
     int64_t wallMs() const { return m_wall.elapsed(); }
     bool running() const { return m_clock.running(); }
     void rebase(int64_t ms) {
@@ -96,36 +124,23 @@ private:
         m_onFrame = false;
     }
 
-    std::shared_ptr<VlcLibrary> m_library;
-    std::unique_ptr<FrameSink> m_sink;
+    std::shared_ptr<Engine> m_engine;
     QPointer<VideoView> m_view;
-    libvlc_media_player_t* m_player = nullptr;
-    libvlc_media_t* m_media = nullptr;
     QString m_path;
+    PlayerMachine m_machine;
 
-    // Events carry the generation current when the engine sent them; a new media, a stop or a
-    // restart moves it on, so late reports of the previous run are dropped.
-    std::atomic<int> m_generation{0};
-    // Set around our own stop when restarting after the end, so callers see no Stopped state.
-    std::atomic<bool> m_swallowStopped{false};
-    std::atomic<bool> m_framePending{false};
-
-    State m_state = Idle;
-    Failure m_failure = NoFailure;
     int64_t m_length = 0;
     QSize m_trackSize;
     double m_frameRate = 0;
+    bool m_hasVideoOut = false;
     // Halted on a frame shown by showFrame: its start is the time, whatever the engine reports,
     // until playback or a seek moves on.
     bool m_onFrame = false;
+    // A frame asked for at the end: the engine restarts paused on it.
+    int64_t m_restartFrame = -1;
 
     QElapsedTimer m_wall;
     mutable PlaybackClock m_clock;
-    // play() was asked and the engine has not said Playing yet.
-    bool m_starting = false;
-    // A pause asked while starting: the engine cannot pause before it plays, so it is applied
-    // on Playing, and the caller sees Halted rather than Playing.
-    bool m_pausePending = false;
     // A seek asked while the engine cannot take it (stopped, opening, at the end): applied on Playing.
     int64_t m_pendingTime = -1;
     float m_pendingPosition = -1;
@@ -141,4 +156,5 @@ private:
     int m_volume = 100;
     bool m_muted = false;
     QTimer m_ticker;
+    int m_ticks = 0;
 };

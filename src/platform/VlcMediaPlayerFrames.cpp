@@ -11,6 +11,7 @@
 
 #include <vlc/vlc.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -114,44 +115,44 @@ void VlcMediaPlayer::displayFrame(void* opaque, void*) {
         sink->lastFrame = QImage(sink->pixels, static_cast<int>(sink->width), static_cast<int>(sink->height),
                                  static_cast<qsizetype>(sink->pitch), QImage::Format_RGB32)
                               .copy();
+        sink->frameMedia = sink->acceptMedia;
         ++sink->framesDelivered;
     }
     // One queued hand-over at a time; the UI thread shows whichever frame is the latest by then.
-    VlcMediaPlayer* owner = sink->owner;
-    if (!owner->m_framePending.exchange(true)) {
-        QMetaObject::invokeMethod(
-            owner, [owner] { owner->showLatestFrame(); }, Qt::QueuedConnection);
+    if (!sink->framePending.exchange(true)) {
+        sink->engine->report([](VlcMediaPlayer& player) { player.showLatestFrame(); });
     }
 }
 
 // ---------------------------------------------------------------- UI thread
 
 void VlcMediaPlayer::showLatestFrame() {
-    m_framePending = false;
+    m_engine->sink.framePending = false;
     QImage frame;
-    {
-        QMutexLocker lock(&m_sink->mutex);
-        frame = m_sink->lastFrame;
+    // A picture of an earlier media, still on its way when the media changed, is not shown.
+    if (!currentFrame(&frame)) {
+        return;
     }
-    if (m_view && !frame.isNull() && !m_path.isEmpty()) {
+    m_hasVideoOut = true;
+    if (m_view) {
         m_view->presentFrame(frame);
     }
 }
 
 QString VlcMediaPlayer::pictureCounts() const {
-    libvlc_media_stats_t stats{};
-    if (m_media == nullptr || !libvlc_media_get_stats(m_media, &stats)) {
-        stats = {};
-    }
+    int decoded = 0;
+    int late = 0;
     quint64 delivered = 0;
     {
-        QMutexLocker lock(&m_sink->mutex);
-        delivered = m_sink->framesDelivered;
+        QMutexLocker lock(&m_engine->sink.mutex);
+        decoded = m_engine->sink.decoded;
+        late = m_engine->sink.late;
+        delivered = m_engine->sink.framesDelivered;
     }
     return QStringLiteral("%1: decoded %2, late %3, handed over %4, presented %5, painted %6")
         .arg(QFileInfo(m_path).fileName())
-        .arg(stats.i_decoded_video)
-        .arg(stats.i_lost_pictures)
+        .arg(decoded)
+        .arg(late)
         .arg(delivered)
         .arg(m_view ? m_view->framesPresented() : 0)
         .arg(m_view ? m_view->framesPainted() : 0);
@@ -163,29 +164,40 @@ QString VlcMediaPlayer::pictureCounts() const {
 // the same frame again, and it cannot step back. A seek to the middle of the wanted frame, while
 // paused, shows exactly that frame in both directions.
 bool VlcMediaPlayer::showFrame(int64_t index) {
-    if (m_player == nullptr || m_media == nullptr || !isHalted() || m_pendingTime >= 0 ||
-        m_pendingPosition >= 0 || index < 0 || index > lastFrameIndex() ||
-        libvlc_media_player_get_state(m_player) != libvlc_Paused) {
+    if (!hasMedia() || !isHalted() || m_pendingTime >= 0 || m_pendingPosition >= 0 || index < 0 ||
+        index > lastFrameIndex()) {
         return false;
     }
-    const auto middle = static_cast<int64_t>((static_cast<double>(index) + 0.5) * frameDurationMs());
+    if (m_machine.state == Ended) {
+        // The engine at its end cannot seek: it starts again, paused on that frame.
+        m_restartFrame = index;
+        m_pendingTime = frameStart(index);
+        play();
+        pause();
+        return true;
+    }
     // Just after a pause the engine may still put up a picture it had queued, after the one the
     // seek shows; a seek asked that early waits until the halt has settled. The latest one wins.
-    const int serial = ++m_frameSeekSerial;
+    const int64_t middle = frameMiddle(index);
     const int64_t wait = kPauseSettleMs - (wallMs() - m_haltedAtMs);
+    ++m_frameSeekSerial;
     if (wait > 0) {
-        QTimer::singleShot(static_cast<int>(wait), this,
-                           [this, serial, middle, generation = m_generation.load()] {
-                               if (serial == m_frameSeekSerial && generation == m_generation &&
-                                   m_player != nullptr && isHalted() && m_onFrame) {
-                                   libvlc_media_player_set_time(m_player, middle);
-                               }
-                           });
+        settleOnFrame(middle);
     } else {
-        libvlc_media_player_set_time(m_player, middle);
+        seekEngine(middle);
     }
     rebase(frameStart(index));
     m_seeking = false;
     m_onFrame = true;
     return true;
+}
+
+void VlcMediaPlayer::settleOnFrame(int64_t middleMs) {
+    const int64_t wait = std::max<int64_t>(kPauseSettleMs - (wallMs() - m_haltedAtMs), 0);
+    QTimer::singleShot(
+        static_cast<int>(wait), this, [this, serial = m_frameSeekSerial, middleMs, run = m_machine.run] {
+            if (serial == m_frameSeekSerial && run == m_machine.run && isHalted() && m_onFrame) {
+                seekEngine(middleMs);
+            }
+        });
 }

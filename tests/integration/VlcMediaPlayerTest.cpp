@@ -2,6 +2,7 @@
 // geometry (red left top, blue right top, a green band over the bottom 60 rows, 640 x 360 so the
 // decoder pads its buffer height), three seconds long with a sound track.
 
+#include "platform/VlcMediaPlayer.h"
 #include "platform/MediaPlayer.h"
 #include "platform/PlaybackClock.h"
 #include "platform/VideoView.h"
@@ -15,8 +16,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
 #include <limits>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace {
@@ -324,10 +330,10 @@ private slots:
         QVERIFY(QDir::setCurrent(home));
 
         rig.player->play();
-        QCOMPARE(rig.player->state(),
-                 MediaPlayer::Idle); // reported from the event loop, as the engine does
+        QCOMPARE(rig.player->state(), MediaPlayer::Opening); // the file is checked on the worker
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Failed, kTimeout);
-        QCOMPARE(rig.states, std::vector<MediaPlayer::State>{MediaPlayer::Failed});
+        QCOMPARE(rig.player->failure(), MediaPlayer::CannotOpen);
+        QCOMPARE(rig.states, (std::vector<MediaPlayer::State>{MediaPlayer::Opening, MediaPlayer::Failed}));
         startPlaying(rig);
     }
 
@@ -349,6 +355,193 @@ private slots:
         rig.player->stop();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
         QCOMPARE(rig.player->time(), int64_t(0));
+    }
+
+    // A pause in the last seconds is a pause: it holds, it can be stepped, and nothing ends it.
+    void aPauseNearTheEndStaysPaused() {
+        Rig rig;
+        startPlaying(rig);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.player->mediaLength() > 0, kTimeout);
+        const int64_t nearEnd = rig.player->mediaLength() * 95 / 100;
+        auto watch = QObject::connect(rig.player.get(), &MediaPlayer::timeChanged, [&](MediaPlayer* p) {
+            if (p->isPlaying() && p->time() >= nearEnd) {
+                p->pause();
+            }
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
+        QObject::disconnect(watch);
+        const int64_t held = rig.player->time();
+        QTest::qWait(1500);
+        QCOMPARE(rig.player->state(), MediaPlayer::Paused);
+        QVERIFY(!rig.sawState(MediaPlayer::Ended));
+        QVERIFY(std::abs(rig.player->time() - held) < 100);
+        QVERIFY(rig.player->stepFrame(-1));
+
+        // Sent to 97 % while paused: still paused there; played on, it ends.
+        rig.player->setTime(rig.player->mediaLength() * 97 / 100);
+        QTest::qWait(1000);
+        QCOMPARE(rig.player->state(), MediaPlayer::Paused);
+        QVERIFY(!rig.sawState(MediaPlayer::Ended));
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
+
+        // A step back from the end pauses on the frame before the last, without playing on.
+        rig.states.clear();
+        const int64_t last = rig.player->lastFrameIndex();
+        QVERIFY(rig.player->showFrame(last - 1));
+        QCOMPARE(rig.player->time(), rig.player->frameStart(last - 1));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
+        QTest::qWait(500);
+        QCOMPARE(rig.player->state(), MediaPlayer::Paused);
+        QCOMPARE(rig.player->time(), rig.player->frameStart(last - 1));
+        QVERIFY(!rig.sawState(MediaPlayer::Playing));
+    }
+
+    // Files that cannot be played fail with a reason, and the player takes the next file.
+    void filesThatAreNoVideoFailWithAReason() {
+        const QString noise = m_dir.filePath("noise_F.MP4");
+        {
+            QFile file(noise);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            std::mt19937 random(7);
+            QByteArray bytes(256 * 1024, '\0');
+            for (char& b : bytes) {
+                b = static_cast<char>(random());
+            }
+            file.write(bytes);
+        }
+        const QString sound = m_dir.filePath("sound_F.MP4");
+        QVERIFY(makeClip({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", sound}));
+        const QString fifo = m_dir.filePath("fifo_F.MP4");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString unreadable = m_dir.filePath("locked_F.MP4");
+        QVERIFY(QFile::copy(m_clip, unreadable));
+        QCOMPARE(::chmod(QFile::encodeName(unreadable).constData(), 0), 0);
+
+        struct Case {
+            QString path;
+            std::vector<MediaPlayer::Failure> reasons;
+            int withinMs;
+        };
+        std::vector<Case> cases = {
+            {noise, {MediaPlayer::EngineError, MediaPlayer::NoVideoTrack}, kTimeout},
+            {sound, {MediaPlayer::NoVideoTrack}, kTimeout},
+            // Neither may hold the player: a FIFO has no writer, a folder no data.
+            {fifo, {MediaPlayer::CannotOpen}, 1000},
+            {m_dir.path(), {MediaPlayer::CannotOpen}, 1000},
+        };
+        if (::geteuid() != 0) { // the superuser reads it anyway
+            cases.push_back({unreadable, {MediaPlayer::CannotOpen}, 1000});
+        }
+        Rig rig;
+        for (const Case& c : cases) {
+            rig.player->setMedia(c.path);
+            rig.player->play();
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                rig.player->state() == MediaPlayer::Failed,
+                qPrintable(c.path + QStringLiteral(": state %1").arg(rig.player->state())), c.withinMs);
+            const MediaPlayer::Failure reason = rig.player->failure();
+            QVERIFY2(std::find(c.reasons.begin(), c.reasons.end(), reason) != c.reasons.end(),
+                     qPrintable(c.path + QStringLiteral(": reason %1").arg(reason)));
+            QVERIFY(!rig.player->hasVideoOut());
+        }
+        startPlaying(rig);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.player->hasVideoOut(), kTimeout);
+    }
+
+    // Without an engine (it could not start), a start fails instead of opening for ever.
+    void withoutAnEngineAStartFails() {
+        VideoView view;
+        VlcMediaPlayer player(nullptr, &view);
+        player.setMedia(m_clip);
+        player.play();
+        QTRY_COMPARE_WITH_TIMEOUT(player.state(), MediaPlayer::Failed, kTimeout);
+        QCOMPARE(player.failure(), MediaPlayer::EngineError);
+        player.setTime(1000);
+        player.setRate(2.0f);
+        player.stop();
+        QCOMPARE(player.state(), MediaPlayer::Idle);
+    }
+
+    // Reports and pictures of the previous file that were still on their way are dropped.
+    void aNewMediaHearsNothingOfThePreviousOne() {
+        Rig rig;
+        startPlaying(rig);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.player->hasVideoOut(), kTimeout);
+        QTest::qWait(300);
+        rig.player->setMedia(m_ramp);
+        QVERIFY(!rig.player->hasVideoOut());
+        QCOMPARE(rig.player->time(), int64_t(0));
+        rig.states.clear();
+        const int reports = rig.timeReports;
+        QTest::qWait(1000);
+        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
+        QVERIFY(rig.states.empty());
+        QCOMPARE(rig.timeReports, reports);
+        QCOMPARE(rig.player->time(), int64_t(0));
+        QVERIFY(rig.view->lastFrame().isNull());
+        QVERIFY(!rig.player->hasVideoOut());
+        QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("stale.jpg"), 0, 0));
+        // The ramp's own length, not the clip's.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.player->mediaLength() > 0, kTimeout);
+        QCOMPARE(rig.player->videoSize(), QSize(160, 90));
+    }
+
+    // With every read of the file taking 2 s, as on a failing card, the calls made on the UI
+    // thread still return at once, and quitting does not wait on the engine for long.
+    void theUiThreadNeverWaitsForASlowCard() {
+        if (!qEnvironmentVariableIsSet("NURA_SLOW_READ_MS")) {
+            // The slow card needs the shim loaded before the engine: run this test again in a
+            // process of its own.
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LD_PRELOAD", NURA_SLOW_READ_SHIM);
+            env.insert("NURA_SLOW_READ_MS", "2000");
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::ForwardedChannels);
+            child.start(QCoreApplication::applicationFilePath(), {"theUiThreadNeverWaitsForASlowCard"});
+            QVERIFY(child.waitForFinished(120000));
+            QCOMPARE(child.exitCode(), 0);
+            return;
+        }
+        const QString slow = m_dir.filePath("slowread_F.mp4");
+        const QString slowToo = m_dir.filePath("slowread_R.mp4");
+        QVERIFY(QFile::copy(m_clip, slow));
+        QVERIFY(QFile::copy(m_clip, slowToo));
+
+        qint64 worst = 0;
+        const auto timed = [&worst](const std::function<void()>& call) {
+            QElapsedTimer t;
+            t.start();
+            call();
+            worst = std::max(worst, t.elapsed());
+        };
+        auto rig = std::make_unique<Rig>();
+        MediaPlayer& p = *rig->player;
+        timed([&] { p.setMedia(slow); });
+        timed([&] { p.play(); });
+        QTest::qWait(300);
+        timed([&] { p.setTime(1000); });
+        timed([&] { p.pause(); });
+        timed([&] { p.stop(); });
+        timed([&] { p.setMedia(slowToo); });
+        timed([&] { p.play(); });
+        QTest::qWait(300);
+        timed([&] { p.setTime(500); });
+        timed([&] { p.setRate(2.0f); });
+        timed([&] { p.setVolume(50); });
+        timed([&] { p.giveUp(MediaPlayer::NoPicture); });
+        QCOMPARE(p.state(), MediaPlayer::Failed);
+        timed([&] { (void)qobject_cast<VlcMediaPlayer*>(&p)->pictureCounts(); });
+        qInfo("longest call on the UI thread with 2 s reads: %lld ms", static_cast<long long>(worst));
+        QVERIFY2(worst < 200, qPrintable(QString::number(worst)));
+
+        // The engine is still held by the card: quitting waits for it a bounded time only.
+        QElapsedTimer quit;
+        quit.start();
+        rig.reset();
+        qInfo("player gone after %lld ms", static_cast<long long>(quit.elapsed()));
+        QVERIFY(quit.elapsed() < VlcMediaPlayer::kShutdownWaitMs + 1000);
     }
 
     void viewOrPlayerMayGoFirstWhilePlaying() {
