@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -130,7 +132,7 @@ TEST(DriveRecord, ReadsFilesAndTellsFailuresApart) {
     EXPECT_EQ(readDriveRecordFile(path.string()).status, DriveRecordReadStatus::CannotOpen);
     EXPECT_TRUE(log.contains("fopen fail:" + path.string()));
     EXPECT_EQ(readDriveRecordFile(std::filesystem::temp_directory_path().string()).status,
-              DriveRecordReadStatus::CannotOpen);
+              DriveRecordReadStatus::NotRegular);
 }
 
 TEST(DriveRecordCsv, QuotesOnlyFieldsThatNeedIt) {
@@ -161,4 +163,23 @@ TEST(DriveRecordCsv, ExportIsExactlyTheTextAndReplacesALongerFile) {
         std::vector<_FLASH_SAVE_VALUE_STRUCT> many(2000, r);
         EXPECT_NE(writeDriveRecordCsvFile("/dev/full", many), "");
     }
+}
+
+// The fuzz target's seeds and every prefix of them: whole records only, never more than the header counts.
+TEST(DriveRecord, FuzzCorpusAndItsPrefixesDecodeWithinBounds) {
+    const auto dir = std::filesystem::path(NURA_SOURCE_DIR) / "fuzz" / "corpus" / "fuzz_drive_records";
+    size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (size_t n = 0; n <= bytes.size(); ++n) {
+            const auto file =
+                parseDriveRecordFile(std::span(reinterpret_cast<const std::byte*>(bytes.data()), n));
+            EXPECT_LE(file.records.size(), file.headerCount);
+            EXPECT_LE(kDriveRecordHeaderSize + file.records.size() * kDriveRecordSize,
+                      std::max<size_t>(n, 12));
+        }
+        ++files;
+    }
+    EXPECT_GE(files, 4u);
 }
