@@ -61,13 +61,15 @@ TEST_F(ConfigBackupTest, TheFolderFollowsXdgDataHome) {
 TEST_F(ConfigBackupTest, BackupNamesTheCardAndTimeAndRestoresByteForByte) {
     const std::string folder = (m_dir / "data" / "backups").string();
     LogCapture log;
-    const ConfigBackup first = backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NU/RA", kMarch5);
+    const ConfigBackup first =
+        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NU/RA", kMarch5);
     ASSERT_TRUE(first.status.ok()) << first.status.describe();
     EXPECT_EQ(fs::path(first.path).filename(), "config-NU_RA-20240305T140709Z.bin");
     EXPECT_EQ(slurp(first.path), m_record);
     EXPECT_TRUE(log.contains(first.path));
     // A second one in the same second does not replace the first.
-    const ConfigBackup second = backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "", kMarch5);
+    const ConfigBackup second =
+        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "", kMarch5);
     EXPECT_EQ(fs::path(second.path).filename(), "config-NO_NAME-20240305T140709Z.bin");
 
     // The card is erased; the restore puts the same bytes back and the backup is then marked.
@@ -82,13 +84,14 @@ TEST_F(ConfigBackupTest, BackupNamesTheCardAndTimeAndRestoresByteForByte) {
 TEST_F(ConfigBackupTest, FailuresNameThePathAndKeepTheBackup) {
     // A backup folder below a regular file cannot be made: the failure names it, nothing is erased later.
     writeBytes(m_dir / "plain", "x");
-    const ConfigBackup refused =
-        backUpConfigFile((m_dir / "card" / "config.bin").string(), (m_dir / "plain" / "b").string(), "NURA", kMarch5);
+    const ConfigBackup refused = backUpConfigFile((m_dir / "card" / "config.bin").string(),
+                                                  (m_dir / "plain" / "b").string(), "NURA", kMarch5);
     EXPECT_FALSE(refused.status.ok());
     EXPECT_EQ(refused.path, (m_dir / "plain" / "b").string());
 
     const std::string folder = (m_dir / "data" / "backups").string();
-    const ConfigBackup kept = backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NURA", kMarch5);
+    const ConfigBackup kept =
+        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NURA", kMarch5);
     ASSERT_TRUE(kept.status.ok());
     // The card did not come back as a folder one can write into: the restore fails, the backup stays.
     fs::remove_all(m_dir / "card");
@@ -110,10 +113,13 @@ TEST_F(ConfigBackupTest, OnlyRestoredBackupsArePrunedKeepingTheNewestTwenty) {
     }
     const auto names = backups();
     EXPECT_EQ(names.size(), kKeptRestoredBackups + 1);
-    EXPECT_NE(std::find(names.begin(), names.end(), fs::path(unrestored.path).filename().string()), names.end());
-    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) {
-                  return n.find("20240305T") != std::string::npos || n.find("20240309T") != std::string::npos;
-              }),
+    EXPECT_NE(std::find(names.begin(), names.end(), fs::path(unrestored.path).filename().string()),
+              names.end());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) {
+                                return n.find("20240305T") != std::string::npos ||
+                                       n.find("20240309T") != std::string::npos;
+                            }),
               0)
         << "the five oldest restored ones went";
 }

@@ -32,7 +32,6 @@ int failAtStep(SafeFileStep step) {
     return g_failError;
 }
 
-
 class SafeFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -64,7 +63,8 @@ TEST_F(SafeFile, ReaderRefusesAnythingButARegularFileAtOnce) {
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadableFile::open(path("fifo")).status().fault, FileFault::NotRegular);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "no writer: must not wait";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+        << "no writer: must not wait";
     EXPECT_EQ(ReadableFile::open("/dev/zero").status().fault, FileFault::NotRegular);
     EXPECT_EQ(readFileBytes(m_dir.string()).status.fault, FileFault::NotRegular);
     EXPECT_EQ(readFileBytes(path("missing")).status.fault, FileFault::CannotOpen);
@@ -106,7 +106,8 @@ TEST_F(SafeFile, NonRegularAndReadOnlyTargetsAreRefusedBeforeAByteIsWritten) {
 
     writeBytes(path("locked"), "old");
     ::chmod(path("locked").c_str(), 0444);
-    EXPECT_EQ(writeFileSafely(path("locked"), "new", WriteFallback::InPlaceWhenFull).fault, FileFault::ReadOnly);
+    EXPECT_EQ(writeFileSafely(path("locked"), "new", WriteFallback::InPlaceWhenFull).fault,
+              FileFault::ReadOnly);
     EXPECT_EQ(slurp(path("locked")), "old");
     EXPECT_EQ(entries(), (std::vector<std::string>{"fifo", "folder", "locked"}));
 }
@@ -149,9 +150,9 @@ TEST_F(SafeFile, AFixedSizeFileOnAFullDiskIsRewrittenInPlace) {
         writeBytes(path("timeset.cfg"), "2020/01/01 00:00:00");
         g_failStep = SafeFileStep::Sync;
         g_failTimes = 2;
-        EXPECT_EQ(writeFileSafely(path("timeset.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull)
-                      .fault,
-                  FileFault::Io);
+        EXPECT_EQ(
+            writeFileSafely(path("timeset.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull).fault,
+            FileFault::Io);
         EXPECT_EQ(slurp(path("timeset.cfg")), "2020/01/01 00:00:00");
         setSafeFileStepHook(nullptr);
         g_failTimes = -1;
@@ -163,8 +164,9 @@ TEST_F(SafeFile, AFixedSizeFileOnAFullDiskIsRewrittenInPlace) {
     g_failStep = SafeFileStep::CreateTemp;
     g_failError = ENOSPC;
     setSafeFileStepHook(&failAtStep);
-    EXPECT_EQ(writeFileSafely(path("timeset.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull).error,
-              ENOSPC);
+    EXPECT_EQ(
+        writeFileSafely(path("timeset.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull).error,
+        ENOSPC);
     EXPECT_EQ(writeFileSafely(path("none.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull).error,
               ENOSPC);
     setSafeFileStepHook(nullptr);

@@ -318,6 +318,7 @@ private slots:
                 QVERIFY(rig.runner.commandLines().isEmpty());
             }
             QVERIFY(lastAlert(w)->informativeText().contains("another medium"));
+            screenshot(*lastAlert(w), "format-card-swapped.png");
             QCOMPARE(readFile(rig.root + "/config.bin"), QByteArray(500, 'k'));
         }
     }
@@ -339,6 +340,7 @@ private slots:
         QCOMPARE(readFile(rig.backupFolder() + "/" + kept[0]), record);
         QVERIFY2(lastAlert(w)->informativeText().contains(rig.backupFolder() + "/" + kept[0]),
                  qPrintable(lastAlert(w)->informativeText()));
+        screenshot(*lastAlert(w), "format-failed-backup-kept.png");
 
         // A format that succeeds restores it, verified, and marks it restored rather than deleting it.
         rig.runner.formatResult = {};

@@ -430,6 +430,9 @@ private slots:
         }
         QVERIFY(!window->settingFilePath());
         QVERIFY(!window->windowTitle().contains("config.bin"));
+        if (auto* alert = window->findChild<QMessageBox*>()) {
+            uitest::screenshot(*alert, "settings-unreadable-record.png");
+        }
         QCOMPARE(takeAlerts(*window), 1);
         window->onSave();
         QCOMPARE(questions.size(), 1);
@@ -475,6 +478,51 @@ private slots:
         QCOMPARE(questions.size(), 1);
         QVERIFY2(questions[0].contains(other.filePath("config.bin")), qPrintable(questions[0]));
         QVERIFY(!QFile::exists(other.filePath("config.bin")));
+    }
+
+    // Ctrl+Shift+F pressed twice and the settings window's button: one format window, raised each time.
+    void oneFormatWindowFromEveryWayIn() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &m_scheduler;
+        s.volumeService = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        s.cardTools = [this] {
+            CardToolServices tools;
+            tools.volumes = &m_volumes;
+            return tools;
+        };
+        ORBAppDelegate app(std::move(s));
+        app.launch();
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        QTest::keyClick(app.window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* format = qobject_cast<ORBFormatWindowController*>(app.lastDialogController());
+        QVERIFY(format);
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        QTest::keyClick(app.window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(app.lastDialogController(), format);
+
+        ORBSettingServices settings = services();
+        settings.cardTools = [this] {
+            CardToolServices tools;
+            tools.volumes = &m_volumes;
+            return tools;
+        };
+        std::unique_ptr<ORBSettingController> window(makeWindow(std::move(settings)));
+        window->open();
+        m_executor.runAll();
+        window->formatButton()->click();
+        QCOMPARE(window->lastDialogController(), format);
+        int windows = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            windows += qobject_cast<ORBFormatWindowController*>(w) && w->isVisible() ? 1 : 0;
+        }
+        QCOMPARE(windows, 1);
+        QTRY_VERIFY(!format->isBusy());
+        format->close();
     }
 
     // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.
