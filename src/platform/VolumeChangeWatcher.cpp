@@ -25,8 +25,8 @@ VolumeChangeWatcher::VolumeChangeWatcher(QDBusConnection bus, QObject* parent)
     m_bus.connect(kService, root, kObjectManager, QStringLiteral("InterfacesRemoved"), this,
                   SLOT(onInterfacesChanged(QDBusMessage)));
     // Any object's property changes; only those of a file system are passed on.
-    m_bus.connect(kService, QString(), kProperties, QStringLiteral("PropertiesChanged"), QStringList{kFilesystem},
-                  QString(), this, SLOT(onPropertiesChanged(QDBusMessage)));
+    m_bus.connect(kService, QString(), kProperties, QStringLiteral("PropertiesChanged"),
+                  QStringList{kFilesystem}, QString(), this, SLOT(onPropertiesChanged(QDBusMessage)));
 }
 
 void VolumeChangeWatcher::onInterfacesChanged(const QDBusMessage&) {

@@ -102,13 +102,15 @@ ConfigBackup backUpConfigFile(const std::string& source, const std::string& fold
     const std::string stem = folder + "/config-" + nameSafe(label) + "-" + stamp;
     backup.path = stem + ".bin";
     struct stat st {};
-    for (int n = 2; ::lstat(backup.path.c_str(), &st) == 0 ||
-                    ::lstat((backup.path.substr(0, backup.path.size() - 4) + kRestoredSuffix).c_str(), &st) == 0;
+    for (int n = 2;
+         ::lstat(backup.path.c_str(), &st) == 0 ||
+         ::lstat((backup.path.substr(0, backup.path.size() - 4) + kRestoredSuffix).c_str(), &st) == 0;
          ++n) {
         backup.path = stem + "-" + std::to_string(n) + ".bin";
     }
-    backup.status = writeFileSafely(
-        backup.path, std::string_view(reinterpret_cast<const char*>(original.bytes.data()), original.bytes.size()));
+    backup.status =
+        writeFileSafely(backup.path, std::string_view(reinterpret_cast<const char*>(original.bytes.data()),
+                                                      original.bytes.size()));
     if (backup.status.ok() && !sameBytes(original, readFromMedium(backup.path))) {
         backup.status = {FileFault::Io, EIO};
     }

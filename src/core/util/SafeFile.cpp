@@ -54,7 +54,8 @@ std::string join(const std::string& dir, const std::string& name) {
 bool writeAllAt(int fd, const char* data, std::size_t size, uint64_t offset, std::size_t& written) {
     written = 0;
     while (written < size) {
-        const ssize_t n = g_writeCall(fd, data + written, size - written, static_cast<off_t>(offset + written));
+        const ssize_t n =
+            g_writeCall(fd, data + written, size - written, static_cast<off_t>(offset + written));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -189,7 +190,7 @@ FileStatus rewriteInPlace(const std::string& path, std::string_view bytes) {
     // Not through a link, which the file beside would have replaced rather than followed.
     Fd file(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (!file.valid()) {
-        return {errno == ELOOP ? FileFault::NotRegular : FileFault::Io, errno};
+        return {FileFault::Io, errno};
     }
     struct stat st {};
     if (::fstat(file.get(), &st) != 0) {
@@ -389,7 +390,8 @@ void SafeFileWriter::cancel() {
 // The file beside cannot be had: gives it up and, for a fixed-size file on a full disk, goes on in place.
 FileStatus SafeFileWriter::abandon(FileStatus why) {
     cancel();
-    if (why.fault == FileFault::Io && m_fallback == WriteFallback::InPlaceWhenFull && noRoomBeside(why.error)) {
+    if (why.fault == FileFault::Io && m_fallback == WriteFallback::InPlaceWhenFull &&
+        noRoomBeside(why.error)) {
         logf("no room beside %s (%s): rewriting it in place", m_path.c_str(), std::strerror(why.error));
         m_status = {};
         m_inPlace = true;
@@ -470,8 +472,9 @@ FileStatus SafeFileWriter::commit() {
     if (m_inPlace) {
         m_inPlace = false;
         m_status = rewriteInPlace(m_path, m_kept);
-        if (m_status.fault == FileFault::Io && m_status.error == ENOENT) {
-            m_status.error = m_noRoomError; // nothing to rewrite: the reason is still the full disk
+        if (m_status.fault == FileFault::Io && (m_status.error == ENOENT || m_status.error == ELOOP)) {
+            // No file of its own to rewrite (none, or a link): the reason is still the full disk.
+            m_status.error = m_noRoomError;
         }
         return m_status;
     }
