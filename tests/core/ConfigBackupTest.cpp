@@ -48,16 +48,6 @@ constexpr std::time_t kMarch5 = 1709647629; // 2024-03-05 14:07:09 UTC
 
 } // namespace
 
-TEST_F(ConfigBackupTest, TheFolderFollowsXdgDataHome) {
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
-    ::setenv("XDG_DATA_HOME", "/data/home", 1);
-    EXPECT_EQ(configBackupFolder(), "/data/home/nura-viewer/backups");
-    ::setenv("XDG_DATA_HOME", "relative", 1); // not absolute: ignored, as the standard says
-    EXPECT_NE(configBackupFolder().find("/.local/share/nura-viewer/backups"), std::string::npos);
-    old ? ::setenv("XDG_DATA_HOME", saved.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
-}
-
 TEST_F(ConfigBackupTest, BackupNamesTheCardAndTimeAndRestoresByteForByte) {
     const std::string folder = (m_dir / "data" / "backups").string();
     LogCapture log;

@@ -374,17 +374,6 @@ private slots:
         QCOMPARE(fresh.selectedUSBDisk()->deviceFilePath(), std::string("/dev/sdz1")); // labelled NURA
     }
 
-    void oneFormatWindowAtATime() {
-        Rig rig;
-        QWidget parent;
-        auto* first = ORBFormatWindowController::showOne(rig.services(), &parent);
-        auto* second = ORBFormatWindowController::showOne(rig.services(), &parent);
-        QCOMPARE(first, second);
-        waitForList(*first);
-        first->close();
-        QTRY_VERIFY(parent.findChildren<ORBFormatWindowController*>().isEmpty());
-    }
-
     void clockWritesExactlyNineteenBytesOnTheCard() {
         QTemporaryDir tmp;
         FakeVolumeService volumes;
