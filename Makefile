@@ -63,7 +63,7 @@ FUZZ_RSS_LIMIT_MB ?= 512
 FUZZ_READER_MAX_LEN ?= 262144
 fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DNURA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) >/dev/null
-	@cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_telemetry_reader fuzz_nmea fuzz_media_walk
+	@cmake --build $(BUILD)-fuzz -j$(JOBS) --target fuzz_telemetry_reader fuzz_nmea fuzz_media_walk fuzz_drive_records
 	@mkdir -p $(BUILD)-fuzz/corpus/fuzz_telemetry_reader
 	@python3 fuzz/make_bound_seed.py fuzz/corpus/fuzz_telemetry_reader/drive_1s.mp4 \
 	    $(BUILD)-fuzz/corpus/fuzz_telemetry_reader/bound_seed

@@ -1,6 +1,7 @@
 // nura clock FILE ["YYYY-MM-DD HH:MM:SS"]: writes the camera's clock file (timeset.cfg). The time is the
 // camera's local time as given, with no time-zone conversion; without one, the computer's local time now.
 
+#include "cli/FileMessages.h"
 #include "cli/commands.h"
 #include "core/card/ClockFile.h"
 
@@ -21,10 +22,8 @@ int runClock(const std::string& path, const std::optional<std::string>& when) {
         }
         time = *given;
     }
-    const std::string failure = writeClockFile(path, time);
-    if (!failure.empty()) {
-        std::fprintf(stderr, "nura clock: cannot write %s: %s\n", path.c_str(), failure.c_str());
-        return exitcode::kCannotAccess;
+    if (const FileStatus status = saveClockFile(path, time); !status.ok()) {
+        return reportFileFailure("nura clock", "write", path, status);
     }
     std::printf("%s\n", clockText(time).c_str());
     return exitcode::kDone;

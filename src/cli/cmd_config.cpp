@@ -1,5 +1,6 @@
 // nura config show|reset|set: the camera's settings file, field by field through the record's layout table.
 
+#include "cli/FileMessages.h"
 #include "cli/commands.h"
 #include "core/settings/FileDataChecks.h"
 #include "core/settings/FileDataFields.h"
@@ -25,44 +26,35 @@ bool fileExists(const std::string& path) {
 
 // Reads the record for a command; on failure says why and gives the exit status.
 int loadRecord(const char* command, const std::string& path, _FILEDATA& record) {
+    const std::string name = std::string("nura config ") + command;
     switch (ReadSettingFile(path, record)) {
     case ReadSettingResult::Ok:
         return exitcode::kDone;
     case ReadSettingResult::WrongSize: {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            std::fprintf(stderr, "nura config %s: %s is %lld bytes%s, not a 500-byte settings record\n",
-                         command, path.c_str(), static_cast<long long>(st.st_size),
+            std::fprintf(stderr, "%s: %s is %lld bytes%s, not a 500-byte settings record\n", name.c_str(),
+                         path.c_str(), static_cast<long long>(st.st_size),
                          st.st_size < static_cast<off_t>(kFileDataSize) ? " (truncated)" : "");
-        } else {
-            std::fprintf(stderr, "nura config %s: %s is not a regular file\n", command, path.c_str());
+            return exitcode::kNotOurFile;
         }
-        return exitcode::kNotOurFile;
+        return reportFileFailure(name.c_str(), "read", path, {FileFault::NotRegular, 0});
     }
+    case ReadSettingResult::NotRegular:
+        return reportFileFailure(name.c_str(), "read", path, {FileFault::NotRegular, 0});
     case ReadSettingResult::CannotOpen:
     case ReadSettingResult::ReadFailed:
         break;
     }
-    std::fprintf(stderr, "nura config %s: cannot read %s: %s\n", command, path.c_str(), std::strerror(errno));
-    return exitcode::kCannotAccess;
+    return reportFileFailure(name.c_str(), "read", path,
+                             ReadableFile::open(path).status().ok() ? FileStatus{FileFault::Io, EIO}
+                                                                    : ReadableFile::open(path).status());
 }
 
 int saveRecord(const char* command, _FILEDATA& record, const std::string& path) {
     SealFileData(record);
-    const std::string failure = WriteSettingFile(record, path);
-    if (failure.empty()) {
-        return exitcode::kDone;
-    }
-    if (failure == "msg.file_damaged") {
-        std::fprintf(stderr,
-                     "nura config %s: cannot write %s, and its old contents could not be put back: the file "
-                     "may be damaged; save again or reset it\n",
-                     command, path.c_str());
-    } else {
-        std::fprintf(stderr, "nura config %s: cannot write %s (the old file is unchanged)\n", command,
-                     path.c_str());
-    }
-    return exitcode::kCannotAccess;
+    const std::string name = std::string("nura config ") + command;
+    return reportFileFailure(name.c_str(), "write", path, SaveSettingFile(record, path));
 }
 
 void printText(const _FILEDATA& record) {

@@ -1,6 +1,7 @@
 // nura drive FILE [--format text|csv]: the camera's drive records, as the viewer's table shows them or as
 // its export writes them.
 
+#include "cli/FileMessages.h"
 #include "cli/commands.h"
 #include "core/driverecords/DriveRecordFile.h"
 #include "core/driverecords/DriveRecordTable.h"
@@ -57,12 +58,19 @@ int runDrive(const std::string& path, const std::string& format) {
                      "file\n",
                      path.c_str());
         return exitcode::kNotOurFile;
+    case DriveRecordReadStatus::NotRegular:
+        return reportFileFailure("nura drive", "read", path, {FileFault::NotRegular, 0});
     case DriveRecordReadStatus::CannotOpen:
+        return reportFileFailure("nura drive", "read", path, {FileFault::CannotOpen, file.error});
     case DriveRecordReadStatus::ReadFailed:
-        std::fprintf(stderr, "nura drive: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-        return exitcode::kCannotAccess;
+        return reportFileFailure("nura drive", "read", path, {FileFault::Io, file.error});
     }
-    if (file.headerCount > file.records.size()) {
+    if (file.capped) {
+        std::fprintf(stderr,
+                     "nura drive: %s: the header counts %u records; only the first %zu are read (the most "
+                     "this tool reads from one file)\n",
+                     path.c_str(), file.headerCount, file.records.size());
+    } else if (file.headerCount > file.records.size()) {
         std::fprintf(stderr, "nura drive: %s: the header counts %u records, the file holds %zu whole ones\n",
                      path.c_str(), file.headerCount, file.records.size());
     }

@@ -2,6 +2,7 @@
 // Each record is paired with the GPS state that playback shows at its position, as in the viewer; the
 // GPX track has one point per fix instead. Output is written as it is made, never held whole.
 
+#include "cli/FileMessages.h"
 #include "cli/StreamOutput.h"
 #include "cli/commands.h"
 #include "core/log.h"
@@ -12,6 +13,7 @@
 #include "core/util/JsonWriter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -131,6 +133,9 @@ void json(StreamOutput& out, const std::string& path, const ORBBlackBoxData& dat
     json.beginObject();
     json.key("file").value(path);
     json.key("cut").value(data.isCut());
+    if (data.isTruncated()) {
+        json.key("truncated").value(true);
+    }
     json.key("records").beginArray();
     for (size_t i = 0; i < data.times().size() && out.ok(); ++i) {
         const Row r = rowAt(data, i);
@@ -264,34 +269,18 @@ std::string summary(const std::string& path, const ORBBlackBoxData& data) {
     return out;
 }
 
-std::string openFailure(const std::string& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec) {
-        return ec.message();
-    }
-    if (std::filesystem::is_directory(status)) {
-        return "is a directory";
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-        return "is not a regular file";
-    }
-    return "cannot be opened for reading";
-}
-
 } // namespace
 
 int runTelemetry(const std::string& path, const std::string& format) {
-    // The reader's diagnostic lines belong to the viewer's log, not to this tool's output.
-    nura::setLogSink([](std::string_view) {});
     ORBBlackBoxData data;
     const bool ok = data.ExtractStreamInformation(path);
-    nura::setLogSink({});
     if (!ok) {
         switch (data.lastError()) {
-        case nura::ORBTelemetryError::OpenFailed:
-            std::fprintf(stderr, "nura telemetry: %s: %s\n", path.c_str(), openFailure(path).c_str());
-            return exitcode::kCannotAccess;
+        case nura::ORBTelemetryError::OpenFailed: {
+            const nura::FileStatus why = nura::ReadableFile::open(path).status();
+            return reportFileFailure("nura telemetry", "read", path,
+                                     why.ok() ? nura::FileStatus{nura::FileFault::CannotOpen, EIO} : why);
+        }
         case nura::ORBTelemetryError::OutOfMemory:
             std::fprintf(stderr, "nura telemetry: %s: not enough memory to read it\n", path.c_str());
             return exitcode::kCannotAccess;
@@ -331,6 +320,12 @@ int runTelemetry(const std::string& path, const std::string& format) {
     if (!out.finish()) {
         std::fprintf(stderr, "nura telemetry: cannot write the output\n");
         return exitcode::kCannotAccess;
+    }
+    if (data.isTruncated()) {
+        // What was read is printed above; the status still tells a script the file is not whole.
+        std::fprintf(stderr, "nura telemetry: %s: truncated: %zu of %u records\n", path.c_str(),
+                     data.times().size(), data.tableEntries());
+        return exitcode::kNotOurFile;
     }
     return exitcode::kDone;
 }

@@ -43,12 +43,12 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
         root = root.parent_path();
     }
 
-    // The reader's diagnostic lines belong to the viewer's log, not to this tool's output.
-    nura::setLogSink([](std::string_view) {});
     StreamOutput out;
     size_t withoutTelemetry = 0;
     size_t unreadable = 0;
     std::string firstUnreadable;
+    size_t truncated = 0;
+    std::string firstTruncated;
     try {
         const auto contents = ORBMediaList::scanDirectory(root.string());
         const auto recordings = nura::tripRecordings(contents.medias, contents.pairs);
@@ -73,6 +73,9 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
                 } else if (read.records == 0) {
                     ++withoutTelemetry;
                 } else {
+                    if (read.truncated && truncated++ == 0) {
+                        firstTruncated = recordings[i]->fileName();
+                    }
                     joiner.addRecording(recordings[i]->fileName(), read.fixes);
                 }
                 if (!out.ok()) {
@@ -83,12 +86,10 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
         writer->end();
     } catch (const WriteFailed&) {
     } catch (const std::bad_alloc&) {
-        nura::setLogSink({});
         std::fflush(stdout);
         std::fprintf(stderr, "nura trip: not enough memory to export the trips\n");
         return exitcode::kCannotAccess;
     }
-    nura::setLogSink({});
     if (!out.finish()) {
         std::fprintf(stderr, "nura trip: cannot write the output\n");
         return exitcode::kCannotAccess;
@@ -96,6 +97,11 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
     if (withoutTelemetry > 0) {
         std::fprintf(stderr, "nura trip: %zu %s without telemetry skipped\n", withoutTelemetry,
                      recordingsWord(withoutTelemetry));
+    }
+    if (truncated > 0) {
+        // Their fixes are in the export; the user should still know part of the drive is missing.
+        std::fprintf(stderr, "nura trip: %zu %s truncated: the fixes before the cut are used (first: %s)\n",
+                     truncated, recordingsWord(truncated), firstTruncated.c_str());
     }
     if (unreadable > 0) {
         std::fprintf(stderr, "nura trip: %zu %s skipped: the telemetry cannot be read (first: %s)\n",

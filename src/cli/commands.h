@@ -9,7 +9,7 @@
 namespace exitcode {
 inline constexpr int kDone = 0;         // the work is done
 inline constexpr int kCannotAccess = 1; // a file or folder cannot be read or written
-inline constexpr int kNotOurFile = 2;   // not this camera's recording, not a 500-byte settings file
+inline constexpr int kNotOurFile = 2;   // not a regular file, not this camera's file, or cut short
 inline constexpr int kUsage = 64;       // bad usage or a bad value on the command line (EX_USAGE)
 inline constexpr int kUnavailable = 69; // a service the command needs is missing (EX_UNAVAILABLE)
 } // namespace exitcode
@@ -18,9 +18,10 @@ inline constexpr int kUnavailable = 69; // a service the command needs is missin
 inline constexpr const char* kExitStatusTable =
     "Exit status:\n"
     "  0   done\n"
-    "  1   a file or folder cannot be read or written\n"
-    "  2   the file is not what the command reads (the message says "
-    "\"truncated\" when it is cut short)\n"
+    "  1   a file or folder cannot be read or written (a missing file, a full disk, an I/O\n"
+    "      error, a read-only file; a file being written keeps its old contents)\n"
+    "  2   the file is not what the command reads: a FIFO, device or folder (\"not a regular\n"
+    "      file\"), or not the camera's file (the message says \"truncated\" when it is cut short)\n"
     "  64  bad usage or a bad value on the command line\n"
     "  69  a service the command needs is missing\n";
 

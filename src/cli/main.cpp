@@ -1,6 +1,7 @@
 // nura: the command-line twin of the viewer, for scripts, tests and power users.
 
 #include "cli/commands.h"
+#include "core/log.h"
 #include "core/version.h"
 
 #include <CLI/CLI.hpp>
@@ -132,6 +133,8 @@ int main(int argc, char** argv) {
     nura.set_version_flag("--version", std::string("nura ") + nura::kVersion);
     nura.require_subcommand(1);
     nura.footer(kExitStatusTable);
+    bool verbose = false;
+    nura.add_flag("--verbose", verbose, "Also print the diagnostic log lines on standard error");
     Runner run;
     addCommands(nura, run);
     try {
@@ -148,6 +151,10 @@ int main(int argc, char** argv) {
         }
         std::cerr << name << ": " << e.what() << " (usage: " << name << " --help)\n";
         return exitcode::kUsage;
+    }
+    // One clear message per failure is the tool's output; the log lines behind it are for a closer look.
+    if (!verbose) {
+        nura::setLogSink([](std::string_view) {});
     }
     return run ? run() : exitcode::kUsage;
 }

@@ -1,5 +1,9 @@
 #include "platform/FakeVolumeService.h"
 
+#include "platform/VolumeChangeWatcher.h"
+
+#include <QDBusConnection>
+
 namespace nura {
 
 void FakeVolumeService::setVolumes(std::vector<VolumeDescription> volumes) {
@@ -20,6 +24,27 @@ QList<QPair<QString, QString>> FakeVolumeService::renames() const {
 std::vector<VolumeDescription> FakeVolumeService::describeMountedVolumes() {
     QMutexLocker lock(&m_mutex);
     return m_volumes;
+}
+
+QObject* FakeVolumeService::watchChanges(QObject* parent) {
+    // A watcher on no bus: it only speaks when announceChange() makes it.
+    auto* watcher = new VolumeChangeWatcher(QDBusConnection(QStringLiteral("no-bus")), parent);
+    QMutexLocker lock(&m_mutex);
+    m_watchers.append(watcher);
+    return watcher;
+}
+
+void FakeVolumeService::announceChange() {
+    QList<QPointer<QObject>> watchers;
+    {
+        QMutexLocker lock(&m_mutex);
+        watchers = m_watchers;
+    }
+    for (const auto& w : watchers) {
+        if (w) {
+            QMetaObject::invokeMethod(w, "volumesChanged", Qt::QueuedConnection);
+        }
+    }
 }
 
 QString FakeVolumeService::renameVolume(const TKUSBDiskEntity& disk, const QString& newName) {

@@ -4,6 +4,7 @@
 #include "platform/VolumeService.h"
 
 #include <QMutex>
+#include <QPointer>
 
 namespace nura {
 
@@ -14,7 +15,11 @@ public:
     void setRenameError(const QString& error);
     QList<QPair<QString, QString>> renames() const; // (device, new name)
 
+    // Tells every watcher that the volumes changed, as the disk service would on a plug or mount.
+    void announceChange();
+
     std::vector<VolumeDescription> describeMountedVolumes() override;
+    QObject* watchChanges(QObject* parent) override;
     QString renameVolume(const TKUSBDiskEntity& disk, const QString& newName) override;
 
 private:
@@ -22,6 +27,7 @@ private:
     std::vector<VolumeDescription> m_volumes;
     QString m_renameError;
     QList<QPair<QString, QString>> m_renames;
+    QList<QPointer<QObject>> m_watchers;
 };
 
 } // namespace nura

@@ -1,6 +1,7 @@
 #include "platform/UDisks2VolumeService.h"
 
 #include "core/log.h"
+#include "platform/VolumeChangeWatcher.h"
 
 #include <QDBusArgument>
 #include <QDBusError>
@@ -131,7 +132,7 @@ std::vector<VolumeDescription> UDisks2VolumeService::describeMountedVolumes() {
     return queryMountedVolumes().value_or(std::vector<VolumeDescription>{});
 }
 
-std::optional<std::vector<VolumeDescription>> UDisks2VolumeService::queryMountedVolumes() {
+std::optional<ManagedObjects> UDisks2VolumeService::managedObjects() {
     if (!m_bus.isConnected()) {
         logf("UDisks2 unavailable: %s", qPrintable(m_bus.lastError().message()));
         return std::nullopt;
@@ -144,56 +145,89 @@ std::optional<std::vector<VolumeDescription>> UDisks2VolumeService::queryMounted
         logf("UDisks2 unavailable: %s", qPrintable(reply.errorMessage()));
         return std::nullopt;
     }
-    const auto objects = parseManagedObjects(reply.arguments().front());
+    auto objects = parseManagedObjects(reply.arguments().front());
     if (!objects) {
         logf("UDisks2 answered GetManagedObjects with %s", qPrintable(reply.signature()));
+    }
+    return objects;
+}
+
+namespace {
+
+// The file system at `path` as a description; none when it is not a block with a file system, or when
+// `mountedOnly` and it is not mounted.
+std::optional<VolumeDescription> describeObject(const ManagedObjects& objects, const QString& path,
+                                                bool mountedOnly) {
+    const Interfaces ifaces = objects.value(path);
+    if (!ifaces.contains(kFilesystem) || !ifaces.contains(kBlock)) {
         return std::nullopt;
     }
+    const std::vector<std::string> mountPoints =
+        byteStringList(ifaces.value(kFilesystem).value("MountPoints"));
+    const auto mountPoint =
+        std::find_if(mountPoints.begin(), mountPoints.end(), [](const std::string& p) { return !p.empty(); });
+    if (mountedOnly && mountPoint == mountPoints.end()) {
+        return std::nullopt;
+    }
+    const QVariantMap block = ifaces.value(kBlock);
+    VolumeDescription v;
+    v.mountPath = mountPoint == mountPoints.end() ? std::string() : *mountPoint;
+    v.volumeName = text(block, "IdLabel");
+    v.uuid = text(block, "IdUUID");
+    v.deviceName = byteString(block.value("Device"));
+    v.mediaSize = size(block, "Size");
+    if (const auto readOnly = flag(block, "ReadOnly")) {
+        v.writable = !*readOnly;
+    }
+    // A whole disk is a block that is not a partition: partitioned or a file system on the bare medium.
+    v.mediaWhole = !ifaces.contains(kPartition);
+    v.key = path.toStdString();
 
+    const auto drivePath = objectPath(block, "Drive");
+    if (drivePath && objects.contains(*drivePath) && objects.value(*drivePath).contains(kDrive)) {
+        const QVariantMap drive = objects.value(*drivePath).value(kDrive);
+        v.removable = flag(drive, "Removable").value_or(false);
+        const auto bus = text(drive, "ConnectionBus");
+        if (bus && !bus->empty()) {
+            v.protocol = QString::fromStdString(*bus).toUpper().toStdString(); // "usb" is USB
+        }
+        const auto model = text(drive, "Model");
+        if (model && !model->empty()) {
+            v.deviceModel = model;
+        }
+        v.driveId = text(drive, "Id");
+        v.driveSerial = text(drive, "Serial");
+    }
+    return v;
+}
+
+} // namespace
+
+std::optional<std::vector<VolumeDescription>> UDisks2VolumeService::queryMountedVolumes() {
+    const auto objects = managedObjects();
+    if (!objects) {
+        return std::nullopt;
+    }
     std::vector<VolumeDescription> volumes;
-
     // The objects come keyed by path (block_devices/sdb1, ...), which gives a stable order.
     for (auto it = objects->cbegin(); it != objects->cend(); ++it) {
-        const Interfaces& ifaces = it.value();
-        if (!ifaces.contains(kFilesystem) || !ifaces.contains(kBlock)) {
-            continue;
+        if (auto v = describeObject(*objects, it.key(), true)) {
+            volumes.push_back(std::move(*v));
         }
-        const std::vector<std::string> mountPoints =
-            byteStringList(ifaces.value(kFilesystem).value("MountPoints"));
-        const auto mountPoint = std::find_if(mountPoints.begin(), mountPoints.end(),
-                                             [](const std::string& p) { return !p.empty(); });
-        if (mountPoint == mountPoints.end()) {
-            continue; // not mounted
-        }
-        const QVariantMap block = ifaces.value(kBlock);
-        VolumeDescription v;
-        v.mountPath = *mountPoint;
-        v.volumeName = text(block, "IdLabel");
-        v.deviceName = byteString(block.value("Device"));
-        v.mediaSize = size(block, "Size");
-        if (const auto readOnly = flag(block, "ReadOnly")) {
-            v.writable = !*readOnly;
-        }
-        // A whole disk is a block that is not a partition: partitioned or a file system on the bare medium.
-        v.mediaWhole = !ifaces.contains(kPartition);
-        v.key = it.key().toStdString();
-
-        const auto drivePath = objectPath(block, "Drive");
-        if (drivePath && objects->contains(*drivePath) && objects->value(*drivePath).contains(kDrive)) {
-            const QVariantMap drive = objects->value(*drivePath).value(kDrive);
-            v.removable = flag(drive, "Removable").value_or(false);
-            const auto bus = text(drive, "ConnectionBus");
-            if (bus && !bus->empty()) {
-                v.protocol = QString::fromStdString(*bus).toUpper().toStdString(); // "usb" is USB
-            }
-            const auto model = text(drive, "Model");
-            if (model && !model->empty()) {
-                v.deviceModel = model;
-            }
-        }
-        volumes.push_back(std::move(v));
     }
     return volumes;
+}
+
+std::optional<VolumeDescription> UDisks2VolumeService::describeVolume(const std::string& objectPath) {
+    const auto objects = managedObjects();
+    if (!objects) {
+        return std::nullopt;
+    }
+    return describeObject(*objects, QString::fromStdString(objectPath), false);
+}
+
+QObject* UDisks2VolumeService::watchChanges(QObject* parent) {
+    return new VolumeChangeWatcher(m_bus, parent);
 }
 
 QString UDisks2VolumeService::renameVolume(const TKUSBDiskEntity& disk, const QString& newName) {

@@ -6,6 +6,8 @@
 #include "platform/VolumeService.h"
 
 #include <QDBusConnection>
+#include <QMap>
+#include <QVariantMap>
 
 namespace nura {
 
@@ -17,9 +19,14 @@ public:
 
     std::vector<VolumeDescription> describeMountedVolumes() override;
     std::optional<std::vector<VolumeDescription>> queryMountedVolumes() override;
+    std::optional<VolumeDescription> describeVolume(const std::string& objectPath) override;
+    QObject* watchChanges(QObject* parent) override;
     QString renameVolume(const TKUSBDiskEntity& disk, const QString& newName) override;
 
 private:
+    // Every object of the service with its interfaces and their properties, keyed by object path.
+    std::optional<QMap<QString, QMap<QString, QVariantMap>>> managedObjects();
+
     QDBusConnection m_bus;
 };
 

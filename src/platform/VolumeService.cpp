@@ -47,6 +47,15 @@ std::optional<TKUSBDiskEntity> VolumeService::findCameraCardDisk() {
     return nura::findCameraCardDisk(mountedUSBDisks());
 }
 
+std::optional<VolumeDescription> VolumeService::describeVolume(const std::string& objectPath) {
+    for (auto& v : describeMountedVolumes()) {
+        if (v.key == objectPath) {
+            return std::move(v);
+        }
+    }
+    return std::nullopt;
+}
+
 std::unique_ptr<VolumeService> createVolumeService() {
     return std::make_unique<UDisks2VolumeService>(QDBusConnection::systemBus());
 }

@@ -7,6 +7,7 @@
 #include "core/card/VolumeDescription.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -26,6 +27,15 @@ public:
     // "nothing mounted" from "no one to ask".
     virtual std::optional<std::vector<VolumeDescription>> queryMountedVolumes() {
         return describeMountedVolumes();
+    }
+    // The volume at this object path as it is now, mounted or not; none when it is gone. The format asks
+    // this again just before it unmounts and just before it erases.
+    virtual std::optional<VolumeDescription> describeVolume(const std::string& objectPath);
+    // Something that says volumesChanged() when disks come, go, mount or unmount; null when the service
+    // cannot tell. Owned by the caller, made for `parent`.
+    virtual QObject* watchChanges(QObject* parent) {
+        (void)parent;
+        return nullptr;
     }
     // Gives the disk's file system a new label. Empty on success, otherwise why not.
     virtual QString renameVolume(const TKUSBDiskEntity& disk, const QString& newName) = 0;

@@ -94,7 +94,9 @@ with tempfile.TemporaryDirectory() as tmp:
 
     # values the settings window refuses are refused here too, with the reason (each rule is pinned by the
     # core tests; these show the command applies them)
-    for bad, why in ((["wifi_ssid=My Car"], "wifi_ssid"), (["sd_mem_always_ratio=60"], "100 %")):
+    for bad, why in ((["wifi_ssid=My Car"], "wifi_ssid"), (["sd_mem_always_ratio=60"], "100 %"),
+                     (["aud_input_vol=4000000000"], "0 to 3"), (["ADAS_Car=3"], "ADAS_Car"),
+                     (["sd_mem_always_reserved=11550"], "11500"), (["Brightness1=21"], "0 to 20")):
         code, _, err = run("set", card, *bad)
         check(code == USAGE and why in err and "nothing changed" in err, f"set {bad} refused: {code} {err}")
     check(open(card, "rb").read() == before, "values the window refuses leave the file byte for byte")

@@ -77,7 +77,7 @@ with tempfile.TemporaryDirectory() as tmp:
     check(run("drive", drv, "--format", "csv")[1:] == (HEADER, ""), "empty file gives the header only")
 
     check(run("drive", os.path.join(tmp, "missing.drv"))[0] == CANNOT_ACCESS, "missing file")
-    check(run("drive", tmp)[0] == CANNOT_ACCESS, "a folder")
+    check(run("drive", tmp)[0] == NOT_OUR_FILE, "a folder")
     os.chmod(drv, 0o000)
     check(run("drive", drv, preexec_fn=give_up_root)[0] == CANNOT_ACCESS, "unreadable file")
     os.chmod(drv, 0o644)

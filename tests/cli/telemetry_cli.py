@@ -146,7 +146,7 @@ with tempfile.TemporaryDirectory() as tmp:
     cut = os.path.join(tmp, "cut_F.MP4")
     with open(event, "rb") as f, open(cut, "wb") as g:
         g.write(f.read(100))
-    for path, status, truncated in ((os.path.join(tmp, "missing.mp4"), 1, False), (tmp, 1, False),
+    for path, status, truncated in ((os.path.join(tmp, "missing.mp4"), 1, False), (tmp, 2, False),
                                     (text, 2, False), (cut, 2, True)):
         r = nura(path, "--format", "csv")
         check(r.returncode == status, "%s: exit %d, expected %d" % (path, r.returncode, status))
@@ -157,6 +157,20 @@ with tempfile.TemporaryDirectory() as tmp:
     for args in ((event, "--format", "xml"), (), (event, "extra"), (event, "--format")):
         r = nura(*args)
         check(r.returncode == 64 and r.stdout == "", "usage error for %r: %d" % (args, r.returncode))
+
+    # Cut 50 bytes short of its end: what was read is printed, stderr says how much of it there was,
+    # JSON marks it, and the status tells a script the file is not whole. "cut" keeps its own meaning.
+    short = os.path.join(tmp, "short_F.MP4")
+    with open(event, "rb") as f, open(short, "wb") as g:
+        g.write(f.read()[:-50])
+    r = nura(short, "--format", "json")
+    m = re.search(r"truncated: (\d+) of (\d+) records", r.stderr)
+    check(r.returncode == 2 and m is not None, "cut recording: %d %r" % (r.returncode, r.stderr))
+    doc = json.loads(r.stdout)
+    check(doc.get("truncated") is True and doc["cut"] is False, "cut recording json flags")
+    check(m is not None and int(m.group(1)) == len(doc["records"]) and int(m.group(2)) == 60
+          and len(doc["records"]) < 60, "cut recording: N of M: %r, %d records" % (r.stderr, len(doc["records"])))
+    check(nura(event, "--format", "json").stdout.count('"truncated"') == 0, "a whole file has no truncated key")
 
     # A crafted table: 40,000 entries all at the first chunk. The output stops at an hour of records and
     # says so, and the command still succeeds.

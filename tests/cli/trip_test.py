@@ -150,6 +150,23 @@ with tempfile.TemporaryDirectory() as tmp:
     r = trip(nothing, "--format", "csv")
     check(r.returncode == 0 and r.stdout.count("\n") == 1, "csv header alone")
 
+    # A recording cut short: its fixes before the cut are used, it is counted as truncated, and the
+    # export still succeeds. A link to the card's parent folder is not followed.
+    cutcard = os.path.join(tmp, "cutcard")
+    os.makedirs(cutcard)
+    whole = make(cutcard, "20230115_083100", 6)
+    r = trip(cutcard, "--format", "csv")
+    whole_rows = r.stdout.count("\n") - 1
+    with open(whole, "rb") as f:
+        data = f.read()
+    with open(whole, "wb") as f:
+        f.write(data[:-50])
+    os.symlink(tmp, os.path.join(cutcard, "up"))
+    r = trip(cutcard, "--format", "csv")
+    rows = r.stdout.count("\n") - 1
+    check(r.returncode == 0 and "1 recording truncated" in r.stderr, "cut recording counted: %r" % r.stderr)
+    check(0 < rows <= whole_rows, "fixes before the cut kept: %d of %d" % (rows, whole_rows))
+
     # Exit statuses.
     check(trip(os.path.join(tmp, "missing")).returncode == 1, "a missing folder exits 1")
     for gap in ("0", "-5", "nan", "inf", "1e9", "five", ""):

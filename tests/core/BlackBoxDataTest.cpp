@@ -188,6 +188,10 @@ TEST(BlackBoxData, TruncatedFilesFailInTheBoxesAndKeepWholeRecordsInTheTable) {
         } else {
             EXPECT_TRUE(ok) << cut;
             EXPECT_EQ(data.times().size(), (cut - table) / 4) << cut;
+            // Cut short of the table's end: said, with the count the table asked for.
+            EXPECT_EQ(data.isTruncated(), data.times().size() < 6) << cut;
+            EXPECT_EQ(data.tableEntries(), 6u) << cut;
+            EXPECT_FALSE(data.isCut()) << cut;
         }
     }
 }
@@ -216,6 +220,7 @@ TEST(BlackBoxData, HostileTablesStopAtTheFirstUnreadableChunk) {
         ORBBlackBoxData data;
         EXPECT_TRUE(read(data, bytes)) << c.name;
         EXPECT_EQ(data.gpsData().size(), c.expected) << c.name;
+        EXPECT_EQ(data.isTruncated(), c.expected < c.count) << c.name;
     }
 }
 

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -130,7 +132,7 @@ TEST(DriveRecord, ReadsFilesAndTellsFailuresApart) {
     EXPECT_EQ(readDriveRecordFile(path.string()).status, DriveRecordReadStatus::CannotOpen);
     EXPECT_TRUE(log.contains("fopen fail:" + path.string()));
     EXPECT_EQ(readDriveRecordFile(std::filesystem::temp_directory_path().string()).status,
-              DriveRecordReadStatus::CannotOpen);
+              DriveRecordReadStatus::NotRegular);
 }
 
 TEST(DriveRecordCsv, QuotesOnlyFieldsThatNeedIt) {

@@ -59,6 +59,15 @@ TEST(FileDataEdit, WindowRefusalsAreRefusedWithTheFieldNamed) {
         {"threshold 151", [](_FILEDATA& r) { r.parkmode_z_threshold = 151; }, "parkmode_z_threshold"},
         {"threshold -5", [](_FILEDATA& r) { r.parkmode_x_threshold = -5; }, "parkmode_x_threshold"},
         {"other fields", [](_FILEDATA& r) { r.vid_hue = 0xFFFFFFFF, r.time_gmt = -1; }, ""},
+        // Fields a pane sets through a choice control take only its choices.
+        {"microphone level 3", [](_FILEDATA& r) { r.aud_input_vol = 3; }, ""},
+        {"microphone level huge", [](_FILEDATA& r) { r.aud_input_vol = 4000000000u; }, "aud_input_vol"},
+        {"cable loss 0", [](_FILEDATA& r) { r.CableVoltCorr = 0; }, "CableVoltCorr"},
+        {"cut-off 12.4 V", [](_FILEDATA& r) { r.sd_mem_always_reserved = 12400; }, ""},
+        {"cut-off 12.45 V", [](_FILEDATA& r) { r.sd_mem_always_reserved = 12450; }, "sd_mem_always_reserved"},
+        {"warning speed in the unit's table", [](_FILEDATA& r) { r.ADAS_Ldws_Speed = 0; }, ""},
+        {"warning speed off the table", [](_FILEDATA& r) { r.ADAS_Ldws_Speed = 31; }, "ADAS_Ldws_Speed"},
+        {"check box 2", [](_FILEDATA& r) { r.g_sensor_enable = 2; }, "g_sensor_enable"},
     };
     for (const auto& c : cases) {
         _FILEDATA edited = base;
@@ -80,6 +89,7 @@ TEST(FileDataEdit, OddValuesAlreadyOnTheCardDoNotBlockOtherEdits) {
     setText(card.szPlateNumber, "#1");
     card.sd_mem_always_ratio = 5;
     card.gsen_x_threshold = 999;
+    card.vid_enc_bitrate = 77; // a choice the window does not know, kept as it is
     _FILEDATA edited = card;
     edited.vid_hue = 3;
     EXPECT_EQ(refusedField(card, edited), "");

@@ -16,8 +16,9 @@ TEST(FormatCommands, ClusterFigureChangesAtSevenGibibytes) {
     EXPECT_EQ(clusterSizeByVolumeSizeInKB(7516192767ull), 32);
     EXPECT_EQ(clusterSizeByVolumeSizeInKB(7516192768ull), 128);
     EXPECT_EQ(clusterSizeByVolumeSizeInKB(0), 32);
-    EXPECT_EQ(clusterSizeText(7516192767ull), "32 KB");
-    EXPECT_EQ(clusterSizeText(7516192768ull), "128 KB");
+    // The text is the real cluster size of the sectors-per-cluster figure: 32 x 512 bytes, 128 x 512.
+    EXPECT_EQ(clusterSizeText(7516192767ull), "16 KB");
+    EXPECT_EQ(clusterSizeText(7516192768ull), "64 KB");
 
     EXPECT_EQ(formatCommandLine(disk("/dev/sdb1", 7516192767ull, false)),
               (CommandLine{"mkfs.fat", "-F", "32", "-n", "NURA", "-f", "2", "-b", "6", "-R", "32", "-s", "32",
@@ -25,6 +26,13 @@ TEST(FormatCommands, ClusterFigureChangesAtSevenGibibytes) {
     EXPECT_EQ(formatCommandLine(disk("/dev/sdb", 7516192768ull, true)),
               (CommandLine{"mkfs.fat", "-F", "32", "-n", "NURA", "-f", "2", "-b", "6", "-R", "32", "-s",
                            "128", "-a", "/dev/sdb"}));
+    // With a volume serial the formatter is pointed at it, so another medium in the reader is not erased.
+    const TKUSBDiskEntity serial("NURA", "/media/NURA", "/dev/sdb1", std::nullopt, 1, true, false, "/o/sdb1",
+                                 "1A2B-3C4D");
+    EXPECT_EQ(formatCommandLine(serial).back(), "/dev/disk/by-uuid/1A2B-3C4D");
+    const TKUSBDiskEntity odd("NURA", "/media/NURA", "/dev/sdb1", std::nullopt, 1, true, false, "/o/sdb1",
+                              "../../sda");
+    EXPECT_EQ(formatCommandLine(odd).back(), "/dev/sdb1");
     EXPECT_EQ(mountCommandLine(disk("/dev/sdb1", 1, false)),
               (CommandLine{"udisksctl", "mount", "-b", "/dev/sdb1"}));
 }

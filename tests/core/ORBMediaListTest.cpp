@@ -157,6 +157,24 @@ TEST(ORBMediaList, LinkCyclesAndMissingFoldersEndTheWalk) {
     EXPECT_EQ(list.count(), 0u);
 }
 
+TEST(ORBMediaList, LinksToAFolderAboveTheOpenedOneAreSkippedOthersFollowed) {
+    TempDir outside;
+    outside.touch("card/DCIM/alwa_20230115_083012_F.MP4");
+    outside.touch("elsewhere/alwa_20230115_090000_F.MP4");
+    outside.touch("alwa_20230115_100000_F.MP4"); // beside the card: only a link to its parent reaches it
+    const fs::path card = outside.path() / "card";
+    fs::create_directory_symlink("/", card / "DCIM" / "root");
+    fs::create_directory_symlink(outside.path(), card / "parent");
+    fs::create_directory_symlink(card, card / "DCIM" / "card");
+    fs::create_directory_symlink(outside.path() / "elsewhere", card / "shared");
+
+    ORBMediaList list;
+    list.scanNow(card.string());
+    // The card's own recording and the one behind the link to a folder that is not above the card.
+    EXPECT_EQ(fileNames(list),
+              (std::vector<std::string>{"alwa_20230115_083012_F.MP4", "alwa_20230115_090000_F.MP4"}));
+}
+
 TEST(ORBMediaList, UnreadableFolderContributesNothing) {
     TempDir card;
     card.touch("open/alwa_20230115_083012_F.MP4");

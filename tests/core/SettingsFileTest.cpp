@@ -82,9 +82,9 @@ TEST_F(SettingsFile, OnlyAWholeRecordIsRead) {
     }
     _FILEDATA r = marked(0xEE);
     EXPECT_EQ(ReadSettingFile(path("missing.bin"), r), ReadSettingResult::CannotOpen);
-    EXPECT_EQ(ReadSettingFile(m_dir.string(), r), ReadSettingResult::WrongSize); // a folder
+    EXPECT_EQ(ReadSettingFile(m_dir.string(), r), ReadSettingResult::NotRegular); // a folder
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(ReadSettingFile(path("fifo"), r), ReadSettingResult::WrongSize); // no writer: must not wait
+    EXPECT_EQ(ReadSettingFile(path("fifo"), r), ReadSettingResult::NotRegular); // no writer: must not wait
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r), sizeof r), std::string(500, '\xEE'));
 }
 
@@ -110,7 +110,7 @@ TEST_F(SettingsFile, FailedWriteKeepsOldFileAndSaysWhy) {
     const _FILEDATA r = marked(1);
     LogCapture log;
     EXPECT_EQ(WriteSettingFile(r, path("plain") + "/config.bin"), "msg.file_open_fail");
-    EXPECT_TRUE(log.contains("fopen fail:Not a directory"));
+    EXPECT_TRUE(log.contains("Not a directory"));
 
     // A folder where the file should be: the rename fails and nothing else is left behind.
     fs::create_directory(path("config.bin"));
@@ -291,4 +291,18 @@ TEST_F(SettingsFileInPlace, FileSizeLimitStoppingTheInPlaceWriteKeepsTheOldBytes
     fs::permissions(m_dir, fs::perms(0755));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(slurp(path("config.bin")), m_old);
+}
+
+TEST_F(SettingsFile, ReadOnlyFileIsRefusedEvenForRootAndALinkIsReplaced) {
+    // Mode 0444 is FAT's read-only attribute; root passes access(), so the mode bits decide.
+    writeBytes(path("config.bin"), std::string(500, 'o'));
+    fs::permissions(path("config.bin"), fs::perms(0444));
+    EXPECT_EQ(WriteSettingFile(marked(1), path("config.bin")), "msg.file_read_only");
+    EXPECT_EQ(slurp(path("config.bin")), std::string(500, 'o'));
+
+    writeBytes(path("other"), "not settings");
+    fs::create_symlink(path("other"), path("linked.bin"));
+    EXPECT_EQ(WriteSettingFile(marked(1), path("linked.bin")), "");
+    EXPECT_EQ(slurp(path("other")), "not settings");
+    EXPECT_FALSE(fs::is_symlink(path("linked.bin")));
 }

@@ -2,6 +2,7 @@
 // and the settings window on it: the card it picks, and the rename of a card that holds the camera's record
 // under another label.
 
+#include "core/card/VolumeDescription.h"
 #include "core/log.h"
 #include "platform/Scheduler.h"
 #include "platform/UDisks2VolumeService.h"
@@ -9,7 +10,9 @@
 
 #include "UDisks2Mock.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -81,13 +84,13 @@ private slots:
         const std::string prefix = "/org/freedesktop/UDisks2/block_devices/";
         const std::vector<TKUSBDiskEntity> expected = {
             {"STICK", root("STICK").toStdString(), "/dev/sdb1", "Flash Drive", 16013852672ull, true, false,
-             prefix + "sdb1"},
+             prefix + "sdb1", "016A-0404", "Flash_Drive-0815", "SER0011"},
             {"NURA", root("NURA_RO").toStdString(), "/dev/sdc1", "Card Reader", 7948206080ull, false, false,
-             prefix + "sdc1"},
+             prefix + "sdc1", "016B-0404", "Card_Reader-0815", "SER0011"},
             {"", root("nolabel").toStdString(), "/dev/sdd1", std::nullopt, 1048575, true, false,
-             prefix + "sdd1"},
+             prefix + "sdd1", "016C-0404", "Mass_Storage-0815", "SER0012"},
             {"NURA", root("WHOLE").toStdString(), "/dev/sde", "Whole Reader", 3965190144ull, true, true,
-             prefix + "sde"},
+             prefix + "sde", "013C-0303", "Whole_Reader-0815", "SER0012"},
         };
         QCOMPARE(disks.size(), expected.size()); // the volume without a device name gives no disk
         for (std::size_t i = 0; i < disks.size(); ++i) {
@@ -117,6 +120,46 @@ private slots:
         QCOMPARE(svc.findUSBVolumeContainingFile("timeset.cfg"), std::optional<QUrl>(url("nolabel")));
         QCOMPARE(svc.findUSBVolumeContainingFile("config.bin"), std::optional<QUrl>(url("NURA_RO")));
         QCOMPARE(svc.findUSBVolumeContainingFile("nura_000.drv"), std::nullopt);
+    }
+
+    // A medium swapped in the same reader keeps the object path and the drive but not the volume serial:
+    // the format reads the volume again by its path, mounted or not, and the watcher says when the mounts
+    // change.
+    void aVolumeIsReadAgainByItsObjectPathAndChangesAreSignalled() {
+        auto svc = service();
+        const std::string spare = "/org/freedesktop/UDisks2/block_devices/sdb2";
+        const auto before = svc.describeVolume(spare); // not mounted, still described
+        QVERIFY(before);
+        QCOMPARE(before->mountPath, std::string());
+        QCOMPARE(before->uuid.value_or(""), std::string("016B-0404"));
+        QCOMPARE(before->driveId.value_or(""), std::string("Flash_Drive-0815"));
+        QVERIFY(!svc.describeVolume("/org/freedesktop/UDisks2/block_devices/nothing"));
+
+        QObject owner;
+        QObject* watcher = svc.watchChanges(&owner);
+        QVERIFY(watcher);
+        QSignalSpy changed(watcher, SIGNAL(volumesChanged()));
+        QDBusConnection bus = QDBusConnection::connectToBus(m_mock.address(), QStringLiteral("udisks2-mock"));
+        auto update = [&](const QString& iface, const QVariantMap& props) {
+            QDBusMessage call =
+                QDBusMessage::createMethodCall("org.freedesktop.UDisks2", QString::fromStdString(spare),
+                                               "org.freedesktop.DBus.Mock", "UpdateProperties");
+            call << iface << props;
+            const QDBusMessage reply = bus.call(call);
+            QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
+        };
+        update("org.freedesktop.UDisks2.Block", {{"IdUUID", QStringLiteral("7777-7777")}});
+        QCOMPARE(svc.describeVolume(spare)->uuid.value_or(""), std::string("7777-7777"));
+        QVERIFY(diskIdentity(*svc.describeVolume(spare)) != diskIdentity(*before));
+        update("org.freedesktop.UDisks2.Block", {{"IdUUID", QStringLiteral("016B-0404")}});
+        QCOMPARE(diskIdentity(*svc.describeVolume(spare)), diskIdentity(*before));
+
+        // A mount comes as a change of the file system's MountPoints.
+        QDBusArgument none;
+        none.beginArray(QMetaType::fromType<QByteArray>());
+        none.endArray();
+        update("org.freedesktop.UDisks2.Filesystem", {{"MountPoints", QVariant::fromValue(none)}});
+        QVERIFY(changed.wait(5000));
     }
 
     // Last of the stand-in's tests: it takes the label from both NURA volumes.

@@ -44,6 +44,8 @@ def drive(name, bus, removable, model):
         "MediaRemovable": dbus.Boolean(removable),
         "Model": dbus.String(model),
         "Vendor": dbus.String(""),
+        "Id": dbus.String(f"{name}-0815"),
+        "Serial": dbus.String(f"SER{len(name):04d}"),
     })
 
 
@@ -52,6 +54,8 @@ def block(dev, drive_name, label, size, read_only, mount_points, partition=True,
         "Device": path_bytes(f"/dev/{dev}"),
         "IdLabel": dbus.String(label),
         "IdType": dbus.String("vfat"),
+        # the FAT volume serial, one per medium
+        "IdUUID": dbus.String("%04X-%04X" % (sum(dev.encode()) & 0xFFFF, len(dev) * 257)),
         "Size": dbus.UInt64(size),
         "ReadOnly": dbus.Boolean(read_only),
         "Drive": dbus.ObjectPath(f"{ROOT}/drives/{drive_name}" if drive_name else "/"),

@@ -24,6 +24,8 @@
 #include <QTimeEdit>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using namespace nura;
 using uitest::readFile;
 using uitest::screenshot;
@@ -40,11 +42,15 @@ public:
     QSemaphore* holdFormat = nullptr;
     QList<QPair<QStringList, bool>> calls;
     QMutex mutex;
+    std::function<void(const QStringList&)> onCommand; // on the job's thread, before the answer
 
     CommandResult runScriptCommand(const QStringList& arguments, bool admin) override {
         {
             QMutexLocker lock(&mutex);
             calls.append({arguments, admin});
+        }
+        if (onCommand) {
+            onCommand(arguments);
         }
         if (arguments.value(0) == "mkfs.fat") {
             if (holdFormat) {
@@ -129,8 +135,21 @@ class CardToolsTest : public QObject {
             root = tmp.filePath("card");
             QDir().mkpath(root);
             runner.cardRoot = root;
-            volumes.setVolumes({usbVolume(root, "/dev/sdz1", 7516192767ull)});
+            VolumeDescription card = usbVolume(root, "/dev/sdz1", 7516192767ull);
+            card.key = "/org/freedesktop/UDisks2/block_devices/sdz1";
+            card.uuid = "1A2B-3C4D";
+            card.driveId = "Card-Reader-0815";
+            volumes.setVolumes({card});
+            // Backups go to the user's data folder: here, one of the test's own.
+            qputenv("XDG_DATA_HOME", tmp.filePath("data").toUtf8());
         }
+        // The same reader and device name with another card in it.
+        void swapCard() {
+            auto list = volumes.describeMountedVolumes();
+            list[0].uuid = "5E6F-7A8B";
+            volumes.setVolumes(list);
+        }
+        QString backupFolder() const { return tmp.filePath("data/nura-viewer/backups"); }
     };
 
     static void waitForList(ORBFormatWindowController& w) { QTRY_VERIFY(!w.isBusy()); }
@@ -158,7 +177,7 @@ private slots:
         writeFile(rig.root + "/config.bin", record);
         ORBFormatWindowController w(rig.services());
         waitForList(w);
-        QCOMPARE(w.allocationUnitField->text(), QString("32 KB"));
+        QCOMPARE(w.allocationUnitField->text(), QString("16 KB"));
         screenshot(w, "format-window.png");
 
         // Declining the question leaves the card alone.
@@ -260,6 +279,101 @@ private slots:
         QVERIFY(w.close());
     }
 
+    // The disk is bound to the question: a card swapped in the same reader between the question and the
+    // unmount, or between the unmount and the formatter, is never erased.
+    void aSwappedCardIsNeverErased() {
+        for (const QString& when : {QString("question"), QString("unmount")}) {
+            Rig rig;
+            writeFile(rig.root + "/config.bin", QByteArray(500, 'k'));
+            ORBFormatWindowController w([&] {
+                CardToolServices s = rig.services();
+                if (when == "question") {
+                    s.confirm = [&rig](QWidget*, const QString&, const QString&) {
+                        rig.swapCard();
+                        return true;
+                    };
+                }
+                return s;
+            }());
+            if (when == "unmount") {
+                rig.runner.onCommand = [&rig](const QStringList& line) {
+                    if (line.value(1) == "unmount") {
+                        rig.swapCard();
+                    }
+                };
+            }
+            waitForList(w);
+            QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
+            w.onFormat();
+            QTRY_COMPARE(finished.size(), 1);
+            QCOMPARE(finished[0][0].toBool(), false);
+            for (const QStringList& line : rig.runner.commandLines()) {
+                QVERIFY2(line.value(0) != "mkfs.fat", qPrintable(when));
+            }
+            // Unmounted already: mounted again.
+            if (when == "unmount") {
+                QCOMPARE(rig.runner.commandLines().last(),
+                         (QStringList{"udisksctl", "mount", "-b", "/dev/sdz1"}));
+            } else {
+                QVERIFY(rig.runner.commandLines().isEmpty());
+            }
+            QVERIFY(lastAlert(w)->informativeText().contains("another medium"));
+            screenshot(*lastAlert(w), "format-card-swapped.png");
+            QCOMPARE(readFile(rig.root + "/config.bin"), QByteArray(500, 'k'));
+        }
+    }
+
+    void theFormatterIsGivenTheVolumeSerialAndABackupOutlivesItsFailure() {
+        Rig rig;
+        const QByteArray record(500, 'k');
+        writeFile(rig.root + "/config.bin", record);
+        rig.runner.formatResult = {1, QString("mkfs.fat: unable to open /dev/disk/by-uuid/1A2B-3C4D")};
+        ORBFormatWindowController w(rig.services());
+        waitForList(w);
+        QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
+        w.onFormat();
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(rig.runner.commandLines().value(1).last(), QString("/dev/disk/by-uuid/1A2B-3C4D"));
+        const QStringList kept = QDir(rig.backupFolder()).entryList(QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QVERIFY(kept[0].startsWith("config-NURA-"));
+        QCOMPARE(readFile(rig.backupFolder() + "/" + kept[0]), record);
+        QVERIFY2(lastAlert(w)->informativeText().contains(rig.backupFolder() + "/" + kept[0]),
+                 qPrintable(lastAlert(w)->informativeText()));
+        screenshot(*lastAlert(w), "format-failed-backup-kept.png");
+
+        // A format that succeeds restores it, verified, and marks it restored rather than deleting it.
+        rig.runner.formatResult = {};
+        lastAlert(w)->close();
+        w.onFormat();
+        QTRY_COMPARE(finished.size(), 2);
+        QCOMPARE(finished[1][0].toBool(), true);
+        QCOMPARE(readFile(rig.root + "/config.bin"), record);
+        QCOMPARE(QDir(rig.backupFolder()).entryList({"*.restored.bin"}, QDir::Files).size(), 1);
+    }
+
+    void theListFollowsTheDiskServiceAndPicksTheCard() {
+        Rig rig;
+        QTemporaryDir stick;
+        VolumeDescription other = usbVolume(stick.path(), "/dev/sdy1", 1 << 30);
+        other.volumeName = "STICK";
+        other.key = "/org/freedesktop/UDisks2/block_devices/sdy1";
+        auto list = rig.volumes.describeMountedVolumes();
+        rig.volumes.setVolumes({other});
+        ORBFormatWindowController w(rig.services());
+        waitForList(w);
+        QCOMPARE(w.usbDiskCombo->count(), 1);
+        // The card is mounted later: the list follows, and the card is the one chosen.
+        rig.volumes.setVolumes({other, list[0]});
+        rig.volumes.announceChange();
+        QTRY_COMPARE(w.usbDiskCombo->count(), 2);
+        waitForList(w);
+        QCOMPARE(w.selectedUSBDisk()->deviceFilePath(), std::string("/dev/sdy1")); // the user's choice stays
+        ORBFormatWindowController fresh(rig.services());
+        waitForList(fresh);
+        QCOMPARE(fresh.selectedUSBDisk()->deviceFilePath(), std::string("/dev/sdz1")); // labelled NURA
+    }
+
     void clockWritesExactlyNineteenBytesOnTheCard() {
         QTemporaryDir tmp;
         FakeVolumeService volumes;
@@ -355,10 +469,26 @@ private slots:
         QTRY_COMPARE(exported.size(), 2);
         QCOMPARE(lastAlert(w)->text(), L("msg.export_fail"));
 
+        // An export over a FIFO is refused at once, before a byte is written.
+        QVERIFY(::mkfifo(QFile::encodeName(tmp.filePath("pipe.csv")).constData(), 0600) == 0);
+        exportTarget = tmp.filePath("pipe.csv");
+        lastAlert(w)->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        w.onSaveCSVFile();
+        QTRY_COMPARE(exported.size(), 3);
+        QVERIFY(exported[2][0].toString().contains("not a regular file"));
+
         // A file that is not there keeps what the table shows.
         w.setFlashDataFilePath(tmp.filePath("gone.drv"));
         w.loadFlashDataFile();
         QTRY_COMPARE(loaded.size(), 2);
+        QCOMPARE(w.tableView->model()->rowCount(), 2);
+
+        // A FIFO opened as a drive-record file ends the loading at once and says what it is.
+        w.setFlashDataFilePath(tmp.filePath("pipe.csv"));
+        w.loadFlashDataFile();
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 3, 1000);
+        QVERIFY(w.statusLabel->text().contains("Not a regular file"));
         QCOMPARE(w.tableView->model()->rowCount(), 2);
     }
 };

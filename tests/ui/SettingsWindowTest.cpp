@@ -15,6 +15,7 @@
 #include "ui/settings/ORBSettingForVideoViewController.h"
 #include "ui/settings/TKRadioMatrix.h"
 #include "ui/settings/TKSegmentedControl.h"
+#include "ui/strings/InfoPlist.h"
 
 #include "UiTestSupport.h"
 
@@ -29,8 +30,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QMessageBox>
+
 #include <cstring>
 #include <deque>
+#include <sys/fsuid.h>
+#include <unistd.h>
 
 using namespace nura;
 using uitest::readFile;
@@ -370,6 +375,154 @@ private slots:
         QCOMPARE(format->usbDiskArray().at(0).mountedPath(), m_card.path().toStdString());
         format->close();
         QTRY_VERIFY(!window->lastDialogController());
+    }
+
+    // A file that is not a 500-byte record is replaced only when the user says so, naming its size.
+    void oddSizedFileIsReplacedOnlyWhenTheUserSaysSo() {
+        QStringList questions;
+        bool answer = false;
+        ORBSettingServices s = services();
+        s.confirm = [&](QWidget*, const QString&, const QString& text) {
+            questions << text;
+            return answer;
+        };
+        writeFile(m_card.filePath("config.bin"), cardRecord().left(499));
+        std::unique_ptr<ORBSettingController> window(makeWindow(s));
+        window->open();
+        m_executor.runAll();
+        window->onSave();
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains("499 bytes"), qPrintable(questions[0]));
+        QCOMPARE(readFile(m_card.filePath("config.bin")).size(), 499);
+        answer = true;
+        window->onSave();
+        QCOMPARE(readFile(m_card.filePath("config.bin")).size(), 500);
+        takeAlerts(*window);
+    }
+
+    // A 500-byte record that cannot be read is said; the defaults shown instead do not carry its name, and
+    // a save asks before replacing it.
+    void unreadableRecordIsSaidAndNotReplacedUnasked() {
+        // A card folder that anyone may enter, in /tmp itself: the read below is made as nobody.
+        QTemporaryDir card(QStringLiteral("/tmp/nura-unread-XXXXXX"));
+        QFile::setPermissions(card.path(), QFile::permissions(card.path()) | QFile::ExeGroup |
+                                               QFile::ReadGroup | QFile::ExeOther | QFile::ReadOther);
+        m_volumes.setVolumes({usbVolume(card.path(), "NURA")});
+        const QString file = card.filePath("config.bin");
+        writeFile(file, cardRecord());
+        QFile::setPermissions(file, QFile::WriteOwner);
+        QStringList questions;
+        ORBSettingServices s = services();
+        s.confirm = [&](QWidget*, const QString&, const QString& text) {
+            questions << text;
+            return false;
+        };
+        std::unique_ptr<ORBSettingController> window(makeWindow(s));
+        window->open();
+        // Root reads any file: the read is made with nobody's file-system rights.
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            ::setfsuid(65534);
+        }
+        m_executor.runAll();
+        if (root) {
+            ::setfsuid(0);
+        }
+        QVERIFY(!window->settingFilePath());
+        QVERIFY(!window->windowTitle().contains("config.bin"));
+        if (auto* alert = window->findChild<QMessageBox*>()) {
+            uitest::screenshot(*alert, "settings-unreadable-record.png");
+        }
+        QCOMPARE(takeAlerts(*window), 1);
+        window->onSave();
+        QCOMPARE(questions.size(), 1);
+        QVERIFY(questions[0].contains(file));
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(readFile(file), cardRecord());
+    }
+
+    // A read-only config.bin (FAT's read-only attribute) is refused, for root too, and left as it was.
+    void readOnlyRecordIsRefused() {
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
+        QFile::setPermissions(m_card.filePath("config.bin"), QFile::ReadOwner | QFile::ReadOther);
+        takeAlerts(*window);
+        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window->targetController());
+        video->videoBrightness->findChildren<QAbstractButton*>().at(4)->click();
+        window->onSave();
+        const auto alerts = window->findChildren<QMessageBox*>();
+        QVERIFY(!alerts.isEmpty() && alerts.last()->informativeText().contains(L("msg.file_read_only")));
+        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
+        QFile::setPermissions(m_card.filePath("config.bin"), QFile::ReadOwner | QFile::WriteOwner);
+        takeAlerts(*window);
+    }
+
+    // The card the settings came from is gone and another stands in its place: the save names it and asks.
+    void saveToAnotherCardAsks() {
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
+        QStringList questions;
+        QTemporaryDir other;
+        ORBSettingServices s = services();
+        s.confirm = [&](QWidget*, const QString&, const QString& text) {
+            questions << text;
+            return false;
+        };
+        window.reset(makeWindow(s));
+        window->open();
+        m_executor.runAll();
+        QVERIFY(QFile::remove(m_card.filePath("config.bin")));
+        VolumeDescription stick = usbVolume(other.path(), "NURA");
+        stick.deviceName = "/dev/sdy1";
+        stick.key = "/org/freedesktop/UDisks2/block_devices/sdy1";
+        m_volumes.setVolumes({stick});
+        window->onSave();
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains(other.filePath("config.bin")), qPrintable(questions[0]));
+        QVERIFY(!QFile::exists(other.filePath("config.bin")));
+    }
+
+    // Ctrl+Shift+F pressed twice and the settings window's button: one format window, raised each time.
+    void oneFormatWindowFromEveryWayIn() {
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &m_scheduler;
+        s.volumeService = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        s.cardTools = [this] {
+            CardToolServices tools;
+            tools.volumes = &m_volumes;
+            return tools;
+        };
+        ORBAppDelegate app(std::move(s));
+        app.launch();
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        QTest::keyClick(app.window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        auto* format = qobject_cast<ORBFormatWindowController*>(app.lastDialogController());
+        QVERIFY(format);
+        app.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(app.window()));
+        QTest::keyClick(app.window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(app.lastDialogController(), format);
+
+        ORBSettingServices settings = services();
+        settings.cardTools = [this] {
+            CardToolServices tools;
+            tools.volumes = &m_volumes;
+            return tools;
+        };
+        std::unique_ptr<ORBSettingController> window(makeWindow(std::move(settings)));
+        window->open();
+        m_executor.runAll();
+        window->formatButton()->click();
+        QCOMPARE(window->lastDialogController(), format);
+        int windows = 0;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            windows += qobject_cast<ORBFormatWindowController*>(w) && w->isVisible() ? 1 : 0;
+        }
+        QCOMPARE(windows, 1);
+        QTRY_VERIFY(!format->isBusy());
+        format->close();
     }
 
     // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.

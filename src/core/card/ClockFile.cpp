@@ -1,12 +1,8 @@
 #include "core/card/ClockFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace nura {
 
@@ -73,38 +69,17 @@ ClockTime localClockNow() {
             local.tm_hour,        local.tm_min,     std::min(local.tm_sec, 59)};
 }
 
+FileStatus saveClockFile(const std::string& path, const ClockTime& t) {
+    // A fixed-size file: on a card the camera keeps full it is rewritten in place rather than not at all.
+    return writeFileSafely(path, clockText(t), WriteFallback::InPlaceWhenFull);
+}
+
 std::string writeClockFile(const std::string& path, const ClockTime& t) {
     if (!isValidClockTime(t)) {
         return "not a valid date and time";
     }
-    const std::string text = clockText(t);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return std::strerror(errno);
-    }
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::pwrite(fd, text.data() + done, text.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            const int saved = n < 0 ? errno : EIO;
-            ::close(fd);
-            return std::strerror(saved);
-        }
-        done += static_cast<size_t>(n);
-    }
-    // An older, longer file would otherwise keep its stale tail after the new text.
-    if (::ftruncate(fd, static_cast<off_t>(text.size())) != 0 || ::fsync(fd) != 0) {
-        const int saved = errno;
-        ::close(fd);
-        return std::strerror(saved);
-    }
-    if (::close(fd) != 0) {
-        return std::strerror(errno);
-    }
-    return {};
+    const FileStatus status = saveClockFile(path, t);
+    return status.ok() ? std::string() : status.describe();
 }
 
 } // namespace nura

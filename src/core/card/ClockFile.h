@@ -2,6 +2,8 @@
 // "timeset.cfg": the camera sets its clock from this file on the card. It holds exactly 19 ASCII bytes,
 // "yyyy/MM/dd HH:mm:ss" in the camera's local time, with no line end.
 
+#include "core/util/SafeFile.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,8 +33,11 @@ std::optional<ClockTime> parseClockArgument(std::string_view text);
 // The computer's local time now.
 ClockTime localClockNow();
 
-// Writes the 19 bytes from the file's first byte and cuts off whatever an older file held after them.
-// Empty on success, otherwise why not (the system's words). Nothing is written for an invalid time.
+// Replaces the file with the 19 bytes (an older, longer file keeps no stale tail), through
+// writeFileSafely: never through a link, never into a device, and on a full card in place.
+// The time must be valid (isValidClockTime).
+FileStatus saveClockFile(const std::string& path, const ClockTime& t);
+// The same, empty on success, otherwise why not. Nothing is written for an invalid time.
 std::string writeClockFile(const std::string& path, const ClockTime& t);
 
 } // namespace nura

@@ -10,7 +10,8 @@ long clusterSizeByVolumeSizeInKB(uint64_t volumeSize) {
 }
 
 std::string clusterSizeText(uint64_t volumeSize) {
-    return std::to_string(clusterSizeByVolumeSizeInKB(volumeSize)) + " KB";
+    // The figure counts 512-byte sectors: 32 sectors are 16 KiB, 128 are 64 KiB.
+    return std::to_string(clusterSizeByVolumeSizeInKB(volumeSize) * 512 / 1024) + " KB";
 }
 
 bool isDeviceOfDisk(const std::string& device, const std::string& disk) {
@@ -50,6 +51,15 @@ std::vector<CommandLine> unmountCommandLines(const TKUSBDiskEntity& disk,
     return lines;
 }
 
+std::string formatTargetDevice(const TKUSBDiskEntity& disk) {
+    const std::string& uuid = disk.uuid();
+    const bool plain =
+        !uuid.empty() && uuid.size() <= 64 && std::all_of(uuid.begin(), uuid.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
+        });
+    return plain ? "/dev/disk/by-uuid/" + uuid : disk.deviceFilePath();
+}
+
 CommandLine formatCommandLine(const TKUSBDiskEntity& disk) {
     return {"mkfs.fat",
             "-F",
@@ -65,7 +75,7 @@ CommandLine formatCommandLine(const TKUSBDiskEntity& disk) {
             "-s",
             std::to_string(clusterSizeByVolumeSizeInKB(disk.volumeSize())),
             "-a",
-            disk.deviceFilePath()};
+            formatTargetDevice(disk)};
 }
 
 CommandLine mountCommandLine(const TKUSBDiskEntity& disk) {

@@ -8,11 +8,25 @@
 
 namespace nura {
 
+// What tells one medium from another in the same reader: a card swapped in keeps the reader's drive id and
+// often the device name, but not its volume serial. Empty texts where the disk service gave none.
+struct DiskIdentity {
+    std::string objectPath; // the block's path in the disk service (the entity's key)
+    std::string uuid;       // the volume serial (FAT's, as "ABCD-1234")
+    std::string label;
+    uint64_t size = 0;
+    std::string driveId; // the reader's and its medium's id, as the disk service gives it
+    std::string driveSerial;
+
+    bool operator==(const DiskIdentity&) const = default;
+};
+
 class TKUSBDiskEntity {
 public:
     TKUSBDiskEntity(std::string volumeName, std::string mountedPath, std::string deviceFilePath,
                     std::optional<std::string> deviceModel, uint64_t volumeSize, bool writable,
-                    bool mediaWhole, std::string key);
+                    bool mediaWhole, std::string key, std::string uuid = {}, std::string driveId = {},
+                    std::string driveSerial = {});
 
     const std::string& volumeName() const { return m_volumeName; } // "" when the volume has no label
     const std::string& mountedPath() const { return m_mountedPath; }
@@ -22,6 +36,9 @@ public:
     bool writable() const { return m_writable; }
     bool mediaWhole() const { return m_mediaWhole; }
     const std::string& key() const { return m_key; } // the medium's path in the disk service
+    const std::string& uuid() const { return m_uuid; }
+    // Everything the format checks again before it erases the disk.
+    DiskIdentity identity() const;
 
     // "[7.4 GB] NURA " or "[7.4 GB] NURA <Card Reader>"; a volume without a label shows as NO NAME.
     std::string displayString() const;
@@ -37,6 +54,9 @@ private:
     bool m_writable;
     bool m_mediaWhole;
     std::string m_key;
+    std::string m_uuid;
+    std::string m_driveId;
+    std::string m_driveSerial;
 };
 
 } // namespace nura

@@ -37,9 +37,18 @@ std::vector<TKUSBDiskEntity> usbDiskEntities(const std::vector<VolumeDescription
         }
         disks.emplace_back(v.volumeName.value_or(""), v.mountPath, *v.deviceName, v.deviceModel,
                            v.mediaSize.value_or(0), v.writable.value_or(false), v.mediaWhole.value_or(false),
-                           v.key);
+                           v.key, v.uuid.value_or(""), v.driveId.value_or(""), v.driveSerial.value_or(""));
     }
     return disks;
+}
+
+DiskIdentity diskIdentity(const VolumeDescription& v) {
+    return {v.key,
+            v.uuid.value_or(""),
+            v.volumeName.value_or(""),
+            v.mediaSize.value_or(0),
+            v.driveId.value_or(""),
+            v.driveSerial.value_or("")};
 }
 
 } // namespace nura

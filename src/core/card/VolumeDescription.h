@@ -24,7 +24,13 @@ struct VolumeDescription {
     std::optional<bool> writable;
     std::optional<bool> mediaWhole;
     std::string key;
+    std::optional<std::string> uuid; // the volume serial
+    std::optional<std::string> driveId;
+    std::optional<std::string> driveSerial;
 };
+
+// The identity of the described volume (DiskIdentity of TKUSBDiskEntity.h).
+DiskIdentity diskIdentity(const VolumeDescription& v);
 
 // Mount paths of the removable volumes, in the order given.
 std::vector<std::string> removableVolumePaths(const std::vector<VolumeDescription>& volumes);

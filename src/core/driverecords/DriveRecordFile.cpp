@@ -3,12 +3,9 @@
 #include "core/log.h"
 #include "core/telemetry/ByteOrder.h"
 
+#include "core/util/SafeFile.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace nura {
 
@@ -82,48 +79,30 @@ DriveRecordFile parseDriveRecordFile(std::span<const std::byte> bytes) {
 }
 
 DriveRecordFile readDriveRecordFile(const std::string& path) {
+    // The block is sized by what the file can hold, never by what its header claims, and at most
+    // kMaxDriveRecords records of it are read.
+    constexpr uint64_t kLimit = kDriveRecordHeaderSize + uint64_t{kMaxDriveRecords} * kDriveRecordSize;
+    FileBytes read = readFileBytes(path, kLimit);
     DriveRecordFile file;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int saved = errno;
-        if (fd >= 0) {
-            ::close(fd);
-        }
+    switch (read.status.fault) {
+    case FileFault::None:
+        break;
+    case FileFault::NotRegular:
+        file.status = DriveRecordReadStatus::NotRegular;
+        return file;
+    case FileFault::CannotOpen:
         logf("fopen fail:%s", path.c_str());
-        errno = S_ISDIR(st.st_mode) && fd >= 0 ? EISDIR : saved;
         file.status = DriveRecordReadStatus::CannotOpen;
+        file.error = read.status.error;
+        return file;
+    default:
+        file.status = DriveRecordReadStatus::ReadFailed;
+        file.error = read.status.error;
         return file;
     }
-    // The block is sized by what the file can hold, not by what its header claims.
-    const uint64_t size = static_cast<uint64_t>(st.st_size);
-    const uint64_t wanted =
-        size < kDriveRecordHeaderSize
-            ? size
-            : kDriveRecordHeaderSize +
-                  uint64_t{wholeRecords(UINT32_MAX, size - kDriveRecordHeaderSize)} * kDriveRecordSize;
-    std::vector<std::byte> bytes(static_cast<size_t>(wanted));
-    size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            const int saved = errno;
-            ::close(fd);
-            errno = saved;
-            file.status = DriveRecordReadStatus::ReadFailed;
-            return file;
-        }
-        if (n == 0) {
-            break; // the file shrank while being read: keep what is there
-        }
-        got += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(got);
-    return parseDriveRecordFile(bytes);
+    file = parseDriveRecordFile(read.bytes);
+    file.capped = read.cappedAtLimit && file.headerCount > file.records.size();
+    return file;
 }
 
 } // namespace nura

@@ -54,7 +54,8 @@ _FLASH_SAVE_VALUE_STRUCT decodeDriveRecord(std::span<const std::byte> bytes);
 
 enum class DriveRecordReadStatus {
     Ok,
-    CannotOpen, // missing, unreadable or a folder
+    CannotOpen, // missing or unreadable
+    NotRegular, // a FIFO, device or folder in the file's place
     TooShort,   // shorter than the 12-byte header: not a drive-record file
     ReadFailed, // an I/O error part-way
 };
@@ -63,11 +64,14 @@ struct DriveRecordFile {
     DriveRecordReadStatus status = DriveRecordReadStatus::CannotOpen;
     uint32_t headerCount = 0;                      // what the header claims
     std::vector<_FLASH_SAVE_VALUE_STRUCT> records; // the whole records the file really holds, at most N
+    bool capped = false; // more whole records lay past kMaxDriveRecords and were not read
+    int error = 0;       // errno when it could not be opened or read
 };
 
 // Decodes a whole file held in memory.
 DriveRecordFile parseDriveRecordFile(std::span<const std::byte> bytes);
-// Reads a file; logs "fopen fail:PATH" when it cannot be opened.
+// Reads a file (readFileBytes: a FIFO or device is refused at once); logs "fopen fail:PATH" when it
+// cannot be opened.
 DriveRecordFile readDriveRecordFile(const std::string& path);
 
 } // namespace nura

@@ -123,19 +123,26 @@ bool writeDriveRecordCsv(std::FILE* out, const std::vector<_FLASH_SAVE_VALUE_STR
     return std::fflush(out) == 0 && !std::ferror(out);
 }
 
+FileStatus saveDriveRecordCsvFile(const std::string& path,
+                                  const std::vector<_FLASH_SAVE_VALUE_STRUCT>& records) {
+    // Written beside and renamed over, so an export that fails keeps the old file whole.
+    SafeFileWriter out(path);
+    if (const FileStatus status = out.begin(); !status.ok()) {
+        return status;
+    }
+    out.write(driveRecordCsvHeader());
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (!out.write(driveRecordCsvLine(records[i], i))) {
+            break;
+        }
+    }
+    return out.commit();
+}
+
 std::string writeDriveRecordCsvFile(const std::string& path,
                                     const std::vector<_FLASH_SAVE_VALUE_STRUCT>& records) {
-    std::FILE* out = std::fopen(path.c_str(), "wb"); // an existing file is replaced whole
-    if (!out) {
-        return std::strerror(errno);
-    }
-    const bool written = writeDriveRecordCsv(out, records);
-    const int savedErrno = errno;
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed) {
-        return std::strerror(written ? errno : savedErrno);
-    }
-    return {};
+    const FileStatus status = saveDriveRecordCsvFile(path, records);
+    return status.ok() ? std::string() : status.describe();
 }
 
 } // namespace nura

@@ -5,6 +5,7 @@
 
 #include "core/driverecords/DriveRecordFile.h"
 #include "core/util/ExportText.h" // csvField
+#include "core/util/SafeFile.h"
 
 #include <array>
 #include <cstdio>
@@ -31,7 +32,10 @@ std::string driveRecordCsvLine(const _FLASH_SAVE_VALUE_STRUCT& record, size_t ro
 
 // Streams the whole export; false when the stream reported an error.
 bool writeDriveRecordCsv(std::FILE* out, const std::vector<_FLASH_SAVE_VALUE_STRUCT>& records);
-// Replaces the file at `path` with the export. Empty on success, otherwise why not (the system's words).
+// Replaces the file at `path` with the export, through SafeFileWriter: a failure keeps the old file.
+FileStatus saveDriveRecordCsvFile(const std::string& path,
+                                  const std::vector<_FLASH_SAVE_VALUE_STRUCT>& records);
+// The same; empty on success, otherwise why not.
 std::string writeDriveRecordCsvFile(const std::string& path,
                                     const std::vector<_FLASH_SAVE_VALUE_STRUCT>& records);
 

@@ -24,6 +24,23 @@ public:
     TreeWalker(std::vector<ORBMediaList::MediaPtr>& out, const std::function<bool()>& cancelled)
         : m_out(out), m_cancelled(cancelled) {}
 
+    // A link inside the opened folder to one of the folders above it (a link to "/" on a card) would walk
+    // the whole system: the ancestors count as visited, so such a link is skipped like a cycle.
+    void skipAncestorsOf(const std::string& root) {
+        std::error_code ec;
+        std::filesystem::path folder = std::filesystem::canonical(root, ec);
+        if (ec) {
+            return;
+        }
+        while (folder.has_parent_path() && folder.parent_path() != folder) {
+            folder = folder.parent_path();
+            struct stat st {};
+            if (::stat(folder.c_str(), &st) == 0) {
+                m_visited.insert({st.st_dev, st.st_ino});
+            }
+        }
+    }
+
     // Lists one folder; sub-folders (links followed) are walked in place. A folder reached a
     // second time through a link is skipped, which ends link cycles.
     void eachDir(const std::string& dir) {
@@ -311,7 +328,9 @@ ORBMediaList::Contents ORBMediaList::scanDirectory(const std::string& path,
     }
 
     std::vector<MediaPtr> found;
-    TreeWalker(found, cancelled).eachDir(root);
+    TreeWalker walker(found, cancelled);
+    walker.skipAncestorsOf(root);
+    walker.eachDir(root);
     preferRepairedRecordings(found);
     sortByDate(found);
 

@@ -1,10 +1,14 @@
 #include "core/settings/FileDataChecks.h"
 
+#include "core/settings/FileDataFields.h"
+#include "core/settings/SettingChoices.h"
 #include "core/validation/CarNumber.h"
 #include "core/validation/ORBValidator.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace nura {
 namespace {
@@ -32,6 +36,118 @@ std::optional<FileDataRefusal> checkWifi(const char* field, std::string_view tex
     }
     return FileDataRefusal{field, std::string(field) +
                                       " takes only the printable ASCII characters ! to ~ (no spaces)"};
+}
+
+// The values a pane's choice control (segments, list, radio cells, check box) can store in a field.
+struct ChoiceField {
+    const char* name;
+    int64_t first; // a plain range first..last, when `table` is null
+    int64_t last;
+    const ValueChoiceTable* (*table)(const _FILEDATA& edited);
+};
+
+const ValueChoiceTable* noTable(const _FILEDATA&) {
+    return nullptr;
+}
+
+const ChoiceField kChoiceFields[] = {
+    // Video
+    {"vid_enc_bitrate", 0, 2, noTable},
+    {"vid_enc_bitrate_R", 0, 2, noTable},
+    {"vid_brightness", 0, 4, noTable},
+    {"vid_brightness_R", 0, 4, noTable},
+    {"flip_video", 0, 1, noTable},
+    {"rear_fps", 0, 1, noTable},
+    {"front_cpl_use", 0, 3, noTable},
+    {"rear_cpl_use", 0, 2, noTable},
+    {"En_SuperNightVision", 0, 1, noTable},
+    {"viewAngle", 0, 1, noTable},
+    {"recordChannel", 0, 1, noTable},
+    // Basic
+    {"always_mode_timeout", 0, 0, [](const _FILEDATA&) { return &alwaysModeTimeoutChoices(); }},
+    {"sd_mem_always_reserved", 0, 0, [](const _FILEDATA&) { return &powerVoltageChoices(); }},
+    {"sd_mem_motion_reserved", 0, 0, [](const _FILEDATA&) { return &powerTimeChoices(); }},
+    {"sd_mem_event_reserved", 0, 1, noTable},
+    {"g_sensor_enable", 0, 1, noTable},
+    {"ledoff", 0, 1, noTable},
+    {"ledoff_rear", 0, 1, noTable},
+    {"CableVoltCorr", 1, 7, noTable},
+    // GPS
+    {"nodriving_day", 0, 7, noTable},
+    {"speed_disp_unit", 0, 1, noTable},
+    {"time_gmt", -1, 33, noTable}, // -1: the zone is not known
+    {"summer_time", 0, 1, noTable},
+    {"osd_speed_flag", 0, 1, noTable},
+    {"SaveDuration", 0, 7, noTable},
+    {"NightTime", 0, 1, noTable},
+    // Auxiliary
+    {"DayTime", 0, 2, noTable},
+    {"lcd_autopoweroff", 0, 3, noTable},
+    {"Gamma", 0, 1, noTable},
+    {"lcd_brightness", 0, 2, noTable},
+    {"lcd_brightness_night", 0, 1, noTable},
+    {"parking_rear_off", 0, 1, noTable},
+    {"lcd_screensaver", 0, 0, [](const _FILEDATA&) { return &lcdScreenSaverChoices(); }},
+    {"parking_alarm", 0, 1, noTable},
+    {"always_mode_recording_time", 0, 1, noTable},
+    {"autoFormatAlarm", 0, 4, noTable},
+    {"wifiStartMode", 0, 1, noTable},
+    {"pip_position", 0, 0, [](const _FILEDATA&) { return &pipPositionChoices(); }},
+    {"wifi_channel", 0, 13, noTable},
+    // Motion and parking
+    {"motion720pCValue", 0, 5, noTable},
+    {"motion1080pCValue", 0, 5, noTable},
+    {"ParkingMode", 0, 1, noTable},
+    // Audio: the twenty languages of the matrix and the separate Malaysian one (20)
+    {"aud_input_vol", 0, 3, noTable},
+    {"aud_output_vol", 0, 3, noTable},
+    {"alarm_ontime_flag", 0, 1, noTable},
+    {"Brightness1", 0, 20, noTable},
+    // ADAS: the speeds in the record's unit
+    {"ADAS_Car", 0, 2, noTable},
+    {"ADAS_LDWS_Sens", 0, 2, noTable},
+    {"ADAS_FCWS_Sens", 0, 2, noTable},
+    {"ADAS_FCMD_Enable", 0, 1, noTable},
+    {"ADAS_FCMD_Sens", 0, 2, noTable},
+    {"vibrator", 0, 3, noTable},
+    {"ADAS_Ldws_Speed", 0, 0, [](const _FILEDATA& d) { return &ldwsSpeedChoices(d.speed_disp_unit); }},
+    {"ADAS_FCWS_Speed", 0, 0, [](const _FILEDATA& d) { return &fcwsSpeedChoices(d.speed_disp_unit); }},
+};
+
+std::optional<FileDataRefusal> checkChoices(const _FILEDATA& original, const _FILEDATA& edited) {
+    for (const ChoiceField& choice : kChoiceFields) {
+        const FieldDescriptor* field = findFileDataField(choice.name);
+        if (!field) {
+            continue;
+        }
+        const int64_t value = fieldInteger(edited, *field);
+        if (value == fieldInteger(original, *field)) {
+            continue; // the card's own value, whatever it is, may stay
+        }
+        std::string allowed;
+        bool ok = false;
+        if (const ValueChoiceTable* table = choice.table(edited)) {
+            ok = table->find(value).has_value();
+            std::vector<int64_t> values;
+            for (int i = 0; i < table->size(); ++i) {
+                values.push_back(table->valueAt(i));
+            }
+            std::sort(values.begin(), values.end());
+            for (const int64_t v : values) {
+                allowed += (allowed.empty() ? "" : ", ") + std::to_string(v);
+            }
+        } else {
+            ok = value >= choice.first && value <= choice.last;
+            allowed = std::to_string(choice.first) + " to " + std::to_string(choice.last);
+        }
+        if (!ok) {
+            return FileDataRefusal{choice.name, std::string(choice.name) +
+                                                    " takes only the settings window's "
+                                                    "choices: " +
+                                                    allowed};
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -95,7 +211,7 @@ std::optional<FileDataRefusal> checkFileDataEdit(const _FILEDATA& original, cons
                                                " hundredths of g, or 0 for none"};
         }
     }
-    return std::nullopt;
+    return checkChoices(original, edited);
 }
 
 } // namespace nura

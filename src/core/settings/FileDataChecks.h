@@ -16,8 +16,10 @@ struct FileDataRefusal {
 
 // Judges only the fields in which `edited` differs from `original`, so a card holding odd values of its
 // own can still have other fields edited: the car number, the Wi-Fi name and password, the card shares
-// (all three together when any changed), the six G-sensor thresholds, and cfg_ver, which a save never
-// changes. Nothing when the edit is one the window could have made.
+// (all three together when any changed), the six G-sensor thresholds, cfg_ver, which a save never
+// changes, and every field a pane edits through a choice control (segments, lists, radio cells, check
+// boxes), which takes only the values of its choices. Nothing when the edit is one the window could have
+// made.
 std::optional<FileDataRefusal> checkFileDataEdit(const _FILEDATA& original, const _FILEDATA& edited);
 
 } // namespace nura

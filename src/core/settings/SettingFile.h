@@ -3,6 +3,7 @@
 // old file or the new one whole.
 
 #include "core/settings/FileData.h"
+#include "core/util/SafeFile.h"
 
 #include <cstddef>
 #include <string>
@@ -13,6 +14,7 @@ namespace nura {
 enum class ReadSettingResult {
     Ok,
     CannotOpen, // missing or unreadable; the record is unchanged
+    NotRegular, // a FIFO, device or folder in the file's place; the record is unchanged
     WrongSize,  // not exactly 500 bytes, so not the camera's record; the record is unchanged
     ReadFailed, // an I/O error part-way; the record is unchanged
 };
@@ -20,19 +22,21 @@ enum class ReadSettingResult {
 // Replaces all 500 bytes of the record, cfg_ver and checksum included, with the file's; checks no field.
 ReadSettingResult ReadSettingFile(const std::string& path, _FILEDATA& record);
 
-// Writes the record's 500 bytes as they are. Returns an empty text on success, otherwise a message key after
-// logging the system's error:
-//  - "msg.file_open_fail": nothing was saved and the old file is left as it was;
-//  - "msg.file_damaged": the file was being rewritten in place, the write stopped part-way and its old
-//    bytes could not be put back, so it may now hold a mix of old and new bytes.
-// The new bytes normally go to a file beside the old one that then replaces it. A card the camera keeps
-// full, or a folder that cannot be written, has no room for that file: a regular 500-byte file is then
-// rewritten in place, and a write that stops part-way puts the old bytes back.
+// Writes the record's 500 bytes as they are, through writeFileSafely: a file beside replaces the old one,
+// and a card the camera keeps full (or a folder that cannot be written) gets a regular 500-byte file
+// rewritten in place, with the old bytes put back if the write stops part-way. A read-only or non-regular
+// target is refused. The status says why a save failed; the old file is intact unless it is Damaged.
+FileStatus SaveSettingFile(const _FILEDATA& record, const std::string& path);
+
+// The same, as a message key after logging the system's error: empty on success,
+//  - "msg.file_read_only": the file's mode says read-only, nothing was written;
+//  - "msg.file_damaged": the old bytes could not be put back after a write in place stopped part-way;
+//  - "msg.file_open_fail": anything else; nothing was saved and the old file is left as it was.
 std::string WriteSettingFile(const _FILEDATA& record, const std::string& path);
 
-// The call that puts bytes into a file at an offset (pwrite). Tests replace it to make a write stop
-// part-way or fail; returns the previous one.
-using SettingFileWriteCall = ssize_t (*)(int fd, const void* data, std::size_t size, off_t offset);
+// The call that puts bytes into a file at an offset (pwrite), shared with every safe write. Tests replace
+// it to make a write stop part-way or fail; returns the previous one.
+using SettingFileWriteCall = SafeFileWriteCall;
 SettingFileWriteCall setSettingFileWriteCall(SettingFileWriteCall call);
 
 // A zeroed record with the factory defaults, written unsealed (checksum 0) for a freshly formatted card.

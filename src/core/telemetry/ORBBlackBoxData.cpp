@@ -21,6 +21,8 @@ void ORBBlackBoxData::clear() {
     m_vGpsData.clear();
     m_LastError = ORBTelemetryError::None;
     m_Cut = false;
+    m_Truncated = false;
+    m_TableEntries = 0;
 }
 
 // The lists are given back to the system, not only emptied: memory is what ran out.
@@ -32,6 +34,8 @@ bool ORBBlackBoxData::outOfMemory() {
     m_vGSensorData = {};
     m_vGpsData = {};
     m_Cut = false;
+    m_Truncated = false;
+    m_TableEntries = 0;
     m_LastError = ORBTelemetryError::OutOfMemory;
     return false;
 }
@@ -76,6 +80,7 @@ bool ORBBlackBoxData::extract(ORBByteSource& source) {
 bool ORBBlackBoxData::readChunks(ORBByteSource& source, uint64_t tablePosition, uint32_t entryCount) {
     // The table cannot hold more entries than the bytes after its start; a larger count is a
     // truncated or corrupt table, read as far as it goes.
+    m_TableEntries = entryCount;
     const uint64_t fileSize = source.size();
     const uint64_t available = tablePosition <= fileSize ? (fileSize - tablePosition) / 4 : 0;
     auto readable = static_cast<size_t>(std::min<uint64_t>(entryCount, available));
@@ -83,6 +88,8 @@ bool ORBBlackBoxData::readChunks(ORBByteSource& source, uint64_t tablePosition, 
         readable = kMaxRecords;
         m_Cut = true;
     }
+    // Fewer entries than the table counts, short of the bound: the file was cut before its end.
+    m_Truncated = readable < std::min<uint64_t>(entryCount, kMaxRecords);
     m_Times.reserve(readable);
     m_GSensors.reserve(readable);
     m_vGSensorData.reserve(readable);
@@ -94,13 +101,15 @@ bool ORBBlackBoxData::readChunks(ORBByteSource& source, uint64_t tablePosition, 
     for (size_t first = 0; first < readable; first += kBlockEntries) {
         const size_t n = std::min(kBlockEntries, readable - first);
         if (!source.readAt(tablePosition + 4 * uint64_t{first}, std::span(offsets).first(4 * n))) {
+            m_Truncated = true;
             return false;
         }
         for (size_t k = 0; k < n; ++k) {
             const uint64_t at =
                 uint64_t{bytes::readU32BE(offsets, 4 * k)} + ORBTelemetryRecord::kChunkLeadBytes;
             if (!source.readAt(at, raw)) {
-                return false; // a chunk past the end: keep what was read
+                m_Truncated = true; // a chunk past the end: keep what was read
+                return false;
             }
             auto record = *ORBTelemetryRecord::decode(raw);
             m_Times.push_back(record.time);

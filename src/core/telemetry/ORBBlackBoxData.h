@@ -49,6 +49,10 @@ public:
     ORBTelemetryError lastError() const { return m_LastError; }
     // True when the last read left out records or GPS states past the bounds above.
     bool isCut() const { return m_Cut; }
+    // True when the last read stopped before the end of the chunk table: the file was cut short (a
+    // recording stopped by a power loss, a copy that did not finish). records() of tableEntries() read.
+    bool isTruncated() const { return m_Truncated; }
+    uint32_t tableEntries() const { return m_TableEntries; }
 
     const ORBNMEASentenceParser& nmeaParser() const { return m_NMEAParser; }
     const std::vector<ORBGpsData>& nmeas() const { return m_NMEAs; }
@@ -77,6 +81,8 @@ private:
     std::vector<ORBAviGpsData> m_vGpsData;
     ORBTelemetryError m_LastError = ORBTelemetryError::None;
     bool m_Cut = false;
+    bool m_Truncated = false;
+    uint32_t m_TableEntries = 0;
 };
 
 } // namespace nura

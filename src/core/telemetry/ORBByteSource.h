@@ -2,11 +2,14 @@
 // Random-access bytes of a recording: a file for the application, memory for tests and fuzzing.
 // A read succeeds only when every requested byte lies inside the source.
 
+#include "core/util/SafeFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace nura {
 
@@ -31,19 +34,15 @@ private:
 // Reads with positioned reads on one descriptor: one system call per read, no seeking.
 class ORBFileByteSource final : public ORBByteSource {
 public:
-    // Null when the path cannot be opened for reading or is not a regular file.
+    // Null when the path cannot be opened for reading or is not a regular file (ReadableFile::open).
     static std::unique_ptr<ORBFileByteSource> open(const std::string& path);
-    ~ORBFileByteSource() override;
-    ORBFileByteSource(const ORBFileByteSource&) = delete;
-    ORBFileByteSource& operator=(const ORBFileByteSource&) = delete;
 
-    uint64_t size() const override { return m_size; }
+    uint64_t size() const override { return m_file.size(); }
     bool readAt(uint64_t position, std::span<std::byte> out) override;
 
 private:
-    ORBFileByteSource(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
-    int m_fd;
-    uint64_t m_size;
+    explicit ORBFileByteSource(ReadableFile file) : m_file(std::move(file)) {}
+    ReadableFile m_file;
 };
 
 } // namespace nura

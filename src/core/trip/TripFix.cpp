@@ -33,6 +33,7 @@ RecordingFixes readRecordingFixes(const std::string& path, ORBBlackBoxData& scra
             out.error = scratch.lastError();
         } else {
             out.records = scratch.times().size();
+            out.truncated = scratch.isTruncated();
             out.fixes = tripFixes(scratch);
         }
     } catch (const std::bad_alloc&) {

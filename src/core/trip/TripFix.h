@@ -26,7 +26,8 @@ struct TripFix {
 // What reading one recording gave: its fixes in file order, or why its telemetry could not be read.
 struct RecordingFixes {
     ORBTelemetryError error = ORBTelemetryError::None;
-    size_t records = 0; // telemetry records in the file; 0 for a recording without telemetry
+    size_t records = 0;     // telemetry records in the file; 0 for a recording without telemetry
+    bool truncated = false; // the file was cut before the end of its chunk table; `fixes` holds what was read
     std::vector<TripFix> fixes;
 };
 

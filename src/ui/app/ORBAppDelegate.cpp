@@ -582,11 +582,8 @@ void ORBAppDelegate::showTimeSetupPanel() {
 }
 
 void ORBAppDelegate::showFormatPanel() {
-    auto* panel = new ORBFormatWindowController(
+    m_lastDialogController = ORBFormatWindowController::showOne(
         m_services.cardTools ? m_services.cardTools() : CardToolServices{}, m_window);
-    panel->setAttribute(Qt::WA_DeleteOnClose);
-    m_lastDialogController = panel;
-    panel->show();
 }
 
 void ORBAppDelegate::exportTrip() {

@@ -49,5 +49,8 @@ nura::ORBSettingServices ORBAppServices::settingServices() const {
     services.documentsDirectory = nura::documentsDirectory();
     services.cardTools = cardTools;
     services.flashData = &ORBFlashDataServices::real;
+    if (cardTools) {
+        services.confirm = cardTools().confirm;
+    }
     return services;
 }

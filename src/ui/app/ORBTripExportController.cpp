@@ -4,17 +4,18 @@
 #include "core/trip/TripFilter.h"
 #include "core/trip/TripRecordingReader.h"
 #include "core/trip/TripRecordings.h"
+#include "core/util/SafeFile.h"
 #include "ui/app/BackgroundResult.h"
 #include "ui/settings/ORBSettingController.h"
 #include "ui/strings/InfoPlist.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <atomic>
@@ -42,13 +43,17 @@ nura::TripFormat formatOfFile(const QString& path) {
 // for the user, empty on success.
 QString writeTrip(const std::vector<ORBMediaList::MediaPtr>& recordings, size_t wanted, const QString& target,
                   std::atomic<size_t>& progress, std::atomic<bool>& cancel) {
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return L("trip.write_failed_fmt").arg(QDir::toNativeSeparators(target), file.errorString());
+    // Beside the target and renamed over it: a failed or cancelled export keeps the old file whole.
+    nura::SafeFileWriter file(QFile::encodeName(target).toStdString());
+    auto failed = [&target](const nura::FileStatus& status) {
+        return L("trip.write_failed_fmt")
+            .arg(QDir::toNativeSeparators(target), QString::fromStdString(status.describe()));
+    };
+    if (const nura::FileStatus status = file.begin(); !status.ok()) {
+        return failed(status);
     }
     const auto writer = nura::TripExportWriter::make(
-        formatOfFile(target),
-        [&file](std::string_view text) { file.write(text.data(), static_cast<qint64>(text.size())); },
+        formatOfFile(target), [&file](std::string_view text) { file.write(text); },
         recordings[wanted]->fileName());
     nura::TripFilter filter(*writer, wanted);
     nura::TripJoiner joiner(filter);
@@ -76,20 +81,20 @@ QString writeTrip(const std::vector<ORBMediaList::MediaPtr>& recordings, size_t 
         joiner.finish();
     } catch (const Stop&) {
     } catch (const std::bad_alloc&) {
-        file.cancelWriting();
+        file.cancel();
         return L("trip.no_memory");
     }
     if (cancel) {
-        file.cancelWriting();
+        file.cancel();
         return L("trip.cancelled");
     }
     if (!filter.found()) {
-        file.cancelWriting();
+        file.cancel();
         return L("trip.no_fixes_fmt").arg(QString::fromStdString(recordings[wanted]->fileName()));
     }
     writer->end();
-    if (!file.commit()) {
-        return L("trip.write_failed_fmt").arg(QDir::toNativeSeparators(target), file.errorString());
+    if (const nura::FileStatus status = file.commit(); !status.ok()) {
+        return failed(status);
     }
     return {};
 }

@@ -1,7 +1,10 @@
 #include "ui/card/ORBFormatWindowController.h"
 
 #include "core/card/ByteSizeText.h"
+#include "core/card/CameraCard.h"
+#include "core/card/ConfigBackup.h"
 #include "core/card/FormatCommands.h"
+#include "core/card/VolumeDescription.h"
 #include "core/log.h"
 #include "core/settings/SettingFile.h"
 #include "platform/CommandRunner.h"
@@ -21,11 +24,12 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <ctime>
 #include <memory>
+#include <utility>
 
 using nura::TKUSBDiskEntity;
 
@@ -45,12 +49,16 @@ QString display(const TKUSBDiskEntity& disk) {
 
 } // namespace
 
+struct ORBFormatWindowController::Listing {
+    std::vector<TKUSBDiskEntity> disks;
+    std::optional<TKUSBDiskEntity> card; // the one findCameraCardDisk picks
+};
+
 struct ORBFormatWindowController::Outcome {
-    enum Kind { BackupFailed, FormatFailed, Formatted } kind = Formatted;
+    enum Kind { BackupFailed, DiskChanged, FormatFailed, Formatted } kind = Formatted;
     QString error;     // why, in the system's or the formatter's words
-    QString savedCopy; // the card's config.bin kept aside, or empty when it had none
+    QString savedCopy; // the backup of the card's config.bin, or empty when it had none
     bool notAuthorized = false;
-    std::shared_ptr<QTemporaryDir> backupDir;
 };
 
 ORBFormatWindowController::ORBFormatWindowController(CardToolServices services, QWidget* parent)
@@ -98,10 +106,42 @@ ORBFormatWindowController::ORBFormatWindowController(CardToolServices services, 
     connect(usbDiskCombo, &QComboBox::currentIndexChanged, this, [this] { updateSelectedDiskInfo(); });
     connect(formatButton, &QPushButton::clicked, this, &ORBFormatWindowController::onFormat);
     connect(cancelButton, &QPushButton::clicked, this, &ORBFormatWindowController::reject);
+    // The list follows the disk service: a card plugged in, pulled out, mounted or unmounted.
+    if (m_services.volumes) {
+        if (QObject* watcher = m_services.volumes->watchChanges(this)) {
+            connect(watcher, SIGNAL(volumesChanged()), this, SLOT(volumesChanged()));
+        }
+    }
+    loadUSBVolumes();
+}
+
+void ORBFormatWindowController::volumesChanged() {
+    // A format refreshes the list itself when it ends; a refresh running now is followed by another.
+    if (m_formatting) {
+        return;
+    }
+    if (isBusy()) {
+        m_refreshAgain = true;
+        return;
+    }
     loadUSBVolumes();
 }
 
 ORBFormatWindowController::~ORBFormatWindowController() = default;
+
+ORBFormatWindowController* ORBFormatWindowController::showOne(CardToolServices services, QWidget* parent,
+                                                              Qt::WindowModality modality) {
+    static QPointer<ORBFormatWindowController> open;
+    if (!open) {
+        open = new ORBFormatWindowController(std::move(services), parent);
+        open->setAttribute(Qt::WA_DeleteOnClose);
+        open->setWindowModality(modality);
+    }
+    open->show();
+    open->raise();
+    open->activateWindow();
+    return open;
+}
 
 void ORBFormatWindowController::beginJob(const QString& text) {
     if (m_jobs++ == 0) {
@@ -133,23 +173,43 @@ void ORBFormatWindowController::setProgressText(const QString& text) {
 void ORBFormatWindowController::loadUSBVolumes(std::function<void()> completion) {
     beginJob(m_formatting ? progressMessageField->text() : QStringLiteral("Disk searching..."));
     nura::VolumeService* volumes = m_services.volumes;
+    // The disk chosen before the refresh stays chosen while it is listed; otherwise the likeliest card.
+    const std::string chosen = selectedUSBDisk() ? selectedUSBDisk()->key() : std::string();
     nura::runWithResult(
-        this, [volumes] { return volumes ? volumes->mountedUSBDisks() : std::vector<TKUSBDiskEntity>{}; },
-        [this, completion = std::move(completion)](std::vector<TKUSBDiskEntity> disks) {
-            m_usbDiskArray = std::move(disks);
+        this,
+        [volumes] {
+            Listing listing;
+            listing.disks = volumes ? volumes->mountedUSBDisks() : std::vector<TKUSBDiskEntity>{};
+            listing.card = nura::findCameraCardDisk(listing.disks);
+            return listing;
+        },
+        [this, chosen, completion = std::move(completion)](Listing listing) {
+            m_usbDiskArray = std::move(listing.disks);
             QStringList items;
-            for (const auto& disk : m_usbDiskArray) {
-                items << display(disk);
+            int selected = m_usbDiskArray.empty() ? -1 : 0;
+            for (size_t i = 0; i < m_usbDiskArray.size(); ++i) {
+                items << display(m_usbDiskArray[i]);
+                if (listing.card && m_usbDiskArray[i] == *listing.card && chosen.empty()) {
+                    selected = static_cast<int>(i);
+                }
+            }
+            for (size_t i = 0; i < m_usbDiskArray.size(); ++i) {
+                if (!chosen.empty() && m_usbDiskArray[i].key() == chosen) {
+                    selected = static_cast<int>(i);
+                }
             }
             const QSignalBlocker block(usbDiskCombo);
             nura::FillComboBox(*usbDiskCombo, items);
-            usbDiskCombo->setCurrentIndex(items.isEmpty() ? -1 : 0);
+            usbDiskCombo->setCurrentIndex(selected);
             updateSelectedDiskInfo();
             endJob();
             if (completion) {
                 completion();
             }
             emit usbVolumesLoaded();
+            if (std::exchange(m_refreshAgain, false) && !isBusy()) {
+                loadUSBVolumes();
+            }
         });
 }
 
@@ -177,7 +237,7 @@ void ORBFormatWindowController::updateSelectedDiskInfo() {
                                                          QString::fromStdString(disk->mountedPath())));
         allocationUnitField->setText(QString::fromStdString(nura::clusterSizeText(disk->volumeSize())));
     } else {
-        allocationUnitField->setText(QStringLiteral("128KB"));
+        allocationUnitField->setText(QStringLiteral("64 KB"));
         pathField->setText(QStringLiteral("-"));
     }
 }
@@ -235,33 +295,58 @@ ORBFormatWindowController::Outcome ORBFormatWindowController::runFormatJob(
         });
     };
     Outcome outcome;
-    // Keep the settings file, and make sure the copy is whole before the card is erased.
+    // The disk the question named, read again by its object path (it leaves the mounted list once
+    // unmounted): any difference means another medium is in the reader, and nothing may be erased.
+    auto changedDisk = [&services, &disk]() -> QString {
+        if (!services.volumes) {
+            return {};
+        }
+        const auto now = services.volumes->describeVolume(disk.key());
+        if (!now) {
+            return QStringLiteral("the disk is no longer there");
+        }
+        const nura::DiskIdentity seen = nura::diskIdentity(*now);
+        const nura::DiskIdentity asked = disk.identity();
+        if (seen == asked) {
+            return {};
+        }
+        nura::logf("format cancelled: %s was %s \"%s\" %llu bytes, drive %s %s; now %s \"%s\" %llu bytes, "
+                   "drive %s %s",
+                   asked.objectPath.c_str(), asked.uuid.c_str(), asked.label.c_str(),
+                   static_cast<unsigned long long>(asked.size), asked.driveId.c_str(),
+                   asked.driveSerial.c_str(), seen.uuid.c_str(), seen.label.c_str(),
+                   static_cast<unsigned long long>(seen.size), seen.driveId.c_str(),
+                   seen.driveSerial.c_str());
+        return QStringLiteral("another medium is in its place");
+    };
+    auto cancelled = [&outcome](const QString& why) {
+        outcome.kind = Outcome::DiskChanged;
+        outcome.error = why;
+        return outcome;
+    };
+    if (const QString why = changedDisk(); !why.isEmpty()) {
+        return cancelled(why);
+    }
+    // Keep the settings file outside the card, in a copy that outlives any failure, checked before the card
+    // is erased.
     const QString root = QString::fromStdString(disk.mountedPath());
     const QString cardConfig = QDir(root).filePath(QStringLiteral("config.bin"));
     if (!root.isEmpty() && QFileInfo::exists(cardConfig)) {
-        outcome.backupDir = std::make_shared<QTemporaryDir>();
-        const QString copy = outcome.backupDir->filePath(QStringLiteral("config.bin"));
-        QFile source(cardConfig);
-        QFile target(copy);
-        QByteArray bytes;
-        bool kept = outcome.backupDir->isValid() && source.open(QIODevice::ReadOnly);
-        if (kept) {
-            bytes = source.readAll();
-            kept = source.error() == QFileDevice::NoError && target.open(QIODevice::WriteOnly) &&
-                   target.write(bytes) == bytes.size() && target.flush();
-            target.close();
-        }
-        QFile check(copy);
-        if (!kept || !check.open(QIODevice::ReadOnly) || check.readAll() != bytes) {
+        const nura::ConfigBackup backup =
+            nura::backUpConfigFile(QFile::encodeName(cardConfig).toStdString(), nura::configBackupFolder(),
+                                   disk.volumeName(), std::time(nullptr));
+        if (!backup.status.ok()) {
             outcome.kind = Outcome::BackupFailed;
-            outcome.error = !outcome.backupDir->isValid()            ? outcome.backupDir->errorString()
-                            : source.error() != QFileDevice::NoError ? source.errorString()
-                                                                     : target.errorString();
+            outcome.error = QStringLiteral("%1: %2").arg(QFile::decodeName(backup.path.c_str()),
+                                                         QString::fromStdString(backup.status.describe()));
             return outcome;
         }
-        outcome.savedCopy = copy;
+        outcome.savedCopy = QFile::decodeName(backup.path.c_str());
     }
 
+    if (const QString why = changedDisk(); !why.isEmpty()) {
+        return cancelled(why);
+    }
     progress(QStringLiteral("unmount disk..."));
     std::vector<std::string> mounted;
     if (services.volumes) {
@@ -275,6 +360,11 @@ ORBFormatWindowController::Outcome ORBFormatWindowController::runFormatJob(
         services.commands->runScriptCommand(toArguments(line), false);
     }
 
+    // The authentication prompt and the unmount leave time for a swap: check once more, right before.
+    if (const QString why = changedDisk(); !why.isEmpty()) {
+        services.commands->runScriptCommand(toArguments(nura::mountCommandLine(disk)), false);
+        return cancelled(why);
+    }
     progress(QStringLiteral("formatting..."));
     const nura::CommandResult result =
         services.commands->runScriptCommand(toArguments(nura::formatCommandLine(disk)), true);
@@ -295,6 +385,16 @@ ORBFormatWindowController::Outcome ORBFormatWindowController::runFormatJob(
 }
 
 void ORBFormatWindowController::formatJobEnded(const TKUSBDiskEntity& disk, const Outcome& outcome) {
+    if (outcome.kind == Outcome::DiskChanged) {
+        loadUSBVolumes([this, disk, outcome] {
+            m_formatting = false;
+            endJob();
+            nura::ShowAlertSheet(this, L("msg.cannot_format"),
+                                 L("msg.format_disk_changed_fmt").arg(display(disk), outcome.error));
+            emit formatFinished(false);
+        });
+        return;
+    }
     if (outcome.kind == Outcome::BackupFailed) {
         m_formatting = false;
         endJob();
@@ -314,14 +414,18 @@ void ORBFormatWindowController::formatJobEnded(const TKUSBDiskEntity& disk, cons
                 outcome.notAuthorized && outcome.error.isEmpty() ? L("msg.not_authorized") : outcome.error;
             const bool readOnly = (again && !again->writable()) ||
                                   outcome.error.contains(QStringLiteral("Read-only file system"));
-            nura::ShowAlertSheet(
-                this, L("msg.cannot_format"),
-                readOnly ? QStringLiteral("%1\n%2").arg(display(disk), L("msg.write_protected_disk"))
-                         : QStringLiteral("%1\nError:%2").arg(display(disk), error));
+            QString text = readOnly
+                               ? QStringLiteral("%1\n%2").arg(display(disk), L("msg.write_protected_disk"))
+                               : QStringLiteral("%1\nError:%2").arg(display(disk), error);
+            if (!outcome.savedCopy.isEmpty()) {
+                // The card may have lost its own copy if the formatter failed after writing.
+                nura::logf("format failed; config.bin is kept in %s", qPrintable(outcome.savedCopy));
+                text += QStringLiteral("\n") + L("msg.config_kept_fmt").arg(outcome.savedCopy);
+            }
+            nura::ShowAlertSheet(this, L("msg.cannot_format"), text);
             emit formatFinished(false);
             return;
         }
-        m_backupDir = outcome.backupDir;
         formatDidFinished(disk.deviceFilePath(), outcome.savedCopy);
     });
 }
@@ -330,29 +434,33 @@ void ORBFormatWindowController::formatDidFinished(const std::string& device, con
     m_formatting = false;
     endJob();
     const auto disk = selectUSBByDevFile(device);
-    auto fail = [this](const QString& why) {
-        nura::ShowAlertSheet(this, QStringLiteral("config.bin copy fail"), why);
+    // Every failure names the backup, which is never removed until its restore has been verified.
+    auto fail = [this, &savedCopy](const QString& why) {
+        QString text = why;
+        if (!savedCopy.isEmpty()) {
+            nura::logf("config.bin copy fail: %s; kept in %s", qPrintable(why), qPrintable(savedCopy));
+            text +=
+                (text.isEmpty() ? QString() : QStringLiteral("\n")) + L("msg.config_kept_fmt").arg(savedCopy);
+        }
+        nura::ShowAlertSheet(this, QStringLiteral("config.bin copy fail"), text);
         emit formatFinished(false);
     };
     if (!disk || disk->mountedPath().empty()) {
         // Never written to another disk: the formatted one did not come back.
-        fail(savedCopy.isEmpty() ? QString() : L("msg.config_kept_fmt").arg(savedCopy));
-        if (!savedCopy.isEmpty()) {
-            m_backupDir->setAutoRemove(false);
-        }
+        fail(QString());
         return;
     }
     const QString target =
         QDir(QString::fromStdString(disk->mountedPath())).filePath(QStringLiteral("config.bin"));
     if (!savedCopy.isEmpty()) {
-        QFile::remove(target);
-        QFile copy(savedCopy);
-        if (!copy.copy(target)) {
-            nura::logf("error=%s", copy.errorString().toUtf8().constData());
-            m_backupDir->setAutoRemove(false); // the user's only copy of the settings now
-            fail(copy.errorString() + "\n" + L("msg.config_kept_fmt").arg(savedCopy));
+        const nura::FileStatus restored = nura::restoreConfigFile(QFile::encodeName(savedCopy).toStdString(),
+                                                                  QFile::encodeName(target).toStdString());
+        if (!restored.ok()) {
+            nura::logf("error=%s", restored.describe().c_str());
+            fail(QStringLiteral("%1: %2").arg(target, QString::fromStdString(restored.describe())));
             return;
         }
+        nura::retireConfigBackup(QFile::encodeName(savedCopy).toStdString());
     } else {
         const std::string failure = nura::WriteDefaultSettingFile(target.toStdString());
         if (!failure.empty()) {
@@ -360,7 +468,6 @@ void ORBFormatWindowController::formatDidFinished(const std::string& device, con
             return;
         }
     }
-    m_backupDir.reset();
     nura::ShowAlertSheet(this, L("msg.format_complete"), display(*disk), [this] { accept(); });
     emit formatFinished(true);
 }

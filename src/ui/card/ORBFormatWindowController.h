@@ -18,7 +18,6 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QTemporaryDir;
 class QPushButton;
 
 class ORBFormatWindowController : public QDialog {
@@ -26,6 +25,12 @@ class ORBFormatWindowController : public QDialog {
 public:
     explicit ORBFormatWindowController(CardToolServices services, QWidget* parent = nullptr);
     ~ORBFormatWindowController() override;
+
+    // The one format window of the application: raised when it is open, else made (deleted on close) and
+    // shown. Two windows would each hold their own list, and could start two jobs on one card.
+    // `modality` applies to a window made now.
+    static ORBFormatWindowController* showOne(CardToolServices services, QWidget* parent,
+                                              Qt::WindowModality modality = Qt::NonModal);
 
     // Refreshes the disk list on a worker, then runs the completion on the UI thread.
     void loadUSBVolumes(std::function<void()> completion = {});
@@ -54,7 +59,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
+private slots:
+    void volumesChanged();
+
 private:
+    struct Listing;
     struct Outcome;
     void beginJob(const QString& text);
     void endJob();
@@ -69,5 +78,5 @@ private:
     std::vector<nura::TKUSBDiskEntity> m_usbDiskArray;
     int m_jobs = 0;
     bool m_formatting = false;
-    std::shared_ptr<QTemporaryDir> m_backupDir; // the card's config.bin until it is back on the card
+    bool m_refreshAgain = false;
 };

@@ -172,6 +172,8 @@ void ORBSettingForFlashDataViewController::loadFlashDataFile() {
             } else {
                 text = file.status == nura::DriveRecordReadStatus::TooShort
                            ? QStringLiteral("Not a drive-record file: %1").arg(m_FlashDataFilePath)
+                       : file.status == nura::DriveRecordReadStatus::NotRegular
+                           ? QStringLiteral("Not a regular file: %1").arg(m_FlashDataFilePath)
                            : L("msg.file_open_fail");
             }
             setBusy(false, text);

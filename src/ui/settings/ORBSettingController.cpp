@@ -101,7 +101,28 @@ struct ORBSettingController::Found {
     std::optional<QString> path;
     std::optional<TKUSBDiskEntity> disk;
     bool searched = false; // false: no removable volume at all, nothing changes
+    QString unreadable;    // why the file at `path` could not be read, empty when it was
 };
+
+namespace {
+
+QString whyUnread(ReadSettingResult result) {
+    switch (result) {
+    case ReadSettingResult::Ok:
+        return {};
+    case ReadSettingResult::CannotOpen:
+        return QStringLiteral("it cannot be opened");
+    case ReadSettingResult::NotRegular:
+        return QStringLiteral("not a regular file");
+    case ReadSettingResult::WrongSize:
+        return QStringLiteral("its size changed while it was read");
+    case ReadSettingResult::ReadFailed:
+        break;
+    }
+    return QStringLiteral("a read error");
+}
+
+} // namespace
 
 ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget* parent,
                                            std::optional<QString> configFile)
@@ -243,8 +264,11 @@ void ORBSettingController::loadSettingFile() {
         }
         if (found->path) {
             _FILEDATA record{};
-            if (ReadSettingFile(found->path->toStdString(), record) == ReadSettingResult::Ok) {
+            const ReadSettingResult result = ReadSettingFile(found->path->toStdString(), record);
+            if (result == ReadSettingResult::Ok) {
                 *read = record;
+            } else {
+                found->unreadable = whyUnread(result);
             }
         }
     };
@@ -259,7 +283,9 @@ void ORBSettingController::loadSettingFile() {
 
 void ORBSettingController::finishLoading(const Found& found, const _FILEDATA* read) {
     if (found.searched) {
-        m_SettingFilePath = found.path;
+        // A file that could not be read does not lend its name to the defaults shown instead.
+        m_SettingFilePath = found.unreadable.isEmpty() ? found.path : std::nullopt;
+        m_unreadPath = found.unreadable.isEmpty() ? std::nullopt : found.path;
         m_selectedUSBDisk = found.disk;
     }
     if (read) {
@@ -273,6 +299,11 @@ void ORBSettingController::finishLoading(const Found& found, const _FILEDATA* re
     m_loading = false;
     setEditable(true);
     changeViewController(Video);
+    if (m_unreadPath) {
+        logf("cannot read %s: %s", qPrintable(*m_unreadPath), qPrintable(found.unreadable));
+        ShowAlertSheet(this, QStringLiteral("Warn"),
+                       L("msg.config_unreadable_fmt").arg(*m_unreadPath, found.unreadable));
+    }
     emit loaded();
 }
 
@@ -385,13 +416,10 @@ void ORBSettingController::onFormat() {
     if (!m_services.cardTools) {
         return;
     }
-    auto* panel = new ORBFormatWindowController(m_services.cardTools(), this);
-    panel->setAttribute(Qt::WA_DeleteOnClose);
     // The settings window must stay open while a format runs: closing it would take the format window,
-    // and the job's reporting, with it.
-    panel->setWindowModality(Qt::WindowModal);
-    m_lastDialogController = panel;
-    panel->show();
+    // and the job's reporting, with it. A format window already open elsewhere is raised instead.
+    m_lastDialogController =
+        ORBFormatWindowController::showOne(m_services.cardTools(), this, Qt::WindowModal);
 }
 
 QString ORBSettingController::validateUserInput() {
@@ -402,7 +430,7 @@ bool ORBSettingController::populate() {
     return m_targetDelegate ? m_targetDelegate->populate() : true;
 }
 
-QString ORBSettingController::chooseSavePath() {
+QString ORBSettingController::chooseSavePath(QString& question) {
     if (m_configFile) {
         return *m_configFile;
     }
@@ -414,7 +442,16 @@ QString ORBSettingController::chooseSavePath() {
     }
     if (m_services.volumes) {
         if (auto disk = m_services.volumes->findCameraCardDisk()) {
-            return QString::fromStdString(pathInVolume(disk->mountedPath(), kSettingFileName));
+            const QString path = QString::fromStdString(pathInVolume(disk->mountedPath(), kSettingFileName));
+            // The card the settings came from has gone; another one now takes its place.
+            if (m_selectedUSBDisk && (disk->mountedPath() != m_selectedUSBDisk->mountedPath() ||
+                                      disk->deviceFilePath() != m_selectedUSBDisk->deviceFilePath())) {
+                question = L("msg.config_other_volume_fmt")
+                               .arg(QString::fromStdString(m_selectedUSBDisk->displayString()).trimmed(),
+                                    QStringLiteral("%1 (%2)").arg(
+                                        path, QString::fromStdString(disk->displayString()).trimmed()));
+            }
+            return path;
         }
     }
     return m_services.chooseSavePath ? m_services.chooseSavePath(this, m_services.documentsDirectory)
@@ -434,8 +471,15 @@ void ORBSettingController::onSave() {
         return;
     }
     SealFileData(m_FileData);
-    const QString path = chooseSavePath();
+    QString question;
+    const QString path = chooseSavePath(question);
     if (path.isEmpty()) {
+        return;
+    }
+    if (question.isEmpty()) {
+        question = replaceQuestion(path);
+    }
+    if (!question.isEmpty() && !(m_services.confirm && m_services.confirm(this, L("save"), question))) {
         return;
     }
     const std::string error = WriteSettingFile(m_FileData, path.toStdString());
@@ -444,11 +488,28 @@ void ORBSettingController::onSave() {
         if (error != "msg.file_open_fail") {
             informative = L(error.c_str());
         }
-        ShowAlertSheet(this, QStringLiteral("Warn"), informative);
+        ShowAlertSheet(this, QStringLiteral("Warn"), QStringLiteral("%1\n%2").arg(informative, path));
         return;
     }
+    m_unreadPath.reset();
     emit saved(path);
     ShowAlertSheet(this, path, L("msg.saved"), [this] { onCloseCmd(); });
+}
+
+// A file there that the settings did not come from, or that is not a settings record, is replaced only
+// when the user says so.
+QString ORBSettingController::replaceQuestion(const QString& path) const {
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile()) {
+        return {};
+    }
+    if (m_unreadPath && QFileInfo(*m_unreadPath).absoluteFilePath() == info.absoluteFilePath()) {
+        return L("msg.config_replace_unread_fmt").arg(path);
+    }
+    if (info.size() != kSettingFileSize) {
+        return L("msg.config_replace_size_fmt").arg(path).arg(info.size());
+    }
+    return {};
 }
 
 void ORBSettingController::onSaveDefaultSetting() {

@@ -44,6 +44,9 @@ struct ORBSettingServices {
     std::function<::CardToolServices()> cardTools;
     // The drive-record tab's file dialogs and map; without them it only shows the card's records.
     std::function<ORBFlashDataServices()> flashData;
+    // Asks before a save replaces a file it should not replace lightly; true to go on. Without it the
+    // answer is no.
+    std::function<bool(QWidget* parent, const QString& title, const QString& text)> confirm;
 };
 
 // The save panel for a settings file: "Save Settings", proposing config.bin in `directory`.
@@ -109,13 +112,15 @@ private:
     void setEditable(bool editable);
     void updateTitle();
     QWidget* createPane(int index);
-    QString chooseSavePath();
+    QString chooseSavePath(QString& question);
+    QString replaceQuestion(const QString& path) const;
 
     ORBSettingServices m_services;
     std::optional<QString> m_configFile;
     _FILEDATA m_FileData{};
     std::optional<QString> m_SettingFilePath;
     std::optional<TKUSBDiskEntity> m_selectedUSBDisk;
+    std::optional<QString> m_unreadPath; // a config.bin found but not read: never replaced unasked
     QString m_strVersion;
     QPointer<QWidget> m_targetController;
     QPointer<ORBSettingForFlashDataViewController> m_driveInfoController;

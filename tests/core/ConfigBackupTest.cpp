@@ -1,0 +1,115 @@
+#include "core/card/ConfigBackup.h"
+#include "core/log.h"
+
+#include "CoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <unistd.h>
+
+using namespace nura;
+using coretest::slurp;
+using coretest::writeBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ConfigBackupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("nura-backup-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir / "card");
+        m_record = std::string(500, '\0');
+        for (size_t i = 0; i < m_record.size(); ++i) {
+            m_record[i] = static_cast<char>(i * 13 + 1);
+        }
+        writeBytes(m_dir / "card" / "config.bin", m_record);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::vector<std::string> backups() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(m_dir / "data" / "backups")) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path m_dir;
+    std::string m_record;
+};
+
+constexpr std::time_t kMarch5 = 1709647629; // 2024-03-05 14:07:09 UTC
+
+} // namespace
+
+TEST_F(ConfigBackupTest, BackupNamesTheCardAndTimeAndRestoresByteForByte) {
+    const std::string folder = (m_dir / "data" / "backups").string();
+    LogCapture log;
+    const ConfigBackup first =
+        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NU/RA", kMarch5);
+    ASSERT_TRUE(first.status.ok()) << first.status.describe();
+    EXPECT_EQ(fs::path(first.path).filename(), "config-NU_RA-20240305T140709Z.bin");
+    EXPECT_EQ(slurp(first.path), m_record);
+    EXPECT_TRUE(log.contains(first.path));
+    // A second one in the same second does not replace the first.
+    const ConfigBackup second =
+        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "", kMarch5);
+    EXPECT_EQ(fs::path(second.path).filename(), "config-NO_NAME-20240305T140709Z.bin");
+
+    // The card is erased; the restore puts the same bytes back and the backup is then marked.
+    fs::remove(m_dir / "card" / "config.bin");
+    ASSERT_TRUE(restoreConfigFile(first.path, (m_dir / "card" / "config.bin").string()).ok());
+    EXPECT_EQ(slurp(m_dir / "card" / "config.bin"), m_record);
+    const std::string retired = retireConfigBackup(first.path);
+    EXPECT_EQ(fs::path(retired).filename(), "config-NU_RA-20240305T140709Z.restored.bin");
+    EXPECT_EQ(slurp(retired), m_record);
+}
+
+TEST_F(ConfigBackupTest, FailuresNameThePathAndKeepTheBackup) {
+    // A backup folder below a regular file cannot be made: the failure names it, nothing is erased later.
+    writeBytes(m_dir / "plain", "x");
+    const ConfigBackup refused = backUpConfigFile((m_dir / "card" / "config.bin").string(),
+                                                  (m_dir / "plain" / "b").string(), "NURA", kMarch5);
+    EXPECT_FALSE(refused.status.ok());
+    EXPECT_EQ(refused.path, (m_dir / "plain" / "b").string());
+
+    const std::string folder = (m_dir / "data" / "backups").string();
+    const ConfigBackup kept =
+        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NURA", kMarch5);
+    ASSERT_TRUE(kept.status.ok());
+    // The card did not come back as a folder one can write into: the restore fails, the backup stays.
+    fs::remove_all(m_dir / "card");
+    LogCapture log;
+    EXPECT_FALSE(restoreConfigFile(kept.path, (m_dir / "card" / "config.bin").string()).ok());
+    EXPECT_TRUE(log.contains(kept.path));
+    EXPECT_EQ(slurp(kept.path), m_record);
+}
+
+TEST_F(ConfigBackupTest, OnlyRestoredBackupsArePrunedKeepingTheNewestTwenty) {
+    const std::string folder = (m_dir / "data" / "backups").string();
+    const std::string source = (m_dir / "card" / "config.bin").string();
+    const ConfigBackup unrestored = backUpConfigFile(source, folder, "OLD", kMarch5 - 86400 * 400);
+    ASSERT_TRUE(unrestored.status.ok());
+    for (int day = 0; day < 25; ++day) {
+        const ConfigBackup b = backUpConfigFile(source, folder, "NURA", kMarch5 + 86400 * day);
+        ASSERT_TRUE(b.status.ok());
+        retireConfigBackup(b.path);
+    }
+    const auto names = backups();
+    EXPECT_EQ(names.size(), kKeptRestoredBackups + 1);
+    EXPECT_NE(std::find(names.begin(), names.end(), fs::path(unrestored.path).filename().string()),
+              names.end());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) {
+                                return n.find("20240305T") != std::string::npos ||
+                                       n.find("20240309T") != std::string::npos;
+                            }),
+              0)
+        << "the five oldest restored ones went";
+}

@@ -1,0 +1,208 @@
+#include "core/util/SafeFile.h"
+
+#include "CoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace nura;
+using coretest::slurp;
+using coretest::writeBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+SafeFileStep g_failStep;
+int g_failError = 0;
+int g_failTimes = -1; // how many more times the step fails; -1 for always
+int failAtStep(SafeFileStep step) {
+    if (step != g_failStep || g_failTimes == 0) {
+        return 0;
+    }
+    if (g_failTimes > 0) {
+        --g_failTimes;
+    }
+    return g_failError;
+}
+
+class SafeFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = fs::temp_directory_path() / ("nura-safefile-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override {
+        setSafeFileStepHook(nullptr);
+        g_failTimes = -1;
+        fs::remove_all(m_dir);
+    }
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(m_dir)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    fs::path m_dir;
+};
+
+} // namespace
+
+TEST_F(SafeFile, ReaderRefusesAnythingButARegularFileAtOnce) {
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ReadableFile::open(path("fifo")).status().fault, FileFault::NotRegular);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+        << "no writer: must not wait";
+    EXPECT_EQ(ReadableFile::open("/dev/zero").status().fault, FileFault::NotRegular);
+    EXPECT_EQ(readFileBytes(m_dir.string()).status.fault, FileFault::NotRegular);
+    EXPECT_EQ(readFileBytes(path("missing")).status.fault, FileFault::CannotOpen);
+
+    // A link is followed to the file it names.
+    writeBytes(path("real"), "abc");
+    fs::create_symlink(path("real"), path("link"));
+    const FileBytes viaLink = readFileBytes(path("link"));
+    EXPECT_TRUE(viaLink.status.ok());
+    EXPECT_EQ(viaLink.bytes.size(), 3u);
+    const FileBytes capped = readFileBytes(path("real"), 2);
+    EXPECT_TRUE(capped.cappedAtLimit);
+    EXPECT_EQ(capped.bytes.size(), 2u);
+}
+
+TEST_F(SafeFile, WriteReplacesTheFileKeepingItsModeAndALinkIsReplacedNotFollowed) {
+    writeBytes(path("target"), "old contents, longer than the new");
+    ::chmod(path("target").c_str(), 0640);
+    ASSERT_TRUE(writeFileSafely(path("target"), "new").ok());
+    EXPECT_EQ(slurp(path("target")), "new");
+    EXPECT_EQ(fs::status(path("target")).permissions() & fs::perms::all, fs::perms(0640));
+
+    writeBytes(path("elsewhere"), "must stay");
+    fs::create_symlink(path("elsewhere"), path("link"));
+    ASSERT_TRUE(writeFileSafely(path("link"), "written").ok());
+    EXPECT_FALSE(fs::is_symlink(path("link")));
+    EXPECT_EQ(slurp(path("link")), "written");
+    EXPECT_EQ(slurp(path("elsewhere")), "must stay");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"elsewhere", "link", "target"}));
+}
+
+TEST_F(SafeFile, NonRegularAndReadOnlyTargetsAreRefusedBeforeAByteIsWritten) {
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    fs::create_directory(path("folder"));
+    EXPECT_EQ(writeFileSafely(path("fifo"), "x").fault, FileFault::NotRegular);
+    EXPECT_EQ(writeFileSafely(path("folder"), "x").fault, FileFault::NotRegular);
+    EXPECT_EQ(writeFileSafely("/dev/null", "x").fault, FileFault::NotRegular);
+    EXPECT_TRUE(fs::is_fifo(path("fifo")));
+
+    writeBytes(path("locked"), "old");
+    ::chmod(path("locked").c_str(), 0444);
+    EXPECT_EQ(writeFileSafely(path("locked"), "new", WriteFallback::InPlaceWhenFull).fault,
+              FileFault::ReadOnly);
+    EXPECT_EQ(slurp(path("locked")), "old");
+    EXPECT_EQ(entries(), (std::vector<std::string>{"fifo", "folder", "locked"}));
+}
+
+TEST_F(SafeFile, AFailureAtEachStepKeepsTheOldFileAndLeavesNothingBeside) {
+    for (const SafeFileStep step : {SafeFileStep::CreateTemp, SafeFileStep::Sync, SafeFileStep::Rename}) {
+        for (const int error : {ENOSPC, EIO}) {
+            writeBytes(path("export.csv"), "old");
+            g_failStep = step;
+            g_failError = error;
+            setSafeFileStepHook(&failAtStep);
+            const FileStatus status = writeFileSafely(path("export.csv"), "new contents");
+            setSafeFileStepHook(nullptr);
+            EXPECT_FALSE(status.ok()) << static_cast<int>(step);
+            EXPECT_EQ(status.error, error);
+            EXPECT_EQ(slurp(path("export.csv")), "old") << static_cast<int>(step);
+            EXPECT_EQ(entries(), std::vector<std::string>{"export.csv"}) << static_cast<int>(step);
+        }
+    }
+}
+
+TEST_F(SafeFile, AFixedSizeFileOnAFullDiskIsRewrittenInPlace) {
+    for (const SafeFileStep step : {SafeFileStep::CreateTemp, SafeFileStep::Sync}) {
+        writeBytes(path("timeset.cfg"), "2020/01/01 00:00:00");
+        struct stat before {};
+        ::stat(path("timeset.cfg").c_str(), &before);
+        g_failStep = step;
+        g_failError = ENOSPC;
+        g_failTimes = 1; // the file beside only
+        setSafeFileStepHook(&failAtStep);
+        const FileStatus status =
+            writeFileSafely(path("timeset.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull);
+        EXPECT_TRUE(status.ok()) << static_cast<int>(step);
+        EXPECT_EQ(slurp(path("timeset.cfg")), "2024/03/05 14:07:09");
+        struct stat after {};
+        ::stat(path("timeset.cfg").c_str(), &after);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "rewritten where it lies";
+
+        // When the rewrite in place cannot be synced either, the old bytes go back.
+        writeBytes(path("timeset.cfg"), "2020/01/01 00:00:00");
+        g_failStep = SafeFileStep::Sync;
+        g_failTimes = 2;
+        EXPECT_EQ(
+            writeFileSafely(path("timeset.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull).fault,
+            FileFault::Io);
+        EXPECT_EQ(slurp(path("timeset.cfg")), "2020/01/01 00:00:00");
+        setSafeFileStepHook(nullptr);
+        g_failTimes = -1;
+        EXPECT_EQ(entries(), std::vector<std::string>{"timeset.cfg"});
+    }
+    // Another size, or no file at all, is not rewritten in place: the full disk is the answer.
+    writeBytes(path("timeset.cfg"), "short");
+    g_failTimes = -1;
+    g_failStep = SafeFileStep::CreateTemp;
+    g_failError = ENOSPC;
+    setSafeFileStepHook(&failAtStep);
+    EXPECT_EQ(
+        writeFileSafely(path("timeset.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull).error,
+        ENOSPC);
+    EXPECT_EQ(writeFileSafely(path("none.cfg"), "2024/03/05 14:07:09", WriteFallback::InPlaceWhenFull).error,
+              ENOSPC);
+    setSafeFileStepHook(nullptr);
+    EXPECT_EQ(slurp(path("timeset.cfg")), "short");
+    EXPECT_FALSE(fs::exists(path("none.cfg")));
+}
+
+TEST_F(SafeFile, StaleTemporaryFilesOfGoneProcessesAreRemovedByTheNextWrite) {
+    // A process that has ended: its pid is free (for as long as this test runs, near enough).
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    const std::string gone = std::to_string(child);
+    const std::string alive = std::to_string(::getppid());
+    writeBytes(path(".config.bin.nura-" + gone + "-0.tmp"), "half");
+    writeBytes(path(".config.bin.new" + gone + "-3"), "half, from an earlier version");
+    writeBytes(path(".config.bin.nura-" + alive + "-0.tmp"), "a save still running");
+    writeBytes(path(".config.bin.nura-" + gone + "-0.tmp.mine"), "not our pattern");
+    writeBytes(path(".other.nura-" + gone + "-0.tmp"), "another file's");
+    ASSERT_TRUE(writeFileSafely(path("config.bin"), std::string(500, 'x')).ok());
+    std::vector<std::string> kept = {".config.bin.nura-" + alive + "-0.tmp",
+                                     ".config.bin.nura-" + gone + "-0.tmp.mine",
+                                     ".other.nura-" + gone + "-0.tmp", "config.bin"};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(entries(), kept);
+}
+
+TEST_F(SafeFile, AStreamDroppedWithoutCommitLeavesTheOldFile) {
+    writeBytes(path("trip.gpx"), "old");
+    {
+        SafeFileWriter writer(path("trip.gpx"));
+        ASSERT_TRUE(writer.begin().ok());
+        writer.write("part of a new file");
+    }
+    EXPECT_EQ(slurp(path("trip.gpx")), "old");
+    EXPECT_EQ(entries(), std::vector<std::string>{"trip.gpx"});
+}
