@@ -10,9 +10,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 namespace {
 
@@ -115,6 +117,26 @@ private slots:
         const int now = static_cast<int>(telemetry.count());
         r.pendingReads[1]();
         QCOMPARE(static_cast<int>(telemetry.count()), now);
+    }
+
+    void aStalledReadLeavesTheSharedThreadsFree() {
+        // Qt converts and scales pictures on its shared pool: a card read that stalls there held up
+        // the first pictures of playback by most of a second.
+        QSemaphore release;
+        QObject context;
+        bool done = false;
+        backgroundTelemetryReader()(
+            &context,
+            [&release] {
+                release.acquire();
+                return ORBTelemetry(std::make_shared<nura::ORBBlackBoxData>());
+            },
+            [&done](ORBTelemetry) { done = true; });
+        QTest::qWait(50);
+        const int shared = QThreadPool::globalInstance()->activeThreadCount();
+        release.release();
+        QTRY_VERIFY(done);
+        QCOMPARE(shared, 0);
     }
 
     void emptyListAndOutOfRangeRows() {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QThreadPool>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -29,7 +30,10 @@ ORBTelemetryReader backgroundTelemetryReader() {
             done(watcher->result());
             watcher->deleteLater();
         });
-        watcher->setFuture(QtConcurrent::run(std::move(read)));
+        // Reads of a slow or failing card must not hold the threads of the shared pool, which Qt's
+        // own picture conversions use: a read that stalls there delayed the first pictures of playback.
+        static QThreadPool readers;
+        watcher->setFuture(QtConcurrent::run(&readers, std::move(read)));
     };
 }
 
