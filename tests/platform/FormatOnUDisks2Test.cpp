@@ -51,7 +51,8 @@ struct Scene {
     }
     QString plug(const QString& dev, const QString& drive, const QString& label, const QString& uuid,
                  const QString& mountPoint) const {
-        return call(QStringLiteral("Plug"), {dev, drive, label, QVariant::fromValue(kCardSize), uuid, mountPoint});
+        return call(QStringLiteral("Plug"),
+                    {dev, drive, label, QVariant::fromValue(kCardSize), uuid, mountPoint});
     }
     QString unplug(const QString& dev) const { return call(QStringLiteral("Unplug"), {dev}); }
     QString mountAt(const QString& dev, const QString& point) const {
@@ -100,7 +101,8 @@ public:
     }
     bool erased() const {
         const auto all = lines();
-        return std::any_of(all.begin(), all.end(), [](const QStringList& l) { return l.value(0) == "mkfs.fat"; });
+        return std::any_of(all.begin(), all.end(),
+                           [](const QStringList& l) { return l.value(0) == "mkfs.fat"; });
     }
 
 private:
@@ -205,14 +207,16 @@ private slots:
             if (replug) {
                 m_scene.unplug("sdc1");
                 // Mounted again at once only when the desktop would still mount it (before the unmount).
-                m_scene.plug("sdc1", "Card_Reader", "NURA", "5E6F-7A8B", when == "question" ? cardRoot() : "");
+                m_scene.plug("sdc1", "Card_Reader", "NURA", "5E6F-7A8B",
+                             when == "question" ? cardRoot() : "");
             } else {
                 m_scene.setUuid("sdc1", "5E6F-7A8B");
             }
         };
         UDisks2VolumeService volumes(m_scene.bus);
         CardRunner runner;
-        ORBFormatWindowController w(tools(volumes, runner, when == "question" ? swap : std::function<void()>{}));
+        ORBFormatWindowController w(
+            tools(volumes, runner, when == "question" ? swap : std::function<void()>{}));
         if (when == "unmount") {
             runner.afterCommand = [swap](const QStringList& line) {
                 if (line.value(1) == "unmount") {
