@@ -1,11 +1,13 @@
 #include "platform/SnapshotFiles.h"
 
+#include "core/util/SafeFile.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QSaveFile>
 
 #include <cerrno>
 
@@ -61,20 +63,21 @@ QString saveSnapshotAs(const QString& snapshot, const QString& target) {
         return QStringLiteral("the snapshot is not a readable JPEG picture");
     }
     const bool png = QFileInfo(target).suffix().compare(QStringLiteral("png"), Qt::CaseInsensitive) == 0;
-    // Written beside the chosen file and renamed over it: the user's old file stays whole until
-    // the new one is.
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
+    QByteArray bytes = jpeg;
+    if (png) {
+        bytes.clear();
+        QBuffer buffer(&bytes);
+        if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "png")) {
+            return QStringLiteral("the picture could not be written");
+        }
     }
-    const bool written = png ? picture.save(&file, "png") : file.write(jpeg) == jpeg.size();
-    if (!written) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return error.isEmpty() ? QStringLiteral("the picture could not be written") : error;
-    }
-    if (!file.commit()) {
-        return file.errorString();
+    // Written beside the chosen file and renamed over it: the user's old file stays whole until the new
+    // one is, a link there is replaced rather than written through, and a FIFO or device is refused.
+    const FileStatus saved =
+        writeFileSafely(QFile::encodeName(target).toStdString(),
+                        std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (!saved.ok()) {
+        return QString::fromStdString(saved.describe());
     }
     return {};
 }

@@ -161,6 +161,20 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     EXPECT_EQ(repair(cut, "", cut.string(), true).status, RepairStatus::OutputIsInput);
     ASSERT_EQ(repair(cut, "", out.string(), true).status, RepairStatus::Repaired);
     EXPECT_NE(coretest::slurp(out), "keep me");
+
+    // Forced, a link there is replaced rather than written through, and a FIFO is refused, not replaced.
+    const auto aside = root / "aside.txt";
+    coretest::writeBytes(aside, "someone else's");
+    fs::create_symlink(aside, root / "linked.MP4");
+    ASSERT_EQ(repair(cut, "", (root / "linked.MP4").string(), true).status, RepairStatus::Repaired);
+    EXPECT_FALSE(fs::is_symlink(root / "linked.MP4"));
+    EXPECT_EQ(coretest::slurp(aside), "someone else's");
+    const auto pipe = root / "pipe.MP4";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const auto refused = repair(cut, "", pipe.string(), true);
+    EXPECT_EQ(refused.status, RepairStatus::CannotWrite);
+    EXPECT_NE(refused.message.find("not a regular file"), std::string::npos) << refused.message;
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 TEST_F(RecordingRepairTest, ReadOnlyFolderFailsWithNothingLeftBehind) {

@@ -206,3 +206,26 @@ TEST_F(SafeFile, AStreamDroppedWithoutCommitLeavesTheOldFile) {
     EXPECT_EQ(slurp(path("trip.gpx")), "old");
     EXPECT_EQ(entries(), std::vector<std::string>{"trip.gpx"});
 }
+
+// A writer that fills the temporary file through its descriptor (a copy made in the kernel) and must not
+// replace a file that appeared meanwhile, a link included.
+TEST_F(SafeFile, ADescriptorWrittenFileIsPutInPlaceOnlyWhereNothingIs) {
+    SafeFileWriter writer(path("repaired.MP4"));
+    ASSERT_TRUE(writer.begin().ok());
+    ASSERT_GE(writer.fd(), 0);
+    ASSERT_EQ(::pwrite(writer.fd(), "frames", 6, 0), 6);
+    EXPECT_EQ(slurp(writer.temporaryPath()), "frames");
+    ASSERT_EQ(::symlink("elsewhere", path("repaired.MP4").c_str()), 0);
+    const FileStatus kept = writer.commit(SafeFileWriter::Replace::Never);
+    EXPECT_EQ(kept.error, EEXIST);
+    EXPECT_EQ(entries(), std::vector<std::string>{"repaired.MP4"});
+    EXPECT_TRUE(fs::is_symlink(path("repaired.MP4")));
+
+    SafeFileWriter forced(path("repaired.MP4"));
+    ASSERT_TRUE(forced.begin().ok());
+    ASSERT_EQ(::pwrite(forced.fd(), "frames", 6, 0), 6);
+    ASSERT_TRUE(forced.commit(SafeFileWriter::Replace::Always).ok());
+    EXPECT_FALSE(fs::is_symlink(path("repaired.MP4")));
+    EXPECT_EQ(slurp(path("repaired.MP4")), "frames");
+    EXPECT_EQ(forced.fd(), -1);
+}

@@ -8,12 +8,12 @@
 
 class UDisks2Mock {
 public:
-    // Starts the stand-in over the volume folders below `base` and waits until it serves; empty on
-    // success, else why it did not start.
-    QString start(const QString& base) {
+    // Starts the stand-in over the volume folders below `base` with the disks of `mode` (see the script)
+    // and waits until it serves; empty on success, else why it did not start.
+    QString start(const QString& base, const QString& mode = QStringLiteral("all")) {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(NURA_SOURCE_DIR "/tests/platform/udisks2_mock.py"), base});
+                        {QStringLiteral(NURA_SOURCE_DIR "/tests/platform/udisks2_mock.py"), base, mode});
         if (!m_process.waitForStarted()) {
             return m_process.errorString();
         }

@@ -1,12 +1,19 @@
 #!/usr/bin/python3
 """A UDisks2 stand-in on a private D-Bus, for the volume tests.
 
-usage: /usr/bin/python3 udisks2_mock.py BASEDIR [all|no-usb|no-service]
+usage: /usr/bin/python3 udisks2_mock.py BASEDIR [all|no-usb|no-service|card]
 
 Starts a private bus and a python-dbusmock object manager named org.freedesktop.UDisks2 on it, adds the
 drives and blocks below (their mount points lie under BASEDIR), prints "address=<bus address>" and "ready",
 and runs until its standard input closes. It makes no folders: the test does. "no-usb" adds only the
-volumes that are not on USB; "no-service" starts the bus alone, with no UDisks2 on it.
+volumes that are not on USB; "no-service" starts the bus alone, with no UDisks2 on it; "card" adds only the
+USB card reader and stick, with no media: the test plugs them in.
+
+The root object also answers the methods of SCENE, so that a test can change the disks as a user would:
+Plug(dev, drive, label, size, uuid, mount point) adds a block with a FAT file system and announces it
+(InterfacesAdded), Unplug(dev) announces its removal and removes it, SetMountPoint(dev, point) mounts it
+there or, with "", unmounts it (PropertiesChanged of the file system), and SetUuid(dev, uuid) gives it
+another volume serial, as another medium in the same reader would have.
 """
 import os
 import subprocess
@@ -25,7 +32,7 @@ DRIVE = UD + ".Drive"
 
 base = sys.argv[1]
 mode = sys.argv[2] if len(sys.argv) > 2 else "all"
-if mode not in ("all", "no-usb", "no-service"):
+if mode not in ("all", "no-usb", "no-service", "card"):
     sys.exit(f"udisks2_mock.py: unknown mode {mode}")
 
 
@@ -95,6 +102,34 @@ BLOCKS = [
     block("sdg1", "Gone_Drive", "ORPHAN", 1, False, mounts(f"{base}/ORPHAN")),
 ]
 
+SCENE = "org.freedesktop.UDisks2.Mock.Scene"
+MOUNTS = ("mounts = dbus.Array([dbus.Array([dbus.Byte(b) for b in point.encode() + b'\\0'], signature='y')] "
+          "if point else [], signature='ay')\n")
+SCENE_METHODS = [
+    ("Plug", "ssstss", "",
+     "dev, drive, label, size, uuid, point = args\n" + MOUNTS +
+     "path = '/org/freedesktop/UDisks2/block_devices/' + dev\n"
+     "self.AddObject(path, 'org.freedesktop.UDisks2.Block', {\n"
+     "    'Device': dbus.Array([dbus.Byte(b) for b in ('/dev/' + dev).encode() + b'\\0'], signature='y'),\n"
+     "    'IdLabel': dbus.String(label), 'IdType': dbus.String('vfat'), 'IdUUID': dbus.String(uuid),\n"
+     "    'Size': dbus.UInt64(size), 'ReadOnly': dbus.Boolean(False),\n"
+     "    'Drive': dbus.ObjectPath('/org/freedesktop/UDisks2/drives/' + drive)}, [])\n"
+     "objects[path].AddProperties('org.freedesktop.UDisks2.Filesystem', {'MountPoints': mounts})\n"
+     "objects[path].AddProperties('org.freedesktop.UDisks2.Partition', {'Number': dbus.UInt32(1)})\n"
+     "self.object_manager_emit_added(path)\n"),
+    ("Unplug", "s", "",
+     "path = '/org/freedesktop/UDisks2/block_devices/' + args[0]\n"
+     "self.object_manager_emit_removed(path)\n"
+     "self.RemoveObject(path)\n"),
+    ("SetMountPoint", "ss", "",
+     "point = args[1]\n" + MOUNTS +
+     "objects['/org/freedesktop/UDisks2/block_devices/' + args[0]].UpdateProperties(\n"
+     "    'org.freedesktop.UDisks2.Filesystem', {'MountPoints': mounts})\n"),
+    ("SetUuid", "ss", "",
+     "objects['/org/freedesktop/UDisks2/block_devices/' + args[0]].UpdateProperties(\n"
+     "    'org.freedesktop.UDisks2.Block', {'IdUUID': dbus.String(args[1])})\n"),
+]
+
 SET_LABEL = (
     "if len(args[0]) > 11: raise dbus.exceptions.DBusException('label too long', "
     "name='org.freedesktop.UDisks2.Error.Failed')\n"
@@ -123,8 +158,12 @@ def main():
                 break
             time.sleep(0.05)
         mock = dbus.Interface(bus.get_object(UD, ROOT), dbusmock.MOCK_IFACE)
+        mock.AddMethods(SCENE, SCENE_METHODS)
         drives = DRIVES
         blocks = BLOCKS
+        if mode == "card":
+            drives = [d for d in DRIVES if d[0].endswith(("/Card_Reader", "/Flash_Drive"))]
+            blocks = []
         if mode == "no-usb":
             drives = [d for d in DRIVES if d[1]["ConnectionBus"] != "usb"]
             kept = {path for path, _ in drives}

@@ -119,6 +119,39 @@ private slots:
         QVERIFY(rig.messages.last().contains(QStringLiteral("could not be captured")));
     }
 
+    // A link where the picture goes is replaced, not written through; a FIFO or folder there is refused
+    // at once (a write through the FIFO would wait for a reader for good).
+    void aLinkIsReplacedAndANonRegularTargetRefused() {
+        Rig rig;
+        rig.player.play();
+        const QString other = rig.dir.filePath(QStringLiteral("other.txt"));
+        {
+            QFile f(other);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("someone else's file");
+        }
+        QVERIFY(QFile::link(other, rig.dir.filePath(QStringLiteral("frame.png"))));
+        rig.chosen = QStringLiteral("frame.png");
+        rig.controller->captureVideo();
+        QCOMPARE(head(other, 100), QByteArray("someone else's file"));
+        QVERIFY(!QFileInfo(rig.dir.filePath(QStringLiteral("frame.png"))).isSymLink());
+        QCOMPARE(head(rig.dir.filePath(QStringLiteral("frame.png")), kPngMagic.size()), kPngMagic);
+
+        QVERIFY(::mkfifo(QFile::encodeName(rig.dir.filePath(QStringLiteral("pipe.jpg"))).constData(), 0600) ==
+                0);
+        QVERIFY(QDir(rig.dir.path()).mkdir(QStringLiteral("folder.jpg")));
+        for (const QString& name : {QStringLiteral("pipe.jpg"), QStringLiteral("folder.jpg")}) {
+            rig.chosen = name;
+            rig.controller->captureVideo();
+            QVERIFY2(rig.messages.last().contains(QStringLiteral("not a regular file")),
+                     qPrintable(rig.messages.last()));
+            QCOMPARE(rig.opened.size(), 1);
+        }
+        QCOMPARE(
+            QDir(rig.dir.path()).entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+            (QStringList{"folder.jpg", "frame.png", "other.txt", "pipe.jpg", "private"}));
+    }
+
     void captureNeedsPlayingPrintTakesThePausedFrame() {
         Rig rig;
         rig.chosen = QStringLiteral("frame.png");

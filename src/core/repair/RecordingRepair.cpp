@@ -3,10 +3,10 @@
 #include "core/media/ORBMediaList.h"
 #include "core/mp4/CameraMp4Writer.h"
 #include "core/mp4/Mp4Movie.h"
-#include "core/repair/AtomicOutputFile.h"
 #include "core/repair/RecordingShape.h"
 #include "core/telemetry/ORBChunkTableLocator.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
+#include "core/util/SafeFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -275,7 +275,7 @@ std::string writeError(int e) {
 // Writes the repaired file into `file` with the reference's settings: nothing on success, else the
 // failure to report.
 std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, const RecordingShape& shape,
-                                  const std::string& input, AtomicOutputFile& file, RepairResult& r) {
+                                  const std::string& input, SafeFileWriter& file, RepairResult& r) {
     const Mp4Movie& movie = ref.movie;
     const Mp4Track& video = movie.tracks[static_cast<size_t>(ref.video)];
     std::vector<Mp4TrackSetup> setups{setupFrom(video)};
@@ -498,28 +498,30 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             if (o.output.empty() && !madeFolder && ::mkdir(outFolder.c_str(), 0755) == 0) {
                 madeFolder = true;
             }
-            AtomicOutputFile file;
-            if (!file.open(r.output)) {
-                const int e = errno;
+            SafeFileWriter file(r.output);
+            if (const FileStatus opened = file.begin(); !opened.ok()) {
                 removeFolder();
-                return fail(r, RepairStatus::CannotWrite,
-                            "cannot write in " + outFolder.string() + ": " + writeError(e));
+                return opened.fault == FileFault::CannotOpen || opened.fault == FileFault::Io
+                           ? fail(r, RepairStatus::CannotWrite,
+                                  "cannot write in " + outFolder.string() + ": " + writeError(opened.error))
+                           : fail(r, RepairStatus::CannotWrite,
+                                  "cannot write " + r.output + ": " + opened.describe());
             }
             auto built = build(*ref, *source, shape, o.input, file, r);
             if (built) {
-                file.discard();
+                file.cancel();
                 removeFolder();
                 return *built;
             }
             if (ahead) {
                 const auto d = decodes(candidate);
                 if (auto stop = refused(d)) {
-                    file.discard();
+                    file.cancel();
                     removeFolder();
                     return *stop;
                 }
                 if (d == TrialDecode::Fails) {
-                    file.discard();
+                    file.cancel();
                     r.reference.clear();
                     if (++undecodable == 8) {
                         break;
@@ -532,7 +534,7 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             const auto d = decodes(file.temporaryPath());
             flush.join();
             if (d != TrialDecode::Decodes) {
-                file.discard();
+                file.cancel();
                 removeFolder();
                 return d == TrialDecode::Unavailable
                            ? fail(r, RepairStatus::DecoderMissing, "the trial decode cannot be run")
@@ -540,8 +542,10 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                                   o.input + " does not decode with the reference's settings (" + r.reference +
                                       ")");
             }
-            if (!file.commit(o.force)) {
-                const int e = errno;
+            if (const FileStatus put =
+                    file.commit(o.force ? SafeFileWriter::Replace::Always : SafeFileWriter::Replace::Never);
+                !put.ok()) {
+                const int e = put.error != 0 ? put.error : EIO;
                 removeFolder();
                 return e == EEXIST
                            ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")

@@ -242,6 +242,26 @@ FileStatus rewriteInPlace(const std::string& path, std::string_view bytes) {
     return {};
 }
 
+// Puts the finished file in place; without `replace` an existing name (even a link) is kept: EEXIST.
+bool renameOver(const std::string& from, const std::string& to, bool replace) {
+    if (replace) {
+        return ::rename(from.c_str(), to.c_str()) == 0;
+    }
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the no-replace rename: look, then rename.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
 } // namespace
 
 std::string FileStatus::describe() const {
@@ -464,13 +484,16 @@ bool SafeFileWriter::write(std::string_view bytes) {
     return true;
 }
 
-FileStatus SafeFileWriter::commit() {
+FileStatus SafeFileWriter::commit(Replace replace) {
     if (!m_status.ok()) {
         cancel();
         return m_status;
     }
     if (m_inPlace) {
         m_inPlace = false;
+        if (replace == Replace::Never) {
+            return m_status = {FileFault::Io, EEXIST}; // rewriting in place is replacing
+        }
         m_status = rewriteInPlace(m_path, m_kept);
         if (m_status.fault == FileFault::Io && (m_status.error == ENOENT || m_status.error == ELOOP)) {
             // No file of its own to rewrite (none, or a link): the reason is still the full disk.
@@ -488,7 +511,7 @@ FileStatus SafeFileWriter::commit() {
         if (!abandon({FileFault::Io, error}).ok() || !m_inPlace) {
             return m_status;
         }
-        return commit();
+        return commit(replace);
     }
     const int fd = std::exchange(m_fd, -1);
     if (::close(fd) != 0) {
@@ -497,10 +520,10 @@ FileStatus SafeFileWriter::commit() {
         if (!abandon({FileFault::Io, error}).ok() || !m_inPlace) {
             return m_status;
         }
-        return commit();
+        return commit(replace);
     }
     int error = injected(SafeFileStep::Rename);
-    if (error == 0 && ::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
+    if (error == 0 && !renameOver(m_tempPath, m_path, replace == Replace::Always)) {
         error = errno;
     }
     if (error != 0) {

@@ -99,12 +99,19 @@ public:
     FileStatus begin();
     // Appends; after the first failure the rest is dropped and commit() reports it.
     bool write(std::string_view bytes);
-    // Syncs the temporary file and renames it over the target.
-    FileStatus commit();
+    // Syncs the temporary file and renames it over the target. With `Replace::Never` an existing target
+    // is kept and the write fails with EEXIST.
+    enum class Replace { Always, Never };
+    FileStatus commit(Replace replace = Replace::Always);
     // Removes the temporary file; the target keeps its old contents.
     void cancel();
 
     const std::string& path() const { return m_path; }
+    // The temporary file between begin() and commit(), for a writer that puts bytes there itself (a
+    // copy made in the kernel, a reader checking the result before it is put in place): -1 and empty
+    // otherwise. Such a writer does not also call write().
+    int fd() const { return m_inPlace ? -1 : m_fd; }
+    const std::string& temporaryPath() const { return m_tempPath; }
 
 private:
     FileStatus abandon(FileStatus why);
