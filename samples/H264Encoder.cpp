@@ -110,9 +110,12 @@ std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& r, std::strin
     }
     close(fd);
     const std::string out = name;
-    const std::string source = r.pattern + "=size=" + std::to_string(r.width) + "x" +
-                               std::to_string(r.height) + ":rate=" + std::to_string(r.fps) +
-                               ":duration=" + std::to_string(r.seconds);
+    std::string source = (r.frameNumbers ? std::string("nullsrc") : r.pattern) +
+                         "=size=" + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                         ":rate=" + std::to_string(r.fps) + ":duration=" + std::to_string(r.seconds);
+    if (r.frameNumbers) {
+        source += ",geq=lum='if(bitand(N\\,pow(2\\,floor(X*12/W)))\\,235\\,16)':cb=128:cr=128";
+    }
     const std::string gop = std::to_string(r.fps);
     const bool ok = run({"ffmpeg",    "-nostdin",
                          "-loglevel", "error",

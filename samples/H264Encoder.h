@@ -16,6 +16,9 @@ struct EncodeRequest {
     int fps = 30;
     int seconds = 6;
     std::string pattern = "testsrc2"; // an ffmpeg test source: testsrc, testsrc2, smptebars, ...
+    // Instead of the pattern, every picture shows its frame number: twelve bands across the width,
+    // band k white when bit k of the number is set (read back after scaling and re-encoding).
+    bool frameNumbers = false;
 };
 
 // Needs `ffmpeg` on the PATH. A key frame starts every second; there are no B-frames.

@@ -3,7 +3,9 @@
 // cameras is made by the media helper nura-media.
 
 #include "cli/commands.h"
+#include "core/clip/CombinedClip.h"
 #include "core/clip/LosslessClip.h"
+#include "core/repair/TrialDecoder.h"
 
 #include <atomic>
 #include <chrono>
@@ -35,6 +37,9 @@ public:
     }
     static bool interrupted() { return g_interrupted != 0; }
     static void reraise() {
+        if (g_signal == 0) {
+            return;
+        }
         std::signal(g_signal, SIG_DFL);
         std::raise(g_signal);
     }
@@ -75,7 +80,7 @@ private:
     std::chrono::steady_clock::time_point m_begun, m_last;
 };
 
-int exitFor(nura::ClipStatus status) {
+int clipExitStatus(nura::ClipStatus status) {
     using nura::ClipStatus;
     switch (status) {
     case ClipStatus::Done:
@@ -88,6 +93,8 @@ int exitFor(nura::ClipStatus status) {
     case ClipStatus::OutputIsInput:
     case ClipStatus::CannotWrite:
         return exitcode::kCannotAccess;
+    case ClipStatus::Unavailable:
+        return exitcode::kUnavailable;
     case ClipStatus::NotRecording:
     case ClipStatus::OtherSettings:
         break;
@@ -135,7 +142,7 @@ int runClip(const ClipArguments& a) {
     }
     if (r.status != nura::ClipStatus::Done) {
         std::fprintf(stderr, "nura clip: %s\n", r.message.c_str());
-        return exitFor(r.status);
+        return clipExitStatus(r.status);
     }
     std::printf("wrote %s: %llu frames, %.3f s from %.3f s of %s", output.c_str(),
                 static_cast<unsigned long long>(r.frames), r.duration, r.firstFrame, a.file.c_str());
@@ -146,5 +153,52 @@ int runClip(const ClipArguments& a) {
     for (const auto& warning : nura::LosslessClip::namingWarnings(output)) {
         std::fprintf(stderr, "nura clip: warning: %s\n", warning.c_str());
     }
+    return exitcode::kDone;
+}
+
+int runCombinedClip(const ClipArguments& a) {
+    const auto helper = nura::TrialDecoder::findHelper();
+    if (!helper) {
+        std::fprintf(stderr, "nura clip: the media helper nura-media is not installed\n");
+        return exitcode::kUnavailable;
+    }
+    std::string output = a.output;
+    if (output.empty()) {
+        auto name = nura::LosslessClip::recordingName(a.file, a.start);
+        if (!name) {
+            std::fprintf(stderr, "nura clip: %s carries no recording time in its name; give -o OUT\n",
+                         a.file.c_str());
+            return exitcode::kUsage;
+        }
+        // A video of both cameras is not a recording: "clip_" keeps it out of the recordings list.
+        output = "clip_" + name->substr(6, 15) + ".mp4";
+    }
+    InterruptGuard guard;
+    nura::CombinedClipOptions o;
+    o.input = a.file;
+    o.output = output;
+    o.start = a.start;
+    o.end = a.end;
+    o.force = a.force;
+    o.layout = a.layout;
+    o.corner = a.corner;
+    o.mirrorRear = a.mirrorRear;
+    o.overlay = a.overlay;
+    o.quality = a.quality;
+    o.audio = a.audio;
+    o.gpx = a.gpx;
+    o.showProgress = ::isatty(STDERR_FILENO) == 1;
+    o.cancelled = [] { return InterruptGuard::interrupted(); };
+    const auto r = nura::CombinedClip::make(o, *helper);
+    if (r.status == nura::ClipStatus::Cancelled) {
+        std::fprintf(stderr, "nura clip: interrupted; %s was not written\n", output.c_str());
+        InterruptGuard::reraise();
+        return exitcode::kCannotAccess;
+    }
+    if (r.status != nura::ClipStatus::Done) {
+        std::fprintf(stderr, "nura clip: %s\n", r.message.c_str());
+        return clipExitStatus(r.status);
+    }
+    std::printf("%s\n", r.message.c_str());
     return exitcode::kDone;
 }

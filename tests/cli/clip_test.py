@@ -121,6 +121,12 @@ def main():
     check(all(got[i + 1][0] - got[i][0] == got[i][1] for i in range(len(got) - 1)),
           "the pts run without a gap across the joint")
     check(telemetry_records(out) == rec_a[40:] + rec_b[:16], "the telemetry runs on into the next recording")
+    # A recording made during the first one (an earlier clip named like an event) is passed over.
+    r = run(a, "--start", "2", "--end", "3", "--copy", cwd=tmp)
+    check(os.path.exists(os.path.join(tmp, "event_20230115_083002_F.MP4")), "an event clip beside the recordings")
+    r = run(a, "--start", "4.2", "--end", "7.5", "--copy", "--force", "-o", out)
+    check(len(packets(out)) == len(want), f"the joint is still found past it: {r.stderr}")
+    os.remove(os.path.join(tmp, "event_20230115_083002_F.MP4"))
 
     # A following recording made with other settings is refused, by name.
     other = os.path.join(tmp, "other")

@@ -156,8 +156,10 @@ PieceRead readPiece(const std::string& path, Piece& piece, std::string& why) {
     return PieceRead::Ok;
 }
 
-// The recording of the same camera that comes next in `path`'s folder, by name time.
-std::shared_ptr<ORBMedia> nextRecording(const ORBMedia& current) {
+// The recording of the same camera that comes next in `current`'s folder, by name time, among those
+// that begin no earlier than two seconds before `endsAt` (a recording made during this one, such as a
+// clip or an event file, is passed over).
+std::shared_ptr<ORBMedia> nextRecording(const ORBMedia& current, double endsAt) {
     std::shared_ptr<ORBMedia> best;
     DIR* dir = ::opendir(current.dir.c_str());
     if (dir == nullptr) {
@@ -173,6 +175,10 @@ std::shared_ptr<ORBMedia> nextRecording(const ORBMedia& current) {
         auto m = ORBMediaList::createMediaByPath(current.dir + "/" + name);
         if (!m || m->mediaDirection != current.mediaDirection || m->path == current.path ||
             current.compareDate(*m) >= 0) {
+            continue;
+        }
+        const auto begins = nameSeconds(*m);
+        if (!begins || static_cast<double>(*begins) < endsAt - kJoinSeconds) {
             continue;
         }
         if (!best || m->compareDate(*best) < 0) {
@@ -192,12 +198,15 @@ std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::stri
     auto current = ORBMedia::mediaWithPath(pieces.back().place.path);
     while (pieces.back().place.offset + pieces.back().place.duration < until) {
         const auto begins = nameSeconds(*current);
-        auto next = nextRecording(*current);
-        if (!begins || !next) {
+        if (!begins) {
+            break;
+        }
+        const double ends = static_cast<double>(*begins) + pieces.back().place.duration;
+        auto next = nextRecording(*current, ends);
+        if (!next) {
             break;
         }
         const auto nextBegins = nameSeconds(*next);
-        const double ends = static_cast<double>(*begins) + pieces.back().place.duration;
         if (!nextBegins || std::abs(static_cast<double>(*nextBegins) - ends) > kJoinSeconds) {
             break;
         }
@@ -269,8 +278,8 @@ std::vector<Pick> picksOf(const Piece& piece, double from, double to, bool fromK
     const auto vt = sampleTimes(v);
     const auto vd = sampleDeltas(v);
     auto isSync = [&](size_t k) {
-        return !v.hasSyncTable || std::binary_search(v.syncSamples.begin(), v.syncSamples.end(),
-                                                     static_cast<uint32_t>(k + 1));
+        return !v.hasSyncTable ||
+               std::binary_search(v.syncSamples.begin(), v.syncSamples.end(), static_cast<uint32_t>(k + 1));
     };
     const auto ticks = [](double s, uint32_t scale) {
         return static_cast<uint64_t>(std::llround(std::max(0.0, s) * scale));
@@ -311,8 +320,9 @@ std::vector<Pick> picksOf(const Piece& piece, double from, double to, bool fromK
             if (times[k] < b || times[k] >= e) {
                 continue;
             }
-            const bool sync = !t.hasSyncTable || std::binary_search(t.syncSamples.begin(), t.syncSamples.end(),
-                                                                    static_cast<uint32_t>(k + 1));
+            const bool sync =
+                !t.hasSyncTable ||
+                std::binary_search(t.syncSamples.begin(), t.syncSamples.end(), static_cast<uint32_t>(k + 1));
             perTrack[ti].push_back({ti, offsets[k], t.sampleSizes[k], deltas[k], sync});
         }
     }
@@ -414,13 +424,15 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     if (o.start >= first.place.duration) {
         char text[64];
         std::snprintf(text, sizeof text, "%.3f", first.place.duration);
-        return fail(r, ClipStatus::BadSpan, "the start lies past the end of " + o.input + " (" + text + " s)");
+        return fail(r, ClipStatus::BadSpan,
+                    "the start lies past the end of " + o.input + " (" + text + " s)");
     }
 
     std::error_code ec;
     if (fs::exists(o.output, ec)) {
         if (fs::equivalent(o.output, o.input, ec)) {
-            return fail(r, ClipStatus::OutputIsInput, "the output would replace the recording it is cut from");
+            return fail(r, ClipStatus::OutputIsInput,
+                        "the output would replace the recording it is cut from");
         }
         if (!o.force) {
             return fail(r, ClipStatus::OutputExists, o.output + " exists (--force replaces it)");

@@ -23,6 +23,7 @@ enum class ClipStatus {
     OutputIsInput,
     CannotWrite,
     Cancelled,
+    Unavailable, // the media helper that re-encodes cannot be run
 };
 
 struct ClipOptions {
