@@ -43,8 +43,8 @@ bool ClipPlan::read(std::FILE* in, std::string& error) {
             }
         } else if (key == "layout" || key == "corner" || key == "preset" || key == "audio") {
             (key == "layout" ? layout : key == "corner" ? corner : key == "preset" ? preset : audio) = value;
-        } else if (key == "mirror" || key == "overlay") {
-            (key == "mirror" ? mirror : overlay) = value == "1";
+        } else if (key == "mirror" || key == "overlay" || key == "report") {
+            (key == "mirror" ? mirror : key == "overlay" ? overlay : report) = value == "1";
         } else if (key == "crf") {
             crf = std::atoi(value.c_str());
         } else if (key == "clock") {
@@ -325,7 +325,8 @@ int even(double v) {
 
 class Progress {
 public:
-    explicit Progress(double span) : m_span(span), m_shown(::isatty(STDERR_FILENO) == 1) {}
+    Progress(double span, bool report)
+        : m_span(span), m_shown(::isatty(STDERR_FILENO) == 1), m_report(report) {}
     ~Progress() {
         if (m_drawn) {
             std::fputs("\r\033[K", stderr);
@@ -333,12 +334,19 @@ public:
     }
     void show(double done) {
         const auto now = std::chrono::steady_clock::now();
-        if (!m_shown || (m_drawn && now - m_last < std::chrono::milliseconds(250))) {
+        if ((!m_shown && !m_report) || now - m_last < std::chrono::milliseconds(250)) {
             return;
         }
         m_last = now;
-        m_drawn = true;
         const double f = std::clamp(done / m_span, 0.0, 1.0);
+        if (m_report) {
+            std::printf("done %.4f\n", f);
+            std::fflush(stdout);
+        }
+        if (!m_shown) {
+            return;
+        }
+        m_drawn = true;
         const double spent = std::chrono::duration<double>(now - m_begun).count();
         if (f > 0.02) {
             std::fprintf(stderr, "\r\033[K%3d%%  about %.0f s left", static_cast<int>(f * 100),
@@ -352,6 +360,7 @@ public:
 private:
     double m_span;
     bool m_shown;
+    bool m_report;
     bool m_drawn = false;
     std::chrono::steady_clock::time_point m_begun = std::chrono::steady_clock::now(), m_last;
 };
@@ -498,7 +507,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
             }
         }
     };
-    Progress progress(plan.end - plan.start);
+    Progress progress(plan.end - plan.start, plan.report);
     double t = 0, first = -1;
     int64_t lastPts = -1;
     constexpr double kEps = 1e-6;

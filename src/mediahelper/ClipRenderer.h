@@ -11,6 +11,7 @@
 //   audio none|front|rear        clock SECONDS (the front's name time, seconds since 1970 as on its clock)
 //   front PATH OFFSET            rear PATH OFFSET      (the recordings in order, OFFSET on the timeline)
 //   data OFFSET DURATION COUNT   then COUNT lines "SPEED UNIT GX GY GZ": one recording's records
+//   report 1                     "done FRACTION" lines on standard output as the work goes
 //   end
 
 #include <atomic>
@@ -39,7 +40,7 @@ struct ClipPlan {
     std::string out;
     double start = 0, end = 0;
     std::string layout = "pip", corner = "br", preset = "superfast", audio = "none";
-    bool mirror = false, overlay = true;
+    bool mirror = false, overlay = true, report = false;
     int crf = 20;
     long long clock = 0;
     std::vector<ClipSource> front, rear;

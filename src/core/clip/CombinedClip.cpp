@@ -92,19 +92,35 @@ void addTelemetry(const ClipPiece& piece, double from, double to, std::string& p
 
 // Runs the helper with the plan on its standard input; its exit status, or -1 when it cannot be run.
 int runHelper(const std::string& helper, const std::string& plan, bool showProgress,
-              const std::function<bool()>& cancelled) {
+              const std::function<bool()>& cancelled, const std::function<void(double)>& progress) {
     int pipeFds[2];
+    int reportFds[2] = {-1, -1};
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         return -1;
+    }
+    if (progress && ::pipe2(reportFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        reportFds[0] = reportFds[1] = -1;
     }
     const pid_t pid = ::fork();
     if (pid < 0) {
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
+        if (reportFds[0] >= 0) {
+            ::close(reportFds[0]);
+            ::close(reportFds[1]);
+        }
         return -1;
     }
     if (pid == 0) {
         ::dup2(pipeFds[0], STDIN_FILENO);
+        if (reportFds[1] >= 0) {
+            ::dup2(reportFds[1], STDOUT_FILENO);
+        } else {
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (null >= 0) {
+                ::dup2(null, STDOUT_FILENO);
+            }
+        }
         if (!showProgress) {
             const int null = ::open("/dev/null", O_WRONLY);
             if (null >= 0 && ::isatty(STDERR_FILENO)) {
@@ -115,6 +131,9 @@ int runHelper(const std::string& helper, const std::string& plan, bool showProgr
         ::_exit(127);
     }
     ::close(pipeFds[0]);
+    if (reportFds[1] >= 0) {
+        ::close(reportFds[1]);
+    }
     // The plan is small next to the pipe's buffer only for short clips; a broken pipe must not end us.
     const auto oldPipe = std::signal(SIGPIPE, SIG_IGN);
     size_t done = 0;
@@ -144,7 +163,26 @@ int runHelper(const std::string& helper, const std::string& plan, bool showProgr
             ::kill(pid, SIGTERM);
             told = true;
         }
+        if (reportFds[0] >= 0) {
+            char buffer[512];
+            const ssize_t n = ::read(reportFds[0], buffer, sizeof buffer - 1);
+            if (n > 0) {
+                buffer[n] = '\0';
+                // The last whole report in what arrived.
+                const char* last = nullptr;
+                for (const char* at = std::strstr(buffer, "done "); at != nullptr;
+                     at = std::strstr(at + 1, "done ")) {
+                    last = at;
+                }
+                if (last != nullptr) {
+                    progress(std::atof(last + 5));
+                }
+            }
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (reportFds[0] >= 0) {
+        ::close(reportFds[0]);
     }
     if (WIFEXITED(status)) {
         return WEXITSTATUS(status);
@@ -258,9 +296,12 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
             anyData = anyData || plan.size() != before;
         }
     }
+    if (o.progress) {
+        plan += "report 1\n";
+    }
     plan += "end\n";
 
-    const int status = runHelper(helper, plan, o.showProgress, o.cancelled);
+    const int status = runHelper(helper, plan, o.showProgress, o.cancelled, o.progress);
     if (o.cancelled && o.cancelled()) {
         return fail(ClipStatus::Cancelled, "cancelled; nothing was written");
     }

@@ -26,6 +26,7 @@ struct CombinedClipOptions {
     bool gpx = true;
     bool showProgress = false; // the helper writes progress to its standard error (a terminal)
     std::function<bool()> cancelled;
+    std::function<void(double fraction)> progress; // from the helper, about four times a second
 };
 
 struct CombinedClipResult {
