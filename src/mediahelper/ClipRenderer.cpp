@@ -393,7 +393,11 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
     }
     // Sound: packets of the chosen camera's recordings copied as they are.
     CameraFrames* soundFrom = nullptr;
-    if (plan.audio == "front") {
+    CameraFrames* frontFrames = rearLeads ? nullptr : &lead;
+    CameraFrames* rearFrames = rearLeads ? &lead : (other ? &*other : nullptr);
+    if (plan.audio == "auto") {
+        soundFrom = frontFrames != nullptr && frontFrames->hasAudio() ? frontFrames : rearFrames;
+    } else if (plan.audio == "front") {
         soundFrom = rearLeads ? nullptr : &lead;
     } else if (plan.audio == "rear") {
         soundFrom = rearLeads ? &lead : (other ? &*other : nullptr);

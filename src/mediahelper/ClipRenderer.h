@@ -8,7 +8,7 @@
 //   out PATH                     where the MP4 goes (the caller's temporary file)
 //   span START END               seconds on the front's timeline (the rear starts at the same moment)
 //   layout pip|side|front|rear   corner tl|tr|bl|br   mirror 0|1   overlay 0|1   crf N   preset NAME
-//   audio none|front|rear        clock SECONDS (the front's name time, seconds since 1970 as on its clock)
+//   audio auto|none|front|rear   clock SECONDS (the front's name time, seconds since 1970 as on its clock)
 //   front PATH OFFSET            rear PATH OFFSET      (the recordings in order, OFFSET on the timeline)
 //   data OFFSET DURATION COUNT   then COUNT lines "SPEED UNIT GX GY GZ": one recording's records
 //   report 1                     "done FRACTION" lines on standard output as the work goes

@@ -148,6 +148,15 @@ def main():
     check(r.returncode == 1, f"the partner recording is never replaced: {r.returncode}")
     r = run(f1, "--start", "2", "--end", "1", "-o", os.path.join(tmp, "y.mp4"))
     check(r.returncode == 64, "start after end: 64")
+    # A following recording cut short inside the span: refused, the target untouched.
+    keep = open(out, "rb").read()
+    data = open(r2, "rb").read()
+    open(r2, "wb").write(data[:len(data) // 2])
+    r = run(f1, "--start", "4", "--end", "8", "--force", "-o", out)
+    check(r.returncode == 2 and "alwa_20230115_083006_R.MP4" in r.stderr,
+          f"a recording cut short inside the span is refused by name: {r.returncode} {r.stderr}")
+    check(open(out, "rb").read() == keep, "the target is untouched")
+    open(r2, "wb").write(data)
     check([n for n in os.listdir(tmp) if n.startswith(".")] == [], "no temporary file remains")
     finish()
 

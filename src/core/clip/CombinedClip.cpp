@@ -237,8 +237,18 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
         return fail(ClipStatus::NotRecording, "no rear recording beside " + o.input + " (layout " + o.layout +
                                                   " needs the rear camera)");
     }
-    const auto frontChain = front.empty() ? std::vector<ClipPiece>{} : LosslessClip::chain(front, o.end);
-    const auto rearChain = rear.empty() ? std::vector<ClipPiece>{} : LosslessClip::chain(rear, o.end);
+    std::string refusedFront, refusedRear;
+    const auto frontChain =
+        front.empty() ? std::vector<ClipPiece>{} : LosslessClip::chain(front, o.end, &refusedFront);
+    const auto rearChain =
+        rear.empty() ? std::vector<ClipPiece>{} : LosslessClip::chain(rear, o.end, &refusedRear);
+    // A span that runs into a recording cut short is refused, as the lossless cut refuses it, rather
+    // than ending early without a word.
+    for (const auto* refused : {&refusedFront, &refusedRear}) {
+        if (!refused->empty()) {
+            return fail(ClipStatus::NotRecording, "the clip goes on into " + *refused);
+        }
+    }
     if ((needFront && frontChain.empty()) || (needRear && rearChain.empty())) {
         return fail(ClipStatus::NotRecording,
                     (needFront && frontChain.empty() ? front : rear) +
@@ -270,7 +280,7 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
     }
     std::string audio = o.audio;
     if (audio.empty()) {
-        audio = "front"; // the helper falls back to none when the camera has no sound
+        audio = "auto"; // the helper takes the front's sound, else the rear's, else none
     }
     std::string plan = "out " + out.temporaryPath() + "\nspan " + number(o.start) + " " + number(o.end) +
                        "\nlayout " + o.layout + "\ncorner " + o.corner + "\nmirror " +

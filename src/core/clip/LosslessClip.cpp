@@ -346,7 +346,7 @@ std::vector<Pick> picksOf(const Piece& piece, double from, double to, bool fromK
 
 } // namespace
 
-std::vector<ClipPiece> LosslessClip::chain(const std::string& path, double until) {
+std::vector<ClipPiece> LosslessClip::chain(const std::string& path, double until, std::string* refused) {
     Piece first;
     std::string why;
     if (readPiece(path, first, why) != PieceRead::Ok) {
@@ -356,6 +356,9 @@ std::vector<ClipPiece> LosslessClip::chain(const std::string& path, double until
     std::vector<ClipPiece> out;
     for (auto& p : chainOf(std::move(first), until, stop, why)) {
         out.push_back(p.place);
+    }
+    if (refused != nullptr) {
+        *refused = stop == PieceRead::Ok ? std::string() : why;
     }
     return out;
 }

@@ -58,8 +58,10 @@ public:
 
     // The recording and those that follow it on the same camera, joined within two seconds, as far as
     // needed to reach `until` seconds; durations come from each file's index. Stops before a recording
-    // whose index cannot be read, or whose name time does not join.
-    static std::vector<ClipPiece> chain(const std::string& path, double until);
+    // whose name time does not join; one that joins but cannot be used (cut short, unreadable) also
+    // ends the chain, and is described in `refused` when given.
+    static std::vector<ClipPiece> chain(const std::string& path, double until,
+                                        std::string* refused = nullptr);
 
     // The name a clip of `input` starting `offset` seconds in would have as an event recording
     // ("event_20230115_083107_F.MP4"); nothing when the input's name carries no time.
