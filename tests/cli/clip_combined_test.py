@@ -6,11 +6,14 @@ expected size, a duration within a frame of the span, a clean decode, the index 
 the band's placement by pixels, the GPX beside the clip, and the refusals."""
 
 import os
+import resource
+import signal
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from checks import check, finish  # noqa: E402
@@ -157,6 +160,24 @@ def main():
           f"a recording cut short inside the span is refused by name: {r.returncode} {r.stderr}")
     check(open(out, "rb").read() == keep, "the target is untouched")
     open(r2, "wb").write(data)
+    # A full disk part-way (a file-size limit, which the helper inherits) and Ctrl+C: the old target
+    # stays and nothing is left beside it.
+    def small_disk():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (20_000, 20_000))
+
+    r = subprocess.run([NURA, "clip", f1, "--start", "0", "--end", "11", "--force", "--no-gpx", "-o", out],
+                       capture_output=True, text=True, preexec_fn=small_disk)
+    check(r.returncode == 1 and open(out, "rb").read() == keep, f"a full disk: exit 1, old target kept: {r.stderr}")
+    p = subprocess.Popen([NURA, "clip", f1, "--start", "0", "--end", "11.9", "--force", "--no-gpx", "-o", out],
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while p.poll() is None and not [n for n in os.listdir(tmp) if n.startswith(".")]:
+        time.sleep(0.005)
+    time.sleep(0.2)
+    p.send_signal(signal.SIGINT)
+    rc = p.wait()
+    check(rc == -signal.SIGINT, f"Ctrl+C ends the clip with the interrupt's status: {rc}")
+    check(open(out, "rb").read() == keep, "after Ctrl+C the old target is kept")
     check([n for n in os.listdir(tmp) if n.startswith(".")] == [], "no temporary file remains")
     finish()
 
