@@ -39,7 +39,7 @@ struct BandData {
 struct ClipPlan {
     std::string out;
     double start = 0, end = 0;
-    std::string layout = "pip", corner = "br", preset = "superfast", audio = "none";
+    std::string layout = "pip", corner = "br", preset = "veryfast", audio = "none";
     bool mirror = false, overlay = true, report = false;
     int crf = 20;
     long long clock = 0;
