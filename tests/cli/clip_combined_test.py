@@ -137,6 +137,25 @@ def main():
     r = run(f1, "--start", "0", "--end", "1", "--layout", "rear", "--no-gpx", "-o", rear_only)
     check(r.returncode == 0 and "width=320\nheight=180" in probe(rear_only), f"the rear alone: {probe(rear_only)}")
 
+    # Sound: made here by the ffmpeg program (a rear camera with AAC sound, a silent front). The default
+    # takes the camera that has sound, an explicit choice of a silent camera or none gives no sound.
+    snd = os.path.join(tmp, "sound")
+    os.mkdir(snd)
+    sf, sr = os.path.join(snd, "alwa_20230115_083000_F.MP4"), os.path.join(snd, "alwa_20230115_083000_R.MP4")
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=30:duration=4",
+                    "-c:v", "libx264", "-preset", "ultrafast", "-f", "mp4", sf], check=True)
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "smptebars=size=160x90:rate=25:duration=4", "-f",
+                    "lavfi", "-i", "sine=duration=4", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
+                    "-shortest", "-f", "mp4", sr], check=True)
+    for choice, streams in ((None, 2), ("rear", 2), ("front", 1), ("none", 1)):
+        target = os.path.join(snd, f"{choice}.mp4")
+        r = run(sf, "--start", "1", "--end", "3", "--no-gpx", "-o", target, *(["--audio", choice] if choice else []))
+        got = probe(target).count("codec_type=")
+        check(r.returncode == 0 and got == streams, f"sound {choice}: {streams} streams, got {got} {r.stderr}")
+    audio = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=duration",
+                            "-of", "csv=p=0", os.path.join(snd, "None.mp4")], capture_output=True, text=True)
+    check(abs(float(audio.stdout.strip() or 0) - 2.0) < 0.1, f"the sound covers the span: {audio.stdout}")
+
     # Refusals: a missing partner, an existing output, bad values. Nothing is left behind.
     lone = os.path.join(tmp, "lone")
     os.mkdir(lone)
