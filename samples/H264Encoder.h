@@ -23,6 +23,8 @@ struct EncodeRequest {
 
 // Needs `ffmpeg` on the PATH. A key frame starts every second; there are no B-frames.
 std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& request, std::string* error);
+// A tone of `seconds` as AAC-LC at 48 kHz, mono, made by the ffmpeg tool.
+std::optional<EncodedAudio> encodeTone(int seconds, std::string* error);
 
 // Splits an Annex B stream with access-unit delimiters into frames, parameter sets kept apart.
 std::optional<EncodedVideo> splitAnnexB(std::span<const std::byte> stream, std::string* error);

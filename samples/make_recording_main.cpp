@@ -3,8 +3,9 @@
 //
 // usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]
 //                               [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]
-//                               [--fps N] [--frame-numbers]
-// --frame-numbers draws each picture's frame number as twelve bands of bits, for pairing checks.
+//                               [--fps N] [--frame-numbers] [--audio]
+// --frame-numbers draws each picture's frame number as twelve bands of bits, for pairing checks;
+// --audio adds a sound track (an AAC tone) in the place of the movie's "free" box.
 // The file covers the drive from (start - drive start) on; both default to 2023-01-15 08:30:00.
 
 #include "DriveScript.h"
@@ -31,7 +32,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]\n"
                  "       [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]\n"
-                 "       [--fps N] [--frame-numbers]\n");
+                 "       [--fps N] [--frame-numbers] [--audio]\n");
     return 2;
 }
 
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     bool rear = false;
     bool placeholder = false;
     bool frameNumbers = false;
+    bool audio = false;
     int fps = 30;
     int seconds = 6;
     int width = 0, height = 0;
@@ -55,6 +57,8 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (a == "--rear") {
             rear = true;
+        } else if (a == "--audio") {
+            audio = true;
         } else if (a == "--frame-numbers") {
             frameNumbers = true;
         } else if (a == "--fps" && hasValue) {
@@ -102,6 +106,15 @@ int main(int argc, char** argv) {
             return 1;
         }
         video = std::move(*encoded);
+    }
+    if (audio) {
+        std::string error;
+        auto tone = samples::encodeTone(seconds, &error);
+        if (!tone) {
+            std::fprintf(stderr, "make_recording: %s\n", error.c_str());
+            return 1;
+        }
+        video.audio = std::move(*tone);
     }
     const samples::DriveScript drive(driveStart);
     const auto records =

@@ -147,6 +147,13 @@ def main():
     subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "smptebars=size=160x90:rate=25:duration=4", "-f",
                     "lavfi", "-i", "sine=duration=4", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
                     "-shortest", "-f", "mp4", sr], check=True)
+    cam = os.path.join(snd, "camera")
+    os.mkdir(cam)
+    cf = os.path.join(cam, "alwa_20230115_083000_F.MP4")
+    subprocess.run([MAKE_RECORDING, cf, "--seconds", "3", "--size", "320x180", "--audio"], check=True)
+    r = run(cf, "--start", "0.5", "--end", "2", "--layout", "front", "--no-gpx", "-o", os.path.join(cam, "c.mp4"))
+    check(r.returncode == 0 and probe(os.path.join(cam, "c.mp4")).count("codec_type=") == 2,
+          f"the camera's own sound track is taken by default: {r.stderr}")
     for choice, streams in ((None, 2), ("rear", 2), ("front", 1), ("none", 1)):
         target = os.path.join(snd, f"{choice}.mp4")
         r = run(sf, "--start", "1", "--end", "3", "--no-gpx", "-o", target, *(["--audio", choice] if choice else []))

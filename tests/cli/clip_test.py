@@ -70,6 +70,12 @@ def packets(path):
     return out
 
 
+def audio_packets(path):
+    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_packets", "-show_data", path],
+                       capture_output=True, text=True, check=True)
+    return [block.split("data=")[1] for block in r.stdout.split("[PACKET]")[1:]]
+
+
 def run(*args, **kw):
     return subprocess.run([NURA, "clip", *args], capture_output=True, text=True, **kw)
 
@@ -159,6 +165,23 @@ def main():
     r = run(a, "--start", "2.5", "--end", "3", "--copy", "--force", cwd=cam)
     check(r.returncode == 0 and "pairs with event_20230115_083002_R.MP4" in r.stderr,
           f"a warning when the clip pairs with another recording: {r.stderr}")
+
+    # A recording with sound (in the place of the movie's "free" box): the cut keeps the sound of the span,
+    # packet for packet, and the telemetry track stays the fifth child.
+    snd = os.path.join(tmp, "sound")
+    os.mkdir(snd)
+    s = os.path.join(snd, "alwa_20230115_083000_F.MP4")
+    subprocess.run([MAKE_RECORDING, s, "--seconds", "4", "--size", "320x180", "--audio", "--start",
+                    "20230115_083000"], check=True)
+    cut = os.path.join(snd, "cut.MP4")
+    r = run(s, "--start", "1", "--end", "2.5", "--copy", "-o", cut)
+    src_audio, got_audio = audio_packets(s), audio_packets(cut)
+    first = next((i for i, p in enumerate(src_audio) if p == got_audio[0]), None) if got_audio else None
+    check(r.returncode == 0 and first is not None and src_audio[first:first + len(got_audio)] == got_audio,
+          f"the sound is a run of the source's packets: {r.stderr}")
+    check(abs(len(got_audio) * 1024 / 48000 - 1.533) < 0.05, f"the sound covers the span: {len(got_audio)} packets")
+    r = subprocess.run([NURA, "telemetry", cut], capture_output=True, text=True)
+    check(r.returncode == 0 and "records: 16" in r.stdout, f"the telemetry is read beside the sound: {r.stdout}")
 
     # Refusals.
     for args, status, what in [
