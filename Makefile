@@ -54,6 +54,7 @@ bench: build
 	@echo "== bench/repair_speed.py"; python3 bench/repair_speed.py $(BUILD)
 	@echo "== bench/playback_cpu.py"; xvfb-run -a -s "-screen 0 3300x1200x24" python3 bench/playback_cpu.py $(BUILD)
 	@echo "== bench/package_size.py"; python3 bench/package_size.py $(BUILD)
+	@echo "== bench/clip_speed.py"; python3 bench/clip_speed.py $(BUILD)
 
 # Runs each fuzz target for a short time (FUZZ_SECONDS each) over its corpus, under a memory limit.
 # The reader's inputs may be large enough for a chunk table past its bound of 36,000 records, and a

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -110,9 +111,12 @@ std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& r, std::strin
     }
     close(fd);
     const std::string out = name;
-    const std::string source = r.pattern + "=size=" + std::to_string(r.width) + "x" +
-                               std::to_string(r.height) + ":rate=" + std::to_string(r.fps) +
-                               ":duration=" + std::to_string(r.seconds);
+    std::string source = (r.frameNumbers ? std::string("nullsrc") : r.pattern) +
+                         "=size=" + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                         ":rate=" + std::to_string(r.fps) + ":duration=" + std::to_string(r.seconds);
+    if (r.frameNumbers) {
+        source += ",geq=lum='if(bitand(N\\,pow(2\\,floor(X*12/W)))\\,235\\,16)':cb=128:cr=128";
+    }
     const std::string gop = std::to_string(r.fps);
     const bool ok = run({"ffmpeg",    "-nostdin",
                          "-loglevel", "error",
@@ -150,6 +154,57 @@ std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& r, std::strin
         video->fps = r.fps;
     }
     return video;
+}
+
+std::optional<EncodedAudio> encodeTone(int seconds, std::string* error) {
+    std::string ignored;
+    if (error == nullptr) {
+        error = &ignored;
+    }
+    char name[] = "/tmp/nura-aac-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd < 0) {
+        *error = "cannot create a temporary file";
+        return std::nullopt;
+    }
+    close(fd);
+    const std::string out = name;
+    const bool ok = run({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                         "sine=frequency=440:sample_rate=48000:duration=" + std::to_string(seconds), "-c:a",
+                         "aac", "-b:a", "64k", "-f", "adts", out},
+                        error);
+    std::ifstream f(out, std::ios::binary);
+    std::vector<char> chars((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::remove(out.c_str());
+    if (!ok) {
+        return std::nullopt;
+    }
+    // ADTS: a 7-byte header (9 with a checksum) whose 13-bit frame length includes it.
+    EncodedAudio a;
+    a.sampleRate = 48000;
+    size_t at = 0;
+    while (at + 7 <= chars.size()) {
+        const auto b = [&](size_t i) {
+            return static_cast<unsigned>(static_cast<unsigned char>(chars[at + i]));
+        };
+        if (b(0) != 0xFF || (b(1) & 0xF0) != 0xF0) {
+            break;
+        }
+        const size_t header = (b(1) & 1) ? 7 : 9;
+        const size_t length = ((b(3) & 3) << 11) | (b(4) << 3) | (b(5) >> 5);
+        if (length <= header || at + length > chars.size()) {
+            break;
+        }
+        std::vector<std::byte> frame(length - header);
+        std::memcpy(frame.data(), chars.data() + at + header, frame.size());
+        a.frames.push_back(std::move(frame));
+        at += length;
+    }
+    if (a.frames.empty()) {
+        *error = "no AAC frames";
+        return std::nullopt;
+    }
+    return a;
 }
 
 } // namespace samples

@@ -16,10 +16,15 @@ struct EncodeRequest {
     int fps = 30;
     int seconds = 6;
     std::string pattern = "testsrc2"; // an ffmpeg test source: testsrc, testsrc2, smptebars, ...
+    // Instead of the pattern, every picture shows its frame number: twelve bands across the width,
+    // band k white when bit k of the number is set (read back after scaling and re-encoding).
+    bool frameNumbers = false;
 };
 
 // Needs `ffmpeg` on the PATH. A key frame starts every second; there are no B-frames.
 std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& request, std::string* error);
+// A tone of `seconds` as AAC-LC at 48 kHz, mono, made by the ffmpeg tool.
+std::optional<EncodedAudio> encodeTone(int seconds, std::string* error);
 
 // Splits an Annex B stream with access-unit delimiters into frames, parameter sets kept apart.
 std::optional<EncodedVideo> splitAnnexB(std::span<const std::byte> stream, std::string* error);

@@ -9,6 +9,104 @@ namespace {
 
 constexpr uint32_t kDataTimescale = 1000;
 
+// The sound track: an "mp4a" entry whose "esds" carries the AAC-LC decoder configuration.
+nura::Mp4TrackSetup soundSetup(const EncodedAudio& a) {
+    static const int rates[] = {96000, 88200, 64000, 48000, 44100, 32000,
+                                24000, 22050, 16000, 12000, 11025, 8000};
+    int index = 3;
+    for (int i = 0; i < 12; ++i) {
+        if (rates[i] == a.sampleRate) {
+            index = i;
+        }
+    }
+    const unsigned config =
+        (2u << 11) | (static_cast<unsigned>(index) << 7) | (static_cast<unsigned>(a.channels) << 3);
+    std::vector<uint8_t> esds = {0,
+                                 0,
+                                 0,
+                                 0, // version, flags
+                                 0x03,
+                                 25,
+                                 0,
+                                 1,
+                                 0, // ES descriptor, ES id 1
+                                 0x04,
+                                 17,
+                                 0x40,
+                                 0x15,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0, // decoder config: AAC, audio
+                                 0,
+                                 0,
+                                 0,
+                                 0,
+                                 0x05,
+                                 2, // bitrates, decoder info
+                                 static_cast<uint8_t>(config >> 8),
+                                 static_cast<uint8_t>(config & 0xFF),
+                                 0x06,
+                                 1,
+                                 2}; // SL config
+    std::vector<uint8_t> entry = {0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  1, // reserved, data reference 1
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0,
+                                  0, // reserved
+                                  0,
+                                  static_cast<uint8_t>(a.channels),
+                                  0,
+                                  16, // channels, sample size
+                                  0,
+                                  0,
+                                  0,
+                                  0, // pre-defined, reserved
+                                  static_cast<uint8_t>(a.sampleRate >> 8),
+                                  static_cast<uint8_t>(a.sampleRate & 0xFF),
+                                  0,
+                                  0}; // sample rate, 16.16
+    const auto box = [](const char* type, const std::vector<uint8_t>& payload) {
+        std::vector<std::byte> out;
+        const auto size = static_cast<uint32_t>(payload.size() + 8);
+        for (int k = 3; k >= 0; --k) {
+            out.push_back(static_cast<std::byte>(size >> (8 * k)));
+        }
+        for (int k = 0; k < 4; ++k) {
+            out.push_back(static_cast<std::byte>(type[k]));
+        }
+        for (uint8_t c : payload) {
+            out.push_back(static_cast<std::byte>(c));
+        }
+        return out;
+    };
+    const auto esdsBox = box("esds", esds);
+    for (std::byte c : esdsBox) {
+        entry.push_back(static_cast<uint8_t>(c));
+    }
+    nura::Mp4TrackSetup s;
+    s.handlerType = "soun";
+    s.handlerName = "SoundHandler";
+    s.timescale = static_cast<uint32_t>(a.sampleRate);
+    s.volume = 0x0100;
+    s.sampleEntry = box("mp4a", entry);
+    return s;
+}
+
 // Writes the recording into `sink`; the data chunk offsets go to `dataChunkOffsets` when given.
 bool writeRecording(nura::Mp4Sink& sink, const EncodedVideo& video,
                     std::span<const nura::ORBTelemetryRecord> records, uint32_t recordsPerSecond,
@@ -31,7 +129,13 @@ bool writeRecording(nura::Mp4Sink& sink, const EncodedVideo& video,
     d.uniformSizeTable = true;
     d.maxSamplesPerChunk = 1;
 
-    nura::CameraMp4Writer w(sink, {v, d});
+    std::vector<nura::Mp4TrackSetup> setups{v, d};
+    const bool sound = video.audio.sampleRate > 0 && !video.audio.frames.empty();
+    if (sound) {
+        setups.push_back(soundSetup(video.audio));
+    }
+    nura::CameraMp4Writer w(sink, setups);
+    size_t nextAudio = 0;
     if (!w.begin(nura::CameraMp4Writer::cameraFileType())) {
         return false;
     }
@@ -51,6 +155,15 @@ bool writeRecording(nura::Mp4Sink& sink, const EncodedVideo& video,
                 return false;
             }
         }
+        // The sound up to the same moment, 1024 samples a frame.
+        const double reached = static_cast<double>(nextFrame) / video.fps;
+        for (; sound && nextAudio < video.audio.frames.size() &&
+               (nextAudio * 1024.0) / video.audio.sampleRate < reached;
+             ++nextAudio) {
+            if (!w.appendSample(2, video.audio.frames[nextAudio], 1024, true)) {
+                return false;
+            }
+        }
         if (c < records.size()) {
             const auto encoded = records[c].encode();
             std::copy(encoded.begin(), encoded.end(),
@@ -60,7 +173,11 @@ bool writeRecording(nura::Mp4Sink& sink, const EncodedVideo& video,
             }
         }
     }
-    if (!w.finish(nura::CameraMp4Writer::cameraMovie(0, 1))) {
+    auto movie = nura::CameraMp4Writer::cameraMovie(0, 1);
+    if (sound) {
+        movie[3] = {nura::Mp4MovieItem::Kind::Track, 2, {}}; // the sound in the place of "free"
+    }
+    if (!w.finish(movie)) {
         return false;
     }
     if (placements != nullptr) {

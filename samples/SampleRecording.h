@@ -21,6 +21,13 @@ struct VideoFrame {
     bool key = false;
 };
 
+// AAC-LC frames of 1024 samples each, as a sound track holds them.
+struct EncodedAudio {
+    int sampleRate = 0; // 0: no sound
+    int channels = 1;
+    std::vector<std::vector<std::byte>> frames;
+};
+
 struct EncodedVideo {
     int width = 0;
     int height = 0;
@@ -28,6 +35,7 @@ struct EncodedVideo {
     std::vector<std::byte> sps;
     std::vector<std::byte> pps;
     std::vector<VideoFrame> frames;
+    EncodedAudio audio; // written as a sound track in the place of the movie's "free" box
 };
 
 // Stand-in frames (not decodable) for tests that only read the telemetry: tiny and instant.

@@ -3,6 +3,9 @@
 //
 // usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]
 //                               [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]
+//                               [--fps N] [--frame-numbers] [--audio]
+// --frame-numbers draws each picture's frame number as twelve bands of bits, for pairing checks;
+// --audio adds a sound track (an AAC tone) in the place of the movie's "free" box.
 // The file covers the drive from (start - drive start) on; both default to 2023-01-15 08:30:00.
 
 #include "DriveScript.h"
@@ -28,7 +31,8 @@ bool parseStamp(const std::string& text, samples::UtcTime& t) {
 int usage() {
     std::fprintf(stderr,
                  "usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]\n"
-                 "       [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]\n");
+                 "       [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]\n"
+                 "       [--fps N] [--frame-numbers] [--audio]\n");
     return 2;
 }
 
@@ -41,6 +45,9 @@ int main(int argc, char** argv) {
     const std::string out = argv[1];
     bool rear = false;
     bool placeholder = false;
+    bool frameNumbers = false;
+    bool audio = false;
+    int fps = 30;
     int seconds = 6;
     int width = 0, height = 0;
     char unit = '9';
@@ -50,6 +57,12 @@ int main(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (a == "--rear") {
             rear = true;
+        } else if (a == "--audio") {
+            audio = true;
+        } else if (a == "--frame-numbers") {
+            frameNumbers = true;
+        } else if (a == "--fps" && hasValue) {
+            fps = std::atoi(argv[++i]);
         } else if (a == "--placeholder-video") {
             placeholder = true;
         } else if (a == "--seconds" && hasValue) {
@@ -72,7 +85,7 @@ int main(int argc, char** argv) {
             return usage();
         }
     }
-    if (seconds <= 0 || seconds > 3600) {
+    if (seconds <= 0 || seconds > 3600 || fps < 1 || fps > 120) {
         return usage();
     }
     if (width <= 0 || height <= 0) {
@@ -82,16 +95,26 @@ int main(int argc, char** argv) {
 
     samples::EncodedVideo video;
     if (placeholder) {
-        video = samples::placeholderVideo(width, height, 30, static_cast<size_t>(seconds) * 30);
+        video = samples::placeholderVideo(width, height, fps, static_cast<size_t>(seconds * fps));
     } else {
         std::string error;
-        auto encoded =
-            samples::encodeTestPattern({width, height, 30, seconds, rear ? "smptebars" : "testsrc2"}, &error);
+        samples::EncodeRequest request{width, height, fps, seconds, rear ? "smptebars" : "testsrc2"};
+        request.frameNumbers = frameNumbers;
+        auto encoded = samples::encodeTestPattern(request, &error);
         if (!encoded) {
             std::fprintf(stderr, "make_recording: %s\n", error.c_str());
             return 1;
         }
         video = std::move(*encoded);
+    }
+    if (audio) {
+        std::string error;
+        auto tone = samples::encodeTone(seconds, &error);
+        if (!tone) {
+            std::fprintf(stderr, "make_recording: %s\n", error.c_str());
+            return 1;
+        }
+        video.audio = std::move(*tone);
     }
     const samples::DriveScript drive(driveStart);
     const auto records =

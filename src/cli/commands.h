@@ -36,5 +36,22 @@ int runDrive(const std::string& path, const std::string& format);
 int runClock(const std::string& path, const std::optional<std::string>& when);
 // Empty `reference` and `output` take the defaults.
 int runRepair(const std::string& path, const std::string& reference, const std::string& output, bool force);
+// nura clip: a lossless cut (`copy`) or one re-encoded video of both cameras.
+struct ClipArguments {
+    std::string file;
+    double start = 0, end = 0;
+    std::string output; // empty: a name made from the clip's first moment
+    bool copy = false;
+    bool force = false;
+    std::string layout = "pip"; // pip, side, front, rear
+    std::string corner = "br";  // tl, tr, bl, br
+    bool mirrorRear = false;
+    bool overlay = true;
+    int quality = 20;  // the encoder's constant rate factor
+    std::string audio; // front, rear, none; empty: the camera that has sound, front first
+    bool gpx = true;
+};
+int runClip(const ClipArguments& arguments);
+int runCombinedClip(const ClipArguments& arguments);
 // `gapMinutes` is positive and finite.
 int runTrip(const std::string& dir, const std::string& format, double gapMinutes);

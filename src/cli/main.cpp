@@ -76,6 +76,44 @@ void addCommands(CLI::App& nura, Runner& run) {
         run = [=] { return runRepair(*repairFile, *repairReference, *repairOut, *repairForce); };
     });
 
+    auto* clip = nura.add_subcommand(
+        "clip", "A clip of a recording: a lossless cut of one camera, or one video of both with the data "
+                "drawn in");
+    auto clipArgs = std::make_shared<ClipArguments>();
+    auto noGpx = std::make_shared<bool>(false);
+    clip->add_option("FILE", clipArgs->file, "The recording the clip starts in")->required();
+    clip->add_option("--start", clipArgs->start, "Seconds from the start of FILE (decimals allowed)")
+        ->required();
+    clip->add_option("--end", clipArgs->end,
+                     "Seconds from the start of FILE; past its end the clip goes on into the following "
+                     "recordings")
+        ->required();
+    clip->add_option("-o,--output", clipArgs->output,
+                     "Where the clip goes (default: named after its first moment, in this folder)");
+    clip->add_flag("--copy", clipArgs->copy,
+                   "A lossless cut of FILE's camera, in the camera's own layout with its telemetry");
+    clip->add_flag("--force", clipArgs->force, "Replace an existing output file (never FILE)");
+    clip->add_option("--layout", clipArgs->layout,
+                     "pip (rear inset in the front), side (side by side), front or rear (default pip)")
+        ->check(CLI::IsMember({"pip", "side", "front", "rear"}));
+    clip->add_option("--corner", clipArgs->corner,
+                     "The inset's corner for pip: tl, tr, bl or br (default br)")
+        ->check(CLI::IsMember({"tl", "tr", "bl", "br"}));
+    clip->add_flag("--mirror-rear", clipArgs->mirrorRear, "Mirror the rear picture");
+    clip->add_flag("--overlay,!--no-overlay", clipArgs->overlay,
+                   "Draw a band with time, speed and G-force over the bottom (default on)");
+    clip->add_option("--quality", clipArgs->quality, "H.264 constant rate factor, 0-51, lower is better (20)")
+        ->check(CLI::Range(0, 51));
+    clip->add_option("--audio", clipArgs->audio,
+                     "front, rear or none (default: the camera that has sound, front first)")
+        ->check(CLI::IsMember({"front", "rear", "none"}));
+    clip->add_flag("--no-gpx", *noGpx, "Write no GPX file of the clip's fixes beside the output");
+    clip->callback([&run, clipArgs, noGpx] {
+        ClipArguments a = *clipArgs;
+        a.gpx = !*noGpx;
+        run = [a] { return runClip(a); };
+    });
+
     auto* config = nura.add_subcommand("config", "The camera's settings file (config.bin), field by field");
     config->require_subcommand(1);
     auto configFile = std::make_shared<std::string>();

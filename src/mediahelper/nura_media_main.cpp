@@ -10,6 +10,11 @@
 //       The same for every path read from standard input, one a line, answering each with a line that
 //       begins with "ok" or "fail", until the input ends: a caller that starts it early pays the
 //       libraries' loading time once, while it does other work.
+//
+//   nura-media clip
+//       Renders the re-encoded clip whose plan is read on standard input (see ClipRenderer.h). Exit 0
+//       when written, 1 when a file cannot be read or written, 2 when the recordings do not decode,
+//       130 when interrupted. Progress goes to standard error when it is a terminal.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -17,7 +22,12 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "mediahelper/ClipRenderer.h"
+
+#include <QGuiApplication>
+
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -129,7 +139,34 @@ int serve(int frames) {
     return 0;
 }
 
+std::atomic<bool> g_cancel{false};
+
+// The band is drawn with QPainter, which needs an application object; no window is ever shown.
+int clip(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's notes about the session (no runtime folder on a server) are not the user's concern here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QGuiApplication app(argc, argv);
+    struct sigaction action {};
+    action.sa_handler = [](int) { g_cancel = true; };
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(s, &action, nullptr);
+    }
+    media::ClipPlan plan;
+    std::string error;
+    if (!plan.read(stdin, error)) {
+        std::fprintf(stderr, "nura-media clip: %s\n", error.c_str());
+        return 64;
+    }
+    av_log_set_level(AV_LOG_ERROR);
+    return media::renderClip(plan, g_cancel);
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "clip") == 0) {
+        return clip(argc, argv);
+    }
     if (argc < 2 || std::strcmp(argv[1], "decode-check") != 0) {
         return usage();
     }

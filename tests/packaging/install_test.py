@@ -114,7 +114,7 @@ with tempfile.TemporaryDirectory() as stage:
     # nura(1): a section for each subcommand, with its options, and the statuses `nura --help` lists.
     nura = path("usr/bin/nura")
     commands = [["list"], ["telemetry"], ["trip"], ["config", "show"], ["config", "reset"], ["config", "set"],
-                ["card", "list"], ["drive"], ["clock"]]
+                ["card", "list"], ["drive"], ["clock"], ["clip"]]
     for command in commands:
         name = " ".join(command)
         check(re.search(rf"^\s+nura {name}\b", pages["nura"], re.M) is not None,

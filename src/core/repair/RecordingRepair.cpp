@@ -6,6 +6,7 @@
 #include "core/repair/RecordingShape.h"
 #include "core/telemetry/ORBChunkTableLocator.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
+#include "core/util/CopyRange.h"
 #include "core/util/SafeFile.h"
 
 #include <algorithm>
@@ -98,55 +99,6 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
     }
     ref.movie = std::move(*movie);
     return ref;
-}
-
-// Copies `length` bytes between two files at the positions given, in the kernel where it can.
-bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, int& error) {
-    auto inOff = static_cast<off_t>(inAt);
-    auto outOff = static_cast<off_t>(outAt);
-    bool kernel = true;
-    std::vector<std::byte> block;
-    while (length > 0) {
-        ssize_t n = -1;
-        if (kernel) {
-            n = ::copy_file_range(in, &inOff, out, &outOff,
-                                  static_cast<size_t>(std::min<uint64_t>(length, 1u << 30)), 0);
-            if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
-                kernel = false;
-                continue;
-            }
-        } else {
-            block.resize(size_t{4} << 20);
-            n = ::pread(in, block.data(), static_cast<size_t>(std::min<uint64_t>(length, block.size())),
-                        inOff);
-            if (n > 0) {
-                size_t done = 0;
-                while (done < static_cast<size_t>(n)) {
-                    const ssize_t w = ::pwrite(out, block.data() + done, static_cast<size_t>(n) - done,
-                                               outOff + static_cast<off_t>(done));
-                    if (w <= 0) {
-                        if (w < 0 && errno == EINTR) {
-                            continue;
-                        }
-                        error = w < 0 ? errno : ENOSPC;
-                        return false;
-                    }
-                    done += static_cast<size_t>(w);
-                }
-                inOff += n;
-                outOff += n;
-            }
-        }
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO; // the input shrank while it was copied
-            return false;
-        }
-        length -= static_cast<uint64_t>(n);
-    }
-    return true;
 }
 
 // Copies the recovered media data from the old file to the new one in the kernel, on a thread of its

@@ -412,6 +412,12 @@ void ORBAppDelegate::installShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_P), &ORBAppDelegate::print);
     connect(m_tripExport->addAction(m_view->mediaListTableView), &QAction::triggered, this,
             &ORBAppDelegate::exportTrip);
+    connect(m_viewingTools->clips().addAction(m_view->mediaListTableView), &QAction::triggered, this, [this] {
+        const auto row = m_view->mediaListTableView->currentIndex();
+        const auto media =
+            row.isValid() ? m_mediaList->mediaAtIndex(static_cast<size_t>(row.row())) : nullptr;
+        m_viewingTools->exportClip(media ? QFile::decodeName(media->path.c_str()) : QString());
+    });
     connect(m_repair->addAction(m_view->mediaListTableView), &QAction::triggered, this, [this] {
         const auto row = m_view->mediaListTableView->currentIndex();
         if (row.isValid()) {

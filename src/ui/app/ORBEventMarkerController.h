@@ -31,6 +31,7 @@ public:
     bool jumpToPreviousMarker();
 
     const std::vector<nura::ORBEventMarker>& markers() const { return m_markers; }
+    const std::vector<TKSliderMarks*>& sliders() const { return m_sliders; }
     static double threshold();
     // "Sharp force: 2.53 g at 00:47"
     static QString toolTip(const nura::ORBEventMarker& marker);

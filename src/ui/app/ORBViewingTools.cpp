@@ -1,9 +1,11 @@
 #include "ui/app/ORBViewingTools.h"
 
+#include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/views/TKSliderMarks.h"
 
+#include <QFile>
 #include <QShortcut>
 
 ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
@@ -14,7 +16,9 @@ ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
                                               new TKSliderMarks(app.view().videoPositionSliderForFullScreen)},
                                              this)),
       m_stepper(app.playback(), *app.player1(), *app.player2(), app.playInfo()),
-      m_mirror(new ORBRearMirror(*app.player1(), app.video1View(), *app.player2(), app.video2View(), this)) {
+      m_mirror(new ORBRearMirror(*app.player1(), app.video1View(), *app.player2(), app.video2View(), this)),
+      m_playback(app.playback()),
+      m_clips(new ORBClipExportController(m_markers->sliders(), app.window(), app.view().statusLabel, this)) {
     auto& playback = app.playback();
     connect(&playback, &ORBPlaybackController::telemetryChanged, m_markers,
             &ORBEventMarkerController::setTelemetry);
@@ -24,6 +28,8 @@ ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
         connect(player, &MediaPlayer::timeChanged, m_markers, &ORBEventMarkerController::refresh);
     }
     connect(&playback, &ORBPlaybackController::recordingStarting, m_mirror, &ORBRearMirror::refresh);
+    connect(&playback, &ORBPlaybackController::recordingStarting, m_clips,
+            &ORBClipExportController::clearMarks);
     connect(&playback, &ORBPlaybackController::swapped, m_mirror, &ORBRearMirror::refresh);
 }
 
@@ -38,4 +44,29 @@ void ORBViewingTools::installShortcuts(QWidget* window) {
     add(QKeySequence(Qt::Key_Period), [this] { m_stepper.stepForward(); });
     add(QKeySequence(Qt::Key_Comma), [this] { m_stepper.stepBackward(); });
     add(QKeySequence(Qt::Key_M), [this] { m_mirror->toggle(); });
+    add(QKeySequence(Qt::Key_I),
+        [this] { m_clips->setIn(m_playback.time() / 1000.0, m_playback.length() / 1000.0); });
+    add(QKeySequence(Qt::Key_O),
+        [this] { m_clips->setOut(m_playback.time() / 1000.0, m_playback.length() / 1000.0); });
+}
+
+void ORBViewingTools::exportClip(const QString& selected) {
+    const auto& item = m_playback.item();
+    if (item && m_playback.length() > 0) {
+        const double length = m_playback.length() / 1000.0;
+        std::vector<double> markers;
+        for (const auto& m : m_markers->markers()) {
+            markers.push_back(m.seconds);
+        }
+        const auto span = ORBClipExportController::defaultSpan(m_clips->inMark(), m_clips->outMark(), markers,
+                                                               m_playback.time() / 1000.0, length);
+        m_clips->exportClip(item->telemetryPath(), span, length);
+        return;
+    }
+    if (selected.isEmpty()) {
+        return;
+    }
+    const auto chain = nura::LosslessClip::chain(QFile::encodeName(selected).toStdString(), 0);
+    const double length = chain.empty() ? 0.0 : chain.front().duration;
+    m_clips->exportClip(selected, {0.0, length}, length);
 }

@@ -13,6 +13,8 @@
 namespace {
 
 const QColor kTickColour(255, 176, 0);
+const QColor kSpanColour(80, 170, 255, 90);
+const QColor kSpanEdgeColour(80, 170, 255);
 
 } // namespace
 
@@ -55,12 +57,29 @@ const TKMarker* TKSliderMarks::markerAt(double x) const {
     return nearest;
 }
 
+void TKSliderMarks::setSpan(std::optional<double> from, std::optional<double> to) {
+    m_spanFrom = from;
+    m_spanTo = to;
+    update();
+}
+
 void TKSliderMarks::paintEvent(QPaintEvent*) {
-    if (m_markers.empty()) {
+    if (m_markers.empty() && !m_spanFrom && !m_spanTo) {
         return;
     }
     QPainter p(this);
     const double middle = height() / 2.0;
+    if (m_spanFrom || m_spanTo) {
+        // The clip's span as a translucent band over the groove, with a firm edge at each set mark.
+        const double a = xOf(m_spanFrom.value_or(0.0));
+        const double b = xOf(m_spanTo.value_or(1.0));
+        p.fillRect(QRectF(std::min(a, b), middle - 5, std::abs(b - a), 10), kSpanColour);
+        for (const auto& mark : {m_spanFrom, m_spanTo}) {
+            if (mark) {
+                p.fillRect(QRectF(std::round(xOf(*mark)) - 1, middle - 9, 2, 18), kSpanEdgeColour);
+            }
+        }
+    }
     for (const TKMarker& m : m_markers) {
         // Above and below the groove, so the groove's own colours stay readable.
         const double x = std::round(xOf(m.position)) - 1;

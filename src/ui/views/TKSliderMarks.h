@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QSlider;
@@ -17,6 +18,8 @@ public:
     explicit TKSliderMarks(QSlider* slider);
 
     void setMarkers(std::vector<TKMarker> markers);
+    // A band over the groove from `from` to `to` (0 to 1; either may be open): a clip's in and out marks.
+    void setSpan(std::optional<double> from, std::optional<double> to);
     const std::vector<TKMarker>& markers() const { return m_markers; }
     // Where the handle's centre stands at `position` (0 to 1), in the slider's coordinates.
     double xOf(double position) const;
@@ -30,4 +33,5 @@ protected:
 private:
     QSlider* m_slider;
     std::vector<TKMarker> m_markers;
+    std::optional<double> m_spanFrom, m_spanTo;
 };

@@ -1,0 +1,538 @@
+#include "mediahelper/ClipRenderer.h"
+
+#include "mediahelper/BandPainter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+namespace media {
+
+namespace {
+
+template <auto F> struct Deleter {
+    template <typename T> void operator()(T* p) const { F(&p); }
+};
+using FramePtr = std::unique_ptr<AVFrame, Deleter<av_frame_free>>;
+
+// The decoded frames of one camera's recordings in order, each with its moment on the timeline.
+class CameraFrames {
+public:
+    CameraFrames(std::vector<ClipSource> pieces, double seekTo)
+        : m_pieces(std::move(pieces)), m_seek(seekTo) {}
+    ~CameraFrames() { close(); }
+    bool failed() const { return m_failed; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    bool hasAudio() const { return m_audio >= 0; }
+    AVRational frameRate() const { return m_rate; }
+    AVRational timeBase() const { return m_tb; }
+
+    // Opens the first recording and reads its picture size; false when it cannot be decoded.
+    bool start() { return open(0); }
+
+    // The next frame and its moment, or nothing at the end.
+    FramePtr next(double& t) {
+        FramePtr frame(av_frame_alloc());
+        while (m_codec != nullptr) {
+            const int got = avcodec_receive_frame(m_codec, frame.get());
+            if (got == 0) {
+                const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
+                                        ? frame->best_effort_timestamp
+                                        : frame->pts;
+                t = m_pieces[m_index].offset + static_cast<double>(pts - m_startPts) * av_q2d(m_tb);
+                return frame;
+            }
+            if (got == AVERROR_EOF) {
+                if (!open(m_index + 1)) {
+                    return nullptr;
+                }
+                continue;
+            }
+            AVPacket* packet = av_packet_alloc();
+            bool sent = false;
+            while (!sent) {
+                if (av_read_frame(m_format, packet) < 0) {
+                    avcodec_send_packet(m_codec, nullptr);
+                    sent = true;
+                } else if (packet->stream_index == m_stream) {
+                    if (avcodec_send_packet(m_codec, packet) < 0) {
+                        ++m_errors;
+                    }
+                    sent = true;
+                } else if (packet->stream_index == m_audio && m_audioSink) {
+                    m_audioSink(packet, m_format->streams[m_audio]->time_base, m_pieces[m_index].offset);
+                }
+                av_packet_unref(packet);
+            }
+            av_packet_free(&packet);
+        }
+        return nullptr;
+    }
+    int errors() const { return m_errors; }
+    const AVCodecParameters* audioParameters() const {
+        return m_audio >= 0 ? m_format->streams[m_audio]->codecpar : nullptr;
+    }
+    std::function<void(AVPacket*, AVRational, double)> m_audioSink;
+
+private:
+    void close() {
+        avcodec_free_context(&m_codec);
+        if (m_format != nullptr) {
+            avformat_close_input(&m_format);
+        }
+    }
+    bool open(size_t index) {
+        close();
+        m_index = index;
+        if (index >= m_pieces.size()) {
+            return false;
+        }
+        const std::string url = "file:" + m_pieces[index].path;
+        if (avformat_open_input(&m_format, url.c_str(), nullptr, nullptr) < 0 ||
+            avformat_find_stream_info(m_format, nullptr) < 0) {
+            std::fprintf(stderr, "nura-media: cannot open %s\n", m_pieces[index].path.c_str());
+            m_failed = true;
+            return false;
+        }
+        const AVCodec* decoder = nullptr;
+        m_stream = av_find_best_stream(m_format, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+        m_audio = av_find_best_stream(m_format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+        if (m_stream < 0 || decoder == nullptr) {
+            std::fprintf(stderr, "nura-media: %s has no video\n", m_pieces[index].path.c_str());
+            m_failed = true;
+            return false;
+        }
+        AVStream* s = m_format->streams[m_stream];
+        m_codec = avcodec_alloc_context3(decoder);
+        avcodec_parameters_to_context(m_codec, s->codecpar);
+        m_codec->thread_count = 0;
+        if (avcodec_open2(m_codec, decoder, nullptr) < 0) {
+            m_failed = true;
+            return false;
+        }
+        m_tb = s->time_base;
+        m_rate = s->avg_frame_rate.num > 0 ? s->avg_frame_rate : AVRational{30, 1};
+        m_startPts = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
+        if (index == 0) {
+            m_width = s->codecpar->width;
+            m_height = s->codecpar->height;
+            const double local = m_seek - m_pieces[0].offset;
+            if (local > 0) {
+                av_seek_frame(m_format, m_stream, m_startPts + static_cast<int64_t>(local / av_q2d(m_tb)),
+                              AVSEEK_FLAG_BACKWARD);
+            }
+        }
+        return true;
+    }
+    std::vector<ClipSource> m_pieces;
+    double m_seek;
+    size_t m_index = 0;
+    AVFormatContext* m_format = nullptr;
+    AVCodecContext* m_codec = nullptr;
+    int m_stream = -1, m_audio = -1;
+    AVRational m_tb{1, 30000}, m_rate{30, 1};
+    int64_t m_startPts = 0;
+    int m_width = 0, m_height = 0;
+    int m_errors = 0;
+    bool m_failed = false;
+};
+
+// Scales `src` into the rectangle (x, y, w, h) of the YUV 4:2:0 picture `dst`, mirrored if asked.
+// Positions and sizes are even.
+class Placer {
+public:
+    ~Placer() {
+        sws_freeContext(m_sws);
+        av_frame_free(&m_buffer);
+    }
+    void place(const AVFrame* src, AVFrame* dst, int x, int y, int w, int h, bool mirror) {
+        m_sws = sws_getCachedContext(m_sws, src->width, src->height, static_cast<AVPixelFormat>(src->format),
+                                     w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (m_sws == nullptr) {
+            return;
+        }
+        if (!mirror) {
+            uint8_t* planes[4] = {dst->data[0] + static_cast<ptrdiff_t>(y) * dst->linesize[0] + x,
+                                  dst->data[1] + static_cast<ptrdiff_t>(y / 2) * dst->linesize[1] + x / 2,
+                                  dst->data[2] + static_cast<ptrdiff_t>(y / 2) * dst->linesize[2] + x / 2,
+                                  nullptr};
+            sws_scale(m_sws, src->data, src->linesize, 0, src->height, planes, dst->linesize);
+            return;
+        }
+        if (m_buffer == nullptr || m_buffer->width != w || m_buffer->height != h) {
+            av_frame_free(&m_buffer);
+            m_buffer = av_frame_alloc();
+            m_buffer->width = w;
+            m_buffer->height = h;
+            m_buffer->format = AV_PIX_FMT_YUV420P;
+            av_frame_get_buffer(m_buffer, 0);
+        }
+        sws_scale(m_sws, src->data, src->linesize, 0, src->height, m_buffer->data, m_buffer->linesize);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int shift = plane == 0 ? 0 : 1;
+            const int pw = w >> shift, ph = h >> shift, px = x >> shift, py = y >> shift;
+            for (int row = 0; row < ph; ++row) {
+                const uint8_t* from =
+                    m_buffer->data[plane] + static_cast<ptrdiff_t>(row) * m_buffer->linesize[plane];
+                uint8_t* to = dst->data[plane] + static_cast<ptrdiff_t>(py + row) * dst->linesize[plane] + px;
+                for (int col = 0; col < pw; ++col) {
+                    to[col] = from[pw - 1 - col];
+                }
+            }
+        }
+    }
+
+private:
+    SwsContext* m_sws = nullptr;
+    AVFrame* m_buffer = nullptr;
+};
+
+// Blends the band (premultiplied ARGB) into the bottom rows of a YUV 4:2:0 picture (BT.601, limited).
+void blendBand(const QImage& band, AVFrame* dst) {
+    const int top = dst->height - band.height();
+    for (int row = 0; row < band.height(); ++row) {
+        const auto* px = reinterpret_cast<const QRgb*>(band.constScanLine(row));
+        uint8_t* y = dst->data[0] + static_cast<ptrdiff_t>(top + row) * dst->linesize[0];
+        for (int col = 0; col < band.width(); ++col) {
+            const QRgb c = px[col];
+            const int a = qAlpha(c);
+            if (a == 0) {
+                continue;
+            }
+            // Premultiplied colour: Y of the colour is already scaled by alpha, save the offset of 16.
+            const int yc = (66 * qRed(c) + 129 * qGreen(c) + 25 * qBlue(c) + 128) / 256 + (16 * a) / 255;
+            y[col] = static_cast<uint8_t>(yc + (y[col] * (255 - a)) / 255);
+        }
+    }
+    for (int row = 0; row + 1 < band.height(); row += 2) {
+        const auto* px = reinterpret_cast<const QRgb*>(band.constScanLine(row));
+        const int cy = (top + row) / 2;
+        uint8_t* u = dst->data[1] + static_cast<ptrdiff_t>(cy) * dst->linesize[1];
+        uint8_t* v = dst->data[2] + static_cast<ptrdiff_t>(cy) * dst->linesize[2];
+        for (int col = 0; col + 1 < band.width(); col += 2) {
+            const QRgb c = px[col];
+            const int a = qAlpha(c);
+            if (a == 0) {
+                continue;
+            }
+            const int uc = (-38 * qRed(c) - 74 * qGreen(c) + 112 * qBlue(c)) / 256 + (128 * a) / 255;
+            const int vc = (112 * qRed(c) - 94 * qGreen(c) - 18 * qBlue(c)) / 256 + (128 * a) / 255;
+            u[col / 2] = static_cast<uint8_t>(std::clamp(uc + (u[col / 2] * (255 - a)) / 255, 0, 255));
+            v[col / 2] = static_cast<uint8_t>(std::clamp(vc + (v[col / 2] * (255 - a)) / 255, 0, 255));
+        }
+    }
+}
+
+void fillBlack(AVFrame* f) {
+    for (int row = 0; row < f->height; ++row) {
+        std::memset(f->data[0] + static_cast<ptrdiff_t>(row) * f->linesize[0], 16,
+                    static_cast<size_t>(f->width));
+    }
+    for (int plane = 1; plane < 3; ++plane) {
+        for (int row = 0; row < f->height / 2; ++row) {
+            std::memset(f->data[plane] + static_cast<ptrdiff_t>(row) * f->linesize[plane], 128,
+                        static_cast<size_t>(f->width / 2));
+        }
+    }
+}
+
+int even(double v) {
+    return std::max(2, static_cast<int>(std::lround(v / 2.0)) * 2);
+}
+
+class Progress {
+public:
+    Progress(double span, bool report)
+        : m_span(span), m_shown(::isatty(STDERR_FILENO) == 1), m_report(report) {}
+    ~Progress() {
+        if (m_drawn) {
+            std::fputs("\r\033[K", stderr);
+        }
+    }
+    void show(double done) {
+        const auto now = std::chrono::steady_clock::now();
+        if ((!m_shown && !m_report) || now - m_last < std::chrono::milliseconds(250)) {
+            return;
+        }
+        m_last = now;
+        const double f = std::clamp(done / m_span, 0.0, 1.0);
+        if (m_report) {
+            std::printf("done %.4f\n", f);
+            std::fflush(stdout);
+        }
+        if (!m_shown) {
+            return;
+        }
+        m_drawn = true;
+        const double spent = std::chrono::duration<double>(now - m_begun).count();
+        if (f > 0.02) {
+            std::fprintf(stderr, "\r\033[K%3d%%  about %.0f s left", static_cast<int>(f * 100),
+                         spent / f * (1 - f));
+        } else {
+            std::fprintf(stderr, "\r\033[K%3d%%", static_cast<int>(f * 100));
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    double m_span;
+    bool m_shown;
+    bool m_report;
+    bool m_drawn = false;
+    std::chrono::steady_clock::time_point m_begun = std::chrono::steady_clock::now(), m_last;
+};
+
+} // namespace
+
+int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
+    const bool rearLeads = plan.layout == "rear";
+    const bool both = plan.layout == "pip" || plan.layout == "side";
+    if ((rearLeads || both) && plan.rear.empty()) {
+        std::fprintf(stderr, "nura-media: no rear recording\n");
+        return 2;
+    }
+    if (!rearLeads && plan.front.empty()) {
+        std::fprintf(stderr, "nura-media: no front recording\n");
+        return 2;
+    }
+    CameraFrames lead(rearLeads ? plan.rear : plan.front, plan.start);
+    std::optional<CameraFrames> other;
+    if (both) {
+        other.emplace(plan.rear, plan.start);
+    }
+    if (!lead.start() || (other && !other->start())) {
+        return 2;
+    }
+    const int lw = lead.width(), lh = lead.height();
+    int ow = lw, oh = lh;
+    if (plan.layout == "side") {
+        oh = even(lh / 2.0);
+    }
+    // Sound: packets of the chosen camera's recordings copied as they are.
+    CameraFrames* soundFrom = nullptr;
+    CameraFrames* frontFrames = rearLeads ? nullptr : &lead;
+    CameraFrames* rearFrames = rearLeads ? &lead : (other ? &*other : nullptr);
+    if (plan.audio == "auto") {
+        soundFrom = frontFrames != nullptr && frontFrames->hasAudio() ? frontFrames : rearFrames;
+    } else if (plan.audio == "front") {
+        soundFrom = rearLeads ? nullptr : &lead;
+    } else if (plan.audio == "rear") {
+        soundFrom = rearLeads ? &lead : (other ? &*other : nullptr);
+    }
+    if (soundFrom != nullptr && !soundFrom->hasAudio()) {
+        soundFrom = nullptr;
+    }
+
+    AVFormatContext* mux = nullptr;
+    if (avformat_alloc_output_context2(&mux, nullptr, "mp4", plan.out.c_str()) < 0) {
+        return 1;
+    }
+    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> muxOwner(mux, [](AVFormatContext* m) {
+        if (m->pb != nullptr) {
+            avio_closep(&m->pb);
+        }
+        avformat_free_context(m);
+    });
+    const AVCodec* x264 = avcodec_find_encoder_by_name("libx264");
+    if (x264 == nullptr) {
+        std::fprintf(stderr, "nura-media: no H.264 encoder\n");
+        return 2;
+    }
+    AVCodecContext* enc = avcodec_alloc_context3(x264);
+    std::unique_ptr<AVCodecContext, Deleter<avcodec_free_context>> encOwner(enc);
+    enc->width = ow;
+    enc->height = oh;
+    enc->pix_fmt = AV_PIX_FMT_YUV420P;
+    enc->time_base = lead.timeBase();
+    enc->framerate = lead.frameRate();
+    enc->thread_count = 0;
+    enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    av_opt_set(enc->priv_data, "preset", plan.preset.c_str(), 0);
+    av_opt_set_double(enc->priv_data, "crf", plan.crf, 0);
+    if (avcodec_open2(enc, x264, nullptr) < 0) {
+        std::fprintf(stderr, "nura-media: the encoder does not open\n");
+        return 2;
+    }
+    AVStream* vs = avformat_new_stream(mux, nullptr);
+    avcodec_parameters_from_context(vs->codecpar, enc);
+    vs->time_base = enc->time_base;
+    AVStream* as = nullptr;
+    if (soundFrom != nullptr) {
+        as = avformat_new_stream(mux, nullptr);
+        avcodec_parameters_copy(as->codecpar, soundFrom->audioParameters());
+        as->codecpar->codec_tag = 0;
+        as->time_base = AVRational{1, soundFrom->audioParameters()->sample_rate > 0
+                                          ? soundFrom->audioParameters()->sample_rate
+                                          : 48000};
+    }
+    if (avio_open(&mux->pb, plan.out.c_str(), AVIO_FLAG_WRITE) < 0) {
+        std::fprintf(stderr, "nura-media: cannot write %s\n", plan.out.c_str());
+        return 1;
+    }
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "movflags", "+faststart", 0);
+    const int header = avformat_write_header(mux, &options);
+    av_dict_free(&options);
+    if (header < 0) {
+        std::fprintf(stderr, "nura-media: cannot write %s\n", plan.out.c_str());
+        return 1;
+    }
+    bool writeFailed = false;
+    if (as != nullptr) {
+        soundFrom->m_audioSink = [&](AVPacket* p, AVRational tb, double offset) {
+            if (p->pts == AV_NOPTS_VALUE) {
+                return;
+            }
+            const double t = offset + static_cast<double>(p->pts) * av_q2d(tb);
+            if (t < plan.start || t >= plan.end) {
+                return;
+            }
+            AVPacket* copy = av_packet_clone(p);
+            const int64_t at = std::llround((t - plan.start) / av_q2d(as->time_base));
+            copy->pts = copy->dts = at;
+            copy->duration = av_rescale_q(p->duration, tb, as->time_base);
+            copy->stream_index = as->index;
+            if (av_interleaved_write_frame(mux, copy) < 0) {
+                writeFailed = true;
+            }
+            av_packet_free(&copy);
+        };
+    }
+
+    FramePtr out(av_frame_alloc());
+    out->width = ow;
+    out->height = oh;
+    out->format = AV_PIX_FMT_YUV420P;
+    if (av_frame_get_buffer(out.get(), 0) < 0) {
+        return 1;
+    }
+    std::optional<BandPainter> band;
+    if (plan.overlay) {
+        band.emplace(plan, ow, even(oh * 0.11));
+    }
+    Placer placeLead, placeOther;
+    FramePtr otherNow, otherNext;
+    double otherNextT = 0;
+    bool otherEnded = !other;
+    AVPacket* packet = av_packet_alloc();
+    const int64_t frameTicks =
+        std::max<int64_t>(1, av_rescale_q(1, av_inv_q(lead.frameRate()), enc->time_base));
+    const auto drain = [&] {
+        while (avcodec_receive_packet(enc, packet) == 0) {
+            // Every frame lasts one frame interval, so that the index keeps the last one too.
+            packet->duration = frameTicks;
+            av_packet_rescale_ts(packet, enc->time_base, vs->time_base);
+            packet->stream_index = vs->index;
+            if (av_interleaved_write_frame(mux, packet) < 0) {
+                writeFailed = true;
+            }
+        }
+    };
+    Progress progress(plan.end - plan.start, plan.report);
+    double t = 0, first = -1;
+    int64_t lastPts = -1;
+    constexpr double kEps = 1e-6;
+    while (!cancel && !writeFailed) {
+        FramePtr frame = lead.next(t);
+        if (!frame) {
+            break;
+        }
+        if (t < plan.start - kEps) {
+            continue;
+        }
+        if (t > plan.end + kEps) {
+            break;
+        }
+        if (first < 0) {
+            first = t;
+        }
+        // The other camera: the last frame at or before this moment.
+        while (!otherEnded) {
+            if (!otherNext) {
+                otherNext = other->next(otherNextT);
+                if (!otherNext) {
+                    otherEnded = true;
+                    break;
+                }
+            }
+            if (otherNextT > t + kEps) {
+                break;
+            }
+            otherNow = std::move(otherNext);
+        }
+        av_frame_make_writable(out.get());
+        if (plan.layout == "side") {
+            fillBlack(out.get());
+            const int half = even(ow / 2.0);
+            placeLead.place(frame.get(), out.get(), 0,
+                            (oh - even(half * lh / static_cast<double>(lw))) / 2 & ~1, half,
+                            even(half * lh / static_cast<double>(lw)), false);
+            if (otherNow) {
+                const int rh = even(half * otherNow->height / static_cast<double>(otherNow->width));
+                placeOther.place(otherNow.get(), out.get(), half, std::max(0, (oh - rh) / 2) & ~1, half,
+                                 std::min(rh, oh), plan.mirror);
+            }
+        } else {
+            placeLead.place(frame.get(), out.get(), 0, 0, ow, oh, rearLeads && plan.mirror);
+            if (plan.layout == "pip" && otherNow) {
+                const int iw = even(ow / 3.0);
+                const int ih = even(iw * otherNow->height / static_cast<double>(otherNow->width));
+                const int margin = even(ow / 60.0);
+                const int bandH = band ? band->height() : 0;
+                const int x = plan.corner[1] == 'l' ? margin : ow - iw - margin;
+                const int y = plan.corner[0] == 't' ? margin : std::max(0, oh - bandH - ih - margin) & ~1;
+                placeOther.place(otherNow.get(), out.get(), x, y, iw, ih, plan.mirror);
+            }
+        }
+        if (band) {
+            blendBand(band->at(t), out.get());
+        }
+        int64_t pts = std::llround((t - first) / av_q2d(enc->time_base));
+        if (pts <= lastPts) {
+            pts = lastPts + 1;
+        }
+        lastPts = pts;
+        out->pts = pts;
+        if (avcodec_send_frame(enc, out.get()) < 0) {
+            writeFailed = true;
+        }
+        drain();
+        progress.show(t - plan.start);
+    }
+    if (cancel) {
+        av_packet_free(&packet);
+        return 130;
+    }
+    avcodec_send_frame(enc, nullptr);
+    drain();
+    av_packet_free(&packet);
+    if (lead.failed() || (other && other->failed())) {
+        return 2;
+    }
+    if (first < 0) {
+        std::fprintf(stderr, "nura-media: no frame in the span\n");
+        return 2;
+    }
+    if (writeFailed || av_write_trailer(mux) < 0 || avio_closep(&mux->pb) < 0) {
+        std::fprintf(stderr, "nura-media: cannot write %s\n", plan.out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace media

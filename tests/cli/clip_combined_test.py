@@ -1,0 +1,213 @@
+#!/usr/bin/env python3
+"""`nura clip` re-encoded, on generated pairs whose pictures show their frame number (front 30 fps, rear
+25 fps): each output frame is decoded and both numbers read, the rear one must be the last rear frame at
+or before the front frame's moment, across a joint too. Then the output's format (one stream of the
+expected size, a duration within a frame of the span, a clean decode, the index before the media data),
+the band's placement by pixels, the GPX beside the clip, and the refusals."""
+
+import os
+import resource
+import signal
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from checks import check, finish  # noqa: E402
+
+NURA = sys.argv[1]
+BUILD = os.path.dirname(os.path.abspath(NURA))
+MAKE_RECORDING = os.path.join(BUILD, "make_recording")
+FW, FH, RW, RH = 480, 272, 320, 180
+
+
+def make(path, rear, start):
+    size = f"{RW}x{RH}" if rear else f"{FW}x{FH}"
+    subprocess.run([MAKE_RECORDING, path, "--seconds", "6", "--start", start, "--size", size, "--fps",
+                    "25" if rear else "30", "--frame-numbers"] + (["--rear"] if rear else []), check=True)
+
+
+def frames(path, w, h):
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-fps_mode", "passthrough", "-f", "rawvideo",
+                          "-pix_fmt", "gray", "-"],
+                         capture_output=True, check=True).stdout
+    return [raw[i:i + w * h] for i in range(0, len(raw) - w * h + 1, w * h)]
+
+
+def number(frame, w, x0, y, width, mirrored=False):
+    n = 0
+    for k in range(12):
+        b = 11 - k if mirrored else k
+        if frame[y * w + x0 + int((b + 0.5) * width / 12)] > 128:
+            n |= 1 << k
+    return n
+
+
+def probe(path):
+    r = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type,width,height:format=duration",
+                        "-of", "default=nw=1", path], capture_output=True, text=True)
+    return r.stdout
+
+
+def top_level(path):
+    data, at, out = open(path, "rb").read(), 0, []
+    while at + 8 <= len(data):
+        size, kind = struct.unpack_from(">I4s", data, at)
+        out.append(kind.decode("latin-1"))
+        if size < 8:
+            break
+        at += size
+    return out
+
+
+def run(*args):
+    return subprocess.run([NURA, "clip", *args], capture_output=True, text=True)
+
+
+def main():
+    tmp = tempfile.mkdtemp(prefix="nura-clip2-")
+    f1 = os.path.join(tmp, "alwa_20230115_083000_F.MP4")
+    r1 = os.path.join(tmp, "alwa_20230115_083000_R.MP4")
+    f2 = os.path.join(tmp, "alwa_20230115_083006_F.MP4")
+    r2 = os.path.join(tmp, "alwa_20230115_083006_R.MP4")
+    make(f1, False, "20230115_083000")
+    make(r1, True, "20230115_083000")
+    make(f2, False, "20230115_083006")
+    make(r2, True, "20230115_083006")
+
+    # Picture in picture, top left, across the joint at 6 s; no band, so the numbers are whole.
+    out = os.path.join(tmp, "pip.mp4")
+    r = run(f1, "--start", "4", "--end", "8", "--corner", "tl", "--no-overlay", "-o", out)
+    check(r.returncode == 0, f"a pip clip across the joint exits 0: {r.returncode} {r.stderr}")
+    iw, margin = 160, 8
+    seen = []
+    for fr in frames(out, FW, FH):
+        front = number(fr, FW, 0, int(FH * 0.7), FW)
+        rear = number(fr, FW, margin, margin + 45, iw)
+        seen.append((front, rear))
+    # Front frame k of a recording is at k/30 s; the rear frame shown is the last at or before it.
+    want_front = list(range(120, 180)) + list(range(0, 61))
+    check([f for f, _ in seen] == want_front,
+          f"every front frame of 4 s to 8 s once, across the joint: {[f for f, _ in seen][:5]}... {len(seen)}")
+    wrong = [(f, r) for f, r in seen if r != (f * 25) // 30]
+    check(not wrong, f"the rear frame is the last at or before the front's moment: {wrong[:5]}")
+    check("width=480\nheight=272" in probe(out) and probe(out).count("codec_type=") == 1,
+          f"one video stream of the front's size: {probe(out)}")
+    duration = float(probe(out).split("duration=")[1].split()[0])
+    check(abs(duration - 4.0) <= 1 / 30 + 1e-3, f"the duration is the span within a frame: {duration}")
+    e = subprocess.run(["ffmpeg", "-v", "error", "-i", out, "-f", "null", "-"], capture_output=True, text=True)
+    check(e.stderr == "", f"the clip decodes without a word: {e.stderr[:200]}")
+    boxes = top_level(out)
+    check("moov" in boxes and "mdat" in boxes and boxes.index("moov") < boxes.index("mdat"),
+          f"the index comes before the media data: {boxes}")
+    check(os.path.exists(os.path.join(tmp, "pip.gpx")) and "<trkpt" in open(os.path.join(tmp, "pip.gpx")).read(),
+          "a GPX of the clip's fixes lies beside it")
+
+    # Mirrored rear, bottom right by default, with the band: the band changes only the bottom rows.
+    plain = os.path.join(tmp, "plain.mp4")
+    banded = os.path.join(tmp, "banded.mp4")
+    r = run(f1, "--start", "1", "--end", "2", "--no-overlay", "--mirror-rear", "--no-gpx", "-o", plain)
+    r2_ = run(f1, "--start", "1", "--end", "2", "--corner", "tl", "--no-gpx", "-o", banded)
+    plain_tl = os.path.join(tmp, "plain_tl.mp4")
+    run(f1, "--start", "1", "--end", "2", "--corner", "tl", "--no-overlay", "--no-gpx", "-o", plain_tl)
+    check(r.returncode == 0 and r2_.returncode == 0, f"clips with and without the band: {r.stderr}{r2_.stderr}")
+    check(not os.path.exists(os.path.join(tmp, "plain.gpx")), "--no-gpx writes no GPX")
+    a, b = frames(plain_tl, FW, FH)[10], frames(banded, FW, FH)[10]
+    band_top = FH - 30  # even(272 * 0.11)
+    # Rows whose mean difference stands above the two encodes' own noise.
+    changed = [y for y in range(FH) if sum(abs(a[y * FW + x] - b[y * FW + x]) for x in range(FW)) / FW > 6]
+    check(changed and min(changed) >= band_top - 2,
+          f"the band covers only the bottom rows: first changed row {min(changed) if changed else None}")
+    dark = sum(b[(FH - 15) * FW + x] for x in range(FW)) / FW < sum(a[(FH - 15) * FW + x] for x in range(FW)) / FW
+    check(dark, "the band darkens the picture under it")
+    ih = 90
+    y = FH - ih - margin + ih // 2
+    fr = frames(plain, FW, FH)[0]
+    check(number(fr, FW, FW - iw - margin, y, iw, mirrored=True) == (30 * 25) // 30,
+          "the mirrored rear inset reads back from the right")
+
+    # Side by side: half the front's width each.
+    side = os.path.join(tmp, "side.mp4")
+    r = run(r1, "--start", "0", "--end", "1", "--layout", "side", "--no-gpx", "-o", side)
+    check(r.returncode == 0 and "width=480\nheight=136" in probe(side), f"side by side: {probe(side)} {r.stderr}")
+    rear_only = os.path.join(tmp, "rear.mp4")
+    r = run(f1, "--start", "0", "--end", "1", "--layout", "rear", "--no-gpx", "-o", rear_only)
+    check(r.returncode == 0 and "width=320\nheight=180" in probe(rear_only), f"the rear alone: {probe(rear_only)}")
+
+    # Sound: made here by the ffmpeg program (a rear camera with AAC sound, a silent front). The default
+    # takes the camera that has sound, an explicit choice of a silent camera or none gives no sound.
+    snd = os.path.join(tmp, "sound")
+    os.mkdir(snd)
+    sf, sr = os.path.join(snd, "alwa_20230115_083000_F.MP4"), os.path.join(snd, "alwa_20230115_083000_R.MP4")
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=30:duration=4",
+                    "-c:v", "libx264", "-preset", "ultrafast", "-f", "mp4", sf], check=True)
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "smptebars=size=160x90:rate=25:duration=4", "-f",
+                    "lavfi", "-i", "sine=duration=4", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
+                    "-shortest", "-f", "mp4", sr], check=True)
+    cam = os.path.join(snd, "camera")
+    os.mkdir(cam)
+    cf = os.path.join(cam, "alwa_20230115_083000_F.MP4")
+    subprocess.run([MAKE_RECORDING, cf, "--seconds", "3", "--size", "320x180", "--audio"], check=True)
+    r = run(cf, "--start", "0.5", "--end", "2", "--layout", "front", "--no-gpx", "-o", os.path.join(cam, "c.mp4"))
+    check(r.returncode == 0 and probe(os.path.join(cam, "c.mp4")).count("codec_type=") == 2,
+          f"the camera's own sound track is taken by default: {r.stderr}")
+    for choice, streams in ((None, 2), ("rear", 2), ("front", 1), ("none", 1)):
+        target = os.path.join(snd, f"{choice}.mp4")
+        r = run(sf, "--start", "1", "--end", "3", "--no-gpx", "-o", target, *(["--audio", choice] if choice else []))
+        got = probe(target).count("codec_type=")
+        check(r.returncode == 0 and got == streams, f"sound {choice}: {streams} streams, got {got} {r.stderr}")
+    audio = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=duration",
+                            "-of", "csv=p=0", os.path.join(snd, "None.mp4")], capture_output=True, text=True)
+    check(abs(float(audio.stdout.strip() or 0) - 2.0) < 0.1, f"the sound covers the span: {audio.stdout}")
+
+    # Refusals: a missing partner, an existing output, bad values. Nothing is left behind.
+    lone = os.path.join(tmp, "lone")
+    os.mkdir(lone)
+    shutil.copy(f1, lone)
+    r = run(os.path.join(lone, os.path.basename(f1)), "--start", "0", "--end", "1", "-o", os.path.join(lone, "x.mp4"))
+    check(r.returncode == 2 and "rear" in r.stderr, f"pip without a rear file: exit 2 naming it: {r.stderr}")
+    r = run(os.path.join(lone, os.path.basename(f1)), "--start", "0", "--end", "1", "--layout", "front",
+            "-o", os.path.join(lone, "x.mp4"))
+    check(r.returncode == 0, f"the front alone needs no partner: {r.stderr}")
+    r = run(f1, "--start", "0", "--end", "1", "-o", out)
+    check(r.returncode == 1, "an existing output is refused")
+    r = run(f1, "--start", "0", "--end", "1", "-o", r1, "--force")
+    check(r.returncode == 1, f"the partner recording is never replaced: {r.returncode}")
+    r = run(f1, "--start", "2", "--end", "1", "-o", os.path.join(tmp, "y.mp4"))
+    check(r.returncode == 64, "start after end: 64")
+    # A following recording cut short inside the span: refused, the target untouched.
+    keep = open(out, "rb").read()
+    data = open(r2, "rb").read()
+    open(r2, "wb").write(data[:len(data) // 2])
+    r = run(f1, "--start", "4", "--end", "8", "--force", "-o", out)
+    check(r.returncode == 2 and "alwa_20230115_083006_R.MP4" in r.stderr,
+          f"a recording cut short inside the span is refused by name: {r.returncode} {r.stderr}")
+    check(open(out, "rb").read() == keep, "the target is untouched")
+    open(r2, "wb").write(data)
+    # A full disk part-way (a file-size limit, which the helper inherits) and Ctrl+C: the old target
+    # stays and nothing is left beside it.
+    def small_disk():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (20_000, 20_000))
+
+    r = subprocess.run([NURA, "clip", f1, "--start", "0", "--end", "11", "--force", "--no-gpx", "-o", out],
+                       capture_output=True, text=True, preexec_fn=small_disk)
+    check(r.returncode == 1 and open(out, "rb").read() == keep, f"a full disk: exit 1, old target kept: {r.stderr}")
+    p = subprocess.Popen([NURA, "clip", f1, "--start", "0", "--end", "11.9", "--force", "--no-gpx", "-o", out],
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while p.poll() is None and not [n for n in os.listdir(tmp) if n.startswith(".")]:
+        time.sleep(0.005)
+    time.sleep(0.2)
+    p.send_signal(signal.SIGINT)
+    rc = p.wait()
+    check(rc == -signal.SIGINT, f"Ctrl+C ends the clip with the interrupt's status: {rc}")
+    check(open(out, "rb").read() == keep, "after Ctrl+C the old target is kept")
+    check([n for n in os.listdir(tmp) if n.startswith(".")] == [], "no temporary file remains")
+    finish()
+
+
+if __name__ == "__main__":
+    main()
