@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The baselines of the playback benchmark: bare libVLC players with no application around them,
 // either decoding without pictures (the floor) or drawing into windows of their own on the X display.
 //   bare_players dummy|x11 SECONDS FILE...

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura clip` of 60 s, each next to a baseline measured in the same run.
 
 Combined: a pip clip with the band, from a 1080p30 front and a 720p30 rear, next to the `ffmpeg` program

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura list` of a 15,000-recording card as a user runs it (whole process, output to /dev/null),
 next to `find DIR -iname '*.mp4' | sort` on the same tree. Rounds alternate; medians compared."""
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scan + parse + sort + pair of a 15,000-recording card, next to `find DIR -iname '*.mp4' | sort`
 // on the same tree. Both run warm, several times; the medians are compared.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Installed size of the Debian package's run-time dependencies (everything its Depends line pulls
 in, recursively, from this machine's package lists), next to the same with the browser engine the
 map used to need (libqt6webenginewidgets6 and libqt6webenginecore6-bin, as the package depended on

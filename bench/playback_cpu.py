@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The viewer playing a 1080p front and 720p rear recording in its window on an X display, as a user
 runs it, with the list and then with the map shown (its tiles from a local tile server), next to two baselines on the same display: bare libVLC players decoding the same files
 without pictures (the floor), and bare libVLC players drawing into windows of their own at full

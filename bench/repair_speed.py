@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura repair` of a cut 3-minute 1080p recording (its index and last frames lost), as a user runs it,
 next to `cp` of the same file followed by an fsync of the copy (`sync FILE`); the repair fsyncs its
 output too. The recordings are written once into BUILD/bench-cache/repair. Rounds alternate, from a warm

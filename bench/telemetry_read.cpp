@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the telemetry of a generated 3-minute recording (1,800 chunks) and compares the time with a
 // baseline that reads the same bytes with the fewest system calls: the chunk table in one read, then
 // one read per record, without walking the boxes or decoding anything.

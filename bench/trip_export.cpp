@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `nura trip` over a card of 1,000 three-minute recordings, run as a user runs it (a whole process, output
 // to /dev/null, warm cache), next to the sum of the same recordings' telemetry reads measured one by one in
 // this process. The card is written once into the build folder and reused by later runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl+2 to the map painted with every tile, when the tiles come from the disk cache of an earlier
 // run (a fresh process: nothing decoded yet), next to the same switch once they are in memory and
 // to Ctrl+1 back to the list. Tiles are never fetched here ("Offline only"); the cache and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playback figures of the viewer, each next to its baseline:
 // - the G-sensor graph's full redraw for a 3-minute recording at 1000 points wide;
 // - double-click to both views showing a frame, next to one bare player's first frame;

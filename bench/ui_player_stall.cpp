@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The longest stall of the UI thread while two real players start, seek and stop recordings
 // whose every read takes 2 s (a slow or failing card), next to the same run at full speed.
 // The slow card is bench/slow_read_shim.c, loaded with LD_PRELOAD into a second run of this

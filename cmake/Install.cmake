@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts on a system, and the Debian package that `make package` builds from it.
 include(GNUInstallDirs)
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What each telemetry fuzz target does with one input; the tests replay the corpus through the same code.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: a drive-record file decoded and every cell and export line made from it.
 #include "core/driverecords/DriveRecordFile.h"
 #include "core/driverecords/DriveRecordTable.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the walk through the media data of a recording cut short, over arbitrary bytes
 // placed after a real file type box, and the look at the top-level boxes that decides a file is cut.
 // The first input byte picks the unit length size and whether a telemetry pattern is known.

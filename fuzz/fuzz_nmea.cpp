@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: NMEA text split into sentences, and single sentences given to the parser.
 #include "TelemetryFuzzBodies.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the telemetry reader over whole files.
 #include "TelemetryFuzzBodies.h"
 #include "core/log.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a fuzz seed at the reader's bounds: a recording whose chunk table holds ENTRIES entries, all at
 its first chunk, and whose first record's text is nothing but sentence ends. Too large for the corpus
 replay in the tests, so `make fuzz` writes it into the working corpus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A scripted drive through Seoul for the demo card and the tests: the car waits for a fix, pulls away
 // east, turns south, brakes hard into an impact 47 s in, stands, then drives on south-west with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A clip whose every picture shows its own frame number, for checking which frame a view shows:
 // block k (20 pixels wide) of the picture is white when bit k of the number is set. Made with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Real H.264 video for the sample recordings: the ffmpeg command-line tool encodes a test pattern
 // with libx264 into an Annex B stream, which is split here into frames for our own muxer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes trees of empty files named like the camera's recordings, for the media-list tests and benchmark.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Recordings in the camera's layout for the demo card and the tests: frames made here and the
 // scripted drive's records, written by the core's camera-layout writer. The video and the telemetry

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // make_recording: writes one recording in the camera's layout, with real H.264 video and the
 // telemetry of the scripted drive.
 //

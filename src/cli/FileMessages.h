@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One message and one exit status for a file a subcommand could not read or write, the same in every
 // subcommand: a FIFO, device or folder is "not a regular file" (2); anything else that kept the file from

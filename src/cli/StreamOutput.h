@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Standard output, written as the text is made so that no export holds its whole output in memory.
 // A failed write is remembered and the rest is skipped.

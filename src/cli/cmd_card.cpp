@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura card list: the mounted USB volumes, the camera's card marked with "*". The disk service is asked by
 // the helper program nura-card, which carries the D-Bus client; this process becomes that program.
 

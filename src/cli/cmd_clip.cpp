@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura clip FILE --start S --end S [-o OUT] --copy [--force]: a lossless cut of one camera's recording,
 // written in the camera's own layout with the telemetry of the same span. The re-encoded video of both
 // cameras is made by the media helper nura-media.

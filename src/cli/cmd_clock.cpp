@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura clock FILE ["YYYY-MM-DD HH:MM:SS"]: writes the camera's clock file (timeset.cfg). The time is the
 // camera's local time as given, with no time-zone conversion; without one, the computer's local time now.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura config show|reset|set: the camera's settings file, field by field through the record's layout table.
 
 #include "cli/FileMessages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura drive FILE [--format text|csv]: the camera's drive records, as the viewer's table shows them or as
 // its export writes them.
 

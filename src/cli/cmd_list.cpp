@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura list DIR [--json]: the recordings below a folder, in the viewer's order.
 
 #include "cli/commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura repair FILE [--reference GOOD] [-o OUT] [--force]: rebuilds the index of a recording cut short
 // by a power loss, from its media data and a whole recording of the same camera. FILE is never
 // written; OUT defaults to repaired/NAME beside it. The trial decode runs in the helper nura-media.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura telemetry FILE.mp4 [--format text|csv|json|gpx]: a recording's telemetry, one row per record.
 // Each record is paired with the GPS state that playback shows at its position, as in the viewer; the
 // GPX track has one point per fix instead. Output is written as it is made, never held whole.

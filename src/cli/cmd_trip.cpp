@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura trip DIR [--format geojson|gpx|csv] [--gap MINUTES]: the drives on a card, joined from the GPS
 // fixes of its recordings into trips. Recordings are read on every core and the trips are written as
 // they complete, so neither the card's size nor the drive's length decides the memory used.

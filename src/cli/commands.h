@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The subcommands of `nura`. Each returns one of the exit statuses below, which mean the same in every
 // subcommand.

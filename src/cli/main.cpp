@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura: the command-line twin of the viewer, for scripts, tests and power users.
 
 #include "cli/commands.h"

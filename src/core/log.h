@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Diagnostic log lines ("#############################   START", "fopen fail:...").
 // They go to a sink: stderr in the programs, a capture buffer in tests. Never shown to the user.

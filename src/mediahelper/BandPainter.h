@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The data band drawn over the bottom of a clip's picture: the moment on the camera's clock, the speed,
 // the G-force and a small trace of the last seconds' G-force, on a half-dark strip. Drawn with QPainter

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clip's plan as `nura clip` writes it, one item a line (see ClipRenderer.h).
 
 #include "mediahelper/ClipRenderer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The re-encoded clip of both cameras: `nura-media clip` reads its plan on standard input (written by
 // `nura clip`), decodes the front and the rear recordings of the span, pairs every frame of the leading

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura-media: the work of `nura` that needs the FFmpeg libraries, in a program of its own so that
 // nura and the viewer start without loading them.
 //

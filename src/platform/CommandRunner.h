@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a system command, with administrator rights when asked, and reports how it ended. The command is an
 // argument list handed to the program as it is: no shell reads it, so nothing in it is ever interpreted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A command runner for tests: records each call and answers from a queue (success when it is empty).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A media player for playback tests: no engine, a clock that moves only when told, and a log of
 // every call the window made.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A volume service for tests: serves the descriptions it is given and records renames.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Task-bar progress as the launcher-entry signal that KDE Plasma and GNOME docks follow:
 // com.canonical.Unity.LauncherEntry.Update(s app_uri, a{sv} properties) on the session bus, with

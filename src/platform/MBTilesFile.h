@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An offline map: an MBTiles file, that is an SQLite database of raster tiles with rows numbered
 // from the south. Read through Qt SQL's SQLite driver, read-only. Only PNG and JPEG tiles can be

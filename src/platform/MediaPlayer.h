@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The media player the playback window drives: one per video view, asynchronous start,
 // state and time notifications on the UI thread, fractional positions and millisecond times.

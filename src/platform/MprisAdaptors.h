@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two bus interfaces of the desktop's media-player protocol, as Qt adaptors over MprisPlayerTarget:
 // the root (who the player is) and the player (what plays and how to drive it). Their properties are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the media keys and desktop media widgets can see of playback and do to it. The playback logic
 // implements it; MprisService turns it into the desktop's media-player interface.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Media keys, desktop media widgets and scripts (playerctl) reach playback through the desktop's
 // media-player protocol on the session bus: the name org.mpris.MediaPlayer2.nura_viewer (a second

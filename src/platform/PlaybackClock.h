@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Media time between the engine's sparse time reports. The engine reports every 250 to 500 ms of
 // wall time; in between, time runs on from the last report at the playback rate, but never more

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a media player is doing, as one function of (state, event): the user's commands and the
 // engine's reports go in, the new state and the engine work to do come out. No engine and no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/ProcessCommandRunner.h"
 
 #include "core/log.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The real command runner: QProcess with an argument list; administrator rights through pkexec unless the
 // program already runs as root. A command run with administrator rights is looked up only in the system's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The snapshot printer over Qt Print Support. The print session's steps map to Qt as follows:
 // the destination type is the printer's output format (a PDF file is not a printer), the current

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Delays of the playback and loading logic ("0.3 seconds later") go through this, so tests can
 // run them without sleeping.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One thread that runs posted work in order, for an engine whose calls may block for seconds.
 // A seek posted while the previous one still waits takes its place: only the newest position is

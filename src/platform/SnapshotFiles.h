@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the viewer keeps its temporary snapshot, and how a snapshot is saved where the user chose.
 

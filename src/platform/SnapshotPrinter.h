@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Prints a saved video frame: the print panel on the main window, then the picture scaled to fit
 // one page of the chosen printer. The printer settings live for the whole process, so the choices

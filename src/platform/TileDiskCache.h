@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Map tiles kept on disk between runs ($XDG_CACHE_HOME/nura-viewer/tiles): one file per tile,
 // z/x/y.tile, holding the bytes the server sent. A file's modification time is the time until which

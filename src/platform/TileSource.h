@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the map's tiles come from, in this order: the tiles decoded lately (memory), the offline
 // map file, the disk cache, and last the tile server. A tile missing from all of them is asked

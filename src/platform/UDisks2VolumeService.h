@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Volumes through UDisks2 on D-Bus: one GetManagedObjects call per enumeration, read from the Block,
 // Filesystem, Partition and Drive interfaces. Without the service (no system bus, no udisksd) every

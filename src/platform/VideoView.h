@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shows the frames a player hands it, scaled to fill the view (cropping the overflow) or to fit it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the player shares with the threads that are not the UI thread: the engine's video threads
 // write pictures into the sink, and the player's worker owns the engine objects and makes every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one engine instance of the process. Players hold a shared reference, so the instance
 // outlives every player however the application tears down.

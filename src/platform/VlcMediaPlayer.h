@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The media player over libVLC. Every engine call runs on the player's own worker thread, as the
 // engine's calls wait for its input thread, which waits for the file: a slow or pulled card would

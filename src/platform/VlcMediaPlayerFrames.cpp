@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame hand-off of VlcMediaPlayer: libVLC's video callbacks write pictures into the shared
 // sink on the engine's threads; the UI thread shows the latest one.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Tells its owner when the disk service's volumes change: a disk plugged in or pulled out
 // (InterfacesAdded, InterfacesRemoved) or a file system mounted or unmounted (the MountPoints of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/VolumeService.h"
 
 #include "core/card/CameraCard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The mounted volumes and their disks, from the system's disk service. The service only describes what is
 // mounted; every rule (removable, USB, which volume is the camera's card) is the core's. Nothing is kept

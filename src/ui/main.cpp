@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura-viewer: plays the camera's recordings from its card.
 // usage: nura-viewer [DIR] [--play FILE] [--map] [--fullscreen] [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer RECORDING.mp4 [--map] [--fullscreen] [--screenshot FILE] [--quit-after SECONDS]

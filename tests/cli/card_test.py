@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """nura card list against a UDisks2 stand-in on a private bus: python3 card_test.py /path/to/nura"""
 import os
 import subprocess

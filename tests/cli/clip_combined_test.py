@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura clip` re-encoded, on generated pairs whose pictures show their frame number (front 30 fps, rear
 25 fps): each output frame is decoded and both numbers read, the rear one must be the last rear frame at
 or before the front frame's moment, across a joint too. Then the output's format (one stream of the

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura clip --copy` on generated recordings (30 fps, a key frame each second): the video packets of the
 clip against the source's (ffprobe -show_packets -show_data), its telemetry records against the source's
 (read with struct), the joint into a following recording, and the refusals and failures, each leaving

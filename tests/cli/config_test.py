@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """nura config show/reset/set against real files: python3 config_test.py /path/to/nura"""
 import json
 import os

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """nura drive and nura clock against real files: python3 drive_clock_test.py /path/to/nura"""
 import os
 import struct

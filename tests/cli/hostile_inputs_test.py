@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Every subcommand that takes a file, against what a user's disk may hold in its place: a link, a FIFO,
 /dev/zero, a folder, an empty file, a full file system and a write stopped at each step. The statuses are
 those of the README's table; after each write the old file is whole or the new one complete.

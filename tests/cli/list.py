@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """nura list: the recordings of a folder as a table and as JSON, and its errors."""
 import json
 import os

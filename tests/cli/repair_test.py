@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura repair` on demo-generator recordings cut at a few hundred places: inside the first frame, inside
 units, inside telemetry chunks, on frame boundaries, just before and inside the index, and with the media
 data's size field at 0. Each repaired file is checked with ffmpeg (no error; its frames are the original's

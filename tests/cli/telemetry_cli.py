@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura telemetry` on recordings written by the sample writer: formats, exit statuses and the file layout."""
 
 import csv

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`nura trip` on folders of recordings written by the sample writer: the three formats, trips split at the gap,
 southern and western positions, skipped recordings and the exit statuses."""
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SampleRecording.h"
 #include "core/log.h"
 #include "core/mp4/Mp4BoxBuilder.h"

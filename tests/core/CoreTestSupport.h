@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers the core tests share: whole files as strings, and running a check as a user who is not root.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/driverecords/DriveRecordFile.h"
 #include "core/driverecords/DriveRecordTable.h"
 #include "core/log.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The format command line run for real by mkfs.fat on sparse image files, and the result read back by
 // independent tools (fsck.fat, mtools) and from the boot sector's own bytes.
 

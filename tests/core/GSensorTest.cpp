@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/telemetry/ORBAviGSensorData.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 #include "core/telemetry/ORBGSensor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Logs of five real receivers (gpsd's regression captures) against gpsd's own decoding of them.
 
 #include "core/telemetry/ConvertNmeaCoordinates.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays the fuzz targets' corpus (seeds and any crash reproducers kept there) through the targets' code.
 
 #include "../../fuzz/TelemetryFuzzBodies.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Positions to tiles and pixels and back, against values worked out by hand from the projection's
 // formulas (and the tile of well-known places at well-known zooms).
 

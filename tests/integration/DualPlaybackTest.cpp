@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The viewer with the real player on generated recordings: a front/rear pair plays in both views
 // with its telemetry, runs to its end, and the next recording starts on its own; a pause near the
 // end stays a pause; a broken file of a pair is said while the other plays on to the next recording.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame stepping with the real player: a front clip at 30 frames a second and a rear clip at 30 or
 // 25, whose pictures show their own frame numbers, paused and stepped on and back. Each step must show
 // the main picture's next (previous) frame, and the rear picture its frame at or before that moment.

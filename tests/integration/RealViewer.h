@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the integration tests start from: the viewer with real players on the offscreen display,
 // listing a folder as the open panel would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real player on a short recording made here with ffmpeg: a picture with known colours and
 // geometry (red left top, blue right top, a green band over the bottom 60 rows, 640 x 360 so the
 // decoder pads its buffer height), three seconds long with a sound track.

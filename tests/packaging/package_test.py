@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """make package: a Debian package whose control fields name the run-time packages and whose nura runs."""
 import glob
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The format window on the UDisks2 client itself, against the stand-in (udisks2_mock.py) on a private bus:
 // a medium swapped before the erase, a failed erase and its backup, one window from every way in, and the
 // disk list following the service's signals. The commands are recorded and their effect on the mounts is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Map tiles from a tile server started here on 127.0.0.1 (tile_server.py: each tile one colour that
 // names its z/x/y), from the disk cache and from an MBTiles file written by Python's sqlite3.
 

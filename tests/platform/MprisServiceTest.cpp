@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media-player service on a private session bus (the test runs under dbus-run-session), driven and
 // watched from outside by gdbus as a desktop widget or playerctl would: the calls that reach playback,
 // the types a client reads, the change signals, a second instance, and no bus at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's time between engine reports, on a hand-driven wall clock, and the time texts every player
 // shows.
 

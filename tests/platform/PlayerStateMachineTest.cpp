@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a player does with the user's commands and the engine's reports, without an engine: the
 // usual ways through, late reports, and thousands of random orders checked against the rules.
 

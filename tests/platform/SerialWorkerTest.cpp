@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's worker without an engine: work runs in order, waiting seeks give way to the newest,
 // and the end waits a bounded time for a task that hangs, as an engine call on a dead card does.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The UDisks2 stand-in (udisks2_mock.py) on a private bus, started and stopped by a test.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video view's scaling (fill crops evenly, fit letterboxes) and its hand-over of frames
 // from decoder threads.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UDisks2 client against a UDisks2 stand-in (python-dbusmock) on a private bus that the test starts,
 // and the settings window on it: the card it picks, and the rename of a card that holds the camera's record
 // under another label.

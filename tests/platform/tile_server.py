@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Map tiles for the tests, made independently of the viewer's code.
 
   tile_server.py serve            serves tiles on 127.0.0.1 and prints its port

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A UDisks2 stand-in on a private D-Bus, for the volume tests.
 
 usage: /usr/bin/python3 udisks2_mock.py BASEDIR [all|no-usb|no-service|card]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What the script tests share: a check that reports each failure as it happens, and the exit status."""
 import sys
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads an MP4 file's box tree by hand (Python's struct, not the program's reader), for tests that
 check or change the chunk table."""
 import struct

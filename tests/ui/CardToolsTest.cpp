@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The format window, the clock setup and the drive-record viewer, driven with fake services; the command
 // lines, clock text and record cells they show or write are pinned by the core tests.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/settings/ChoiceControls.h"
 #include "ui/settings/ORBCarNumberTextField.h"
 #include "ui/settings/TKRadioMatrix.h"

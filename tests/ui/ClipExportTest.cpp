@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Export Clip…": the span the dialog proposes, the in/out band on the slider, a lossless export run off
 // the UI thread with the status line's offer to show the folder, and the dialog itself.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as a user meets it: start-up geometry, opening a card, the list's cells, the
 // side views and the map page, full screen and dragging, and scans that finish while the window is busy
 // or closing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The map view drawn without tiles: where the marker and the trail land in the picture, the
 // playback's calls (trail restarts, whole trails, a recording without GPS), and the mouse.
 

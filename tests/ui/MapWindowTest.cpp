@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The separate map window: where it opens beside another window, and which positions move its map.
 
 #include "platform/TileSource.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playing a recording's two files with fake players and a clock that moves only when told: starts,
 // the move to the next recording, seeks and jumps, speed, volume, the heard side, the swap, the
 // loading watch, broken files of a pair, and keeping the rear picture at the front picture's moment.

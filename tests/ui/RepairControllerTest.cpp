@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recordings cut short, in the viewer: the tooltip, "Repair…" for both files of a recording, and another
 // folder when the card cannot take the repaired files. The trial decode is faked; the repair is real.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/settings/FileDataRules.h"
 #include "ui/settings/ORBCarNumberTextField.h"
 #include "ui/settings/ORBSettingForAdasViewController.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving and printing the current frame: the file a user gets, the private folder of the temporary
 // snapshot, when capture and print act, and the printed page as a PDF rasterizer sees it.
 

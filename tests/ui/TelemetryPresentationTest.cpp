@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window shows of a recording's telemetry at a playback position: the G-sensor and GPS
 // texts, the map calls, and the G-sensor graph drawn into an image.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Export Trip…": the selected recording's trip written off the UI thread, with fake dialogs.
 
 #include "DriveScript.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers the window tests share: files on a test card, the warnings a window showed, and
 // screenshots saved for a look.
 #pragma once

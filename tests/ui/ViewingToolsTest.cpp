@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looking closely at a recording with fake players: event markers on the sliders and the graph and
 // the jumps to them, frame stepping on both cameras, and the mirrored rear view.
 

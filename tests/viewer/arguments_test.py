@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """nura-viewer's command line from the outside: python3 arguments_test.py /path/to/nura-viewer"""
 import os
 import shutil

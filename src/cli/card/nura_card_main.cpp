@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // nura-card: the work of `nura card list`, the mounted USB volumes with the camera's card marked "*".
 // A program of its own so that `nura` itself links no Qt: loading Qt's libraries costs every other
 // subcommand more time than its work does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which mounted volume is the camera's card, and which volume holds a given file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "timeset.cfg": the camera sets its clock from this file on the card. It holds exactly 19 ASCII bytes,
 // "yyyy/MM/dd HH:mm:ss" in the camera's local time, with no line end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The card's config.bin, kept in the user's data folder while the card is formatted, so that no failure
 // of the format or of the restore loses it. A backup is named for the card and the time

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The command lines that format the camera's card as FAT32 "NURA": unmount, make the file system, mount.
 // Each is an argument list for the command runner, never a shell string.

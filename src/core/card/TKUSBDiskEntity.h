@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One mounted USB volume as the disk service describes it. An immutable value: a list of them is a
 // snapshot, and a disk is found again after re-enumeration by its deviceFilePath.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A mounted volume as the platform's disk service describes it, before any rule is applied. A field the
 // service did not give is empty; the rules below decide what an incomplete description is worth.

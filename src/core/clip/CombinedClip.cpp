@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/clip/CombinedClip.h"
 
 #include "core/media/ORBMedia.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shareable clip: one re-encoded video of the front and the rear camera, with the car's data drawn
 // in. This side finds the partner recording and the following ones, reads their telemetry for the band,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A lossless cut of one camera's recording: the frames from the last key frame at or before the start
 // to the last frame at or before the end, copied byte for byte into a new file in the camera's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The camera's drive-record file ("DrvInfo/nura_000.drv"), little-endian throughout:
 //   0   u32  record count N

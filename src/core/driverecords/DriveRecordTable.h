@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drive-record table: its 17 columns, the text of each cell, and the comma-separated export.
 // The viewer's table, its export and `nura drive` all take their titles and texts from here, so the three

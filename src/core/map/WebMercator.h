@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Web Mercator, the projection of the usual z/x/y map tiles: the world is a square of 256 x 2^z
 // pixels at zoom z, x growing eastward from the antimeridian and y southward from about 85.05° N.

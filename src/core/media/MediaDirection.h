@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Side of a file handed to a player, judged by the path's ending including the extension.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One recording file, understood from its name alone: mode, start date-time and camera side.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recordings below a folder, sorted by start time and paired front/rear by group name.
 // Scans run on a worker thread; each fills fresh containers and swaps them in under the lock

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A recording cut short by a power loss and its repaired copy (the same name in a "repaired" folder
 // beside it) are one recording: the list keeps the repaired copy, which plays, and drops the cut file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes MP4 files in the camera's own layout: "ftyp", one "mdat" streamed to the sink as samples
 // arrive, then "moov" built from the sample tables gathered on the way. The camera's movie holds

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/mp4/Mp4BoxBuilder.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Appends big-endian MP4 boxes to a byte buffer; nested boxes get their size when closed. The movie
 // box and the tests' hand-made files are built with it; media data is streamed instead (CameraMp4Writer).

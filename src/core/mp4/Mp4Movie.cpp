@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/mp4/Mp4Movie.h"
 
 #include "core/telemetry/ByteOrder.h"

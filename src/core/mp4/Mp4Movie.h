@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sample tables of a whole recording, read from its movie box: what a repair takes from its
 // reference and what a lossless cut reads from its source. Every length is checked against the box

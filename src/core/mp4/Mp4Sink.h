@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where a written MP4 goes: memory for tests and the sample writers, a file descriptor for real output.
 // Writes go out in order; one earlier range may be patched afterwards (the media data's size).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Walks the media data of a recording whose index was never written (power lost while recording),
 // recognising each sample from its own bytes, in file order:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rebuilds the index of a recording cut short by a power loss: its media data is walked with the
 // settings of a whole recording of the same camera (the reference), and a new file in the camera's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether a file is a whole recording, one cut short before its index was written, or neither. Reads
 // only the top-level box headers (a few bytes each), so it is cheap enough for a list's tooltip.

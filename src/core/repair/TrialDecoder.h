@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The trial decode of a recording's first frames, run by the media helper program nura-media (which
 // carries the FFmpeg libraries, so that nura and the viewer start without them). One helper process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // _FILEDATA: the camera's settings record, the whole of config.bin in the card's root.
 // 500 bytes, little-endian, fields in the camera's own names and order.

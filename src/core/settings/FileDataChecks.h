@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings window's rules for the values it stores, applied to a record edited field by field (the
 // command line), so that no way of saving stores what the window would refuse.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The record's layout as data: one descriptor per field (name, offset, type, length in bytes).
 // The reader, writer, dump and the command line all go through this one table.

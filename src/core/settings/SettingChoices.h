@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the settings panes share: the value behind each choice of a control, the text fields' byte layout,
 // the G-sensor threshold as typed and as stored, the motion zones, and the time-zone names.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // config.bin on the card: reading, and writing so that a card pulled out mid-save still holds either the
 // old file or the new one whole.

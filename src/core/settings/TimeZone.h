@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The camera's time zones: time_gmt is an index into this table of UTC offsets (hours x 100 + minutes).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Byte-by-byte integer access: the camera's own records are little-endian, MP4 sizes and offsets big-endian.
 // Callers check the span's length before calling; these helpers only read or write the bytes named.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // NMEA positions (ddmm.mmmm: degrees x 100 + minutes) to decimal degrees, as the map receives them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The GPS fixes among a recording's states. The reader keeps a state after every sentence, so one
 // second of the receiver's output gives several states of the same fix.

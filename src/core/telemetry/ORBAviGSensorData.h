@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The raw 16-byte G-sensor block of one telemetry record: X, Y, Z, T as signed 32-bit little-endian.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The raw 129-byte GPS block of one telemetry record: the speed-unit character, then 128 bytes of
 // NMEA text padded with zeros.

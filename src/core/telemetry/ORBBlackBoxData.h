@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The telemetry of one recording: per-record time values, G-sensor samples and raw blocks, and one
 // GPS state per "$G" sentence. Filled by ExtractStreamInformation on a worker; readers take the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Random-access bytes of a recording: a file for the application, memory for tests and fuzzing.
 // A read succeeds only when every requested byte lies inside the source.

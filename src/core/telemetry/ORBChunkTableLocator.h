@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Finds the data track's chunk-offset table by the camera's fixed walk through the MP4 boxes:
 // ftyp (major brand avc1), one box, moov; the fifth child of moov is the data track, whose boxes

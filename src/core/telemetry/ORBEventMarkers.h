@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Moments of sharp force in a recording, found in its G-sensor samples: where the car braked hard,
 // hit something or was hit. A sample's deviation is the length of its difference from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One G-sensor sample in units of g, as the playback texts and the graph show it.
 

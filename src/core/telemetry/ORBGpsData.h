@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One GPS state as the receiver's sentences left it. Positions stay in the NMEA form
 // (degrees x 100 + minutes) with their hemisphere letters; conversion happens where they are shown.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps one running GPS state and updates it from NMEA 0183 sentences: recommended minimum (RMC),
 // fix data (GGA), active satellites per constellation (GNGSA) and combined fix (GNGNS).

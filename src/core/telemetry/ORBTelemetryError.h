@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a recording's telemetry could not be read. Anything but OpenFailed and OutOfMemory means the bytes are
 // not a recording of this camera (or not a whole one); a chunk that cannot be read is not an error.

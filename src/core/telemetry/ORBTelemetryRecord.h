@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The camera's 153-byte telemetry record, one per chunk of the data track after 2 leading bytes.
 // The layout is shared by the reader and by the sample writer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writes trips as GeoJSON, GPX or CSV while they arrive, handing the text on piece by piece so that
 // no export is ever held whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Passes on only the trip that holds one recording, numbered 1: the viewer exports the drive of the
 // recording the user has selected. Whether a trip holds the recording is known only when it ends, so

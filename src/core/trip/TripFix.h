@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One GPS fix of a drive, as the trip export uses it: the fix time, the signed position and the values
 // the receiver reported with it.

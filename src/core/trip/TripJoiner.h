@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Joins the fixes of a card's recordings, taken in list order, into trips: a drive recorded as many
 // short files is one trip until the receiver's clock jumps by more than the gap between two fixes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads the telemetry of many recordings on several threads and hands the fixes on in list order.
 // Reading a card is dominated by each recording's chunk table, so workers read ahead while the caller

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Copies bytes from one file to another at given positions, in the kernel where the file systems allow
 // it (copy_file_range), else through a buffer. Used where media data moves unchanged between files.

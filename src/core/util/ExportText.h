@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Number and text forms shared by the command-line exports (CSV, GPX, GeoJSON), so that every export
 // writes a coordinate, a stored sensor value or a file name the same way.

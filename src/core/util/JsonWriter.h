@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small streaming JSON writer for the command-line tool's machine-readable output.
 // Strings are written as UTF-8; bytes that are not valid UTF-8 become U+FFFD.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small text helpers shared by the name parser, the NMEA parser and the JSON writer.
 

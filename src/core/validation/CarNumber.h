@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The car number the camera prints into its video: up to 8 ASCII letters and digits.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Input checks of the settings panes. Answers are message keys of the string table (with the numbers a
 // format key needs), or nothing when the input is accepted; the panes turn them into texts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Work on a thread of its own whose result comes back to the UI thread, for the card tools' jobs.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The borderless main window: moved by dragging its background, with a full-screen mode of its own.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the playback's map calls go: the position of the car (appended to the trail), a restarted
 // trail, a whole trail at once after a seek, and the note for a recording without GPS.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application's composition root and the main window's controller: it owns the players, the
 // media list and the playback state, builds the window, and answers the recordings list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The services the application runs with, and the settings window's share of them.
 
 #include "ui/app/ORBAppDelegate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Clips in the viewer: I and O set the in and out marks of the playing recording, shown as a band on
 // the position sliders, and "Export Clip…" (Ctrl+Shift+E, also in the list's context menu) asks for the

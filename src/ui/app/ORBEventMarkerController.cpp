@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/app/ORBEventMarkerController.h"
 
 #include "ui/strings/InfoPlist.h"

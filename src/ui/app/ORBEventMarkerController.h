@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The event markers of the playing recording: found in its G-sensor samples once its length is
 // known, drawn on the position sliders and the G-sensor graph, and the jumps to them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Frame by frame through a paused recording on both cameras: the main picture moves one of its own
 // frames, the other picture shows its frame at or before that moment, and the telemetry follows.

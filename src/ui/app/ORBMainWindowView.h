@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's boxes and controls, and their layout in windowed and full-screen mode.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The map of the right column: a TKMapView in the map container, made with the window so that no
 // call of the playback is lost while the map is hidden. Hidden, it draws and fetches nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The desktop's media keys and widgets as one more pair of hands on playback: what they see and do
 // goes through the playback logic exactly as the window's own controls do.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The recording a start plays, taken from the list once and never looked up again by row: the file
 // of the main picture, its partner from the other camera (or none) and which of them is the front.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plays one recording moment: the chosen file in the main player, its front/rear partner in the
 // sub player, kept at the same moment; seeking, jumps, speed, volume, the heard side, the swap of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ORBPlaybackController's answers to the user's controls: play and pause, the slider, jumps, speed,
 // volume, the heard side, swapping the pictures, window scale and the loading indicator.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The state of the recording that plays, and the one function that moves it on. It follows from
 // the two players' own states: nothing else changes it.

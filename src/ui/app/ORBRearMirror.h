@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rear camera shown as a rear-view mirror would show it: a small toggle button on the rear
 // camera's picture (and the M key) flips that picture left to right. It follows the rear camera to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Recordings cut short by a power loss, in the viewer: whether a listed file is cut (found the first
 // time someone asks, on hover or on play, never during the scan), "Repair…" in the list's context

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving and printing the main player's current frame. Both go through one temporary snapshot
 // ("nura_capture.jpg") in the user's private folder, written fresh by the player each time.

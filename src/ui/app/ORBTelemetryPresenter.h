@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shows, for the playback position, the G-sensor values, speed, HDOP and satellites of the recording's
 // telemetry, moves the graph's bar and sends the position to the map page. Each update picks one

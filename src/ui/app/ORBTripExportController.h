@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Export Trip…" of the main window: writes the drive that holds the selected recording, joined from the
 // card's recordings, to a file the user chooses (GeoJSON, GPX or CSV by its suffix). The recordings are

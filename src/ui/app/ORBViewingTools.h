@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window's tools for looking closely at a recording: event markers and the jumps to them,
 // frame stepping on both cameras, the mirrored rear view, and the in and out marks of a clip, with their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The services the card tools (format, clock setup) use, replaceable in tests.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The format window: lists the USB disks and formats the chosen card as FAT32 "NURA", keeping its
 // config.bin (or giving it the factory-default record when it had none). The unmount, format and mount

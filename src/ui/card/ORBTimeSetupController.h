@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Clock setup: the user picks a date and a time of day (independently) and the window writes them as the
 // camera's clock file, onto the card when it holds "timeset.cfg", else where the user saves it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The drive-record viewer: the camera's drive records as a 17-column table, another ".drv" file opened on
 // request, a record's position shown on the map on a double-click, and the table exported as CSV. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Filling the settings panes' choice controls from label lists, and the small window helpers every pane
 // and tool window uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The car-number field: when editing ends its text keeps only what the camera can print (ASCII letters and
 // digits, at most eight).

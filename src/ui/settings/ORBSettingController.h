@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings window: finds the camera's card, reads its config.bin into the one record it owns, shows one
 // pane at a time under the tab strip, and validates, seals and writes the record back on save.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every settings pane does for the settings window: show the window's record, check and write back
 // its controls, and say whether its input can be accepted.

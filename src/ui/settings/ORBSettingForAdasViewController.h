@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The ADAS pane: vehicle type, lane-departure and forward-collision warnings with their lowest speeds, the
 // front-car departure alert and the vibrator. Speeds are listed in the unit the record shows speeds in.

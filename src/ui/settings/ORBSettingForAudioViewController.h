@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Audio pane: microphone and speaker levels, the hourly notice and the voice-guidance language.
 

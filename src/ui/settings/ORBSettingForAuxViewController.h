@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Auxiliary pane: how the card is shared between continuous, motion and event recordings, the screen,
 // the mains frequency, parking, recording length, picture-in-picture, the format reminder and the Wi-Fi.

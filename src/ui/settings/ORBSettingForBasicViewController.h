@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Basic pane: parking waiting time, impact detection and its thresholds, the LEDs, the car number, the
 // power cut-off and the power cable's voltage loss.

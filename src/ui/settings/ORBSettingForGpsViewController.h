@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The GPS pane: the weekly alarm's weekday, the speed unit, the time zone and summer time, the speed in the
 // video overlay, how often the route is saved, and GPS in parking mode.

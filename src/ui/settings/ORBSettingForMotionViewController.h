@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Motion and parking pane: motion sensitivity of each camera, the twelve detection zones of each
 // picture, the parking recording mode and night vision.

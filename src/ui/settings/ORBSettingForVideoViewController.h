@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Video pane: front and rear quality and brightness, rear reversal and frame rate, tinting, night
 // vision, view angle and the recording channels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A grid of radio buttons in one group, filled row by row; cell i is row i / columns, column i % columns.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A row of checkable buttons of which exactly one is selected once the user has chosen.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The "InfoPlist" string table: every user-visible text of the viewer and settings windows by key.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A box painted over in the window's warm grey once its frame is drawn. Its background image is
 // kept for whoever sets it but not drawn.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scale under a range slider: 22 ticks across the width, long ones at the start, the middle and the end.
 

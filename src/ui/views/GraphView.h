@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole G-sensor trace of a recording (x red, y green, z blue, -2 g to +2 g) with a white bar at
 // the playback position. The grid and traces are drawn once into a cached picture per sample list and

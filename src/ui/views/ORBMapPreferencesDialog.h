@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The map's preferences: the tile server's URL template, the offline map (an MBTiles file) and
 // "Offline only". Also the map menu's share of them ("Offline Map…", "Offline Only", "Map

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The separate map window: one map view placed beside the window that opened it, showing one
 // position at a time (the drive-record viewer's chosen record).

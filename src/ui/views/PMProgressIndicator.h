@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A progress bar that also writes how far it is and how long is left into a text line, and shows
 // itself on the application's icon and task-bar entry while it runs. It moves in whole units: a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Paints the running progress bars over the application's icon, one 16-pixel band each from the
 // bottom up (a moving barber pole for a bar that cannot say how far it is), and tells the task bar

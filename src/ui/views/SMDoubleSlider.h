@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A slider with two knobs on one track, drawn in the platform slider's style. The mouse drags the knob
 // under it; the arrow keys move the current knob; Tab goes from the low knob to the high one and then on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The values of a two-knob range slider: a low and a high value on one track, kept in order within the
 // limits, and which knob the keyboard and the drag move.

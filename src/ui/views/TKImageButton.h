@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A button drawn from image resources: a picture for normal, hover ("_f") and pressed ("_p"), named
 // after the normal picture ("icon_play_n" gives "icon_play_f" and "icon_play_p"). The hover picture

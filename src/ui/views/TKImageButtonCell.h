@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The bezel some image buttons sit on: a three-part strip over the button's frame, in its plain
 // set while the button is on and its pressed set while it is off or held down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Image resources by name, and the three-part and nine-part drawing of the window's frames and strips.
 // A name without a resource gives a null image, and a null image draws nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A map drawn with QPainter: Web Mercator tiles from a TileSource, the trail as a line, the car as
 // a marker (an arrow when its heading is known), its coordinates, a scale bar and the tiles'

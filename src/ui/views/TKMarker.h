@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A moment marked along a recording, as the position slider and the G-sensor graph draw it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small ticks over a horizontal slider at marked positions, each with its tooltip. The ticks are a
 // transparent layer over the slider, so any slider (and its style sheet) can carry them; mouse

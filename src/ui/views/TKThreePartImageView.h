@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A strip drawn from three images: end caps at their own width, the middle stretched between them.
 

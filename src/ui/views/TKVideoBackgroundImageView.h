@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame behind a video picture: a nine-part image over the whole view and the camera's logo,
 // at its own size, in the middle.
