@@ -37,18 +37,7 @@ std::string number(double v) {
 
 // The camera's clock at the start of `path`, from its name, as seconds since 1970 read as UTC.
 long long nameClock(const std::string& path) {
-    const ORBMedia m(path);
-    if (m.year == 0) {
-        return 0;
-    }
-    std::tm t{};
-    t.tm_year = m.year - 1900;
-    t.tm_mon = m.month - 1;
-    t.tm_mday = m.day;
-    t.tm_hour = m.hour;
-    t.tm_min = m.minute;
-    t.tm_sec = m.second;
-    return static_cast<long long>(::timegm(&t));
+    return static_cast<long long>(ORBMedia(path).nameSeconds().value_or(0));
 }
 
 // The band's records of one recording, and its GPX points inside [from, to) of the clip.

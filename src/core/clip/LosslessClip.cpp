@@ -43,17 +43,7 @@ std::string writeError(int e) {
 
 // The name's date-time in seconds, read as UTC (only differences and names are made from it).
 std::optional<int64_t> nameSeconds(const ORBMedia& m) {
-    if (m.year == 0) {
-        return std::nullopt;
-    }
-    std::tm t{};
-    t.tm_year = m.year - 1900;
-    t.tm_mon = m.month - 1;
-    t.tm_mday = m.day;
-    t.tm_hour = m.hour;
-    t.tm_min = m.minute;
-    t.tm_sec = m.second;
-    return static_cast<int64_t>(::timegm(&t));
+    return m.nameSeconds();
 }
 
 struct Piece {
@@ -226,19 +216,9 @@ std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::stri
     return pieces;
 }
 
+// A clip keeps its source's chunking: no chunk holds more samples than the source's largest.
 Mp4TrackSetup setupFrom(const Mp4Track& t) {
-    Mp4TrackSetup s;
-    s.handlerType = t.handlerType;
-    s.handlerName = t.handlerName;
-    s.timescale = t.timescale;
-    s.width = t.width;
-    s.height = t.height;
-    s.volume = t.volume;
-    s.language = t.language;
-    s.sampleEntry = t.sampleEntry;
-    s.editList = t.hasEditList;
-    s.syncTable = t.hasSyncTable;
-    s.uniformSizeTable = t.uniformSampleSize != 0;
+    Mp4TrackSetup s = trackSetupOf(t);
     uint32_t most = 0;
     for (uint32_t n : t.samplesPerChunk) {
         most = std::max(most, n);

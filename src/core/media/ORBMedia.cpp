@@ -4,6 +4,7 @@
 #include "core/util/Text.h"
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 namespace orb_media {
@@ -182,4 +183,18 @@ int ORBMedia::compareDate(const ORBMedia& other) const {
         return mediaDirection < other.mediaDirection ? -1 : 1;
     }
     return 0;
+}
+
+std::optional<int64_t> ORBMedia::nameSeconds() const {
+    if (year == 0) {
+        return std::nullopt;
+    }
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return static_cast<int64_t>(::timegm(&t));
 }

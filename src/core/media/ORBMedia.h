@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,10 @@ public:
     int32_t mediaDivision = ORBMediaDivisionAlways;
     int32_t mediaDirection = 0;
     bool didValidated = false;
+
+    // The name's date-time as seconds since 1970, read as UTC (the camera's clock has no zone); nothing
+    // for a name without a valid date-time.
+    std::optional<int64_t> nameSeconds() const;
 
     // The date-time as one comparable number (the 14-digit text read as a number for in-range
     // values); compareDate falls back to the text for anything else.

@@ -188,18 +188,25 @@ bool sameRecording(const ORBMedia& media, const ORBMedia& other) {
     return media.mediaGroupName() == other.mediaGroupName();
 }
 
+std::optional<size_t> indexOfPath(const std::vector<ORBMediaList::MediaPtr>& medias, std::string_view path) {
+    for (size_t i = 0; i < medias.size(); ++i) {
+        if (medias[i]->path == path) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 std::optional<size_t> ORBMediaList::nextRecordingIndex(std::string_view path) const {
     std::lock_guard lock(m_mutex);
     const auto& medias = m_contents.medias;
-    size_t i = 0;
-    while (i < medias.size() && medias[i]->path != path) {
-        ++i;
-    }
-    if (i == medias.size()) {
+    const auto found = indexOfPath(medias, path);
+    if (!found) {
         return std::nullopt;
     }
+    const size_t i = *found;
     const ORBMedia& current = *medias[i];
     // The partner may sit on either side of the played row; both of its rows are passed over.
     for (size_t j = i + 1; j < medias.size(); ++j) {
@@ -213,15 +220,12 @@ std::optional<size_t> ORBMediaList::nextRecordingIndex(std::string_view path) co
 std::optional<size_t> ORBMediaList::previousRecordingIndex(std::string_view path) const {
     std::lock_guard lock(m_mutex);
     const auto& medias = m_contents.medias;
-    size_t i = 0;
-    while (i < medias.size() && medias[i]->path != path) {
-        ++i;
-    }
-    if (i == medias.size()) {
+    const auto found = indexOfPath(medias, path);
+    if (!found) {
         return std::nullopt;
     }
-    const ORBMedia& current = *medias[i];
-    size_t j = i;
+    const ORBMedia& current = *medias[*found];
+    size_t j = *found;
     while (j > 0 && sameRecording(*medias[j - 1], current)) {
         --j;
     }

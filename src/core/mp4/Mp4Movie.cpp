@@ -343,4 +343,20 @@ std::optional<Mp4Movie> Mp4Movie::read(ORBByteSource& source) {
     }
 }
 
+Mp4TrackSetup trackSetupOf(const Mp4Track& t) {
+    Mp4TrackSetup s;
+    s.handlerType = t.handlerType;
+    s.handlerName = t.handlerName;
+    s.timescale = t.timescale;
+    s.width = t.width;
+    s.height = t.height;
+    s.volume = t.volume;
+    s.language = t.language;
+    s.sampleEntry = t.sampleEntry;
+    s.editList = t.hasEditList;
+    s.syncTable = t.hasSyncTable;
+    s.uniformSizeTable = t.uniformSampleSize != 0;
+    return s;
+}
+
 } // namespace nura

@@ -4,6 +4,7 @@
 // reference and what a lossless cut reads from its source. Every length is checked against the box
 // that holds it; a movie larger than kMaxMovieBytes is refused rather than read.
 
+#include "core/mp4/CameraMp4Writer.h"
 #include "core/telemetry/ORBByteSource.h"
 
 #include <cstddef>
@@ -63,5 +64,9 @@ struct Mp4Movie {
     static std::optional<Mp4Movie> read(ORBByteSource& source);
     static std::optional<Mp4Movie> parse(std::span<const std::byte> moov, std::vector<std::byte> fileType);
 };
+
+// How the writer should set up a track to write it as `track` was written: handler, time scale,
+// picture size, sample entry and which tables it had.
+Mp4TrackSetup trackSetupOf(const Mp4Track& track);
 
 } // namespace nura

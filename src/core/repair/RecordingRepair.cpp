@@ -194,22 +194,6 @@ private:
     uint32_t m_recordDelta;
 };
 
-Mp4TrackSetup setupFrom(const Mp4Track& t) {
-    Mp4TrackSetup s;
-    s.handlerType = t.handlerType;
-    s.handlerName = t.handlerName;
-    s.timescale = t.timescale;
-    s.width = t.width;
-    s.height = t.height;
-    s.volume = t.volume;
-    s.language = t.language;
-    s.sampleEntry = t.sampleEntry;
-    s.editList = t.hasEditList;
-    s.syncTable = t.hasSyncTable;
-    s.uniformSizeTable = t.uniformSampleSize != 0;
-    return s;
-}
-
 std::string sideOf(const std::string& path) {
     const auto base = orb_media::baseName(path);
     if (base.ends_with("_F")) {
@@ -231,7 +215,7 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
                                   const std::string& input, SafeFileWriter& file, RepairResult& r) {
     const Mp4Movie& movie = ref.movie;
     const Mp4Track& video = movie.tracks[static_cast<size_t>(ref.video)];
-    std::vector<Mp4TrackSetup> setups{setupFrom(video)};
+    std::vector<Mp4TrackSetup> setups{trackSetupOf(video)};
     uint32_t maxPerChunk = 0;
     for (uint32_t n : video.samplesPerChunk) {
         maxPerChunk = std::max(maxPerChunk, n);
@@ -240,7 +224,7 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
     uint32_t recordDelta = 0;
     if (ref.data >= 0) {
         const Mp4Track& data = movie.tracks[static_cast<size_t>(ref.data)];
-        setups.push_back(setupFrom(data));
+        setups.push_back(trackSetupOf(data));
         setups[1].maxSamplesPerChunk = 1;
         recordDelta = data.commonDelta();
     }
