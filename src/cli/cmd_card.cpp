@@ -4,6 +4,8 @@
 
 #include "cli/commands.h"
 
+#include "core/util/HelperProgram.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -14,22 +16,8 @@
 
 namespace {
 
-// Beside nura in a build folder, or in the installed libexec folder next to the bin folder.
 std::optional<std::string> findCardHelper() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) {
-        return std::nullopt;
-    }
-    std::string dir(self, static_cast<size_t>(n));
-    dir.erase(dir.rfind('/') + 1);
-    for (const char* relative : {"nura-card", "../libexec/nura/nura-card"}) {
-        std::string candidate = dir + relative;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
+    return nura::findHelperProgram("nura-card");
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/repair/TrialDecoder.h"
 
+#include "core/util/HelperProgram.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -17,20 +19,7 @@ extern char** environ;
 namespace nura {
 
 std::optional<std::string> TrialDecoder::findHelper() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) {
-        return std::nullopt;
-    }
-    std::string dir(self, static_cast<size_t>(n));
-    dir.erase(dir.rfind('/') + 1);
-    for (const char* relative : {"nura-media", "../libexec/nura/nura-media"}) {
-        std::string candidate = dir + relative;
-        if (::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return std::nullopt;
+    return findHelperProgram("nura-media");
 }
 
 TrialDecoder::TrialDecoder(std::string helper) : m_helper(std::move(helper)) {
