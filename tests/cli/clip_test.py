@@ -15,28 +15,13 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from checks import check, finish  # noqa: E402
+from mp4boxes import boxes  # noqa: E402
 
 NURA = sys.argv[1]
 BUILD = os.path.dirname(os.path.abspath(NURA))
 MAKE_RECORDING = os.path.join(BUILD, "make_recording")
-CONTAINERS = (b"moov", b"trak", b"mdia", b"minf", b"stbl")
 
 
-def boxes(data, start=0, end=None, path=""):
-    end = len(data) if end is None else end
-    out, seen = [], {}
-    while start + 8 <= end:
-        size, kind = struct.unpack_from(">I4s", data, start)
-        if size < 8 or start + size > end:
-            break
-        name = kind.decode("latin-1")
-        seen[name] = seen.get(name, 0) + 1
-        p = path + name + (f"[{seen[name]}]" if seen[name] > 1 else "")
-        out.append((p, start, size))
-        if kind in CONTAINERS:
-            out += boxes(data, start + 8, start + size, p + "/")
-        start += size
-    return out
 
 
 def telemetry_records(path):

@@ -23,3 +23,21 @@ def chunk_offset_tables(data):
 
     walk(0, len(data))
     return found
+
+
+def boxes(data, start=0, end=None, path=""):
+    """Every box as (path, offset, size), containers walked; a repeated name gets "[2]", "[3]"..."""
+    end = len(data) if end is None else end
+    out, seen = [], {}
+    while start + 8 <= end:
+        size, kind = struct.unpack_from(">I4s", data, start)
+        if size < 8 or start + size > end:
+            break
+        name = kind.decode("latin-1")
+        seen[name] = seen.get(name, 0) + 1
+        p = path + name + (f"[{seen[name]}]" if seen[name] > 1 else "")
+        out.append((p, start, size))
+        if kind in CONTAINERS:
+            out += boxes(data, start + 8, start + size, p + "/")
+        start += size
+    return out
