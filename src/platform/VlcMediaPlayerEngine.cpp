@@ -273,4 +273,3 @@ void VlcMediaPlayer::onEngineEvent(const libvlc_event_t* event, void* opaque) {
         break;
     }
 }
-

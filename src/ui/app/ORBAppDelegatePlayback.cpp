@@ -228,4 +228,3 @@ void ORBAppDelegate::sizeDown() {
 void ORBAppDelegate::toggleFullScreen() {
     m_window->isFullScreen() ? m_window->leaveFullscreen() : m_window->enterFullscreen();
 }
-
