@@ -111,6 +111,40 @@ private slots:
         QSettings().remove(QStringLiteral("eventMarkerThreshold"));
     }
 
+    // The slider shows the main picture's own length: with a 40 s rear in front after the swap,
+    // the jolt at 20 s of the 60 s front sits at the middle of the slider, and the graph keeps it
+    // at a third of its own 60 s.
+    void markersFollowTheMainPictureAfterASwap() {
+        QSettings().remove(QStringLiteral("eventMarkerThreshold"));
+        Harness h;
+        for (int n : {1, 2}) {
+            h.p(n).setLengthForPath(h.card.filePath(QStringLiteral("alwa_20230115_083000_R.MP4")), 40000);
+        }
+        QVERIFY(h.app->playback().playAtIndex(0));
+        auto& v = h.app->view();
+        h.p(1).setTime(5000);
+        QCOMPARE(h.marks(v.videoPositionSlider)->markers()[0].position, 200.0 / 600);
+        QVERIFY(h.app->playback().swapPlayer());
+        h.scheduler.advance(2.0); // past the swap's muted moment
+        QCOMPARE(h.p(1).media(), h.card.filePath(QStringLiteral("alwa_20230115_083000_R.MP4")));
+        h.p(1).setTime(6000);
+        for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
+            QCOMPARE(h.marks(slider)->markers().size(), size_t(1));
+            QCOMPARE(h.marks(slider)->markers()[0].position, 0.5);
+        }
+        QCOMPARE(v.graphView->markers()[0].position, 200.0 / 600);
+        // A jolt past the main picture's end has no place on its slider.
+        for (int n : {1, 2}) {
+            h.p(n).setLengthForPath(h.card.filePath(QStringLiteral("alwa_20230115_083000_R.MP4")), 15000);
+        }
+        QVERIFY(h.app->playback().playAtIndex(0));
+        QVERIFY(h.app->playback().swapPlayer());
+        h.scheduler.advance(2.0); // past the swap's muted moment
+        h.p(1).setTime(1000);
+        QVERIFY(h.marks(v.videoPositionSlider)->markers().empty());
+        QCOMPARE(v.graphView->markers().size(), size_t(1));
+    }
+
     void stepsBothCamerasOnlyWhilePaused() {
         FakeMediaPlayer main, sub;
         ORBMediaList list;

@@ -40,24 +40,33 @@ void ORBEventMarkerController::setTelemetry(const ORBTelemetry& telemetry) {
 
 void ORBEventMarkerController::refresh() {
     const int64_t length = m_telemetry ? frontPlayer().mediaLength() : 0;
-    if (length == m_lengthUsed) {
+    // The sliders show the main picture's own length, which after a swap or with a partner of
+    // another length is not the telemetry's: a marker sits where its moment is on that slider.
+    const int64_t shown = m_telemetry ? m_playback.length() : 0;
+    if (length == m_lengthUsed && shown == m_shownLengthUsed) {
         return;
     }
     m_lengthUsed = length;
+    m_shownLengthUsed = shown;
     // The samples are bounded by the reader (at most an hour's worth): a few milliseconds at most.
     m_markers = m_telemetry ? nura::ORBEventMarkers::find(m_telemetry->gSensors(),
                                                           static_cast<double>(length) / 1000.0, threshold())
                             : std::vector<nura::ORBEventMarker>();
-    std::vector<TKMarker> drawn;
-    drawn.reserve(m_markers.size());
+    std::vector<TKMarker> onGraph, onSliders;
+    onGraph.reserve(m_markers.size());
     for (const auto& m : m_markers) {
-        drawn.push_back({m.position, toolTip(m)});
+        onGraph.push_back({m.position, toolTip(m)});
+        const double at =
+            shown > 0 && length > 0 ? m.seconds * 1000.0 / static_cast<double>(shown) : m.position;
+        if (at <= 1.0) { // a moment past the main picture's end has no place on its slider
+            onSliders.push_back({at, onGraph.back().toolTip});
+        }
     }
     for (TKSliderMarks* slider : m_sliders) {
-        slider->setMarkers(drawn);
+        slider->setMarkers(onSliders);
     }
     if (m_graph) {
-        m_graph->setMarkers(std::move(drawn));
+        m_graph->setMarkers(std::move(onGraph));
     }
 }
 
@@ -71,10 +80,10 @@ bool ORBEventMarkerController::jumpTo(std::optional<double> seconds) {
 
 bool ORBEventMarkerController::jumpToNextMarker() {
     return jumpTo(
-        nura::ORBEventMarkers::nextTarget(m_markers, static_cast<double>(m_player1.time()) / 1000.0));
+        nura::ORBEventMarkers::nextTarget(m_markers, static_cast<double>(m_playback.time()) / 1000.0));
 }
 
 bool ORBEventMarkerController::jumpToPreviousMarker() {
     return jumpTo(
-        nura::ORBEventMarkers::previousTarget(m_markers, static_cast<double>(m_player1.time()) / 1000.0));
+        nura::ORBEventMarkers::previousTarget(m_markers, static_cast<double>(m_playback.time()) / 1000.0));
 }

@@ -49,5 +49,6 @@ private:
     std::vector<TKSliderMarks*> m_sliders;
     ORBTelemetry m_telemetry;
     int64_t m_lengthUsed = -1;
+    int64_t m_shownLengthUsed = -1;
     std::vector<nura::ORBEventMarker> m_markers;
 };
