@@ -235,6 +235,24 @@ private slots:
         QCOMPARE(table->currentIndex().row(), 0);
     }
 
+    // A lone rear recording leaves the sub frame blank instead of labelling it with the front camera;
+    // the next pair labels it again.
+    void aLoneRecordingLeavesTheSubFrameBlank() {
+        QTemporaryDir card;
+        touch(card.filePath("alwa_20230115_083012_F.MP4"));
+        touch(card.filePath("alwa_20230115_083012_R.MP4"));
+        touch(card.filePath("alwa_20230115_084500_R.MP4"));
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        auto* sub = h.app->view().player2BackgroundView;
+        QVERIFY(h.app->playback().playAtIndex(2));
+        QCOMPARE(h.app->player1()->media(), card.filePath("alwa_20230115_084500_R.MP4"));
+        QVERIFY(sub->logoImage().isNull());
+        QVERIFY(!h.app->view().player1Logo->pixmap().isNull());
+        QVERIFY(h.app->playback().playAtIndex(0));
+        QVERIFY(!sub->logoImage().isNull());
+    }
+
     // The indicator sits over the middle of the head row, fills in steps, and goes at the first time report.
     void loadingIndicatorStepsOverTheMiddleOfTheHead() {
         QTemporaryDir card;

@@ -64,7 +64,7 @@ void ORBAppDelegate::wirePlayback() {
                 auto* table = m_view->mediaListTableView;
                 const QSignalBlocker block(table);
                 table->selectRow(static_cast<int>(row));
-                setLogos(mainIsRear);
+                m_view->setLogos(mainIsRear, partner);
                 m_video2View->setHidden(!partner);
                 m_view->audioToggleButton->setHidden(!partner);
                 m_playInfo->setScale(0);

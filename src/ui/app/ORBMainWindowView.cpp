@@ -146,11 +146,12 @@ void ORBMainWindowView::selectSideButton(bool recordings) {
     }
 }
 
-void ORBMainWindowView::setLogos(bool mainIsRear) {
+void ORBMainWindowView::setLogos(bool mainIsRear, bool partner) {
     const QPixmap main = TKImageDrawing::imageNamed(mainIsRear ? QStringLiteral("v1_rear_logo")
                                                                : QStringLiteral("v1_front_logo"));
-    const QPixmap sub = TKImageDrawing::imageNamed(mainIsRear ? QStringLiteral("v2_front_logo")
-                                                              : QStringLiteral("v2_rear_logo"));
+    const QPixmap sub = !partner     ? QPixmap()
+                        : mainIsRear ? TKImageDrawing::imageNamed(QStringLiteral("v2_front_logo"))
+                                     : TKImageDrawing::imageNamed(QStringLiteral("v2_rear_logo"));
     player1BackgroundView->setLogoImage(main);
     player2BackgroundView->setLogoImage(sub);
     player1Logo->setPixmap(main);

@@ -33,7 +33,8 @@ public:
     // The side button of the shown view stays lit, on hover too.
     void selectSideButton(bool recordings);
     // Front or rear logo on each picture.
-    void setLogos(bool mainIsRear);
+    // Without a partner file the sub frame stays blank rather than naming a camera it does not show.
+    void setLogos(bool mainIsRear, bool partner = true);
 
     CustomWindow* window;
     QWidget* backgroundBox;
