@@ -144,6 +144,47 @@ private slots:
         app.applicationWillTerminate();
     }
 
+    // Another folder opened mid-play leaves nothing half-stopped: the old pair stops, Space does
+    // nothing until a row is chosen, then Enter plays the new folder's row and Space pauses it.
+    void openingAFolderWhilePlayingLeavesLiveControls() {
+        QTemporaryDir card, other;
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_F.MP4"), false, 4));
+        QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_R.MP4"), true, 4));
+        QVERIFY(writeRecording(other.filePath("alwa_20230116_090000_F.MP4"), false, 4));
+        QVERIFY(writeRecording(other.filePath("alwa_20230116_090000_R.MP4"), true, 4));
+        const auto viewer = openRealViewer(card.path());
+        QVERIFY(viewer);
+        ORBAppDelegate& app = *viewer;
+        QWidget* window = app.window();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(app.playback().playAtIndex(0));
+        QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying() && app.player2()->isPlaying(), 8000);
+
+        QSignalSpy reloaded(&app, &ORBAppDelegate::mediaListReloaded);
+        app.openMediaDirectory(other.path());
+        QVERIFY(reloaded.wait(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.player1()->isPlaying() && !app.player2()->isPlaying(), 5000);
+        QCOMPARE(app.playback().status(), ORBPlaybackStatus::Stopped);
+        QTest::keyClick(window, Qt::Key_Space);
+        QTest::qWait(300);
+        QVERIFY(!app.player1()->isPlaying());
+
+        auto* table = app.view().mediaListTableView;
+        table->setFocus();
+        table->selectRow(0);
+        QTest::keyClick(table, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying() && app.player1()->time() > 200, 8000);
+        QCOMPARE(app.player1()->media(), other.filePath("alwa_20230116_090000_F.MP4"));
+        QCOMPARE(app.player2()->media(), other.filePath("alwa_20230116_090000_R.MP4"));
+        QTest::keyClick(table, Qt::Key_Space);
+        QTRY_COMPARE_WITH_TIMEOUT(app.player1()->state(), MediaPlayer::Paused, 3000);
+        QCOMPARE(app.playback().status(), ORBPlaybackStatus::Paused);
+        QTest::keyClick(table, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(app.player1()->isPlaying(), 3000);
+        app.applicationWillTerminate();
+    }
+
     void aBrokenMainFileHandsOverToItsPartnerAndTheLoneRearIsReached() {
         QTemporaryDir card;
         QVERIFY(writeRecording(card.filePath("alwa_20230115_083000_F.MP4"), false, 2));
