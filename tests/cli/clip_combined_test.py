@@ -6,6 +6,7 @@ or before the front frame's moment, across a joint too. Then the output's format
 expected size, a duration within a frame of the span, a clean decode, the index before the media data),
 the band's placement by pixels, the GPX beside the clip, and the refusals."""
 
+import atexit
 import os
 import resource
 import signal
@@ -70,6 +71,7 @@ def run(*args):
 
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip2-")
+    atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
     f1 = os.path.join(tmp, "alwa_20230115_083000_F.MP4")
     r1 = os.path.join(tmp, "alwa_20230115_083000_R.MP4")
     f2 = os.path.join(tmp, "alwa_20230115_083006_F.MP4")

@@ -5,9 +5,11 @@ clip against the source's (ffprobe -show_packets -show_data), its telemetry reco
 (read with struct), the joint into a following recording, and the refusals and failures, each leaving
 nothing behind."""
 
+import atexit
 import os
 import resource
 import signal
+import shutil
 import struct
 import subprocess
 import sys
@@ -72,6 +74,7 @@ def leftovers(folder):
 
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip-")
+    atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
     a = os.path.join(tmp, "alwa_20230115_083000_F.MP4")
     b = os.path.join(tmp, "alwa_20230115_083006_F.MP4")
     subprocess.run([MAKE_RECORDING, a, "--seconds", "6", "--start", "20230115_083000"], check=True)
