@@ -285,6 +285,9 @@ int runTelemetry(const std::string& path, const std::string& format) {
         case nura::ORBTelemetryError::OutOfMemory:
             std::fprintf(stderr, "nura telemetry: %s: not enough memory to read it\n", path.c_str());
             return exitcode::kCannotAccess;
+        case nura::ORBTelemetryError::ReadFailed:
+            return reportFileFailure("nura telemetry", "read", path,
+                                     nura::FileStatus{nura::FileFault::Io, EIO});
         case nura::ORBTelemetryError::ShortRead: // the camera's file type, cut short before its data track
             std::fprintf(stderr, "nura telemetry: %s: truncated: the file ends inside its box structure\n",
                          path.c_str());

@@ -48,6 +48,8 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
     size_t withoutTelemetry = 0;
     size_t unreadable = 0;
     std::string firstUnreadable;
+    size_t refused = 0; // recordings whose reads the card refused
+    std::string firstRefused;
     size_t truncated = 0;
     std::string firstTruncated;
     try {
@@ -65,7 +67,11 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
         writer->begin();
         nura::TripRecordingReader::readInOrder(
             paths, nura::TripRecordingReader::defaultWorkers(), [&](size_t i, nura::RecordingFixes&& read) {
-                if (read.error != nura::ORBTelemetryError::None) {
+                if (read.error == nura::ORBTelemetryError::ReadFailed) {
+                    if (refused++ == 0) {
+                        firstRefused = recordings[i]->fileName();
+                    }
+                } else if (read.error != nura::ORBTelemetryError::None) {
                     if (unreadable++ == 0) {
                         firstUnreadable.assign(recordings[i]->fileName())
                             .append(": ")
@@ -107,6 +113,14 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
     if (unreadable > 0) {
         std::fprintf(stderr, "nura trip: %zu %s skipped: the telemetry cannot be read (first: %s)\n",
                      unreadable, recordingsWord(unreadable), firstUnreadable.c_str());
+    }
+    if (refused > 0) {
+        // A pulled card or a failing medium: the export is written but lacks these, so it is not done.
+        std::fprintf(stderr,
+                     "nura trip: %zu %s could not be read, the card refused a read (first: %s); "
+                     "the export lacks them\n",
+                     refused, recordingsWord(refused), firstRefused.c_str());
+        return exitcode::kCannotAccess;
     }
     return exitcode::kDone;
 }

@@ -25,6 +25,12 @@ namespace media {
 
 namespace {
 
+// An error of the system (an errno, as EIO from a pulled card) rather than of the stream's contents:
+// the recording may be sound, but the clip cannot be made from it.
+bool systemError(int averror) {
+    return averror < 0 && averror > -4096 && averror != AVERROR_EOF;
+}
+
 template <auto F> struct Deleter {
     template <typename T> void operator()(T* p) const { F(&p); }
 };
@@ -37,6 +43,8 @@ public:
         : m_pieces(std::move(pieces)), m_seek(seekTo) {}
     ~CameraFrames() { close(); }
     bool failed() const { return m_failed; }
+    // A read the system refused, as opposed to a recording that does not decode.
+    bool readFailed() const { return m_readFailed; }
     int width() const { return m_width; }
     int height() const { return m_height; }
     bool hasAudio() const { return m_audio >= 0; }
@@ -67,7 +75,17 @@ public:
             AVPacket* packet = av_packet_alloc();
             bool sent = false;
             while (!sent) {
-                if (av_read_frame(m_format, packet) < 0) {
+                const int read = av_read_frame(m_format, packet);
+                // A refused read may reach the demuxer as a short packet rather than an error: the
+                // byte reader keeps the system's error.
+                const int pbError = m_format->pb != nullptr ? m_format->pb->error : 0;
+                if (systemError(read) || systemError(pbError)) {
+                    readFailure(systemError(read) ? read : pbError);
+                    av_packet_unref(packet);
+                    av_packet_free(&packet);
+                    return nullptr;
+                }
+                if (read < 0) {
                     avcodec_send_packet(m_codec, nullptr);
                     sent = true;
                 } else if (packet->stream_index == m_stream) {
@@ -91,6 +109,11 @@ public:
     std::function<void(AVPacket*, AVRational, double)> m_audioSink;
 
 private:
+    void readFailure(int averror) {
+        std::fprintf(stderr, "nura-media: cannot read %s: %s\n", m_pieces[m_index].path.c_str(),
+                     std::strerror(-averror));
+        m_failed = m_readFailed = true;
+    }
     void close() {
         avcodec_free_context(&m_codec);
         if (m_format != nullptr) {
@@ -104,9 +127,16 @@ private:
             return false;
         }
         const std::string url = "file:" + m_pieces[index].path;
-        if (avformat_open_input(&m_format, url.c_str(), nullptr, nullptr) < 0 ||
-            avformat_find_stream_info(m_format, nullptr) < 0) {
-            std::fprintf(stderr, "nura-media: cannot open %s\n", m_pieces[index].path.c_str());
+        int opened = avformat_open_input(&m_format, url.c_str(), nullptr, nullptr);
+        if (opened >= 0) {
+            opened = avformat_find_stream_info(m_format, nullptr);
+        }
+        if (opened < 0) {
+            if (systemError(opened)) {
+                readFailure(opened);
+            } else {
+                std::fprintf(stderr, "nura-media: cannot open %s\n", m_pieces[index].path.c_str());
+            }
             m_failed = true;
             return false;
         }
@@ -151,6 +181,7 @@ private:
     int m_width = 0, m_height = 0;
     int m_errors = 0;
     bool m_failed = false;
+    bool m_readFailed = false;
 };
 
 // Scales `src` into the rectangle (x, y, w, h) of the YUV 4:2:0 picture `dst`, mirrored if asked.
@@ -317,7 +348,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         other.emplace(plan.rear, plan.start);
     }
     if (!lead.start() || (other && !other->start())) {
-        return 2;
+        return lead.readFailed() || (other && other->readFailed()) ? 3 : 2;
     }
     const int lw = lead.width(), lh = lead.height();
     int ow = lw, oh = lh;
@@ -522,6 +553,9 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
     avcodec_send_frame(enc, nullptr);
     drain();
     av_packet_free(&packet);
+    if (lead.readFailed() || (other && other->readFailed())) {
+        return 3;
+    }
     if (lead.failed() || (other && other->failed())) {
         return 2;
     }

@@ -14,8 +14,9 @@
 //
 //   nura-media clip
 //       Renders the re-encoded clip whose plan is read on standard input (see ClipRenderer.h). Exit 0
-//       when written, 1 when a file cannot be read or written, 2 when the recordings do not decode,
-//       130 when interrupted. Progress goes to standard error when it is a terminal.
+//       when written, 1 when the output cannot be written, 2 when the recordings do not decode, 3
+//       when the system refuses to read a recording (a pulled card), 130 when interrupted. Progress
+//       goes to standard error when it is a terminal.
 
 extern "C" {
 #include <libavcodec/avcodec.h>

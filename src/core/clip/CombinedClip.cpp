@@ -40,11 +40,12 @@ long long nameClock(const std::string& path) {
     return static_cast<long long>(ORBMedia(path).nameSeconds().value_or(0));
 }
 
-// The band's records of one recording, and its GPX points inside [from, to) of the clip.
-void addTelemetry(const ClipPiece& piece, double from, double to, std::string& plan, std::string& points) {
+// The band's records of one recording, and its GPX points inside [from, to) of the clip. False when
+// the system refused a read: a band without the car's data would pass for a drive that had none.
+bool addTelemetry(const ClipPiece& piece, double from, double to, std::string& plan, std::string& points) {
     ORBBlackBoxData data;
     if (!data.ExtractStreamInformation(piece.path) || data.gSensors().empty()) {
-        return;
+        return data.lastError() != ORBTelemetryError::ReadFailed;
     }
     const size_t count = data.gSensors().size();
     plan +=
@@ -77,6 +78,7 @@ void addTelemetry(const ClipPiece& piece, double from, double to, std::string& p
         }
         points += "</trkpt>\n";
     }
+    return true;
 }
 
 // Runs the helper with the plan on its standard input; its exit status, or -1 when it cannot be run.
@@ -226,18 +228,20 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
         return fail(ClipStatus::NotRecording, "no rear recording beside " + o.input + " (layout " + o.layout +
                                                   " needs the rear camera)");
     }
-    std::string refusedFront, refusedRear;
-    const auto frontChain =
-        front.empty() ? std::vector<ClipPiece>{} : LosslessClip::chain(front, o.end, &refusedFront);
-    const auto rearChain =
-        rear.empty() ? std::vector<ClipPiece>{} : LosslessClip::chain(rear, o.end, &refusedRear);
+    const ClipChain frontFound = front.empty() ? ClipChain{} : LosslessClip::chainFrom(front, o.end);
+    const ClipChain rearFound = rear.empty() ? ClipChain{} : LosslessClip::chainFrom(rear, o.end);
     // A span that runs into a recording cut short is refused, as the lossless cut refuses it, rather
-    // than ending early without a word.
-    for (const auto* refused : {&refusedFront, &refusedRear}) {
-        if (!refused->empty()) {
-            return fail(ClipStatus::NotRecording, "the clip goes on into " + *refused);
+    // than ending early without a word; one the card refuses to read is said to be unreadable.
+    for (const ClipChain* found : {&frontFound, &rearFound}) {
+        if (found->stop != ClipStatus::Done) {
+            return fail(found->stop, found->stop == ClipStatus::CannotRead
+                                         ? "cannot read " + found->path + ": " + found->reason
+                                         : (found->pieces.empty() ? "" : "the clip goes on into ") +
+                                               found->path + " " + found->reason);
         }
     }
+    const auto& frontChain = frontFound.pieces;
+    const auto& rearChain = rearFound.pieces;
     if ((needFront && frontChain.empty()) || (needRear && rearChain.empty())) {
         return fail(ClipStatus::NotRecording,
                     (needFront && frontChain.empty() ? front : rear) +
@@ -291,7 +295,9 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
         }
         for (const auto& p : *chain) {
             const size_t before = plan.size();
-            addTelemetry(p, o.start, o.end, plan, points);
+            if (!addTelemetry(p, o.start, o.end, plan, points)) {
+                return fail(ClipStatus::CannotRead, "cannot read " + p.path + ": the card refused a read");
+            }
             anyData = anyData || plan.size() != before;
         }
     }
@@ -311,8 +317,9 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
     case 127:
         return fail(ClipStatus::Unavailable, "the media helper " + helper + " cannot be run");
     case 1:
-        return fail(ClipStatus::CannotWrite,
-                    "cannot write " + o.output + " (or read a recording of the clip)");
+        return fail(ClipStatus::CannotWrite, "cannot write " + o.output);
+    case 3:
+        return fail(ClipStatus::CannotRead, "cannot read a recording of the clip: the card refused a read");
     case 130:
     case 128 + SIGTERM:
         return fail(ClipStatus::Cancelled, "cancelled; nothing was written");

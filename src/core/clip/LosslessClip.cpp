@@ -117,6 +117,10 @@ PieceRead readPiece(const std::string& path, Piece& piece, std::string& why) {
         return PieceRead::CannotRead;
     }
     auto movie = Mp4Movie::read(*source);
+    if (!movie && source->readError() != 0) {
+        why = FileStatus{FileFault::Io, source->readError()}.describe();
+        return PieceRead::CannotRead;
+    }
     if (!movie) {
         why = "is not a recording with a whole index (truncated? `nura repair` rebuilds it)";
         return PieceRead::NotRecording;
@@ -181,8 +185,9 @@ std::shared_ptr<ORBMedia> nextRecording(const ORBMedia& current, double endsAt) 
 }
 
 // The chain from `first` as far as `until` seconds. A following recording that joins but cannot be
-// used ends the chain, and is named in `why` (with its status) for a caller that must refuse it.
-std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::string& why) {
+// used ends the chain: `stop` says how, `stoppedAt` names it and `why` gives the reason.
+std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::string& why,
+                           std::string& stoppedAt) {
     std::vector<Piece> pieces;
     pieces.push_back(std::move(first));
     stop = PieceRead::Ok;
@@ -206,7 +211,8 @@ std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::stri
         const PieceRead read = readPiece(next->path, piece, reason);
         if (read != PieceRead::Ok) {
             stop = read;
-            why = next->path + " " + reason;
+            stoppedAt = next->path;
+            why = reason;
             break;
         }
         piece.place.offset = pieces.back().place.offset + pieces.back().place.duration;
@@ -327,21 +333,38 @@ std::vector<Pick> picksOf(const Piece& piece, double from, double to, bool fromK
 
 } // namespace
 
-std::vector<ClipPiece> LosslessClip::chain(const std::string& path, double until, std::string* refused) {
+ClipChain LosslessClip::chainFrom(const std::string& path, double until) {
+    ClipChain out;
+    const auto statusOf = [](PieceRead read) {
+        return read == PieceRead::Ok           ? ClipStatus::Done
+               : read == PieceRead::CannotRead ? ClipStatus::CannotRead
+                                               : ClipStatus::NotRecording;
+    };
     Piece first;
     std::string why;
-    if (readPiece(path, first, why) != PieceRead::Ok) {
-        return {};
+    if (const PieceRead read = readPiece(path, first, why); read != PieceRead::Ok) {
+        out.stop = statusOf(read);
+        out.path = path;
+        out.reason = why;
+        return out;
     }
     PieceRead stop;
-    std::vector<ClipPiece> out;
-    for (auto& p : chainOf(std::move(first), until, stop, why)) {
-        out.push_back(p.place);
+    for (auto& p : chainOf(std::move(first), until, stop, why, out.path)) {
+        out.pieces.push_back(p.place);
     }
-    if (refused != nullptr) {
-        *refused = stop == PieceRead::Ok ? std::string() : why;
+    out.stop = statusOf(stop);
+    if (stop != PieceRead::Ok) {
+        out.reason = why;
     }
     return out;
+}
+
+std::vector<ClipPiece> LosslessClip::chain(const std::string& path, double until, std::string* refused) {
+    ClipChain c = chainFrom(path, until);
+    if (refused != nullptr) {
+        *refused = c.pieces.empty() || c.stop == ClipStatus::Done ? std::string() : c.path + " " + c.reason;
+    }
+    return std::move(c.pieces);
 }
 
 std::optional<std::string> LosslessClip::recordingName(const std::string& input, double offset) {
@@ -424,10 +447,13 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     }
 
     PieceRead stop;
-    auto pieces = chainOf(std::move(first), o.end, stop, why);
+    std::string stoppedAt;
+    auto pieces = chainOf(std::move(first), o.end, stop, why, stoppedAt);
+    if (stop == PieceRead::CannotRead) {
+        return fail(r, ClipStatus::CannotRead, "cannot read " + stoppedAt + ": " + why);
+    }
     if (stop != PieceRead::Ok) {
-        return fail(r, stop == PieceRead::CannotRead ? ClipStatus::CannotRead : ClipStatus::NotRecording,
-                    "the clip goes on into " + why);
+        return fail(r, ClipStatus::NotRecording, "the clip goes on into " + stoppedAt + " " + why);
     }
     for (size_t i = 1; i < pieces.size(); ++i) {
         if (!sameSettings(pieces[0].movie, pieces[i].movie)) {
@@ -495,8 +521,10 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
         constexpr uint64_t kRun = uint64_t{8} << 20;
         uint64_t runFrom = 0, runTo = 0, runOut = 0;
         int error = 0;
+        bool readFailed = false;
         auto copyRun = [&] {
-            if (runTo > runFrom && !copyRange(in, runFrom, file.fd(), runOut, runTo - runFrom, error)) {
+            if (runTo > runFrom &&
+                !copyRange(in, runFrom, file.fd(), runOut, runTo - runFrom, error, &readFailed)) {
                 return false;
             }
             done += runTo - runFrom;
@@ -527,6 +555,11 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
         }
         ok = ok && copyRun();
         ::close(in);
+        if (!ok && readFailed) {
+            return fail(r, ClipStatus::CannotRead,
+                        "cannot read " + pieces[i].place.path + ": " +
+                            FileStatus{FileFault::Io, error}.describe());
+        }
         if (!ok) {
             return fail(r, ClipStatus::CannotWrite, "cannot write " + o.output + ": " + writeError(error));
         }

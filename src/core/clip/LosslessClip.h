@@ -53,6 +53,16 @@ struct ClipResult {
     uint64_t frames = 0;
 };
 
+// Where a chain of recordings stopped: `stop` is Done when it ended as it should, else CannotRead or
+// NotRecording for the recording at `path`, for `reason`; `pieces` is empty when that recording was
+// the first.
+struct ClipChain {
+    std::vector<ClipPiece> pieces;
+    ClipStatus stop = ClipStatus::Done;
+    std::string path;
+    std::string reason;
+};
+
 class LosslessClip {
 public:
     static ClipResult cut(const ClipOptions& options);
@@ -63,6 +73,8 @@ public:
     // ends the chain, and is described in `refused` when given.
     static std::vector<ClipPiece> chain(const std::string& path, double until,
                                         std::string* refused = nullptr);
+    // The same, with the reason when the first recording itself cannot be used.
+    static ClipChain chainFrom(const std::string& path, double until);
 
     // The name a clip of `input` starting `offset` seconds in would have as an event recording
     // ("event_20230115_083107_F.MP4"); nothing when the input's name carries no time.

@@ -49,6 +49,9 @@ struct Reference {
     MediaDataPattern pattern;
 };
 
+// How loadReference's reason begins when the card refused a read, rather than the file being unfit.
+constexpr std::string_view kRefusedRead = "cannot be read: ";
+
 // A whole recording that the telemetry reader accepts, with H.264 video; the reason when not.
 std::optional<Reference> loadReference(const std::string& path, std::string& why) {
     auto source = ORBFileByteSource::open(path);
@@ -56,25 +59,28 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
         why = "cannot be read";
         return std::nullopt;
     }
-    if (RecordingShape::inspect(*source).kind != RecordingShape::Kind::Whole) {
-        why = "is not a whole recording";
+    // A read the card refused makes any other verdict on the file unfounded.
+    const auto no = [&](const char* verdict) -> std::optional<Reference> {
+        why = source->readError() != 0
+                  ? std::string(kRefusedRead) + FileStatus{FileFault::Io, source->readError()}.describe()
+                  : verdict;
         return std::nullopt;
+    };
+    if (RecordingShape::inspect(*source).kind != RecordingShape::Kind::Whole) {
+        return no("is not a whole recording");
     }
     if (ORBChunkTableLocator::locate(*source).error != ORBTelemetryError::None) {
-        why = "is not a recording of this camera";
-        return std::nullopt;
+        return no("is not a recording of this camera");
     }
     auto movie = Mp4Movie::read(*source);
     if (!movie) {
-        why = "has an index that cannot be read";
-        return std::nullopt;
+        return no("has an index that cannot be read");
     }
     Reference ref;
     ref.video = movie->findTrack("vide");
     if (ref.video < 0 || movie->tracks[static_cast<size_t>(ref.video)].nalLengthSize() == 0 ||
         movie->tracks[static_cast<size_t>(ref.video)].sampleCount() == 0) {
-        why = "has no H.264 video";
-        return std::nullopt;
+        return no("has no H.264 video");
     }
     ref.pattern.nalLengthSize = movie->tracks[static_cast<size_t>(ref.video)].nalLengthSize();
     // The telemetry track is the movie's fifth child, where the reader looks for it.
@@ -92,8 +98,7 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
         std::vector<std::byte> lead(ORBTelemetryRecord::kChunkLeadBytes);
         if (!onePerChunk || !oneSize || d.sampleSizes[0] <= lead.size() || d.chunkOffsets.empty() ||
             !source->readAt(d.chunkOffsets[0], lead)) {
-            why = "has a telemetry track of another layout";
-            return std::nullopt;
+            return no("has a telemetry track of another layout");
         }
         ref.pattern.telemetryChunkSize = d.sampleSizes[0];
         ref.pattern.telemetryLead = std::move(lead);
@@ -133,6 +138,8 @@ public:
         return m_error == 0;
     }
     int error() const { return m_error; }
+    // Whether the error was the input's (a pulled card) rather than the output's.
+    bool readFailed() const { return m_readFailed; }
 
 private:
     static constexpr uint64_t kStep = uint64_t{8} << 20;
@@ -148,8 +155,10 @@ private:
                 }
             }
             int e = 0;
-            if (m_error == 0 &&
-                !copyRange(m_in, m_copied, m_out, m_to + (m_copied - m_from), until - m_copied, e)) {
+            bool readFailed = false;
+            if (m_error == 0 && !copyRange(m_in, m_copied, m_out, m_to + (m_copied - m_from),
+                                           until - m_copied, e, &readFailed)) {
+                m_readFailed = readFailed;
                 m_error = e != 0 ? e : EIO;
             }
             std::lock_guard lock(m_mutex);
@@ -166,6 +175,7 @@ private:
     uint64_t m_copied;
     bool m_done = false;
     std::atomic<int> m_error{0};
+    std::atomic<bool> m_readFailed{false};
     std::thread m_thread;
 };
 
@@ -263,12 +273,20 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
     r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
     const bool copied = copier.finish(r.walk.stoppedAt);
     ::close(in);
+    if (!copied && copier.readFailed()) {
+        return fail(r, RepairStatus::CannotRead,
+                    "cannot read " + input + ": " + FileStatus{FileFault::Io, copier.error()}.describe());
+    }
     if (r.walk.stop == MediaDataWalker::Stop::ReceiverFailed || !copied) {
         const int e = copier.error() != 0 ? copier.error() : (sink.error() != 0 ? sink.error() : EIO);
         return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
     }
     if (r.walk.stop == MediaDataWalker::Stop::ReadFailed) {
-        return fail(r, RepairStatus::CannotRead, "cannot read " + input + " to its end");
+        return fail(r, RepairStatus::CannotRead,
+                    "cannot read " + input + " to its end" +
+                        (source.readError() != 0
+                             ? ": " + FileStatus{FileFault::Io, source.readError()}.describe()
+                             : std::string()));
     }
     if (r.walk.videoSamples == 0) {
         return fail(r, RepairStatus::NothingRecovered,
@@ -352,7 +370,11 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         case RecordingShape::Kind::NotRecording:
             return fail(r, RepairStatus::NotRecording, o.input + " is not a recording of this camera");
         case RecordingShape::Kind::Unreadable:
-            return fail(r, RepairStatus::CannotRead, "cannot read " + o.input);
+            return fail(r, RepairStatus::CannotRead,
+                        "cannot read " + o.input +
+                            (source->readError() != 0
+                                 ? ": " + FileStatus{FileFault::Io, source->readError()}.describe()
+                                 : std::string()));
         case RecordingShape::Kind::Cut:
             break;
         }
@@ -394,13 +416,19 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         const std::vector<std::string> candidates =
             given ? std::vector<std::string>{o.reference} : referenceCandidates(o.input);
         int undecodable = 0;
+        std::string unreadable; // the first candidate the card refused to read, and why
         for (const auto& candidate : candidates) {
             std::string why;
             auto ref = loadReference(candidate, why);
             if (!ref) {
                 if (given) {
-                    return fail(r, RepairStatus::ReferenceUnusable,
+                    return fail(r,
+                                why.starts_with(kRefusedRead) ? RepairStatus::CannotRead
+                                                              : RepairStatus::ReferenceUnusable,
                                 "the reference " + o.reference + " " + why);
+                }
+                if (unreadable.empty() && why.starts_with(kRefusedRead)) {
+                    unreadable = candidate + " " + why;
                 }
                 continue;
             }
@@ -500,6 +528,10 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             return r;
         }
         removeFolder();
+        if (!unreadable.empty()) {
+            // A pulled card is not a folder without references: say what could not be read.
+            return fail(r, RepairStatus::CannotRead, "no reference could be read: " + unreadable);
+        }
         return fail(r, RepairStatus::NoReference,
                     "no whole recording of the same camera and mode was found near " + o.input +
                         "; name one with --reference");

@@ -26,6 +26,9 @@ RecordingShape RecordingShape::inspect(ORBByteSource& source) {
     const uint64_t fileSize = source.size();
     std::array<std::byte, 16> h{};
     if (fileSize < 16 || !source.readAt(0, std::span(h).first(12))) {
+        if (source.readError() != 0) {
+            shape.kind = Kind::Unreadable;
+        }
         return shape;
     }
     const uint32_t ftypSize = bytes::readU32BE(h, 0);

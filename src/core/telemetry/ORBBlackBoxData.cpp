@@ -67,10 +67,16 @@ bool ORBBlackBoxData::extract(ORBByteSource& source) {
     try {
         const auto table = ORBChunkTableLocator::locate(source);
         if (table.error != ORBTelemetryError::None) {
-            m_LastError = table.error;
+            m_LastError = source.readError() != 0 ? ORBTelemetryError::ReadFailed : table.error;
             return false;
         }
         readChunks(source, table.tablePosition, table.entryCount);
+        if (source.readError() != 0) {
+            // Records up to a refused read would pass for the whole recording: none rather than some.
+            clear();
+            m_LastError = ORBTelemetryError::ReadFailed;
+            return false;
+        }
     } catch (const std::bad_alloc&) {
         return outOfMemory();
     }

@@ -20,6 +20,9 @@ public:
     virtual uint64_t size() const = 0;
     // Fills all of `out` from `position`, or returns false.
     virtual bool readAt(uint64_t position, std::span<std::byte> out) = 0;
+    // The errno of the first read the system refused (EIO from a pulled card), or 0. When set, a failed
+    // read means "cannot read", not "the file ends here".
+    virtual int readError() const { return 0; }
 };
 
 class ORBMemoryByteSource final : public ORBByteSource {
@@ -40,6 +43,7 @@ public:
 
     uint64_t size() const override { return m_file.size(); }
     bool readAt(uint64_t position, std::span<std::byte> out) override;
+    int readError() const override { return m_file.readError(); }
 
 private:
     explicit ORBFileByteSource(ReadableFile file) : m_file(std::move(file)) {}

@@ -23,6 +23,8 @@ std::string_view describe(ORBTelemetryError error) {
         return "a box size points past 4 GiB";
     case ORBTelemetryError::OutOfMemory:
         return "not enough memory to read its telemetry";
+    case ORBTelemetryError::ReadFailed:
+        return "the card refused a read (was it removed?)";
     }
     return "unknown error";
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Why a recording's telemetry could not be read. Anything but OpenFailed and OutOfMemory means the bytes are
-// not a recording of this camera (or not a whole one); a chunk that cannot be read is not an error.
+// Why a recording's telemetry could not be read. Anything but OpenFailed, OutOfMemory and ReadFailed means
+// the bytes are not a recording of this camera (or not a whole one); a chunk that cannot be read is not an
+// error.
 
 #include <string_view>
 
@@ -17,6 +18,7 @@ enum class ORBTelemetryError {
     ShortRead,     // the file ends inside the boxes on the way to the data track
     PositionWraps, // a box size leads past 4 GiB, beyond any file the camera writes
     OutOfMemory,   // memory ran out while reading; the file itself may be sound
+    ReadFailed,    // the system refused a read (a pulled card, a failing medium); the file may be sound
 };
 
 std::string_view describe(ORBTelemetryError error);

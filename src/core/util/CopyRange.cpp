@@ -8,7 +8,11 @@
 
 namespace nura {
 
-bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, int& error) {
+bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, int& error,
+               bool* readFailed) {
+    if (readFailed) {
+        *readFailed = false;
+    }
     auto inOff = static_cast<off_t>(inAt);
     auto outOff = static_cast<off_t>(outAt);
     bool kernel = true;
@@ -36,7 +40,7 @@ bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, 
                             continue;
                         }
                         error = w < 0 ? errno : ENOSPC;
-                        return false;
+                        return false; // the output's side
                     }
                     done += static_cast<size_t>(w);
                 }
@@ -49,6 +53,11 @@ bool copyRange(int in, uint64_t inAt, int out, uint64_t outAt, uint64_t length, 
         }
         if (n <= 0) {
             error = n < 0 ? errno : EIO; // the input shrank while it was copied
+            if (readFailed) {
+                // The kernel's copy does not say which side failed: a read of one byte does.
+                std::byte probe{};
+                *readFailed = n == 0 || !kernel || ::pread(in, &probe, 1, inOff) < 0;
+            }
             return false;
         }
         length -= static_cast<uint64_t>(n);

@@ -299,7 +299,8 @@ ReadableFile::~ReadableFile() {
 }
 
 ReadableFile::ReadableFile(ReadableFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_status(other.m_status) {}
+    : m_fd(std::exchange(other.m_fd, -1)), m_size(other.m_size), m_status(other.m_status),
+      m_readError(other.m_readError) {}
 
 ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
     if (this != &other) {
@@ -309,6 +310,7 @@ ReadableFile& ReadableFile::operator=(ReadableFile&& other) noexcept {
         m_fd = std::exchange(other.m_fd, -1);
         m_size = other.m_size;
         m_status = other.m_status;
+        m_readError = other.m_readError;
     }
     return *this;
 }
@@ -346,8 +348,14 @@ bool ReadableFile::readAt(uint64_t position, std::span<std::byte> out) const {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
-            return false; // the file shrank, or a read error
+        if (n < 0) {
+            if (m_readError == 0) {
+                m_readError = errno;
+            }
+            return false;
+        }
+        if (n == 0) {
+            return false; // the file shrank
         }
         done += static_cast<std::size_t>(n);
     }

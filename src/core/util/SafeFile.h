@@ -62,6 +62,9 @@ public:
     uint64_t size() const { return m_size; } // as fstat saw it when opened
     // Fills all of `out` from `position`; false on a read error or when the file ends first.
     bool readAt(uint64_t position, std::span<std::byte> out) const;
+    // The errno of the first read that failed (EIO when the card is pulled), or 0: a read that fails
+    // this way says nothing about the file's contents, unlike one that finds the file ending early.
+    int readError() const { return m_readError; }
     // Gives up the descriptor to the caller, who then closes it.
     int release();
 
@@ -69,6 +72,7 @@ private:
     int m_fd = -1;
     uint64_t m_size = 0;
     FileStatus m_status{FileFault::CannotOpen, 0};
+    mutable int m_readError = 0;
 };
 
 struct FileBytes {

@@ -31,6 +31,10 @@ struct ORBTripExportController::Job {
 namespace {
 
 struct Stop {};
+// A recording the card refused to read: a trip without it would look whole.
+struct Refused {
+    size_t index;
+};
 
 nura::TripFormat formatOfFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -70,6 +74,9 @@ QString writeTrip(const std::vector<ORBMediaList::MediaPtr>& recordings, size_t 
                     throw Stop{};
                 }
                 progress = i + 1;
+                if (read.error == nura::ORBTelemetryError::ReadFailed) {
+                    throw Refused{i};
+                }
                 if (read.error == nura::ORBTelemetryError::None) {
                     filter.setRecording(i);
                     joiner.addRecording(recordings[i]->fileName(), read.fixes);
@@ -81,6 +88,9 @@ QString writeTrip(const std::vector<ORBMediaList::MediaPtr>& recordings, size_t 
             });
         joiner.finish();
     } catch (const Stop&) {
+    } catch (const Refused& refused) {
+        file.cancel();
+        return L("trip.read_refused_fmt").arg(QString::fromStdString(recordings[refused.index]->fileName()));
     } catch (const std::bad_alloc&) {
         file.cancel();
         return L("trip.no_memory");
