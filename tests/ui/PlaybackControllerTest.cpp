@@ -4,6 +4,7 @@
 // loading watch, broken files of a pair, and keeping the rear picture at the front picture's moment.
 
 #include "core/media/ORBMediaList.h"
+#include "core/telemetry/ORBByteSource.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
 #include "ui/app/ORBPlayInfo.h"
@@ -49,8 +50,13 @@ struct Rig {
     // Reads inline unless `held`: then each read waits in `pendingReads` until the test finishes it.
     bool holdReads = false;
     std::vector<std::function<void()>> pendingReads;
+    ORBTelemetry given; // what every read gives instead of reading the path, when set
     ORBTelemetryReader reader() {
         return [this](QObject*, std::function<ORBTelemetry()> read, std::function<void(ORBTelemetry)> done) {
+            if (given) {
+                done(given);
+                return;
+            }
             if (!holdReads) {
                 done(read());
                 return;
@@ -413,6 +419,28 @@ private slots:
         QCOMPARE(r.c->state(), ORBRecordingState::Ended);
         r.scheduler.advance(1.0);
         QCOMPARE(r.c->mediaIndex(), 2);
+    }
+
+    // The card refuses the telemetry's reads (pulled mid-read): the status line says so rather than
+    // leaving an empty graph that looks like a recording without data.
+    void aRefusedTelemetryReadIsSaid() {
+        struct Refusing final : nura::ORBByteSource {
+            uint64_t size() const override { return 1 << 20; }
+            bool readAt(uint64_t, std::span<std::byte>) override { return false; }
+            int readError() const override { return EIO; }
+        } refusing;
+        auto data = std::make_shared<nura::ORBBlackBoxData>();
+        QVERIFY(!data->ExtractStreamInformation(refusing));
+        QCOMPARE(data->lastError(), nura::ORBTelemetryError::ReadFailed);
+        Rig r;
+        r.given = data;
+        QSignalSpy status(r.c.get(), &ORBPlaybackController::statusMessage);
+        r.c->playAtIndex(0);
+        QCOMPARE(status.count(), 1);
+        QVERIFY2(status.at(0).at(0).toString().contains(
+                     QStringLiteral("alwa_20230115_083000_F.MP4 cannot be read")),
+                 qPrintable(status.at(0).at(0).toString()));
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing); // the pictures play on if they can
     }
 
     void aBrokenFrontHandsTheLeadToTheRear() {

@@ -199,6 +199,11 @@ void ORBPlaybackController::finishTelemetryRead(const ORBTelemetry& telemetry, u
     m_telemetry = telemetry ? telemetry : emptyTelemetry();
     emit telemetryChanged(m_telemetry);
     publishPosition();
+    // An empty graph would pass for a recording without data: say that the card failed instead.
+    if (m_item && m_telemetry->lastError() == nura::ORBTelemetryError::ReadFailed) {
+        emit statusMessage(
+            L("main.telemetry_refused_fmt").arg(QFileInfo(m_item->telemetryPath()).fileName()));
+    }
 }
 
 void ORBPlaybackController::initMediaControlView() {
