@@ -15,7 +15,6 @@
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -512,10 +511,13 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     }
     uint64_t done = 0;
     for (size_t i = 0; i < pieces.size(); ++i) {
-        const int in = ::open(pieces[i].place.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (in < 0) {
-            return fail(r, ClipStatus::CannotRead, "cannot read " + pieces[i].place.path);
+        // Opened again the safe way: the path may name something else since its index was read.
+        ReadableFile input = ReadableFile::open(pieces[i].place.path);
+        if (!input.ok()) {
+            return fail(r, ClipStatus::CannotRead,
+                        "cannot read " + pieces[i].place.path + ": " + input.status().describe());
         }
+        const int in = input.release();
         // Neighbouring samples go as one run; a run is cut at a few megabytes so that a cancel is
         // heard soon and progress moves.
         constexpr uint64_t kRun = uint64_t{8} << 20;

@@ -16,7 +16,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <new>
@@ -264,10 +263,12 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
         const int e = sink.error() != 0 ? sink.error() : EIO;
         return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
     }
-    const int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) {
-        return fail(r, RepairStatus::CannotRead, "cannot read " + input);
+    // Opened again the safe way: the path may name something else since it was inspected.
+    ReadableFile again = ReadableFile::open(input);
+    if (!again.ok()) {
+        return fail(r, RepairStatus::CannotRead, "cannot read " + input + ": " + again.status().describe());
     }
+    const int in = again.release();
     Copier copier(in, shape.mediaStart, file.fd(), writer.mediaDataStart());
     ToWriter receiver(writer, copier, shape.mediaStart, video.commonDelta(), recordDelta);
     r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
