@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""`nura repair` of a cut 3-minute 1080p recording (its index and last frames lost), as a user runs it,
+"""`nura repair` of a cut 3-minute 1080p recording with sound (its index and last frames lost; the sound
+chunks between the frames passed over), as a user runs it,
 next to `cp` of the same file followed by an fsync of the copy (`sync FILE`); the repair fsyncs its
 output too. The recordings are written once into BUILD/bench-cache/repair. Rounds alternate, from a warm
 page cache on both sides; medians compared. Target: the repair takes at most 1.5 times the copy."""
@@ -14,7 +15,7 @@ build = os.path.abspath(sys.argv[1])
 seconds = int(sys.argv[2]) if len(sys.argv) > 2 else 180
 rounds = 7
 nura = os.path.join(build, "nura")
-cache = os.path.join(build, "bench-cache", "repair")
+cache = os.path.join(build, "bench-cache", "repair-sound")
 folder = os.path.join(cache, "DCIM", "100MEDIA")
 reference = os.path.join(folder, "alwa_20230115_082700_F.MP4")
 whole = os.path.join(cache, f"whole_{seconds}s.MP4")
@@ -25,9 +26,9 @@ out_copy = os.path.join(cache, "copied.MP4")
 
 def make(path, secs, start):
     if not os.path.exists(path):
-        print(f"writing {path} ({secs} s of 1080p, once)", flush=True)
+        print(f"writing {path} ({secs} s of 1080p with sound, once)", flush=True)
         subprocess.run([os.path.join(build, "make_recording"), path + ".part", "--seconds", str(secs),
-                        "--start", start], check=True)
+                        "--audio", "--start", start], check=True)
         os.rename(path + ".part", path)
 
 
@@ -74,8 +75,8 @@ clear()
 report = subprocess.run([nura, "repair", cut, "-o", out_repair], capture_output=True, text=True).stdout
 clear()
 r, c = statistics.median(repair), statistics.median(copy)
-print(report.strip().splitlines()[-1])
-print(f"cut recording: {size / 1e6:.0f} MB, {seconds} s of 1080p")
+print(next((line for line in report.splitlines() if line.startswith("recovered")), report.strip()))
+print(f"cut recording: {size / 1e6:.0f} MB, {seconds} s of 1080p with sound")
 print(f"cp + fsync:    {c * 1000:7.0f} ms (median of {rounds})")
 print(f"nura repair:   {r * 1000:7.0f} ms (median of {rounds})")
 print(f"ratio:         {r / c:.2f} x the copy (target at most 1.5)")

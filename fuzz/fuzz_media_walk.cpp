@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: the walk through the media data of a recording cut short, over arbitrary bytes
 // placed after a real file type box, and the look at the top-level boxes that decides a file is cut.
-// The first input byte picks the unit length size and whether a telemetry pattern is known.
+// The first input byte picks the unit length size and whether a telemetry pattern and sound are known.
 #include "core/repair/MediaDataWalker.h"
 #include "core/repair/RecordingShape.h"
 
@@ -16,6 +16,13 @@ class Receiver final : public nura::MediaDataReceiver {
 public:
     bool videoSample(std::span<const std::byte> b, bool) override { return take(b); }
     bool telemetryChunk(std::span<const std::byte> b) override { return take(b); }
+    bool gap(uint64_t n) override {
+        if (n == 0) {
+            __builtin_trap();
+        }
+        total += n;
+        return true;
+    }
     size_t total = 0;
 
 private:
@@ -56,6 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((data[0] & 4) == 0) {
         pattern.telemetryChunkSize = 155;
         pattern.telemetryLead = {std::byte{0}, std::byte{153}};
+    }
+    if ((data[0] & 8) != 0) {
+        pattern.soundChunkMax = 700;
+        pattern.largestFrame = 50000;
     }
     Receiver receiver;
     const auto r = nura::MediaDataWalker(pattern).walk(source, sizeof ftyp, file.size(), receiver);

@@ -24,6 +24,13 @@ MAKE_RECORDING = os.path.join(BUILD, "make_recording")
 NAME = "alwa_20230115_083100_F.MP4"
 
 
+def trak_of(data, handler):
+    """The box path ("trak", "trak[2]", ...) of the track with this handler type."""
+    b = {p: (o, s) for p, o, s in boxes(data)}
+    for path, (o, _) in b.items():
+        if path.startswith("moov/trak") and path.endswith("/mdia/hdlr") and data[o + 16:o + 20] == handler:
+            return path.split("/")[1]
+    return None
 
 
 def samples(data, trak):
@@ -59,7 +66,54 @@ def frame_hashes(path):
 
 def records(path):
     data = open(path, "rb").read()
-    return [data[o + 2:o + 155] for o, _ in samples(data, "trak[2]")]
+    return [data[o + 2:o + 155] for o, _ in samples(data, trak_of(data, b"gps "))]
+
+
+def with_sound(work):
+    """A camera that records sound: raw AAC chunks lie between the frames and records, and carry no
+    length of their own. Every whole frame and record before the cut comes back; the sound is left out."""
+    folder = os.path.join(work, "sound", "DCIM", "100MEDIA")
+    os.makedirs(folder)
+    original = os.path.join(work, "sound-original.MP4")
+    subprocess.run([MAKE_RECORDING, original, "--seconds", "4", "--size", "320x180", "--audio",
+                    "--start", "20230115_083100"], check=True)
+    subprocess.run([MAKE_RECORDING, os.path.join(folder, "alwa_20230115_083000_F.MP4"), "--seconds", "2",
+                    "--size", "320x180", "--audio", "--start", "20230115_083000"], check=True)
+    data = open(original, "rb").read()
+    frames = samples(data, "trak")
+    chunks = samples(data, trak_of(data, b"gps "))
+    sound = samples(data, trak_of(data, b"soun"))
+    hashes, _ = frame_hashes(original)
+    recs = records(original)
+    check(len(sound) > 100 and len(hashes) == 120, f"the original has sound: {len(sound)} packets")
+    rng = random.Random(7)
+    cuts = {o + rng.randrange(0, s) for o, s in rng.sample(sound, 12)}       # inside sound
+    cuts |= {o + s for o, s in rng.sample(sound, 6)}                          # between sound packets
+    cuts |= {o + rng.randrange(1, s) for o, s in rng.sample(frames, 6)}
+    cuts |= {o + rng.randrange(1, s) for o, s in rng.sample(chunks, 4)}
+    cuts.add(len(data))  # the whole media data, its index gone
+    cut_file = os.path.join(folder, NAME)
+    for cut in sorted(cuts):
+        head = bytearray(data[:cut])
+        if cut == len(data):
+            mdat_at = next(o for p, o, _ in boxes(data) if p == "mdat")
+            moov_at = next(o for p, o, _ in boxes(data) if p == "moov")
+            head = bytearray(data[:moov_at])
+            head[mdat_at:mdat_at + 4] = b"\0\0\0\0"
+        open(cut_file, "wb").write(head)
+        whole_frames = sum(1 for o, s in frames if o + s <= len(head))
+        whole_records = sum(1 for o, s in chunks if o + s <= len(head))
+        out = os.path.join(folder, "repaired", NAME)
+        r = subprocess.run([NURA, "repair", cut_file, "--force"], capture_output=True, text=True)
+        what = f"with sound, cut at {cut}"
+        if not check(r.returncode == 0, f"{what}: exit {r.returncode}: {r.stderr.strip()}"):
+            continue
+        got, errors = frame_hashes(out)
+        check(not errors, f"{what}: ffmpeg: {errors.strip()[:200]}")
+        check(got == hashes[:whole_frames], f"{what}: {len(got)} frames decoded for {whole_frames} whole ones")
+        check(records(out) == recs[:whole_records], f"{what}: not the original's first {whole_records} records")
+        check("sound chunks" in r.stdout and "sound is not recovered" in r.stdout, f"{what}: {r.stdout}")
+        check(trak_of(open(out, "rb").read(), b"soun") is None, f"{what}: no sound track is claimed")
 
 
 def main():
@@ -137,6 +191,7 @@ def main():
                     check(False, f"cut at {cut}{' (size 0)' if cut in zero_size else ''}: {p}")
         print(f"{len(cuts)} cuts ({len(zero_size)} with the size at 0): "
               f"{recovered} whole frames recovered over all of them")
+        with_sound(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     finish()

@@ -37,6 +37,11 @@ public:
         ++records;
         return true;
     }
+    bool gap(uint64_t size) override {
+        gaps.push_back(size);
+        return true;
+    }
+    std::vector<uint64_t> gaps;
     std::vector<std::byte> bytes;
     std::vector<bool> syncs;
     size_t records = 0;
@@ -132,6 +137,67 @@ TEST(MediaDataWalker, StopsAtBytesItCannotPlaceAndGuessesNothingPastThem) {
     const auto w = MediaDataWalker(wrongLead).walk(whole, l.mediaStart, mp4.bytes.size(), other);
     EXPECT_EQ(w.telemetryChunks, 0u);
     EXPECT_EQ(w.stoppedAt, l.recordEnds[0] - 155);
+}
+
+// Sound between the samples: bytes with no length of their own, as raw AAC. With the reference's sound
+// chunk size the walk passes them as a gap and recovers everything after; without sound in the
+// reference, or with sound far longer than the reference's chunks, it stops at them as before.
+TEST(MediaDataWalker, PassesSoundBetweenSamplesAsAGap) {
+    const auto& mp4 = recording();
+    const Layout l = layoutOf(mp4);
+    std::vector<std::byte> bytes = mp4.bytes;
+    std::vector<uint64_t> at = {l.frameEnds[2], l.frameEnds[9], l.recordEnds[4]};
+    std::sort(at.begin(), at.end());
+    std::vector<std::byte> sound(700);
+    uint32_t x = 12345;
+    for (auto& b : sound) { // AAC-like: dense bytes with some zeros
+        x = x * 1103515245 + 12345;
+        b = std::byte(static_cast<uint8_t>((x >> 16) % 5 == 0 ? 0 : x >> 24));
+    }
+    for (auto it = at.rbegin(); it != at.rend(); ++it) {
+        bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(*it), sound.begin(), sound.end());
+    }
+    const uint64_t mdatEnd = mp4.box("mdat")->offset + mp4.box("mdat")->size + 3 * sound.size();
+    const auto walk = [&](uint64_t soundChunkMax, Collect& got) {
+        nura::ORBMemoryByteSource source(bytes);
+        auto pattern = l.pattern;
+        pattern.soundChunkMax = soundChunkMax;
+        return MediaDataWalker(pattern).walk(source, l.mediaStart, mdatEnd, got);
+    };
+
+    Collect got;
+    const auto r = walk(sound.size(), got);
+    EXPECT_EQ(r.stop, MediaDataWalker::Stop::EndOfData);
+    EXPECT_EQ(r.videoSamples, 30u);
+    EXPECT_EQ(r.telemetryChunks, 10u);
+    EXPECT_EQ(got.gaps, std::vector<uint64_t>(3, sound.size()));
+    const uint64_t mdat = mp4.box("mdat")->offset + mp4.box("mdat")->size;
+    ASSERT_EQ(got.bytes.size(), mdat - l.mediaStart);
+    EXPECT_TRUE(std::equal(got.bytes.begin(), got.bytes.end(), mp4.bytes.begin() + l.mediaStart));
+    EXPECT_TRUE(std::equal(got.syncs.begin(), got.syncs.end(), l.frameSync.begin()));
+
+    Collect silent;
+    const auto s = walk(0, silent);
+    EXPECT_EQ(s.stop, MediaDataWalker::Stop::UnknownBytes);
+    EXPECT_EQ(s.stoppedAt, at[0]);
+    EXPECT_EQ(s.videoSamples, 3u);
+
+    // Sound far longer than the reference's chunks (100 KiB against 700 bytes): the walk does not look
+    // that far, and stops there; the frame before it, with nothing placeable after it, goes too.
+    std::vector<std::byte> longSound;
+    for (int k = 0; k < 147; ++k) {
+        longSound.insert(longSound.end(), sound.begin(), sound.end());
+    }
+    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(at[0]), longSound.begin(), longSound.end());
+    Collect far;
+    nura::ORBMemoryByteSource longer(bytes);
+    auto pattern = l.pattern;
+    pattern.soundChunkMax = sound.size();
+    const auto f = MediaDataWalker(pattern).walk(longer, l.mediaStart, mdatEnd + longSound.size(), far);
+    EXPECT_EQ(f.stop, MediaDataWalker::Stop::UnknownBytes);
+    EXPECT_EQ(f.stoppedAt, l.frameEnds[1]);
+    EXPECT_EQ(f.videoSamples, 2u);
+    EXPECT_TRUE(far.gaps.empty());
 }
 
 TEST(RecordingShape, TellsWholeFromCutFromForeign) {

@@ -9,6 +9,7 @@ def check(condition, what):
     if not condition:
         failures.append(what)
         print("FAIL:", what)
+    return condition
 
 
 def finish():

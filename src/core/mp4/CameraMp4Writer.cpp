@@ -177,6 +177,18 @@ bool CameraMp4Writer::noteSample(size_t track, uint64_t size, uint32_t duration,
     return !m_failed;
 }
 
+bool CameraMp4Writer::noteGap(uint64_t size) {
+    if (!m_begun || m_finished || m_failed) {
+        m_failed = true;
+        return false;
+    }
+    if (!m_sink.reserve(size)) {
+        m_failed = true;
+    }
+    m_lastTrack = SIZE_MAX; // a chunk's samples lie next to each other
+    return !m_failed;
+}
+
 bool CameraMp4Writer::appendSample(size_t track, std::span<const std::byte> bytes, uint32_t duration,
                                    bool sync) {
     if (!record(track, bytes.size(), duration, sync)) {

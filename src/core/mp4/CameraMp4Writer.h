@@ -70,6 +70,9 @@ public:
     // Same, for a sample whose bytes the caller places at its position afterwards (a copy between
     // files in the kernel): the tables are updated and the sink moves past `size` bytes.
     bool noteSample(size_t track, uint64_t size, uint32_t duration, bool sync);
+    // Moves past `size` bytes of media data that belong to no sample (sound a repair leaves out); the
+    // caller places them with the rest. The next sample begins a chunk of its own.
+    bool noteGap(uint64_t size);
     // Sets the media data's size and writes the movie box. Nothing may be appended afterwards.
     bool finish(std::span<const Mp4MovieItem> movie, uint32_t movieTimescale = 1000);
 

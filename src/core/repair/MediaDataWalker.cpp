@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <optional>
 
 namespace nura {
 namespace {
@@ -114,6 +116,12 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
     const size_t lengthSize = static_cast<size_t>(m_pattern.nalLengthSize);
     const auto& lead = m_pattern.telemetryLead;
     const size_t chunkSize = m_pattern.telemetryChunkSize;
+    // With sound between the samples a unit is held to a size near the reference's frames: a length read
+    // from sound bytes would otherwise swallow megabytes of what follows.
+    const bool sound = m_pattern.soundChunkMax > 0;
+    const uint64_t maxUnit =
+        sound ? std::clamp<uint64_t>(4 * m_pattern.largestFrame, uint64_t{1} << 20, kMaxSampleBytes)
+              : kMaxSampleBytes;
 
     uint64_t pos = start;
     bool open = false; // a frame has begun at sampleStart
@@ -142,8 +150,11 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
         const auto b = w.at(p, lead.size());
         return std::equal(b.begin(), b.end(), lead.begin());
     };
-    // What follows a telemetry chunk must be the end, another chunk or a unit that can start a frame.
-    const auto plausibleAfter = [&](uint64_t p) {
+    // What follows a telemetry chunk (or a frame found past sound) must be the end, another chunk or a
+    // unit that can start a frame; with sound in the reference, also sound and then one of those.
+    std::function<bool(uint64_t, bool)> plausibleAfter;
+    std::function<std::optional<uint64_t>(uint64_t)> afterSound;
+    const auto plausibleSample = [&](uint64_t p) {
         if (p + lengthSize + 1 > end) {
             return true;
         }
@@ -154,7 +165,7 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
             return false;
         }
         const uint64_t n = unitLength(p);
-        if (n > 0 && n <= kMaxSampleBytes && validHeader(w.byte(p + lengthSize))) {
+        if (n > 0 && n <= maxUnit && validHeader(w.byte(p + lengthSize))) {
             return true;
         }
         // Or the index the camera was writing when the power went.
@@ -168,8 +179,76 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
         const std::string_view type(reinterpret_cast<const char*>(t.data()), 4);
         return type == "moov" || type == "free" || type == "skip";
     };
-    const auto isTelemetryAt = [&](uint64_t p) {
-        return chunkSize > 0 && leadAt(p) && w.ensure(keep(), p, chunkSize) && plausibleAfter(p + chunkSize);
+    // `soundMayFollow`: sound may lie between p and the next sample (one level deep: the sample found
+    // past it must be followed by a sample itself).
+    const auto isTelemetryAt = [&](uint64_t p, bool soundMayFollow) {
+        return chunkSize > 0 && leadAt(p) && w.ensure(keep(), p, chunkSize) &&
+               plausibleAfter(p + chunkSize, soundMayFollow);
+    };
+    // A frame that begins at `p`: units whose lengths chain and whose headers the camera writes, up to
+    // and including a slice, followed by a plausible sample.
+    enum class Found { No, Yes, Cut }; // Cut: it may be a frame, but the data ends inside it
+    const auto frameAt = [&](uint64_t p, bool soundMayFollow) {
+        for (int units = 0; units < 8; ++units) {
+            if (p + lengthSize + 2 > end) {
+                return Found::Cut;
+            }
+            if (!w.ensure(keep(), p, lengthSize + 2)) {
+                return Found::No;
+            }
+            const uint64_t n = unitLength(p);
+            const uint8_t h = w.byte(p + lengthSize);
+            const int t = h & 0x1F;
+            if (n < 2 || n > maxUnit || !validHeader(h)) {
+                return Found::No;
+            }
+            const bool firstMbZero = (w.byte(p + lengthSize + 1) & 0x80) != 0;
+            if (units == 0 && (isSlice(t) ? !firstMbZero : t == 12)) {
+                return Found::No; // not a unit that begins a frame
+            }
+            if (p + lengthSize + n > end) {
+                return Found::Cut;
+            }
+            p += lengthSize + n;
+            if (isSlice(t)) {
+                return plausibleAfter(p, soundMayFollow) ? Found::Yes : Found::No;
+            }
+        }
+        return Found::No;
+    };
+    plausibleAfter = [&](uint64_t p, bool soundMayFollow) {
+        return plausibleSample(p) || (soundMayFollow && afterSound(p).has_value());
+    };
+    // Where the camera's next sample begins after sound that starts at `from`, looked for no further
+    // than twice the reference's largest sound chunk (and 64 KiB more); `end` when the data ends inside
+    // the sound.
+    afterSound = [&](uint64_t from) -> std::optional<uint64_t> {
+        if (!sound) {
+            return std::nullopt;
+        }
+        const uint64_t limit = std::min(end, from + 2 * m_pattern.soundChunkMax + (uint64_t{64} << 10));
+        if (!w.ensure(keep(), from, static_cast<size_t>(limit - from))) {
+            return std::nullopt;
+        }
+        // [from, limit) stays in the window from here on (nothing before `from` is needed any more, and
+        // the checks below only read further), so its bytes are read without asking again.
+        const uint8_t chunkLead = lead.empty() ? 0 : static_cast<uint8_t>(lead[0]);
+        for (uint64_t q = from + 1; q < limit && !w.failed(); ++q) {
+            // Most places fail on their first byte: neither the lead of a chunk nor a length's top byte.
+            const uint8_t first = w.byte(q);
+            const bool maybeChunk = !lead.empty() && first == chunkLead;
+            const bool maybeUnit = lengthSize < 4 || first == 0;
+            if (!maybeChunk && !maybeUnit) {
+                continue;
+            }
+            if ((maybeChunk && isTelemetryAt(q, false)) || (maybeUnit && frameAt(q, false) == Found::Yes)) {
+                return q;
+            }
+        }
+        if (limit == end && !w.failed()) {
+            return end;
+        }
+        return std::nullopt;
     };
     const auto closeFrame = [&]() {
         if (!open) {
@@ -202,7 +281,7 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
                 }
                 return finish(Stop::EndOfData, pos);
             }
-            if ((!open || hasSlice) && isTelemetryAt(pos)) {
+            if ((!open || hasSlice) && isTelemetryAt(pos, true)) {
                 if (!closeFrame()) {
                     return finish(Stop::ReceiverFailed, sampleStart);
                 }
@@ -229,11 +308,39 @@ MediaDataWalker::Result MediaDataWalker::walk(ORBByteSource& source, uint64_t st
             const uint64_t length = unitLength(pos);
             const uint8_t header = w.byte(pos + lengthSize);
             const int type = header & 0x1F;
-            if (length == 0 || length > kMaxSampleBytes || !validHeader(header)) {
+            bool unknown = length == 0 || length > maxUnit || !validHeader(header);
+            const bool secondByte = !unknown && length >= 2 && w.ensure(keep(), pos, lengthSize + 2);
+            const bool frameTail = !unknown && !open && isSlice(type) && secondByte &&
+                                   (w.byte(pos + lengthSize + 1) & 0x80) == 0;
+            // With sound about, a unit that claims to begin a frame must chain up to its slice and be
+            // followed by a sample: sound bytes rarely pass for one unit, almost never for that.
+            if (sound && !unknown && !frameTail && secondByte && (!open || hasSlice)) {
+                const bool slice = isSlice(type);
+                const bool begins = slice ? (w.byte(pos + lengthSize + 1) & 0x80) != 0 : type != 12;
+                unknown = begins && frameAt(pos, true) == Found::No;
+            }
+            if (unknown || frameTail) {
                 if (open && hasSlice && !closeFrame()) {
                     return finish(Stop::ReceiverFailed, sampleStart);
                 }
-                return finish(Stop::UnknownBytes, open ? sampleStart : pos);
+                // A frame begun without a slice (a parameter set before the sound) is dropped with it.
+                const uint64_t from = open ? sampleStart : pos;
+                open = false;
+                pos = from;
+                const auto next = afterSound(from);
+                if (!next) {
+                    return finish(Stop::UnknownBytes, from);
+                }
+                if (*next == end) {
+                    return finish(Stop::CutSample, from); // the data ends inside the sound
+                }
+                if (!receiver.gap(*next - from)) {
+                    return finish(Stop::ReceiverFailed, from);
+                }
+                ++r.gaps;
+                r.gapBytes += *next - from;
+                pos = *next;
+                continue;
             }
             // A slice's first field, first_mb_in_slice, is ue(v): a leading 1 bit means 0.
             // When the cut falls right after the unit's header, the unit is lost either way; it is taken

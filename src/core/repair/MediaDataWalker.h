@@ -6,9 +6,11 @@
 //     must be one the camera writes. A frame starts at a delimiter, parameter set or SEI after a
 //     slice, or at a slice whose first macroblock is 0; a frame holding an IDR slice is a sync sample.
 //   - telemetry: fixed-size chunks that begin with the lead bytes of the reference's chunks.
-// The walk reads sequentially in large blocks with bounded memory and stops at the first bytes it
-// cannot place; a frame or chunk that the end of the file cuts is left out, and nothing is guessed
-// past a gap.
+// The walk reads sequentially in large blocks with bounded memory. When the reference has sound, bytes
+// it cannot place are taken for a sound chunk (raw AAC, which carries no length of its own): the walk
+// looks a bounded distance ahead for the next telemetry chunk or frame, checked over two units, and
+// passes the bytes between as a gap. Otherwise, or when nothing is found there, it stops at them. A
+// frame or chunk that the end of the file cuts is left out.
 
 #include "core/telemetry/ORBByteSource.h"
 
@@ -24,6 +26,8 @@ struct MediaDataPattern {
     int nalLengthSize = 4;                // 1, 2 or 4, from the reference's avcC
     size_t telemetryChunkSize = 0;        // 0: the reference has no telemetry track
     std::vector<std::byte> telemetryLead; // the first bytes of every telemetry chunk
+    uint64_t soundChunkMax = 0;           // the reference's largest sound chunk; 0: it has no sound
+    uint64_t largestFrame = 0;            // the reference's largest video sample
 };
 
 class MediaDataReceiver {
@@ -32,6 +36,8 @@ public:
     // Each returns false to end the walk (the output cannot be written).
     virtual bool videoSample(std::span<const std::byte> bytes, bool sync) = 0;
     virtual bool telemetryChunk(std::span<const std::byte> bytes) = 0;
+    // Bytes between two samples that belong to neither (sound, which is left out).
+    virtual bool gap(uint64_t size) = 0;
 };
 
 class MediaDataWalker {
@@ -54,6 +60,8 @@ public:
         size_t videoSamples = 0;
         size_t syncSamples = 0;
         size_t telemetryChunks = 0;
+        size_t gaps = 0; // sound chunks passed over
+        uint64_t gapBytes = 0;
     };
 
     explicit MediaDataWalker(MediaDataPattern pattern) : m_pattern(std::move(pattern)) {}

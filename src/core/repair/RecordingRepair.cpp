@@ -82,6 +82,23 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
         return no("has no H.264 video");
     }
     ref.pattern.nalLengthSize = movie->tracks[static_cast<size_t>(ref.video)].nalLengthSize();
+    for (uint32_t n : movie->tracks[static_cast<size_t>(ref.video)].sampleSizes) {
+        ref.pattern.largestFrame = std::max<uint64_t>(ref.pattern.largestFrame, n);
+    }
+    // Sound sits between the samples the walk recognises; its chunks' sizes bound how far it looks.
+    for (const Mp4Track& t : movie->tracks) {
+        if (t.handlerType != "soun") {
+            continue;
+        }
+        size_t sample = 0;
+        for (uint32_t n : t.samplesPerChunk) {
+            uint64_t bytes = 0;
+            for (uint32_t k = 0; k < n && sample < t.sampleSizes.size(); ++k) {
+                bytes += t.sampleSizes[sample++];
+            }
+            ref.pattern.soundChunkMax = std::max(ref.pattern.soundChunkMax, bytes);
+        }
+    }
     // The telemetry track is the movie's fifth child, where the reader looks for it.
     if (movie->children.size() >= 5 && movie->children[4].track >= 0 &&
         movie->children[4].track != ref.video) {
@@ -189,6 +206,8 @@ public:
     bool telemetryChunk(std::span<const std::byte> bytes) override {
         return advance(bytes.size()) && m_w.noteSample(1, bytes.size(), m_recordDelta, true);
     }
+    // The sound's bytes are copied with the rest and left unreferenced in the media data.
+    bool gap(uint64_t size) override { return advance(size) && m_w.noteGap(size); }
 
 private:
     bool advance(uint64_t n) {
@@ -521,8 +540,11 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             r.status = RepairStatus::Repaired;
             r.message = "recovered " + std::to_string(r.walk.videoSamples) + " frames (" +
                         std::to_string(r.walk.syncSamples) + " key frames) and " +
-                        std::to_string(r.walk.telemetryChunks) + " telemetry records, " +
-                        std::to_string(r.walk.stoppedAt - r.mediaStart) + " of " +
+                        std::to_string(r.walk.telemetryChunks) + " telemetry records" +
+                        (r.walk.gaps > 0 ? " past " + std::to_string(r.walk.gaps) + " sound chunks (" +
+                                               std::to_string(r.walk.gapBytes) + " bytes, left out)"
+                                         : std::string()) +
+                        ", " + std::to_string(r.walk.stoppedAt - r.mediaStart) + " of " +
                         std::to_string(r.inputSize - r.mediaStart) +
                         " bytes of media data; stopped at byte " + std::to_string(r.walk.stoppedAt) + ": " +
                         std::string(MediaDataWalker::describe(r.walk.stop));
