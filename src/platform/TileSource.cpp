@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/TileSource.h"
 
+#include "platform/MBTilesFile.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QNetworkAccessManager>
@@ -79,8 +81,7 @@ void TileSourceOptions::saveAsPreferences() const {
     settings.setValue(QLatin1String(kOfflineOnlyKey), offlineOnly);
 }
 
-TileSource::TileSource(TileSourceOptions options, QObject* parent)
-    : QObject(parent), m_disk(options.cacheFolder, options.cacheLimitBytes), m_memory(kMemoryKiB) {
+TileSource::TileSource(TileSourceOptions options, QObject* parent) : QObject(parent), m_memory(kMemoryKiB) {
     setOptions(options);
 }
 
@@ -98,19 +99,20 @@ std::shared_ptr<TileSource> TileSource::shared() {
 
 QString TileSource::setOptions(const TileSourceOptions& options) {
     m_options = options;
-    m_disk = TileDiskCache(options.cacheFolder, options.cacheLimitBytes);
     m_memory.clear();
+    m_loading.clear();
     m_absent.clear();
+    m_stale.clear();
     m_failed.clear();
-    m_refreshed.clear();
     m_waiting.clear();
     m_pending.clear();
-    ++m_generation; // replies of the old settings are ignored
-    m_offline.reset();
+    ++m_generation; // reads and replies of the old settings are ignored
     QString error;
-    if (!options.offlineFile.isEmpty()) {
-        m_offline = MBTilesFile::open(options.offlineFile, &error);
-    }
+    // Checked here, so that a file that cannot serve is refused while the user is choosing it; the
+    // store opens its own connection on its thread.
+    m_hasOffline = !options.offlineFile.isEmpty() && MBTilesFile::open(options.offlineFile, &error);
+    m_store.configure(m_hasOffline ? options.offlineFile : QString(), options.cacheFolder,
+                      options.cacheLimitBytes);
     emit tilesChanged();
     return error;
 }
@@ -120,7 +122,7 @@ bool TileSource::online() const {
 }
 
 bool TileSource::canHaveTiles() const {
-    return m_offline || online() || !m_options.cacheFolder.isEmpty();
+    return m_hasOffline || online() || !m_options.cacheFolder.isEmpty();
 }
 
 quint64 TileSource::id(const nura::map::TileKey& key) {
@@ -130,14 +132,12 @@ quint64 TileSource::id(const nura::map::TileKey& key) {
 void TileSource::beginView() {
     for (const auto& key : m_waiting) {
         m_pending.remove(id(key));
-        m_refreshed.remove(id(key));
     }
     m_waiting.clear();
 }
 
-QPixmap TileSource::remember(const nura::map::TileKey& key, const QByteArray& bytes) {
-    QPixmap pixmap;
-    if (!pixmap.loadFromData(bytes) || pixmap.isNull()) {
+QPixmap TileSource::remember(const nura::map::TileKey& key, QPixmap pixmap) {
+    if (pixmap.isNull()) {
         return {};
     }
     const int cost = std::max(1, static_cast<int>(pixmap.width() * pixmap.height() * 4 / 1024));
@@ -151,40 +151,54 @@ QPixmap TileSource::tile(const nura::map::TileKey& key, bool fetch) {
     }
     const quint64 k = id(key);
     if (const QPixmap* kept = m_memory.object(k)) {
+        // A stale tile is drawn while it is fetched again.
+        if (fetch && m_stale.contains(k)) {
+            fetchLater(key);
+        }
         return *kept;
     }
-    QPixmap found;
+    if (m_loading.contains(k)) {
+        return {};
+    }
     if (!m_absent.contains(k)) {
-        if (m_offline) {
-            if (const QByteArray bytes = m_offline->tile(key); !bytes.isEmpty()) {
-                found = remember(key, bytes);
-            }
-        }
-        if (found.isNull()) {
-            if (const auto cached = m_disk.get(key)) {
-                found = remember(key, cached->bytes);
-                // A stale tile is drawn while it is fetched again, once.
-                if (!found.isNull() && !cached->fresh && fetch && online() && !m_refreshed.contains(k) &&
-                    !m_pending.contains(k)) {
-                    m_refreshed.insert(k);
-                    m_pending.insert(k);
-                    m_waiting.push_back(key);
-                    startTransfers();
-                }
-            }
-        }
-        if (!found.isNull()) {
-            return found;
+        if (m_hasOffline || !m_options.cacheFolder.isEmpty()) {
+            m_loading.insert(k);
+            m_store.load(m_generation, key,
+                         [this](quint64 generation, nura::map::TileKey key, const TileStore::Found& found) {
+                             loaded(generation, key, found);
+                         });
+            return {};
         }
         m_absent.insert(k);
     }
-    if (fetch && online() && !m_pending.contains(k) &&
-        m_failed.value(k, 0) <= QDateTime::currentMSecsSinceEpoch()) {
+    if (fetch) {
+        fetchLater(key);
+    }
+    return {};
+}
+
+void TileSource::loaded(quint64 generation, nura::map::TileKey key, const TileStore::Found& found) {
+    if (generation != m_generation) {
+        return;
+    }
+    const quint64 k = id(key);
+    m_loading.remove(k);
+    if (remember(key, QPixmap::fromImage(found.image)).isNull()) {
+        m_absent.insert(k);
+    } else if (!found.fresh) {
+        m_stale.insert(k);
+    }
+    // Views ask again: for the tile now in memory, or (when it was in neither) from the server.
+    emit tilesChanged();
+}
+
+void TileSource::fetchLater(const nura::map::TileKey& key) {
+    const quint64 k = id(key);
+    if (online() && !m_pending.contains(k) && m_failed.value(k, 0) <= QDateTime::currentMSecsSinceEpoch()) {
         m_pending.insert(k);
         m_waiting.push_back(key);
         startTransfers();
     }
-    return {};
 }
 
 void TileSource::startTransfers() {
@@ -223,7 +237,8 @@ void TileSource::finished(QNetworkReply* reply, nura::map::TileKey key) {
     const bool fits = reply->bytesAvailable() <= kMaxTileBytes;
     const QByteArray bytes =
         reply->error() == QNetworkReply::NoError && status == 200 && fits ? reply->readAll() : QByteArray();
-    if (bytes.isEmpty() || remember(key, bytes).isNull()) {
+    QPixmap pixmap;
+    if (bytes.isEmpty() || !pixmap.loadFromData(bytes) || remember(key, pixmap).isNull()) {
         // Refused or not a picture: not asked again; not sent: asked again later. A stale copy, if
         // any, stays drawn.
         const bool answered = status != 0 || !bytes.isEmpty();
@@ -233,7 +248,8 @@ void TileSource::finished(QNetworkReply* reply, nura::map::TileKey key) {
         return;
     }
     m_absent.remove(k);
+    m_stale.remove(k);
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    m_disk.put(key, bytes, TileDiskCache::freshUntil(now, serverExpiry(reply, now)));
+    m_store.store(key, bytes, TileDiskCache::freshUntil(now, serverExpiry(reply, now)));
     emit tilesChanged();
 }

@@ -5,11 +5,13 @@
 // for once, at most four at a time, only while a view shows it: nothing is fetched ahead. A tile
 // the server refused is not asked for again until the settings change; one that did not come (no
 // network, no answer within 10 s) is asked for again at the earliest two minutes later.
-// Used on the UI thread; the network transfers run in Qt's network thread.
+// Used on the UI thread; the offline map and the disk cache are read and written on the tile
+// store's thread (a tile being read there is drawn as missing until it comes), the network
+// transfers run in Qt's network thread.
 
 #include "core/map/WebMercator.h"
-#include "platform/MBTilesFile.h"
 #include "platform/TileDiskCache.h"
+#include "platform/TileStore.h"
 
 #include <QCache>
 #include <QHash>
@@ -62,7 +64,7 @@ public:
     // reason when the offline map cannot be used (the online tiles are still drawn then).
     QString setOptions(const TileSourceOptions& options);
     const TileSourceOptions& options() const { return m_options; }
-    bool hasOfflineMap() const { return m_offline != nullptr; }
+    bool hasOfflineMap() const { return m_hasOffline; }
 
     // Called before a view asks for the tiles it paints: requests still waiting for a free transfer
     // are dropped, and only the tiles asked for after this call are fetched.
@@ -70,14 +72,15 @@ public:
     // The tile when it is at hand; otherwise null, and (for `fetch`) the server is asked for it.
     QPixmap tile(const nura::map::TileKey& key, bool fetch = true);
 
-    // Transfers running or waiting.
-    int busy() const { return static_cast<int>(m_waiting.size()) + m_running; }
+    // Tiles being read from this machine, and transfers running or waiting.
+    int busy() const { return static_cast<int>(m_loading.size() + m_waiting.size()) + m_running; }
     // Whether tiles can come from anywhere at all.
     bool canHaveTiles() const;
     int requestsMade() const { return m_requestsMade; }
+    TileStore& store() { return m_store; }
 
 signals:
-    // A fetched tile has arrived (or a fetch ended without one): views repaint.
+    // A tile has been read or fetched (or a fetch ended without one): views repaint.
     void tilesChanged();
 
 private:
@@ -85,17 +88,20 @@ private:
     bool online() const;
     void startTransfers();
     void finished(QNetworkReply* reply, nura::map::TileKey key);
-    QPixmap remember(const nura::map::TileKey& key, const QByteArray& bytes);
+    void loaded(quint64 generation, nura::map::TileKey key, const TileStore::Found& found);
+    void fetchLater(const nura::map::TileKey& key);
+    QPixmap remember(const nura::map::TileKey& key, QPixmap pixmap);
 
     TileSourceOptions m_options;
-    std::unique_ptr<MBTilesFile> m_offline;
-    TileDiskCache m_disk;
+    bool m_hasOffline = false;
+    TileStore m_store;
     QNetworkAccessManager* m_network = nullptr;
     QCache<quint64, QPixmap> m_memory;
+    QSet<quint64> m_loading;         // being read from the offline map or the disk cache
     QSet<quint64> m_absent;          // in neither the offline map nor the disk cache
+    QSet<quint64> m_stale;           // drawn from the cache past its freshness, to be fetched again
     QHash<quint64, qint64> m_failed; // the server did not give it: until when not to ask again (ms)
     QSet<quint64> m_pending;         // waiting or running
-    QSet<quint64> m_refreshed;
     std::deque<nura::map::TileKey> m_waiting;
     int m_running = 0;
     int m_requestsMade = 0;

@@ -13,11 +13,14 @@
 #include <QPushButton>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,8 +136,48 @@ private slots:
 
         // A new start with the server gone: the same picture, from the disk, without one request.
         View again(std::make_shared<TileSource>(options(server.url(QStringLiteral("/hang")), cache.path())));
+        again.settle();
         QVERIFY(near(again.picture().pixelColor(20, 20), tileColour(3, 3, 3)));
         QCOMPARE(again.tiles->requestsMade(), 0);
+
+        // A tile past its freshness is drawn and asked for again, once; the new copy is kept a week.
+        {
+            QFile stale(kept.filePath());
+            QVERIFY(stale.open(QIODevice::ReadWrite));
+            QVERIFY(stale.setFileTime(QDateTime::currentDateTimeUtc().addDays(-1),
+                                      QFileDevice::FileModificationTime));
+        }
+        View later(std::make_shared<TileSource>(options(server.url({}), cache.path())));
+        later.settle();
+        later.settle();
+        QVERIFY(near(later.picture().pixelColor(300, 300), tileColour(3, 4, 4)));
+        QCOMPARE(later.tiles->requestsMade(), 1);
+        QTRY_VERIFY(QFileInfo(kept.filePath()).lastModified() > QDateTime::currentDateTimeUtc().addDays(6));
+    }
+
+    void aDiskThatHoldsItsReadsNeverHoldsThePainting() {
+        QSemaphore held; // outlives the source, whose store waits for the job that holds it
+        QTemporaryDir dir;
+        const QString path = makeMbtiles(dir, QStringLiteral("png"));
+        auto tiles = std::make_shared<TileSource>(options(QString(), QString()));
+        auto o = tiles->options();
+        o.offlineFile = path;
+        QVERIFY(tiles->setOptions(o).isEmpty());
+        View view(tiles, 1);
+        // The offline map's reads are held (a slow stick): the view paints at once, tiles missing.
+        tiles->store().post([&held] { held.acquire(); });
+        const auto letGo = qScopeGuard([&held] { held.release(); }); // also when a check fails
+        QElapsedTimer painting;
+        painting.start();
+        QImage first = view.picture();
+        QVERIFY2(painting.elapsed() < 2000, "painting waited for the offline map");
+        QVERIFY(view.map.missingTiles() > 0);
+        QVERIFY(!near(first.pixelColor(20, 20), tileColour(1, 0, 0)));
+        QVERIFY(view.map.statusText().isEmpty()); // tiles are on their way, not "no map tiles"
+        held.release();
+        view.settle();
+        QVERIFY(near(view.picture().pixelColor(20, 20), tileColour(1, 0, 0)));
+        QCOMPARE(view.map.missingTiles(), 0);
     }
 
     void aMissingTileIsDrawnFromItsParentAndAFailingServerLeavesTheGrid() {
