@@ -52,7 +52,8 @@ private:
     TileDiskCache m_disk{QString()};
 };
 
-TileStore::TileStore(QObject* parent) : QObject(parent), m_thread(new QThread), m_worker(new TileStoreWorker) {
+TileStore::TileStore(QObject* parent)
+    : QObject(parent), m_thread(new QThread), m_worker(new TileStoreWorker) {
     m_thread->setObjectName(QStringLiteral("tile store"));
     m_worker->moveToThread(m_thread);
     m_thread->start();
@@ -61,7 +62,8 @@ TileStore::TileStore(QObject* parent) : QObject(parent), m_thread(new QThread), 
 TileStore::~TileStore() {
     m_worker->stopping = true;
     TileStoreWorker* worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker] { worker->close(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [worker] { worker->close(); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
     delete m_worker;

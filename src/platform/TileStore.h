@@ -31,7 +31,7 @@ public:
     void configure(const QString& offlineFile, const QString& cacheFolder, qint64 cacheLimitBytes);
 
     struct Found {
-        QImage image; // null when neither the offline map nor the cache holds a picture of the tile
+        QImage image;      // null when neither the offline map nor the cache holds a picture of the tile
         bool fresh = true; // false for a cached tile past its freshness
     };
     // Looks for the tile, the offline map first; `done` runs on this object's thread.
