@@ -31,9 +31,12 @@ Mp4FileSink::Mp4FileSink(int fd, size_t bufferSize)
 }
 
 bool Mp4FileSink::writeAll(std::span<const std::byte> bytes) {
+    // At the sink's own position: bytes that others copy into the file (reserved here) are passed
+    // over without moving the descriptor's offset for each of them.
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n =
+            ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(m_written + done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -75,10 +78,6 @@ bool Mp4FileSink::flush() {
 
 bool Mp4FileSink::reserve(uint64_t n) {
     if (!flush()) {
-        return false;
-    }
-    if (::lseek(m_fd, static_cast<off_t>(m_written + n), SEEK_SET) < 0) {
-        m_errno = errno;
         return false;
     }
     m_written += n;

@@ -38,7 +38,8 @@ private:
 };
 
 // Buffers writes into large blocks; does not own the descriptor and never syncs it (the caller
-// decides when the data must be on the device). The descriptor is a new, empty file at offset 0.
+// decides when the data must be on the device). The descriptor is a new, empty file, written at the
+// sink's own positions (its offset is not used).
 class Mp4FileSink final : public Mp4Sink {
 public:
     explicit Mp4FileSink(int fd, size_t bufferSize = size_t{4} << 20);

@@ -16,6 +16,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <mutex>
 #include <new>
@@ -172,10 +173,16 @@ private:
             }
             int e = 0;
             bool readFailed = false;
-            if (m_error == 0 && !copyRange(m_in, m_copied, m_out, m_to + (m_copied - m_from),
-                                           until - m_copied, e, &readFailed)) {
+            const uint64_t at = m_to + (m_copied - m_from);
+            if (m_error == 0 && !copyRange(m_in, m_copied, m_out, at, until - m_copied, e, &readFailed)) {
                 m_readFailed = readFailed;
                 m_error = e != 0 ? e : EIO;
+            }
+            if (m_error == 0) {
+                // The disk starts writing what is copied while the walk goes on, so the closing sync
+                // waits only for the last steps. A hint: the sync at the end is what counts.
+                (void)::sync_file_range(m_out, static_cast<off_t>(at), static_cast<off_t>(until - m_copied),
+                                        SYNC_FILE_RANGE_WRITE);
             }
             std::lock_guard lock(m_mutex);
             m_copied = until;
