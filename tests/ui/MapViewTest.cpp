@@ -11,6 +11,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -139,6 +140,43 @@ private slots:
         QTest::mouseRelease(&map, Qt::LeftButton, {}, QPoint(100, 200));
         map.setLatLag(2.3502, 48.85);
         QVERIFY(map.pointOf({48.85, 2.3502}).x() < 150);
+    }
+
+    void playbackRepeatingItselfPaintsNothingNew() {
+        // Playback sends the car's fix, or the note of a recording without GPS, several times a
+        // second; the map paints again only when something on it changes.
+        TKMapView map(nullptr);
+        map.resize(300, 200);
+        map.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        const auto paintsAfter = [&](const std::function<void()>& calls) {
+            QCoreApplication::processEvents();
+            const int before = map.paintCount();
+            calls();
+            QCoreApplication::processEvents();
+            return map.paintCount() - before;
+        };
+        QCOMPARE(paintsAfter([&] { map.setLatLag(127.0, 37.5, 90.0); }), 1);
+        QCOMPARE(paintsAfter([&] {
+                     for (int i = 0; i < 3; ++i) {
+                         map.setLatLag(127.0, 37.5, 90.0);
+                         QCoreApplication::processEvents();
+                     }
+                 }),
+                 0);
+        QCOMPARE(paintsAfter([&] { map.setLatLag(127.0, 37.5, 95.0); }), 1); // the heading turned
+        QCOMPARE(paintsAfter([&] { map.ORBDebug(QStringLiteral("GPS Data Count=Zero")); }), 1);
+        QVERIFY(!map.marker());
+        QCOMPARE(paintsAfter([&] {
+                     for (int i = 0; i < 3; ++i) {
+                         map.ORBDebug(QStringLiteral("GPS Data Count=Zero"));
+                         QCoreApplication::processEvents();
+                     }
+                 }),
+                 0);
+        // The next recording's first fix brings the car back.
+        QCOMPARE(paintsAfter([&] { map.setLatLag(127.0, 37.5, 95.0); }), 1);
+        QVERIFY(map.marker());
     }
 };
 

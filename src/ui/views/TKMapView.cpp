@@ -117,6 +117,10 @@ void TKMapView::setTrail(const std::vector<MapFix>& fixes) {
 }
 
 void TKMapView::ORBDebug(const QString& text) {
+    // Said again with every position of a recording without GPS: nothing new to draw then.
+    if (text == m_debug && !(text == kNoGps && m_marker)) {
+        return;
+    }
     m_debug = text;
     if (text == kNoGps) {
         // A recording without GPS: the last recording's car is not here.
@@ -143,6 +147,13 @@ void TKMapView::appendToTrail(const MapFix& fix) {
 
 void TKMapView::moveMarker(const MapFix& fix) {
     const bool first = !m_marker;
+    // Playback sends the position several times a second and the car's fix changes less often:
+    // the same fix where the view already shows it is not painted again.
+    if (!first && m_debug.isEmpty() && m_marker->latitude == fix.latitude &&
+        m_marker->longitude == fix.longitude && m_marker->headingDegrees == fix.headingDegrees &&
+        (!m_follow || m_dragging || m_centre == world0(fix.latitude, fix.longitude))) {
+        return;
+    }
     m_marker = fix;
     m_debug.clear();
     if (first && !m_userZoomed) {
