@@ -20,6 +20,7 @@ build = sys.argv[1]
 viewer = os.path.join(build, "nura-viewer")
 bare = os.path.join(build, "bench", "bare_players")
 warmup, span = 3.0, 10.0
+rounds = 3
 tick = os.sysconf("SC_CLK_TCK")
 TILE_SERVER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "platform", "tile_server.py")
 
@@ -73,7 +74,7 @@ def run(argv, env=None):
     out, _ = p.communicate(timeout=120)
     if p.returncode != 0:
         sys.exit(f"bench: {argv[0]} failed ({p.returncode}):\n{out}")
-    return cores + x_cores, [line for line in out.splitlines() if line.startswith("pictures ")]
+    return cores + x_cores, [line for line in out.splitlines() if line.startswith(("pictures ", "map "))]
 
 
 def ffmpeg(*args):
@@ -85,6 +86,8 @@ def dropped(lines):
     late, and (in the viewer) those handed over but replaced before the window painted them."""
     total = 0
     for line in lines:
+        if not line.startswith("pictures "):
+            continue
         counts = dict((name, int(value)) for name, value in re.findall(r"([a-z ]+) (\d+)", line.split(": ", 1)[1]))
         counts = {name.strip(): value for name, value in counts.items()}
         total += counts.get("late", 0)
@@ -118,22 +121,32 @@ with tempfile.TemporaryDirectory() as tmp:
                XDG_CACHE_HOME=os.path.join(tmp, "cache"))
     env.pop("QT_QPA_PLATFORM", None)
     try:
-        mine, viewer_lines = run([viewer, card, "--play", front, "--quit-after", length], env)
-        with_map, map_lines = run([viewer, card, "--play", front, "--map", "--quit-after", length], env)
+        # Alternating rounds, medians compared: single runs on a shared machine vary by half.
+        lists, maps = [], []
+        for _ in range(rounds):
+            lists.append(run([viewer, card, "--play", front, "--quit-after", length], env))
+            maps.append(run([viewer, card, "--play", front, "--map", "--quit-after", length], env))
+        mine, viewer_lines = sorted(lists)[rounds // 2]
+        with_map, map_lines = sorted(maps)[rounds // 2]
         tiles_served = sum(1 for line in urllib.request.urlopen(f"http://127.0.0.1:{port}/requests").read().splitlines())
     finally:
         server.kill()
         server.wait()
 
     print(f"CPU over {span:.0f} s of playing a 1080p front and a 720p rear recording (whole processes and the X server):")
-    print(f"  viewer, in its window:                     {mine:.2f} cores")
-    print(f"  viewer with the map side view shown:       {with_map:.2f} cores  -> {with_map / mine:.2f}x the list"
+    spread = lambda runs: f"(median of {rounds}: {', '.join(f'{c:.2f}' for c, _ in runs)})"
+    print(f"  viewer, in its window:                     {mine:.2f} cores {spread(lists)}")
+    print(f"  viewer with the map side view shown:       {with_map:.2f} cores {spread(maps)}")
+    print(f"                                             -> {with_map / mine:.2f}x the list"
           f" ({'within' if with_map <= 1.3 * mine else 'NOT within'} 1.3x; {tiles_served} tiles fetched),"
           f" {with_map / floor:.1f}x the floor")
     print(f"  bare players, decoding only (the floor):   {floor:.2f} cores  -> viewer {mine / floor:.1f}x the floor")
     print(f"  bare players in their own full-size windows: {windows:.2f} cores  -> viewer {mine / windows:.2f}x that")
     for line in viewer_lines:
         print("  viewer " + line)
+    for line in map_lines:
+        if line.startswith("map "):
+            print(f"  viewer with the {line} in {float(length):.1f} s")
     for line in window_lines:
         print("  bare windows " + line)
     print(f"pictures dropped: viewer {dropped(viewer_lines)} (with the map {dropped(map_lines)}), bare players in windows {dropped(window_lines)}")

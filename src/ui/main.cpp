@@ -11,6 +11,7 @@
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/settings/ORBSettingController.h"
+#include "ui/views/TKMapView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -232,6 +233,9 @@ int main(int argc, char** argv) {
                     if (auto* vlc = qobject_cast<VlcMediaPlayer*>(player)) {
                         std::fprintf(stderr, "pictures %s\n", qPrintable(vlc->pictureCounts()));
                     }
+                }
+                if (const TKMapView* map = delegate.mapView(); map && map->isVisible()) {
+                    std::fprintf(stderr, "map painted %d times\n", map->paintCount());
                 }
             }
             QCoreApplication::quit();
