@@ -58,19 +58,25 @@ public:
     bool failed() const { return m_failed; }
 
 private:
-    // Room for a read block and what is kept before it, in large pages where the system has them:
-    // left uninitialised (the reads fill it), and the memory faulted in a few times rather than
-    // page by page, which dominated the walk on virtual machines.
+    // Room for a read block and what is kept before it, never more than the media data itself,
+    // left uninitialised (the reads fill it). Large windows go in large pages where the system has
+    // them, faulted in a few times rather than page by page, which dominated the walk on virtual
+    // machines.
     bool grow(size_t least) {
         constexpr size_t kLargePage = size_t{2} << 20;
-        const size_t capacity =
-            (std::max(least, 2 * MediaDataWalker::kReadBlock) + kLargePage - 1) / kLargePage * kLargePage;
+        size_t capacity = static_cast<size_t>(
+            std::max<uint64_t>(least, std::min<uint64_t>(2 * MediaDataWalker::kReadBlock, m_end - m_start)));
+        const bool large = capacity >= kLargePage;
+        const size_t unit = large ? kLargePage : 4096;
+        capacity = (capacity + unit - 1) / unit * unit;
         std::unique_ptr<std::byte[], Free> bigger(
-            static_cast<std::byte*>(std::aligned_alloc(kLargePage, capacity)));
+            static_cast<std::byte*>(std::aligned_alloc(unit, capacity)));
         if (!bigger) {
             return false;
         }
-        ::madvise(bigger.get(), capacity, MADV_HUGEPAGE); // advice only
+        if (large) {
+            ::madvise(bigger.get(), capacity, MADV_HUGEPAGE); // advice only
+        }
         if (m_length > 0) {
             std::memcpy(bigger.get(), m_buffer.get(), m_length);
         }
