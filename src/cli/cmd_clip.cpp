@@ -12,6 +12,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <unistd.h>
 
 namespace {
@@ -85,10 +87,10 @@ int clipExitStatus(nura::ClipStatus status) {
     using nura::ClipStatus;
     switch (status) {
     case ClipStatus::Done:
-    case ClipStatus::Cancelled:
         return exitcode::kDone;
     case ClipStatus::BadSpan:
         return exitcode::kUsage;
+    case ClipStatus::Cancelled:
     case ClipStatus::CannotRead:
     case ClipStatus::OutputExists:
     case ClipStatus::OutputIsInput:
@@ -103,6 +105,32 @@ int clipExitStatus(nura::ClipStatus status) {
     return exitcode::kNotOurFile;
 }
 
+// OUT when none is given: the recording's name at the clip's first moment; a video of both cameras is
+// not a recording, and "clip_" keeps it out of the recordings list.
+std::optional<std::string> outputFor(const ClipArguments& a, bool combined) {
+    if (!a.output.empty()) {
+        return a.output;
+    }
+    const auto name = nura::LosslessClip::recordingName(a.file, a.start);
+    if (!name) {
+        std::fprintf(stderr, "nura clip: %s carries no recording time in its name; give -o OUT\n",
+                     a.file.c_str());
+        return std::nullopt;
+    }
+    return combined ? "clip_" + name->substr(6, 15) + ".mp4" : *name;
+}
+
+// Says why no clip was written and gives the exit status; an interruption is raised again.
+int notMade(nura::ClipStatus status, const std::string& message, const std::string& output) {
+    if (status == nura::ClipStatus::Cancelled) {
+        std::fprintf(stderr, "nura clip: interrupted; %s was not written\n", output.c_str());
+        InterruptGuard::reraise();
+    } else {
+        std::fprintf(stderr, "nura clip: %s\n", message.c_str());
+    }
+    return clipExitStatus(status);
+}
+
 } // namespace
 
 int runClip(const ClipArguments& a) {
@@ -113,16 +141,11 @@ int runClip(const ClipArguments& a) {
     if (!a.copy) {
         return runCombinedClip(a);
     }
-    std::string output = a.output;
-    if (output.empty()) {
-        const auto name = nura::LosslessClip::recordingName(a.file, a.start);
-        if (!name) {
-            std::fprintf(stderr, "nura clip: %s carries no recording time in its name; give -o OUT\n",
-                         a.file.c_str());
-            return exitcode::kUsage;
-        }
-        output = *name;
+    const auto out = outputFor(a, false);
+    if (!out) {
+        return exitcode::kUsage;
     }
+    const std::string& output = *out;
     InterruptGuard guard;
     Progress progress;
     nura::ClipOptions o;
@@ -136,14 +159,8 @@ int runClip(const ClipArguments& a) {
         progress.show(total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total));
     };
     const auto r = nura::LosslessClip::cut(o);
-    if (r.status == nura::ClipStatus::Cancelled) {
-        std::fprintf(stderr, "nura clip: interrupted; %s was not written\n", output.c_str());
-        InterruptGuard::reraise();
-        return exitcode::kCannotAccess;
-    }
     if (r.status != nura::ClipStatus::Done) {
-        std::fprintf(stderr, "nura clip: %s\n", r.message.c_str());
-        return clipExitStatus(r.status);
+        return notMade(r.status, r.message, output);
     }
     std::printf("wrote %s: %llu frames, %.3f s from %.3f s of %s", output.c_str(),
                 static_cast<unsigned long long>(r.frames), r.duration, r.firstFrame, a.file.c_str());
@@ -163,17 +180,11 @@ int runCombinedClip(const ClipArguments& a) {
         std::fprintf(stderr, "nura clip: the media helper nura-media is not installed\n");
         return exitcode::kUnavailable;
     }
-    std::string output = a.output;
-    if (output.empty()) {
-        auto name = nura::LosslessClip::recordingName(a.file, a.start);
-        if (!name) {
-            std::fprintf(stderr, "nura clip: %s carries no recording time in its name; give -o OUT\n",
-                         a.file.c_str());
-            return exitcode::kUsage;
-        }
-        // A video of both cameras is not a recording: "clip_" keeps it out of the recordings list.
-        output = "clip_" + name->substr(6, 15) + ".mp4";
+    const auto out = outputFor(a, true);
+    if (!out) {
+        return exitcode::kUsage;
     }
+    const std::string& output = *out;
     InterruptGuard guard;
     nura::CombinedClipOptions o;
     o.input = a.file;
@@ -191,14 +202,8 @@ int runCombinedClip(const ClipArguments& a) {
     o.showProgress = ::isatty(STDERR_FILENO) == 1;
     o.cancelled = [] { return InterruptGuard::interrupted(); };
     const auto r = nura::CombinedClip::make(o, *helper);
-    if (r.status == nura::ClipStatus::Cancelled) {
-        std::fprintf(stderr, "nura clip: interrupted; %s was not written\n", output.c_str());
-        InterruptGuard::reraise();
-        return exitcode::kCannotAccess;
-    }
     if (r.status != nura::ClipStatus::Done) {
-        std::fprintf(stderr, "nura clip: %s\n", r.message.c_str());
-        return clipExitStatus(r.status);
+        return notMade(r.status, r.message, output);
     }
     std::printf("%s\n", r.message.c_str());
     return exitcode::kDone;
