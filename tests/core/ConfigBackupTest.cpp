@@ -20,9 +20,7 @@ namespace {
 class ConfigBackupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("nura-backup-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
+        m_dir = coretest::freshTestFolder("nura-backup");
         fs::create_directories(m_dir / "card");
         m_record = std::string(500, '\0');
         for (size_t i = 0; i < m_record.size(); ++i) {
@@ -32,14 +30,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::vector<std::string> backups() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir / "data" / "backups")) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> backups() const { return coretest::sortedNames(m_dir / "data" / "backups"); }
 
     fs::path m_dir;
     std::string m_record;

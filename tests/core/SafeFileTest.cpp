@@ -35,26 +35,14 @@ int failAtStep(SafeFileStep step) {
 
 class SafeFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("nura-safefile-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
+    void SetUp() override { m_dir = coretest::freshTestFolder("nura-safefile"); }
     void TearDown() override {
         setSafeFileStepHook(nullptr);
         g_failTimes = -1;
         fs::remove_all(m_dir);
     }
     std::string path(const std::string& name) const { return (m_dir / name).string(); }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir)) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> entries() const { return coretest::sortedNames(m_dir); }
     fs::path m_dir;
 };
 

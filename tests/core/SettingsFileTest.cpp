@@ -29,24 +29,12 @@ namespace {
 
 class SettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("nura-settings-" + std::to_string(::getpid()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
-    }
+    void SetUp() override { m_dir = coretest::freshTestFolder("nura-settings"); }
     void TearDown() override { fs::remove_all(m_dir); }
 
     std::string path(const char* name) const { return (m_dir / name).string(); }
 
-    std::vector<std::string> folderEntries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir)) {
-            names.push_back(e.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> folderEntries() const { return coretest::sortedNames(m_dir); }
 
     fs::path m_dir;
 };
