@@ -122,6 +122,24 @@ class SettingsWindowTest : public QObject {
         return s;
     }
 
+    // The main window over this test's disks, scheduler and background work.
+    ORBAppServices appServices() {
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &m_scheduler;
+        s.volumeService = &m_volumes;
+        s.runInBackground = m_executor.executor();
+        return s;
+    }
+    // The card tools (the format window) over this test's disks.
+    std::function<CardToolServices()> cardTools() {
+        return [this] {
+            CardToolServices tools;
+            tools.volumes = &m_volumes;
+            return tools;
+        };
+    }
+
     ORBSettingController* makeWindow(ORBSettingServices s, std::optional<QString> file = std::nullopt) {
         auto* window = new ORBSettingController(std::move(s), nullptr, std::move(file));
         window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -484,16 +502,8 @@ private slots:
     // Ctrl+Shift+F pressed twice and the settings window's button: one format window, raised each time.
     void oneFormatWindowFromEveryWayIn() {
         writeFile(m_card.filePath("config.bin"), cardRecord());
-        ORBAppServices s;
-        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
-        s.scheduler = &m_scheduler;
-        s.volumeService = &m_volumes;
-        s.runInBackground = m_executor.executor();
-        s.cardTools = [this] {
-            CardToolServices tools;
-            tools.volumes = &m_volumes;
-            return tools;
-        };
+        ORBAppServices s = appServices();
+        s.cardTools = cardTools();
         ORBAppDelegate app(std::move(s));
         app.launch();
         app.window()->activateWindow();
@@ -507,11 +517,7 @@ private slots:
         QCOMPARE(app.lastDialogController(), format);
 
         ORBSettingServices settings = services();
-        settings.cardTools = [this] {
-            CardToolServices tools;
-            tools.volumes = &m_volumes;
-            return tools;
-        };
+        settings.cardTools = cardTools();
         std::unique_ptr<ORBSettingController> window(makeWindow(std::move(settings)));
         window->open();
         m_executor.runAll();
@@ -529,12 +535,7 @@ private slots:
     // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.
     void openedFromTheMainWindow() {
         writeFile(m_card.filePath("config.bin"), cardRecord());
-        ORBAppServices s;
-        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
-        s.scheduler = &m_scheduler;
-        s.volumeService = &m_volumes;
-        s.runInBackground = m_executor.executor();
-        ORBAppDelegate app(std::move(s));
+        ORBAppDelegate app(appServices());
         app.launch();
         app.window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.window()));
