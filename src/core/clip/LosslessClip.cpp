@@ -36,19 +36,11 @@ std::string nameOf(const std::string& path) {
     return fs::path(path).filename().string();
 }
 
-std::string writeError(int e) {
-    return e == ENOSPC ? std::string("the disk is full") : std::string(std::strerror(e));
-}
-
-// The name's date-time in seconds, read as UTC (only differences and names are made from it).
-std::optional<int64_t> nameSeconds(const ORBMedia& m) {
-    return m.nameSeconds();
-}
-
 struct Piece {
     ClipPiece place;
     Mp4Movie movie;
     int video = -1;
+    std::unique_ptr<ORBFileByteSource> source; // the file whose index was read, for the copy
 };
 
 // Each sample's start in its track's time scale.
@@ -105,16 +97,12 @@ double videoSeconds(const Mp4Track& v) {
 enum class PieceRead { Ok, CannotRead, NotRecording };
 
 PieceRead readPiece(const std::string& path, Piece& piece, std::string& why) {
-    const auto file = ReadableFile::open(path);
+    ReadableFile file = ReadableFile::open(path);
     if (!file.ok()) {
         why = file.status().describe();
         return file.status().fault == FileFault::NotRegular ? PieceRead::NotRecording : PieceRead::CannotRead;
     }
-    auto source = ORBFileByteSource::open(path);
-    if (!source) {
-        why = "cannot be opened";
-        return PieceRead::CannotRead;
-    }
+    auto source = ORBFileByteSource::from(std::move(file));
     auto movie = Mp4Movie::read(*source);
     if (!movie && source->readError() != 0) {
         why = FileStatus{FileFault::Io, source->readError()}.describe();
@@ -131,11 +119,11 @@ PieceRead readPiece(const std::string& path, Piece& piece, std::string& why) {
         return PieceRead::NotRecording;
     }
     for (const auto& t : movie->tracks) {
-        if (t.timescale == 0 || sampleOffsets(t).size() != t.sampleCount()) {
+        const auto offsets = sampleOffsets(t);
+        if (t.timescale == 0 || offsets.size() != t.sampleCount()) {
             why = "has an index that does not hold together";
             return PieceRead::NotRecording;
         }
-        const auto offsets = sampleOffsets(t);
         for (size_t i = 0; i < offsets.size(); ++i) {
             if (offsets[i] + t.sampleSizes[i] > source->size()) {
                 why = "is truncated: its index points past its end";
@@ -147,6 +135,7 @@ PieceRead readPiece(const std::string& path, Piece& piece, std::string& why) {
     piece.place.duration = videoSeconds(movie->tracks[static_cast<size_t>(video)]);
     piece.video = video;
     piece.movie = std::move(*movie);
+    piece.source = std::move(source);
     return PieceRead::Ok;
 }
 
@@ -161,9 +150,7 @@ std::shared_ptr<ORBMedia> nextRecording(const ORBMedia& current, double endsAt) 
     }
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        std::string ext(orb_media::pathExtension(name));
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (ext != "mp4") {
+        if (!orb_media::hasMp4Extension(name)) {
             continue;
         }
         auto m = ORBMediaList::createMediaByPath(current.dir + "/" + name);
@@ -171,7 +158,7 @@ std::shared_ptr<ORBMedia> nextRecording(const ORBMedia& current, double endsAt) 
             current.compareDate(*m) >= 0) {
             continue;
         }
-        const auto begins = nameSeconds(*m);
+        const auto begins = m->nameSeconds();
         if (!begins || static_cast<double>(*begins) < endsAt - kJoinSeconds) {
             continue;
         }
@@ -192,7 +179,7 @@ std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::stri
     stop = PieceRead::Ok;
     auto current = ORBMedia::mediaWithPath(pieces.back().place.path);
     while (pieces.back().place.offset + pieces.back().place.duration < until) {
-        const auto begins = nameSeconds(*current);
+        const auto begins = current->nameSeconds();
         if (!begins) {
             break;
         }
@@ -201,7 +188,7 @@ std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::stri
         if (!next) {
             break;
         }
-        const auto nextBegins = nameSeconds(*next);
+        const auto nextBegins = next->nameSeconds();
         if (!nextBegins || std::abs(static_cast<double>(*nextBegins) - ends) > kJoinSeconds) {
             break;
         }
@@ -222,16 +209,6 @@ std::vector<Piece> chainOf(Piece first, double until, PieceRead& stop, std::stri
 }
 
 // A clip keeps its source's chunking: no chunk holds more samples than the source's largest.
-Mp4TrackSetup setupFrom(const Mp4Track& t) {
-    Mp4TrackSetup s = trackSetupOf(t);
-    uint32_t most = 0;
-    for (uint32_t n : t.samplesPerChunk) {
-        most = std::max(most, n);
-    }
-    s.maxSamplesPerChunk = most;
-    return s;
-}
-
 bool sameSettings(const Mp4Movie& a, const Mp4Movie& b) {
     if (a.tracks.size() != b.tracks.size()) {
         return false;
@@ -368,7 +345,7 @@ std::vector<ClipPiece> LosslessClip::chain(const std::string& path, double until
 
 std::optional<std::string> LosslessClip::recordingName(const std::string& input, double offset) {
     const ORBMedia m(input);
-    const auto begins = nameSeconds(m);
+    const auto begins = m.nameSeconds();
     if (!begins || (m.mediaDirection != 0 && m.mediaDirection != 1)) {
         return std::nullopt;
     }
@@ -394,9 +371,7 @@ std::vector<std::string> LosslessClip::namingWarnings(const std::string& output)
         if (other == absolute) {
             continue;
         }
-        std::string ext = entry.path().extension().string();
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-        const auto m = ext == ".mp4" ? ORBMediaList::createMediaByPath(other) : nullptr;
+        const auto m = orb_media::hasMp4Extension(other) ? ORBMediaList::createMediaByPath(other) : nullptr;
         if (!m || m->mediaGroupName() != me->mediaGroupName()) {
             continue;
         }
@@ -486,7 +461,7 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     const Mp4Movie& movie = pieces[0].movie;
     std::vector<Mp4TrackSetup> setups;
     for (const auto& t : movie.tracks) {
-        setups.push_back(setupFrom(t));
+        setups.push_back(trackSetupOf(t));
     }
     std::vector<Mp4MovieItem> items;
     for (const auto& child : movie.children) {
@@ -507,17 +482,13 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     CameraMp4Writer writer(sink, setups);
     if (!writer.begin(movie.fileType) || !sink.flush()) {
         return fail(r, ClipStatus::CannotWrite,
-                    "cannot write " + o.output + ": " + writeError(sink.error() != 0 ? sink.error() : EIO));
+                    "cannot write " + o.output + ": " +
+                        describeWriteError(sink.error() != 0 ? sink.error() : EIO));
     }
     uint64_t done = 0;
     for (size_t i = 0; i < pieces.size(); ++i) {
-        // Opened again the safe way: the path may name something else since its index was read.
-        ReadableFile input = ReadableFile::open(pieces[i].place.path);
-        if (!input.ok()) {
-            return fail(r, ClipStatus::CannotRead,
-                        "cannot read " + pieces[i].place.path + ": " + input.status().describe());
-        }
-        const int in = input.release();
+        // Copied from the very file whose index was read, whatever its path names meanwhile.
+        const int in = pieces[i].source->fd();
         // Neighbouring samples go as one run; a run is cut at a few megabytes so that a cancel is
         // heard soon and progress moves.
         constexpr uint64_t kRun = uint64_t{8} << 20;
@@ -543,7 +514,6 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
                     break;
                 }
                 if (o.cancelled && o.cancelled()) {
-                    ::close(in);
                     return fail(r, ClipStatus::Cancelled, "cancelled; nothing was written");
                 }
                 runFrom = runTo = p.offset;
@@ -556,14 +526,14 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
             runTo += p.size;
         }
         ok = ok && copyRun();
-        ::close(in);
         if (!ok && readFailed) {
             return fail(r, ClipStatus::CannotRead,
                         "cannot read " + pieces[i].place.path + ": " +
                             FileStatus{FileFault::Io, error}.describe());
         }
         if (!ok) {
-            return fail(r, ClipStatus::CannotWrite, "cannot write " + o.output + ": " + writeError(error));
+            return fail(r, ClipStatus::CannotWrite,
+                        "cannot write " + o.output + ": " + describeWriteError(error));
         }
     }
     if (o.cancelled && o.cancelled()) {
@@ -571,7 +541,8 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     }
     if (!writer.finish(items, movie.timescale)) {
         return fail(r, ClipStatus::CannotWrite,
-                    "cannot write " + o.output + ": " + writeError(sink.error() != 0 ? sink.error() : EFBIG));
+                    "cannot write " + o.output + ": " +
+                        describeWriteError(sink.error() != 0 ? sink.error() : EFBIG));
     }
     const FileStatus committed =
         file.commit(o.force ? SafeFileWriter::Replace::Always : SafeFileWriter::Replace::Never);

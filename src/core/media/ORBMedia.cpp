@@ -63,6 +63,12 @@ std::string_view pathExtension(std::string_view path) {
     return dot == std::string_view::npos ? std::string_view() : c.substr(dot + 1);
 }
 
+bool hasMp4Extension(std::string_view path) {
+    const auto ext = pathExtension(path);
+    return ext.size() == 3 && (ext[0] == 'm' || ext[0] == 'M') && (ext[1] == 'p' || ext[1] == 'P') &&
+           ext[2] == '4';
+}
+
 } // namespace orb_media
 
 using namespace orb_media;

@@ -81,5 +81,7 @@ int32_t leadingInt(std::string_view field);
 std::string_view lastComponent(std::string_view path);
 std::string_view baseName(std::string_view path);
 std::string_view pathExtension(std::string_view path);
+// Whether the path's extension is "mp4" in any case, as the camera's recordings have.
+bool hasMp4Extension(std::string_view path);
 
 } // namespace orb_media

@@ -14,12 +14,6 @@ using namespace orb_media;
 
 namespace {
 
-bool hasMp4Extension(std::string_view name) {
-    const auto ext = pathExtension(name);
-    return ext.size() == 3 && (ext[0] == 'm' || ext[0] == 'M') && (ext[1] == 'p' || ext[1] == 'P') &&
-           ext[2] == '4';
-}
-
 class TreeWalker {
 public:
     TreeWalker(std::vector<ORBMediaList::MediaPtr>& out, const std::function<bool()>& cancelled)

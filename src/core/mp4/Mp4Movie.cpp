@@ -356,6 +356,10 @@ Mp4TrackSetup trackSetupOf(const Mp4Track& t) {
     s.editList = t.hasEditList;
     s.syncTable = t.hasSyncTable;
     s.uniformSizeTable = t.uniformSampleSize != 0;
+    // Chunks as large as the camera's largest: a copy interleaves its tracks as the camera did.
+    for (uint32_t n : t.samplesPerChunk) {
+        s.maxSamplesPerChunk = std::max(s.maxSamplesPerChunk, n);
+    }
     return s;
 }
 

@@ -66,7 +66,7 @@ struct Mp4Movie {
 };
 
 // How the writer should set up a track to write it as `track` was written: handler, time scale,
-// picture size, sample entry and which tables it had.
+// picture size, sample entry, which tables it had and its largest chunk.
 Mp4TrackSetup trackSetupOf(const Mp4Track& track);
 
 } // namespace nura

@@ -240,22 +240,14 @@ std::string sideOf(const std::string& path) {
     return "";
 }
 
-std::string writeError(int e) {
-    return e == ENOSPC ? std::string("the disk is full") : std::string(std::strerror(e));
-}
-
 // Writes the repaired file into `file` with the reference's settings: nothing on success, else the
 // failure to report.
-std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, const RecordingShape& shape,
-                                  const std::string& input, SafeFileWriter& file, RepairResult& r) {
+std::optional<RepairResult> build(const Reference& ref, ORBFileByteSource& source,
+                                  const RecordingShape& shape, const std::string& input, SafeFileWriter& file,
+                                  RepairResult& r) {
     const Mp4Movie& movie = ref.movie;
     const Mp4Track& video = movie.tracks[static_cast<size_t>(ref.video)];
     std::vector<Mp4TrackSetup> setups{trackSetupOf(video)};
-    uint32_t maxPerChunk = 0;
-    for (uint32_t n : video.samplesPerChunk) {
-        maxPerChunk = std::max(maxPerChunk, n);
-    }
-    setups[0].maxSamplesPerChunk = maxPerChunk;
     uint32_t recordDelta = 0;
     if (ref.data >= 0) {
         const Mp4Track& data = movie.tracks[static_cast<size_t>(ref.data)];
@@ -287,26 +279,20 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
     CameraMp4Writer writer(sink, setups);
     if (!writer.begin(shape.fileType) || !sink.flush()) {
         const int e = sink.error() != 0 ? sink.error() : EIO;
-        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + describeWriteError(e));
     }
-    // Opened again the safe way: the path may name something else since it was inspected.
-    ReadableFile again = ReadableFile::open(input);
-    if (!again.ok()) {
-        return fail(r, RepairStatus::CannotRead, "cannot read " + input + ": " + again.status().describe());
-    }
-    const int in = again.release();
-    Copier copier(in, shape.mediaStart, file.fd(), writer.mediaDataStart());
+    // The bytes are copied from the very file the walk reads, whatever its path names meanwhile.
+    Copier copier(source.fd(), shape.mediaStart, file.fd(), writer.mediaDataStart());
     ToWriter receiver(writer, copier, shape.mediaStart, video.commonDelta(), recordDelta);
     r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
     const bool copied = copier.finish(r.walk.stoppedAt);
-    ::close(in);
     if (!copied && copier.readFailed()) {
         return fail(r, RepairStatus::CannotRead,
                     "cannot read " + input + ": " + FileStatus{FileFault::Io, copier.error()}.describe());
     }
     if (r.walk.stop == MediaDataWalker::Stop::ReceiverFailed || !copied) {
         const int e = copier.error() != 0 ? copier.error() : (sink.error() != 0 ? sink.error() : EIO);
-        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + describeWriteError(e));
     }
     if (r.walk.stop == MediaDataWalker::Stop::ReadFailed) {
         return fail(r, RepairStatus::CannotRead,
@@ -323,7 +309,7 @@ std::optional<RepairResult> build(const Reference& ref, ORBByteSource& source, c
     }
     if (!writer.finish(items, movie.timescale)) {
         const int e = sink.error() != 0 ? sink.error() : EFBIG;
-        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + writeError(e));
+        return fail(r, RepairStatus::CannotWrite, "cannot write " + r.output + ": " + describeWriteError(e));
     }
     return std::nullopt;
 }
@@ -364,8 +350,7 @@ std::vector<std::string> RecordingRepair::referenceCandidates(const std::string&
     if (DIR* d = ::opendir(folder.c_str())) {
         while (const dirent* e = ::readdir(d)) {
             const std::string name = e->d_name;
-            const auto ext = orb_media::pathExtension(name);
-            if (ext.size() == 3 && (ext == "MP4" || ext == "mp4" || ext == "Mp4" || ext == "mP4")) {
+            if (orb_media::hasMp4Extension(name)) {
                 if (auto m = ORBMediaList::createMediaByPath((folder / name).string())) {
                     here.push_back(std::move(m));
                 }
@@ -495,7 +480,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                 removeFolder();
                 return opened.fault == FileFault::CannotOpen || opened.fault == FileFault::Io
                            ? fail(r, RepairStatus::CannotWrite,
-                                  "cannot write in " + outFolder.string() + ": " + writeError(opened.error))
+                                  "cannot write in " + outFolder.string() + ": " +
+                                      describeWriteError(opened.error))
                            : fail(r, RepairStatus::CannotWrite,
                                   "cannot write " + r.output + ": " + opened.describe());
             }
@@ -542,7 +528,7 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                 return e == EEXIST
                            ? fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)")
                            : fail(r, RepairStatus::CannotWrite,
-                                  "cannot write " + r.output + ": " + writeError(e));
+                                  "cannot write " + r.output + ": " + describeWriteError(e));
             }
             r.status = RepairStatus::Repaired;
             r.message = "recovered " + std::to_string(r.walk.videoSamples) + " frames (" +

@@ -15,7 +15,10 @@ bool ORBMemoryByteSource::readAt(uint64_t position, std::span<std::byte> out) {
 }
 
 std::unique_ptr<ORBFileByteSource> ORBFileByteSource::open(const std::string& path) {
-    ReadableFile file = ReadableFile::open(path);
+    return from(ReadableFile::open(path));
+}
+
+std::unique_ptr<ORBFileByteSource> ORBFileByteSource::from(ReadableFile file) {
     if (!file.ok()) {
         return nullptr;
     }

@@ -40,10 +40,14 @@ class ORBFileByteSource final : public ORBByteSource {
 public:
     // Null when the path cannot be opened for reading or is not a regular file (ReadableFile::open).
     static std::unique_ptr<ORBFileByteSource> open(const std::string& path);
+    // Reads an already opened file; null when `file` did not open.
+    static std::unique_ptr<ORBFileByteSource> from(ReadableFile file);
 
     uint64_t size() const override { return m_file.size(); }
     bool readAt(uint64_t position, std::span<std::byte> out) override;
     int readError() const override { return m_file.readError(); }
+    // The descriptor, for copies in the kernel of the very file that was read.
+    int fd() const { return m_file.fd(); }
 
 private:
     explicit ORBFileByteSource(ReadableFile file) : m_file(std::move(file)) {}

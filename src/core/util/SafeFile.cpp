@@ -265,6 +265,10 @@ bool renameOver(const std::string& from, const std::string& to, bool replace) {
 
 } // namespace
 
+std::string describeWriteError(int error) {
+    return error == ENOSPC ? std::string("the disk is full") : std::string(std::strerror(error));
+}
+
 std::string FileStatus::describe() const {
     switch (fault) {
     case FileFault::None:

@@ -41,6 +41,9 @@ struct FileStatus {
     std::string describe() const;
 };
 
+// A failed write's errno for a message: a full disk said so plainly, anything else in the system's words.
+std::string describeWriteError(int error);
+
 // ---- Reading ----
 
 // A regular file opened for reading. Moves, closes on destruction.
