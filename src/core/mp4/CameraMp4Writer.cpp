@@ -2,6 +2,7 @@
 #include "core/mp4/CameraMp4Writer.h"
 
 #include "core/mp4/Mp4BoxBuilder.h"
+#include "core/telemetry/ByteOrder.h"
 
 #include <algorithm>
 #include <array>
@@ -12,11 +13,6 @@ namespace {
 
 // The camera writes to FAT32 and its reader computes positions in 32 bits: nothing reaches 4 GiB.
 constexpr uint64_t kPositionLimit = uint64_t{1} << 32;
-
-std::array<std::byte, 4> bigEndian32(uint32_t v) {
-    return {static_cast<std::byte>(v >> 24), static_cast<std::byte>(v >> 16), static_cast<std::byte>(v >> 8),
-            static_cast<std::byte>(v)};
-}
 
 uint32_t toMovieScale(uint64_t duration, uint32_t timescale, uint32_t movieTimescale) {
     if (timescale == 0) {
@@ -333,7 +329,9 @@ bool CameraMp4Writer::finish(std::span<const Mp4MovieItem> movie, uint32_t movie
         m_failed = true;
         return false;
     }
-    if (!m_sink.patch(m_mdatStart, bigEndian32(static_cast<uint32_t>(mdatSize)))) {
+    std::array<std::byte, 4> sizeField{};
+    bytes::writeU32BE(sizeField, 0, static_cast<uint32_t>(mdatSize));
+    if (!m_sink.patch(m_mdatStart, sizeField)) {
         m_failed = true;
         return false;
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/mp4/Mp4BoxBuilder.h"
 
+#include "core/telemetry/ByteOrder.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -46,9 +48,7 @@ void Mp4BoxBuilder::end() {
     m_open.pop_back();
     m_childTypes.pop_back();
     const auto size = static_cast<uint32_t>(m_out.size() - box.offset);
-    for (size_t k = 0; k < 4; ++k) {
-        m_out[box.offset + k] = static_cast<std::byte>(size >> (8 * (3 - k)));
-    }
+    bytes::writeU32BE(m_out, box.offset, size);
     m_closed.push_back({box.path, box.offset, size});
 }
 

@@ -30,13 +30,11 @@ Mp4FileSink::Mp4FileSink(int fd, size_t bufferSize)
     m_buffer.reserve(m_capacity);
 }
 
-bool Mp4FileSink::writeAll(std::span<const std::byte> bytes) {
-    // At the sink's own position: bytes that others copy into the file (reserved here) are passed
-    // over without moving the descriptor's offset for each of them.
+bool Mp4FileSink::writeAt(uint64_t position, std::span<const std::byte> bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n =
-            ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(m_written + done));
+            ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(position + done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -46,7 +44,16 @@ bool Mp4FileSink::writeAll(std::span<const std::byte> bytes) {
         }
         done += static_cast<size_t>(n);
     }
-    m_written += done;
+    return true;
+}
+
+bool Mp4FileSink::writeAll(std::span<const std::byte> bytes) {
+    // At the sink's own position: bytes that others copy into the file (reserved here) are passed
+    // over without moving the descriptor's offset for each of them.
+    if (!writeAt(m_written, bytes)) {
+        return false;
+    }
+    m_written += bytes.size();
     return true;
 }
 
@@ -91,20 +98,7 @@ bool Mp4FileSink::patch(uint64_t position, std::span<const std::byte> bytes) {
     if (position > m_written || bytes.size() > m_written - position) {
         return false;
     }
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(m_fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(position + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            m_errno = n < 0 ? errno : EIO;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return writeAt(position, bytes);
 }
 
 } // namespace nura

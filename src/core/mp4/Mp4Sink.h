@@ -52,6 +52,7 @@ public:
 
 private:
     bool writeAll(std::span<const std::byte> bytes);
+    bool writeAt(uint64_t position, std::span<const std::byte> bytes);
     int m_fd;
     size_t m_capacity;
     std::vector<std::byte> m_buffer;
