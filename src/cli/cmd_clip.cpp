@@ -105,19 +105,18 @@ int clipExitStatus(nura::ClipStatus status) {
     return exitcode::kNotOurFile;
 }
 
-// OUT when none is given: the recording's name at the clip's first moment; a video of both cameras is
-// not a recording, and "clip_" keeps it out of the recordings list.
+// OUT when none is given: named for the clip's first moment.
 std::optional<std::string> outputFor(const ClipArguments& a, bool combined) {
     if (!a.output.empty()) {
         return a.output;
     }
-    const auto name = nura::LosslessClip::recordingName(a.file, a.start);
+    const auto name = combined ? nura::CombinedClip::defaultName(a.file, a.start)
+                               : nura::LosslessClip::recordingName(a.file, a.start);
     if (!name) {
         std::fprintf(stderr, "nura clip: %s carries no recording time in its name; give -o OUT\n",
                      a.file.c_str());
-        return std::nullopt;
     }
-    return combined ? "clip_" + name->substr(6, 15) + ".mp4" : *name;
+    return name;
 }
 
 // Says why no clip was written and gives the exit status; an interruption is raised again.

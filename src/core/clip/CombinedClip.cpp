@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/clip/CombinedClip.h"
 
+#include "core/clip/LosslessClip.h"
+
 #include "core/media/ORBMedia.h"
 #include "core/telemetry/ConvertNmeaCoordinates.h"
 #include "core/telemetry/GpsFixes.h"
@@ -182,6 +184,14 @@ int runHelper(const std::string& helper, const std::string& plan, bool showProgr
 }
 
 } // namespace
+
+std::optional<std::string> CombinedClip::defaultName(const std::string& input, double offset) {
+    const auto name = LosslessClip::recordingName(input, offset);
+    if (!name) {
+        return std::nullopt;
+    }
+    return "clip_" + name->substr(6, 15) + ".mp4";
+}
 
 std::string CombinedClip::partnerOf(const std::string& path) {
     const fs::path p(path);

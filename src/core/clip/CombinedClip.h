@@ -9,6 +9,7 @@
 #include "core/clip/LosslessClip.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace nura {
@@ -46,6 +47,10 @@ public:
     static CombinedClipResult make(const CombinedClipOptions& options, const std::string& helper);
     // The other camera's file of the same recording in the same folder, or empty.
     static std::string partnerOf(const std::string& path);
+    // "clip_20230115_083107.mp4" for a clip of `input` starting `offset` seconds in: a video of both
+    // cameras is not a recording, and the prefix keeps it out of the recordings list. Nothing when the
+    // input's name carries no time.
+    static std::optional<std::string> defaultName(const std::string& input, double offset);
 };
 
 } // namespace nura
