@@ -45,8 +45,8 @@ struct Outcome {
     bool ok = false;
 };
 
-Outcome work(const ORBClipRequest& r, const std::shared_ptr<std::atomic<bool>>& cancel,
-             const std::shared_ptr<std::atomic<double>>& done) {
+// Runs on a worker; `cancel` and `done` are the job's, which outlives the run.
+Outcome work(const ORBClipRequest& r, const std::atomic<bool>& cancel, std::atomic<double>& done) {
     const std::string input = QFile::encodeName(r.input).toStdString();
     const std::string output = QFile::encodeName(r.output).toStdString();
     if (r.lossless) {
@@ -56,9 +56,9 @@ Outcome work(const ORBClipRequest& r, const std::shared_ptr<std::atomic<bool>>& 
         o.start = r.start;
         o.end = r.end;
         o.force = true; // the save dialog has asked about an existing file
-        o.cancelled = [cancel] { return cancel->load(); };
-        o.progress = [done](uint64_t d, uint64_t total) {
-            done->store(total == 0 ? 1.0 : static_cast<double>(d) / static_cast<double>(total));
+        o.cancelled = [&cancel] { return cancel.load(); };
+        o.progress = [&done](uint64_t d, uint64_t total) {
+            done.store(total == 0 ? 1.0 : static_cast<double>(d) / static_cast<double>(total));
         };
         const auto result = nura::LosslessClip::cut(o);
         return {r.output, QString::fromStdString(result.message), result.status == nura::ClipStatus::Done};
@@ -78,22 +78,19 @@ Outcome work(const ORBClipRequest& r, const std::shared_ptr<std::atomic<bool>>& 
     o.overlay = r.overlay;
     o.audio = r.audio.toStdString();
     o.quality = r.quality;
-    o.cancelled = [cancel] { return cancel->load(); };
-    o.progress = [done](double f) { done->store(f); };
+    o.cancelled = [&cancel] { return cancel.load(); };
+    o.progress = [&done](double f) { done.store(f); };
     const auto result = nura::CombinedClip::make(o, *helper);
     return {r.output, QString::fromStdString(result.message), result.status == nura::ClipStatus::Done};
 }
 
-// "01:05.3" for the span fields' suffix-free display.
+// The clip's file name as the command line would choose it, else one from the recording's name.
 QString suggestedName(const QString& recording, double start, bool lossless) {
-    const auto name = nura::LosslessClip::recordingName(QFile::encodeName(recording).toStdString(), start);
-    if (!name) {
-        return QFileInfo(recording).completeBaseName() + QStringLiteral("_clip.mp4");
-    }
-    if (lossless) {
-        return QString::fromStdString(*name);
-    }
-    return QStringLiteral("clip_") + QString::fromStdString(name->substr(6, 15)) + QStringLiteral(".mp4");
+    const std::string input = QFile::encodeName(recording).toStdString();
+    const auto name = lossless ? nura::LosslessClip::recordingName(input, start)
+                               : nura::CombinedClip::defaultName(input, start);
+    return name ? QString::fromStdString(*name)
+                : QFileInfo(recording).completeBaseName() + QStringLiteral("_clip.mp4");
 }
 
 } // namespace
@@ -277,8 +274,6 @@ void ORBClipExportController::run(const ORBClipRequest& request) {
     }
     m_job = std::make_shared<Job>();
     m_job->clock.start();
-    auto cancel = std::make_shared<std::atomic<bool>>(false);
-    auto done = std::make_shared<std::atomic<double>>(0.0);
     m_progress = new QProgressDialog(L("clip.exporting"), L("clip.cancel"), 0, 1000, m_window);
     m_progress->setObjectName(QStringLiteral("clipExportProgress"));
     m_progress->setWindowModality(Qt::WindowModal);
@@ -287,11 +282,11 @@ void ORBClipExportController::run(const ORBClipRequest& request) {
     m_progress->setAutoReset(false);
     m_progressTimer = new QTimer(this);
     auto job = m_job;
-    connect(m_progressTimer, &QTimer::timeout, this, [this, job, done] {
+    connect(m_progressTimer, &QTimer::timeout, this, [this, job] {
         if (!m_progress) {
             return;
         }
-        const double f = std::clamp(done->load(), 0.0, 1.0);
+        const double f = std::clamp(job->done.load(), 0.0, 1.0);
         m_progress->setValue(static_cast<int>(f * 1000));
         const double spent = job->clock.elapsed() / 1000.0;
         if (f > 0.02 && spent > 1.0) {
@@ -300,13 +295,10 @@ void ORBClipExportController::run(const ORBClipRequest& request) {
                                          .arg(std::lround(spent / f * (1 - f))));
         }
     });
-    connect(m_progress, &QProgressDialog::canceled, this, [job, cancel] {
-        job->cancel = true;
-        *cancel = true;
-    });
+    connect(m_progress, &QProgressDialog::canceled, this, [job] { job->cancel = true; });
     m_progressTimer->start(200);
     nura::runWithResult(
-        this, [request, cancel, done] { return work(request, cancel, done); },
+        this, [request, job] { return work(request, job->cancel, job->done); },
         [this](Outcome o) { finish(o.ok ? o.output : QString(), o.message); });
 }
 
