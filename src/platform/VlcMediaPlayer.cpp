@@ -228,32 +228,27 @@ void VlcMediaPlayer::giveUp(Failure reason) {
     apply({PlayerEvent::GiveUp, 0, reason});
 }
 
-void VlcMediaPlayer::seekEngine(int64_t ms) {
+void VlcMediaPlayer::postToPlayer(std::function<void(libvlc_media_player_t*)> call, bool seek) {
     m_engine->post(
-        [ms](Engine& e) {
+        [call = std::move(call)](Engine& e) {
             if (e.player != nullptr) {
-                libvlc_media_player_set_time(e.player, ms);
+                call(e.player);
             }
         },
-        true);
+        seek);
+}
+
+void VlcMediaPlayer::seekEngine(int64_t ms) {
+    postToPlayer([ms](libvlc_media_player_t* p) { libvlc_media_player_set_time(p, ms); }, true);
 }
 
 void VlcMediaPlayer::setEnginePosition(float position) {
-    m_engine->post(
-        [position](Engine& e) {
-            if (e.player != nullptr) {
-                libvlc_media_player_set_position(e.player, position);
-            }
-        },
-        true);
+    postToPlayer([position](libvlc_media_player_t* p) { libvlc_media_player_set_position(p, position); },
+                 true);
 }
 
 void VlcMediaPlayer::setEnginePause(bool pause) {
-    m_engine->post([pause](Engine& e) {
-        if (e.player != nullptr) {
-            libvlc_media_player_set_pause(e.player, pause ? 1 : 0);
-        }
-    });
+    postToPlayer([pause](libvlc_media_player_t* p) { libvlc_media_player_set_pause(p, pause ? 1 : 0); });
 }
 
 void VlcMediaPlayer::applyPendingSeek() {
@@ -360,11 +355,7 @@ void VlcMediaPlayer::setRate(float rate) {
     }
     m_clock.setRate(rate, wallMs());
     m_rate = rate;
-    m_engine->post([rate](Engine& e) {
-        if (e.player != nullptr) {
-            libvlc_media_player_set_rate(e.player, rate);
-        }
-    });
+    postToPlayer([rate](libvlc_media_player_t* p) { libvlc_media_player_set_rate(p, rate); });
 }
 
 bool VlcMediaPlayer::hasVideoOut() const {
@@ -392,11 +383,9 @@ QSize VlcMediaPlayer::videoSize() const {
 }
 
 void VlcMediaPlayer::applyAudio() {
-    m_engine->post([muted = m_muted, volume = m_volume](Engine& e) {
-        if (e.player != nullptr) {
-            libvlc_audio_set_mute(e.player, muted ? 1 : 0);
-            libvlc_audio_set_volume(e.player, volume);
-        }
+    postToPlayer([muted = m_muted, volume = m_volume](libvlc_media_player_t* p) {
+        libvlc_audio_set_mute(p, muted ? 1 : 0);
+        libvlc_audio_set_volume(p, volume);
     });
 }
 

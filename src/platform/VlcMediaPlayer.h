@@ -17,9 +17,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 struct libvlc_event_t;
+struct libvlc_media_player_t;
 class VlcLibrary;
 class VideoView;
 
@@ -108,6 +110,9 @@ private:
     void onEngineTime(int64_t ms, int run);
     void onMediaInfo(const MediaInfo& info, int media);
     void showLatestFrame();
+    // Runs `call` on the engine's worker with the engine's player, when it has one; seeks may take
+    // the place of one still waiting.
+    void postToPlayer(std::function<void(libvlc_media_player_t*)> call, bool seek = false);
     void seekEngine(int64_t ms);
     void setEnginePosition(float position);
     void setEnginePause(bool pause);
