@@ -3,15 +3,14 @@
 
 #include "core/repair/RecordingShape.h"
 #include "core/repair/TrialDecoder.h"
+#include "ui/app/BackgroundResult.h"
 #include "ui/strings/InfoPlist.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFutureWatcher>
 #include <QMessageBox>
-#include <QtConcurrent>
 
 ORBRepairServices ORBRepairServices::real() {
     ORBRepairServices s;
@@ -98,38 +97,37 @@ void ORBRepairController::repair(const QStringList& paths) {
 void ORBRepairController::run(const QStringList& paths, const QString& folder) {
     m_running = true;
     auto decode = m_services.trialDecode;
-    auto* watcher = new QFutureWatcher<QList<Outcome>>(this);
-    connect(watcher, &QFutureWatcher<QList<Outcome>>::finished, this, [this, watcher] {
-        watcher->deleteLater();
-        finished(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run([paths, folder, decode] {
-        // One helper process serves the whole job when no decoder was given.
-        std::unique_ptr<nura::TrialDecoder> helper;
-        if (!decode) {
-            if (const auto found = nura::TrialDecoder::findHelper()) {
-                helper = std::make_unique<nura::TrialDecoder>(*found);
+    // A thread of its own: a repair reads the card for long, and Qt's shared pool serves playback.
+    nura::runWithResult(
+        this,
+        [paths, folder, decode] {
+            // One helper process serves the whole job when no decoder was given.
+            std::unique_ptr<nura::TrialDecoder> helper;
+            if (!decode) {
+                if (const auto found = nura::TrialDecoder::findHelper()) {
+                    helper = std::make_unique<nura::TrialDecoder>(*found);
+                }
             }
-        }
-        QList<Outcome> outcomes;
-        for (const auto& p : paths) {
-            nura::RepairOptions o;
-            o.input = p.toStdString();
-            if (!folder.isEmpty()) {
-                o.output = QDir(folder).filePath(QFileInfo(p).fileName()).toStdString();
+            QList<Outcome> outcomes;
+            for (const auto& p : paths) {
+                nura::RepairOptions o;
+                o.input = p.toStdString();
+                if (!folder.isEmpty()) {
+                    o.output = QDir(folder).filePath(QFileInfo(p).fileName()).toStdString();
+                }
+                if (decode) {
+                    o.trialDecode = decode;
+                } else if (helper) {
+                    o.trialDecode = [&](const std::string& f) { return helper->check(f); };
+                    o.trialDecodeAhead = [&](const std::string& f) { helper->ahead(f); };
+                } else {
+                    o.trialDecode = [](const std::string&) { return nura::TrialDecode::Unavailable; };
+                }
+                outcomes.push_back({p, nura::RecordingRepair::repair(o)});
             }
-            if (decode) {
-                o.trialDecode = decode;
-            } else if (helper) {
-                o.trialDecode = [&](const std::string& f) { return helper->check(f); };
-                o.trialDecodeAhead = [&](const std::string& f) { helper->ahead(f); };
-            } else {
-                o.trialDecode = [](const std::string&) { return nura::TrialDecode::Unavailable; };
-            }
-            outcomes.push_back({p, nura::RecordingRepair::repair(o)});
-        }
-        return outcomes;
-    }));
+            return outcomes;
+        },
+        [this](const QList<Outcome>& outcomes) { finished(outcomes); });
 }
 
 void ORBRepairController::finished(const QList<Outcome>& outcomes) {
