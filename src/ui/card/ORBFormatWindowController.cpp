@@ -174,7 +174,8 @@ void ORBFormatWindowController::setProgressText(const QString& text) {
 void ORBFormatWindowController::loadUSBVolumes(std::function<void()> completion) {
     beginJob(m_formatting ? progressMessageField->text() : QStringLiteral("Disk searching..."));
     nura::VolumeService* volumes = m_services.volumes;
-    // The disk chosen before the refresh stays chosen while it is listed; otherwise the likeliest card.
+    // The disk chosen before the refresh stays chosen while it is listed (else the first is); with none
+    // chosen yet, the likeliest card.
     const std::string chosen = selectedUSBDisk() ? selectedUSBDisk()->key() : std::string();
     nura::runWithResult(
         this,
@@ -189,13 +190,9 @@ void ORBFormatWindowController::loadUSBVolumes(std::function<void()> completion)
             QStringList items;
             int selected = m_usbDiskArray.empty() ? -1 : 0;
             for (size_t i = 0; i < m_usbDiskArray.size(); ++i) {
-                items << display(m_usbDiskArray[i]);
-                if (listing.card && m_usbDiskArray[i] == *listing.card && chosen.empty()) {
-                    selected = static_cast<int>(i);
-                }
-            }
-            for (size_t i = 0; i < m_usbDiskArray.size(); ++i) {
-                if (!chosen.empty() && m_usbDiskArray[i].key() == chosen) {
+                const TKUSBDiskEntity& disk = m_usbDiskArray[i];
+                items << display(disk);
+                if (chosen.empty() ? listing.card && disk == *listing.card : disk.key() == chosen) {
                     selected = static_cast<int>(i);
                 }
             }
