@@ -369,11 +369,15 @@ std::vector<std::string> RecordingRepair::referenceCandidates(const std::string&
 RepairResult RecordingRepair::repair(const RepairOptions& o) {
     RepairResult r;
     try {
-        auto source = ORBFileByteSource::open(o.input);
-        if (!source) {
-            return fail(r, RepairStatus::CannotRead,
-                        "cannot read " + o.input + " (not a readable regular file)");
+        ReadableFile input = ReadableFile::open(o.input);
+        if (!input.ok()) {
+            // A FIFO, device or folder is no recording; a missing or unreadable file cannot be read.
+            return input.status().fault == FileFault::NotRegular
+                       ? fail(r, RepairStatus::NotRecording, o.input + ": " + input.status().describe())
+                       : fail(r, RepairStatus::CannotRead,
+                              "cannot read " + o.input + ": " + input.status().describe());
         }
+        auto source = ORBFileByteSource::from(std::move(input));
         r.inputSize = source->size();
         const auto shape = RecordingShape::inspect(*source);
         switch (shape.kind) {
