@@ -165,7 +165,8 @@ int main(int argc, char** argv) {
         int status = 0;
         if (parser.isSet(quitAfter) || parser.isSet(screenshot)) {
             const QString file = parser.value(screenshot);
-            QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
+            // The timer fires after this block has ended: the name is the lambda's own copy.
+            QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&status, settings, file] {
                 if (!file.isEmpty() && (!settings || !settings->grab().save(file))) {
                     std::fprintf(stderr, "nura-viewer: cannot write screenshot '%s'\n", qPrintable(file));
                     status = 1;
@@ -222,7 +223,8 @@ int main(int argc, char** argv) {
 
     if (parser.isSet(quitAfter) || parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
-        QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&] {
+        // The timer fires after this block has ended: the name is the lambda's own copy.
+        QTimer::singleShot(static_cast<int>(seconds * 1000), &app, [&status, &delegate, file] {
             if (!file.isEmpty() && !delegate.window()->grab().save(file)) {
                 std::fprintf(stderr, "nura-viewer: cannot write screenshot '%s'\n", qPrintable(file));
                 status = 1;
