@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/util/SafeFile.h"
+#include "core/util/OutputCheck.h"
 
 #include "CoreTestSupport.h"
 
@@ -217,4 +218,21 @@ TEST_F(SafeFile, ADescriptorWrittenFileIsPutInPlaceOnlyWhereNothingIs) {
     EXPECT_FALSE(fs::is_symlink(path("repaired.MP4")));
     EXPECT_EQ(slurp(path("repaired.MP4")), "frames");
     EXPECT_EQ(forced.fd(), -1);
+}
+
+TEST_F(SafeFile, AnOutputThatIsOneOfTheInputsIsFoundHoweverItIsNamed) {
+    writeBytes(path("a.mp4"), {1});
+    writeBytes(path("b.mp4"), {2});
+    const std::vector<std::string> inputs{path("a.mp4"), path("b.mp4")};
+    EXPECT_EQ(outputAmongInputs(path("new.mp4"), inputs), std::nullopt) << "not there yet";
+    EXPECT_EQ(outputAmongInputs(path("b.mp4"), inputs), path("b.mp4"));
+    ASSERT_EQ(::link(path("b.mp4").c_str(), path("hard.mp4").c_str()), 0);
+    EXPECT_EQ(outputAmongInputs(path("hard.mp4"), inputs), path("b.mp4")) << "another name, same inode";
+    ASSERT_EQ(::symlink("b.mp4", path("to-b.mp4").c_str()), 0);
+    EXPECT_EQ(outputAmongInputs(path("to-b.mp4"), inputs), path("b.mp4")) << "the link resolves to an input";
+    // The rename would replace the link itself, which is what the command reads when given it.
+    EXPECT_EQ(outputAmongInputs(path("to-b.mp4"), {path("to-b.mp4")}), path("to-b.mp4"));
+    writeBytes(path("other.mp4"), {3});
+    EXPECT_EQ(outputAmongInputs(path("other.mp4"), inputs), std::nullopt);
+    EXPECT_EQ(outputAmongInputs(path("a.mp4"), {path("gone.mp4"), path("a.mp4")}), path("a.mp4"));
 }
