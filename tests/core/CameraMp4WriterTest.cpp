@@ -2,6 +2,7 @@
 #include "core/mp4/CameraMp4Writer.h"
 #include "DriveScript.h"
 #include "SampleRecording.h"
+#include "core/mp4/Mp4Movie.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 
 #include "CoreTestSupport.h"
@@ -11,7 +12,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -125,4 +129,103 @@ TEST(CameraMp4Writer, AfterFinishNothingMoreIsWritten) {
     EXPECT_FALSE(w.appendSample(0, b, 1, true));
     EXPECT_FALSE(w.finish(movie));
     EXPECT_EQ(sink.bytes().size(), size);
+}
+
+// Media data between two frames that belongs to neither (sound a repair leaves out) ends the chunk:
+// the frame after it gets a chunk of its own, else its offset would point into that data.
+TEST(CameraMp4Writer, AGapEndsTheOpenChunk) {
+    nura::Mp4MemorySink sink;
+    nura::CameraMp4Writer w(sink, {nura::Mp4TrackSetup{}});
+    ASSERT_TRUE(w.begin(nura::CameraMp4Writer::cameraFileType()));
+    const uint64_t media = w.mediaDataStart();
+    ASSERT_TRUE(w.noteSample(0, 10, 1000, true));
+    ASSERT_TRUE(w.noteGap(7));
+    ASSERT_TRUE(w.noteSample(0, 10, 1000, false));
+    EXPECT_EQ(w.chunkOffsets(0), (std::vector<uint64_t>{media, media + 17}));
+}
+
+namespace {
+
+// Boxes written out by hand, big-endian, so that the reader is not checked against the writer.
+struct Bytes {
+    std::vector<std::byte> b;
+    Bytes& u32(uint32_t v) {
+        for (int s = 24; s >= 0; s -= 8) {
+            b.push_back(static_cast<std::byte>(v >> s));
+        }
+        return *this;
+    }
+    Bytes& zeros(size_t n) {
+        b.insert(b.end(), n, std::byte{0});
+        return *this;
+    }
+    Bytes& raw(const std::string& text) {
+        for (char c : text) {
+            b.push_back(static_cast<std::byte>(c));
+        }
+        return *this;
+    }
+    Bytes& add(const Bytes& other) {
+        b.insert(b.end(), other.b.begin(), other.b.end());
+        return *this;
+    }
+};
+
+Bytes box(const std::string& type, const Bytes& payload) {
+    Bytes out;
+    out.u32(static_cast<uint32_t>(payload.b.size() + 8)).raw(type).add(payload);
+    return out;
+}
+
+// A movie of one video track of three samples; `timed` and `sized` are the counts its time table and
+// size table give, `shifted` the count its composition offsets cover (none without).
+std::vector<std::byte> movieBox(uint32_t timed, uint32_t sized, uint32_t shifted = 0) {
+    const Bytes mvhd = box("mvhd", Bytes().zeros(12).u32(1000).zeros(84));
+    const Bytes tkhd = box("tkhd", Bytes().zeros(12).u32(1).zeros(60).u32(64 << 16).u32(36 << 16));
+    const Bytes elst =
+        box("elst",
+            Bytes().zeros(4).u32(2).u32(100).u32(0xFFFFFFFF).u32(0x10000).u32(3000).u32(2000).u32(0x10000));
+    const Bytes mdhd = box("mdhd", Bytes().zeros(12).u32(30000).u32(3000).u32(0x55C40000));
+    const Bytes hdlr = box("hdlr", Bytes().zeros(8).raw("vide").zeros(12).raw("V").zeros(1));
+    const Bytes stsd = box("stsd", Bytes().zeros(4).u32(1).add(box("avc1", Bytes().zeros(78))));
+    const Bytes stts = box("stts", Bytes().zeros(4).u32(1).u32(timed).u32(1000));
+    const Bytes ctts = box("ctts", Bytes().zeros(4).u32(2).u32(1).u32(2000).u32(shifted - 1).u32(0xFFFFFC18));
+    const Bytes stsc = box("stsc", Bytes().zeros(4).u32(1).u32(1).u32(3).u32(1));
+    Bytes sizes = Bytes().zeros(4).u32(0).u32(sized);
+    for (uint32_t i = 0; i < sized; ++i) {
+        sizes.u32(5);
+    }
+    const Bytes stco = box("stco", Bytes().zeros(4).u32(1).u32(48));
+    Bytes stbl = Bytes().add(stsd).add(stts);
+    if (shifted != 0) {
+        stbl.add(ctts);
+    }
+    stbl.add(stsc).add(box("stsz", sizes)).add(stco);
+    const Bytes minf = box("minf", box("stbl", stbl));
+    const Bytes trak =
+        box("trak",
+            Bytes().add(tkhd).add(box("edts", elst)).add(box("mdia", Bytes().add(mdhd).add(hdlr).add(minf))));
+    return box("moov", Bytes().add(mvhd).add(trak)).b;
+}
+
+std::optional<nura::Mp4Movie> parsed(const std::vector<std::byte>& moov) {
+    return nura::Mp4Movie::parse(std::span(moov).subspan(8), {});
+}
+
+} // namespace
+
+// An index whose tables count different samples does not hold together: it is refused, never read
+// as far as one of them goes (a cut would make up a frame, a repair learn from a broken file).
+TEST(Mp4Movie, TablesThatCountDifferentSamplesAreRefused) {
+    const auto whole = parsed(movieBox(3, 3, 3));
+    ASSERT_TRUE(whole.has_value());
+    const auto& t = whole->tracks.at(0);
+    EXPECT_EQ(t.sampleCount(), 3u);
+    EXPECT_EQ(t.compositionOffsets, (std::vector<int32_t>{2000, -1000, -1000}));
+    EXPECT_EQ(t.editMediaTime, 2000) << "the first segment that shows media, after the empty one";
+
+    EXPECT_FALSE(parsed(movieBox(2, 3)).has_value()) << "fewer times than sizes";
+    EXPECT_FALSE(parsed(movieBox(4, 3)).has_value()) << "more times than sizes";
+    EXPECT_FALSE(parsed(movieBox(3, 3, 2)).has_value()) << "offsets for fewer samples";
+    EXPECT_FALSE(parsed(movieBox(3, 3, 4)).has_value()) << "offsets for more samples";
 }

@@ -134,7 +134,8 @@ bool CameraMp4Writer::begin(std::span<const std::byte> fileTypeBox) {
     return !m_failed;
 }
 
-bool CameraMp4Writer::record(size_t track, uint64_t size, uint32_t duration, bool sync) {
+bool CameraMp4Writer::record(size_t track, uint64_t size, uint32_t duration, bool sync,
+                             int32_t compositionOffset) {
     if (!m_begun || m_finished || m_failed || track >= m_tracks.size() || size > 0xFFFFFFFFu) {
         m_failed = true;
         return false;
@@ -156,6 +157,13 @@ bool CameraMp4Writer::record(size_t track, uint64_t size, uint32_t duration, boo
     } else {
         t.timeRuns.emplace_back(1, duration);
     }
+    if (!t.offsetRuns.empty() && t.offsetRuns.back().second == compositionOffset) {
+        ++t.offsetRuns.back().first;
+    } else {
+        t.offsetRuns.emplace_back(1, compositionOffset);
+    }
+    t.reordered = t.reordered || compositionOffset != 0;
+    t.shownEnd = std::max(t.shownEnd, static_cast<int64_t>(t.duration) + compositionOffset + duration);
     t.duration += duration;
     if (sync) {
         t.syncSamples.push_back(static_cast<uint32_t>(t.sizes.size()));
@@ -163,8 +171,14 @@ bool CameraMp4Writer::record(size_t track, uint64_t size, uint32_t duration, boo
     return true;
 }
 
-bool CameraMp4Writer::noteSample(size_t track, uint64_t size, uint32_t duration, bool sync) {
-    if (!record(track, size, duration, sync)) {
+uint64_t CameraMp4Writer::shownDuration(const Track& t) {
+    const int64_t shown = t.shownEnd - std::max<int64_t>(t.setup.editMediaTime, 0);
+    return shown > 0 ? static_cast<uint64_t>(shown) : 0;
+}
+
+bool CameraMp4Writer::noteSample(size_t track, uint64_t size, uint32_t duration, bool sync,
+                                 int32_t compositionOffset) {
+    if (!record(track, size, duration, sync, compositionOffset)) {
         return false;
     }
     if (!m_sink.reserve(size)) {
@@ -187,7 +201,7 @@ bool CameraMp4Writer::noteGap(uint64_t size) {
 
 bool CameraMp4Writer::appendSample(size_t track, std::span<const std::byte> bytes, uint32_t duration,
                                    bool sync) {
-    if (!record(track, bytes.size(), duration, sync)) {
+    if (!record(track, bytes.size(), duration, sync, 0)) {
         return false;
     }
     if (!m_sink.write(bytes)) {
@@ -199,7 +213,14 @@ bool CameraMp4Writer::appendSample(size_t track, std::span<const std::byte> byte
 void CameraMp4Writer::writeTrack(Mp4BoxBuilder& b, const Track& t, uint32_t trackId,
                                  uint32_t movieTimescale) const {
     const Mp4TrackSetup& s = t.setup;
-    const uint32_t movieDuration = toMovieScale(t.duration, s.timescale, movieTimescale);
+    const bool edited = s.editList || s.editMediaTime != 0;
+    // A track that starts later waits for an empty segment first.
+    const uint32_t delay = s.editMediaTime < 0 ? toMovieScale(static_cast<uint64_t>(-s.editMediaTime),
+                                                              s.timescale, movieTimescale)
+                                               : 0;
+    const uint32_t shown = toMovieScale(shownDuration(t), s.timescale, movieTimescale);
+    const uint32_t movieDuration =
+        edited ? delay + shown : toMovieScale(t.duration, s.timescale, movieTimescale);
     b.begin("trak");
     b.beginFull("tkhd", 0, 3); // enabled, in movie
     b.u32(0);                  // creation time
@@ -216,13 +237,18 @@ void CameraMp4Writer::writeTrack(Mp4BoxBuilder& b, const Track& t, uint32_t trac
     b.u32(static_cast<uint32_t>(s.width) << 16);
     b.u32(static_cast<uint32_t>(s.height) << 16);
     b.end();
-    if (s.editList) {
+    if (edited) {
         b.begin("edts");
         b.beginFull("elst", 0, 0);
-        b.u32(1);
-        b.u32(movieDuration);
-        b.u32(0);          // media time
-        b.u32(0x00010000); // rate 1.0
+        b.u32(delay != 0 ? 2 : 1);
+        if (delay != 0) {
+            b.u32(delay);
+            b.u32(0xFFFFFFFF); // empty: nothing shown
+            b.u32(0x00010000);
+        }
+        b.u32(shown);
+        b.u32(static_cast<uint32_t>(std::max<int64_t>(s.editMediaTime, 0))); // media time
+        b.u32(0x00010000);                                                   // rate 1.0
         b.end();
         b.end();
     }
@@ -267,6 +293,19 @@ void CameraMp4Writer::writeTrack(Mp4BoxBuilder& b, const Track& t, uint32_t trac
         b.u32(delta);
     }
     b.end();
+
+    if (t.reordered) {
+        // Offsets below 0 need the signed form of the table.
+        const bool signedOffsets = std::any_of(t.offsetRuns.begin(), t.offsetRuns.end(),
+                                               [](const auto& run) { return run.second < 0; });
+        b.beginFull("ctts", signedOffsets ? 1 : 0, 0);
+        b.u32(static_cast<uint32_t>(t.offsetRuns.size()));
+        for (const auto& [count, offset] : t.offsetRuns) {
+            b.u32(count);
+            b.u32(static_cast<uint32_t>(offset));
+        }
+        b.end();
+    }
 
     if (s.syncTable) {
         b.beginFull("stss", 0, 0);
@@ -339,7 +378,12 @@ bool CameraMp4Writer::finish(std::span<const Mp4MovieItem> movie, uint32_t movie
 
     uint32_t movieDuration = 0;
     for (const auto& t : m_tracks) {
-        movieDuration = std::max(movieDuration, toMovieScale(t.duration, t.setup.timescale, movieTimescale));
+        const Mp4TrackSetup& s = t.setup;
+        uint64_t d = t.duration;
+        if (s.editList || s.editMediaTime != 0) {
+            d = shownDuration(t) + static_cast<uint64_t>(std::max<int64_t>(-s.editMediaTime, 0));
+        }
+        movieDuration = std::max(movieDuration, toMovieScale(d, s.timescale, movieTimescale));
     }
     Mp4BoxBuilder b;
     b.begin("moov");

@@ -28,6 +28,10 @@ struct Mp4TrackSetup {
     uint16_t language = 0x55C4;         // "und", packed as three 5-bit letters
     std::vector<std::byte> sampleEntry; // the one entry of stsd, a whole box ("avc1" with its avcC, ...)
     bool editList = false;              // an edit list of one segment covering the track
+    // Where the track's shown part starts in its media: after the composition delay of reordered
+    // frames, or inside the first sound frame of a cut. Below 0 the track starts that much later.
+    // Not 0 writes an edit list whatever `editList` says.
+    int64_t editMediaTime = 0;
     bool syncTable = false;          // write stss (tracks whose every sample is a sync sample leave it out)
     bool uniformSizeTable = false;   // a single stsz size when every sample has the same size
     uint32_t maxSamplesPerChunk = 0; // 0: a chunk is every run of consecutive samples of the track
@@ -69,7 +73,8 @@ public:
     bool appendSample(size_t track, std::span<const std::byte> bytes, uint32_t duration, bool sync);
     // Same, for a sample whose bytes the caller places at its position afterwards (a copy between
     // files in the kernel): the tables are updated and the sink moves past `size` bytes.
-    bool noteSample(size_t track, uint64_t size, uint32_t duration, bool sync);
+    // `compositionOffset` is how much later than it is decoded the sample is shown (B-frames).
+    bool noteSample(size_t track, uint64_t size, uint32_t duration, bool sync, int32_t compositionOffset = 0);
     // Moves past `size` bytes of media data that belong to no sample (sound a repair leaves out); the
     // caller places them with the rest. The next sample begins a chunk of its own.
     bool noteGap(uint64_t size);
@@ -89,14 +94,19 @@ private:
     struct Track {
         Mp4TrackSetup setup;
         std::vector<uint32_t> sizes;
-        std::vector<std::pair<uint32_t, uint32_t>> timeRuns; // (count, delta)
-        std::vector<uint32_t> syncSamples;                   // 1-based
+        std::vector<std::pair<uint32_t, uint32_t>> timeRuns;  // (count, delta)
+        std::vector<std::pair<uint32_t, int32_t>> offsetRuns; // (count, composition offset)
+        bool reordered = false;                               // some offset is not 0
+        int64_t shownEnd = 0;                                 // latest end of a sample as shown
+        std::vector<uint32_t> syncSamples;                    // 1-based
         std::vector<uint64_t> chunkOffsets;
         std::vector<uint32_t> samplesInChunk;
         uint64_t duration = 0;
     };
 
-    bool record(size_t track, uint64_t size, uint32_t duration, bool sync);
+    bool record(size_t track, uint64_t size, uint32_t duration, bool sync, int32_t compositionOffset);
+    // The time the track is shown for, from its edit's start, in its own time scale.
+    static uint64_t shownDuration(const Track& t);
     void writeTrack(class Mp4BoxBuilder& b, const Track& t, uint32_t trackId, uint32_t movieTimescale) const;
 
     Mp4Sink& m_sink;

@@ -106,6 +106,25 @@ bool readSampleTable(Bytes stbl, Mp4Track& t) {
             t.syncSamples.push_back(bytes::readU32BE(stss->payload, 8 + 4 * i));
         }
     }
+    if (const Box* ctts = find(boxes, "ctts")) {
+        // Version 1 offsets are signed; version 0 ones are read the same way, as players do.
+        if (!table(ctts->payload, 4, 8, n)) {
+            return false;
+        }
+        uint64_t covered = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t runCount = bytes::readU32BE(ctts->payload, 8 + 8 * i);
+            const auto offset = static_cast<int32_t>(bytes::readU32BE(ctts->payload, 12 + 8 * i));
+            covered += runCount;
+            if (covered > samples) {
+                return false;
+            }
+            t.compositionOffsets.insert(t.compositionOffsets.end(), runCount, offset);
+        }
+        if (covered != samples) {
+            return false;
+        }
+    }
     if (stsz->payload.size() < 12) {
         return false;
     }
@@ -184,7 +203,31 @@ std::optional<Mp4Track> readTrack(Bytes trak) {
     t.volume = static_cast<uint16_t>(bytes::readU32BE(tkhd->payload, volumeAt) >> 16);
     t.width = static_cast<uint16_t>(bytes::readU32BE(tkhd->payload, sizeAt) >> 16);
     t.height = static_cast<uint16_t>(bytes::readU32BE(tkhd->payload, sizeAt + 4) >> 16);
-    t.hasEditList = find(boxes, "edts") != nullptr;
+    if (const Box* edts = find(boxes, "edts")) {
+        t.hasEditList = true;
+        std::vector<Box> edits;
+        const Box* elst = childBoxes(edts->payload, edits) ? find(edits, "elst") : nullptr;
+        if (elst && !elst->payload.empty()) {
+            // The first segment that shows media (an empty one, -1, only delays the track).
+            const bool e1 = elst->payload[0] == std::byte{1};
+            const size_t entry = e1 ? 20 : 12;
+            uint32_t n = 0;
+            if (!table(elst->payload, 4, entry, n)) {
+                return std::nullopt;
+            }
+            for (uint32_t i = 0; i < n; ++i) {
+                const size_t at = 8 + entry * i + (e1 ? 8 : 4);
+                const int64_t media =
+                    e1 ? static_cast<int64_t>(uint64_t{bytes::readU32BE(elst->payload, at)} << 32 |
+                                              bytes::readU32BE(elst->payload, at + 4))
+                       : static_cast<int32_t>(bytes::readU32BE(elst->payload, at));
+                if (media >= 0) {
+                    t.editMediaTime = media;
+                    break;
+                }
+            }
+        }
+    }
 
     if (!childBoxes(mdia->payload, media)) {
         return std::nullopt;
@@ -354,6 +397,7 @@ Mp4TrackSetup trackSetupOf(const Mp4Track& t) {
     s.language = t.language;
     s.sampleEntry = t.sampleEntry;
     s.editList = t.hasEditList;
+    s.editMediaTime = t.editMediaTime;
     s.syncTable = t.hasSyncTable;
     s.uniformSizeTable = t.uniformSampleSize != 0;
     // Chunks as large as the camera's largest: a copy interleaves its tracks as the camera did.

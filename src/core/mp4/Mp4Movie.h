@@ -25,8 +25,10 @@ struct Mp4Track {
     uint16_t width = 0, height = 0; // from tkhd, whole pixels
     uint16_t volume = 0;
     bool hasEditList = false;
+    int64_t editMediaTime = 0; // where the edit list's first segment starts in the media, 0 without one
     std::vector<std::byte> sampleEntry;                  // the first stsd entry, a whole box
     std::vector<std::pair<uint32_t, uint32_t>> timeRuns; // stts (count, delta)
+    std::vector<int32_t> compositionOffsets;             // ctts, one per sample; empty without one
     std::vector<uint32_t> syncSamples;                   // 1-based; empty with hasSyncTable false: all
     bool hasSyncTable = false;
     uint32_t uniformSampleSize = 0;    // stsz's single size, 0 when sizes are listed
