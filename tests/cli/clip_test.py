@@ -72,6 +72,24 @@ def leftovers(folder):
     return [n for n in os.listdir(folder) if n.startswith(".")]
 
 
+def case_never_replaces_a_recording_it_reads(tmp, a, b):
+    """The next recording of the chain as the output, by its name, a link or a hard link: refused
+    before any work with or without --force, and left as it was."""
+    keep = open(b, "rb").read()
+    os.symlink(b, os.path.join(tmp, "to-next.MP4"))
+    os.link(b, os.path.join(tmp, "same-next.MP4"))
+    for out in (b, os.path.join(tmp, "to-next.MP4"), os.path.join(tmp, "same-next.MP4")):
+        for force in ([], ["--force"]):
+            r = run(a, "--copy", "--start", "5", "--end", "7.5", "-o", out, *force)
+            check(r.returncode == 1 and os.path.basename(b) in r.stderr,
+                  f"{os.path.basename(out)} {force}: refused, naming the recording: {r.returncode} {r.stderr}")
+    check(open(b, "rb").read() == keep, "the next recording is byte for byte as it was")
+    check(os.path.islink(os.path.join(tmp, "to-next.MP4")), "the link is left in place")
+    check(leftovers(tmp) == [], f"no temporary file: {leftovers(tmp)}")
+    os.remove(os.path.join(tmp, "to-next.MP4"))
+    os.remove(os.path.join(tmp, "same-next.MP4"))
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip-")
     atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
@@ -81,6 +99,7 @@ def main():
     subprocess.run([MAKE_RECORDING, b, "--seconds", "6", "--start", "20230115_083006"], check=True)
     src_a, src_b = packets(a), packets(b)
     rec_a, rec_b = telemetry_records(a), telemetry_records(b)
+    case_never_replaces_a_recording_it_reads(tmp, a, b)
 
     # Inside one recording: from the key frame at 2.0 s (before 2.5) to the frame at 4.0 s.
     out = os.path.join(tmp, "cut.MP4")

@@ -7,6 +7,7 @@
 #include "core/mp4/Mp4Movie.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "core/util/CopyRange.h"
+#include "core/util/OutputCheck.h"
 #include "core/util/SafeFile.h"
 
 #include <algorithm>
@@ -409,17 +410,6 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
                     "the start lies past the end of " + o.input + " (" + text + " s)");
     }
 
-    std::error_code ec;
-    if (fs::exists(o.output, ec)) {
-        if (fs::equivalent(o.output, o.input, ec)) {
-            return fail(r, ClipStatus::OutputIsInput,
-                        "the output would replace the recording it is cut from");
-        }
-        if (!o.force) {
-            return fail(r, ClipStatus::OutputExists, o.output + " exists (--force replaces it)");
-        }
-    }
-
     PieceRead stop;
     std::string stoppedAt;
     auto pieces = chainOf(std::move(first), o.end, stop, why, stoppedAt);
@@ -428,6 +418,20 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     }
     if (stop != PieceRead::Ok) {
         return fail(r, ClipStatus::NotRecording, "the clip goes on into " + stoppedAt + " " + why);
+    }
+    // Replacing any recording the clip reads would lose it, --force or not: refused before anything
+    // is written, whatever name (a link, another hard link) the output goes by.
+    std::vector<std::string> inputs;
+    for (const auto& p : pieces) {
+        inputs.push_back(p.place.path);
+    }
+    if (const auto read = outputAmongInputs(o.output, inputs)) {
+        return fail(r, ClipStatus::OutputIsInput,
+                    o.output + " is " + *read + ", a recording the clip is cut from; choose another output");
+    }
+    std::error_code ec;
+    if (!o.force && fs::exists(fs::symlink_status(o.output, ec))) {
+        return fail(r, ClipStatus::OutputExists, o.output + " exists (--force replaces it)");
     }
     for (size_t i = 1; i < pieces.size(); ++i) {
         if (!sameSettings(pieces[0].movie, pieces[i].movie)) {
