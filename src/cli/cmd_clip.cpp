@@ -111,7 +111,7 @@ std::optional<std::string> outputFor(const ClipArguments& a, bool combined) {
         return a.output;
     }
     const auto name = combined ? nura::CombinedClip::defaultName(a.file, a.start)
-                               : nura::LosslessClip::recordingName(a.file, a.start);
+                               : nura::LosslessClip::defaultName(a.file, a.start);
     if (!name) {
         std::fprintf(stderr, "nura clip: %s carries no recording time in its name; give -o OUT\n",
                      a.file.c_str());

@@ -72,6 +72,24 @@ def leftovers(folder):
     return [n for n in os.listdir(folder) if n.startswith(".")]
 
 
+def audio_times(path):
+    """(pts in seconds, data) of every sound packet."""
+    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_packets", "-show_data", path],
+                       capture_output=True, text=True, check=True)
+    out = []
+    for block in r.stdout.split("[PACKET]")[1:]:
+        pts = next(line for line in block.splitlines() if line.startswith("pts_time="))
+        out.append((float(pts[9:]), block.split("data=")[1].split("[/PACKET]")[0]))
+    return out
+
+
+def frame_md5s(path, *args):
+    """The md5 of every decoded picture, in the order shown (ffmpeg's framemd5)."""
+    r = subprocess.run(["ffmpeg", "-v", "error", *args, "-i", path, "-map", "0:v", "-f", "framemd5", "-"],
+                       capture_output=True, text=True, check=True)
+    return [line.split(",")[-1].strip() for line in r.stdout.splitlines() if not line.startswith("#")]
+
+
 def case_never_replaces_a_recording_it_reads(tmp, a, b):
     """The next recording of the chain as the output, by its name, a link or a hard link: refused
     before any work with or without --force, and left as it was."""
@@ -90,6 +108,72 @@ def case_never_replaces_a_recording_it_reads(tmp, a, b):
     os.remove(os.path.join(tmp, "same-next.MP4"))
 
 
+def case_sound_stays_with_the_pictures_across_joints(tmp):
+    """Five 4 s recordings whose sound runs 11 ms longer than their video each: in a cut across all
+    four joints every recording's sound starts within one sound frame of its pictures, and so does the
+    sound's end; the first sound packet sits within a frame of the first picture."""
+    folder = os.path.join(tmp, "drift")
+    os.mkdir(folder)
+    names = [os.path.join(folder, f"alwa_20230115_0830{4 * i:02d}_F.MP4") for i in range(5)]
+    subprocess.run([MAKE_RECORDING, names[0], "--seconds", "4", "--size", "160x90", "--audio",
+                    "--start", "20230115_083000"], check=True)
+    for n in names[1:]:
+        os.link(names[0], n)
+    frame = 1024 / 48000
+    src = [d for _, d in audio_times(names[0])]
+    check(len(src) * frame > 4.005, f"the sound runs longer than the video: {len(src) * frame:.4f} s")
+    check(len(set(src)) == len(src), "each sound packet of the source can be told from the others")
+    out = os.path.join(folder, "cut.MP4")
+    r = run(names[0], "--copy", "--start", "1.3", "--end", "19.99", "-o", out)
+    check(r.returncode == 0, f"the cut is made: {r.stderr}")
+    video = packets(out)
+    scale = 30000
+    first_video, last_video = video[0][0] / scale, (video[-1][0] + video[-1][1]) / scale
+    sound = audio_times(out)
+    check(abs(sound[0][0] - first_video) <= frame, f"first sound packet at {sound[0][0]:.4f} s, picture at {first_video}")
+    # Where each run of one recording's sound puts that recording's start, against where its
+    # pictures start (the cut begins at the key frame at 1.0 s).
+    starts = []
+    for pts, data in sound:
+        start = pts - src.index(data) * frame
+        if not starts or abs(start - starts[-1]) > 1e-4:
+            starts.append(start)
+    want = [4.0 * i - 1.0 for i in range(5)]
+    check(len(starts) == 5, f"one run of sound for each recording: {[round(s, 4) for s in starts]}")
+    for i, (got, w) in enumerate(zip(starts, want)):
+        check(abs(got - w) <= frame, f"recording {i}'s sound starts {1000 * (got - w):+.1f} ms off its pictures")
+    end = sound[-1][0] + frame
+    check(abs(end - last_video) <= frame, f"the sound ends {1000 * (end - last_video):+.1f} ms off the pictures")
+    e = subprocess.run(["ffmpeg", "-v", "error", "-i", out, "-f", "null", "-"], capture_output=True, text=True)
+    check(e.stderr == "", f"the cut decodes without a word: {e.stderr[:200]}")
+
+
+def case_reordered_frames_keep_their_order(tmp):
+    """A file of another encoder with B-frames and a key frame every 2 s: the cut shows the source's
+    pictures of its span in their order, with no timestamp ffmpeg calls out of order, and is named for
+    its first frame (2 s), not for the start asked (3.5 s)."""
+    folder = os.path.join(tmp, "bframes")
+    os.mkdir(folder)
+    src = os.path.join(folder, "alwa_20230115_083000_F.MP4")
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=160x90:rate=30:duration=6",
+                    "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=6", "-c:v", "libx264",
+                    "-preset", "ultrafast", "-bf", "2", "-g", "60", "-keyint_min", "60", "-sc_threshold", "0",
+                    "-c:a", "aac", "-shortest", src], check=True)
+    r = run(src, "--copy", "--start", "3.5", "--end", "4.5", cwd=folder)
+    named = os.path.join(folder, "event_20230115_083002_F.MP4")
+    check(r.returncode == 0 and os.path.exists(named), f"named after its first frame: {os.listdir(folder)} {r.stderr}")
+    if not os.path.exists(named):
+        return
+    e = subprocess.run(["ffmpeg", "-v", "warning", "-i", named, "-f", "null", "-"], capture_output=True, text=True)
+    check(e.stderr == "", f"ffmpeg finds nothing out of order: {e.stderr[:300]}")
+    got = frame_md5s(named)
+    want = frame_md5s(src, "-ss", "2")  # from the key frame at 2.0 s
+    check(len(got) >= 75 and got == want[:len(got)], f"the source's pictures from 2.0 s in their order: {len(got)}")
+    pts = sorted(p[0] for p in packets(named))
+    check(pts[0] == 0 and all(b - a == pts[1] - pts[0] for a, b in zip(pts, pts[1:])),
+          "the pictures are shown one after another from 0, without a hole")
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip-")
     atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
@@ -100,6 +184,8 @@ def main():
     src_a, src_b = packets(a), packets(b)
     rec_a, rec_b = telemetry_records(a), telemetry_records(b)
     case_never_replaces_a_recording_it_reads(tmp, a, b)
+    case_sound_stays_with_the_pictures_across_joints(tmp)
+    case_reordered_frames_keep_their_order(tmp)
 
     # Inside one recording: from the key frame at 2.0 s (before 2.5) to the frame at 4.0 s.
     out = os.path.join(tmp, "cut.MP4")

@@ -231,66 +231,204 @@ struct Pick {
     uint32_t size;
     uint32_t delta;
     bool sync;
+    int32_t composition = 0; // how much later than decoded it is shown
 };
 
-// The samples of one recording inside [from, to] (seconds on the recording's own clock), each track
-// in its order, merged by their place in the file so that neighbours copy as one run.
-std::vector<Pick> picksOf(const Piece& piece, double from, double to, bool fromKeyFrame, uint64_t& frames,
-                          double& firstFrame, double& seconds) {
-    const auto& movie = piece.movie;
-    const auto& v = movie.tracks[static_cast<size_t>(piece.video)];
-    const auto vt = sampleTimes(v);
-    const auto vd = sampleDeltas(v);
-    auto isSync = [&](size_t k) {
-        return !v.hasSyncTable ||
-               std::binary_search(v.syncSamples.begin(), v.syncSamples.end(), static_cast<uint32_t>(k + 1));
-    };
-    const auto ticks = [](double s, uint32_t scale) {
-        return static_cast<uint64_t>(std::llround(std::max(0.0, s) * scale));
-    };
-    size_t first = 0;
+// `x` ticks of a clock of `from` ticks a second in one of `to`.
+int64_t rescale(int64_t x, uint32_t from, uint32_t to) {
+    return static_cast<int64_t>(static_cast<__int128>(x) * to / from);
+}
+
+// When each sample is shown, on its recording's clock: decode time, then the delay of a reordered
+// frame, less the part the edit list skips.
+std::vector<int64_t> shownTimes(const Mp4Track& t) {
+    const auto decode = sampleTimes(t);
+    std::vector<int64_t> shown(decode.size());
+    for (size_t k = 0; k < shown.size(); ++k) {
+        const int64_t delay = k < t.compositionOffsets.size() ? t.compositionOffsets[k] : 0;
+        shown[k] = static_cast<int64_t>(decode[k]) + delay - t.editMediaTime;
+    }
+    return shown;
+}
+
+// The video frames of one recording to copy, in decode order, and the time they are shown for.
+struct VideoSpan {
+    size_t first = 0, last = 0; // inclusive
+    int64_t begin = 0, end = 0; // shown, in video ticks of the recording's clock
+};
+
+int64_t ticksOf(double seconds, uint32_t scale) {
+    return static_cast<int64_t>(std::llround(std::max(0.0, seconds) * scale));
+}
+
+// From the last key frame shown at or before `from` (or the first frame) to the last frame shown at
+// or before `to`. With reordered frames the span ends only where every frame shown before its last
+// one is in it, so that the pictures shown run without a hole.
+VideoSpan videoSpanOf(const Piece& piece, double from, double to, bool fromKeyFrame) {
+    const auto& v = piece.movie.tracks[static_cast<size_t>(piece.video)];
+    const auto shown = shownTimes(v);
+    const auto deltas = sampleDeltas(v);
+    const size_t n = shown.size();
+    VideoSpan span;
     if (fromKeyFrame) {
-        const uint64_t at = ticks(from, v.timescale);
-        for (size_t k = 0; k < vt.size() && vt[k] <= at; ++k) {
-            if (isSync(k)) {
-                first = k;
+        const int64_t at = ticksOf(from, v.timescale);
+        for (size_t k = 0; k < n; ++k) {
+            const bool sync =
+                !v.hasSyncTable ||
+                std::binary_search(v.syncSamples.begin(), v.syncSamples.end(), static_cast<uint32_t>(k + 1));
+            if (sync && shown[k] <= at) {
+                span.first = k;
             }
         }
     }
-    const uint64_t until = ticks(to, v.timescale);
-    size_t last = first;
-    while (last + 1 < vt.size() && vt[last + 1] <= until) {
-        ++last;
+    const int64_t until = ticksOf(to, v.timescale);
+    std::vector<int64_t> laterMin(n + 1, INT64_MAX); // the earliest shown time from k on
+    for (size_t k = n; k-- > 0;) {
+        laterMin[k] = std::min(laterMin[k + 1], shown[k]);
     }
-    const uint64_t spanBegin = vt[first];
-    const uint64_t spanEnd = vt[last] + vd[last];
-    firstFrame = static_cast<double>(spanBegin) / v.timescale;
-    seconds = static_cast<double>(spanEnd - spanBegin) / v.timescale;
-    frames = last - first + 1;
+    int64_t latest = INT64_MIN;
+    std::optional<size_t> within, closedAfter;
+    for (size_t j = span.first; j < n; ++j) {
+        latest = std::max(latest, shown[j]);
+        if (latest < laterMin[j + 1]) { // nothing after j is shown before what is in
+            if (latest <= until) {
+                within = j;
+            } else {
+                if (!closedAfter) {
+                    closedAfter = j;
+                }
+                break;
+            }
+        }
+    }
+    span.last = within ? *within : closedAfter.value_or(n - 1);
+    span.begin = INT64_MAX;
+    span.end = INT64_MIN;
+    for (size_t k = span.first; k <= span.last; ++k) {
+        span.begin = std::min(span.begin, shown[k]);
+        span.end = std::max(span.end, shown[k] + static_cast<int64_t>(deltas[k]));
+    }
+    return span;
+}
 
-    std::vector<std::vector<Pick>> perTrack(movie.tracks.size());
+// Where the clip stands while recordings are added to it.
+struct ClipTimeline {
+    int64_t shownAt = 0;    // where the next recording's first picture is shown, in video ticks
+    uint64_t decodedAt = 0; // where its first frame is decoded
+    int64_t videoEdit = 0;  // the clip's video edit list start: the first picture's composition time
+    struct Sound {
+        bool started = false;
+        int64_t at = 0;   // the end of the sound written so far, in its ticks
+        int64_t edit = 0; // the sound's edit list start, set by its first frame
+        // The last frame written: a hole too long to fill with copies lengthens it instead.
+        size_t piece = 0, index = SIZE_MAX;
+    };
+    std::vector<Sound> sound;
+};
+
+// A hole of up to this many sound frames is filled with copies of the frame after it, so that the
+// sound goes on; a longer one is left silent.
+constexpr int64_t kRepeatFrames = 2;
+
+// The samples of piece `i` of the clip, each track in its order. The video keeps its composition
+// offsets, shifted so that its pictures follow the previous recording's. Sound is placed at its own
+// recording's pictures: at each joint whole frames are dropped or added so that it stays within half
+// a frame of them instead of running on at its own length. Other tracks take the samples of the span.
+std::vector<std::vector<Pick>> tracksOf(const Piece& piece, const VideoSpan& span, ClipTimeline& clip,
+                                        std::vector<std::vector<std::vector<Pick>>>& earlier, bool& fits) {
+    const auto& movie = piece.movie;
+    const auto vi = static_cast<size_t>(piece.video);
+    const auto& v = movie.tracks[vi];
+    std::vector<std::vector<Pick>> out(movie.tracks.size());
+    clip.sound.resize(movie.tracks.size());
     for (size_t ti = 0; ti < movie.tracks.size(); ++ti) {
         const auto& t = movie.tracks[ti];
-        const auto times = sampleTimes(t);
+        const auto decode = sampleTimes(t);
         const auto deltas = sampleDeltas(t);
         const auto offsets = sampleOffsets(t);
-        // The span in this track's time scale, from the video's.
-        const auto scaled = [&](uint64_t vtick) {
-            return static_cast<uint64_t>((static_cast<unsigned __int128>(vtick) * t.timescale) / v.timescale);
+        const auto shown = shownTimes(t);
+        const auto syncAt = [&](size_t k) {
+            return !t.hasSyncTable || std::binary_search(t.syncSamples.begin(), t.syncSamples.end(),
+                                                         static_cast<uint32_t>(k + 1));
         };
-        const uint64_t b = static_cast<int>(ti) == piece.video ? spanBegin : scaled(spanBegin);
-        const uint64_t e = static_cast<int>(ti) == piece.video ? spanEnd : scaled(spanEnd);
+        const auto delayOf = [&](size_t k) {
+            return k < t.compositionOffsets.size() ? int64_t{t.compositionOffsets[k]} : int64_t{0};
+        };
+        if (ti == vi) {
+            // Shown at the clip's place for this recording, decoded after the frames before it.
+            const int64_t shift = clip.videoEdit + clip.shownAt - static_cast<int64_t>(clip.decodedAt) -
+                                  (span.begin + t.editMediaTime) + static_cast<int64_t>(decode[span.first]);
+            for (size_t k = span.first; k <= span.last; ++k) {
+                const int64_t composition = delayOf(k) + shift;
+                fits = fits && composition >= INT32_MIN && composition <= INT32_MAX;
+                out[ti].push_back({ti, offsets[k], t.sampleSizes[k], deltas[k], syncAt(k),
+                                   static_cast<int32_t>(composition)});
+            }
+            continue;
+        }
+        const int64_t b = rescale(span.begin, v.timescale, t.timescale);
+        const int64_t e = rescale(span.end, v.timescale, t.timescale);
+        if (t.handlerType != "soun") {
+            for (size_t k = 0; k < t.sampleCount(); ++k) {
+                if (shown[k] >= b && shown[k] < e) {
+                    out[ti].push_back({ti, offsets[k], t.sampleSizes[k], deltas[k], syncAt(k),
+                                       static_cast<int32_t>(delayOf(k))});
+                }
+            }
+            continue;
+        }
+        auto& sound = clip.sound[ti];
+        const int64_t placed = rescale(clip.shownAt, v.timescale, t.timescale);
+        // Whole frames, by the track's own frame length: a recording's last frame may be short.
+        const auto frame = static_cast<int64_t>(t.commonDelta());
         for (size_t k = 0; k < t.sampleCount(); ++k) {
-            if (times[k] < b || times[k] >= e) {
+            const auto delta = static_cast<int64_t>(deltas[k]);
+            if (shown[k] + delta <= b || shown[k] >= e) {
                 continue;
             }
-            const bool sync =
-                !t.hasSyncTable ||
-                std::binary_search(t.syncSamples.begin(), t.syncSamples.end(), static_cast<uint32_t>(k + 1));
-            perTrack[ti].push_back({ti, offsets[k], t.sampleSizes[k], deltas[k], sync});
+            const int64_t target = placed + shown[k] - b; // where it belongs in the clip
+            if (!sound.started) {
+                sound.started = true;
+                sound.edit = -target; // the first frame starts at its own place
+            }
+            const Pick pick{ti, offsets[k], t.sampleSizes[k], deltas[k], syncAt(k)};
+            const int64_t ahead = sound.at - sound.edit - target;
+            if (2 * ahead >= frame) {
+                continue; // the sound so far already covers this frame's place
+            }
+            if (2 * ahead < -frame && frame > 0) {
+                const int64_t missing = (-ahead + frame / 2) / frame;
+                if (missing > kRepeatFrames && sound.index != SIZE_MAX) {
+                    Pick& last = sound.piece < earlier.size() ? earlier[sound.piece][ti][sound.index]
+                                                              : out[ti][sound.index];
+                    const int64_t longer = int64_t{last.delta} + missing * frame;
+                    fits = fits && longer <= UINT32_MAX;
+                    last.delta = static_cast<uint32_t>(longer);
+                    sound.at += missing * frame;
+                } else {
+                    for (int64_t r = 0; r < missing; ++r) {
+                        out[ti].push_back(pick);
+                        sound.at += delta;
+                    }
+                }
+            }
+            out[ti].push_back(pick);
+            sound.at += delta;
+            sound.piece = earlier.size();
+            sound.index = out[ti].size() - 1;
         }
     }
-    std::vector<Pick> merged;
+    clip.shownAt += span.end - span.begin;
+    const auto videoDeltas = sampleDeltas(v);
+    for (size_t k = span.first; k <= span.last; ++k) {
+        clip.decodedAt += videoDeltas[k];
+    }
+    return out;
+}
+
+// The tracks' samples merged by their place in the file, so that neighbours copy as one run.
+std::vector<Pick> merged(const std::vector<std::vector<Pick>>& perTrack) {
+    std::vector<Pick> out;
     std::vector<size_t> next(perTrack.size(), 0);
     while (true) {
         size_t best = SIZE_MAX;
@@ -303,9 +441,9 @@ std::vector<Pick> picksOf(const Piece& piece, double from, double to, bool fromK
         if (best == SIZE_MAX) {
             break;
         }
-        merged.push_back(perTrack[best][next[best]++]);
+        out.push_back(perTrack[best][next[best]++]);
     }
-    return merged;
+    return out;
 }
 
 } // namespace
@@ -357,6 +495,17 @@ std::optional<std::string> LosslessClip::recordingName(const std::string& input,
     std::snprintf(name, sizeof name, "event_%04d%02d%02d_%02d%02d%02d_%c.MP4", t.tm_year + 1900, t.tm_mon + 1,
                   t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, m.mediaDirection == 0 ? 'F' : 'R');
     return std::string(name);
+}
+
+std::optional<std::string> LosslessClip::defaultName(const std::string& input, double start) {
+    Piece piece;
+    std::string why;
+    if (!std::isfinite(start) || readPiece(input, piece, why) != PieceRead::Ok) {
+        return recordingName(input, start); // the cut itself says what is wrong
+    }
+    const auto& v = piece.movie.tracks[static_cast<size_t>(piece.video)];
+    const VideoSpan span = videoSpanOf(piece, start, start, true);
+    return recordingName(input, static_cast<double>(std::max<int64_t>(span.begin, 0) / v.timescale));
 }
 
 std::vector<std::string> LosslessClip::namingWarnings(const std::string& output) {
@@ -443,20 +592,32 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
     }
 
     // What to copy from each recording.
-    std::vector<std::vector<Pick>> picks;
-    uint64_t total = 0;
+    std::vector<std::vector<std::vector<Pick>>> perPiece;
+    ClipTimeline timeline;
+    bool fits = true;
     for (size_t i = 0; i < pieces.size(); ++i) {
         const auto& place = pieces[i].place;
-        uint64_t frames = 0;
-        double firstFrame = 0, seconds = 0;
-        picks.push_back(picksOf(pieces[i], i == 0 ? o.start : 0.0, o.end - place.offset, i == 0, frames,
-                                firstFrame, seconds));
+        const auto& v = pieces[i].movie.tracks[static_cast<size_t>(pieces[i].video)];
+        const VideoSpan span = videoSpanOf(pieces[i], i == 0 ? o.start : 0.0, o.end - place.offset, i == 0);
         if (i == 0) {
-            r.firstFrame = firstFrame;
+            r.firstFrame = static_cast<double>(span.begin) / v.timescale;
+            timeline.videoEdit =
+                span.begin + v.editMediaTime - static_cast<int64_t>(sampleTimes(v)[span.first]);
         }
-        r.frames += frames;
-        r.duration += seconds;
+        r.frames += span.last - span.first + 1;
+        r.duration += static_cast<double>(span.end - span.begin) / v.timescale;
         r.sources.push_back(place.path);
+        auto tracks = tracksOf(pieces[i], span, timeline, perPiece, fits);
+        perPiece.push_back(std::move(tracks));
+    }
+    if (!fits) {
+        return fail(r, ClipStatus::NotRecording,
+                    o.input + " has frame times too far apart for a lossless clip to keep");
+    }
+    std::vector<std::vector<Pick>> picks;
+    uint64_t total = 0;
+    for (const auto& tracks : perPiece) {
+        picks.push_back(merged(tracks));
         for (const auto& p : picks.back()) {
             total += p.size;
         }
@@ -464,8 +625,14 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
 
     const Mp4Movie& movie = pieces[0].movie;
     std::vector<Mp4TrackSetup> setups;
-    for (const auto& t : movie.tracks) {
-        setups.push_back(trackSetupOf(t));
+    for (size_t ti = 0; ti < movie.tracks.size(); ++ti) {
+        setups.push_back(trackSetupOf(movie.tracks[ti]));
+        // The video starts at its first picture, the sound at that picture's moment; other tracks at
+        // their first sample.
+        setups.back().editMediaTime = static_cast<int>(ti) == pieces[0].video ? timeline.videoEdit
+                                      : ti < timeline.sound.size() && timeline.sound[ti].started
+                                          ? timeline.sound[ti].edit
+                                          : 0;
     }
     std::vector<Mp4MovieItem> items;
     for (const auto& child : movie.children) {
@@ -523,7 +690,7 @@ ClipResult LosslessClip::cut(const ClipOptions& o) {
                 runFrom = runTo = p.offset;
                 runOut = sink.position();
             }
-            if (!(ok = writer.noteSample(p.track, p.size, p.delta, p.sync))) {
+            if (!(ok = writer.noteSample(p.track, p.size, p.delta, p.sync, p.composition))) {
                 error = sink.error() != 0 ? sink.error() : EFBIG;
                 break;
             }

@@ -79,6 +79,9 @@ public:
     // The name a clip of `input` starting `offset` seconds in would have as an event recording
     // ("event_20230115_083107_F.MP4"); nothing when the input's name carries no time.
     static std::optional<std::string> recordingName(const std::string& input, double offset);
+    // The name of a lossless clip of `input` from `start`: that of its first frame, the key frame
+    // shown at or before `start`, which may lie seconds earlier.
+    static std::optional<std::string> defaultName(const std::string& input, double start);
 
     // Lines to show the user when `output`'s name pairs with or takes the place of another recording
     // in its folder, as the recordings list files them.
