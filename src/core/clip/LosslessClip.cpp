@@ -330,10 +330,12 @@ struct ClipTimeline {
 // sound goes on; a longer one is left silent.
 constexpr int64_t kRepeatFrames = 2;
 
-// The samples of piece `i` of the clip, each track in its order. The video keeps its composition
+// The samples of the clip's next recording, each track in its order. The video keeps its composition
 // offsets, shifted so that its pictures follow the previous recording's. Sound is placed at its own
 // recording's pictures: at each joint whole frames are dropped or added so that it stays within half
 // a frame of them instead of running on at its own length. Other tracks take the samples of the span.
+// `earlier` holds the recordings already taken (a long hole lengthens their last sound frame);
+// `fits` turns false when a time no longer fits the tables.
 std::vector<std::vector<Pick>> tracksOf(const Piece& piece, const VideoSpan& span, ClipTimeline& clip,
                                         std::vector<std::vector<std::vector<Pick>>>& earlier, bool& fits) {
     const auto& movie = piece.movie;
