@@ -236,3 +236,35 @@ TEST_F(SafeFile, AnOutputThatIsOneOfTheInputsIsFoundHoweverItIsNamed) {
     EXPECT_EQ(outputAmongInputs(path("other.mp4"), inputs), std::nullopt);
     EXPECT_EQ(outputAmongInputs(path("a.mp4"), {path("gone.mp4"), path("a.mp4")}), path("a.mp4"));
 }
+
+// The temporary name adds some 20 bytes to the target's; a long target name must still be written, and
+// what a killed writer leaves of it must still be cleaned up as this program's.
+TEST_F(SafeFile, ALongNameIsWrittenAndItsLeftoversAreStillCleanedUp) {
+    const std::string name = std::string(246, 'a') + ".MP4";
+    ASSERT_EQ(name.size(), 250u);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        SafeFileWriter writer(path(name));
+        ::_exit(writer.begin().ok() ? 0 : 1); // ends without cleaning up, as a killed process would
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the temporary file could not be made";
+    ASSERT_EQ(entries().size(), 1u);
+    EXPECT_NE(entries()[0].find(".nura-" + std::to_string(child) + "-"), std::string::npos) << entries()[0];
+
+    ASSERT_TRUE(writeFileSafely(path(name), "frames").ok());
+    EXPECT_EQ(entries(), std::vector<std::string>{name});
+    EXPECT_EQ(slurp(path(name)), "frames");
+
+    // Shortened where a character begins: a card that keeps names as UTF-16 refuses a broken one.
+    std::string accented;
+    while (accented.size() < 246) {
+        accented += "\xC3\xA9";
+    }
+    SafeFileWriter writer(path(accented + ".MP4"));
+    ASSERT_TRUE(writer.begin().ok());
+    const std::string temp = fs::path(writer.temporaryPath()).filename().string();
+    EXPECT_EQ(temp.compare(0, 3, ".\xC3\xA9"), 0);
+    EXPECT_NE(temp[temp.find(".nura-") - 1], '\xC3') << "a character cut in two";
+}

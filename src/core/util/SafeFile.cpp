@@ -107,10 +107,27 @@ long digitsUntil(std::string_view s, size_t& at, char stop) {
     return v;
 }
 
+// The part of a target's name its temporary file carries: all of it, unless the name is so long that
+// ".NAME.nura-PID-N.tmp" would pass the file system's limit of 255 bytes a name; then its start, cut
+// where a character begins so that a card that stores names as UTF-16 takes it.
+std::string temporaryStem(const std::string& base) {
+    constexpr size_t kNameMax = 255;
+    constexpr size_t kAround = std::string_view(".").size() + std::string_view(".nura-").size() +
+                               10 /* pid */ + 1 + 2 /* attempt */ + std::string_view(".tmp").size();
+    if (base.size() + kAround <= kNameMax) {
+        return base;
+    }
+    size_t cut = kNameMax - kAround;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    return base.substr(0, cut);
+}
+
 // The process that left a temporary file of `base`, or -1 when the name is not ours. Both this
 // program's pattern ".NAME.nura-PID-N.tmp" and the earlier ".NAME.newPID-N" of config.bin saves.
 long ownerOfTempName(std::string_view name, const std::string& base) {
-    const std::string prefix = "." + base + ".";
+    const std::string prefix = "." + temporaryStem(base) + ".";
     if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) {
         return -1;
     }
@@ -450,7 +467,7 @@ FileStatus SafeFileWriter::begin() {
     int fd = -1;
     int error = 0;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        m_tempPath = join(dir, "." + base + ".nura-" + std::to_string(::getpid()) + "-" +
+        m_tempPath = join(dir, "." + temporaryStem(base) + ".nura-" + std::to_string(::getpid()) + "-" +
                                    std::to_string(attempt) + ".tmp");
         if ((error = injected(SafeFileStep::CreateTemp)) != 0) {
             break;

@@ -10,7 +10,8 @@
 // synced and renamed over it, so a card pulled out or a full disk leaves either the old file or the new
 // one whole. The old file's mode is kept; a link at the target is replaced, never written through; a
 // target that is not a regular file, or whose mode bits say read-only, is refused. Temporary files of
-// this pattern left by a process that is gone are removed by the next write to the same folder.
+// this pattern left by a process that is gone are removed by the next write to the same folder. A NAME
+// too long for the pattern to fit in 255 bytes is shortened there.
 
 #include <cstddef>
 #include <cstdint>
