@@ -116,6 +116,50 @@ def with_sound(work):
         check(trak_of(open(out, "rb").read(), b"soun") is None, f"{what}: no sound track is claimed")
 
 
+def recording(path, start, *options):
+    subprocess.run([MAKE_RECORDING, path, "--seconds", "3", "--size", "320x180", "--start", start, *options],
+                   check=True)
+    return path
+
+
+def cut_of(original, cut):
+    """The original without its index, as the camera leaves a file when the power goes."""
+    data = open(original, "rb").read()
+    open(cut, "wb").write(data[:next(o for p, o, _ in boxes(data) if p == "moov")])
+    return cut
+
+
+def temporaries(folder):
+    return [n for _, _, names in os.walk(folder) for n in names if ".nura-" in n]
+
+
+def outputs_refused(work):
+    """--force never lets the repaired file replace the cut file or its reference, by any name; a FIFO or
+    folder as OUT is not a regular file (exit 2), and no FIFO is opened."""
+    folder = os.path.join(work, "outputs", "DCIM", "100MEDIA")
+    os.makedirs(folder)
+    cut = cut_of(recording(os.path.join(work, "outputs-original.MP4"), "20230115_083100"),
+                 os.path.join(folder, NAME))
+    reference = recording(os.path.join(folder, "alwa_20230115_083000_F.MP4"), "20230115_083000")
+    kept = open(reference, "rb").read()
+    os.link(reference, os.path.join(work, "hard.MP4"))
+    os.symlink(reference, os.path.join(work, "link.MP4"))
+    for what, args in [("the reference found by the search", ["-o", reference]),
+                       ("the reference given", ["--reference", reference, "-o", reference]),
+                       ("a hard link to the reference", ["-o", os.path.join(work, "hard.MP4")]),
+                       ("a link to the reference", ["-o", os.path.join(work, "link.MP4")]),
+                       ("the cut file", ["-o", cut])]:
+        r = subprocess.run([NURA, "repair", cut, *args, "--force"], capture_output=True, text=True, timeout=60)
+        check(r.returncode == 1 and "would replace" in r.stderr, f"OUT is {what}: exit {r.returncode}: {r.stderr}")
+    check(open(reference, "rb").read() == kept and not temporaries(work) and
+          not os.path.exists(os.path.join(folder, "repaired")), "a refused OUT: nothing changed")
+    os.mkfifo(os.path.join(work, "fifo.MP4"))
+    for what, out in [("a FIFO", os.path.join(work, "fifo.MP4")), ("a folder", folder)]:
+        r = subprocess.run([NURA, "repair", cut, "-o", out, "--force"], capture_output=True, text=True, timeout=60)
+        check(r.returncode == 2 and f"{out} is not a regular file" in r.stderr,
+              f"OUT is {what}: exit {r.returncode}: {r.stderr}")
+
+
 def main():
     work = tempfile.mkdtemp(prefix="nura-repair-")
     try:
@@ -192,6 +236,7 @@ def main():
         print(f"{len(cuts)} cuts ({len(zero_size)} with the size at 0): "
               f"{recovered} whole frames recovered over all of them")
         with_sound(work)
+        outputs_refused(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     finish()

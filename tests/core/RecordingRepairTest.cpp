@@ -136,7 +136,7 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     ASSERT_EQ(::mkfifo((root / "fifo.MP4").c_str(), 0600), 0);
     const auto fifo = repair(root / "fifo.MP4");
     EXPECT_EQ(fifo.status, RepairStatus::NotRecording);
-    EXPECT_NE(fifo.message.find("not a regular file"), std::string::npos) << fifo.message;
+    EXPECT_NE(fifo.message.find("fifo.MP4 is not a regular file"), std::string::npos) << fifo.message;
     EXPECT_EQ(repair(folder).status, RepairStatus::NotRecording);
     EXPECT_EQ(repair(root / "missing.MP4").status, RepairStatus::CannotRead);
     fs::remove(root / "fifo.MP4");
@@ -168,10 +168,20 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     EXPECT_EQ(repair(cut, "", out.string()).status, RepairStatus::OutputExists);
     EXPECT_EQ(coretest::slurp(out), "keep me");
     EXPECT_EQ(repair(cut, "", cut.string(), true).status, RepairStatus::OutputIsInput);
+    // Nor the reference, given or found by the search, by any name.
+    const std::string reference = coretest::slurp(whole);
+    ASSERT_EQ(::link(whole.c_str(), (root / "hard.MP4").c_str()), 0);
+    EXPECT_EQ(repair(cut, whole.string(), whole.string(), true).status, RepairStatus::OutputIsInput);
+    EXPECT_EQ(repair(cut, whole.string(), (root / "hard.MP4").string(), true).status,
+              RepairStatus::OutputIsInput);
+    EXPECT_EQ(repair(cut, "", (root / "hard.MP4").string(), true).status, RepairStatus::OutputIsInput);
+    EXPECT_EQ(coretest::slurp(whole), reference);
+    fs::remove(root / "hard.MP4");
     ASSERT_EQ(repair(cut, "", out.string(), true).status, RepairStatus::Repaired);
     EXPECT_NE(coretest::slurp(out), "keep me");
 
-    // Forced, a link there is replaced rather than written through, and a FIFO is refused, not replaced.
+    // Forced, a link there is replaced rather than written through; a FIFO or a folder is refused, forced
+    // or not.
     const auto aside = root / "aside.txt";
     coretest::writeBytes(aside, "someone else's");
     fs::create_symlink(aside, root / "linked.MP4");
@@ -181,9 +191,11 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     const auto pipe = root / "pipe.MP4";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     const auto refused = repair(cut, "", pipe.string(), true);
-    EXPECT_EQ(refused.status, RepairStatus::CannotWrite);
-    EXPECT_NE(refused.message.find("not a regular file"), std::string::npos) << refused.message;
+    EXPECT_EQ(refused.status, RepairStatus::OutputNotRegular);
+    EXPECT_NE(refused.message.find("pipe.MP4 is not a regular file"), std::string::npos) << refused.message;
+    EXPECT_EQ(repair(cut, "", pipe.string()).status, RepairStatus::OutputNotRegular);
     EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(repair(cut, "", (root / "DCIM").string(), true).status, RepairStatus::OutputNotRegular);
 }
 
 TEST_F(RecordingRepairTest, ReadOnlyFolderFailsWithNothingLeftBehind) {

@@ -8,6 +8,7 @@
 #include "core/telemetry/ORBChunkTableLocator.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
 #include "core/util/CopyRange.h"
+#include "core/util/OutputCheck.h"
 #include "core/util/SafeFile.h"
 
 #include <algorithm>
@@ -373,7 +374,7 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         if (!input.ok()) {
             // A FIFO, device or folder is no recording; a missing or unreadable file cannot be read.
             return input.status().fault == FileFault::NotRegular
-                       ? fail(r, RepairStatus::NotRecording, o.input + ": " + input.status().describe())
+                       ? fail(r, RepairStatus::NotRecording, o.input + " is not a regular file")
                        : fail(r, RepairStatus::CannotRead,
                               "cannot read " + o.input + ": " + input.status().describe());
         }
@@ -405,16 +406,30 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             }
         }
 
-        // The output: never the input, never an existing file unless asked.
+        // The reference: the one given, or the first candidate that is whole and decodes.
+        const std::vector<std::string> candidates =
+            given ? std::vector<std::string>{o.reference} : referenceCandidates(o.input);
+
+        // The output: never a file the repair reads, by whatever name, forced or not; never an existing
+        // file unless asked, and never anything but a file.
         r.output = o.output.empty() ? defaultOutput(o.input) : o.output;
-        struct stat in {
-        }, out{};
-        if (::stat(o.input.c_str(), &in) == 0 && ::stat(r.output.c_str(), &out) == 0 &&
-            in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
-            return fail(r, RepairStatus::OutputIsInput, "the repaired file would replace " + o.input);
+        std::vector<std::string> reads{o.input};
+        reads.insert(reads.end(), candidates.begin(), candidates.end());
+        if (const auto hit = outputAmongInputs(r.output, reads)) {
+            return fail(r, RepairStatus::OutputIsInput,
+                        *hit == o.input
+                            ? "the repaired file would replace " + o.input + ", the recording it is made from"
+                        : given ? "the repaired file would replace the reference " + *hit
+                                : "the repaired file would replace " + *hit +
+                                      ", a recording the repair may take as its reference");
         }
-        if (::lstat(r.output.c_str(), &out) == 0 && !o.force) {
-            return fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)");
+        if (struct stat out{}; ::lstat(r.output.c_str(), &out) == 0) {
+            if (!S_ISREG(out.st_mode) && !S_ISLNK(out.st_mode)) {
+                return fail(r, RepairStatus::OutputNotRegular, r.output + " is not a regular file");
+            }
+            if (!o.force) {
+                return fail(r, RepairStatus::OutputExists, r.output + " exists (--force replaces it)");
+            }
         }
         const fs::path outFolder = fs::path(r.output).parent_path();
         bool madeFolder = false;
@@ -427,10 +442,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             return o.trialDecode ? o.trialDecode(path) : TrialDecode::Decodes;
         };
 
-        // The reference: the one given, or the first candidate that is whole and decodes. Its decode
-        // runs while the media data is walked; should it fail, the next candidate is tried.
-        const std::vector<std::string> candidates =
-            given ? std::vector<std::string>{o.reference} : referenceCandidates(o.input);
+        // A candidate's decode runs while the media data is walked; should it fail, the next candidate
+        // is tried.
         int undecodable = 0;
         std::string unreadable; // the first candidate the card refused to read, and why
         for (const auto& candidate : candidates) {
@@ -482,6 +495,9 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             SafeFileWriter file(r.output);
             if (const FileStatus opened = file.begin(); !opened.ok()) {
                 removeFolder();
+                if (opened.fault == FileFault::NotRegular) {
+                    return fail(r, RepairStatus::OutputNotRegular, r.output + " is not a regular file");
+                }
                 return opened.fault == FileFault::CannotOpen || opened.fault == FileFault::Io
                            ? fail(r, RepairStatus::CannotWrite,
                                   "cannot write in " + outFolder.string() + ": " +

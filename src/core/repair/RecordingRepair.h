@@ -23,7 +23,8 @@ enum class RepairStatus {
     DoesNotDecode,      // the recovered frames do not decode with the reference's settings
     NothingRecovered,   // not one whole frame before the cut
     OutputExists,       // refused without force
-    OutputIsInput,
+    OutputIsInput,      // the output is the input or a reference, by any name
+    OutputNotRegular,   // a FIFO, device or folder where the output would go
     CannotWrite,
     DecoderMissing, // the trial decode could not be run
 };
