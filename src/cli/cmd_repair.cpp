@@ -50,6 +50,7 @@ int runRepair(const std::string& path, const std::string& reference, const std::
     case RepairStatus::NoReference:
     case RepairStatus::ReferenceOtherSide:
     case RepairStatus::ReferenceUnusable:
+    case RepairStatus::ReferenceMismatch:
     case RepairStatus::OutputNotRegular:
     case RepairStatus::DoesNotDecode:
     case RepairStatus::NothingRecovered:

@@ -133,6 +133,27 @@ def temporaries(folder):
     return [n for _, _, names in os.walk(folder) for n in names if ".nura-" in n]
 
 
+def other_settings(work):
+    """A 25 fps neighbour makes a 30 fps recording play 20 % slow: it is passed over for a later one that
+    matches, and with none, the repair is refused, saying how they differ."""
+    folder = os.path.join(work, "rate", "DCIM", "100MEDIA")
+    os.makedirs(folder)
+    cut = cut_of(recording(os.path.join(work, "rate-original.MP4"), "20230115_083100", "--fps", "30"),
+                 os.path.join(folder, NAME))
+    recording(os.path.join(folder, "alwa_20230115_083000_F.MP4"), "20230115_083000", "--fps", "25")
+    later = recording(os.path.join(folder, "alwa_20230115_083200_F.MP4"), "20230115_083200", "--fps", "30")
+    r = subprocess.run([NURA, "repair", cut], capture_output=True, text=True)
+    check(r.returncode == 0 and f"reference: {later}" in r.stdout,
+          f"other settings: the matching later reference serves: exit {r.returncode}: {r.stdout}{r.stderr}")
+    shutil.rmtree(os.path.join(folder, "repaired"))
+    os.remove(later)
+    r = subprocess.run([NURA, "repair", cut], capture_output=True, text=True)
+    check(r.returncode == 2 and "alwa_20230115_083000_F.MP4 is 25 frames a second, the recording about 30"
+          in r.stderr, f"other settings: none matches: exit {r.returncode}: {r.stderr}")
+    check(sorted(os.listdir(folder)) == ["alwa_20230115_083000_F.MP4", NAME],
+          f"other settings: nothing written: {os.listdir(folder)}")
+
+
 def outputs_refused(work):
     """--force never lets the repaired file replace the cut file or its reference, by any name; a FIFO or
     folder as OUT is not a regular file (exit 2), and no FIFO is opened."""
@@ -236,6 +257,7 @@ def main():
         print(f"{len(cuts)} cuts ({len(zero_size)} with the size at 0): "
               f"{recovered} whole frames recovered over all of them")
         with_sound(work)
+        other_settings(work)
         outputs_refused(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)

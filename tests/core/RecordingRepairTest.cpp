@@ -217,6 +217,77 @@ TEST_F(RecordingRepairTest, ReadOnlyFolderFailsWithNothingLeftBehind) {
     EXPECT_EQ(listing(root), before);
 }
 
+// A 2-second recording whose key frames carry the parameter sets, as the camera writes them.
+samples::EncodedVideo recordedAt(int width, int height, int fps) {
+    auto v = samples::encodeTestPattern({width, height, fps, 2, "testsrc2"}, nullptr);
+    EXPECT_TRUE(v.has_value());
+    if (!v) {
+        return {};
+    }
+    const auto unit = [](std::vector<std::byte>& out, const std::vector<std::byte>& nal) {
+        for (int k = 3; k >= 0; --k) {
+            out.push_back(static_cast<std::byte>(nal.size() >> (8 * k)));
+        }
+        out.insert(out.end(), nal.begin(), nal.end());
+    };
+    for (auto& f : v->frames) {
+        if (f.key) {
+            std::vector<std::byte> framed;
+            unit(framed, v->sps);
+            unit(framed, v->pps);
+            framed.insert(framed.end(), f.avcc.begin(), f.avcc.end());
+            f.avcc = std::move(framed);
+        }
+    }
+    return *v;
+}
+
+// Played with the settings of a reference of another frame rate the repaired file runs slow; with another
+// picture size, it shows garbage. Both decode without an error, so the trial decode cannot tell.
+TEST_F(RecordingRepairTest, AReferenceRecordedWithOtherSettingsIsPassedOver) {
+    const auto hd30 = recordedAt(1280, 720, 30);
+    const auto hd25 = recordedAt(1280, 720, 25);
+    const auto qhd30 = recordedAt(960, 540, 30);
+    const auto records = samples::DriveScript().records(0, 2);
+    const auto put = [&](const fs::path& path, const samples::EncodedVideo& v) {
+        EXPECT_TRUE(samples::writeCameraMp4(path, v, records));
+        return path;
+    };
+    // Only the index is lost: the whole media data is there to tell the rate by.
+    const auto cut = put(folder / "alwa_20230115_083100_F.MP4", hd30);
+    const std::string bytes = coretest::slurp(cut);
+    fs::resize_file(cut, bytes.rfind("moov") - 4);
+    const auto rate = put(folder / "alwa_20230115_083000_F.MP4", hd25);
+    const auto size = put(folder / "alwa_20230115_082900_F.MP4", qhd30);
+    put(folder / "alwa_20230115_083200_F.MP4", hd30);
+
+    const auto r = repair(cut);
+    ASSERT_EQ(r.status, RepairStatus::Repaired) << r.message;
+    EXPECT_EQ(fs::path(r.reference).filename(), "alwa_20230115_083200_F.MP4") << "the nearest that matches";
+    EXPECT_EQ(r.walk.videoSamples, hd30.frames.size());
+
+    const auto rateGiven = repair(cut, rate.string(), (root / "a.MP4").string());
+    EXPECT_EQ(rateGiven.status, RepairStatus::ReferenceMismatch);
+    EXPECT_NE(rateGiven.message.find(rate.string() + " is 25 frames a second, the recording about 30"),
+              std::string::npos)
+        << rateGiven.message;
+    const auto sizeGiven = repair(cut, size.string(), (root / "b.MP4").string());
+    EXPECT_EQ(sizeGiven.status, RepairStatus::ReferenceMismatch);
+    EXPECT_NE(sizeGiven.message.find(size.string() + " is 960x540, the recording 1280x720"),
+              std::string::npos)
+        << sizeGiven.message;
+
+    // None matches: refused, naming the nearest and how it differs; nothing is written.
+    fs::remove_all(folder / "repaired");
+    fs::remove(folder / "alwa_20230115_083200_F.MP4");
+    const auto before = listing(root);
+    const auto none = repair(cut);
+    EXPECT_EQ(none.status, RepairStatus::ReferenceMismatch);
+    EXPECT_NE(none.message.find("alwa_20230115_083000_F.MP4 is 25 frames a second"), std::string::npos)
+        << none.message;
+    EXPECT_EQ(listing(root), before);
+}
+
 // The camera leaves the media data's size at 0, or writes a 64-bit size; neither is relied on.
 TEST_F(RecordingRepairTest, MediaDataSizeFieldIsNotReliedOn) {
     write(folder / "alwa_20230115_083000_F.MP4");

@@ -4,6 +4,7 @@
 #include "core/media/ORBMediaList.h"
 #include "core/mp4/CameraMp4Writer.h"
 #include "core/mp4/Mp4Movie.h"
+#include "core/repair/ParameterSets.h"
 #include "core/repair/RecordingShape.h"
 #include "core/telemetry/ORBChunkTableLocator.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
@@ -14,7 +15,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -48,6 +51,10 @@ struct Reference {
     int video = -1;
     int data = -1; // the telemetry track, or -1
     MediaDataPattern pattern;
+    std::optional<ParameterSets> sets; // from its sample entry
+    double framesPerRecord = 0;        // 0: no telemetry to tell the frame rate by
+    double framesPerSecond = 0;
+    double recordsPerSecond = 0;
 };
 
 // How loadReference's reason begins when the card refused a read, rather than the file being unfit.
@@ -120,9 +127,110 @@ std::optional<Reference> loadReference(const std::string& path, std::string& why
         }
         ref.pattern.telemetryChunkSize = d.sampleSizes[0];
         ref.pattern.telemetryLead = std::move(lead);
+        const Mp4Track& v = movie->tracks[static_cast<size_t>(ref.video)];
+        ref.framesPerRecord = static_cast<double>(v.sampleCount()) / static_cast<double>(d.sampleCount());
+        if (d.commonDelta() > 0) {
+            ref.recordsPerSecond = static_cast<double>(d.timescale) / d.commonDelta();
+        }
+    }
+    const Mp4Track& v = movie->tracks[static_cast<size_t>(ref.video)];
+    ref.sets = parameterSetsOfSampleEntry(v.sampleEntry);
+    if (v.commonDelta() > 0) {
+        ref.framesPerSecond = static_cast<double>(v.timescale) / v.commonDelta();
     }
     ref.movie = std::move(*movie);
     return ref;
+}
+
+// What the first seconds of the cut file tell of how it was recorded: its own parameter sets, where the
+// camera repeats them in the frames, and how many frames come to a telemetry record.
+struct CutSettings {
+    ParameterSets sets;
+    size_t frames = 0;
+    size_t records = 0;
+};
+
+class SettingsProbe final : public MediaDataReceiver {
+public:
+    static constexpr size_t kRecords = 32;
+    static constexpr size_t kFrames = 1000;
+    static constexpr uint64_t kBytes = uint64_t{32} << 20;
+
+    SettingsProbe(int lengthSize, bool telemetry) : m_lengthSize(lengthSize), m_telemetry(telemetry) {}
+    bool videoSample(std::span<const std::byte> bytes, bool) override {
+        if (!m_found.sets.complete()) {
+            collectParameterSets(bytes, m_lengthSize, m_found.sets);
+        }
+        ++m_found.frames;
+        // Without telemetry only the parameter sets are of use.
+        return m_telemetry || (!m_found.sets.complete() && m_found.frames < kFrames);
+    }
+    bool telemetryChunk(std::span<const std::byte>) override {
+        ++m_found.records;
+        return m_found.records < kRecords;
+    }
+    bool gap(uint64_t) override { return true; }
+    const CutSettings& found() const { return m_found; }
+
+private:
+    int m_lengthSize;
+    bool m_telemetry;
+    CutSettings m_found;
+};
+
+CutSettings probeCut(const MediaDataPattern& pattern, ORBFileByteSource& source, uint64_t mediaStart) {
+    SettingsProbe probe(pattern.nalLengthSize, pattern.telemetryChunkSize > 0);
+    const uint64_t end = source.size() - mediaStart > SettingsProbe::kBytes
+                             ? mediaStart + SettingsProbe::kBytes
+                             : source.size();
+    (void)MediaDataWalker(pattern).walk(source, mediaStart, end, probe);
+    return probe.found();
+}
+
+std::string rate(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", v);
+    std::string s = text;
+    while (s.back() == '0') {
+        s.pop_back();
+    }
+    if (s.back() == '.') {
+        s.pop_back();
+    }
+    return s;
+}
+
+// How the reference differs from the cut file in picture size, frame rate or codec settings, in words
+// that follow "the reference X"; nothing when it matches as far as the cut file tells.
+std::optional<std::string> settingsDiffer(const Reference& ref, const CutSettings& cut) {
+    const bool ownSets = !cut.sets.sps.empty() && ref.sets;
+    if (ownSets) {
+        const auto theirs = pictureSizeOf(ref.sets->sps), mine = pictureSizeOf(cut.sets.sps);
+        if (theirs && mine && *theirs != *mine) {
+            return "is " + std::to_string(theirs->width) + "x" + std::to_string(theirs->height) +
+                   ", the recording " + std::to_string(mine->width) + "x" + std::to_string(mine->height);
+        }
+    }
+    // Each record follows (or precedes) its share of frames, so k records come with between k - 1 and
+    // k + 1 shares; a frame either way is allowed for the rounding of the shares.
+    if (ref.framesPerRecord > 0 && cut.records > 0) {
+        const double k = static_cast<double>(cut.records), frames = static_cast<double>(cut.frames);
+        const double r = ref.framesPerRecord;
+        if (frames + 1 < (k - 1) * r || frames > (k + 1) * r + 1) {
+            const double mine = frames / k;
+            if (ref.recordsPerSecond > 0 && ref.framesPerSecond > 0) {
+                return "is " + rate(ref.framesPerSecond) + " frames a second, the recording about " +
+                       rate(std::round(mine * ref.recordsPerSecond * 10) / 10);
+            }
+            return "has " + rate(r) + " frames a telemetry record, the recording about " + rate(mine);
+        }
+    }
+    if (ownSets &&
+        (cut.sets.sps != ref.sets->sps || (!cut.sets.pps.empty() && cut.sets.pps != ref.sets->pps))) {
+        return std::string(
+            "was made with other codec settings than the recording (its parameter sets differ)");
+    }
+    return std::nullopt;
 }
 
 // Copies the recovered media data from the old file to the new one in the kernel, on a thread of its
@@ -406,7 +514,8 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             }
         }
 
-        // The reference: the one given, or the first candidate that is whole and decodes.
+        // The reference: the one given, or the first candidate that is whole, was recorded with the same
+        // settings and decodes.
         const std::vector<std::string> candidates =
             given ? std::vector<std::string>{o.reference} : referenceCandidates(o.input);
 
@@ -445,7 +554,9 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         // A candidate's decode runs while the media data is walked; should it fail, the next candidate
         // is tried.
         int undecodable = 0;
-        std::string unreadable; // the first candidate the card refused to read, and why
+        std::string unreadable;    // the first candidate the card refused to read, and why
+        std::string otherSettings; // how the first candidate recorded otherwise differs
+        std::optional<std::pair<MediaDataPattern, CutSettings>> probed;
         for (const auto& candidate : candidates) {
             std::string why;
             auto ref = loadReference(candidate, why);
@@ -458,6 +569,25 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                 }
                 if (unreadable.empty() && why.starts_with(kRefusedRead)) {
                     unreadable = candidate + " " + why;
+                }
+                continue;
+            }
+            // The cut file's first seconds, walked again only for a reference of another layout.
+            const auto& p = ref->pattern;
+            if (!probed || probed->first.nalLengthSize != p.nalLengthSize ||
+                probed->first.telemetryChunkSize != p.telemetryChunkSize ||
+                probed->first.telemetryLead != p.telemetryLead ||
+                probed->first.soundChunkMax != p.soundChunkMax ||
+                probed->first.largestFrame != p.largestFrame) {
+                probed.emplace(p, probeCut(p, *source, shape.mediaStart));
+            }
+            if (const auto differs = settingsDiffer(*ref, probed->second)) {
+                if (given) {
+                    return fail(r, RepairStatus::ReferenceMismatch,
+                                "the reference " + o.reference + " " + *differs);
+                }
+                if (otherSettings.empty()) {
+                    otherSettings = "the reference " + candidate + " " + *differs;
                 }
                 continue;
             }
@@ -567,6 +697,11 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         if (!unreadable.empty()) {
             // A pulled card is not a folder without references: say what could not be read.
             return fail(r, RepairStatus::CannotRead, "no reference could be read: " + unreadable);
+        }
+        if (!otherSettings.empty()) {
+            return fail(r, RepairStatus::ReferenceMismatch,
+                        "no whole recording near " + o.input +
+                            " was made with its settings: " + otherSettings + "; name one with --reference");
         }
         return fail(r, RepairStatus::NoReference,
                     "no whole recording of the same camera and mode was found near " + o.input +

@@ -20,6 +20,7 @@ enum class RepairStatus {
     NoReference,        // no whole recording of the same side and mode was found
     ReferenceOtherSide, // the given reference is of the other camera
     ReferenceUnusable,  // the given reference is not a whole recording that decodes
+    ReferenceMismatch,  // made with another picture size, frame rate or codec settings
     DoesNotDecode,      // the recovered frames do not decode with the reference's settings
     NothingRecovered,   // not one whole frame before the cut
     OutputExists,       // refused without force
