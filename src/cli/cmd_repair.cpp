@@ -3,11 +3,23 @@
 // by a power loss, from its media data and a whole recording of the same camera. FILE is never
 // written; OUT defaults to repaired/NAME beside it. The trial decode runs in the helper nura-media.
 
+#include "cli/InterruptGuard.h"
 #include "cli/commands.h"
 #include "core/repair/RecordingRepair.h"
 #include "core/repair/TrialDecoder.h"
 
 #include <cstdio>
+
+namespace {
+
+nura::RepairResult repairWithHelper(const std::string& helper, nura::RepairOptions options) {
+    nura::TrialDecoder decoder(helper); // loads its libraries while the repair reads
+    options.trialDecode = [&](const std::string& file) { return decoder.check(file); };
+    options.trialDecodeAhead = [&](const std::string& file) { decoder.ahead(file); };
+    return nura::RecordingRepair::repair(options);
+}
+
+} // namespace
 
 int runRepair(const std::string& path, const std::string& reference, const std::string& output, bool force) {
     const auto helper = nura::TrialDecoder::findHelper();
@@ -15,15 +27,15 @@ int runRepair(const std::string& path, const std::string& reference, const std::
         std::fprintf(stderr, "nura repair: the media helper nura-media is not installed\n");
         return exitcode::kUnavailable;
     }
-    nura::TrialDecoder decoder(*helper); // loads its libraries while the repair reads
+    InterruptGuard guard(InterruptGuard::Calls::Restarted);
     nura::RepairOptions options;
     options.input = path;
     options.reference = reference;
     options.output = output;
     options.force = force;
-    options.trialDecode = [&](const std::string& file) { return decoder.check(file); };
-    options.trialDecodeAhead = [&](const std::string& file) { decoder.ahead(file); };
-    const auto result = nura::RecordingRepair::repair(options);
+    options.cancelled = [] { return InterruptGuard::interrupted(); };
+    // The helper has ended by the time an interruption is raised again.
+    const auto result = repairWithHelper(*helper, options);
 
     using nura::RepairStatus;
     switch (result.status) {
@@ -37,6 +49,10 @@ int runRepair(const std::string& path, const std::string& reference, const std::
     case RepairStatus::NothingToRepair:
         std::printf("%s\n", result.message.c_str());
         return exitcode::kDone;
+    case RepairStatus::Cancelled:
+        std::fprintf(stderr, "nura repair: %s\n", result.message.c_str());
+        InterruptGuard::reraise();
+        return exitcode::kCannotAccess;
     case RepairStatus::CannotRead:
     case RepairStatus::CannotWrite:
     case RepairStatus::OutputExists:

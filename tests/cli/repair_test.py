@@ -9,10 +9,12 @@ import concurrent.futures
 import os
 import random
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from checks import check, finish  # noqa: E402
@@ -181,6 +183,35 @@ def outputs_refused(work):
               f"OUT is {what}: exit {r.returncode}: {r.stderr}")
 
 
+def interrupted(work):
+    """Ctrl+C or a polite kill while the media data is read (held by a slow card) removes the temporary
+    file and the folder the repair made, and ends as the signal does."""
+    shim = os.path.join(BUILD, "bench", "libnura_slow_read.so")
+    if not os.path.exists(shim):
+        print("interrupted: skipped, no slow-card library in this build")
+        return
+    folder = os.path.join(work, "slow", "DCIM", "100MEDIA")
+    os.makedirs(folder)
+    cut = cut_of(recording(os.path.join(work, "slow-original.MP4"), "20230115_083100"),
+                 os.path.join(folder, NAME))
+    recording(os.path.join(folder, "alwa_20230115_083000_F.MP4"), "20230115_083000")
+    # Only the cut file is slow: not its reference, nor the temporary file in repaired/.
+    env = dict(os.environ, LD_PRELOAD=shim, NURA_SLOW_MARKER="100MEDIA/" + NAME[:20], NURA_SLOW_READ_MS="1000")
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        p = subprocess.Popen([NURA, "repair", cut], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True)
+        while p.poll() is None and not temporaries(folder):
+            time.sleep(0.01)
+        p.send_signal(sig)
+        out, err = p.communicate(timeout=120)
+        name = signal.Signals(sig).name
+        check(p.returncode == -sig, f"{name}: ends by the signal: {p.returncode}: {out}{err}")
+        check("interrupted" in err, f"{name}: says so: {err}")
+        check(sorted(os.listdir(folder)) == ["alwa_20230115_083000_F.MP4", NAME],
+              f"{name}: nothing left behind: {os.listdir(folder)}")
+        shutil.rmtree(os.path.join(folder, "repaired"), ignore_errors=True)
+
+
 def main():
     work = tempfile.mkdtemp(prefix="nura-repair-")
     try:
@@ -259,6 +290,7 @@ def main():
         with_sound(work)
         other_settings(work)
         outputs_refused(work)
+        interrupted(work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     finish()

@@ -156,30 +156,34 @@ public:
     static constexpr size_t kFrames = 1000;
     static constexpr uint64_t kBytes = uint64_t{32} << 20;
 
-    SettingsProbe(int lengthSize, bool telemetry) : m_lengthSize(lengthSize), m_telemetry(telemetry) {}
+    SettingsProbe(int lengthSize, bool telemetry, const std::function<bool()>& cancelled)
+        : m_lengthSize(lengthSize), m_telemetry(telemetry), m_cancelled(cancelled) {}
     bool videoSample(std::span<const std::byte> bytes, bool) override {
         if (!m_found.sets.complete()) {
             collectParameterSets(bytes, m_lengthSize, m_found.sets);
         }
         ++m_found.frames;
         // Without telemetry only the parameter sets are of use.
-        return m_telemetry || (!m_found.sets.complete() && m_found.frames < kFrames);
+        return going() && (m_telemetry || (!m_found.sets.complete() && m_found.frames < kFrames));
     }
     bool telemetryChunk(std::span<const std::byte>) override {
         ++m_found.records;
-        return m_found.records < kRecords;
+        return going() && m_found.records < kRecords;
     }
-    bool gap(uint64_t) override { return true; }
+    bool gap(uint64_t) override { return going(); }
     const CutSettings& found() const { return m_found; }
 
 private:
+    bool going() const { return !m_cancelled || !m_cancelled(); }
     int m_lengthSize;
     bool m_telemetry;
+    const std::function<bool()>& m_cancelled;
     CutSettings m_found;
 };
 
-CutSettings probeCut(const MediaDataPattern& pattern, ORBFileByteSource& source, uint64_t mediaStart) {
-    SettingsProbe probe(pattern.nalLengthSize, pattern.telemetryChunkSize > 0);
+CutSettings probeCut(const MediaDataPattern& pattern, ORBFileByteSource& source, uint64_t mediaStart,
+                     const std::function<bool()>& cancelled) {
+    SettingsProbe probe(pattern.nalLengthSize, pattern.telemetryChunkSize > 0, cancelled);
     const uint64_t end = source.size() - mediaStart > SettingsProbe::kBytes
                              ? mediaStart + SettingsProbe::kBytes
                              : source.size();
@@ -314,8 +318,10 @@ private:
 // Enters what the walk recognises into the new file's tables and lets the copier follow.
 class ToWriter final : public MediaDataReceiver {
 public:
-    ToWriter(CameraMp4Writer& w, Copier& copier, uint64_t start, uint32_t frameDelta, uint32_t recordDelta)
-        : m_w(w), m_copier(copier), m_end(start), m_frameDelta(frameDelta), m_recordDelta(recordDelta) {}
+    ToWriter(CameraMp4Writer& w, Copier& copier, uint64_t start, uint32_t frameDelta, uint32_t recordDelta,
+             const std::function<bool()>& cancelled)
+        : m_w(w), m_copier(copier), m_end(start), m_frameDelta(frameDelta), m_recordDelta(recordDelta),
+          m_cancelled(cancelled) {}
     bool videoSample(std::span<const std::byte> bytes, bool sync) override {
         return advance(bytes.size()) && m_w.noteSample(0, bytes.size(), m_frameDelta, sync);
     }
@@ -329,13 +335,14 @@ private:
     bool advance(uint64_t n) {
         m_end += n;
         m_copier.confirm(m_end);
-        return m_copier.error() == 0;
+        return m_copier.error() == 0 && (!m_cancelled || !m_cancelled());
     }
     CameraMp4Writer& m_w;
     Copier& m_copier;
     uint64_t m_end;
     uint32_t m_frameDelta;
     uint32_t m_recordDelta;
+    const std::function<bool()>& m_cancelled;
 };
 
 std::string sideOf(const std::string& path) {
@@ -353,7 +360,7 @@ std::string sideOf(const std::string& path) {
 // failure to report.
 std::optional<RepairResult> build(const Reference& ref, ORBFileByteSource& source,
                                   const RecordingShape& shape, const std::string& input, SafeFileWriter& file,
-                                  RepairResult& r) {
+                                  const std::function<bool()>& cancelled, RepairResult& r) {
     const Mp4Movie& movie = ref.movie;
     const Mp4Track& video = movie.tracks[static_cast<size_t>(ref.video)];
     std::vector<Mp4TrackSetup> setups{trackSetupOf(video)};
@@ -392,9 +399,12 @@ std::optional<RepairResult> build(const Reference& ref, ORBFileByteSource& sourc
     }
     // The bytes are copied from the very file the walk reads, whatever its path names meanwhile.
     Copier copier(source.fd(), shape.mediaStart, file.fd(), writer.mediaDataStart());
-    ToWriter receiver(writer, copier, shape.mediaStart, video.commonDelta(), recordDelta);
+    ToWriter receiver(writer, copier, shape.mediaStart, video.commonDelta(), recordDelta, cancelled);
     r.walk = MediaDataWalker(ref.pattern).walk(source, shape.mediaStart, source.size(), receiver);
     const bool copied = copier.finish(r.walk.stoppedAt);
+    if (cancelled && cancelled()) {
+        return fail(r, RepairStatus::Cancelled, "interrupted; " + r.output + " was not written");
+    }
     if (!copied && copier.readFailed()) {
         return fail(r, RepairStatus::CannotRead,
                     "cannot read " + input + ": " + FileStatus{FileFault::Io, copier.error()}.describe());
@@ -550,6 +560,11 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         const auto decodes = [&](const std::string& path) {
             return o.trialDecode ? o.trialDecode(path) : TrialDecode::Decodes;
         };
+        const auto stopped = [&] { return o.cancelled && o.cancelled(); };
+        const auto interrupted = [&] {
+            removeFolder();
+            return fail(r, RepairStatus::Cancelled, "interrupted; " + r.output + " was not written");
+        };
 
         // A candidate's decode runs while the media data is walked; should it fail, the next candidate
         // is tried.
@@ -558,6 +573,9 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
         std::string otherSettings; // how the first candidate recorded otherwise differs
         std::optional<std::pair<MediaDataPattern, CutSettings>> probed;
         for (const auto& candidate : candidates) {
+            if (stopped()) {
+                return interrupted();
+            }
             std::string why;
             auto ref = loadReference(candidate, why);
             if (!ref) {
@@ -579,7 +597,10 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                 probed->first.telemetryLead != p.telemetryLead ||
                 probed->first.soundChunkMax != p.soundChunkMax ||
                 probed->first.largestFrame != p.largestFrame) {
-                probed.emplace(p, probeCut(p, *source, shape.mediaStart));
+                probed.emplace(p, probeCut(p, *source, shape.mediaStart, o.cancelled));
+            }
+            if (stopped()) {
+                return interrupted();
             }
             if (const auto differs = settingsDiffer(*ref, probed->second)) {
                 if (given) {
@@ -606,6 +627,9 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                 o.trialDecodeAhead(candidate);
             } else {
                 const auto d = decodes(candidate);
+                if (stopped()) {
+                    return interrupted();
+                }
                 if (auto stop = refused(d)) {
                     return *stop;
                 }
@@ -635,7 +659,7 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
                            : fail(r, RepairStatus::CannotWrite,
                                   "cannot write " + r.output + ": " + opened.describe());
             }
-            auto built = build(*ref, *source, shape, o.input, file, r);
+            auto built = build(*ref, *source, shape, o.input, file, o.cancelled, r);
             if (built) {
                 file.cancel();
                 removeFolder();
@@ -643,6 +667,10 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             }
             if (ahead) {
                 const auto d = decodes(candidate);
+                if (stopped()) {
+                    file.cancel();
+                    return interrupted();
+                }
                 if (auto stop = refused(d)) {
                     file.cancel();
                     removeFolder();
@@ -661,6 +689,10 @@ RepairResult RecordingRepair::repair(const RepairOptions& o) {
             std::thread flush([fd = file.fd()] { ::fdatasync(fd); });
             const auto d = decodes(file.temporaryPath());
             flush.join();
+            if (stopped()) {
+                file.cancel();
+                return interrupted();
+            }
             if (d != TrialDecode::Decodes) {
                 file.cancel();
                 removeFolder();

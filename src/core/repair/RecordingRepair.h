@@ -28,6 +28,7 @@ enum class RepairStatus {
     OutputNotRegular,   // a FIFO, device or folder where the output would go
     CannotWrite,
     DecoderMissing, // the trial decode could not be run
+    Cancelled,      // stopped on request; nothing was written
 };
 
 enum class TrialDecode { Decodes, Fails, Unavailable };
@@ -42,6 +43,8 @@ struct RepairOptions {
     // Optional: starts the decode of a path whose answer trialDecode() will be asked for later, so
     // that it runs while the media data is walked.
     std::function<void(const std::string& path)> trialDecodeAhead;
+    // Optional: asked between the steps and the samples; true stops the repair with nothing written.
+    std::function<bool()> cancelled;
 };
 
 struct RepairResult {
