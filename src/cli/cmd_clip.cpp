@@ -3,6 +3,7 @@
 // written in the camera's own layout with the telemetry of the same span. The re-encoded video of both
 // cameras is made by the media helper nura-media.
 
+#include "cli/InterruptGuard.h"
 #include "cli/commands.h"
 #include "core/clip/CombinedClip.h"
 #include "core/clip/LosslessClip.h"
@@ -10,43 +11,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <unistd.h>
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-int g_signal = 0;
-
-void onInterrupt(int signal) {
-    g_interrupted = 1;
-    g_signal = signal;
-}
-
-// Ctrl+C and a polite kill end the work at the next step, so that the temporary file is removed; the
-// signal is raised again afterwards, so the shell sees the usual status.
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        for (int s : {SIGINT, SIGTERM, SIGHUP}) {
-            sigaction(s, &action, nullptr);
-        }
-    }
-    static bool interrupted() { return g_interrupted != 0; }
-    static void reraise() {
-        if (g_signal == 0) {
-            return;
-        }
-        std::signal(g_signal, SIG_DFL);
-        std::raise(g_signal);
-    }
-};
 
 // "  42%  about 12 s left" on one line of a terminal, rewritten as the work goes.
 class Progress {
