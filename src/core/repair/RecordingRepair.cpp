@@ -152,7 +152,7 @@ struct CutSettings {
 
 class SettingsProbe final : public MediaDataReceiver {
 public:
-    static constexpr size_t kRecords = 32;
+    static constexpr size_t kRecords = 16;
     static constexpr size_t kFrames = 1000;
     static constexpr uint64_t kBytes = uint64_t{32} << 20;
 
