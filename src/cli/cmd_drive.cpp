@@ -59,6 +59,19 @@ int runDrive(const std::string& path, const std::string& format) {
                      "file\n",
                      path.c_str());
         return exitcode::kNotOurFile;
+    case DriveRecordReadStatus::BadHeader:
+        if (file.headerCount > kMaxDriveRecords) {
+            std::fprintf(stderr,
+                         "nura drive: %s: not a drive-record file: its header counts %u records, more than "
+                         "the %zu a drive-record file may hold\n",
+                         path.c_str(), file.headerCount, kMaxDriveRecords);
+        } else {
+            std::fprintf(stderr,
+                         "nura drive: %s: not a drive-record file: its header counts %u records and it holds "
+                         "not one whole record\n",
+                         path.c_str(), file.headerCount);
+        }
+        return exitcode::kNotOurFile;
     case DriveRecordReadStatus::NotRegular:
         return reportFileFailure("nura drive", "read", path, {FileFault::NotRegular, 0});
     case DriveRecordReadStatus::CannotOpen:
@@ -66,12 +79,7 @@ int runDrive(const std::string& path, const std::string& format) {
     case DriveRecordReadStatus::ReadFailed:
         return reportFileFailure("nura drive", "read", path, {FileFault::Io, file.error});
     }
-    if (file.capped) {
-        std::fprintf(stderr,
-                     "nura drive: %s: the header counts %u records; only the first %zu are read (the most "
-                     "this tool reads from one file)\n",
-                     path.c_str(), file.headerCount, file.records.size());
-    } else if (file.headerCount > file.records.size()) {
+    if (file.headerCount > file.records.size()) {
         std::fprintf(stderr, "nura drive: %s: the header counts %u records, the file holds %zu whole ones\n",
                      path.c_str(), file.headerCount, file.records.size());
     }

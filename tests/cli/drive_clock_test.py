@@ -6,9 +6,7 @@ import struct
 import subprocess
 import sys
 import tempfile
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
-from checks import check, finish  # noqa: E402
+import unittest
 
 NURA = sys.argv[1]
 DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE = 0, 1, 2, 64
@@ -17,6 +15,11 @@ DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE = 0, 1, 2, 64
 def run(*args, **kwargs):
     p = subprocess.run([NURA, *args], capture_output=True, timeout=60, **kwargs)
     return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
 def give_up_root():
@@ -40,76 +43,115 @@ def record(seq, **f):
                        v["unused"], v["maxs"], 0, 0, v["x"], v["y"], v["z"], v["bat"], v["ttc"], v["dtc"])
 
 
+def sealed_config():
+    """A 500-byte config.bin as the settings window saves it: format version, then the checksum, the
+    exclusive-or of the low halves of the 32-bit words from offset 4 on."""
+    words = [1, 70, 10, 20, 12100, 0, 0, 3, 0, 1, 1, 3, 2] + [0] * 111
+    body = struct.pack("<124I", *words)
+    checksum = 0
+    for i in range(0, len(body), 4):
+        checksum ^= struct.unpack_from("<H", body, i)[0]
+    return struct.pack("<HH", 0x5726, checksum) + body
+
+
 HEADER = "No.,Seq,Date,Time,Day,Latitude,Longitude,Distance,Speed,Max speed,Status,X,Y,Z,Battery,TTC,DTC\n"
 
-with tempfile.TemporaryDirectory() as tmp:
-    drv = os.path.join(tmp, "nura_000.drv")
-    with open(drv, "wb") as f:
-        f.write(struct.pack("<I8x", 2) + record(7) + record(8, dow=7, status=3, bat=-124, ttc=0, dtc=-1))
 
-    code, out, err = run("drive", drv, "--format", "csv")
-    check(code == DONE, f"csv exit {code} {err}")
-    check(out == HEADER
-          + "1,7,2024/03/05,14:07:09,TUE,3733.0123,12701.0005,1234.5,60,88,A,-1.00,+0.25,+1.00,12.4, 0.5,-0.5\n"
-          + "2,8,2024/03/05,14:07:09,-,3733.0123,12701.0005,1234.5,60,88,V,-1.00,+0.25,+1.00,-12.4, 0.0,-0.1\n",
-          f"csv text:\n{out}")
+class Drive(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.drv = os.path.join(self.tmp.name, "nura_000.drv")
 
-    code, out, err = run("drive", drv)
-    lines = out.splitlines()
-    check(code == DONE and len(lines) == 3, f"table: {code} {out}")
-    check(lines[0].split() == ["No.", "Seq", "Date", "Time", "Day", "Latitude", "Longitude", "Distance", "Speed",
-                               "Max", "speed", "Status", "X", "Y", "Z", "Battery", "TTC", "DTC"], lines[0])
-    check("-12.4" in lines[2] and "SUN" not in lines[2], lines[2])
+    def tearDown(self):
+        self.tmp.cleanup()
 
-    # The largest count the header holds, over one record and a cut one: the whole record, exit 0.
-    with open(drv, "wb") as f:
-        f.write(struct.pack("<I8x", 0xFFFFFFFF) + record(1) + record(2)[:30])
-    code, out, err = run("drive", drv, "--format=csv")
-    check(code == DONE and out.count("\n") == 2, f"huge count: {code} {out} {err}")
-    check("4294967295" in err, f"count mismatch noted on stderr: {err}")
+    def write(self, data):
+        with open(self.drv, "wb") as f:
+            f.write(data)
 
-    # Shorter than the header: not a drive-record file.
-    for size in (0, 11):
-        with open(drv, "wb") as f:
-            f.write(b"\0" * size)
-        check(run("drive", drv)[0] == NOT_OUR_FILE, f"{size}-byte file")
-    with open(drv, "wb") as f:
-        f.write(struct.pack("<I8x", 0))
-    check(run("drive", drv, "--format", "csv")[1:] == (HEADER, ""), "empty file gives the header only")
+    def test_csv_and_table_show_the_records(self):
+        self.write(struct.pack("<I8x", 2) + record(7) + record(8, dow=7, status=3, bat=-124, ttc=0, dtc=-1))
+        code, out, err = run("drive", self.drv, "--format", "csv")
+        self.assertEqual(code, DONE, err)
+        self.assertEqual(out, HEADER
+                         + "1,7,2024/03/05,14:07:09,TUE,3733.0123,12701.0005,1234.5,60,88,A,-1.00,+0.25,+1.00,"
+                           "12.4, 0.5,-0.5\n"
+                         + "2,8,2024/03/05,14:07:09,-,3733.0123,12701.0005,1234.5,60,88,V,-1.00,+0.25,+1.00,"
+                           "-12.4, 0.0,-0.1\n")
+        code, out, err = run("drive", self.drv)
+        lines = out.splitlines()
+        self.assertEqual((code, len(lines)), (DONE, 3), out)
+        self.assertEqual(lines[0].split(), ["No.", "Seq", "Date", "Time", "Day", "Latitude", "Longitude",
+                                            "Distance", "Speed", "Max", "speed", "Status", "X", "Y", "Z",
+                                            "Battery", "TTC", "DTC"])
+        self.assertIn("-12.4", lines[2])
 
-    check(run("drive", os.path.join(tmp, "missing.drv"))[0] == CANNOT_ACCESS, "missing file")
-    check(run("drive", tmp)[0] == NOT_OUR_FILE, "a folder")
-    os.chmod(drv, 0o000)
-    check(run("drive", drv, preexec_fn=give_up_root)[0] == CANNOT_ACCESS, "unreadable file")
-    os.chmod(drv, 0o644)
-    for bad in ([], ["a", "b"], [drv, "--format", "json"], [drv, "--format"]):
-        check(run("drive", *bad)[0] == USAGE, f"drive usage {bad}")
+    def test_a_file_cut_short_gives_its_whole_records(self):
+        # A count of 3 with 100 bytes of records: 2 rows, and the mismatch is noted.
+        self.write(struct.pack("<I8x", 3) + record(1) + record(2) + record(3)[:12])
+        code, out, err = run("drive", self.drv, "--format=csv")
+        self.assertEqual((code, out.count("\n")), (DONE, 3), err)
+        self.assertIn("counts 3 records", err)
+        self.write(struct.pack("<I8x", 0))
+        self.assertEqual(run("drive", self.drv, "--format", "csv")[:2], (DONE, HEADER))
 
-    # clock
-    cfg = os.path.join(tmp, "timeset.cfg")
-    with open(cfg, "wb") as f:
-        f.write(b"1999/12/31 23:59:59ABCDEF")  # 25 bytes from an older tool
-    code, out, err = run("clock", cfg, "2024-03-05 14:07:09", env={**os.environ, "TZ": "Asia/Tokyo"})
-    check(code == DONE and open(cfg, "rb").read() == b"2024/03/05 14:07:09", f"clock: {code} {err}")
-    # which texts are a real date and time is pinned by the core tests
-    for bad in ("2024-02-30 10:00:00", "yesterday"):
-        code, out, err = run("clock", cfg, bad)
-        check(code == USAGE and err.count("\n") == 1, f"bad time {bad!r}: {code} {err}")
-        check(open(cfg, "rb").read() == b"2024/03/05 14:07:09", f"file untouched by {bad!r}")
+    def test_other_files_are_not_drive_records(self):
+        for name, data in (("config.bin", sealed_config()),
+                           ("largest count", struct.pack("<I8x", 0xFFFFFFFF) + record(1) * 3),
+                           ("no whole record", struct.pack("<I8x", 2) + record(1)[:43]),
+                           ("empty", b""), ("shorter than the header", b"\0" * 11)):
+            with self.subTest(name):
+                self.write(data)
+                code, out, err = run("drive", self.drv, "--format", "csv")
+                self.assertEqual((code, out), (NOT_OUR_FILE, ""), err)
+                self.assertIn("not a drive-record file", err)
+                self.assertEqual(err.count("\n"), 1, err)
 
-    code, out, err = run("clock", cfg, env={**os.environ, "TZ": "UTC"})
-    data = open(cfg, "rb").read()
-    check(code == DONE and len(data) == 19 and data[4:5] == b"/" and data[10:11] == b" ", f"now: {data}")
+    def test_unreadable_inputs_and_usage(self):
+        self.assertEqual(run("drive", os.path.join(self.tmp.name, "missing.drv"))[0], CANNOT_ACCESS)
+        self.assertEqual(run("drive", self.tmp.name)[0], NOT_OUR_FILE)
+        self.write(struct.pack("<I8x", 0))
+        os.chmod(self.drv, 0o000)
+        self.assertEqual(run("drive", self.drv, preexec_fn=give_up_root)[0], CANNOT_ACCESS)
+        for bad in ([], ["a", "b"], [self.drv, "--format", "json"], [self.drv, "--format"]):
+            self.assertEqual(run("drive", *bad)[0], USAGE, bad)
 
-    check(run("clock", os.path.join(tmp, "no", "such", "timeset.cfg"), "2024-03-05 14:07:09")[0] == CANNOT_ACCESS,
-          "unwritable place")
-    locked = os.path.join(tmp, "locked")
-    os.mkdir(locked)
-    os.chmod(locked, 0o555)
-    check(run("clock", os.path.join(locked, "timeset.cfg"), preexec_fn=give_up_root)[0] == CANNOT_ACCESS,
-          "read-only folder")
-    os.chmod(locked, 0o755)
-    for bad in ([], [cfg, "2024-03-05 14:07:09", "x"]):
-        check(run("clock", *bad)[0] == USAGE, f"clock usage {bad}")
 
-finish()
+class Clock(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.cfg = os.path.join(self.tmp.name, "timeset.cfg")
+
+    def tearDown(self):
+        self.tmp.cleanup()
+
+    def test_writes_the_time_and_refuses_bad_ones(self):
+        with open(self.cfg, "wb") as f:
+            f.write(b"1999/12/31 23:59:59ABCDEF")  # 25 bytes from an older tool
+        code, out, err = run("clock", self.cfg, "2024-03-05 14:07:09", env={**os.environ, "TZ": "Asia/Tokyo"})
+        self.assertEqual(code, DONE, err)
+        self.assertEqual(read(self.cfg), b"2024/03/05 14:07:09")
+        # which texts are a real date and time is pinned by the core tests
+        for bad in ("2024-02-30 10:00:00", "yesterday"):
+            code, out, err = run("clock", self.cfg, bad)
+            self.assertEqual((code, err.count("\n")), (USAGE, 1), err)
+            self.assertEqual(read(self.cfg), b"2024/03/05 14:07:09", bad)
+        code, out, err = run("clock", self.cfg, env={**os.environ, "TZ": "UTC"})
+        data = read(self.cfg)
+        self.assertTrue(code == DONE and len(data) == 19 and data[4:5] == b"/" and data[10:11] == b" ", data)
+
+    def test_unwritable_places_and_usage(self):
+        self.assertEqual(run("clock", os.path.join(self.tmp.name, "no", "such", "timeset.cfg"),
+                             "2024-03-05 14:07:09")[0], CANNOT_ACCESS)
+        locked = os.path.join(self.tmp.name, "locked")
+        os.mkdir(locked)
+        os.chmod(locked, 0o555)
+        self.assertEqual(run("clock", os.path.join(locked, "timeset.cfg"), preexec_fn=give_up_root)[0],
+                         CANNOT_ACCESS)
+        os.chmod(locked, 0o755)
+        for bad in ([], [self.cfg, "2024-03-05 14:07:09", "x"]):
+            self.assertEqual(run("clock", *bad)[0], USAGE, bad)
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=1)

@@ -106,10 +106,14 @@ TEST(DriveRecord, RecordsAreSizedByWhatTheFileHolds) {
     ASSERT_EQ(cut.records.size(), 2u);
     EXPECT_EQ(cut.records[1], decodeDriveRecord(kRecord));
 
-    // The largest count the header can hold allocates nothing beyond the file.
-    const auto huge = parseDriveRecordFile(fileWith(UINT32_MAX, 1));
-    EXPECT_EQ(huge.headerCount, UINT32_MAX);
-    EXPECT_EQ(huge.records.size(), 1u);
+    // A count no camera writes, or records counted and not one whole: the bytes are some other file's.
+    for (const auto& bytes :
+         {fileWith(UINT32_MAX, 1), fileWith(kMaxDriveRecords + 1, 2), fileWith(1, 0, 43)}) {
+        const auto other = parseDriveRecordFile(bytes);
+        EXPECT_EQ(other.status, DriveRecordReadStatus::BadHeader) << other.headerCount;
+        EXPECT_TRUE(other.records.empty());
+    }
+    EXPECT_EQ(parseDriveRecordFile(fileWith(kMaxDriveRecords, 1)).records.size(), 1u);
 
     // A count smaller than the file: the rest is not records.
     EXPECT_EQ(parseDriveRecordFile(fileWith(1, 3)).records.size(), 1u);
@@ -118,7 +122,7 @@ TEST(DriveRecord, RecordsAreSizedByWhatTheFileHolds) {
 TEST(DriveRecord, ReadsFilesAndTellsFailuresApart) {
     const auto path = tempPath("read.drv");
     {
-        const auto bytes = fileWith(UINT32_MAX, 2, 43);
+        const auto bytes = fileWith(3, 2, 43);
         coretest::writeBytes(path, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
     const auto file = readDriveRecordFile(path.string());

@@ -27,7 +27,7 @@ uint8_t u8(std::span<const std::byte> b, size_t at) {
 // How many records to take: the header's count, but never more than the bytes after the header hold.
 size_t wholeRecords(uint32_t headerCount, uint64_t bytesAfterHeader) {
     const uint64_t held = bytesAfterHeader / kDriveRecordSize;
-    return static_cast<size_t>(std::min<uint64_t>({headerCount, held, kMaxDriveRecords}));
+    return static_cast<size_t>(std::min<uint64_t>(headerCount, held));
 }
 
 } // namespace
@@ -68,9 +68,15 @@ DriveRecordFile parseDriveRecordFile(std::span<const std::byte> bytes) {
         file.status = DriveRecordReadStatus::TooShort;
         return file;
     }
-    file.status = DriveRecordReadStatus::Ok;
     file.headerCount = bytes::readU32LE(bytes, 0);
     const size_t n = wholeRecords(file.headerCount, bytes.size() - kDriveRecordHeaderSize);
+    // A file cut short keeps its whole records; one whose count no camera writes, or that counts
+    // records and holds none, is some other file (config.bin, a recording), and its bytes are no rows.
+    if (file.headerCount > kMaxDriveRecords || (file.headerCount > 0 && n == 0)) {
+        file.status = DriveRecordReadStatus::BadHeader;
+        return file;
+    }
+    file.status = DriveRecordReadStatus::Ok;
     file.records.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         file.records.push_back(decodeDriveRecord(
@@ -80,8 +86,8 @@ DriveRecordFile parseDriveRecordFile(std::span<const std::byte> bytes) {
 }
 
 DriveRecordFile readDriveRecordFile(const std::string& path) {
-    // The block is sized by what the file can hold, never by what its header claims, and at most
-    // kMaxDriveRecords records of it are read.
+    // The block is sized by what the file can hold, never by what its header claims, and never past
+    // kMaxDriveRecords records: a header counting more is refused.
     constexpr uint64_t kLimit = kDriveRecordHeaderSize + uint64_t{kMaxDriveRecords} * kDriveRecordSize;
     FileBytes read = readFileBytes(path, kLimit);
     DriveRecordFile file;
@@ -101,9 +107,7 @@ DriveRecordFile readDriveRecordFile(const std::string& path) {
         file.error = read.status.error;
         return file;
     }
-    file = parseDriveRecordFile(read.bytes);
-    file.capped = read.cappedAtLimit && file.headerCount > file.records.size();
-    return file;
+    return parseDriveRecordFile(read.bytes);
 }
 
 } // namespace nura

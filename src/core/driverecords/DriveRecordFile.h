@@ -16,7 +16,8 @@ namespace nura {
 
 inline constexpr size_t kDriveRecordHeaderSize = 12;
 inline constexpr size_t kDriveRecordSize = 44;
-// No camera writes anywhere near this many; it keeps a huge or hostile file from taking all memory.
+// No camera writes anywhere near this many; a header counting more is not a drive-record header (the
+// first bytes of some other file), and the bound keeps a huge or hostile file from taking all memory.
 inline constexpr size_t kMaxDriveRecords = size_t{1} << 22;
 
 // One 44-byte record, its fields kept raw as the camera wrote them.
@@ -58,6 +59,7 @@ enum class DriveRecordReadStatus {
     CannotOpen, // missing or unreadable
     NotRegular, // a FIFO, device or folder in the file's place
     TooShort,   // shorter than the 12-byte header: not a drive-record file
+    BadHeader,  // the header counts more than kMaxDriveRecords, or counts records and not one is whole
     ReadFailed, // an I/O error part-way
 };
 
@@ -65,8 +67,7 @@ struct DriveRecordFile {
     DriveRecordReadStatus status = DriveRecordReadStatus::CannotOpen;
     uint32_t headerCount = 0;                      // what the header claims
     std::vector<_FLASH_SAVE_VALUE_STRUCT> records; // the whole records the file really holds, at most N
-    bool capped = false; // more whole records lay past kMaxDriveRecords and were not read
-    int error = 0;       // errno when it could not be opened or read
+    int error = 0;                                 // errno when it could not be opened or read
 };
 
 // Decodes a whole file held in memory.

@@ -171,7 +171,8 @@ void ORBSettingForFlashDataViewController::loadFlashDataFile() {
                 tableView->resizeColumnsToContents();
                 text = QStringLiteral("%1 records").arg(m_records.size());
             } else {
-                text = file.status == nura::DriveRecordReadStatus::TooShort
+                text = file.status == nura::DriveRecordReadStatus::TooShort ||
+                               file.status == nura::DriveRecordReadStatus::BadHeader
                            ? QStringLiteral("Not a drive-record file: %1").arg(m_FlashDataFilePath)
                        : file.status == nura::DriveRecordReadStatus::NotRegular
                            ? QStringLiteral("Not a regular file: %1").arg(m_FlashDataFilePath)
