@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nura telemetry FILE.mp4 [--format text|csv|json|gpx]: a recording's telemetry, one row per record.
-// Each record is paired with the GPS state that playback shows at its position, as in the viewer; the
-// GPX track has one point per fix instead. Output is written as it is made, never held whole.
+// Each record is paired with its own GPS state (the last its sentences produced, or the one before), so
+// that a row does not change when the file is cut shorter; the GPX track has one point per fix instead.
+// Output is written as it is made, never held whole.
 
 #include "cli/FileMessages.h"
 #include "cli/StreamOutput.h"
@@ -51,7 +52,7 @@ Row rowAt(const ORBBlackBoxData& data, size_t i) {
     r.time = data.times()[i];
     r.g = data.gSensors()[i];
     r.unit = data.gpsData()[i].unit();
-    r.state = data.gpsStateForRecord(i);
+    r.state = data.ownGpsStateForRecord(i);
     if (r.state != nullptr) {
         r.stateIndex = static_cast<size_t>(r.state - data.nmeas().data());
         r.position = nura::decimalPosition(*r.state);

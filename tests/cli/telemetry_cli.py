@@ -5,7 +5,6 @@
 import csv
 import io
 import json
-import math
 import os
 import re
 import shutil
@@ -13,15 +12,16 @@ import struct
 import subprocess
 import sys
 import tempfile
+import unittest
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
-from checks import check, finish  # noqa: E402
 from mp4boxes import chunk_offset_tables  # noqa: E402
 
 NURA = sys.argv[1]
 MAKE_RECORDING = os.path.join(os.path.dirname(os.path.abspath(NURA)), "make_recording")
 HEADER = "index,time,gx,gy,gz,unit,latitude,longitude,speed_knots,course,hdop,satellites,valid,utc"
+GPX = {"g": "http://www.topografix.com/GPX/1/1"}
 
 
 def nura(*args):
@@ -51,170 +51,191 @@ def chunk_table(data):
     return list(struct.unpack_from(">%dI" % count, data, table + 16))
 
 
-with tempfile.TemporaryDirectory() as tmp:
+def degrees(value, hemisphere):  # the parser keeps positions in single precision
+    value = single(value)
+    d = int(value / 100) + (value - 100 * int(value / 100)) / 60
+    return -d if hemisphere in "SW" else d
+
+
+def setUpModule():
+    global TMP, EVENT, DATA, ROWS, DOC
+    TMP = tempfile.mkdtemp()
     # An event recording around the scripted impact (47 s into the drive), video as stand-in frames.
-    event = os.path.join(tmp, "event_20230115_083045_F.MP4")
-    make(event, "--placeholder-video", "--seconds", "6", "--start", "20230115_083045", "--drive-start",
+    EVENT = os.path.join(TMP, "event_20230115_083045_F.MP4")
+    make(EVENT, "--placeholder-video", "--seconds", "6", "--start", "20230115_083045", "--drive-start",
          "20230115_083000")
+    with open(EVENT, "rb") as f:
+        DATA = f.read()
+    r = nura(EVENT, "--format", "csv")
+    assert r.returncode == 0, r.stderr
+    assert r.stdout.splitlines()[0] == HEADER, r.stdout[:200]
+    ROWS = list(csv.DictReader(io.StringIO(r.stdout)))
+    r = nura(EVENT, "--format", "json")
+    assert r.returncode == 0, r.stderr
+    DOC = json.loads(r.stdout)
 
-    r = nura(event, "--format", "csv")
-    check(r.returncode == 0, "csv exit status %d: %s" % (r.returncode, r.stderr))
-    lines = r.stdout.splitlines()
-    check(lines[0] == HEADER, "csv header: " + lines[0])
-    rows = list(csv.DictReader(io.StringIO(r.stdout)))
-    check(len(rows) == 60, "60 records, got %d" % len(rows))
-    check([int(x["index"]) for x in rows] == list(range(60)), "indexes count from 0")
-    check([int(x["time"]) for x in rows] == [100 * i for i in range(60)], "time values")
-    check(all(len(row) == 14 for row in rows), "14 columns in every row")
-    check(all(shortest_single(x[k]) for x in rows for k in ("gx", "gy", "gz")), "g values in shortest form")
-    check(float(rows[20]["gx"]) < -2.5, "the impact at record 20: " + rows[20]["gx"])
-    check(all(x["unit"] == "9" for x in rows), "unit character")
-    fixes = [x for x in rows if x["valid"] == "1"]
-    check(len(fixes) > 40, "valid fixes")
-    check(all(re.fullmatch(r"-?\d+\.\d{6}", x["latitude"]) for x in rows if x["latitude"]), "six decimals")
-    check(all(re.fullmatch(r"2023-01-15T08:30:4\d\.000Z|2023-01-15T08:30:5\d\.000Z", x["utc"]) for x in fixes),
-          "utc text")
-    check(abs(float(fixes[0]["latitude"]) - 37.52) < 0.01 and abs(float(fixes[0]["longitude"]) - 127.0) < 0.01,
-          "position near the start of the drive")
-    check(all(shortest_single(x[k]) for x in fixes for k in ("speed_knots", "course", "hdop")),
-          "stored values in shortest form")
-    check(rows[0]["hdop"] == "0.8", "hdop as the receiver wrote it: " + rows[0]["hdop"])
 
-    r = nura(event, "--format", "json")
-    check(r.returncode == 0, "json exit status")
-    doc = json.loads(r.stdout)
-    check(len(doc["records"]) == 60, "json records")
-    check(len(doc["gpsStates"]) > 0, "json gps states")
-    for row, rec in zip(rows, doc["records"]):
-        same = (rec["latitude"] is None and row["latitude"] == "") or rec["latitude"] == float(row["latitude"])
-        check(same and rec["gx"] == float(row["gx"]) and rec["valid"] == (int(row["valid"]) if row["valid"] else None),
-              "json record %s matches csv" % row["index"])
-    check(all(rec["gpsState"] is None or 0 <= rec["gpsState"] < len(doc["gpsStates"]) for rec in doc["records"]),
-          "records point into the state list")
+def tearDownModule():
+    shutil.rmtree(TMP)
 
-    check(doc["cut"] is False, "json says the input was read whole")
 
-    # GPX: one track point per fix, the last state of each run of valid states that share a fix time.
-    r = nura(event, "--format", "gpx")
-    check(r.returncode == 0, "gpx exit status")
-    root = ET.fromstring(r.stdout)
-    ns = {"g": "http://www.topografix.com/GPX/1/1"}
-    check(root.tag == "{http://www.topografix.com/GPX/1/1}gpx" and root.get("version") == "1.1", "gpx 1.1 root")
-    points = root.findall("g:trk/g:trkseg/g:trkpt", ns)
-    times = [p.find("g:time", ns).text for p in points]
-    check(len(times) > 0 and all(a < b for a, b in zip(times, times[1:])), "one point per fix time: %r" % times)
-    check(set(times) == {x["utc"] for x in fixes}, "every second with a fix has its point")
+def write(name, data):
+    path = os.path.join(TMP, name)
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
 
-    def degrees(value, hemisphere):  # the parser keeps positions in single precision
-        value = single(value)
-        d = int(value / 100) + (value - 100 * int(value / 100)) / 60
-        return -d if hemisphere in "SW" else d
 
-    states = doc["gpsStates"]
-    last_of_run = [s for k, s in enumerate(states) if s["gpsValid"] and s["Latitude"]
-                   and (k + 1 == len(states) or not states[k + 1]["gpsValid"] or states[k + 1]["utc"] != s["utc"])]
-    check(len(last_of_run) == len(points), "%d points for %d fixes" % (len(points), len(last_of_run)))
-    for p, s in zip(points, last_of_run):
-        check(p.find("g:time", ns).text == s["utc"]
-              and abs(float(p.get("lat")) - degrees(s["Latitude"], s["NS"])) < 2e-6
-              and abs(float(p.get("lon")) - degrees(s["Longitude"], s["EW"])) < 2e-6
-              and p.find("g:sat", ns).text == str(s["SatelliteUsedCount"]),
-              "point at %s is the last state of its second" % s["utc"])
+class Formats(unittest.TestCase):
+    def test_csv_rows(self):
+        self.assertEqual([int(x["index"]) for x in ROWS], list(range(60)))
+        self.assertEqual([int(x["time"]) for x in ROWS], [100 * i for i in range(60)])
+        self.assertTrue(all(len(row) == 14 for row in ROWS))
+        self.assertTrue(all(shortest_single(x[k]) for x in ROWS for k in ("gx", "gy", "gz")))
+        self.assertLess(float(ROWS[20]["gx"]), -2.5, "the impact at record 20")
+        self.assertTrue(all(x["unit"] == "9" for x in ROWS))
+        fixes = [x for x in ROWS if x["valid"] == "1"]
+        self.assertGreater(len(fixes), 40)
+        self.assertTrue(all(re.fullmatch(r"-?\d+\.\d{6}", x["latitude"]) for x in ROWS if x["latitude"]))
+        self.assertTrue(all(re.fullmatch(r"2023-01-15T08:30:[45]\d\.000Z", x["utc"]) for x in fixes))
+        self.assertLess(abs(float(fixes[0]["latitude"]) - 37.52), 0.01)
+        self.assertLess(abs(float(fixes[0]["longitude"]) - 127.0), 0.01)
+        self.assertTrue(all(shortest_single(x[k]) for x in fixes for k in ("speed_knots", "course", "hdop")))
+        self.assertEqual(ROWS[0]["hdop"], "0.8", "hdop as the receiver wrote it")
 
-    # The record layout, read with offsets counted here: chunk = 2 bytes, time u32 LE, 4 bytes, X Y Z T
-    # i32 LE, unit, 128 bytes of text.
-    with open(event, "rb") as f:
-        data = f.read()
-    chunks = chunk_table(data)
-    check(len(chunks) == 60, "60 chunks in the data track's table")
-    for k in (0, 20, 59):
-        (length,) = struct.unpack_from(">H", data, chunks[k])
-        time, x, y, z = struct.unpack_from("<I4xiii", data, chunks[k] + 2)
-        unit = data[chunks[k] + 26:chunks[k] + 27].decode()
-        check(length == 153 and time == int(rows[k]["time"]) and unit == rows[k]["unit"]
-              and single(float(rows[k]["gx"])) == x / 256 and single(float(rows[k]["gy"])) == y / 256
-              and single(float(rows[k]["gz"])) == z / 256,
-              "record %d read at its byte offsets matches the csv" % k)
+    def test_json_matches_csv(self):
+        self.assertEqual(len(DOC["records"]), 60)
+        self.assertIs(DOC["cut"], False)
+        self.assertNotIn("truncated", DOC)
+        for row, rec in zip(ROWS, DOC["records"]):
+            same = (rec["latitude"] is None and row["latitude"] == "") or rec["latitude"] == float(row["latitude"])
+            self.assertTrue(same and rec["gx"] == float(row["gx"])
+                            and rec["valid"] == (int(row["valid"]) if row["valid"] else None), row["index"])
+            self.assertTrue(rec["gpsState"] is None or 0 <= rec["gpsState"] < len(DOC["gpsStates"]))
 
-    r = nura(event)
-    check(r.returncode == 0 and "records: 60" in r.stdout, "text summary")
+    def test_gpx_has_one_point_per_fix(self):
+        r = nura(EVENT, "--format", "gpx")
+        self.assertEqual(r.returncode, 0)
+        root = ET.fromstring(r.stdout)
+        self.assertEqual((root.tag, root.get("version")), ("{http://www.topografix.com/GPX/1/1}gpx", "1.1"))
+        points = root.findall("g:trk/g:trkseg/g:trkpt", GPX)
+        times = [p.find("g:time", GPX).text for p in points]
+        self.assertTrue(len(times) > 0 and all(a < b for a, b in zip(times, times[1:])), times)
+        self.assertEqual(set(times), {x["utc"] for x in ROWS if x["valid"] == "1"})
+        # The last state of each run of valid states that share a fix time.
+        states = DOC["gpsStates"]
+        last_of_run = [s for k, s in enumerate(states) if s["gpsValid"] and s["Latitude"]
+                       and (k + 1 == len(states) or not states[k + 1]["gpsValid"]
+                            or states[k + 1]["utc"] != s["utc"])]
+        self.assertEqual(len(last_of_run), len(points))
+        for p, s in zip(points, last_of_run):
+            self.assertEqual(p.find("g:time", GPX).text, s["utc"])
+            self.assertLess(abs(float(p.get("lat")) - degrees(s["Latitude"], s["NS"])), 2e-6)
+            self.assertLess(abs(float(p.get("lon")) - degrees(s["Longitude"], s["EW"])), 2e-6)
+            self.assertEqual(p.find("g:sat", GPX).text, str(s["SatelliteUsedCount"]))
 
-    # Failures: one line naming the file; 1 for unreadable, 2 for not the camera's ("truncated" when it is the
-    # camera's but cut short), 64 for bad usage.
-    text = os.path.join(tmp, "notes.txt")
-    with open(text, "w") as f:
-        f.write("not a recording at all\n")
-    cut = os.path.join(tmp, "cut_F.MP4")
-    with open(event, "rb") as f, open(cut, "wb") as g:
-        g.write(f.read(100))
-    for path, status, truncated in ((os.path.join(tmp, "missing.mp4"), 1, False), (tmp, 2, False),
-                                    (text, 2, False), (cut, 2, True)):
-        r = nura(path, "--format", "csv")
-        check(r.returncode == status, "%s: exit %d, expected %d" % (path, r.returncode, status))
-        check(r.stdout == "", "%s: nothing on standard output" % path)
-        err = r.stderr.splitlines()
-        check(len(err) == 1 and path in err[0], "%s: one line naming the file: %r" % (path, r.stderr))
-        check(("truncated" in r.stderr) == truncated, "%s: truncated or not: %r" % (path, r.stderr))
-    for args in ((event, "--format", "xml"), (), (event, "extra"), (event, "--format")):
-        r = nura(*args)
-        check(r.returncode == 64 and r.stdout == "", "usage error for %r: %d" % (args, r.returncode))
+    def test_records_read_at_their_byte_offsets_match_the_csv(self):
+        # chunk = 2 bytes, time u32 LE, 4 bytes, X Y Z T i32 LE, unit, 128 bytes of text.
+        chunks = chunk_table(DATA)
+        self.assertEqual(len(chunks), 60)
+        for k in (0, 20, 59):
+            (length,) = struct.unpack_from(">H", DATA, chunks[k])
+            time, x, y, z = struct.unpack_from("<I4xiii", DATA, chunks[k] + 2)
+            unit = DATA[chunks[k] + 26:chunks[k] + 27].decode()
+            self.assertEqual((length, time, unit), (153, int(ROWS[k]["time"]), ROWS[k]["unit"]))
+            self.assertEqual([single(float(ROWS[k][a])) for a in ("gx", "gy", "gz")], [x / 256, y / 256, z / 256])
 
-    # Cut 50 bytes short of its end: what was read is printed, stderr says how much of it there was,
-    # JSON marks it, and the status tells a script the file is not whole. "cut" keeps its own meaning.
-    short = os.path.join(tmp, "short_F.MP4")
-    with open(event, "rb") as f, open(short, "wb") as g:
-        g.write(f.read()[:-50])
-    r = nura(short, "--format", "json")
-    m = re.search(r"truncated: (\d+) of (\d+) records", r.stderr)
-    check(r.returncode == 2 and m is not None, "cut recording: %d %r" % (r.returncode, r.stderr))
-    doc = json.loads(r.stdout)
-    check(doc.get("truncated") is True and doc["cut"] is False, "cut recording json flags")
-    check(m is not None and int(m.group(1)) == len(doc["records"]) and int(m.group(2)) == 60
-          and len(doc["records"]) < 60, "cut recording: N of M: %r, %d records" % (r.stderr, len(doc["records"])))
-    check(nura(event, "--format", "json").stdout.count('"truncated"') == 0, "a whole file has no truncated key")
+    def test_text_summary(self):
+        r = nura(EVENT)
+        self.assertEqual(r.returncode, 0)
+        self.assertIn("records: 60", r.stdout)
 
-    # A crafted table: 40,000 entries all at the first chunk. The output stops at an hour of records and
-    # says so, and the command still succeeds.
-    crafted = os.path.join(tmp, "crafted_F.MP4")
-    table = data.rindex(b"stco") - 4
-    check(table + struct.unpack_from(">I", data, table)[0] == len(data), "the chunk table ends the file")
-    with open(crafted, "wb") as f:
-        f.write(data[:table + 12] + struct.pack(">I", 40000) + struct.pack(">I", chunks[0]) * 40000)
-    r = nura(crafted, "--format", "csv")
-    check(r.returncode == 0, "crafted table: exit %d" % r.returncode)
-    check(len(r.stdout.splitlines()) == 36001, "crafted table: %d lines" % len(r.stdout.splitlines()))
-    check(len(r.stderr.splitlines()) == 1 and "cut" in r.stderr and crafted in r.stderr,
-          "crafted table: one line saying the input was cut: %r" % r.stderr)
 
-    # Nine sentences in one record: the states stop at eight, and JSON carries the flag.
-    nine = os.path.join(tmp, "nine_F.MP4")
-    text_at = chunks[0] + 27
-    with open(nine, "wb") as f:
-        f.write(data[:text_at] + b"$G\n" * 9 + bytes(128 - 27) + data[text_at + 128:])
-    r = nura(nine, "--format", "json")
-    doc = json.loads(r.stdout)
-    check(r.returncode == 0 and doc["cut"] is True and len(r.stderr.splitlines()) == 1,
-          "nine sentences: cut flag %r, exit %d, %r" % (doc["cut"], r.returncode, r.stderr))
+class Failures(unittest.TestCase):
+    def test_one_line_naming_the_file(self):
+        # 1 for unreadable, 2 for not the camera's ("truncated" when it is the camera's but cut short).
+        text = write("notes.txt", b"not a recording at all\n")
+        cut = write("cut_F.MP4", DATA[:100])
+        for path, status, truncated in ((os.path.join(TMP, "missing.mp4"), 1, False), (TMP, 2, False),
+                                        (text, 2, False), (cut, 2, True)):
+            with self.subTest(path):
+                r = nura(path, "--format", "csv")
+                self.assertEqual((r.returncode, r.stdout), (status, ""))
+                err = r.stderr.splitlines()
+                self.assertTrue(len(err) == 1 and path in err[0], r.stderr)
+                self.assertEqual("truncated" in r.stderr, truncated, r.stderr)
 
-    # Real video: the layout decodes, has a key frame every second and can be seeked.
-    if shutil.which("ffprobe") and shutil.which("ffmpeg"):
-        real = os.path.join(tmp, "alwa_20230115_083012_R.MP4")
+    def test_usage(self):
+        for args in ((EVENT, "--format", "xml"), (), (EVENT, "extra"), (EVENT, "--format")):
+            r = nura(*args)
+            self.assertEqual((r.returncode, r.stdout), (64, ""), args)
+
+
+class CutAndCrafted(unittest.TestCase):
+    def test_cut_short_prints_what_was_read_and_exits_2(self):
+        # "cut" keeps its own meaning: the bounds, not the file's end.
+        r = nura(write("short_F.MP4", DATA[:-50]), "--format", "json")
+        m = re.search(r"truncated: (\d+) of (\d+) records", r.stderr)
+        self.assertEqual(r.returncode, 2)
+        self.assertIsNotNone(m, r.stderr)
+        doc = json.loads(r.stdout)
+        self.assertEqual((doc.get("truncated"), doc["cut"]), (True, False))
+        self.assertEqual((int(m.group(1)), int(m.group(2))), (len(doc["records"]), 60))
+        self.assertLess(len(doc["records"]), 60)
+
+    def test_rows_keep_their_values_when_the_file_is_cut_shorter(self):
+        # The same bytes with a chunk table of 25 entries: each row as in the whole file.
+        table = DATA.rindex(b"stco") - 4
+        chunks = chunk_table(DATA)
+        shorter = bytearray(DATA[:table + 12] + struct.pack(">I", 25) + struct.pack(">25I", *chunks[:25]))
+        struct.pack_into(">I", shorter, table, len(shorter) - table)
+        r = nura(write("shorter_F.MP4", bytes(shorter)), "--format", "csv")
+        self.assertEqual(r.returncode, 0, r.stderr)
+        rows = list(csv.DictReader(io.StringIO(r.stdout)))
+        self.assertEqual(len(rows), 25)
+        for k, row in enumerate(rows):
+            self.assertEqual(row, ROWS[k], "record %d" % k)
+
+    def test_crafted_table_stops_at_an_hour_of_records(self):
+        table = DATA.rindex(b"stco") - 4
+        self.assertEqual(table + struct.unpack_from(">I", DATA, table)[0], len(DATA), "the table ends the file")
+        first = chunk_table(DATA)[0]
+        crafted = write("crafted_F.MP4", DATA[:table + 12] + struct.pack(">I", 40000) + struct.pack(">I", first) * 40000)
+        r = nura(crafted, "--format", "csv")
+        self.assertEqual(r.returncode, 0)
+        self.assertEqual(len(r.stdout.splitlines()), 36001)
+        self.assertTrue(len(r.stderr.splitlines()) == 1 and "cut" in r.stderr and crafted in r.stderr, r.stderr)
+
+    def test_nine_sentences_in_one_record_mark_the_output_cut(self):
+        text_at = chunk_table(DATA)[0] + 27
+        nine = write("nine_F.MP4", DATA[:text_at] + b"$G\n" * 9 + bytes(128 - 27) + DATA[text_at + 128:])
+        r = nura(nine, "--format", "json")
+        self.assertEqual(r.returncode, 0)
+        self.assertIs(json.loads(r.stdout)["cut"], True)
+        self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
+
+
+@unittest.skipUnless(shutil.which("ffprobe") and shutil.which("ffmpeg"), "needs ffprobe and ffmpeg")
+class RealVideo(unittest.TestCase):
+    def test_layout_decodes_has_a_key_frame_each_second_and_seeks(self):
+        real = os.path.join(TMP, "alwa_20230115_083012_R.MP4")
         make(real, "--rear", "--seconds", "3", "--start", "20230115_083012", "--size", "320x180")
         probe = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
                                 "stream=codec_name,width,height,nb_frames,r_frame_rate", "-of", "json", real],
                                capture_output=True, text=True, check=True)
         stream = json.loads(probe.stdout)["streams"][0]
-        check(stream["codec_name"] == "h264" and stream["width"] == 320 and stream["nb_frames"] == "90"
-              and stream["r_frame_rate"] == "30/1", "video stream: %r" % stream)
+        self.assertEqual((stream["codec_name"], stream["width"], stream["nb_frames"], stream["r_frame_rate"]),
+                         ("h264", 320, "90", "30/1"))
         keys = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-skip_frame", "nokey",
                                "-show_entries", "frame=pts_time", "-of", "csv=p=0", real],
                               capture_output=True, text=True, check=True).stdout.split()
-        keys = [k.strip(",") for k in keys]
-        check([float(k) for k in keys] == [0.0, 1.0, 2.0], "key frames each second: %r" % keys)
+        self.assertEqual([float(k.strip(",")) for k in keys], [0.0, 1.0, 2.0])
         seek = subprocess.run(["ffmpeg", "-v", "error", "-ss", "1.5", "-i", real, "-map", "0:v", "-frames:v", "1",
                                "-f", "null", "-"], capture_output=True, text=True)
-        check(seek.returncode == 0 and seek.stderr == "", "decodes after a seek: " + seek.stderr)
+        self.assertEqual((seek.returncode, seek.stderr), (0, ""))
         r = nura(real, "--format", "csv")
-        check(r.returncode == 0 and len(r.stdout.splitlines()) == 31, "telemetry of the real-video file")
+        self.assertEqual((r.returncode, len(r.stdout.splitlines())), (0, 31))
 
-finish()
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=1)

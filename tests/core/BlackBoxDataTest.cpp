@@ -269,6 +269,34 @@ TEST(BlackBoxData, SnapshotsFollowTheSentencesOfEachRecord) {
     EXPECT_EQ(data.gpsStateForRecord(2), &data.nmeas()[1]);
 }
 
+TEST(BlackBoxData, ARecordsOwnStateDoesNotDependOnTheRecordsAfterIt) {
+    const std::string crlf = "\r\n";
+    const std::vector<ORBTelemetryRecord> recs = {
+        record(0, 0, ""), record(100, 0, std::string(kGga) + crlf), record(200, 0, ""), record(300, 0, ""),
+        record(400, 0, std::string(kRmc) + crlf + "$GPGSV,1,1,01,05,61,045,44*00" + crlf)};
+    ORBBlackBoxData whole;
+    ASSERT_TRUE(read(whole, build(recs).bytes));
+    ASSERT_EQ(whole.nmeas().size(), 3u);
+    // Its last state, or the one before it; none before the first sentence.
+    const std::vector<const nura::ORBGpsData*> own = {nullptr, &whole.nmeas()[0], &whole.nmeas()[0],
+                                                      &whole.nmeas()[0], &whole.nmeas()[2]};
+    for (size_t r = 0; r < recs.size(); ++r) {
+        EXPECT_EQ(whole.ownGpsStateForRecord(r), own[r]) << r;
+    }
+    EXPECT_EQ(whole.ownGpsStateForRecord(5), nullptr);
+    // Playback's rule differs here, and stays as it is.
+    EXPECT_EQ(whole.gpsStateForRecord(0), &whole.nmeas()[0]);
+    EXPECT_EQ(whole.gpsStateForRecord(3), &whole.nmeas()[1]);
+
+    // The same records cut after the fourth: each keeps its own state.
+    ORBBlackBoxData shorter;
+    ASSERT_TRUE(read(shorter, build({recs.begin(), recs.begin() + 4}).bytes));
+    for (size_t r = 0; r < 4; ++r) {
+        EXPECT_EQ(shorter.ownGpsStateForRecord(r) == nullptr, own[r] == nullptr) << r;
+    }
+    EXPECT_EQ(shorter.ownGpsStateForRecord(3), &shorter.nmeas()[0]);
+}
+
 TEST(BlackBoxData, ParseNmeaTakesOnlyWhatItIsGiven) {
     ORBBlackBoxData data;
     EXPECT_FALSE(data.ParseNMEA({}));

@@ -20,6 +20,7 @@ void ORBBlackBoxData::clear() {
     m_Times.clear();
     m_vGSensorData.clear();
     m_vGpsData.clear();
+    m_StatesThrough.clear();
     m_LastError = ORBTelemetryError::None;
     m_Cut = false;
     m_Truncated = false;
@@ -34,6 +35,7 @@ bool ORBBlackBoxData::outOfMemory() {
     m_Times = {};
     m_vGSensorData = {};
     m_vGpsData = {};
+    m_StatesThrough = {};
     m_Cut = false;
     m_Truncated = false;
     m_TableEntries = 0;
@@ -101,6 +103,7 @@ bool ORBBlackBoxData::readChunks(ORBByteSource& source, uint64_t tablePosition, 
     m_GSensors.reserve(readable);
     m_vGSensorData.reserve(readable);
     m_vGpsData.reserve(readable);
+    m_StatesThrough.reserve(readable);
 
     constexpr size_t kBlockEntries = 1024;
     std::array<std::byte, kBlockEntries * 4> offsets;
@@ -125,6 +128,7 @@ bool ORBBlackBoxData::readChunks(ORBByteSource& source, uint64_t tablePosition, 
             ORBAviGpsData::Block work = record.gps.data();
             ParseNMEA(std::span(work).subspan(1));
             m_vGpsData.emplace_back(work);
+            m_StatesThrough.push_back(static_cast<uint32_t>(m_NMEAs.size()));
         }
     }
     return readable == entryCount;
@@ -190,6 +194,13 @@ const ORBGpsData* ORBBlackBoxData::gpsStateForRecord(size_t record) const {
     const auto index = static_cast<size_t>(
         std::min<unsigned __int128>(static_cast<unsigned __int128>(record) * m / records, m - 1));
     return &m_NMEAs[index];
+}
+
+const ORBGpsData* ORBBlackBoxData::ownGpsStateForRecord(size_t record) const {
+    if (record >= m_StatesThrough.size() || m_StatesThrough[record] == 0) {
+        return nullptr;
+    }
+    return &m_NMEAs[m_StatesThrough[record] - 1];
 }
 
 } // namespace nura

@@ -68,6 +68,11 @@ public:
     // The GPS state that playback shows at record `record` (position = record / record count), or
     // null when there are no states. Exact integer arithmetic, so boundaries do not drift.
     const ORBGpsData* gpsStateForRecord(size_t record) const;
+    // The GPS state of record `record` itself: the last state its own sentences produced, or when it has
+    // none, the last one before it; null when no record up to it produced one (or past the last record).
+    // Unlike the playback rule it does not depend on how many records follow, so an export row keeps
+    // its values when the file is cut shorter.
+    const ORBGpsData* ownGpsStateForRecord(size_t record) const;
 
 private:
     bool extract(ORBByteSource& source);
@@ -80,6 +85,7 @@ private:
     std::vector<uint32_t> m_Times;
     std::vector<ORBAviGSensorData> m_vGSensorData;
     std::vector<ORBAviGpsData> m_vGpsData;
+    std::vector<uint32_t> m_StatesThrough; // per record: entries of m_NMEAs once its text was parsed
     ORBTelemetryError m_LastError = ORBTelemetryError::None;
     bool m_Cut = false;
     bool m_Truncated = false;
