@@ -1,19 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // make_recording: writes one recording in the camera's layout, with real H.264 video and the
-// telemetry of the scripted drive.
-//
-// usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]
-//                               [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]
-//                               [--fps N] [--frame-numbers] [--audio]
-// --frame-numbers draws each picture's frame number as twelve bands of bits, for pairing checks;
-// --audio adds a sound track (an AAC tone) in the place of the movie's "free" box.
-// The file covers the drive from (start - drive start) on; both default to 2023-01-15 08:30:00.
+// telemetry of the scripted drive. `make_recording --help` says how.
 
 #include "DriveScript.h"
 #include "H264Encoder.h"
 #include "SampleRecording.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -29,19 +23,46 @@ bool parseStamp(const std::string& text, samples::UtcTime& t) {
     return true;
 }
 
-int usage() {
-    std::fprintf(stderr,
-                 "usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]\n"
-                 "       [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]\n"
-                 "       [--fps N] [--frame-numbers] [--audio]\n");
+constexpr const char* kUsage =
+    "usage: make_recording OUT.mp4 [--rear] [--seconds N] [--start YYYYMMDD_HHMMSS]\n"
+    "       [--drive-start YYYYMMDD_HHMMSS] [--size WxH] [--unit C] [--placeholder-video]\n"
+    "       [--fps N] [--frame-numbers] [--audio]\n";
+
+int usage(const char* why) {
+    std::fprintf(stderr, "make_recording: %s\n%s", why, kUsage);
     return 2;
+}
+
+int help() {
+    std::fputs(kUsage, stdout);
+    std::fputs("\nWrites one recording in the camera's layout to OUT.mp4 (a name starting with '-' needs a\n"
+               "folder in front, as in ./-x.mp4).\n"
+               "  --rear               the rear camera's picture (1280x720 unless --size)\n"
+               "  --seconds N          length, 1 to 3600 (6)\n"
+               "  --fps N              frames a second, 1 to 120 (30)\n"
+               "  --start T            the recording's start, UTC (20230115_083000)\n"
+               "  --drive-start T      when the scripted drive starts, UTC; the file covers it from\n"
+               "                       start - drive start on (08:30:00 of the recording's day)\n"
+               "  --size WxH           picture size (1920x1080 front)\n"
+               "  --unit C             the speed-unit character of each record ('9' = km/h)\n"
+               "  --placeholder-video  stand-in frames instead of encoded video\n"
+               "  --frame-numbers      each picture's frame number drawn as twelve bands of bits\n"
+               "  --audio              a sound track (an AAC tone)\n",
+               stdout);
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        return usage();
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            return help();
+        }
+    }
+    // An option in the output's place would otherwise become a file of that name.
+    if (argc < 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
+        return usage("the first argument is the recording to write");
     }
     const std::string out = argv[1];
     bool rear = false;
@@ -53,6 +74,7 @@ int main(int argc, char** argv) {
     int width = 0, height = 0;
     char unit = '9';
     samples::UtcTime start, driveStart;
+    bool driveStartGiven = false;
     for (int i = 2; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -70,24 +92,32 @@ int main(int argc, char** argv) {
             seconds = std::atoi(argv[++i]);
         } else if (a == "--start" && hasValue) {
             if (!parseStamp(argv[++i], start)) {
-                return usage();
+                return usage("--start takes YYYYMMDD_HHMMSS");
             }
         } else if (a == "--drive-start" && hasValue) {
             if (!parseStamp(argv[++i], driveStart)) {
-                return usage();
+                return usage("--drive-start takes YYYYMMDD_HHMMSS");
             }
+            driveStartGiven = true;
         } else if (a == "--size" && hasValue) {
             if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2) {
-                return usage();
+                return usage("--size takes WxH");
             }
         } else if (a == "--unit" && hasValue) {
             unit = argv[++i][0];
         } else {
-            return usage();
+            std::fprintf(stderr, "make_recording: unknown option or missing value: %s\n%s", argv[i], kUsage);
+            return 2;
         }
     }
     if (seconds <= 0 || seconds > 3600 || fps < 1 || fps > 120) {
-        return usage();
+        return usage("--seconds is 1 to 3600 and --fps 1 to 120");
+    }
+    // The drive is simulated from its start, so a drive years before the recording would take minutes
+    // to reach it: by default the drive starts at 08:30:00 on the recording's own day.
+    if (!driveStartGiven) {
+        driveStart = {start.year,      start.month,       start.day,
+                      driveStart.hour, driveStart.minute, driveStart.second};
     }
     if (width <= 0 || height <= 0) {
         width = rear ? 1280 : 1920;

@@ -215,6 +215,29 @@ class CutAndCrafted(unittest.TestCase):
         self.assertEqual(len(r.stderr.splitlines()), 1, r.stderr)
 
 
+class MakeRecording(unittest.TestCase):
+    def test_help_and_bad_options_write_nothing(self):
+        with tempfile.TemporaryDirectory() as cwd:
+            for args, status in ((["--help"], 0), (["-h"], 0), (["out.mp4", "--seconds", "2", "--help"], 0),
+                                 (["--seconds", "2"], 2), (["out.mp4", "--sconds", "2"], 2),
+                                 (["out.mp4", "--seconds"], 2), ([], 2)):
+                with self.subTest(args):
+                    p = subprocess.run([MAKE_RECORDING, *args], cwd=cwd, capture_output=True, text=True)
+                    self.assertEqual(p.returncode, status, p.stderr)
+                    self.assertIn("usage: make_recording", p.stdout if status == 0 else p.stderr)
+                    self.assertEqual(os.listdir(cwd), [])
+
+    def test_the_drive_starts_on_the_recordings_own_day(self):
+        # Ten seconds after 08:30 the car is pulling away; a drive started on another day is parked by then.
+        path = os.path.join(TMP, "alwa_20261208_083010_F.MP4")
+        make(path, "--placeholder-video", "--seconds", "2", "--start", "20261208_083010")
+        fixes = [x for x in csv.DictReader(io.StringIO(nura(path, "--format", "csv").stdout)) if x["valid"] == "1"]
+        self.assertTrue(fixes)
+        for row in fixes:
+            self.assertRegex(row["utc"], r"^2026-12-08T08:30:1\d")
+            self.assertGreater(float(row["speed_knots"]), 5)
+
+
 @unittest.skipUnless(shutil.which("ffprobe") and shutil.which("ffmpeg"), "needs ffprobe and ffmpeg")
 class RealVideo(unittest.TestCase):
     def test_layout_decodes_has_a_key_frame_each_second_and_seeks(self):
