@@ -26,8 +26,18 @@ inline void telemetryReader(const uint8_t* data, size_t size) {
         if (n > 36000 || box.nmeas().size() > 8 * n) {
             __builtin_trap();
         }
+        // A record's own state is one of the list, and never an earlier one than its predecessor's.
+        const ORBGpsData* before = nullptr;
         for (size_t i = 0; i < n; ++i) {
             (void)box.gpsStateForRecord(i);
+            const ORBGpsData* own = box.ownGpsStateForRecord(i);
+            if ((own == nullptr && before != nullptr) ||
+                (own != nullptr &&
+                 (own < box.nmeas().data() || own >= box.nmeas().data() + box.nmeas().size() ||
+                  (before != nullptr && own < before)))) {
+                __builtin_trap();
+            }
+            before = own;
         }
     } else if (!box.times().empty() || !box.nmeas().empty()) {
         __builtin_trap();
