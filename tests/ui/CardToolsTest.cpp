@@ -491,6 +491,16 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 3, 1000);
         QVERIFY(w.statusLabel->text().contains("Not a regular file"));
         QCOMPARE(w.tableView->model()->rowCount(), 2);
+
+        // A settings file opened by mistake: its first bytes are no drive-record header.
+        QByteArray config(500, '\x11');
+        writeFile(tmp.filePath("config.bin"), config);
+        w.setFlashDataFilePath(tmp.filePath("config.bin"));
+        w.loadFlashDataFile();
+        QTRY_COMPARE(loaded.size(), 4);
+        QVERIFY2(w.statusLabel->text().contains("Not a drive-record file"),
+                 qPrintable(w.statusLabel->text()));
+        QCOMPARE(w.tableView->model()->rowCount(), 2);
     }
 };
 
