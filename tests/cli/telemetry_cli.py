@@ -88,18 +88,16 @@ def write(name, data):
 
 class Formats(unittest.TestCase):
     def test_csv_rows(self):
+        # The drive itself (impact, fixes, places) is the sample writer's unit test; here the columns.
         self.assertEqual([int(x["index"]) for x in ROWS], list(range(60)))
         self.assertEqual([int(x["time"]) for x in ROWS], [100 * i for i in range(60)])
         self.assertTrue(all(len(row) == 14 for row in ROWS))
         self.assertTrue(all(shortest_single(x[k]) for x in ROWS for k in ("gx", "gy", "gz")))
-        self.assertLess(float(ROWS[20]["gx"]), -2.5, "the impact at record 20")
         self.assertTrue(all(x["unit"] == "9" for x in ROWS))
         fixes = [x for x in ROWS if x["valid"] == "1"]
         self.assertGreater(len(fixes), 40)
         self.assertTrue(all(re.fullmatch(r"-?\d+\.\d{6}", x["latitude"]) for x in ROWS if x["latitude"]))
         self.assertTrue(all(re.fullmatch(r"2023-01-15T08:30:[45]\d\.000Z", x["utc"]) for x in fixes))
-        self.assertLess(abs(float(fixes[0]["latitude"]) - 37.52), 0.01)
-        self.assertLess(abs(float(fixes[0]["longitude"]) - 127.0), 0.01)
         self.assertTrue(all(shortest_single(x[k]) for x in fixes for k in ("speed_knots", "course", "hdop")))
         self.assertEqual(ROWS[0]["hdop"], "0.8", "hdop as the receiver wrote it")
 
