@@ -119,25 +119,12 @@ TEST(DriveRecord, RecordsAreSizedByWhatTheFileHolds) {
     EXPECT_EQ(parseDriveRecordFile(fileWith(1, 3)).records.size(), 1u);
 }
 
-TEST(DriveRecord, ReadsFilesAndTellsFailuresApart) {
-    const auto path = tempPath("read.drv");
-    {
-        const auto bytes = fileWith(3, 2, 43);
-        coretest::writeBytes(path, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    }
-    const auto file = readDriveRecordFile(path.string());
-    EXPECT_EQ(file.status, DriveRecordReadStatus::Ok);
-    EXPECT_EQ(file.records.size(), 2u);
-
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write("12345678901", 11);
-    EXPECT_EQ(readDriveRecordFile(path.string()).status, DriveRecordReadStatus::TooShort);
-    std::filesystem::remove(path);
-
+// What each failure means to a user is the command's tests; the viewer's log line is here.
+TEST(DriveRecord, AFileThatCannotBeOpenedIsLogged) {
+    const auto path = tempPath("missing.drv");
     LogCapture log;
     EXPECT_EQ(readDriveRecordFile(path.string()).status, DriveRecordReadStatus::CannotOpen);
     EXPECT_TRUE(log.contains("fopen fail:" + path.string()));
-    EXPECT_EQ(readDriveRecordFile(std::filesystem::temp_directory_path().string()).status,
-              DriveRecordReadStatus::NotRegular);
 }
 
 TEST(DriveRecordCsv, QuotesOnlyFieldsThatNeedIt) {
