@@ -290,16 +290,6 @@ TEST(BlackBoxData, ARecordsOwnStateDoesNotDependOnTheRecordsAfterIt) {
     EXPECT_EQ(shorter.ownGpsStateForRecord(3), &shorter.nmeas()[0]);
 }
 
-TEST(BlackBoxData, ParseNmeaTakesOnlyWhatItIsGiven) {
-    ORBBlackBoxData data;
-    EXPECT_FALSE(data.ParseNMEA({}));
-    std::string text = std::string(kRmc) + "\r\n$GPGGA,1*00"; // the last sentence is cut
-    EXPECT_TRUE(data.ParseNMEA(text));
-    EXPECT_EQ(data.nmeas().size(), 1u);
-    EXPECT_EQ(text[std::strlen(kRmc)], '\0');
-    EXPECT_EQ(text[std::strlen(kRmc) + 1], '\0');
-}
-
 TEST(BlackBoxData, EntryIndexFollowsThePlaybackPosition) {
     EXPECT_EQ(ORBBlackBoxData::entryIndexAt(0.55, 10), 5u);
     EXPECT_EQ(ORBBlackBoxData::entryIndexAt(1.0, 10), 9u);
