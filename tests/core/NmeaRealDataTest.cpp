@@ -126,25 +126,6 @@ TEST(NmeaRealData, PositionsSpeedsAndCoursesAgreeWithGpsd) {
     }
 }
 
-TEST(NmeaRealData, WholeLogsSlicedLikeTheCameraDoesParseWithoutHarm) {
-    for (const char* name : kLogs) {
-        std::string text;
-        for (const auto& line : lines(dataPath(std::string(name) + ".log"))) {
-            if (!line.empty() && line[0] != '#') {
-                text += line + "\r\n";
-            }
-        }
-        ORBBlackBoxData data;
-        // 128-byte slices: sentences cut at a slice boundary are lost, as in a record.
-        for (size_t at = 0; at < text.size(); at += 128) {
-            std::string slice = text.substr(at, 128);
-            slice.resize(128, '\0');
-            EXPECT_TRUE(data.ParseNMEA(slice));
-        }
-        EXPECT_FALSE(data.nmeas().empty()) << name;
-    }
-}
-
 TEST(NmeaRealData, DecodedValuesOfChosenSentences) {
     ORBBlackBoxData mt;
     feed(mt, "$GPGGA,202640.000,4404.1306,N,12118.8515,W,2,10,0.98,1127.7,M,-19.6,M,0000,0000*6C");
