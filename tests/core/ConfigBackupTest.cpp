@@ -83,6 +83,24 @@ TEST_F(ConfigBackupTest, FailuresNameThePathAndKeepTheBackup) {
     EXPECT_EQ(slurp(kept.path), m_record);
 }
 
+// A write the system reports done that changed a byte on the way: the backup is not trusted, so the card is
+// never erased on the strength of it.
+TEST_F(ConfigBackupTest, ABackupThatDidNotLandIntactIsNotReportedKept) {
+    const SafeFileWriteCall previous =
+        setSafeFileWriteCall([](int fd, const void* data, std::size_t size, off_t offset) -> ssize_t {
+            std::string altered(static_cast<const char*>(data), size);
+            if (!altered.empty()) {
+                altered[altered.size() / 2] ^= 0x01;
+            }
+            return ::pwrite(fd, altered.data(), altered.size(), offset);
+        });
+    const ConfigBackup backup = backUpConfigFile((m_dir / "card" / "config.bin").string(),
+                                                 (m_dir / "data" / "backups").string(), "NURA", kMarch5);
+    setSafeFileWriteCall(previous);
+    EXPECT_FALSE(backup.status.ok());
+    EXPECT_EQ(slurp(m_dir / "card" / "config.bin"), m_record);
+}
+
 TEST_F(ConfigBackupTest, OnlyRestoredBackupsArePrunedKeepingTheNewestTwenty) {
     const std::string folder = (m_dir / "data" / "backups").string();
     const std::string source = (m_dir / "card" / "config.bin").string();
