@@ -7,6 +7,8 @@ set(NURA_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 install(TARGETS nura RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # Found by nura and the viewer as ../libexec/nura/nura-media from their own folder.
 install(TARGETS nura-media RUNTIME DESTINATION libexec/nura)
+# Found by the format window as ../libexec/nura/nura-format-card from its own folder.
+install(TARGETS nura-format-card RUNTIME DESTINATION libexec/nura)
 if(NURA_WITH_UI)
     # Found by nura as ../libexec/nura/nura-card from its own folder.
     install(TARGETS nura-card RUNTIME DESTINATION libexec/nura)

@@ -177,6 +177,7 @@ std::optional<VolumeDescription> describeObject(const ManagedObjects& objects, c
     v.uuid = text(block, "IdUUID");
     v.deviceName = byteString(block.value("Device"));
     v.mediaSize = size(block, "Size");
+    v.deviceNumber = size(block, "DeviceNumber");
     if (const auto readOnly = flag(block, "ReadOnly")) {
         v.writable = !*readOnly;
     }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The format command line run for real by mkfs.fat on sparse image files, and the result read back by
-// independent tools (fsck.fat, mtools) and from the boot sector's own bytes.
+// The privileged format helper run for real on sparse image files (mkfs.fat through the descriptor it
+// opened), and the result read back by independent tools (fsck.fat, mtools) and from the boot sector's own
+// bytes.
 
+#include "core/card/CardFormat.h"
 #include "core/card/FormatCommands.h"
 
 #include "CoreTestSupport.h"
@@ -13,7 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace nura;
@@ -58,33 +62,54 @@ unsigned u16(const std::string& b, size_t at) {
     return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
 }
 
-class FormatImage : public ::testing::TestWithParam<std::pair<uint64_t, int>> {};
+std::string deviceId(const std::filesystem::path& image) {
+    struct stat st {};
+    return ::stat(image.c_str(), &st) == 0 ? deviceIdOf(st) : std::string();
+}
+
+// The helper as the format window runs it (without pkexec: the images are the user's own files).
+int formatImage(const std::filesystem::path& image, const std::string& id, const std::string& serial,
+                const std::string& newSerial, std::string* output) {
+    return run(quoted(NURA_FORMAT_HELPER) + " --device-id " + quoted(id) + " --serial " + quoted(serial) +
+                   " --new-serial " + quoted(newSerial) + " -- " + quoted(image.string()),
+               output);
+}
+
+class FormatHelper : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (findProgram("mkfs.fat").empty() || findProgram("fsck.fat").empty() ||
+            findProgram("minfo").empty() || findProgram("mcopy").empty() || findProgram("mdir").empty()) {
+            GTEST_SKIP() << "dosfstools or mtools not installed";
+        }
+        m_dir = coretest::freshTestFolder("nura-format");
+    }
+    void TearDown() override {
+        if (!m_dir.empty()) {
+            std::filesystem::remove_all(m_dir);
+        }
+    }
+    std::filesystem::path sparseImage(const std::string& name, uint64_t size) const {
+        const auto image = m_dir / name;
+        std::filesystem::resize_file((std::ofstream(image), image), size); // sparse: costs no disk space
+        return image;
+    }
+    std::filesystem::path m_dir;
+};
+
+class FormatImage : public FormatHelper, public ::testing::WithParamInterface<std::pair<uint64_t, int>> {};
 
 } // namespace
 
 TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
-    const std::string mkfs = findProgram("mkfs.fat"), fsck = findProgram("fsck.fat");
+    const std::string fsck = findProgram("fsck.fat");
     const std::string minfo = findProgram("minfo"), mcopy = findProgram("mcopy"), mdir = findProgram("mdir");
-    if (mkfs.empty() || fsck.empty() || minfo.empty() || mcopy.empty() || mdir.empty()) {
-        GTEST_SKIP() << "dosfstools or mtools not installed";
-    }
     const auto [size, sectorsPerCluster] = GetParam();
-    const auto dir = std::filesystem::temp_directory_path() / ("nura-format-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    const auto image = dir / "card.img";
-    std::filesystem::resize_file((std::ofstream(image), image), size); // sparse: costs no disk space
+    const auto image = sparseImage("card.img", size);
 
-    TKUSBDiskEntity disk("OLD", "", image.string(), std::nullopt, size, true, false, "");
-    CommandLine line = formatCommandLine(disk);
-    ASSERT_EQ(line.front(), "mkfs.fat");
-    line.front() = mkfs;
-    std::string commandLine;
-    for (const auto& arg : line) {
-        commandLine += quoted(arg) + " ";
-    }
     std::string out;
-    ASSERT_EQ(run(commandLine, &out), 0) << out;
-
+    ASSERT_EQ(formatImage(image, deviceId(image), "", "5E6F-7A8B", &out), 0) << out;
+    EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
     EXPECT_EQ(run(quoted(fsck) + " -n " + quoted(image.string()), &out), 0) << out;
 
     // The boot sector's own fields.
@@ -95,8 +120,14 @@ TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
     EXPECT_EQ(u16(boot, 14), 32u);                      // reserved sectors
     EXPECT_EQ(static_cast<unsigned char>(boot[16]), 2); // FATs
     EXPECT_EQ(u16(boot, 50), 6u);                       // backup boot sector
+    EXPECT_EQ(u16(boot, 67) | u16(boot, 69) << 16, 0x5E6F7A8Bu);
     EXPECT_EQ(boot.substr(71, 11), "NURA       ");
     EXPECT_EQ(boot.substr(82, 8), "FAT32   ");
+    const uint64_t total = u16(boot, 32) | uint64_t{u16(boot, 34)} << 16;
+    const uint64_t fat = u16(boot, 36) | uint64_t{u16(boot, 38)} << 16;
+    const uint64_t clusters = (total - 32 - 2 * fat) / static_cast<uint64_t>(sectorsPerCluster);
+    EXPECT_GE(clusters, 65525u);
+    EXPECT_EQ(clusters, fat32ClusterCount(size, sectorsPerCluster));
 
     // mtools' reading of the same.
     const std::string env = "MTOOLS_SKIP_CHECK=1 MTOOLSRC=/dev/null ";
@@ -114,7 +145,7 @@ TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
     for (size_t i = 0; i < record.size(); ++i) {
         record[i] = static_cast<char>((i * 37 + 11) & 0xff);
     }
-    const auto saved = dir / "config.bin";
+    const auto saved = m_dir / "config.bin";
     std::ofstream(saved, std::ios::binary) << record;
     ASSERT_EQ(
         run(env + quoted(mcopy) + " -i " + quoted(image.string()) + " " + quoted(saved.string()) + " ::",
@@ -122,9 +153,8 @@ TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
         0)
         << out;
     ASSERT_EQ(run(env + quoted(mdir) + " -i " + quoted(image.string()) + " ::", &out), 0) << out;
-    EXPECT_NE(out.find("NURA"), std::string::npos) << out;
     EXPECT_NE(out.find("config   bin       500"), std::string::npos) << out;
-    const auto back = dir / "back.bin";
+    const auto back = m_dir / "back.bin";
     ASSERT_EQ(
         run(env + quoted(mcopy) + " -i " + quoted(image.string()) + " ::config.bin " + quoted(back.string()),
             &out),
@@ -132,12 +162,49 @@ TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
         << out;
     EXPECT_EQ(slurp(back), record);
     EXPECT_EQ(run(quoted(fsck) + " -n " + quoted(image.string()), &out), 0) << out;
-
-    std::filesystem::remove_all(dir);
 }
 
-// 2 GiB is below the 7 GiB mark (32 sectors a cluster), 8 GiB above it (128); both give mtools the 65,525
-// clusters it wants of FAT32.
+// 2 GiB is below the 7 GiB mark (32 sectors a cluster), 8 GiB above it (128). Under about 1.07 GB the
+// usual 32 would give fewer than 65,525 clusters: 1 GiB gets 16, 40 MiB gets 1.
 INSTANTIATE_TEST_SUITE_P(Cards, FormatImage,
                          ::testing::Values(std::make_pair(uint64_t{2} << 30, 32),
-                                           std::make_pair(uint64_t{8} << 30, 128)));
+                                           std::make_pair(uint64_t{8} << 30, 128),
+                                           std::make_pair(uint64_t{1080000000}, 32),
+                                           std::make_pair(uint64_t{1} << 30, 16),
+                                           std::make_pair(uint64_t{40} << 20, 1)));
+
+// The disk erased is the disk named: a clone with the same serial under another name is never touched, a
+// name that now leads to another disk or a medium with another serial is refused naming both, and a disk
+// too small for FAT32 is refused.
+TEST_F(FormatHelper, ErasesOnlyTheDiskNamedAndRefusesAnyOther) {
+    const auto card = sparseImage("card.img", uint64_t{64} << 20);
+    std::string out;
+    ASSERT_EQ(run(quoted(findProgram("mkfs.fat")) + " -F 32 -i 1A2B3C4D " + quoted(card.string()), &out), 0)
+        << out;
+    const auto clone = m_dir / "clone.img";
+    std::filesystem::copy_file(card, clone);
+    const std::string before = slurp(card, 1 << 20);
+    ASSERT_EQ(slurp(clone, 1 << 20), before);
+
+    // The clone's name with the card's identity: it is another disk.
+    EXPECT_EQ(formatImage(clone, deviceId(card), "1A2B-3C4D", "5E6F-7A8B", &out), 2) << out;
+    EXPECT_NE(out.find(deviceId(clone)), std::string::npos) << out;
+    EXPECT_NE(out.find(deviceId(card)), std::string::npos) << out;
+    EXPECT_NE(out.find("nothing was erased"), std::string::npos) << out;
+    // Another medium in the card's place: its serial is not the one the question showed.
+    EXPECT_EQ(formatImage(card, deviceId(card), "0BAD-F00D", "5E6F-7A8B", &out), 2) << out;
+    EXPECT_NE(out.find("1A2B-3C4D"), std::string::npos) << out;
+    EXPECT_NE(out.find("0BAD-F00D"), std::string::npos) << out;
+    EXPECT_EQ(slurp(card, 1 << 20), before);
+    EXPECT_EQ(slurp(clone, 1 << 20), before);
+
+    ASSERT_EQ(formatImage(card, deviceId(card), "1a2b-3c4d", "5E6F-7A8B", &out), 0) << out;
+    const std::string head = slurp(card, 4096);
+    EXPECT_EQ(volumeSerialOf(std::as_bytes(std::span(head))), "5E6F-7A8B");
+    EXPECT_EQ(slurp(clone, 1 << 20), before);
+
+    const auto tiny = sparseImage("tiny.img", 30 << 20);
+    EXPECT_EQ(formatImage(tiny, deviceId(tiny), "", "5E6F-7A8B", &out), 2) << out;
+    EXPECT_NE(out.find("too small for FAT32"), std::string::npos) << out;
+    EXPECT_EQ(slurp(tiny), std::string(30 << 20, '\0'));
+}

@@ -22,6 +22,7 @@ expected = {
     "usr/bin/nura",
     "usr/bin/nura-viewer",
     "usr/libexec/nura/nura-card",
+    "usr/libexec/nura/nura-format-card",
     "usr/libexec/nura/nura-media",
     "usr/share/applications/nura-viewer.desktop",
     "usr/share/metainfo/org.nura.Viewer.metainfo.xml",

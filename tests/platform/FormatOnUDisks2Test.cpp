@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The format window on the UDisks2 client itself, against the stand-in (udisks2_mock.py) on a private bus:
-// a medium swapped before the erase, a failed erase and its backup, one window from every way in, and the
-// disk list following the service's signals. The commands are recorded and their effect on the mounts is
-// played on the stand-in; nothing is formatted. The window's texts and the fake-service cases are in
-// tests/ui/CardToolsTest.cpp.
+// a medium swapped before the erase, a clone with the card's serial, a card that did not take the new
+// volume, one window from every way in, and the disk list following the service's signals. The commands are
+// recorded and their effect on the mounts is played on the stand-in; nothing is formatted. The window's texts
+// and the fake-service cases are in tests/ui/CardToolsTest.cpp.
 
 #include "platform/CommandRunner.h"
 #include "platform/FakeMediaPlayer.h"
@@ -65,12 +65,14 @@ struct Scene {
 };
 
 // Records the commands; udisksctl's mount and unmount change the stand-in's mount points as the real ones
-// would, and the formatter answers `formatResult` (emptying the card's folder when it succeeds).
+// would, and the format helper answers `formatResult` (emptying the card's folder and giving the device it
+// names the new serial when it succeeds, unless `newVolumeOn` names another device).
 class CardRunner : public CommandRunner {
 public:
     const Scene* scene = nullptr;
     QString mountPoint;
     CommandResult formatResult;
+    QString newVolumeOn; // the device that gets the new volume when not the one named
     std::function<void(const QStringList&)> afterCommand; // on the job's thread
 
     CommandResult runScriptCommand(const QStringList& arguments, bool) override {
@@ -78,17 +80,19 @@ public:
             QMutexLocker lock(&m_mutex);
             m_lines << arguments;
         }
-        const QString dev = arguments.value(3).section(QLatin1Char('/'), -1);
+        const QString dev = arguments.last().section(QLatin1Char('/'), -1);
         CommandResult result;
         if (arguments.value(0) == "udisksctl" && arguments.value(1) == "unmount") {
             scene->mountAt(dev, QString());
         } else if (arguments.value(0) == "udisksctl" && arguments.value(1) == "mount") {
             scene->mountAt(dev, mountPoint);
-        } else if (arguments.value(0) == "mkfs.fat") {
+        } else if (arguments.value(0) == "nura-format-card") {
             result = formatResult;
             if (result.succeeded()) {
                 QDir(mountPoint).removeRecursively();
                 QDir().mkpath(mountPoint);
+                scene->setUuid(newVolumeOn.isEmpty() ? dev : newVolumeOn,
+                               arguments.value(arguments.indexOf("--new-serial") + 1));
             }
         }
         if (afterCommand) {
@@ -103,7 +107,7 @@ public:
     bool erased() const {
         const auto all = lines();
         return std::any_of(all.begin(), all.end(),
-                           [](const QStringList& l) { return l.value(0) == "mkfs.fat"; });
+                           [](const QStringList& l) { return l.value(0) == "nura-format-card"; });
     }
 
 private:
@@ -150,6 +154,7 @@ class FormatOnUDisks2Test : public QObject {
         CardToolServices s;
         s.volumes = &volumes;
         s.commands = &runner;
+        s.formatHelper = "nura-format-card";
         s.confirm = [onQuestion](QWidget*, const QString&, const QString&) {
             if (onQuestion) {
                 onQuestion();
@@ -240,34 +245,43 @@ private slots:
         QCOMPARE(readAll(cardRoot() + "/config.bin"), m_record);
     }
 
-    // The formatter is handed the volume serial the service gave; when it fails, the backup stays in the
-    // user's data folder and the message names it. A later format that succeeds restores it.
-    void aFailedEraseKeepsTheBackupAndNamesIt() {
+    // A clone of the card (same serial) in a second reader: the helper is handed the card's own device and
+    // device number, never a name the clone could answer to. A card that does not then carry the new
+    // volume is not reported formatted and does not get the settings back; the backup stays and is named.
+    void theDiskNamedIsTheDiskErased() {
+        QCOMPARE(m_scene.plug("sdd1", "Flash_Drive", "NURA", kCardUuid, m_base.filePath("CLONE")), QString());
         UDisks2VolumeService volumes(m_scene.bus);
         CardRunner runner;
-        runner.formatResult = {1, QStringLiteral("mkfs.fat: unable to open /dev/disk/by-uuid/1A2B-3C4D")};
+        runner.newVolumeOn = "sdd1";
         ORBFormatWindowController w(tools(volumes, runner));
+        QTRY_VERIFY_WITH_TIMEOUT(!w.isBusy(), 20000);
+        QVERIFY(w.selectUSBByDevFile("/dev/sdc1"));
         format(w);
+        m_scene.unplug("sdd1");
         if (QTest::currentTestFailed()) {
             return;
         }
-        const auto lines = runner.lines();
-        QCOMPARE(lines.size(), 3);
-        QCOMPARE(lines[1].last(), "/dev/disk/by-uuid/" + kCardUuid);
+        const QStringList line = runner.lines().value(1);
+        // The stand-in numbers a device by its name's bytes, as udev gives each its own.
+        const QString sdc1Number = QStringLiteral("8:%1").arg(('s' + 'd' + 'c' + '1') & 0xFF);
+        QCOMPARE(line.mid(0, 5),
+                 (QStringList{"nura-format-card", "--device-id", sdc1Number, "--serial", kCardUuid}));
+        QCOMPARE(line.last(), "/dev/sdc1");
+        QVERIFY2(lastAlertText(w).contains("does not carry the new volume"), qPrintable(lastAlertText(w)));
         const QStringList kept = QDir(backupFolder()).entryList(QDir::Files);
         QCOMPARE(kept.size(), 1);
-        QCOMPARE(readAll(backupFolder() + "/" + kept[0]), m_record);
         QVERIFY2(lastAlertText(w).contains(backupFolder() + "/" + kept[0]), qPrintable(lastAlertText(w)));
-        QCOMPARE(card()->mountPath, cardRoot().toStdString()); // mounted again
+        QVERIFY(!QFile::exists(cardRoot() + "/config.bin"));
 
-        // The card comes back mounted after a format that succeeds, and gets its record back.
-        runner.formatResult = {};
+        // Formatted for real, the card takes the new volume and its settings back.
+        runner.newVolumeOn.clear();
+        writeAll(cardRoot() + "/config.bin", m_record);
         format(w);
         if (QTest::currentTestFailed()) {
             return;
         }
         QCOMPARE(readAll(cardRoot() + "/config.bin"), m_record);
-        QCOMPARE(QDir(backupFolder()).entryList({"*.restored.bin"}, QDir::Files).size(), 1);
+        QCOMPARE(card()->mountPath, cardRoot().toStdString());
     }
 
     // Ctrl+Shift+F twice and the settings window's button give one window, whose list follows the

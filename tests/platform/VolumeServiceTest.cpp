@@ -83,15 +83,16 @@ private slots:
         LogCapture log;
         const std::vector<TKUSBDiskEntity> disks = svc.mountedUSBDisks();
         const std::string prefix = "/org/freedesktop/UDisks2/block_devices/";
+        // The device numbers are the stand-in's (its device name's bytes): the format names the disk by them.
         const std::vector<TKUSBDiskEntity> expected = {
             {"STICK", root("STICK").toStdString(), "/dev/sdb1", "Flash Drive", 16013852672ull, true, false,
-             prefix + "sdb1", "016A-0404", "Flash_Drive-0815", "SER0011"},
+             prefix + "sdb1", "016A-0404", "Flash_Drive-0815", "SER0011", (8u << 8) | 106u},
             {"NURA", root("NURA_RO").toStdString(), "/dev/sdc1", "Card Reader", 7948206080ull, false, false,
-             prefix + "sdc1", "016B-0404", "Card_Reader-0815", "SER0011"},
+             prefix + "sdc1", "016B-0404", "Card_Reader-0815", "SER0011", (8u << 8) | 107u},
             {"", root("nolabel").toStdString(), "/dev/sdd1", std::nullopt, 1048575, true, false,
-             prefix + "sdd1", "016C-0404", "Mass_Storage-0815", "SER0012"},
+             prefix + "sdd1", "016C-0404", "Mass_Storage-0815", "SER0012", (8u << 8) | 108u},
             {"NURA", root("WHOLE").toStdString(), "/dev/sde", "Whole Reader", 3965190144ull, true, true,
-             prefix + "sde", "013C-0303", "Whole_Reader-0815", "SER0012"},
+             prefix + "sde", "013C-0303", "Whole_Reader-0815", "SER0012", (8u << 8) | 60u},
         };
         QCOMPARE(disks.size(), expected.size()); // the volume without a device name gives no disk
         for (std::size_t i = 0; i < disks.size(); ++i) {

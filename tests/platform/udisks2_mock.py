@@ -57,6 +57,11 @@ def drive(name, bus, removable, model):
     })
 
 
+def device_number(dev):
+    """A dev_t of its own for each device name (major 8 as SCSI disks have), as udev would give."""
+    return (8 << 8) | (sum(dev.encode()) & 0xFF)
+
+
 def block(dev, drive_name, label, size, read_only, mount_points, partition=True, omit=()):
     props = {
         "Device": path_bytes(f"/dev/{dev}"),
@@ -65,6 +70,7 @@ def block(dev, drive_name, label, size, read_only, mount_points, partition=True,
         # the FAT volume serial, one per medium
         "IdUUID": dbus.String("%04X-%04X" % (sum(dev.encode()) & 0xFFFF, len(dev) * 257)),
         "Size": dbus.UInt64(size),
+        "DeviceNumber": dbus.UInt64(device_number(dev)),
         "ReadOnly": dbus.Boolean(read_only),
         "Drive": dbus.ObjectPath(f"{ROOT}/drives/{drive_name}" if drive_name else "/"),
     }
@@ -114,6 +120,7 @@ SCENE_METHODS = [
      "    'Device': dbus.Array([dbus.Byte(b) for b in ('/dev/' + dev).encode() + b'\\0'], signature='y'),\n"
      "    'IdLabel': dbus.String(label), 'IdType': dbus.String('vfat'), 'IdUUID': dbus.String(uuid),\n"
      "    'Size': dbus.UInt64(size), 'ReadOnly': dbus.Boolean(False),\n"
+     "    'DeviceNumber': dbus.UInt64((8 << 8) | (sum(dev.encode()) & 0xFF)),\n"
      "    'Drive': dbus.ObjectPath('/org/freedesktop/UDisks2/drives/' + drive)}, [])\n"
      "objects[path].AddProperties('org.freedesktop.UDisks2.Filesystem', {'MountPoints': mounts})\n"
      "objects[path].AddProperties('org.freedesktop.UDisks2.Partition', {'Number': dbus.UInt32(1)})\n"

@@ -1,18 +1,52 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/card/FormatCommands.h"
 
+#include "core/card/CardFormat.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace nura {
 
+namespace {
+constexpr uint64_t kSector = 512;
+constexpr uint64_t kReservedSectors = 32;
+constexpr uint64_t kFats = 2;
+} // namespace
+
+uint64_t fat32ClusterCount(uint64_t volumeSize, long sectorsPerCluster) {
+    const uint64_t sectors = volumeSize / kSector;
+    if (sectorsPerCluster <= 0 || sectors <= kReservedSectors) {
+        return 0;
+    }
+    const auto perCluster = static_cast<uint64_t>(sectorsPerCluster);
+    // First guess with the FATs' share spread over the clusters, then the whole FAT sectors that guess
+    // needs taken off the data area (the unused tail of a FAT sector holds no cluster).
+    const uint64_t data = sectors - kReservedSectors;
+    const uint64_t guess = (data * kSector + kFats * 8) / (perCluster * kSector + kFats * 4);
+    const uint64_t fatSectors = ((guess + 2) * 4 + kSector - 1) / kSector;
+    if (data <= kFats * fatSectors) {
+        return 0;
+    }
+    return std::min((data - kFats * fatSectors) / perCluster, fatSectors * kSector / 4 - 2);
+}
+
 long clusterSizeByVolumeSizeInKB(uint64_t volumeSize) {
-    return (volumeSize >> 30) < 7 ? 32 : 128;
+    for (long figure = (volumeSize >> 30) < 7 ? 32 : 128; figure >= 1; figure /= 2) {
+        if (fat32ClusterCount(volumeSize, figure) >= kMinFat32Clusters) {
+            return figure;
+        }
+    }
+    return 0;
 }
 
 std::string clusterSizeText(uint64_t volumeSize) {
     // The figure counts 512-byte sectors: 32 sectors are 16 KiB, 128 are 64 KiB.
-    return std::to_string(clusterSizeByVolumeSizeInKB(volumeSize) * 512 / 1024) + " KB";
+    const long figure = clusterSizeByVolumeSizeInKB(volumeSize);
+    if (figure == 0) {
+        return "-";
+    }
+    return figure >= 2 ? std::to_string(figure * 512 / 1024) + " KB" : "512 bytes";
 }
 
 bool isDeviceOfDisk(const std::string& device, const std::string& disk) {
@@ -52,31 +86,19 @@ std::vector<CommandLine> unmountCommandLines(const TKUSBDiskEntity& disk,
     return lines;
 }
 
-std::string formatTargetDevice(const TKUSBDiskEntity& disk) {
-    const std::string& uuid = disk.uuid();
-    const bool plain =
-        !uuid.empty() && uuid.size() <= 64 && std::all_of(uuid.begin(), uuid.end(), [](char c) {
-            return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
-        });
-    return plain ? "/dev/disk/by-uuid/" + uuid : disk.deviceFilePath();
-}
-
-CommandLine formatCommandLine(const TKUSBDiskEntity& disk) {
-    return {"mkfs.fat",
-            "-F",
-            "32",
-            "-n",
-            kCardVolumeLabel,
-            "-f",
-            "2",
-            "-b",
-            "6",
-            "-R",
-            "32",
-            "-s",
-            std::to_string(clusterSizeByVolumeSizeInKB(disk.volumeSize())),
-            "-a",
-            formatTargetDevice(disk)};
+CommandLine formatCommandLine(const TKUSBDiskEntity& disk, const std::string& helper, uint32_t newSerial) {
+    if (disk.deviceNumber() == 0) {
+        return {};
+    }
+    return {helper,
+            "--device-id",
+            deviceIdOfNumber(disk.deviceNumber()),
+            "--serial",
+            disk.uuid(),
+            "--new-serial",
+            fatSerialText(newSerial),
+            "--",
+            disk.deviceFilePath()};
 }
 
 CommandLine mountCommandLine(const TKUSBDiskEntity& disk) {

@@ -18,6 +18,7 @@ struct DiskIdentity {
     uint64_t size = 0;
     std::string driveId; // the reader's and its medium's id, as the disk service gives it
     std::string driveSerial;
+    uint64_t deviceNumber = 0; // the block device's dev_t; 0 when the disk service gave none
 
     bool operator==(const DiskIdentity&) const = default;
 };
@@ -27,7 +28,7 @@ public:
     TKUSBDiskEntity(std::string volumeName, std::string mountedPath, std::string deviceFilePath,
                     std::optional<std::string> deviceModel, uint64_t volumeSize, bool writable,
                     bool mediaWhole, std::string key, std::string uuid = {}, std::string driveId = {},
-                    std::string driveSerial = {});
+                    std::string driveSerial = {}, uint64_t deviceNumber = 0);
 
     const std::string& volumeName() const { return m_volumeName; } // "" when the volume has no label
     const std::string& mountedPath() const { return m_mountedPath; }
@@ -38,6 +39,7 @@ public:
     bool mediaWhole() const { return m_mediaWhole; }
     const std::string& key() const { return m_key; } // the medium's path in the disk service
     const std::string& uuid() const { return m_uuid; }
+    uint64_t deviceNumber() const { return m_deviceNumber; } // dev_t; 0 when unknown
     // Everything the format checks again before it erases the disk.
     DiskIdentity identity() const;
 
@@ -58,6 +60,7 @@ private:
     std::string m_uuid;
     std::string m_driveId;
     std::string m_driveSerial;
+    uint64_t m_deviceNumber;
 };
 
 } // namespace nura

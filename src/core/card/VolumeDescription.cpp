@@ -38,7 +38,8 @@ std::vector<TKUSBDiskEntity> usbDiskEntities(const std::vector<VolumeDescription
         }
         disks.emplace_back(v.volumeName.value_or(""), v.mountPath, *v.deviceName, v.deviceModel,
                            v.mediaSize.value_or(0), v.writable.value_or(false), v.mediaWhole.value_or(false),
-                           v.key, v.uuid.value_or(""), v.driveId.value_or(""), v.driveSerial.value_or(""));
+                           v.key, v.uuid.value_or(""), v.driveId.value_or(""), v.driveSerial.value_or(""),
+                           v.deviceNumber.value_or(0));
     }
     return disks;
 }
@@ -49,7 +50,8 @@ DiskIdentity diskIdentity(const VolumeDescription& v) {
             v.volumeName.value_or(""),
             v.mediaSize.value_or(0),
             v.driveId.value_or(""),
-            v.driveSerial.value_or("")};
+            v.driveSerial.value_or(""),
+            v.deviceNumber.value_or(0)};
 }
 
 } // namespace nura

@@ -28,6 +28,7 @@ struct VolumeDescription {
     std::optional<std::string> uuid; // the volume serial
     std::optional<std::string> driveId;
     std::optional<std::string> driveSerial;
+    std::optional<uint64_t> deviceNumber; // the block device's dev_t
 };
 
 // The identity of the described volume (DiskIdentity of TKUSBDiskEntity.h).

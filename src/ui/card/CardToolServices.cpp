@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/card/CardToolServices.h"
 
+#include "core/util/HelperProgram.h"
 #include "platform/ProcessCommandRunner.h"
 #include "platform/VolumeService.h"
 
@@ -15,6 +16,7 @@ CardToolServices CardToolServices::real() {
     CardToolServices s;
     s.volumes = volumes.get();
     s.commands = &commands;
+    s.formatHelper = nura::findHelperProgram("nura-format-card").value_or("");
     s.confirm = [](QWidget* parent, const QString& title, const QString& text) {
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Cancel, parent);
         QPushButton* go = box.addButton(title, QMessageBox::DestructiveRole);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <string>
 
 class QWidget;
 
@@ -16,6 +17,8 @@ class VolumeService;
 struct CardToolServices {
     nura::VolumeService* volumes = nullptr;
     nura::CommandRunner* commands = nullptr;
+    // The program that formats a card with administrator rights (nura-format-card); empty when missing.
+    std::string formatHelper;
     // Asks before something that cannot be undone; true to go on.
     std::function<bool(QWidget* parent, const QString& title, const QString& text)> confirm;
     // A file to write, proposed by name and type ("timeset", "cfg"); empty when cancelled.

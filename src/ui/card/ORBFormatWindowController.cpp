@@ -3,6 +3,7 @@
 
 #include "core/card/ByteSizeText.h"
 #include "core/card/CameraCard.h"
+#include "core/card/CardFormat.h"
 #include "core/card/ConfigBackup.h"
 #include "core/card/FormatCommands.h"
 #include "core/card/VolumeDescription.h"
@@ -30,6 +31,7 @@
 
 #include <ctime>
 #include <memory>
+#include <random>
 #include <utility>
 
 using nura::TKUSBDiskEntity;
@@ -60,6 +62,7 @@ struct ORBFormatWindowController::Outcome {
     QString error;     // why, in the system's or the formatter's words
     QString savedCopy; // the backup of the card's config.bin, or empty when it had none
     bool notAuthorized = false;
+    uint32_t newSerial = 0; // the volume serial the formatted card carries
 };
 
 ORBFormatWindowController::ORBFormatWindowController(CardToolServices services, QWidget* parent)
@@ -256,8 +259,27 @@ void ORBFormatWindowController::onFormat() {
                              QStringLiteral("%1\n%2").arg(display(*disk), L("msg.write_protected_disk")));
         return;
     }
-    if (!m_services.commands) {
-        nura::ShowAlertSheet(this, L("msg.cannot_format"), display(*disk));
+    if (!m_services.commands || m_services.formatHelper.empty()) {
+        nura::ShowAlertSheet(
+            this, L("msg.cannot_format"),
+            QStringLiteral("%1\n%2").arg(display(*disk), QStringLiteral("The format helper nura-format-card "
+                                                                        "is not installed.")));
+        return;
+    }
+    if (nura::clusterSizeByVolumeSizeInKB(disk->volumeSize()) == 0) {
+        nura::ShowAlertSheet(
+            this, L("msg.cannot_format"),
+            QStringLiteral("%1\n%2").arg(
+                display(*disk), QStringLiteral("The disk is too small for FAT32, which needs at least "
+                                               "%1 clusters.")
+                                    .arg(nura::kMinFat32Clusters)));
+        return;
+    }
+    if (disk->deviceNumber() == 0) {
+        nura::ShowAlertSheet(
+            this, L("msg.cannot_format"),
+            QStringLiteral("%1\n%2").arg(display(*disk), QStringLiteral("The disk service does not say "
+                                                                        "which device it is.")));
         return;
     }
     // Formatting erases the card: ask once, naming it, before anything is unmounted.
@@ -364,8 +386,13 @@ ORBFormatWindowController::Outcome ORBFormatWindowController::runFormatJob(
         return cancelled(why);
     }
     progress(QStringLiteral("formatting..."));
-    const nura::CommandResult result =
-        services.commands->runScriptCommand(toArguments(nura::formatCommandLine(disk)), true);
+    // A serial of its own, so that the card can be told formatted from untouched afterwards.
+    std::random_device random;
+    do {
+        outcome.newSerial = static_cast<uint32_t>(random());
+    } while (outcome.newSerial == 0 || nura::fatSerialText(outcome.newSerial) == disk.uuid());
+    const nura::CommandResult result = services.commands->runScriptCommand(
+        toArguments(nura::formatCommandLine(disk, services.formatHelper, outcome.newSerial)), true);
     nura::logf("ERROR=%s", result.describe().toUtf8().constData());
     const bool formatted = result.succeeded();
     if (!formatted) {
@@ -424,11 +451,12 @@ void ORBFormatWindowController::formatJobEnded(const TKUSBDiskEntity& disk, cons
             emit formatFinished(false);
             return;
         }
-        formatDidFinished(disk.deviceFilePath(), outcome.savedCopy);
+        formatDidFinished(disk.deviceFilePath(), outcome.savedCopy, outcome.newSerial);
     });
 }
 
-void ORBFormatWindowController::formatDidFinished(const std::string& device, const QString& savedCopy) {
+void ORBFormatWindowController::formatDidFinished(const std::string& device, const QString& savedCopy,
+                                                  uint32_t newSerial) {
     m_formatting = false;
     endJob();
     const auto disk = selectUSBByDevFile(device);
@@ -446,6 +474,16 @@ void ORBFormatWindowController::formatDidFinished(const std::string& device, con
     if (!disk || disk->mountedPath().empty()) {
         // Never written to another disk: the formatted one did not come back.
         fail(QString());
+        return;
+    }
+    // The card the question named must be the one that now carries the new volume: else the settings
+    // would be put back on a card that was never erased.
+    const QString expected = QString::fromStdString(nura::fatSerialText(newSerial));
+    if (QString::fromStdString(disk->uuid()).compare(expected, Qt::CaseInsensitive) != 0) {
+        fail(QStringLiteral("%1 does not carry the new volume %2 (it shows %3).")
+                 .arg(QString::fromStdString(device), expected,
+                      disk->uuid().empty() ? QStringLiteral("no serial")
+                                           : QString::fromStdString(disk->uuid())));
         return;
     }
     const QString target =

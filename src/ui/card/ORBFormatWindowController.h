@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -73,7 +74,7 @@ private:
     static Outcome runFormatJob(const CardToolServices& services, QPointer<ORBFormatWindowController> self,
                                 const nura::TKUSBDiskEntity& disk);
     void formatJobEnded(const nura::TKUSBDiskEntity& disk, const Outcome& outcome);
-    void formatDidFinished(const std::string& device, const QString& savedCopy);
+    void formatDidFinished(const std::string& device, const QString& savedCopy, uint32_t newSerial);
 
     CardToolServices m_services;
     std::vector<nura::TKUSBDiskEntity> m_usbDiskArray;
