@@ -3,18 +3,22 @@
 
 #include "cli/FileMessages.h"
 #include "cli/commands.h"
+#include "core/card/ConfigBackup.h"
 #include "core/settings/FileDataChecks.h"
 #include "core/settings/FileDataFields.h"
 #include "core/settings/FileDataRules.h"
 #include "core/settings/SettingFile.h"
 #include "core/util/JsonWriter.h"
+#include "core/util/Text.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace nura;
 
@@ -25,8 +29,11 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
+// A wrong-sized file above this is no damaged settings record but a file named by mistake: never replaced.
+constexpr off_t kLargestReplacedFile = 64 << 20;
+
 // Reads the record for a command; on failure says why and gives the exit status.
-int loadRecord(const char* command, const std::string& path, _FILEDATA& record) {
+int loadRecord(const char* command, const std::string& path, _FILEDATA& record, bool forceHint = false) {
     const std::string name = std::string("nura config ") + command;
     switch (ReadSettingFile(path, record)) {
     case ReadSettingResult::Ok:
@@ -34,9 +41,12 @@ int loadRecord(const char* command, const std::string& path, _FILEDATA& record) 
     case ReadSettingResult::WrongSize: {
         struct stat st {};
         if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-            std::fprintf(stderr, "%s: %s is %lld bytes%s, not a 500-byte settings record\n", name.c_str(),
+            std::fprintf(stderr, "%s: %s is %lld bytes%s, not a 500-byte settings record%s\n", name.c_str(),
                          path.c_str(), static_cast<long long>(st.st_size),
-                         st.st_size < static_cast<off_t>(kFileDataSize) ? " (truncated)" : "");
+                         st.st_size < static_cast<off_t>(kFileDataSize) ? " (truncated)" : "",
+                         forceHint && st.st_size <= kLargestReplacedFile
+                             ? " (--force replaces it, keeping a copy of it first)"
+                             : "");
             return exitcode::kNotOurFile;
         }
         return reportFileFailure(name.c_str(), "read", path, {FileFault::NotRegular, 0});
@@ -52,10 +62,44 @@ int loadRecord(const char* command, const std::string& path, _FILEDATA& record) 
                                                                     : ReadableFile::open(path).status());
 }
 
+// Where a link at `path` leads, or empty when `path` is no link.
+std::string linkTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return {};
+    }
+    std::string target(4096, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    target.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return target.empty() ? std::string("?") : target;
+}
+
 int saveRecord(const char* command, _FILEDATA& record, const std::string& path) {
     SealFileData(record);
     const std::string name = std::string("nura config ") + command;
-    return reportFileFailure(name.c_str(), "write", path, SaveSettingFile(record, path));
+    const std::string link = linkTarget(path);
+    const int status = reportFileFailure(name.c_str(), "write", path, SaveSettingFile(record, path));
+    if (status == exitcode::kDone && !link.empty()) {
+        // The write replaced the link itself: say so, or the user looks for the change in the other file.
+        std::fprintf(stderr, "%s: %s was a link to %s: it is now a file of its own, and %s is unchanged\n",
+                     name.c_str(), path.c_str(), link.c_str(), link.c_str());
+    }
+    return status;
+}
+
+// Keeps the bytes of a file about to be replaced in the backups folder; false (said why) when it cannot.
+bool keepOldBytes(const std::string& path) {
+    const std::string folder = configBackupFolder();
+    const std::string parent = directoryOfPath(path);
+    const ConfigBackup backup =
+        backUpConfigFile(path, folder, parent.substr(parent.rfind('/') + 1), std::time(nullptr));
+    if (!backup.status.ok()) {
+        std::fprintf(stderr, "nura config reset: cannot keep a copy of %s in %s: %s; nothing changed\n",
+                     path.c_str(), backup.path.c_str(), backup.status.describe().c_str());
+        return false;
+    }
+    std::fprintf(stderr, "nura config reset: the old %s is kept in %s\n", path.c_str(), backup.path.c_str());
+    return true;
 }
 
 void printText(const _FILEDATA& record) {
@@ -84,9 +128,14 @@ void printJson(const _FILEDATA& record) {
             // Through the float's shortest text so that 1.35 reads 1.35, not 1.350000023841858.
             w.value(std::strtod(shortestFloat(fieldFloat(record, f)).c_str(), nullptr));
             break;
-        case FieldType::Text:
-            w.value(fieldText(record, f));
+        case FieldType::Text: {
+            // Bytes that are not UTF-8 (or a text that looks quoted) go in the quoted form `set` reads back,
+            // never through a replacement character that would lose them.
+            const std::string text = fieldText(record, f);
+            const bool looksQuoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
+            w.value(isValidUtf8(text) && !looksQuoted ? text : formatFieldValue(record, f));
             break;
+        }
         case FieldType::U32Array:
             w.beginArray();
             for (std::size_t i = 0; i < f.length / 4u; ++i) {
@@ -114,10 +163,20 @@ int runConfigShow(const std::string& path, bool json) {
     return exitcode::kDone;
 }
 
-int runConfigReset(const std::string& path) {
+int runConfigReset(const std::string& path, bool force) {
+    const SettingFileLock lock(path);
     _FILEDATA record{}; // a missing file starts from a zeroed record
     if (fileExists(path)) {
-        if (const int status = loadRecord("reset", path, record)) {
+        struct stat st {};
+        const bool wrongSize = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                               st.st_size != static_cast<off_t>(kFileDataSize);
+        if (force && wrongSize && st.st_size <= kLargestReplacedFile) {
+            // A damaged record is replaced, but a file named by mistake must never be lost.
+            if (!keepOldBytes(path)) {
+                return exitcode::kCannotAccess;
+            }
+            record = {};
+        } else if (const int status = loadRecord("reset", path, record, true)) {
             return status;
         }
     }
@@ -126,6 +185,8 @@ int runConfigReset(const std::string& path) {
 }
 
 int runConfigSet(const std::string& path, const std::vector<std::string>& assignments, bool raw) {
+    // Held from the read to the save: a second `set` at the same time edits the result of this one.
+    const SettingFileLock lock(path);
     _FILEDATA record{};
     if (const int status = loadRecord("set", path, record)) {
         return status;

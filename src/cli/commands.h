@@ -30,7 +30,7 @@ inline constexpr const char* kExitStatusTable =
 int runList(const std::string& dir, bool json);
 int runTelemetry(const std::string& path, const std::string& format);
 int runConfigShow(const std::string& path, bool json);
-int runConfigReset(const std::string& path);
+int runConfigReset(const std::string& path, bool force);
 int runConfigSet(const std::string& path, const std::vector<std::string>& assignments, bool raw);
 int runCardList();
 int runDrive(const std::string& path, const std::string& format);

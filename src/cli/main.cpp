@@ -128,7 +128,12 @@ void addCommands(CLI::App& nura, Runner& run) {
         [&run, configFile, configJson] { run = [=] { return runConfigShow(*configFile, *configJson); }; });
     auto* reset = config->add_subcommand("reset", "Write the factory defaults (a missing file is created)");
     reset->add_option("FILE", *configFile, "The settings file")->required();
-    reset->callback([&run, configFile] { run = [=] { return runConfigReset(*configFile); }; });
+    auto configForce = std::make_shared<bool>(false);
+    reset->add_flag(
+        "--force", *configForce,
+        "Replace a file that is not a 500-byte record, keeping a copy of it in the backups folder");
+    reset->callback(
+        [&run, configFile, configForce] { run = [=] { return runConfigReset(*configFile, *configForce); }; });
     auto* set = config->add_subcommand("set", "Change fields, checked as the settings window checks them");
     set->add_option("FILE", *configFile, "The settings file")->required();
     set->add_option("NAME=VALUE", *assignments, "Fields to change")->required();

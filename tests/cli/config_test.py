@@ -146,6 +146,77 @@ with tempfile.TemporaryDirectory() as tmp:
     for cmd in ([], ["show"], ["frobnicate", card], ["reset"], ["set", card], ["show", card, "--xml"]):
         check(run(*cmd)[0] == USAGE, f"usage error {cmd}")
 
+    # two sets at once never lose a change: each takes the file for its read, edit and save
+    code, _, err = run("reset", card)
+    lost = []
+    for i in range(30):
+        hue, bright = (i * 7) % 200, (i * 11) % 200
+        pair = [subprocess.Popen([NURA, "config", "set", card, "--raw", f"vid_hue={hue}"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL),
+                subprocess.Popen([NURA, "config", "set", card, "--raw", f"vid_brightness={bright}"],
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+        codes = [p.wait(timeout=60) for p in pair]
+        f = show_json(card)["fields"]
+        if codes != [0, 0] or f["vid_hue"] != hue or f["vid_brightness"] != bright:
+            lost.append((i, codes, f["vid_hue"], f["vid_brightness"]))
+    check(not lost, f"concurrent sets lost a change: {lost}")
+
+    # what show prints, text or JSON, set takes back to the very same bytes, text that is not UTF-8 too
+    env = dict(os.environ, XDG_DATA_HOME=os.path.join(tmp, "data"))
+    subprocess.run([NURA, "config", "set", card, "--raw", b"szPlateNumber=\xe9A\"B\\", b"wifi_ssid=\"q\""],
+                   check=True, capture_output=True)
+    before = open(card, "rb").read()
+    check(before[256:262] == b'\xe9A"B\\\0', f"raw plate stored: {before[256:264]!r}")
+    code, out, _ = run("show", card)
+    pairs = [ln.split(None, 3) for ln in out.splitlines()[1:-1]]
+    text_args = [f"{name}={value}" for _, name, _, value in pairs if name not in ("checksum", "osd_plate_flag")]
+    code, _, err = run("set", card, "--raw", *text_args)
+    check(code == DONE and open(card, "rb").read() == before, f"the text listing fed back to set: {code} {err}")
+    fields = show_json(card)["fields"]
+    check(fields["szPlateNumber"] == '"\\xE9A\\"B\\\\"', f"JSON keeps bytes that are not UTF-8: {fields['szPlateNumber']!r}")
+    json_args = [f"{k}={','.join(map(str, v)) if isinstance(v, list) else v}" for k, v in fields.items()
+                 if k not in ("checksum", "osd_plate_flag")]
+    code, _, err = run("set", card, "--raw", *json_args)
+    check(code == DONE and open(card, "rb").read() == before, f"the JSON listing fed back to set: {code} {err}")
+    for bad in ("dummy00=1,2,3,4,5,6,7,8,", "dummy00=1,2,3,4,5,6,7,8,9", 'szPlateNumber="\\q"'):
+        code, _, err = run("set", card, "--raw", bad)
+        check(code == USAGE and "nothing changed" in err, f"set {bad} refused: {code} {err}")
+    check(open(card, "rb").read() == before, "refused sets leave the file byte for byte")
+
+    # reset --force replaces a damaged record after keeping its bytes; a FIFO or a large file never
+    damaged = os.path.join(tmp, "damaged.bin")
+    open(damaged, "wb").write(b"\x07" * 499)
+    p = subprocess.run([NURA, "config", "reset", damaged], capture_output=True, env=env, timeout=60)
+    check(p.returncode == NOT_OUR_FILE and b"--force" in p.stderr, f"reset names --force: {p.stderr!r}")
+    p = subprocess.run([NURA, "config", "reset", "--force", damaged], capture_output=True, env=env, timeout=60)
+    kept = sorted(os.listdir(os.path.join(tmp, "data", "nura-viewer", "backups")))
+    check(p.returncode == DONE and len(open(damaged, "rb").read()) == 500, f"reset --force: {p.stderr!r}")
+    check(len(kept) == 1 and open(os.path.join(tmp, "data", "nura-viewer", "backups", kept[0]), "rb").read()
+          == b"\x07" * 499 and kept[0].encode() in p.stderr, f"the old bytes kept and named: {kept} {p.stderr!r}")
+    fifo = os.path.join(tmp, "fifo.bin")
+    os.mkfifo(fifo)
+    large = os.path.join(tmp, "large.bin")
+    with open(large, "wb") as f:
+        f.truncate(65 << 20)
+    for path in (fifo, large):
+        p = subprocess.run([NURA, "config", "reset", "--force", path], capture_output=True, env=env, timeout=60)
+        check(p.returncode == NOT_OUR_FILE, f"reset --force of {path}: {p.returncode} {p.stderr!r}")
+    check(os.path.getsize(large) == 65 << 20 and len(os.listdir(os.path.join(tmp, "data", "nura-viewer",
+                                                                            "backups"))) == 1,
+          "the large file is untouched and not copied")
+    os.unlink(fifo)
+    os.unlink(large)
+
+    # a link given as the target is replaced by a file of its own; one line says the other file is unchanged
+    link = os.path.join(tmp, "link.bin")
+    os.symlink(card, link)
+    before = open(card, "rb").read()
+    code, _, err = run("set", link, "vid_hue=3")
+    check(code == DONE and not os.path.islink(link) and open(link, "rb").read()[84] == 3, f"link replaced: {err}")
+    check(open(card, "rb").read() == before and len(err.splitlines()) == 1 and card in err and "unchanged" in err,
+          f"the file the link led to is left and said so: {err!r}")
+    os.unlink(link)
+
     leftovers = [n for n in os.listdir(tmp) if n.startswith(".")]
     check(not leftovers, f"no temporary files left: {leftovers}")
 

@@ -4,6 +4,7 @@
 #include "core/util/JsonWriter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -86,6 +87,36 @@ std::string quoteText(std::string_view text) {
         }
     }
     return out + "\"";
+}
+
+// The listing's quoted form read back: "\"" and "\\" for themselves, "\xNN" for any byte.
+std::optional<std::string> unquoteText(std::string_view quoted) {
+    std::string out;
+    for (size_t i = 1; i + 1 < quoted.size(); ++i) {
+        const char c = quoted[i];
+        if (c != '\\') {
+            if (c == '"') {
+                return std::nullopt;
+            }
+            out += c;
+            continue;
+        }
+        if (i + 2 >= quoted.size()) {
+            return std::nullopt;
+        }
+        const char next = quoted[++i];
+        if (next == '"' || next == '\\') {
+            out += next;
+        } else if (next == 'x' && i + 3 < quoted.size() &&
+                   std::isxdigit(static_cast<unsigned char>(quoted[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(quoted[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(quoted.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return out;
 }
 
 std::string rangeError(std::string_view name, int64_t low, int64_t high) {
@@ -210,11 +241,21 @@ std::string setFieldFromText(_FILEDATA& record, const FieldDescriptor& field, st
         return {};
     }
     case FieldType::Text: {
-        if (text.size() > field.length || text.find('\0') != std::string_view::npos) {
+        // The listing's own form, quoted with escapes, reads back to the very bytes it shows.
+        std::string bytes(text);
+        if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+            const auto unquoted = unquoteText(text);
+            if (!unquoted) {
+                return name +
+                       " takes a text, or one quoted as `nura config show` prints it (\\\", \\\\, \\xNN)";
+            }
+            bytes = *unquoted;
+        }
+        if (bytes.size() > field.length || bytes.find('\0') != std::string::npos) {
             return name + " takes a text of at most " + std::to_string(field.length) + " bytes";
         }
         std::memset(p, 0, field.length);
-        std::memcpy(p, text.data(), text.size());
+        std::memcpy(p, bytes.data(), bytes.size());
         return {};
     }
     case FieldType::U32Array: {
@@ -222,20 +263,21 @@ std::string setFieldFromText(_FILEDATA& record, const FieldDescriptor& field, st
         uint32_t values[16] = {};
         std::size_t n = 0;
         std::string_view rest = text;
-        while (n < count) {
+        bool whole = true; // every piece between commas a number, none left over, no comma at the end
+        for (;;) {
             const auto comma = rest.find(',');
             const auto v = parseInteger(rest.substr(0, comma));
-            if (!v || *v < 0 || *v > 0xFFFFFFFFll) {
+            if (n == count || !v || *v < 0 || *v > 0xFFFFFFFFll) {
+                whole = false;
                 break;
             }
             values[n++] = static_cast<uint32_t>(*v);
             if (comma == std::string_view::npos) {
-                rest = {};
                 break;
             }
             rest.remove_prefix(comma + 1);
         }
-        if (n != count || !rest.empty()) {
+        if (!whole || n != count) {
             return name + " takes " + std::to_string(count) +
                    " comma-separated whole numbers from 0 to 4294967295";
         }

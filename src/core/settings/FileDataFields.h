@@ -193,7 +193,9 @@ std::string fieldText(const _FILEDATA& record, const FieldDescriptor& field);
 std::string formatFieldValue(const _FILEDATA& record, const FieldDescriptor& field);
 
 // Parses `text` for the field's type and range and stores it. Returns why it was refused, or an empty
-// text when the value was stored; a refused value leaves the record as it was.
+// text when the value was stored; a refused value leaves the record as it was. A text given in double
+// quotes is read as formatFieldValue writes it (\" \\ \xNN), so that a listing can be fed back; an array
+// takes exactly its count of numbers, with no comma after the last.
 std::string setFieldFromText(_FILEDATA& record, const FieldDescriptor& field, std::string_view text);
 
 } // namespace nura

@@ -4,7 +4,12 @@
 #include "core/log.h"
 #include "core/settings/FileDataRules.h"
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace nura {
 
@@ -57,6 +62,41 @@ std::string WriteSettingFile(const _FILEDATA& record, const std::string& path) {
     default:
         logf("fopen fail:%s: %s", path.c_str(), status.describe().c_str());
         return "msg.file_open_fail";
+    }
+}
+
+SettingFileLock::SettingFileLock(const std::string& path) {
+    // Each turn finds the file another save put in place while this one waited.
+    for (int turn = 0; turn < 64; ++turn) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return;
+        }
+        struct stat locked {};
+        if (::fstat(fd, &locked) != 0 || !S_ISREG(locked.st_mode)) {
+            ::close(fd);
+            return;
+        }
+        int taken = 0;
+        while ((taken = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        struct stat now {};
+        if (taken == 0 && ::stat(path.c_str(), &now) == 0 && now.st_dev == locked.st_dev &&
+            now.st_ino == locked.st_ino) {
+            m_fd = fd;
+            return;
+        }
+        ::close(fd);
+        if (taken != 0) {
+            logf("cannot lock %s: %s", path.c_str(), std::strerror(errno));
+            return;
+        }
+    }
+}
+
+SettingFileLock::~SettingFileLock() {
+    if (m_fd >= 0) {
+        ::close(m_fd); // and with it the lock
     }
 }
 

@@ -43,4 +43,23 @@ SettingFileWriteCall setSettingFileWriteCall(SettingFileWriteCall call);
 // A zeroed record with the factory defaults, written unsealed (checksum 0) for a freshly formatted card.
 std::string WriteDefaultSettingFile(const std::string& path);
 
+// Holds config.bin still for one read, edit and save, so that two edits at once never lose one. The lock
+// is on the file itself (flock): a card the camera keeps full has no room for a lock file beside it. A
+// save renames a new file over the locked one, so once the lock is taken the path must still name the
+// locked file; if it does not, the new file is locked instead. Links are followed, as the reader follows
+// them. Nothing is locked when there is no regular file there (missing, a FIFO, a folder): the read that
+// follows says why.
+class SettingFileLock {
+public:
+    explicit SettingFileLock(const std::string& path);
+    ~SettingFileLock();
+    SettingFileLock(const SettingFileLock&) = delete;
+    SettingFileLock& operator=(const SettingFileLock&) = delete;
+
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
 } // namespace nura
