@@ -23,7 +23,9 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unistd.h>
 
 namespace {
 
@@ -40,6 +42,60 @@ bool asksOnlyForText(int argc, char** argv) {
         }
     }
     return false;
+}
+
+// The file names of the command line as its own bytes: Qt's arguments() and QFile::encodeName lose bytes
+// that are not UTF-8, and a name that lost them names another file. Read after the application has taken
+// its own options out of argv, with the parser's rules: --NAME VALUE or --NAME=VALUE, "--" ends options.
+struct RawNames {
+    std::optional<std::string> config, play, positional;
+};
+
+RawNames rawNames(int argc, char** argv) {
+    RawNames out;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
+            const auto eq = arg.find('=');
+            const std::string_view name = arg.substr(0, eq);
+            const bool takesValue = name == "--play" || name == "--config" || name == "--screenshot" ||
+                                    name == "--quit-after" || name == "--tab";
+            std::optional<std::string> value;
+            if (eq != std::string_view::npos) {
+                value = std::string(arg.substr(eq + 1));
+            } else if (takesValue && i + 1 < argc) {
+                value = std::string(argv[++i]);
+            }
+            if (name == "--config") {
+                out.config = value;
+            } else if (name == "--play") {
+                out.play = value;
+            }
+        } else if (!out.positional) {
+            out.positional = std::string(arg);
+        }
+    }
+    return out;
+}
+
+std::string absoluteName(const std::string& name) {
+    if (name.empty() || name.front() == '/') {
+        return name;
+    }
+    std::string cwd(4096, '\0');
+    if (!::getcwd(cwd.data(), cwd.size())) {
+        return name;
+    }
+    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+    return cwd + "/" + name;
+}
+
+// True when the name survives the trip through QString that the recordings list makes.
+bool showable(const std::string& name) {
+    return QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(name))).toStdString() == name;
 }
 
 } // namespace
@@ -106,6 +162,18 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    const RawNames raw = rawNames(argc, argv);
+    // The recordings list holds names as text: a name that is not UTF-8 is refused here, by its own bytes,
+    // rather than opened as another name.
+    for (const auto& name : {raw.positional, raw.play}) {
+        if (name && !showable(*name) && !parser.isSet(settingsOption)) {
+            std::fprintf(stderr,
+                         "nura-viewer: cannot open '%s': its name is not UTF-8, which the recordings "
+                         "list cannot hold\n",
+                         name->c_str());
+            return 1;
+        }
+    }
     const QStringList positional = parser.positionalArguments();
     QString folder;
     QString playFile = parser.value(play);
@@ -153,9 +221,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(settingsOption)) {
         const ORBAppServices real = ORBAppServices::real();
         nura::ORBSettingServices services = real.settingServices();
-        std::optional<QString> config;
-        if (parser.isSet(configOption)) {
-            config = QFileInfo(parser.value(configOption)).absoluteFilePath();
+        std::optional<std::string> config;
+        if (raw.config) {
+            config = absoluteName(*raw.config);
         }
         QPointer<nura::ORBSettingController> settings =
             new nura::ORBSettingController(std::move(services), nullptr, config);

@@ -31,11 +31,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QFile>
 #include <QMessageBox>
 
 #include <cstring>
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace nura;
@@ -141,6 +146,10 @@ class SettingsWindowTest : public QObject {
     }
 
     ORBSettingController* makeWindow(ORBSettingServices s, std::optional<QString> file = std::nullopt) {
+        return makeWindowOn(std::move(s),
+                            file ? std::optional(QFile::encodeName(*file).toStdString()) : std::nullopt);
+    }
+    ORBSettingController* makeWindowOn(ORBSettingServices s, std::optional<std::string> file) {
         auto* window = new ORBSettingController(std::move(s), nullptr, std::move(file));
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         return window;
@@ -321,6 +330,9 @@ private slots:
         m_savePanelAnswer = m_card.filePath("config.bin");
         window->onSave();
         QCOMPARE(saved.size(), 0);
+        const auto alerts = window->findChildren<QMessageBox*>();
+        // Not "write-protected or full": a folder is in the file's place.
+        QVERIFY(!alerts.isEmpty() && alerts.last()->informativeText().contains("is a folder"));
         QCOMPARE(takeAlerts(*window), 1);
         QVERIFY(window->isVisible());
         QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
@@ -497,6 +509,101 @@ private slots:
         QCOMPARE(questions.size(), 1);
         QVERIFY2(questions[0].contains(other.filePath("config.bin")), qPrintable(questions[0]));
         QVERIFY(!QFile::exists(other.filePath("config.bin")));
+    }
+
+    // Card A's settings are open when card B, also labelled NURA, takes its place at the same mount point:
+    // Save names what changed and asks, and refused, leaves B's file byte for byte. A file changed while
+    // the window was open is asked about the same way.
+    void saveOverAnotherCardOrAChangedFileAsks() {
+        QStringList questions;
+        bool answer = false;
+        ORBSettingServices s = services();
+        s.confirm = [&](QWidget*, const QString&, const QString& text) {
+            questions << text;
+            return answer;
+        };
+        VolumeDescription cardA = usbVolume(m_card.path(), "NURA");
+        cardA.uuid = "1A2B-3C4D";
+        m_volumes.setVolumes({cardA});
+        writeFile(m_card.filePath("config.bin"), cardRecord());
+        std::unique_ptr<ORBSettingController> window(makeWindow(s));
+        window->open();
+        m_executor.runAll();
+        takeAlerts(*window);
+
+        VolumeDescription cardB = cardA;
+        cardB.uuid = "5E6F-7A8B";
+        m_volumes.setVolumes({cardB});
+        _FILEDATA b{};
+        SetDefaultFileData(b);
+        std::memcpy(b.szPlateNumber, "99ZZ9999", 8);
+        b.aud_input_vol = 3;
+        SealFileData(b);
+        const QByteArray recordB(reinterpret_cast<const char*>(&b), sizeof b);
+        writeFile(m_card.filePath("config.bin"), recordB);
+        window->onSave();
+        QCOMPARE(questions.size(), 1);
+        QVERIFY2(questions[0].contains("another card") && questions[0].contains("5E6F-7A8B") &&
+                     questions[0].contains("1A2B-3C4D") && questions[0].contains("file was changed"),
+                 qPrintable(questions[0]));
+        QCOMPARE(readFile(m_card.filePath("config.bin")), recordB);
+        QCOMPARE(takeAlerts(*window), 0);
+
+        // Card A back, its file edited meanwhile: only the edit is named; agreed to, the save goes ahead.
+        m_volumes.setVolumes({cardA});
+        QByteArray edited = cardRecord();
+        edited[68] = 9;
+        writeFile(m_card.filePath("config.bin"), edited);
+        answer = true;
+        window->onSave();
+        QCOMPARE(questions.size(), 2);
+        QVERIFY2(!questions[1].contains("another card") && questions[1].contains("file was changed"),
+                 qPrintable(questions[1]));
+        QCOMPARE(readFile(m_card.filePath("config.bin")),
+                 QByteArray(reinterpret_cast<const char*>(window->filedata()), 500));
+        takeAlerts(*window);
+    }
+
+    // A settings file named by bytes that are not UTF-8 is read and saved under that very name; one that
+    // cannot be read is said at open, with the reason.
+    void aFileNameThatIsNotUtf8IsKeptByItsBytes() {
+        QTemporaryDir dir;
+        const std::string folder = QFile::encodeName(dir.path()).toStdString();
+        const std::string name = folder + "/lat\xe9.bin";
+        {
+            std::ofstream out(name, std::ios::binary);
+            out << cardRecord().toStdString();
+        }
+        std::unique_ptr<ORBSettingController> window(makeWindowOn(services(), name));
+        window->open();
+        m_executor.runAll();
+        QCOMPARE(takeAlerts(*window), 0);
+        QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
+        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window->targetController());
+        video->videoBrightness->findChildren<QAbstractButton*>().at(4)->click();
+        window->onSave();
+        takeAlerts(*window);
+        std::ifstream in(name, std::ios::binary);
+        const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        QCOMPARE(static_cast<int>(written.at(68)), 4);
+        const auto entries = std::filesystem::directory_iterator(folder);
+        QCOMPARE(std::distance(std::filesystem::begin(entries), std::filesystem::end(entries)),
+                 1); // no other name
+
+        const std::string fifo = folder + "/fifo\xe9.bin";
+        QCOMPARE(::mkfifo(fifo.c_str(), 0600), 0);
+        const std::string folderGiven = folder + "/dir\xe9.bin";
+        QCOMPARE(::mkdir(folderGiven.c_str(), 0700), 0);
+        for (const auto& [path, why] :
+             {std::pair{fifo, "it is a FIFO"}, std::pair{folderGiven, "it is a folder"},
+              std::pair{folder + "/gone\xe9.bin", "it does not exist"}}) {
+            window.reset(makeWindowOn(services(), path));
+            window->open();
+            m_executor.runAll();
+            const auto alerts = window->findChildren<QMessageBox*>();
+            QVERIFY2(!alerts.isEmpty() && alerts.last()->informativeText().contains(why), why);
+            takeAlerts(*window);
+        }
     }
 
     // Ctrl+Shift+F pressed twice and the settings window's button: one format window, raised each time.

@@ -63,6 +63,36 @@ with tempfile.TemporaryDirectory() as card:
     rc, out, err = run([front, "--play", rear, "--quit-after", "3"])
     check(rc == 2 and len(own_lines(err)) == 1, f"a file and --play: {rc} {err!r}")
 
+# Settings files named by bytes that are not UTF-8: that very file is read (its picture is the one of the
+# same record under a plain name, not the one of the factory settings), and one that cannot be read is
+# said, with the reason. A folder so named is refused by its own bytes, not opened under another name.
+NURA = os.path.join(os.path.dirname(os.path.abspath(VIEWER)), "nura")
+with tempfile.TemporaryDirectory() as tmp:
+    plain, latin, factory = os.path.join(tmp, "plain.bin"), os.path.join(tmp.encode(), b"lat\xe9.bin"), \
+        os.path.join(tmp, "factory.bin")
+    subprocess.run([NURA, "config", "reset", factory], check=True, capture_output=True)
+    subprocess.run([NURA, "config", "reset", plain], check=True, capture_output=True)
+    subprocess.run([NURA, "config", "set", plain, "vid_enc_bitrate=0", "vid_brightness=4"], check=True,
+                   capture_output=True)
+    with open(plain, "rb") as f, open(latin, "wb") as g:
+        g.write(f.read())
+    pictures = {}
+    for name, path in (("plain", plain), ("latin", latin), ("factory", factory)):
+        png = os.path.join(tmp, name + ".png")
+        rc, out, err = run(["--settings", "--config", path, "--screenshot", png, "--quit-after", "1"])
+        check(rc == 0 and "cannot read" not in err, f"--config {path!r}: {rc} {err!r}")
+        pictures[name] = open(png, "rb").read() if os.path.exists(png) else None
+    check(pictures["latin"] == pictures["plain"] and pictures["plain"] != pictures["factory"],
+          "the settings of the file named by bytes that are not UTF-8 are shown")
+    os.mkfifo(os.path.join(tmp.encode(), b"fifo\xe9.bin"))
+    os.mkdir(os.path.join(tmp.encode(), b"dir\xe9"))
+    for name, why in ((b"fifo\xe9.bin", "it is a FIFO"), (b"dir\xe9", "it is a folder"),
+                      (b"gone\xe9.bin", "it does not exist")):
+        rc, out, err = run(["--settings", "--config", os.path.join(tmp.encode(), name), "--quit-after", "1"])
+        check(rc == 0 and "cannot read" in err and why in err, f"--config {name!r}: {rc} {err!r}")
+    rc, out, err = run([os.path.join(tmp.encode(), b"dir\xe9"), "--quit-after", "5"], timeout=15)
+    check(rc == 1 and "not UTF-8" in err, f"a folder named by bytes that are not UTF-8: {rc} {err!r}")
+
 # --fullscreen on a real X display: the saved window covers the 1280x800 screen even though the
 # start of a recording brings a full-screen window back; without it the window keeps its first size.
 MAKE_RECORDING = os.path.join(os.path.dirname(VIEWER), "make_recording")

@@ -36,7 +36,11 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <QFile>
+
+#include <cerrno>
 #include <memory>
+#include <sys/stat.h>
 
 namespace nura {
 
@@ -99,23 +103,45 @@ QString documentsDirectory() {
 }
 
 struct ORBSettingController::Found {
-    std::optional<QString> path;
+    std::optional<std::string> path;
     std::optional<TKUSBDiskEntity> disk;
     bool searched = false; // false: no removable volume at all, nothing changes
     QString unreadable;    // why the file at `path` could not be read, empty when it was
+    std::string bytes;     // the record as read
 };
 
 namespace {
 
-QString whyUnread(ReadSettingResult result) {
+// A file name's bytes for the user's eyes; the bytes themselves go to the file calls.
+QString shown(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString whyUnread(ReadSettingResult result, const std::string& path) {
+    struct stat st {};
+    const bool there = ::stat(path.c_str(), &st) == 0;
     switch (result) {
     case ReadSettingResult::Ok:
         return {};
     case ReadSettingResult::CannotOpen:
+        if (!there && errno == ENOENT) {
+            return QStringLiteral("it does not exist");
+        }
         return QStringLiteral("it cannot be opened");
     case ReadSettingResult::NotRegular:
-        return QStringLiteral("not a regular file");
+        if (there && S_ISDIR(st.st_mode)) {
+            return QStringLiteral("it is a folder, not a regular file");
+        }
+        if (there && S_ISFIFO(st.st_mode)) {
+            return QStringLiteral("it is a FIFO, not a regular file");
+        }
+        return QStringLiteral("it is not a regular file");
     case ReadSettingResult::WrongSize:
+        if (there && st.st_size != kSettingFileSize) {
+            return QStringLiteral("it is %1 bytes, not a %2-byte settings record")
+                .arg(static_cast<qint64>(st.st_size))
+                .arg(kSettingFileSize);
+        }
         return QStringLiteral("its size changed while it was read");
     case ReadSettingResult::ReadFailed:
         break;
@@ -123,10 +149,28 @@ QString whyUnread(ReadSettingResult result) {
     return QStringLiteral("a read error");
 }
 
+// Why a save did not write, in the user's terms.
+QString whyUnwritten(const FileStatus& status) {
+    switch (status.fault) {
+    case FileFault::ReadOnly:
+        return L("msg.file_read_only");
+    case FileFault::Damaged:
+        return L("msg.file_damaged");
+    case FileFault::NotRegular:
+        // A folder or a FIFO is not a card that is full or write-protected: say what it is.
+        return QStringLiteral("It %1; nothing was written.")
+            .arg(status.error == EISDIR ? QStringLiteral("is a folder, not a regular file")
+                                        : QStringLiteral("is not a regular file"));
+    default:
+        break;
+    }
+    return L("msg.write_protected_disk");
+}
+
 } // namespace
 
 ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget* parent,
-                                           std::optional<QString> configFile)
+                                           std::optional<std::string> configFile)
     : QWidget(parent, Qt::Window), m_services(std::move(services)), m_configFile(std::move(configFile)) {
     setObjectName(QStringLiteral("ORBSettingController"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -199,6 +243,10 @@ ORBSettingController::ORBSettingController(ORBSettingServices services, QWidget*
 
 ORBSettingController::~ORBSettingController() = default;
 
+std::optional<QString> ORBSettingController::settingFilePath() const {
+    return m_SettingFilePath ? std::optional<QString>(shown(*m_SettingFilePath)) : std::nullopt;
+}
+
 void ORBSettingController::open() {
     const QScreen* screen = parentWidget() ? parentWidget()->screen() : QApplication::primaryScreen();
     // Shown first so that the frame the window system adds is known and the whole window is centred.
@@ -237,7 +285,7 @@ ORBSettingController::Found ORBSettingController::findUSBVolume(VolumeService* v
             disk = renamed;
         }
     }
-    found.path = QString::fromStdString(pathInVolume(disk->mountedPath(), kSettingFileName));
+    found.path = pathInVolume(disk->mountedPath(), kSettingFileName);
     found.disk = disk;
     return found;
 }
@@ -252,24 +300,23 @@ void ORBSettingController::loadSettingFile() {
     auto found = std::make_shared<Found>();
     auto read = std::make_shared<std::optional<_FILEDATA>>();
     auto* volumes = m_services.volumes;
-    const std::optional<QString> configFile = m_configFile;
+    const std::optional<std::string> configFile = m_configFile;
     auto work = [found, read, volumes, configFile] {
         if (configFile) {
+            // The file given is read whatever it is, so that one that cannot be read is said.
             found->searched = true;
-            const QFileInfo file(*configFile);
-            if (file.isFile() && file.size() == kSettingFileSize) {
-                found->path = *configFile;
-            }
+            found->path = *configFile;
         } else {
             *found = findUSBVolume(volumes);
         }
         if (found->path) {
             _FILEDATA record{};
-            const ReadSettingResult result = ReadSettingFile(found->path->toStdString(), record);
+            const ReadSettingResult result = ReadSettingFile(*found->path, record);
             if (result == ReadSettingResult::Ok) {
                 *read = record;
+                found->bytes.assign(reinterpret_cast<const char*>(&record), sizeof record);
             } else {
-                found->unreadable = whyUnread(result);
+                found->unreadable = whyUnread(result, *found->path);
             }
         }
     };
@@ -288,6 +335,8 @@ void ORBSettingController::finishLoading(const Found& found, const _FILEDATA* re
         m_SettingFilePath = found.unreadable.isEmpty() ? found.path : std::nullopt;
         m_unreadPath = found.unreadable.isEmpty() ? std::nullopt : found.path;
         m_selectedUSBDisk = found.disk;
+        m_readBytes = found.bytes;
+        m_readSerial = found.disk ? found.disk->uuid() : std::string();
     }
     if (read) {
         m_FileData = *read;
@@ -301,9 +350,9 @@ void ORBSettingController::finishLoading(const Found& found, const _FILEDATA* re
     setEditable(true);
     changeViewController(Video);
     if (m_unreadPath) {
-        logf("cannot read %s: %s", qPrintable(*m_unreadPath), qPrintable(found.unreadable));
+        logf("cannot read %s: %s", m_unreadPath->c_str(), qPrintable(found.unreadable));
         ShowAlertSheet(this, QStringLiteral("Warn"),
-                       L("msg.config_unreadable_fmt").arg(*m_unreadPath, found.unreadable));
+                       L("msg.config_unreadable_fmt").arg(shown(*m_unreadPath), found.unreadable));
     }
     emit loaded();
 }
@@ -311,7 +360,7 @@ void ORBSettingController::finishLoading(const Found& found, const _FILEDATA* re
 void ORBSettingController::updateTitle() {
     QString title = QStringLiteral("%1[Ver %2]").arg(L("setting.window_title"), m_strVersion);
     if (m_SettingFilePath) {
-        title += QStringLiteral(" : ") + *m_SettingFilePath;
+        title += QStringLiteral(" : ") + shown(*m_SettingFilePath);
     }
     setWindowTitle(title);
 }
@@ -431,32 +480,75 @@ bool ORBSettingController::populate() {
     return m_targetDelegate ? m_targetDelegate->populate() : true;
 }
 
-QString ORBSettingController::chooseSavePath(QString& question) {
+std::string ORBSettingController::chooseSavePath(QString& question) {
     if (m_configFile) {
         return *m_configFile;
     }
     if (m_selectedUSBDisk) {
         const std::string path = pathInVolume(m_selectedUSBDisk->mountedPath(), kSettingFileName);
         if (pathExists(path)) {
-            return QString::fromStdString(path);
+            return path;
         }
     }
     if (m_services.volumes) {
         if (auto disk = m_services.volumes->findCameraCardDisk()) {
-            const QString path = QString::fromStdString(pathInVolume(disk->mountedPath(), kSettingFileName));
+            const std::string path = pathInVolume(disk->mountedPath(), kSettingFileName);
             // The card the settings came from has gone; another one now takes its place.
             if (m_selectedUSBDisk && (disk->mountedPath() != m_selectedUSBDisk->mountedPath() ||
                                       disk->deviceFilePath() != m_selectedUSBDisk->deviceFilePath())) {
-                question = L("msg.config_other_volume_fmt")
-                               .arg(QString::fromStdString(m_selectedUSBDisk->displayString()).trimmed(),
-                                    QStringLiteral("%1 (%2)").arg(
-                                        path, QString::fromStdString(disk->displayString()).trimmed()));
+                question =
+                    L("msg.config_other_volume_fmt")
+                        .arg(QString::fromStdString(m_selectedUSBDisk->displayString()).trimmed(),
+                             QStringLiteral("%1 (%2)").arg(
+                                 shown(path), QString::fromStdString(disk->displayString()).trimmed()));
             }
             return path;
         }
     }
-    return m_services.chooseSavePath ? m_services.chooseSavePath(this, m_services.documentsDirectory)
-                                     : QString();
+    const QString chosen = m_services.chooseSavePath
+                               ? m_services.chooseSavePath(this, m_services.documentsDirectory)
+                               : QString();
+    return QFile::encodeName(chosen).toStdString();
+}
+
+// The volume serial of the card mounted where the settings' card was, as the disk service gives it now.
+std::string ORBSettingController::currentSerial() const {
+    if (!m_selectedUSBDisk || !m_services.volumes) {
+        return {};
+    }
+    for (const auto& volume : m_services.volumes->describeMountedVolumes()) {
+        if (volume.mountPath == m_selectedUSBDisk->mountedPath()) {
+            return volume.uuid.value_or("");
+        }
+    }
+    return {};
+}
+
+// What changed at `path` since its bytes were `bytes` on the card with `serial`: empty when nothing did.
+// A file that is no longer there holds nothing to lose.
+QString ORBSettingController::changedSinceRead(const std::string& path, const std::string& bytes,
+                                               const std::string& serial, std::string& bytesNow,
+                                               std::string& serialNow) const {
+    const FileBytes now = readFileBytes(path, kSettingFileSize + 1);
+    bytesNow.assign(reinterpret_cast<const char*>(now.bytes.data()), now.bytes.size());
+    serialNow = m_selectedUSBDisk ? currentSerial() : std::string();
+    if (!now.status.ok()) {
+        return {};
+    }
+    QStringList what;
+    if (m_selectedUSBDisk && serialNow != serial) {
+        what << QStringLiteral("another card is in the reader (volume serial %1, before %2)")
+                    .arg(serialNow.empty() ? QStringLiteral("none") : QString::fromStdString(serialNow),
+                         serial.empty() ? QStringLiteral("none") : QString::fromStdString(serial));
+    }
+    if (bytesNow != bytes) {
+        what << QStringLiteral("the file was changed by something else");
+    }
+    if (what.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("%1 is not what these settings were read from: %2. Replace it?")
+        .arg(shown(path), what.join(QStringLiteral("; ")));
 }
 
 void ORBSettingController::onSave() {
@@ -473,42 +565,71 @@ void ORBSettingController::onSave() {
     }
     SealFileData(m_FileData);
     QString question;
-    const QString path = chooseSavePath(question);
-    if (path.isEmpty()) {
+    const std::string path = chooseSavePath(question);
+    if (path.empty()) {
         return;
     }
     if (question.isEmpty()) {
         question = replaceQuestion(path);
     }
-    if (!question.isEmpty() && !(m_services.confirm && m_services.confirm(this, L("save"), question))) {
+    auto ask = [this](const QString& text) {
+        return m_services.confirm && m_services.confirm(this, L("save"), text);
+    };
+    if (!question.isEmpty() && !ask(question)) {
         return;
     }
-    const std::string error = WriteSettingFile(m_FileData, path.toStdString());
-    if (!error.empty()) {
-        QString informative = L("msg.write_protected_disk");
-        if (error != "msg.file_open_fail") {
-            informative = L(error.c_str());
+    // Over the file the settings came from, what is replaced must still be what was read: the card may
+    // have been swapped for another under the same name, or the file edited meanwhile. The lock keeps a
+    // `nura config set` from slipping in between the look and the write; it is let go while the user is
+    // asked, and what was agreed to is looked at again once it is back.
+    const bool overRead = m_SettingFilePath && *m_SettingFilePath == path;
+    std::string expectedBytes = m_readBytes, expectedSerial = m_readSerial;
+    std::string serialNow;
+    FileStatus status;
+    for (;;) {
+        const SettingFileLock lock(path);
+        std::string bytesNow;
+        const QString changed =
+            overRead ? changedSinceRead(path, expectedBytes, expectedSerial, bytesNow, serialNow) : QString();
+        if (changed.isEmpty()) {
+            status = SaveSettingFile(m_FileData, path);
+            break;
         }
-        ShowAlertSheet(this, QStringLiteral("Warn"), QStringLiteral("%1\n%2").arg(informative, path));
+        if (!ask(changed)) {
+            return;
+        }
+        expectedBytes = bytesNow;
+        expectedSerial = serialNow;
+    }
+    if (!status.ok()) {
+        logf("cannot write %s: %s", path.c_str(), status.describe().c_str());
+        ShowAlertSheet(this, QStringLiteral("Warn"),
+                       QStringLiteral("%1\n%2").arg(whyUnwritten(status), shown(path)));
         return;
+    }
+    if (overRead) {
+        m_readBytes.assign(reinterpret_cast<const char*>(&m_FileData), sizeof m_FileData);
+        m_readSerial = serialNow;
     }
     m_unreadPath.reset();
-    emit saved(path);
-    ShowAlertSheet(this, path, L("msg.saved"), [this] { onCloseCmd(); });
+    emit saved(shown(path));
+    ShowAlertSheet(this, shown(path), L("msg.saved"), [this] { onCloseCmd(); });
 }
 
 // A file there that the settings did not come from, or that is not a settings record, is replaced only
 // when the user says so.
-QString ORBSettingController::replaceQuestion(const QString& path) const {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
+QString ORBSettingController::replaceQuestion(const std::string& path) const {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
         return {};
     }
-    if (m_unreadPath && QFileInfo(*m_unreadPath).absoluteFilePath() == info.absoluteFilePath()) {
-        return L("msg.config_replace_unread_fmt").arg(path);
+    struct stat unread {};
+    if (m_unreadPath && ::stat(m_unreadPath->c_str(), &unread) == 0 && unread.st_dev == st.st_dev &&
+        unread.st_ino == st.st_ino) {
+        return L("msg.config_replace_unread_fmt").arg(shown(path));
     }
-    if (info.size() != kSettingFileSize) {
-        return L("msg.config_replace_size_fmt").arg(path).arg(info.size());
+    if (st.st_size != kSettingFileSize) {
+        return L("msg.config_replace_size_fmt").arg(shown(path)).arg(static_cast<qint64>(st.st_size));
     }
     return {};
 }

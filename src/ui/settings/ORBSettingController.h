@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 class QDialog;
 class QLabel;
@@ -61,13 +62,15 @@ class ORBSettingController : public QWidget {
 public:
     enum Tab { Video, Basic, Gps, Aux, Park, Adas, Audio, Info, TabCount };
 
-    // With `configFile`, the window edits that file alone: no card search, no rename, save writes it.
+    // With `configFile`, the window edits that file alone: no card search, no rename, save writes it. The
+    // path is the file name's own bytes, as the command line gave them: not every name is UTF-8.
     explicit ORBSettingController(ORBSettingServices services, QWidget* parent = nullptr,
-                                  std::optional<QString> configFile = std::nullopt);
+                                  std::optional<std::string> configFile = std::nullopt);
     ~ORBSettingController() override;
 
     _FILEDATA* filedata() { return &m_FileData; }
-    const std::optional<QString>& settingFilePath() const { return m_SettingFilePath; }
+    // The file the shown settings came from, for display.
+    std::optional<QString> settingFilePath() const;
     const std::optional<TKUSBDiskEntity>& selectedUSBDisk() const { return m_selectedUSBDisk; }
     QWidget* targetController() const { return m_targetController; }
     int lastSelectedTabIndex() const { return m_lastSelectedTabIndex; }
@@ -113,15 +116,22 @@ private:
     void setEditable(bool editable);
     void updateTitle();
     QWidget* createPane(int index);
-    QString chooseSavePath(QString& question);
-    QString replaceQuestion(const QString& path) const;
+    std::string chooseSavePath(QString& question);
+    QString replaceQuestion(const std::string& path) const;
+    QString changedSinceRead(const std::string& path, const std::string& bytes, const std::string& serial,
+                             std::string& bytesNow, std::string& serialNow) const;
+    std::string currentSerial() const;
 
     ORBSettingServices m_services;
-    std::optional<QString> m_configFile;
+    std::optional<std::string> m_configFile;
     _FILEDATA m_FileData{};
-    std::optional<QString> m_SettingFilePath;
+    std::optional<std::string> m_SettingFilePath;
     std::optional<TKUSBDiskEntity> m_selectedUSBDisk;
-    std::optional<QString> m_unreadPath; // a config.bin found but not read: never replaced unasked
+    std::optional<std::string> m_unreadPath; // a config.bin found but not read: never replaced unasked
+    // What the file and its card were when the settings were read (or last saved): a save over a file that
+    // has changed since, or onto another card under the same name, asks first.
+    std::string m_readBytes;
+    std::string m_readSerial;
     QString m_strVersion;
     QPointer<QWidget> m_targetController;
     QPointer<ORBSettingForFlashDataViewController> m_driveInfoController;
