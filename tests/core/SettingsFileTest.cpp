@@ -8,15 +8,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <random>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace nura;
@@ -294,4 +299,50 @@ TEST_F(SettingsFile, ReadOnlyFileIsRefusedEvenForRootAndALinkIsReplaced) {
     EXPECT_EQ(WriteSettingFile(marked(1), path("linked.bin")), "");
     EXPECT_EQ(slurp(path("other")), "not settings");
     EXPECT_FALSE(fs::is_symlink(path("linked.bin")));
+}
+
+// A save renames a new file over the locked one. An edit that was waiting on the old file must take the
+// lock on the new one, or a third edit could hold the new file at the same time and one change be lost.
+TEST_F(SettingsFile, AWaitingLockMovesToTheFileASaveRenamedIntoPlace) {
+    const std::string file = path("config.bin");
+    ASSERT_TRUE(SaveSettingFile(marked(1), file).ok());
+    struct stat old {};
+    ASSERT_EQ(::stat(file.c_str(), &old), 0);
+    auto first = std::make_unique<SettingFileLock>(file);
+    ASSERT_TRUE(first->held());
+
+    std::atomic<bool> release{false}, heldBySecond{false};
+    std::thread second([&] {
+        const SettingFileLock lock(file);
+        heldBySecond = lock.held();
+        while (!release) {
+            std::this_thread::yield();
+        }
+    });
+    // The second edit is waiting when the kernel lists it as blocked on the old file ("->" in /proc/locks).
+    const std::string inode = ":" + std::to_string(old.st_ino) + " ";
+    for (int look = 0; look < 10000; ++look) {
+        std::ifstream locks("/proc/locks");
+        std::string line;
+        bool waiting = false;
+        while (std::getline(locks, line)) {
+            waiting =
+                waiting || (line.find("->") != std::string::npos && line.find(inode) != std::string::npos);
+        }
+        if (waiting) {
+            break;
+        }
+        ::usleep(1000);
+    }
+    ASSERT_TRUE(SaveSettingFile(marked(2), file).ok()); // a new file, renamed over the locked one
+    first.reset();
+    while (!heldBySecond) {
+        std::this_thread::yield();
+    }
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0) << "the new file is not held by the waiting edit";
+    ::close(fd);
+    release = true;
+    second.join();
 }
