@@ -176,6 +176,12 @@ int runConfigReset(const std::string& path, bool force) {
                 return exitcode::kCannotAccess;
             }
             record = {};
+        } else if (force && wrongSize) {
+            std::fprintf(stderr,
+                         "nura config reset: %s is %lld bytes, too large for a damaged settings record: not "
+                         "replaced, even with --force\n",
+                         path.c_str(), static_cast<long long>(st.st_size));
+            return exitcode::kNotOurFile;
         } else if (const int status = loadRecord("reset", path, record, true)) {
             return status;
         }
