@@ -36,9 +36,11 @@
 
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/file.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -517,9 +519,14 @@ private slots:
     void saveOverAnotherCardOrAChangedFileAsks() {
         QStringList questions;
         bool answer = false;
+        bool lockedWhileAsking = false;
         ORBSettingServices s = services();
         s.confirm = [&](QWidget*, const QString&, const QString& text) {
             questions << text;
+            // The user may take long to answer: a `nura config set` meanwhile must not wait for that.
+            const int fd = ::open(QFile::encodeName(m_card.filePath("config.bin")).constData(), O_RDONLY);
+            lockedWhileAsking = lockedWhileAsking || ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+            ::close(fd);
             return answer;
         };
         VolumeDescription cardA = usbVolume(m_card.path(), "NURA");
@@ -561,6 +568,7 @@ private slots:
                  qPrintable(questions[1]));
         QCOMPARE(readFile(m_card.filePath("config.bin")),
                  QByteArray(reinterpret_cast<const char*>(window->filedata()), 500));
+        QVERIFY(!lockedWhileAsking);
         takeAlerts(*window);
     }
 

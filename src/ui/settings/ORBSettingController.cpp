@@ -586,20 +586,25 @@ void ORBSettingController::onSave() {
     std::string expectedBytes = m_readBytes, expectedSerial = m_readSerial;
     std::string serialNow;
     FileStatus status;
-    for (;;) {
-        const SettingFileLock lock(path);
+    for (bool saved = false; !saved;) {
+        QString changed;
         std::string bytesNow;
-        const QString changed =
-            overRead ? changedSinceRead(path, expectedBytes, expectedSerial, bytesNow, serialNow) : QString();
-        if (changed.isEmpty()) {
-            status = SaveSettingFile(m_FileData, path);
-            break;
+        {
+            const SettingFileLock lock(path);
+            changed = overRead ? changedSinceRead(path, expectedBytes, expectedSerial, bytesNow, serialNow)
+                               : QString();
+            if (changed.isEmpty()) {
+                status = SaveSettingFile(m_FileData, path);
+                saved = true;
+            }
         }
-        if (!ask(changed)) {
-            return;
+        if (!saved) {
+            if (!ask(changed)) {
+                return;
+            }
+            expectedBytes = bytesNow;
+            expectedSerial = serialNow;
         }
-        expectedBytes = bytesNow;
-        expectedSerial = serialNow;
     }
     if (!status.ok()) {
         logf("cannot write %s: %s", path.c_str(), status.describe().c_str());
