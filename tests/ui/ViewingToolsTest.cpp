@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Looking closely at a recording with fake players: event markers on the sliders and the graph and
-// the jumps to them, frame stepping on both cameras, and the mirrored rear view.
+// the jumps to them, frame stepping on both cameras, the mirrored rear view and the zoom of a swap.
 
 #include "core/media/ORBMediaList.h"
 #include "platform/FakeMediaPlayer.h"
@@ -206,11 +206,15 @@ private slots:
         QVERIFY(h.app->video2View()->mirrored());
         QCOMPARE(QSettings().value(QStringLiteral("mirrorRearView")).toBool(), true);
 
+        h.app->video2View()->setZoom({2.0, {0.25, 0.5}});
         // After a swap the main view shows the rear camera, mirrored, with the button.
         QVERIFY(h.app->playback().swapPlayer());
         QVERIFY(h.app->video1View()->mirrored());
         QVERIFY(!h.app->video2View()->mirrored());
         QCOMPARE(mirror.button()->parentWidget(), h.app->video1View());
+        // The rear camera's zoom went with it to the main view.
+        QCOMPARE(h.app->video1View()->zoom(), VideoZoom({2.0, {0.25, 0.5}}));
+        QCOMPARE(h.app->video2View()->zoom(), VideoZoom());
 
         // Remembered: the next run starts mirrored; M turns it off.
         Harness again;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/app/ORBViewingTools.h"
 
+#include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/app/ORBMainWindowView.h"
@@ -32,6 +33,13 @@ ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
     connect(&playback, &ORBPlaybackController::recordingStarting, m_clips,
             &ORBClipExportController::clearMarks);
     connect(&playback, &ORBPlaybackController::swapped, m_mirror, &ORBRearMirror::refresh);
+    // A zoom belongs to its camera: when the cameras change views, their zooms go with them.
+    connect(&playback, &ORBPlaybackController::swapped, this,
+            [main = app.video1View(), sub = app.video2View()] {
+                const VideoZoom was = main->zoom();
+                main->setZoom(sub->zoom());
+                sub->setZoom(was);
+            });
 }
 
 void ORBViewingTools::installShortcuts(QWidget* window) {
