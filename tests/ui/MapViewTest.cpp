@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The map view drawn without tiles: where the marker and the trail land in the picture, the
-// playback's calls (trail restarts, whole trails, a recording without GPS), and the mouse.
+// playback's calls (trail restarts, whole trails, a recording without GPS), and the mouse; and the
+// ground kept in a layer while the car moves, with a whole route and with tiles that arrive.
 
+#include "platform/TileDiskCache.h"
+#include "platform/TileSource.h"
 #include "ui/views/TKMapView.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
 #include <cmath>
 #include <functional>
+#include <numbers>
 
 namespace {
 
@@ -27,6 +33,19 @@ void save(const QImage& picture, const char* name) {
         QDir().mkpath(qEnvironmentVariable("NURA_TEST_OUTPUT"));
         picture.save(qEnvironmentVariable("NURA_TEST_OUTPUT") + u'/' + QLatin1String(name));
     }
+}
+
+// The picture the view paints (through its layer), in the format the layer-less picture has.
+QImage painted(TKMapView& map) {
+    QImage picture(map.size(), QImage::Format_ARGB32_Premultiplied);
+    map.render(&picture);
+    return picture;
+}
+
+// The fix `i` of a car driving a bend north-east of Seoul's city hall, some 12 m a step.
+MapFix driving(int i) {
+    const double t = i / 40.0;
+    return {126.9780 + 0.00012 * i, 37.5665 + 0.00004 * i + 0.002 * t * t, 45.0 + i};
 }
 
 } // namespace
@@ -140,6 +159,81 @@ private slots:
         QTest::mouseRelease(&map, Qt::LeftButton, {}, QPoint(100, 200));
         map.setLatLag(2.3502, 48.85);
         QVERIFY(map.pointOf({48.85, 2.3502}).x() < 150);
+    }
+
+    void theLayerGivesThePictureDrawnInPlaceWhileTheCarMoves() {
+        TKMapView map(nullptr);
+        map.resize(320, 260);
+        // A whole route of many fixes: this one loops round the city and ends where the car starts.
+        std::vector<MapFix> route;
+        for (int i = 0; i < 5000; ++i) {
+            const double a = i / 5000.0 * 2 * std::numbers::pi;
+            route.push_back({126.9780 + 0.02 * std::sin(a), 37.5665 - 0.015 + 0.015 * std::cos(a), {}});
+        }
+        map.setRoute(route);
+        QCOMPARE(map.routeSize(), std::size_t(5000));
+        int same = 0;
+        for (int i = 0; i < 60; ++i) {
+            const MapFix fix = driving(i);
+            map.setLatLag(fix.longitude, fix.latitude, fix.headingDegrees);
+            const QImage picture = painted(map);
+            if (i % 7 == 0 || i == 59) {
+                QCOMPARE(picture, map.pictureWithoutLayer());
+                ++same;
+            }
+        }
+        QCOMPARE(same, 10);
+        // The car followed across some 700 m: the ground was drawn whole a few times, not per position.
+        QVERIFY2(map.layerDraws() <= 6, qPrintable(QString::number(map.layerDraws())));
+        save(painted(map), "map-view-route.png");
+
+        // Zoomed out and in, dragged aside, the trail given whole: each picture as drawn in place.
+        const int draws = map.layerDraws();
+        map.zoomAbout(-3, QPointF(40, 200));
+        QCOMPARE(painted(map), map.pictureWithoutLayer());
+        QCOMPARE(map.layerDraws(), draws + 1);
+        save(painted(map), "map-view-route-zoomed-out.png");
+        map.zoomAbout(2, QPointF(160, 130));
+        QCOMPARE(painted(map), map.pictureWithoutLayer());
+        QTest::mousePress(&map, Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseMove(&map, QPoint(37, 129));
+        QTest::mouseRelease(&map, Qt::LeftButton, {}, QPoint(37, 129));
+        QCOMPARE(painted(map), map.pictureWithoutLayer());
+        std::vector<MapFix> trail;
+        for (int i = 0; i < 30; ++i) {
+            trail.push_back(driving(2 * i));
+        }
+        map.setTrail(trail);
+        QCOMPARE(painted(map), map.pictureWithoutLayer());
+        map.setRoute({});
+        QCOMPARE(painted(map), map.pictureWithoutLayer());
+    }
+
+    void tilesThatArriveAreDrawnIntoTheLayer() {
+        QTemporaryDir cache;
+        QImage tile(256, 256, QImage::Format_RGB32);
+        tile.fill(QColor(200, 40, 160));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        tile.save(&buffer, "PNG");
+        // The tile south-east of the map's centre at zoom 3, kept on disk as an earlier run left it.
+        QVERIFY(TileDiskCache(cache.path()).put({3, 4, 4}, png, QDateTime::currentDateTimeUtc().addDays(1)));
+        TileSourceOptions options;
+        options.cacheFolder = cache.path();
+        auto source = std::make_shared<TileSource>(options);
+        TKMapView map(source);
+        map.resize(300, 300);
+        map.setZoom(3);
+        map.setCentre({0, 0});
+        const QColor before = painted(map).pixelColor(220, 220); // the grid, while the disk is read
+        QVERIFY(before != QColor(200, 40, 160));
+        const int draws = map.layerDraws();
+        // Each tile read (or found missing) is told on its own: the one asked for comes in time.
+        QTRY_COMPARE_WITH_TIMEOUT(painted(map).pixelColor(220, 220), QColor(200, 40, 160), 5000);
+        const QImage picture = painted(map);
+        QVERIFY(map.layerDraws() > draws);
+        QCOMPARE(picture, map.pictureWithoutLayer());
     }
 
     void playbackRepeatingItselfPaintsNothingNew() {

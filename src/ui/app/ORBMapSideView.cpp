@@ -34,6 +34,10 @@ void ORBMapSideView::setTrail(const std::vector<MapFix>& fixes) {
     m_view->setTrail(fixes);
 }
 
+void ORBMapSideView::setRoute(const std::vector<MapFix>& fixes) {
+    m_view->setRoute(fixes);
+}
+
 void ORBMapSideView::ORBDebug(const QString& text) {
     m_view->ORBDebug(text);
 }

@@ -25,6 +25,8 @@ public:
     void restartTrail() override;
     void setTrail(const std::vector<MapFix>& fixes) override;
     void ORBDebug(const QString& text) override;
+    // A drive's whole route, under the trail.
+    void setRoute(const std::vector<MapFix>& fixes);
 
     // Puts the map in place of the container's placeholder text.
     void show();

@@ -24,6 +24,13 @@ const QColor kBackground(0x1b, 0x1f, 0x24);
 const QColor kGridFine(0x25, 0x2a, 0x31);
 const QColor kGridTile(0x30, 0x37, 0x41);
 const QColor kTrail(0x3f, 0xa7, 0xf5);
+const QColor kRoute(0x5b, 0x7c, 0x99);
+constexpr double kTrailWidth = 4, kRouteWidth = 6;
+// Points of the route drawn as one line: a piece is drawn whole or not at all, wherever the view is.
+constexpr qsizetype kRoutePiece = 64;
+// The layer reaches half a view past each edge, within these bounds: a car at 100 km/h at zoom 16
+// crosses such a margin in some 15 s; a window-sized map keeps its layer in some 20 MB.
+constexpr int kMinLayerMargin = 192, kMaxLayerMargin = 384;
 const QColor kMarker(0xe8, 0x45, 0x3c);
 const QColor kBadge(20, 24, 29, 210);
 const QColor kText(0xd9, 0xde, 0xe4);
@@ -68,7 +75,10 @@ TKMapView::TKMapView(std::shared_ptr<TileSource> tiles, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::OpenHandCursor);
     if (m_tiles) {
-        connect(m_tiles.get(), &TileSource::tilesChanged, this, qOverload<>(&QWidget::update));
+        connect(m_tiles.get(), &TileSource::tilesChanged, this, [this] {
+            dropLayer();
+            update();
+        });
     }
 }
 
@@ -95,11 +105,13 @@ void TKMapView::setLatLag(double longitude, double latitude, std::optional<doubl
 
 void TKMapView::restartTrail() {
     m_trail.clear();
+    dropLayer();
     update();
 }
 
 void TKMapView::setTrail(const std::vector<MapFix>& fixes) {
     m_trail.clear();
+    dropLayer();
     std::optional<MapFix> last;
     for (const MapFix& fix : fixes) {
         if (std::isfinite(fix.longitude) && std::isfinite(fix.latitude) && std::abs(fix.latitude) <= 90 &&
@@ -114,6 +126,36 @@ void TKMapView::setTrail(const std::vector<MapFix>& fixes) {
         m_marker.reset();
         update();
     }
+}
+
+void TKMapView::setRoute(const std::vector<MapFix>& fixes) {
+    m_route.clear();
+    m_routeBounds.clear();
+    for (const MapFix& fix : fixes) {
+        if (!std::isfinite(fix.longitude) || !std::isfinite(fix.latitude) || std::abs(fix.latitude) > 90 ||
+            std::abs(fix.longitude) > 180) {
+            continue;
+        }
+        QPointF p = world0(fix.latitude, fix.longitude);
+        if (!m_route.isEmpty()) {
+            p.rx() -= std::round((p.x() - m_route.last().x()) / kTileSize) * kTileSize;
+            if (p == m_route.last()) {
+                continue;
+            }
+        }
+        m_route.append(p);
+    }
+    // Pieces share their end points, so that the line goes on unbroken from one to the next.
+    QRectF all;
+    for (qsizetype first = 0; first + 1 < m_route.size(); first += kRoutePiece) {
+        const qsizetype last = std::min(first + kRoutePiece, m_route.size() - 1);
+        const QRectF bounds = QPolygonF(m_route.mid(first, last - first + 1)).boundingRect();
+        m_routeBounds.push_back(bounds);
+        all = all.isNull() ? bounds : all.united(bounds);
+    }
+    m_routeMiddle = m_route.isEmpty() ? 0 : (m_route.size() == 1 ? m_route[0].x() : all.center().x());
+    dropLayer();
+    update();
 }
 
 void TKMapView::ORBDebug(const QString& text) {
@@ -141,6 +183,7 @@ void TKMapView::appendToTrail(const MapFix& fix) {
     }
     if (m_trail.size() >= static_cast<qsizetype>(kMaxTrail)) {
         m_trail.remove(0, m_trail.size() / 10);
+        dropLayer();
     }
     m_trail.append(p);
 }
@@ -217,81 +260,164 @@ QPointF TKMapView::pointOf(nura::map::LatLon where) const {
 
 // ---------------------------------------------------------------- drawing
 
+QPoint TKMapView::viewOrigin() const {
+    const double scale = std::exp2(m_zoom);
+    return QPoint(static_cast<int>(std::lround(m_centre.x() * scale - width() / 2.0)),
+                  static_cast<int>(std::lround(m_centre.y() * scale - height() / 2.0)));
+}
+
+TKMapView::Ground TKMapView::groundFor(QRect area) const {
+    // The copy of the world holding the trail's end is the one drawn, and the copy holding the
+    // route's middle: the nearest to the centre.
+    const auto shift = [this](double x) { return std::round((x - m_centre.x()) / kTileSize) * kTileSize; };
+    return {area, m_zoom, m_trail.isEmpty() ? 0.0 : shift(m_trail.last().x()),
+            m_route.isEmpty() ? 0.0 : shift(m_routeMiddle)};
+}
+
+void TKMapView::dropLayer() {
+    m_layerValid = false;
+}
+
+void TKMapView::updateLayer() {
+    const QRect view(viewOrigin(), size());
+    const Ground now = groundFor(m_layerGround.area);
+    if (m_layerValid && m_layerGround.zoom == m_zoom && m_layerGround.area.contains(view) &&
+        now.trailShift == m_layerGround.trailShift && now.routeShift == m_layerGround.routeShift) {
+        if (m_layerTrail < m_trail.size()) {
+            // Only the trail's new piece, onto the ground already drawn.
+            QPainter painter(&m_layer);
+            painter.setRenderHint(QPainter::Antialiasing);
+            drawTrail(painter, m_layerGround, m_layerTrail);
+            m_layerTrail = m_trail.size();
+        }
+        return;
+    }
+    const int margin = std::clamp(std::max(width(), height()) / 2, kMinLayerMargin, kMaxLayerMargin);
+    m_layerGround = groundFor(view.adjusted(-margin, -margin, margin, margin));
+    if (m_layer.size() != m_layerGround.area.size()) {
+        m_layer = QImage(m_layerGround.area.size(), QImage::Format_ARGB32_Premultiplied);
+    }
+    QPainter painter(&m_layer);
+    m_layerTiles = drawGround(painter, m_layerGround);
+    m_layerTrail = m_trail.size();
+    m_layerValid = true;
+    ++m_layerDraws;
+}
+
 void TKMapView::paintEvent(QPaintEvent*) {
+    updateLayer();
     QPainter painter(this);
-    painter.fillRect(rect(), kBackground);
-    const bool anyTile = drawTiles(painter);
-    m_status = anyTile || (m_tiles && m_tiles->busy() > 0) ? QString()
-                                                           : QStringLiteral("Offline \u00b7 no map tiles");
-    painter.setRenderHint(QPainter::Antialiasing);
-    drawTrail(painter);
-    drawMarker(painter);
-    drawOverlays(painter);
+    const QPoint origin = viewOrigin();
+    painter.drawImage(m_layerGround.area.topLeft() - origin, m_layer);
+    paintOver(painter, m_layerTiles, origin);
     ++m_paints;
 }
 
-bool TKMapView::drawTiles(QPainter& painter) {
-    const double scale = std::exp2(m_zoom);
-    const double left = m_centre.x() * scale - width() / 2.0;
-    const double top = m_centre.y() * scale - height() / 2.0;
-    const int n = 1 << m_zoom;
-    const int firstX = static_cast<int>(std::floor(left / kTileSize));
-    const int lastX = static_cast<int>(std::ceil((left + width()) / kTileSize)) - 1;
-    const int firstY = std::max(0, static_cast<int>(std::floor(top / kTileSize)));
-    const int lastY = std::min(n - 1, static_cast<int>(std::ceil((top + height()) / kTileSize)) - 1);
-    if (m_tiles) {
-        m_tiles->beginView();
-    }
+QImage TKMapView::pictureWithoutLayer() {
+    QImage picture(size(), QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&picture);
+    const QPoint origin = viewOrigin();
+    const auto tiles = drawGround(painter, groundFor(QRect(origin, size())));
+    paintOver(painter, tiles, origin);
+    return picture;
+}
+
+std::vector<TKMapView::GroundTile> TKMapView::drawGround(QPainter& painter, const Ground& ground) {
+    painter.fillRect(QRect(QPoint(), ground.area.size()), kBackground);
+    auto tiles = drawTiles(painter, ground);
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawRoute(painter, ground);
+    drawTrail(painter, ground, 1);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    return tiles;
+}
+
+void TKMapView::paintOver(QPainter& painter, const std::vector<GroundTile>& tiles, QPoint origin) {
+    // The tiles the view shows are asked for, the one under the centre first: with few transfers
+    // free, it is fetched first. Those drawn are asked too, so that a stale one is fetched again.
+    // The layer's margin is never fetched.
+    const QRect view(origin, size());
     bool any = false;
     m_missing = 0;
+    std::vector<const GroundTile*> shown;
+    for (const GroundTile& tile : tiles) {
+        if (tile.rect.intersects(view)) {
+            shown.push_back(&tile);
+            any = any || tile.own;
+            m_missing += tile.own ? 0 : 1;
+        }
+    }
+    if (m_tiles) {
+        const QPointF middle = QRectF(view).center();
+        const auto distance = [&](const GroundTile* t) {
+            return QLineF(QRectF(t->rect).center(), middle).length();
+        };
+        std::stable_sort(shown.begin(), shown.end(),
+                         [&](const GroundTile* a, const GroundTile* b) { return distance(a) < distance(b); });
+        m_tiles->beginView();
+        bool atHand = false;
+        for (const GroundTile* tile : shown) {
+            atHand = (!m_tiles->tile(tile->key).isNull() && !tile->own) || atHand;
+        }
+        if (atHand) {
+            // Come since the layer was drawn, without word: drawn at the next paint.
+            dropLayer();
+            update();
+        }
+    }
+    m_status =
+        any || (m_tiles && m_tiles->busy() > 0) ? QString() : QStringLiteral("Offline \u00b7 no map tiles");
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawMarker(painter);
+    drawOverlays(painter);
+}
+
+std::vector<TKMapView::GroundTile> TKMapView::drawTiles(QPainter& painter, const Ground& ground) {
+    const QRect area = ground.area;
+    const int n = 1 << ground.zoom;
+    const int firstX = static_cast<int>(std::floor(area.left() / double(kTileSize)));
+    const int lastX = static_cast<int>(std::ceil((area.left() + area.width()) / double(kTileSize))) - 1;
+    const int firstY = std::max(0, static_cast<int>(std::floor(area.top() / double(kTileSize))));
+    const int lastY =
+        std::min(n - 1, static_cast<int>(std::ceil((area.top() + area.height()) / double(kTileSize))) - 1);
+    std::vector<GroundTile> drawn;
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    // The tile under the centre first: with few transfers free, it is fetched first.
-    std::vector<std::pair<int, int>> order;
     for (int ty = firstY; ty <= lastY; ++ty) {
         for (int tx = firstX; tx <= lastX; ++tx) {
-            order.emplace_back(tx, ty);
-        }
-    }
-    const double cx = (left + width() / 2.0) / kTileSize - 0.5, cy = (top + height() / 2.0) / kTileSize - 0.5;
-    std::stable_sort(order.begin(), order.end(), [&](auto a, auto b) {
-        return std::hypot(a.first - cx, a.second - cy) < std::hypot(b.first - cx, b.second - cy);
-    });
-    for (const auto& [tx, ty] : order) {
-        const QRectF target(tx * double(kTileSize) - left, ty * double(kTileSize) - top, kTileSize,
-                            kTileSize);
-        const nura::map::TileKey key{m_zoom, nura::map::wrapTileX(tx, m_zoom), ty};
-        if (m_tiles) {
-            if (const QPixmap tile = m_tiles->tile(key); !tile.isNull()) {
-                painter.drawPixmap(target, tile, QRectF(tile.rect()));
-                any = true;
-                continue;
-            }
-            ++m_missing;
-            // A lower zoom's tile, scaled, while this one is missing.
-            bool drawn = false;
-            for (int up = 1; up <= kMaxParentSteps && up <= m_zoom && !drawn; ++up) {
-                const nura::map::TileKey parent{m_zoom - up, key.x >> up, key.y >> up};
-                const QPixmap tile = m_tiles->tile(parent, false);
-                if (tile.isNull()) {
+            const QRect place(tx * kTileSize, ty * kTileSize, kTileSize, kTileSize);
+            const QRectF target(place.translated(-area.topLeft()));
+            const nura::map::TileKey key{ground.zoom, nura::map::wrapTileX(tx, ground.zoom), ty};
+            drawn.push_back({place, key, false});
+            if (m_tiles) {
+                // Read from this machine if need be, never fetched here: the view asks for what it shows.
+                if (const QPixmap tile = m_tiles->tile(key, false); !tile.isNull()) {
+                    painter.drawPixmap(target, tile, QRectF(tile.rect()));
+                    drawn.back().own = true;
                     continue;
                 }
-                const double part = tile.width() / double(1 << up);
-                const QRectF source((key.x & ((1 << up) - 1)) * part, (key.y & ((1 << up) - 1)) * part, part,
-                                    part);
-                painter.drawPixmap(target, tile, source);
-                drawn = any = true;
+                // A lower zoom's tile, scaled, while this one is missing.
+                bool fallback = false;
+                for (int up = 1; up <= kMaxParentSteps && up <= ground.zoom && !fallback; ++up) {
+                    const nura::map::TileKey parent{ground.zoom - up, key.x >> up, key.y >> up};
+                    const QPixmap tile = m_tiles->tile(parent, false);
+                    if (tile.isNull()) {
+                        continue;
+                    }
+                    const double part = tile.width() / double(1 << up);
+                    const QRectF source((key.x & ((1 << up) - 1)) * part, (key.y & ((1 << up) - 1)) * part,
+                                        part, part);
+                    painter.drawPixmap(target, tile, source);
+                    fallback = true;
+                }
+                if (fallback) {
+                    continue;
+                }
             }
-            if (drawn) {
-                continue;
-            }
+            drawGrid(painter, target, kTileSize / 4.0);
         }
-        if (!m_tiles) {
-            ++m_missing;
-        }
-        drawGrid(painter, target, kTileSize / 4.0);
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    return any;
+    return drawn;
 }
 
 void TKMapView::drawGrid(QPainter& painter, const QRectF& area, double spacing) {
@@ -311,40 +437,49 @@ void TKMapView::drawGrid(QPainter& painter, const QRectF& area, double spacing) 
                      QPointF(std::round(area.left()) + 0.5, area.bottom()));
 }
 
-void TKMapView::drawTrail(QPainter& painter) {
-    if (m_trail.size() < 2) {
+void TKMapView::drawRoute(QPainter& painter, const Ground& ground) {
+    if (m_route.size() < 2) {
         return;
     }
-    const double scale = std::exp2(m_zoom);
-    // The copy of the world holding the trail's end is the one drawn; far-away pieces are skipped,
-    // so points millions of pixels off the widget never reach the rasteriser.
-    const QPointF end = toScreen(m_trail.last());
-    const QPointF shift = end - (m_trail.last() - m_centre) * scale - QPointF(width() / 2.0, height() / 2.0);
-    const QRectF view = QRectF(rect()).adjusted(-20, -20, 20, 20);
-    painter.setPen(QPen(kTrail, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const double scale = std::exp2(ground.zoom);
+    const QPointF origin = ground.area.topLeft(), shift(ground.routeShift, 0);
+    const auto place = [&](QPointF p) { return (p - shift) * scale - origin; };
+    const QRectF cull = QRectF(QPointF(), QSizeF(ground.area.size()))
+                            .adjusted(-kRouteWidth, -kRouteWidth, kRouteWidth, kRouteWidth);
+    painter.setPen(QPen(kRoute, kRouteWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
-    QPolygonF run;
-    auto flush = [&] {
-        if (run.size() > 1) {
-            painter.drawPolyline(run);
+    QPolygonF line;
+    for (std::size_t i = 0; i < m_routeBounds.size(); ++i) {
+        const QRectF& b = m_routeBounds[i];
+        if (!QRectF(place(b.topLeft()), place(b.bottomRight())).normalized().intersects(cull)) {
+            continue; // far-away pieces never reach the rasteriser
         }
-        run.clear();
-    };
-    const QPointF origin = QPointF(width() / 2.0, height() / 2.0) + shift;
-    QPointF previous = origin + (m_trail[0] - m_centre) * scale;
-    for (qsizetype i = 1; i < m_trail.size(); ++i) {
-        const QPointF next = origin + (m_trail[i] - m_centre) * scale;
-        if (QRectF(previous, next).normalized().adjusted(-1, -1, 1, 1).intersects(view)) {
-            if (run.isEmpty()) {
-                run.append(previous);
-            }
-            run.append(next);
-        } else {
-            flush();
+        const qsizetype first = static_cast<qsizetype>(i) * kRoutePiece;
+        const qsizetype last = std::min(first + kRoutePiece, m_route.size() - 1);
+        line.clear();
+        for (qsizetype k = first; k <= last; ++k) {
+            line.append(place(m_route[k]));
         }
-        previous = next;
+        painter.drawPolyline(line);
     }
-    flush();
+}
+
+void TKMapView::drawTrail(QPainter& painter, const Ground& ground, qsizetype from) {
+    // Piece by piece, so that the pieces added one position at a time onto the layer give the same
+    // picture as the whole trail drawn at once.
+    const double scale = std::exp2(ground.zoom);
+    const QPointF origin = ground.area.topLeft(), shift(ground.trailShift, 0);
+    const auto place = [&](QPointF p) { return (p - shift) * scale - origin; };
+    const double reach = kTrailWidth;
+    const QRectF cull = QRectF(QPointF(), QSizeF(ground.area.size())).adjusted(-reach, -reach, reach, reach);
+    painter.setPen(QPen(kTrail, kTrailWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    for (qsizetype i = std::max<qsizetype>(from, 1); i < m_trail.size(); ++i) {
+        const QPointF a = place(m_trail[i - 1]), b = place(m_trail[i]);
+        if (QRectF(a, b).normalized().adjusted(-1, -1, 1, 1).intersects(cull)) {
+            painter.drawLine(QLineF(a, b));
+        }
+    }
 }
 
 void TKMapView::drawMarker(QPainter& painter) {
@@ -466,6 +601,13 @@ void TKMapView::mouseReleaseEvent(QMouseEvent* event) {
 
 void TKMapView::mouseDoubleClickEvent(QMouseEvent* event) {
     zoomAbout(event->button() == Qt::RightButton ? -1 : 1, event->position());
+}
+
+void TKMapView::hideEvent(QHideEvent* event) {
+    // Hidden, the map keeps no picture: drawn again when shown.
+    dropLayer();
+    m_layer = QImage();
+    QWidget::hideEvent(event);
 }
 
 void TKMapView::contextMenuEvent(QContextMenuEvent* event) {
