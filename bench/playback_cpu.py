@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""The viewer playing a 1080p front and 720p rear recording in its window on an X display, as a user
-runs it, with the list and then with the map shown (its tiles from a local tile server), next to two baselines on the same display: bare libVLC players decoding the same files
+"""The viewer playing a 1080p front and 720p rear recording of a moving car in its window on an X
+display, as a user runs it: with the list, with the map shown (its tiles from a local tile server),
+with the map and no tiles to be had (offline, as in a car: the tile server refuses), and with the map
+offline and a whole drive's route drawn on it (bench/map_route_tool.cpp, the viewer's window with a
+route). Next to two baselines on the same display: bare libVLC players decoding the same files
 without pictures (the floor), and bare libVLC players drawing into windows of their own at full
 size. CPU is that of each whole process tree over the same steady stretch of playback (start-up
 excluded); the picture counts say whether every decoded picture reached the screen.
@@ -19,6 +22,9 @@ import urllib.request
 build = sys.argv[1]
 viewer = os.path.join(build, "nura-viewer")
 bare = os.path.join(build, "bench", "bare_players")
+route_tool = os.path.join(build, "bench", "map_route")
+make_recording = os.path.join(build, "make_recording")
+ROUTE_FIXES = 10800  # three hours at a fix a second
 warmup, span = 3.0, 10.0
 rounds = 3
 tick = os.sysconf("SC_CLK_TCK")
@@ -77,8 +83,16 @@ def run(argv, env=None):
     return cores + x_cores, [line for line in out.splitlines() if line.startswith(("pictures ", "map "))]
 
 
-def ffmpeg(*args):
-    subprocess.run(["ffmpeg", "-v", "error", "-y", *args], check=True)
+def map_config(folder, url):
+    """A preferences folder whose map takes its tiles from `url`, and a cache folder of its own."""
+    config = os.path.join(folder, "config")
+    os.makedirs(os.path.join(config, "nura"))
+    with open(os.path.join(config, "nura", "nura-viewer.conf"), "w") as f:
+        f.write(f"[map]\ntileUrlTemplate={url}\n")
+    env = dict(os.environ, NURA_PICTURE_COUNTS="1", NURA_SILENT="1", XDG_CONFIG_HOME=config,
+               XDG_CACHE_HOME=os.path.join(folder, "cache"))
+    env.pop("QT_QPA_PLATFORM", None)
+    return env
 
 
 def dropped(lines):
@@ -99,54 +113,66 @@ def dropped(lines):
 with tempfile.TemporaryDirectory() as tmp:
     card = os.path.join(tmp, "card")
     os.makedirs(card)
-    front = os.path.join(card, "alwa_20230115_083000_F.MP4")
-    rear = os.path.join(card, "alwa_20230115_083000_R.MP4")
+    # A minute and a half into the scripted drive: the car drives at 50 to 70 km/h, a fix a second.
+    front = os.path.join(card, "alwa_20230115_083130_F.MP4")
+    rear = os.path.join(card, "alwa_20230115_083130_R.MP4")
     seconds = str(int(warmup + span + 6))
-    ffmpeg("-f", "lavfi", "-i", f"testsrc2=s=1920x1080:r=30:d={seconds}", "-c:v", "libx264", "-preset",
-           "veryfast", "-g", "30", front)
-    ffmpeg("-f", "lavfi", "-i", f"smptebars=s=1280x720:r=30:d={seconds}", "-c:v", "libx264", "-preset",
-           "veryfast", "-g", "30", rear)
+    drive = ["--seconds", seconds, "--start", "20230115_083130", "--drive-start", "20230115_083000"]
+    subprocess.run([make_recording, front, "--size", "1920x1080", *drive], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([make_recording, rear, "--rear", "--size", "1280x720", *drive], check=True,
+                   stdout=subprocess.DEVNULL)
 
     length = str(warmup + span + 0.5)
     floor, floor_lines = run([bare, "dummy", length, front, rear])
     windows, window_lines = run([bare, "x11", length, front, rear])
-    # The map's tiles from the tests' tile server on 127.0.0.1, cached in a folder of this run.
+    # The map's tiles from the tests' tile server on 127.0.0.1, cached in a folder of this run; offline,
+    # a port where nothing listens, and a cache of its own, empty.
     server = subprocess.Popen([sys.executable, TILE_SERVER, "serve"], stdout=subprocess.PIPE, text=True)
     port = int(server.stdout.readline())
-    config = os.path.join(tmp, "config")
-    os.makedirs(os.path.join(config, "nura"))
-    with open(os.path.join(config, "nura", "nura-viewer.conf"), "w") as f:
-        f.write(f"[map]\ntileUrlTemplate=http://127.0.0.1:{port}/{{z}}/{{x}}/{{y}}.png\n")
-    env = dict(os.environ, NURA_PICTURE_COUNTS="1", NURA_SILENT="1", XDG_CONFIG_HOME=config,
-               XDG_CACHE_HOME=os.path.join(tmp, "cache"))
-    env.pop("QT_QPA_PLATFORM", None)
+    online = map_config(os.path.join(tmp, "online"), f"http://127.0.0.1:{port}/{{z}}/{{x}}/{{y}}.png")
+    offline = map_config(os.path.join(tmp, "offline"), "http://127.0.0.1:9/{z}/{x}/{y}.png")
+    with_route = os.path.exists(route_tool)
     try:
         # Alternating rounds, medians compared: single runs on a shared machine vary by half.
-        lists, maps = [], []
+        lists, maps, offline_maps, routes = [], [], [], []
         for _ in range(rounds):
-            lists.append(run([viewer, card, "--play", front, "--quit-after", length], env))
-            maps.append(run([viewer, card, "--play", front, "--map", "--quit-after", length], env))
-        mine, viewer_lines = sorted(lists)[rounds // 2]
-        with_map, map_lines = sorted(maps)[rounds // 2]
+            lists.append(run([viewer, card, "--play", front, "--quit-after", length], online))
+            maps.append(run([viewer, card, "--play", front, "--map", "--quit-after", length], online))
+            offline_maps.append(run([viewer, card, "--play", front, "--map", "--quit-after", length], offline))
+            if with_route:
+                routes.append(run([route_tool, length, card, front, str(ROUTE_FIXES)], offline))
         tiles_served = sum(1 for line in urllib.request.urlopen(f"http://127.0.0.1:{port}/requests").read().splitlines())
     finally:
         server.kill()
         server.wait()
 
-    print(f"CPU over {span:.0f} s of playing a 1080p front and a 720p rear recording (whole processes and the X server):")
+    median = lambda runs: sorted(runs)[rounds // 2]
+    mine, viewer_lines = median(lists)
     spread = lambda runs: f"(median of {rounds}: {', '.join(f'{c:.2f}' for c, _ in runs)})"
-    print(f"  viewer, in its window:                     {mine:.2f} cores {spread(lists)}")
-    print(f"  viewer with the map side view shown:       {with_map:.2f} cores {spread(maps)}")
-    print(f"                                             -> {with_map / mine:.2f}x the list"
-          f" ({'within' if with_map <= 1.3 * mine else 'NOT within'} 1.3x; {tiles_served} tiles fetched),"
-          f" {with_map / floor:.1f}x the floor")
+    print(f"CPU over {span:.0f} s of playing a 1080p front and a 720p rear recording of a moving car"
+          " (whole processes and the X server):")
+    print(f"  viewer, in its window, the list shown:     {mine:.2f} cores {spread(lists)}")
+
+    def against_list(title, runs, note=""):
+        cores, lines = median(runs)
+        print(f"  {title:<43}{cores:.2f} cores {spread(runs)}")
+        print(f"  {'':<43}-> {cores / mine:.2f}x the list"
+              f" ({'within' if cores <= 1.3 * mine else 'NOT within'} 1.3x{note}), {cores / floor:.1f}x the floor")
+        for line in lines:
+            if line.startswith("map "):
+                print(f"  {'':<43}{line} in {float(length):.1f} s")
+        return lines
+
+    map_lines = against_list("viewer with the map, tiles served:", maps, f"; {tiles_served} tiles fetched")
+    against_list("viewer with the map, no tiles (offline):", offline_maps)
+    if with_route:
+        against_list(f"the map offline, a route of {ROUTE_FIXES} fixes:", routes)
+    else:
+        print(f"  (no {route_tool}: the run with a whole route is left out)")
     print(f"  bare players, decoding only (the floor):   {floor:.2f} cores  -> viewer {mine / floor:.1f}x the floor")
     print(f"  bare players in their own full-size windows: {windows:.2f} cores  -> viewer {mine / windows:.2f}x that")
     for line in viewer_lines:
         print("  viewer " + line)
-    for line in map_lines:
-        if line.startswith("map "):
-            print(f"  viewer with the {line} in {float(length):.1f} s")
     for line in window_lines:
         print("  bare windows " + line)
     print(f"pictures dropped: viewer {dropped(viewer_lines)} (with the map {dropped(map_lines)}), bare players in windows {dropped(window_lines)}")
