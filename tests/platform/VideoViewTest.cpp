@@ -125,14 +125,9 @@ private slots:
                                        30 + (offset.y() + 0.5) / 4.0);
                 const QPointF got = sourceOf(shown, pixel.x(), pixel.y());
                 QVERIFY2(std::abs(got.x() - expected.x()) <= 1 && std::abs(got.y() - expected.y()) <= 1,
-                         qPrintable(QStringLiteral("mirrored %1 at %2,%3: %4,%5 for %6,%7")
-                                        .arg(mirrored)
-                                        .arg(pixel.x())
-                                        .arg(pixel.y())
-                                        .arg(got.x())
-                                        .arg(got.y())
-                                        .arg(expected.x())
-                                        .arg(expected.y())));
+                         qPrintable(QString::asprintf("mirrored %d at %d,%d: %.2f,%.2f for %.2f,%.2f",
+                                                      mirrored, pixel.x(), pixel.y(), got.x(), got.y(),
+                                                      expected.x(), expected.y())));
             }
             if (!mirrored) {
                 VideoView fresh;
@@ -232,13 +227,9 @@ private slots:
                 for (const bool fill : {true, false}) {
                     for (const VideoZoom& zoom : zooms) {
                         const auto place = VideoView::placement(frameSize, QSizeF(viewSize), fill, zoom);
-                        const QString where = QStringLiteral("frame %1x%2 view %3x%4 fill %5 zoom %6")
-                                                  .arg(frameSize.width())
-                                                  .arg(frameSize.height())
-                                                  .arg(viewSize.width())
-                                                  .arg(viewSize.height())
-                                                  .arg(fill)
-                                                  .arg(zoom.factor);
+                        const QString where = QString::asprintf(
+                            "frame %dx%d view %dx%d fill %d zoom %g", frameSize.width(), frameSize.height(),
+                            viewSize.width(), viewSize.height(), fill, zoom.factor);
                         QVERIFY2(!place.source.isEmpty(), qPrintable(where));
                         QVERIFY2(QRectF(QPointF(), QSizeF(frameSize)).contains(place.source),
                                  qPrintable(where));
