@@ -184,46 +184,85 @@ private:
     bool m_readFailed = false;
 };
 
-// Scales `src` into the rectangle (x, y, w, h) of the YUV 4:2:0 picture `dst`, mirrored if asked.
-// Positions and sizes are even.
+// A rectangle of a picture. The YUV 4:2:0 pictures here have even sizes, and every rectangle has an
+// even position and size, so that its chroma samples are whole.
+struct Rect {
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+int even(double v) {
+    return std::max(2, static_cast<int>(std::lround(v / 2.0)) * 2);
+}
+
+// The largest rectangle of `width` x `height`'s shape that fits `boxW` x `boxH`, centred in it.
+Rect fitted(int width, int height, Rect box) {
+    Rect r = box;
+    if (width <= 0 || height <= 0 || box.w <= 0 || box.h <= 0) {
+        return {box.x, box.y, 0, 0};
+    }
+    if (static_cast<double>(width) * box.h > static_cast<double>(height) * box.w) {
+        r.w = std::max(2, box.w & ~1);
+        r.h = std::min(even(r.w * static_cast<double>(height) / width), std::max(2, box.h & ~1));
+    } else {
+        r.h = std::max(2, box.h & ~1);
+        r.w = std::min(even(r.h * static_cast<double>(width) / height), std::max(2, box.w & ~1));
+    }
+    r.x = box.x + ((box.w - r.w) / 2 & ~1);
+    r.y = box.y + ((box.h - r.h) / 2 & ~1);
+    return r;
+}
+
+// Scales `src` into the rectangle `r` of the YUV 4:2:0 picture `dst`, mirrored if asked. Only the part
+// of `r` inside the picture is written: a rectangle may reach past its edges (a tall inset, a picture
+// of a few pixels) without a byte written outside it.
 class Placer {
 public:
     ~Placer() {
         sws_freeContext(m_sws);
         av_frame_free(&m_buffer);
     }
-    void place(const AVFrame* src, AVFrame* dst, int x, int y, int w, int h, bool mirror) {
+    void place(const AVFrame* src, AVFrame* dst, Rect r, bool mirror) {
+        if (r.w <= 0 || r.h <= 0 || src->width <= 0 || src->height <= 0) {
+            return;
+        }
         m_sws = sws_getCachedContext(m_sws, src->width, src->height, static_cast<AVPixelFormat>(src->format),
-                                     w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                     r.w, r.h, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (m_sws == nullptr) {
             return;
         }
-        if (!mirror) {
-            uint8_t* planes[4] = {dst->data[0] + static_cast<ptrdiff_t>(y) * dst->linesize[0] + x,
-                                  dst->data[1] + static_cast<ptrdiff_t>(y / 2) * dst->linesize[1] + x / 2,
-                                  dst->data[2] + static_cast<ptrdiff_t>(y / 2) * dst->linesize[2] + x / 2,
+        const bool inside = r.x >= 0 && r.y >= 0 && r.x + r.w <= dst->width && r.y + r.h <= dst->height;
+        if (inside && !mirror) {
+            uint8_t* planes[4] = {dst->data[0] + static_cast<ptrdiff_t>(r.y) * dst->linesize[0] + r.x,
+                                  dst->data[1] + static_cast<ptrdiff_t>(r.y / 2) * dst->linesize[1] + r.x / 2,
+                                  dst->data[2] + static_cast<ptrdiff_t>(r.y / 2) * dst->linesize[2] + r.x / 2,
                                   nullptr};
             sws_scale(m_sws, src->data, src->linesize, 0, src->height, planes, dst->linesize);
             return;
         }
-        if (m_buffer == nullptr || m_buffer->width != w || m_buffer->height != h) {
+        if (m_buffer == nullptr || m_buffer->width != r.w || m_buffer->height != r.h) {
             av_frame_free(&m_buffer);
             m_buffer = av_frame_alloc();
-            m_buffer->width = w;
-            m_buffer->height = h;
+            m_buffer->width = r.w;
+            m_buffer->height = r.h;
             m_buffer->format = AV_PIX_FMT_YUV420P;
-            av_frame_get_buffer(m_buffer, 0);
+            if (av_frame_get_buffer(m_buffer, 0) < 0) {
+                av_frame_free(&m_buffer);
+                return;
+            }
         }
         sws_scale(m_sws, src->data, src->linesize, 0, src->height, m_buffer->data, m_buffer->linesize);
         for (int plane = 0; plane < 3; ++plane) {
             const int shift = plane == 0 ? 0 : 1;
-            const int pw = w >> shift, ph = h >> shift, px = x >> shift, py = y >> shift;
-            for (int row = 0; row < ph; ++row) {
+            const int pw = r.w >> shift, ph = r.h >> shift, px = r.x >> shift, py = r.y >> shift;
+            const int limitW = dst->width >> shift, limitH = dst->height >> shift;
+            const int col0 = std::max(0, -px), col1 = std::min(pw, limitW - px);
+            const int row0 = std::max(0, -py), row1 = std::min(ph, limitH - py);
+            for (int row = row0; row < row1; ++row) {
                 const uint8_t* from =
                     m_buffer->data[plane] + static_cast<ptrdiff_t>(row) * m_buffer->linesize[plane];
                 uint8_t* to = dst->data[plane] + static_cast<ptrdiff_t>(py + row) * dst->linesize[plane] + px;
-                for (int col = 0; col < pw; ++col) {
-                    to[col] = from[pw - 1 - col];
+                for (int col = col0; col < col1; ++col) {
+                    to[col] = from[mirror ? pw - 1 - col : col];
                 }
             }
         }
@@ -235,12 +274,15 @@ private:
 };
 
 // Blends the band (premultiplied ARGB) into the bottom rows of a YUV 4:2:0 picture (BT.601, limited).
+// Rows and columns past the picture are left out.
 void blendBand(const QImage& band, AVFrame* dst) {
     const int top = dst->height - band.height();
-    for (int row = 0; row < band.height(); ++row) {
+    const int first = std::max(0, -top) & ~1;
+    const int width = std::min(band.width(), dst->width);
+    for (int row = first; row < band.height(); ++row) {
         const auto* px = reinterpret_cast<const QRgb*>(band.constScanLine(row));
         uint8_t* y = dst->data[0] + static_cast<ptrdiff_t>(top + row) * dst->linesize[0];
-        for (int col = 0; col < band.width(); ++col) {
+        for (int col = 0; col < width; ++col) {
             const QRgb c = px[col];
             const int a = qAlpha(c);
             if (a == 0) {
@@ -251,12 +293,12 @@ void blendBand(const QImage& band, AVFrame* dst) {
             y[col] = static_cast<uint8_t>(yc + (y[col] * (255 - a)) / 255);
         }
     }
-    for (int row = 0; row + 1 < band.height(); row += 2) {
+    for (int row = first; row + 1 < band.height(); row += 2) {
         const auto* px = reinterpret_cast<const QRgb*>(band.constScanLine(row));
         const int cy = (top + row) / 2;
         uint8_t* u = dst->data[1] + static_cast<ptrdiff_t>(cy) * dst->linesize[1];
         uint8_t* v = dst->data[2] + static_cast<ptrdiff_t>(cy) * dst->linesize[2];
-        for (int col = 0; col + 1 < band.width(); col += 2) {
+        for (int col = 0; col + 1 < width; col += 2) {
             const QRgb c = px[col];
             const int a = qAlpha(c);
             if (a == 0) {
@@ -281,10 +323,6 @@ void fillBlack(AVFrame* f) {
                         static_cast<size_t>(f->width / 2));
         }
     }
-}
-
-int even(double v) {
-    return std::max(2, static_cast<int>(std::lround(v / 2.0)) * 2);
 }
 
 class Progress {
@@ -350,11 +388,10 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
     if (!lead.start() || (other && !other->start())) {
         return lead.readFailed() || (other && other->readFailed()) ? 3 : 2;
     }
+    // The encoder takes even sizes only: an odd size loses its last row or column.
     const int lw = lead.width(), lh = lead.height();
-    int ow = lw, oh = lh;
-    if (plan.layout == "side") {
-        oh = even(lh / 2.0);
-    }
+    const int ow = std::max(2, lw & ~1);
+    const int oh = plan.layout == "side" ? even(lh / 2.0) : std::max(2, lh & ~1);
     // Sound: packets of the chosen camera's recordings copied as they are.
     CameraFrames* soundFrom = nullptr;
     CameraFrames* frontFrames = rearLeads ? nullptr : &lead;
@@ -509,26 +546,29 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         }
         av_frame_make_writable(out.get());
         if (plan.layout == "side") {
+            // Each camera fits its half, whatever its shape, with black around it.
             fillBlack(out.get());
             const int half = even(ow / 2.0);
-            placeLead.place(frame.get(), out.get(), 0,
-                            (oh - even(half * lh / static_cast<double>(lw))) / 2 & ~1, half,
-                            even(half * lh / static_cast<double>(lw)), false);
+            placeLead.place(frame.get(), out.get(), fitted(frame->width, frame->height, {0, 0, half, oh}),
+                            false);
             if (otherNow) {
-                const int rh = even(half * otherNow->height / static_cast<double>(otherNow->width));
-                placeOther.place(otherNow.get(), out.get(), half, std::max(0, (oh - rh) / 2) & ~1, half,
-                                 std::min(rh, oh), plan.mirror);
+                placeOther.place(otherNow.get(), out.get(),
+                                 fitted(otherNow->width, otherNow->height, {half, 0, ow - half, oh}),
+                                 plan.mirror);
             }
         } else {
-            placeLead.place(frame.get(), out.get(), 0, 0, ow, oh, rearLeads && plan.mirror);
+            placeLead.place(frame.get(), out.get(), {0, 0, ow, oh}, rearLeads && plan.mirror);
             if (plan.layout == "pip" && otherNow) {
-                const int iw = even(ow / 3.0);
-                const int ih = even(iw * otherNow->height / static_cast<double>(otherNow->width));
+                // A third of the width, and no taller than the room above the band: a tall rear
+                // picture is made narrower rather than run off the picture.
                 const int margin = even(ow / 60.0);
                 const int bandH = band ? band->height() : 0;
-                const int x = plan.corner[1] == 'l' ? margin : ow - iw - margin;
-                const int y = plan.corner[0] == 't' ? margin : std::max(0, oh - bandH - ih - margin) & ~1;
-                placeOther.place(otherNow.get(), out.get(), x, y, iw, ih, plan.mirror);
+                const int room = oh - bandH - 2 * margin;
+                const Rect inset = fitted(otherNow->width, otherNow->height, {0, 0, even(ow / 3.0), room});
+                const bool left = plan.corner[1] == 'l', top = plan.corner[0] == 't';
+                const int x = left ? margin : ow - inset.w - margin;
+                const int y = top ? margin : oh - bandH - inset.h - margin;
+                placeOther.place(otherNow.get(), out.get(), {x & ~1, y & ~1, inset.w, inset.h}, plan.mirror);
             }
         }
         if (band) {

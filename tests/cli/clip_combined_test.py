@@ -69,6 +69,32 @@ def run(*args):
     return subprocess.run([NURA, "clip", *args], capture_output=True, text=True)
 
 
+def pattern(path, size, seconds=1, rate=25):
+    """A recording made by the ffmpeg program in 4:4:4, which allows odd and one-pixel sizes."""
+    w, h = size.split("x")
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                    f"testsrc2=size=64x64:rate={rate}:duration={seconds},format=yuv444p,scale={w}:{h}",
+                    "-c:v", "libx264", "-preset", "ultrafast", "-f", "mp4", path], check=True)
+
+
+def every_layout_fits_every_picture(tmp):
+    """Tall, odd-sized and one-pixel pictures in every layout: each is drawn inside the picture (a tall
+    rear inset once ran 377 rows into a picture of 180 and broke the helper's heap)."""
+    for front, rear in (("320x180", "180x640"), ("181x641", "321x181"), ("1x1", "1x3"), ("3x1", "1x1")):
+        folder = os.path.join(tmp, f"fit_{front}_{rear}")
+        os.mkdir(folder)
+        f = os.path.join(folder, "alwa_20230115_083000_F.MP4")
+        pattern(f, front)
+        pattern(os.path.join(folder, "alwa_20230115_083000_R.MP4"), rear)
+        for layout in ("pip", "side", "front", "rear"):
+            out = os.path.join(folder, f"{layout}.mp4")
+            r = run(f, "--start", "0", "--end", "0.5", "--layout", layout, "--corner", "tl", "--no-gpx", "-o", out)
+            e = subprocess.run(["ffmpeg", "-v", "error", "-i", out, "-f", "null", "-"], capture_output=True,
+                               text=True) if r.returncode == 0 else None
+            check(r.returncode == 0 and e.stderr == "",
+                  f"front {front}, rear {rear}, {layout}: a clean clip, got {r.returncode} {r.stderr}")
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip2-")
     atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
@@ -80,6 +106,7 @@ def main():
     make(r1, True, "20230115_083000")
     make(f2, False, "20230115_083006")
     make(r2, True, "20230115_083006")
+    every_layout_fits_every_picture(tmp)
 
     # Picture in picture, top left, across the joint at 6 s; no band, so the numbers are whole.
     out = os.path.join(tmp, "pip.mp4")
