@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "core/clip/CombinedClip.h"
 #include "core/clip/LosslessClip.h"
-#include "core/repair/TrialDecoder.h"
+#include "core/util/HelperProgram.h"
 
 #include <atomic>
 #include <chrono>
@@ -144,7 +144,7 @@ int runClip(const ClipArguments& a) {
 }
 
 int runCombinedClip(const ClipArguments& a) {
-    const auto helper = nura::TrialDecoder::findHelper();
+    const auto helper = nura::findMediaHelper();
     if (!helper) {
         std::fprintf(stderr, "nura clip: the media helper nura-media is not installed\n");
         return exitcode::kUnavailable;
@@ -161,12 +161,7 @@ int runCombinedClip(const ClipArguments& a) {
     o.start = a.start;
     o.end = a.end;
     o.force = a.force;
-    o.layout = a.layout;
-    o.corner = a.corner;
-    o.mirrorRear = a.mirrorRear;
-    o.overlay = a.overlay;
-    o.quality = a.quality;
-    o.audio = a.audio;
+    o.look = a.look;
     o.gpx = a.gpx;
     o.showProgress = ::isatty(STDERR_FILENO) == 1;
     o.cancelled = [] { return InterruptGuard::interrupted(); };

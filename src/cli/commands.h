@@ -3,6 +3,8 @@
 // The subcommands of `nura`. Each returns one of the exit statuses below, which mean the same in every
 // subcommand.
 
+#include "core/clip/ClipPlan.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,12 +46,7 @@ struct ClipArguments {
     std::string output; // empty: a name made from the clip's first moment
     bool copy = false;
     bool force = false;
-    std::string layout = "pip"; // pip, side, front, rear
-    std::string corner = "br";  // tl, tr, bl, br
-    bool mirrorRear = false;
-    bool overlay = true;
-    int quality = 20;  // the encoder's constant rate factor
-    std::string audio; // front, rear, none; empty: the camera that has sound, front first
+    nura::ClipLook look; // the re-encoded clip's picture and sound
     bool gpx = true;
 };
 int runClip(const ClipArguments& arguments);

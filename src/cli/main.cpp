@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <string>
 
 namespace {
@@ -94,20 +95,31 @@ void addCommands(CLI::App& nura, Runner& run) {
     clip->add_flag("--copy", clipArgs->copy,
                    "A lossless cut of FILE's camera, in the camera's own layout with its telemetry");
     clip->add_flag("--force", clipArgs->force, "Replace an existing output file (never FILE)");
-    clip->add_option("--layout", clipArgs->layout,
+    // The words of each choice, as the plan of the media helper spells them.
+    const auto words = []<typename E>(std::initializer_list<E> values) {
+        std::map<std::string, E> table;
+        for (const E v : values) {
+            table[nura::wordFor(v)] = v;
+        }
+        return CLI::CheckedTransformer(table);
+    };
+    using nura::ClipCorner, nura::ClipLayout, nura::ClipSound;
+    clip->add_option("--layout", clipArgs->look.layout,
                      "pip (rear inset in the front), side (side by side), front or rear (default pip)")
-        ->check(CLI::IsMember({"pip", "side", "front", "rear"}));
-    clip->add_option("--corner", clipArgs->corner,
+        ->transform(words({ClipLayout::Inset, ClipLayout::SideBySide, ClipLayout::Front, ClipLayout::Rear}));
+    clip->add_option("--corner", clipArgs->look.corner,
                      "The inset's corner for pip: tl, tr, bl or br (default br)")
-        ->check(CLI::IsMember({"tl", "tr", "bl", "br"}));
-    clip->add_flag("--mirror-rear", clipArgs->mirrorRear, "Mirror the rear picture");
-    clip->add_flag("--overlay,!--no-overlay", clipArgs->overlay,
+        ->transform(words(
+            {ClipCorner::TopLeft, ClipCorner::TopRight, ClipCorner::BottomLeft, ClipCorner::BottomRight}));
+    clip->add_flag("--mirror-rear", clipArgs->look.mirrorRear, "Mirror the rear picture");
+    clip->add_flag("--overlay,!--no-overlay", clipArgs->look.overlay,
                    "Draw a band with time, speed and G-force over the bottom (default on)");
-    clip->add_option("--quality", clipArgs->quality, "H.264 constant rate factor, 0-51, lower is better (20)")
+    clip->add_option("--quality", clipArgs->look.quality,
+                     "H.264 constant rate factor, 0-51, lower is better (20)")
         ->check(CLI::Range(0, 51));
-    clip->add_option("--audio", clipArgs->audio,
+    clip->add_option("--audio", clipArgs->look.sound,
                      "front, rear or none (default: the camera that has sound, front first)")
-        ->check(CLI::IsMember({"front", "rear", "none"}));
+        ->transform(words({ClipSound::Front, ClipSound::Rear, ClipSound::None}));
     clip->add_flag("--no-gpx", *noGpx, "Write no GPX file of the clip's fixes beside the output");
     clip->callback([&run, clipArgs, noGpx] {
         ClipArguments a = *clipArgs;

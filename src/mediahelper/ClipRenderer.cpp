@@ -370,8 +370,8 @@ private:
 } // namespace
 
 int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
-    const bool rearLeads = plan.layout == "rear";
-    const bool both = plan.layout == "pip" || plan.layout == "side";
+    const bool rearLeads = plan.look.layout == ClipLayout::Rear;
+    const bool both = plan.look.layout == ClipLayout::Inset || plan.look.layout == ClipLayout::SideBySide;
     if ((rearLeads || both) && plan.rear.empty()) {
         std::fprintf(stderr, "nura-media: no rear recording\n");
         return 2;
@@ -391,16 +391,16 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
     // The encoder takes even sizes only: an odd size loses its last row or column.
     const int lw = lead.width(), lh = lead.height();
     const int ow = std::max(2, lw & ~1);
-    const int oh = plan.layout == "side" ? even(lh / 2.0) : std::max(2, lh & ~1);
+    const int oh = plan.look.layout == ClipLayout::SideBySide ? even(lh / 2.0) : std::max(2, lh & ~1);
     // Sound: packets of the chosen camera's recordings copied as they are.
     CameraFrames* soundFrom = nullptr;
     CameraFrames* frontFrames = rearLeads ? nullptr : &lead;
     CameraFrames* rearFrames = rearLeads ? &lead : (other ? &*other : nullptr);
-    if (plan.audio == "auto") {
+    if (plan.look.sound == ClipSound::Auto) {
         soundFrom = frontFrames != nullptr && frontFrames->hasAudio() ? frontFrames : rearFrames;
-    } else if (plan.audio == "front") {
+    } else if (plan.look.sound == ClipSound::Front) {
         soundFrom = rearLeads ? nullptr : &lead;
-    } else if (plan.audio == "rear") {
+    } else if (plan.look.sound == ClipSound::Rear) {
         soundFrom = rearLeads ? &lead : (other ? &*other : nullptr);
     }
     if (soundFrom != nullptr && !soundFrom->hasAudio()) {
@@ -432,7 +432,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
     enc->thread_count = 0;
     enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(enc->priv_data, "preset", plan.preset.c_str(), 0);
-    av_opt_set_double(enc->priv_data, "crf", plan.crf, 0);
+    av_opt_set_double(enc->priv_data, "crf", plan.look.quality, 0);
     if (avcodec_open2(enc, x264, nullptr) < 0) {
         std::fprintf(stderr, "nura-media: the encoder does not open\n");
         return 2;
@@ -491,7 +491,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         return 1;
     }
     std::optional<BandPainter> band;
-    if (plan.overlay) {
+    if (plan.look.overlay) {
         band.emplace(plan, ow, even(oh * 0.11));
     }
     Placer placeLead, placeOther;
@@ -545,7 +545,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
             otherNow = std::move(otherNext);
         }
         av_frame_make_writable(out.get());
-        if (plan.layout == "side") {
+        if (plan.look.layout == ClipLayout::SideBySide) {
             // Each camera fits its half, whatever its shape, with black around it.
             fillBlack(out.get());
             const int half = even(ow / 2.0);
@@ -554,21 +554,24 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
             if (otherNow) {
                 placeOther.place(otherNow.get(), out.get(),
                                  fitted(otherNow->width, otherNow->height, {half, 0, ow - half, oh}),
-                                 plan.mirror);
+                                 plan.look.mirrorRear);
             }
         } else {
-            placeLead.place(frame.get(), out.get(), {0, 0, ow, oh}, rearLeads && plan.mirror);
-            if (plan.layout == "pip" && otherNow) {
+            placeLead.place(frame.get(), out.get(), {0, 0, ow, oh}, rearLeads && plan.look.mirrorRear);
+            if (plan.look.layout == ClipLayout::Inset && otherNow) {
                 // A third of the width, and no taller than the room above the band: a tall rear
                 // picture is made narrower rather than run off the picture.
                 const int margin = even(ow / 60.0);
                 const int bandH = band ? band->height() : 0;
                 const int room = oh - bandH - 2 * margin;
                 const Rect inset = fitted(otherNow->width, otherNow->height, {0, 0, even(ow / 3.0), room});
-                const bool left = plan.corner[1] == 'l', top = plan.corner[0] == 't';
+                const ClipCorner c = plan.look.corner;
+                const bool left = c == ClipCorner::TopLeft || c == ClipCorner::BottomLeft;
+                const bool top = c == ClipCorner::TopLeft || c == ClipCorner::TopRight;
                 const int x = left ? margin : ow - inset.w - margin;
                 const int y = top ? margin : oh - bandH - inset.h - margin;
-                placeOther.place(otherNow.get(), out.get(), {x & ~1, y & ~1, inset.w, inset.h}, plan.mirror);
+                placeOther.place(otherNow.get(), out.get(), {x & ~1, y & ~1, inset.w, inset.h},
+                                 plan.look.mirrorRear);
             }
         }
         if (band) {

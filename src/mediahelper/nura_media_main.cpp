@@ -8,15 +8,22 @@
 //       bad usage. One line on standard output: the frames decoded and the errors seen.
 //
 //   nura-media decode-check [--frames N] --serve
-//       The same for every path read from standard input, one a line, answering each with a line that
-//       begins with "ok" or "fail", until the input ends: a caller that starts it early pays the
-//       libraries' loading time once, while it does other work.
+//       The same for every path read from standard input, one a line as a quoted word (see
+//       core/util/QuotedWords.h), answering each with a line that begins with "ok" or "fail", until the
+//       input ends: a caller that starts it early pays the libraries' loading time once, while it does
+//       other work.
 //
 //   nura-media clip
-//       Renders the re-encoded clip whose plan is read on standard input (see ClipRenderer.h). Exit 0
+//       Renders the re-encoded clip whose plan is read on standard input (core/clip/ClipPlan.h). Exit 0
 //       when written, 1 when the output cannot be written, 2 when the recordings do not decode, 3
-//       when the system refuses to read a recording (a pulled card), 130 when interrupted. Progress
-//       goes to standard error when it is a terminal.
+//       when the system refuses to read a recording (a pulled card), 130 when interrupted, 64 for a
+//       plan that does not hold together. Progress goes to standard error when it is a terminal.
+//
+// The helper ends with its caller: the kernel sends it SIGTERM when the thread that started it ends
+// (NURA_PARENT_PID names the caller, so that one that ended before that was asked is seen too), and
+// the end of standard input after a clip's plan, when the caller's end of the socket closes, cancels
+// the clip. A clip cancelled because its caller has gone removes the caller's temporary file, which
+// nobody else is left to remove.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -24,16 +31,22 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "core/util/QuotedWords.h"
 #include "mediahelper/ClipRenderer.h"
 
 #include <QGuiApplication>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -128,13 +141,14 @@ int decodeCheck(const char* path, int wanted) {
 } // namespace
 
 int serve(int frames) {
-    char line[8192];
+    char line[16384];
     while (std::fgets(line, sizeof line, stdin) != nullptr) {
-        std::string path = line;
-        if (!path.empty() && path.back() == '\n') {
-            path.pop_back();
+        std::string text = line;
+        if (!text.empty() && text.back() == '\n') {
+            text.pop_back();
         }
-        const int status = decodeCheck(path.c_str(), frames);
+        const auto words = nura::quotedWords(text);
+        const int status = words && words->size() == 1 ? decodeCheck(words->front().c_str(), frames) : 2;
         std::printf("%s\n", status == 0 ? "ok" : "fail");
         std::fflush(stdout);
     }
@@ -142,30 +156,90 @@ int serve(int frames) {
 }
 
 std::atomic<bool> g_cancel{false};
+std::atomic<bool> g_callerGone{false};
+
+// Whether the caller that started this helper has ended.
+bool callerGone() {
+    const char* parent = std::getenv("NURA_PARENT_PID");
+    return g_callerGone || (parent != nullptr && std::atoll(parent) != static_cast<long long>(::getppid()));
+}
+
+// The plan, read from standard input up to its last line.
+bool readPlan(std::string& text) {
+    char buffer[65536];
+    while (!nura::ClipPlan::isComplete(text)) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// After the plan nothing more comes on a caller's pipe or socket: its end means the caller has gone.
+void watchCaller() {
+    struct stat st {};
+    if (::fstat(STDIN_FILENO, &st) != 0 || !(S_ISSOCK(st.st_mode) || S_ISFIFO(st.st_mode))) {
+        return;
+    }
+    std::thread([] {
+        char byte;
+        while (true) {
+            const ssize_t n = ::read(STDIN_FILENO, &byte, 1);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                g_callerGone = true;
+                g_cancel = true;
+                return;
+            }
+        }
+    }).detach();
+}
 
 // The band is drawn with QPainter, which needs an application object; no window is ever shown.
 int clip(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt's notes about the session (no runtime folder on a server) are not the user's concern here.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QGuiApplication app(argc, argv);
     struct sigaction action {};
     action.sa_handler = [](int) { g_cancel = true; };
     sigemptyset(&action.sa_mask);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(s, &action, nullptr);
     }
-    media::ClipPlan plan;
-    std::string error;
-    if (!plan.read(stdin, error)) {
+    // A report to a caller that has gone fails rather than ending the helper before it cleans up.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::string text, error;
+    if (!readPlan(text)) {
+        std::fprintf(stderr, "nura-media clip: the plan ended early\n");
+        return 64;
+    }
+    const auto plan = nura::ClipPlan::decode(text, error);
+    if (!plan) {
         std::fprintf(stderr, "nura-media clip: %s\n", error.c_str());
         return 64;
     }
+    watchCaller();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's notes about the session (no runtime folder on a server) are not the user's concern here.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QGuiApplication app(argc, argv);
     av_log_set_level(AV_LOG_ERROR);
-    return media::renderClip(plan, g_cancel);
+    const int status = media::renderClip(*plan, g_cancel);
+    if (status != 0 && callerGone()) {
+        ::unlink(plan->out.c_str());
+    }
+    return status;
 }
 
 int main(int argc, char** argv) {
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (callerGone()) {
+        return 1;
+    }
     if (argc == 2 && std::strcmp(argv[1], "clip") == 0) {
         return clip(argc, argv);
     }

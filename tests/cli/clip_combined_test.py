@@ -95,6 +95,100 @@ def every_layout_fits_every_picture(tmp):
                   f"front {front}, rear {rear}, {layout}: a clean clip, got {r.returncode} {r.stderr}")
 
 
+def paths_with_any_bytes(tmp, f1, r1):
+    """A folder and an output named with a line end, a tab, a backslash, a quote, a leading dash and
+    bytes that are not UTF-8: the clip is made of those very files and lands at that very name, and
+    nothing is written anywhere else (such a name once rewrote the helper's plan)."""
+    odd = os.path.join(os.fsencode(tmp), b"-nl 0\nout \t\\\"q\xe9\xff")
+    os.mkdir(odd)
+    front = os.path.join(odd, b"alwa_20230115_083000_F.MP4")
+    shutil.copy(f1, front)
+    shutil.copy(r1, os.path.join(odd, b"alwa_20230115_083000_R.MP4"))
+    out = os.path.join(odd, b"-clip\n\"\xfe.mp4")
+    root = set(os.listdir(b"/"))
+    r = subprocess.run([NURA, b"clip", front, b"--start", b"1", b"--end", b"2", b"-o", out], capture_output=True)
+    e = subprocess.run(["ffmpeg", "-v", "error", "-i", b"file:" + out, "-f", "null", "-"], capture_output=True)
+    check(r.returncode == 0 and os.path.getsize(out) > 0 and e.returncode == 0 and e.stderr == b"",
+          f"a clip of files with any bytes in their names: {r.returncode} {r.stderr!r} {e.stderr[:200]!r}")
+    check(sorted(os.listdir(odd)) == sorted([b"alwa_20230115_083000_F.MP4", b"alwa_20230115_083000_R.MP4",
+                                             b"-clip\n\"\xfe.mp4", b"-clip\n\"\xfe.gpx"]),
+          f"only the clip and its GPX are added: {os.listdir(odd)}")
+    check(set(os.listdir(b"/")) == root, "nothing is written at the root")
+
+
+def a_clip_that_is_not_one_is_never_put_in_place(tmp, f1):
+    """A helper that says it is done but left its file empty, or wrote what does not decode: nura says
+    so, exits 1, and neither the clip nor a temporary file appears."""
+    fake = os.path.join(tmp, "fake")
+    os.mkdir(fake)
+    shutil.copy(NURA, fake)
+    helper = os.path.join(fake, "nura-media")
+    with open(helper, "w") as script:
+        script.write(f"""#!/bin/sh
+if [ "$1" = decode-check ]; then exec "{os.path.join(BUILD, 'nura-media')}" "$@"; fi
+while IFS= read -r line; do
+    case "$line" in out\ *) out=$(printf '%s' "$line" | sed 's/^out "\\(.*\\)"$/\\1/');; end) break;; esac
+done
+if [ "$MODE" = garbage ]; then printf 'not a video' > "$out"; fi
+exit 0
+""")
+    os.chmod(helper, 0o755)
+    for mode, reason in (("empty", "empty"), ("garbage", "does not decode")):
+        target = os.path.join(fake, f"{mode}.mp4")
+        r = subprocess.run([os.path.join(fake, "nura"), "clip", f1, "--start", "0", "--end", "1", "-o", target],
+                           capture_output=True, text=True, env=dict(os.environ, MODE=mode))
+        check(r.returncode == 1 and reason in r.stderr and not os.path.exists(target),
+              f"a helper's {mode} file is not a clip: {r.returncode} {r.stderr}")
+    check(sorted(os.listdir(fake)) == ["nura", "nura-media"], f"nothing is left behind: {os.listdir(fake)}")
+
+
+def children(pid):
+    found = []
+    for entry in os.listdir("/proc"):
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            if entry.isdigit() and int(fields[1]) == pid:
+                found.append(int(entry))
+        except OSError:
+            pass
+    return found
+
+
+def running(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def the_helper_ends_with_nura(tmp, f1):
+    """nura killed outright mid-clip: its helper stops encoding and removes the temporary file."""
+    folder = os.path.join(tmp, "killed")
+    os.mkdir(folder)
+    p = subprocess.Popen([NURA, "clip", f1, "--start", "0", "--end", "11.9", "--no-gpx", "-o",
+                          os.path.join(folder, "k.mp4")], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def encoding():  # the helper has written the start of the clip
+        try:
+            return any(os.path.getsize(os.path.join(folder, n)) > 0 for n in os.listdir(folder))
+        except OSError:
+            return False
+
+    helpers = []
+    while p.poll() is None and not (helpers and encoding()):
+        helpers = children(p.pid)
+        time.sleep(0.005)
+    p.kill()
+    p.wait()
+    check(len(helpers) == 1, f"the clip runs in one helper: {helpers}")
+    deadline = time.monotonic() + 60
+    while helpers and running(helpers[0]) and time.monotonic() < deadline:
+        time.sleep(0.01)
+    check(helpers and not running(helpers[0]), "the helper has ended")
+    check(os.listdir(folder) == [], f"its temporary file is gone: {os.listdir(folder)}")
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip2-")
     atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
@@ -107,6 +201,9 @@ def main():
     make(f2, False, "20230115_083006")
     make(r2, True, "20230115_083006")
     every_layout_fits_every_picture(tmp)
+    paths_with_any_bytes(tmp, f1, r1)
+    a_clip_that_is_not_one_is_never_put_in_place(tmp, f1)
+    the_helper_ends_with_nura(tmp, f1)
 
     # Picture in picture, top left, across the joint at 6 s; no band, so the numbers are whole.
     out = os.path.join(tmp, "pip.mp4")

@@ -8,18 +8,16 @@
 #include "core/telemetry/GpsFixes.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 #include "core/util/ExportText.h"
+#include "core/util/HelperProgram.h"
 #include "core/util/SafeFile.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/wait.h>
-#include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace nura {
@@ -31,12 +29,6 @@ CombinedClipResult fail(ClipStatus status, std::string message) {
     return {status, std::move(message), {}};
 }
 
-std::string number(double v) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.6f", v);
-    return text;
-}
-
 // The camera's clock at the start of `path`, from its name, as seconds since 1970 read as UTC.
 long long nameClock(const std::string& path) {
     return static_cast<long long>(ORBMedia(path).nameSeconds().value_or(0));
@@ -44,22 +36,22 @@ long long nameClock(const std::string& path) {
 
 // The band's records of one recording, and its GPX points inside [from, to) of the clip. False when
 // the system refused a read: a band without the car's data would pass for a drive that had none.
-bool addTelemetry(const ClipPiece& piece, double from, double to, std::string& plan, std::string& points) {
+bool addTelemetry(const ClipPiece& piece, double from, double to, ClipPlan& plan, std::string& points) {
     ORBBlackBoxData data;
     if (!data.ExtractStreamInformation(piece.path) || data.gSensors().empty()) {
         return data.lastError() != ORBTelemetryError::ReadFailed;
     }
     const size_t count = data.gSensors().size();
-    plan +=
-        "data " + number(piece.offset) + " " + number(piece.duration) + " " + std::to_string(count) + "\n";
+    BandData band{piece.offset, piece.duration, {}};
+    band.records.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const bool kmh = i < data.gpsData().size() ? data.gpsData()[i].isKilometresPerHour() : true;
         const ORBGpsData* state = data.gpsStateForRecord(i);
         const double knots = state != nullptr && state->gpsValid ? state->SpeedOverGround : 0.0;
         const auto& g = data.gSensors()[i];
-        plan += number(knots * (kmh ? 1.852 : 1.150779)) + (kmh ? " km/h " : " mph ") + number(g.x()) + " " +
-                number(g.y()) + " " + number(g.z()) + "\n";
+        band.records.push_back({knots * (kmh ? 1.852 : 1.150779), kmh, g.x(), g.y(), g.z()});
     }
+    plan.data.push_back(std::move(band));
     // GPX: each fix once, placed in time by its record, as playback places it.
     const auto& states = data.nmeas();
     for (size_t i = 0; i < states.size(); ++i) {
@@ -83,104 +75,60 @@ bool addTelemetry(const ClipPiece& piece, double from, double to, std::string& p
     return true;
 }
 
-// Runs the helper with the plan on its standard input; its exit status, or -1 when it cannot be run.
-int runHelper(const std::string& helper, const std::string& plan, bool showProgress,
-              const std::function<bool()>& cancelled, const std::function<void(double)>& progress) {
-    int pipeFds[2];
-    int reportFds[2] = {-1, -1};
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return -1;
+struct HelperOutcome {
+    int status = -1;    // the helper's exit status, -1 when it cannot be run
+    int writeError = 0; // the errno of a failed write, as the helper reported it
+};
+
+// Runs `nura-media clip` with the plan on its standard input. The socket stays open until the helper
+// ends: its closing, when this process dies, tells the helper to stop.
+HelperOutcome runHelper(const std::string& helper, const ClipPlan& plan, bool showProgress,
+                        const std::function<bool()>& cancelled, const std::function<void(double)>& progress) {
+    HelperOutcome outcome;
+    HelperProcess child;
+    // The helper's messages reach a user who runs nura in a script; on the terminal of a viewer
+    // started from one, its progress line would only be noise.
+    if (!child.start(helper, {"clip"}, showProgress || ::isatty(STDERR_FILENO) == 0)) {
+        return outcome;
     }
-    if (progress && ::pipe2(reportFds, O_CLOEXEC | O_NONBLOCK) != 0) {
-        reportFds[0] = reportFds[1] = -1;
-    }
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        if (reportFds[0] >= 0) {
-            ::close(reportFds[0]);
-            ::close(reportFds[1]);
-        }
-        return -1;
-    }
-    if (pid == 0) {
-        ::dup2(pipeFds[0], STDIN_FILENO);
-        if (reportFds[1] >= 0) {
-            ::dup2(reportFds[1], STDOUT_FILENO);
-        } else {
-            const int null = ::open("/dev/null", O_WRONLY);
-            if (null >= 0) {
-                ::dup2(null, STDOUT_FILENO);
-            }
-        }
-        if (!showProgress) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            if (null >= 0 && ::isatty(STDERR_FILENO)) {
-                ::dup2(null, STDERR_FILENO);
-            }
-        }
-        ::execl(helper.c_str(), helper.c_str(), "clip", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(pipeFds[0]);
-    if (reportFds[1] >= 0) {
-        ::close(reportFds[1]);
-    }
-    // The plan is small next to the pipe's buffer only for short clips; a broken pipe must not end us.
-    const auto oldPipe = std::signal(SIGPIPE, SIG_IGN);
-    size_t done = 0;
-    while (done < plan.size()) {
-        const ssize_t n = ::write(pipeFds[1], plan.data() + done, plan.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    ::close(pipeFds[1]);
-    std::signal(SIGPIPE, oldPipe);
-    int status = 0;
+    child.send(plan.encode()); // a helper that has gone already says why through its status
     bool told = false;
+    std::string line;
     while (true) {
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) {
+        const auto read = child.readLine(line, 50);
+        if (read == HelperProcess::Read::Ended) {
             break;
-        }
-        if (r < 0 && errno != EINTR) {
-            return -1;
         }
         if (!told && cancelled && cancelled()) {
-            ::kill(pid, SIGTERM);
+            child.signal(SIGTERM);
             told = true;
         }
-        if (reportFds[0] >= 0) {
-            char buffer[512];
-            const ssize_t n = ::read(reportFds[0], buffer, sizeof buffer - 1);
-            if (n > 0) {
-                buffer[n] = '\0';
-                // The last whole report in what arrived.
-                const char* last = nullptr;
-                for (const char* at = std::strstr(buffer, "done "); at != nullptr;
-                     at = std::strstr(at + 1, "done ")) {
-                    last = at;
-                }
-                if (last != nullptr) {
-                    progress(std::atof(last + 5));
-                }
-            }
+        if (read != HelperProcess::Read::Line) {
+            continue;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (line.starts_with("done ") && progress) {
+            progress(std::atof(line.c_str() + 5));
+        } else if (line.starts_with("write-error ")) {
+            outcome.writeError = std::atoi(line.c_str() + 12);
+        }
     }
-    if (reportFds[0] >= 0) {
-        ::close(reportFds[0]);
+    outcome.status = child.wait();
+    return outcome;
+}
+
+// Whether the helper's file is a clip: not empty, and its first frames decode (checked by another run
+// of the helper, so that a file put elsewhere, or left empty, is never taken for the clip).
+std::optional<std::string> whyNotAClip(const std::string& helper, const std::string& path, int fd) {
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && st.st_size == 0) {
+        return "the media helper left it empty";
     }
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
+    HelperProcess check;
+    if (!check.start(helper, {"decode-check", "--", path}, false)) {
+        return "the media helper cannot be run to check it";
     }
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    check.endInput();
+    return check.wait() == 0 ? std::nullopt : std::optional<std::string>("what was written does not decode");
 }
 
 } // namespace
@@ -228,15 +176,16 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
     const std::string partner = partnerOf(o.input);
     const std::string front = inputIsRear ? partner : o.input;
     const std::string rear = inputIsRear ? o.input : partner;
-    const bool needFront = o.layout != "rear";
-    const bool needRear = o.layout != "front";
+    const std::string layout = wordFor(o.look.layout);
+    const bool needFront = o.look.layout != ClipLayout::Rear;
+    const bool needRear = o.look.layout != ClipLayout::Front;
     if (needFront && front.empty()) {
-        return fail(ClipStatus::NotRecording, "no front recording beside " + o.input + " (layout " +
-                                                  o.layout + " needs the front camera)");
+        return fail(ClipStatus::NotRecording, "no front recording beside " + o.input + " (layout " + layout +
+                                                  " needs the front camera)");
     }
     if (needRear && rear.empty()) {
-        return fail(ClipStatus::NotRecording, "no rear recording beside " + o.input + " (layout " + o.layout +
-                                                  " needs the rear camera)");
+        return fail(ClipStatus::NotRecording,
+                    "no rear recording beside " + o.input + " (layout " + layout + " needs the rear camera)");
     }
     const ClipChain frontFound = front.empty() ? ClipChain{} : LosslessClip::chainFrom(front, o.end);
     const ClipChain rearFound = rear.empty() ? ClipChain{} : LosslessClip::chainFrom(rear, o.end);
@@ -281,46 +230,37 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
     if (const FileStatus opened = out.begin(); !opened.ok() || out.fd() < 0) {
         return fail(ClipStatus::CannotWrite, "cannot write " + o.output + ": " + opened.describe());
     }
-    std::string audio = o.audio;
-    if (audio.empty()) {
-        audio = "auto"; // the helper takes the front's sound, else the rear's, else none
-    }
-    std::string plan = "out " + out.temporaryPath() + "\nspan " + number(o.start) + " " + number(o.end) +
-                       "\nlayout " + o.layout + "\ncorner " + o.corner + "\nmirror " +
-                       (o.mirrorRear ? "1" : "0") + "\noverlay " + (o.overlay ? "1" : "0") + "\ncrf " +
-                       std::to_string(o.quality) + "\npreset " + kPreset + "\naudio " + audio + "\nclock " +
-                       std::to_string(nameClock(front.empty() ? rear : front)) + "\n";
+    ClipPlan plan;
+    plan.out = out.temporaryPath();
+    plan.start = o.start;
+    plan.end = o.end;
+    plan.look = o.look;
+    plan.clock = nameClock(front.empty() ? rear : front);
+    plan.report = static_cast<bool>(o.progress);
     for (const auto& p : frontChain) {
-        plan += "front " + p.path + " " + number(p.offset) + "\n";
+        plan.front.push_back({p.path, p.offset, p.duration});
     }
     for (const auto& p : rearChain) {
-        plan += "rear " + p.path + " " + number(p.offset) + "\n";
+        plan.rear.push_back({p.path, p.offset, p.duration});
     }
     std::string points;
     // The band shows the front camera's telemetry (the camera keeps it there), else the rear's.
-    bool anyData = false;
     for (const auto* chain : {&frontChain, &rearChain}) {
-        if (anyData) {
+        if (!plan.data.empty()) {
             break;
         }
         for (const auto& p : *chain) {
-            const size_t before = plan.size();
             if (!addTelemetry(p, o.start, o.end, plan, points)) {
                 return fail(ClipStatus::CannotRead, "cannot read " + p.path + ": the card refused a read");
             }
-            anyData = anyData || plan.size() != before;
         }
     }
-    if (o.progress) {
-        plan += "report 1\n";
-    }
-    plan += "end\n";
 
-    const int status = runHelper(helper, plan, o.showProgress, o.cancelled, o.progress);
+    const HelperOutcome helped = runHelper(helper, plan, o.showProgress, o.cancelled, o.progress);
     if (o.cancelled && o.cancelled()) {
         return fail(ClipStatus::Cancelled, "cancelled; nothing was written");
     }
-    switch (status) {
+    switch (helped.status) {
     case 0:
         break;
     case -1:
@@ -335,6 +275,9 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
         return fail(ClipStatus::Cancelled, "cancelled; nothing was written");
     default:
         return fail(ClipStatus::NotRecording, "the recordings of the clip do not decode");
+    }
+    if (const auto why = whyNotAClip(helper, out.temporaryPath(), out.fd())) {
+        return fail(ClipStatus::CannotWrite, "cannot write " + o.output + ": " + *why);
     }
     CombinedClipResult r;
     if (o.gpx) {

@@ -6,6 +6,7 @@
 // write into a temporary file beside the output, and puts that in place when whole, with a GPX file of
 // the clip's fixes beside it.
 
+#include "core/clip/ClipPlan.h"
 #include "core/clip/LosslessClip.h"
 
 #include <functional>
@@ -19,12 +20,7 @@ struct CombinedClipOptions {
     std::string output;
     double start = 0, end = 0; // seconds from the start of `input`
     bool force = false;
-    std::string layout = "pip"; // pip, side, front, rear
-    std::string corner = "br";
-    bool mirrorRear = false;
-    bool overlay = true;
-    int quality = 20;
-    std::string audio; // front, rear, none; empty: the camera that has sound, front first
+    ClipLook look;
     bool gpx = true;
     bool showProgress = false; // the helper writes progress to its standard error (a terminal)
     std::function<bool()> cancelled;
@@ -39,11 +35,8 @@ struct CombinedClipResult {
 
 class CombinedClip {
 public:
-    // The x264 preset. veryfast makes files about 45% smaller than superfast at the same quality (13 MB
-    // against 24 MB for a minute of 1080p with the rear inset), which counts for a clip sent by mail,
-    // and still renders 2.5 to 3 times faster than real time on two shared cores (bench/clip_speed.py).
-    static constexpr const char* kPreset = "veryfast";
-
+    // `helper` is nura-media (findMediaHelper()). Runs the helper on the calling thread, which must live
+    // until this returns.
     static CombinedClipResult make(const CombinedClipOptions& options, const std::string& helper);
     // The other camera's file of the same recording in the same folder, or empty.
     static std::string partnerOf(const std::string& path);

@@ -3,14 +3,13 @@
 // The trial decode of a recording's first frames, run by the media helper program nura-media (which
 // carries the FFmpeg libraries, so that nura and the viewer start without them). One helper process
 // serves a whole repair: it is started first, loads its libraries while the repair reads, and answers
-// each path it is sent.
+// each path it is sent. Create, use and drop a decoder on one thread (see HelperProcess).
 
 #include "core/repair/RecordingRepair.h"
+#include "core/util/HelperProgram.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 namespace nura {
 
@@ -19,7 +18,7 @@ public:
     static constexpr int kFrames = 10;
 
     // nura-media beside the running program (a build folder) or in ../libexec/nura (an installation).
-    static std::optional<std::string> findHelper();
+    static std::optional<std::string> findHelper() { return findMediaHelper(); }
 
     explicit TrialDecoder(std::string helper);
     ~TrialDecoder(); // ends the helper
@@ -32,15 +31,11 @@ public:
     void ahead(const std::string& path);
 
 private:
-    bool start();
-    void stop();
     bool send(const std::string& path);
     TrialDecode answer();
+    void stop();
     std::string m_pending;
-    std::string m_helper;
-    pid_t m_pid = -1;
-    int m_socket = -1;
-    FILE* m_from = nullptr; // reads the helper's answers from m_socket
+    HelperProcess m_helper;
 };
 
 } // namespace nura

@@ -2,7 +2,7 @@
 #include "ui/app/ORBClipExportController.h"
 
 #include "core/clip/CombinedClip.h"
-#include "core/repair/TrialDecoder.h"
+#include "core/util/HelperProgram.h"
 #include "ui/app/BackgroundResult.h"
 #include "ui/strings/InfoPlist.h"
 #include "ui/views/TKSliderMarks.h"
@@ -63,7 +63,7 @@ Outcome work(const ORBClipRequest& r, const std::atomic<bool>& cancel, std::atom
         const auto result = nura::LosslessClip::cut(o);
         return {r.output, QString::fromStdString(result.message), result.status == nura::ClipStatus::Done};
     }
-    const auto helper = nura::TrialDecoder::findHelper();
+    const auto helper = nura::findMediaHelper();
     if (!helper) {
         return {r.output, L("clip.no_helper"), false};
     }
@@ -73,11 +73,11 @@ Outcome work(const ORBClipRequest& r, const std::atomic<bool>& cancel, std::atom
     o.start = r.start;
     o.end = r.end;
     o.force = true;
-    o.layout = r.layout.toStdString();
-    o.corner = r.corner.toStdString();
-    o.overlay = r.overlay;
-    o.audio = r.audio.toStdString();
-    o.quality = r.quality;
+    o.look.layout = nura::clipLayoutNamed(r.layout.toStdString()).value_or(o.look.layout);
+    o.look.corner = nura::clipCornerNamed(r.corner.toStdString()).value_or(o.look.corner);
+    o.look.sound = nura::clipSoundNamed(r.audio.toStdString()).value_or(o.look.sound);
+    o.look.overlay = r.overlay;
+    o.look.quality = r.quality;
     o.cancelled = [&cancel] { return cancel.load(); };
     o.progress = [&done](double f) { done.store(f); };
     const auto result = nura::CombinedClip::make(o, *helper);
