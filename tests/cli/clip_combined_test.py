@@ -301,8 +301,18 @@ def main():
     check(r.returncode == 0, f"the front alone needs no partner: {r.stderr}")
     r = run(f1, "--start", "0", "--end", "1", "-o", out)
     check(r.returncode == 1, "an existing output is refused")
-    r = run(f1, "--start", "0", "--end", "1", "-o", r1, "--force")
-    check(r.returncode == 1, f"the partner recording is never replaced: {r.returncode}")
+    # No output replaces a recording the clip reads, from either camera's chain, by name or by link,
+    # even with --force: exit 1 before any work (as the lossless cut and the repair), the recording as it was.
+    hard = os.path.join(tmp, "hard.mp4")
+    os.link(f2, hard)
+    soft = os.path.join(tmp, "soft.mp4")
+    os.symlink(r1, soft)
+    for target, what in ((r1, "the partner"), (r2, "the rear of the next recording"), (hard, "a hard link"),
+                         (soft, "a link")):
+        before = open(target, "rb").read()
+        r = run(f1, "--start", "4", "--end", "8", "-o", target, "--force")
+        check(r.returncode == 1 and "never replaced" in r.stderr and open(target, "rb").read() == before
+              and os.path.islink(soft), f"{what} as the output is refused: {r.returncode} {r.stderr}")
     r = run(f1, "--start", "2", "--end", "1", "-o", os.path.join(tmp, "y.mp4"))
     check(r.returncode == 64, "start after end: 64")
     # A following recording cut short inside the span: refused, the target untouched.

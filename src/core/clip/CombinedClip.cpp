@@ -9,6 +9,7 @@
 #include "core/telemetry/ORBBlackBoxData.h"
 #include "core/util/ExportText.h"
 #include "core/util/HelperProgram.h"
+#include "core/util/OutputCheck.h"
 #include "core/util/SafeFile.h"
 
 #include <cerrno>
@@ -19,6 +20,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace nura {
 namespace {
@@ -210,18 +212,26 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
     if (o.start >= leadChain.front().duration) {
         return fail(ClipStatus::BadSpan, "the start lies past the end of " + leadChain.front().path);
     }
-    std::error_code ec;
-    if (fs::exists(o.output, ec)) {
-        if (fs::equivalent(o.output, o.input, ec) ||
-            (!partner.empty() && fs::equivalent(o.output, partner, ec))) {
-            return fail(ClipStatus::OutputIsInput, "the output would replace a recording it is made from");
-        }
-        if (!o.force) {
-            return fail(ClipStatus::OutputExists, o.output + " exists (--force replaces it)");
+    // No output may take the place of a recording the clip reads, whichever camera's chain it is in:
+    // not by its name, a link or a hard link, and not even with --force.
+    const std::string gpxPath = fs::path(o.output).replace_extension(".gpx").string();
+    std::vector<std::string> inputs;
+    for (const auto* chain : {&frontChain, &rearChain}) {
+        for (const auto& p : *chain) {
+            inputs.push_back(p.path);
         }
     }
-
-    const std::string gpxPath = fs::path(o.output).replace_extension(".gpx").string();
+    for (const std::string& target : {o.output, gpxPath}) {
+        if (const auto input = outputAmongInputs(target, inputs)) {
+            return fail(ClipStatus::OutputIsInput,
+                        target + " is " + *input +
+                            ", a recording the clip is made from; it is never replaced");
+        }
+    }
+    std::error_code ec;
+    if (fs::exists(o.output, ec) && !o.force) {
+        return fail(ClipStatus::OutputExists, o.output + " exists (--force replaces it)");
+    }
     if (o.gpx && fs::exists(gpxPath, ec) && !o.force) {
         return fail(ClipStatus::OutputExists, gpxPath + " exists (--force replaces it, or --no-gpx)");
     }
