@@ -54,8 +54,9 @@ public:
     // Opens the first recording and reads its picture size; false when it cannot be decoded.
     bool start() { return open(0); }
 
-    // The next frame and its moment, or nothing at the end.
-    FramePtr next(double& t) {
+    // The next frame and its moment, or nothing at the end. `until` is the end of its recording on the
+    // timeline: past it this camera has no picture until its next recording begins.
+    FramePtr next(double& t, double* until = nullptr) {
         FramePtr frame(av_frame_alloc());
         while (m_codec != nullptr) {
             const int got = avcodec_receive_frame(m_codec, frame.get());
@@ -63,7 +64,11 @@ public:
                 const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE
                                         ? frame->best_effort_timestamp
                                         : frame->pts;
-                t = m_pieces[m_index].offset + static_cast<double>(pts - m_startPts) * av_q2d(m_tb);
+                const ClipSource& piece = m_pieces[m_index];
+                t = piece.offset + static_cast<double>(pts - m_startPts) * av_q2d(m_tb);
+                if (until != nullptr) {
+                    *until = piece.duration > 0 ? piece.offset + piece.duration : HUGE_VAL;
+                }
                 return frame;
             }
             if (got == AVERROR_EOF) {
@@ -496,7 +501,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
     }
     Placer placeLead, placeOther;
     FramePtr otherNow, otherNext;
-    double otherNextT = 0;
+    double otherNextT = 0, otherNextUntil = 0, otherNowUntil = 0;
     bool otherEnded = !other;
     AVPacket* packet = av_packet_alloc();
     const int64_t frameTicks =
@@ -533,7 +538,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         // The other camera: the last frame at or before this moment.
         while (!otherEnded) {
             if (!otherNext) {
-                otherNext = other->next(otherNextT);
+                otherNext = other->next(otherNextT, &otherNextUntil);
                 if (!otherNext) {
                     otherEnded = true;
                     break;
@@ -543,6 +548,12 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
                 break;
             }
             otherNow = std::move(otherNext);
+            otherNowUntil = otherNextUntil;
+        }
+        // Where the other camera has no recording (one missing from its chain, or one shorter than
+        // the leading camera's), it shows nothing rather than its last picture.
+        if (otherNow && t >= otherNowUntil - kEps) {
+            otherNow.reset();
         }
         av_frame_make_writable(out.get());
         if (plan.look.layout == ClipLayout::SideBySide) {

@@ -189,6 +189,44 @@ def the_helper_ends_with_nura(tmp, f1):
     check(os.listdir(folder) == [], f"its temporary file is gone: {os.listdir(folder)}")
 
 
+def no_frozen_rear_where_there_is_none(tmp):
+    """A rear chain with a hole (the middle rear file missing) and a last rear shorter than its front,
+    side by side: every rear picture is the rear frame at or before the front's moment, found by name
+    time, and where no rear recording covers the moment the rear half is black, never a frozen frame."""
+    folder = os.path.join(tmp, "hole")
+    os.mkdir(folder)
+    for k, start in enumerate(("083000", "083006", "083012")):
+        f = os.path.join(folder, f"alwa_20230115_{start}_F.MP4")
+        make(f, False, "20230115_" + start)
+        if k != 1:
+            rear = os.path.join(folder, f"alwa_20230115_{start}_R.MP4")
+            subprocess.run([MAKE_RECORDING, rear, "--seconds", "6" if k == 0 else "3", "--start", "20230115_" + start,
+                            "--size", f"{RW}x{RH}", "--fps", "25", "--frame-numbers", "--rear"], check=True)
+    out = os.path.join(folder, "side.mp4")
+    r = run(os.path.join(folder, "alwa_20230115_083000_F.MP4"), "--start", "4", "--end", "17", "--layout", "side",
+            "--no-overlay", "--no-gpx", "-o", out)
+    check(r.returncode == 0, f"a clip across a hole in the rear chain: {r.stderr}")
+    w, h = FW, FH // 2
+    piece, last, wrong, seen = 0, None, [], 0
+    for fr in frames(out, w, h):
+        f = number(fr, w, 0, h // 2, w // 2)
+        if last is not None and f < last:
+            piece += 1
+        last = f
+        t = 6 * piece + f / 30  # on the first front recording's timeline
+        covered = t < 6 or 12 <= t < 15
+        if covered:
+            want = (f * 25) // 30
+            got = number(fr, w, w // 2, h // 2, w // 2)
+        else:
+            want, got = "black", "black" if max(fr[y * w + x] for y in range(0, h, 4)
+                                                for x in range(w // 2, w, 4)) < 40 else "a picture"
+        seen += 1
+        if got != want:
+            wrong.append((round(t, 3), want, got))
+    check(seen == 13 * 30 + 1 and not wrong, f"{seen} frames; the rear where it exists, black where not: {wrong[:6]}")
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip2-")
     atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
@@ -204,6 +242,7 @@ def main():
     paths_with_any_bytes(tmp, f1, r1)
     a_clip_that_is_not_one_is_never_put_in_place(tmp, f1)
     the_helper_ends_with_nura(tmp, f1)
+    no_frozen_rear_where_there_is_none(tmp)
 
     # Picture in picture, top left, across the joint at 6 s; no band, so the numbers are whole.
     out = os.path.join(tmp, "pip.mp4")

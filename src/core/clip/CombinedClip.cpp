@@ -133,6 +133,29 @@ std::optional<std::string> whyNotAClip(const std::string& helper, const std::str
     return check.wait() == 0 ? std::nullopt : std::optional<std::string>("what was written does not decode");
 }
 
+// The other camera's recording beside each of `lead`, at the same place on the timeline; a recording
+// without one is passed over. Stops, as a chain does, at one that cannot be used.
+ClipChain partnersOf(const std::vector<ClipPiece>& lead) {
+    ClipChain out;
+    for (const auto& piece : lead) {
+        const std::string other = CombinedClip::partnerOf(piece.path);
+        if (other.empty()) {
+            continue;
+        }
+        ClipChain found = LosslessClip::chainFrom(other, 0);
+        if (found.stop != ClipStatus::Done) {
+            out.stop = found.stop;
+            out.path = std::move(found.path);
+            out.reason = std::move(found.reason);
+            return out;
+        }
+        ClipPiece placed = found.pieces.front();
+        placed.offset = piece.offset;
+        out.pieces.push_back(std::move(placed));
+    }
+    return out;
+}
+
 } // namespace
 
 std::optional<std::string> CombinedClip::defaultName(const std::string& input, double offset) {
@@ -185,12 +208,18 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
         return fail(ClipStatus::NotRecording, "no front recording beside " + o.input + " (layout " + layout +
                                                   " needs the front camera)");
     }
-    if (needRear && rear.empty()) {
+    if (needRear && rear.empty() && !needFront) {
         return fail(ClipStatus::NotRecording,
                     "no rear recording beside " + o.input + " (layout " + layout + " needs the rear camera)");
     }
-    const ClipChain frontFound = front.empty() ? ClipChain{} : LosslessClip::chainFrom(front, o.end);
-    const ClipChain rearFound = rear.empty() ? ClipChain{} : LosslessClip::chainFrom(rear, o.end);
+    // The leading camera's chain runs as far as the span; the other camera's recordings are the
+    // partners of its recordings, each placed where its partner lies, so that one missing leaves a
+    // hole rather than pulling the later ones forward, and one shorter than its partner ends early.
+    const std::string& leadFile = needFront ? front : rear;
+    const ClipChain leadFound = LosslessClip::chainFrom(leadFile, o.end);
+    const ClipChain otherFound = partnersOf(leadFound.pieces);
+    const ClipChain& frontFound = needFront ? leadFound : otherFound;
+    const ClipChain& rearFound = needFront ? otherFound : leadFound;
     // A span that runs into a recording cut short is refused, as the lossless cut refuses it, rather
     // than ending early without a word; one the card refuses to read is said to be unreadable.
     for (const ClipChain* found : {&frontFound, &rearFound}) {
@@ -203,10 +232,14 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
     }
     const auto& frontChain = frontFound.pieces;
     const auto& rearChain = rearFound.pieces;
-    if ((needFront && frontChain.empty()) || (needRear && rearChain.empty())) {
+    if (leadFound.pieces.empty()) {
         return fail(ClipStatus::NotRecording,
-                    (needFront && frontChain.empty() ? front : rear) +
+                    leadFile +
                         " is not a recording with a whole index (truncated? `nura repair` rebuilds it)");
+    }
+    if (needRear && rearChain.empty()) {
+        return fail(ClipStatus::NotRecording,
+                    "no rear recording beside " + o.input + " (layout " + layout + " needs the rear camera)");
     }
     const auto& leadChain = needFront ? frontChain : rearChain;
     if (o.start >= leadChain.front().duration) {
