@@ -107,6 +107,35 @@ public:
         }
         return nullptr;
     }
+    // For a camera whose pictures are not shown: its sound packets up to the moment `t` go to the
+    // sink, its video packets are passed over undecoded.
+    void soundUntil(double t) {
+        AVPacket* packet = av_packet_alloc();
+        while (m_format != nullptr && m_soundAt <= t) {
+            const int read = av_read_frame(m_format, packet);
+            const int pbError = m_format->pb != nullptr ? m_format->pb->error : 0;
+            if (systemError(read) || systemError(pbError)) {
+                readFailure(systemError(read) ? read : pbError);
+                break;
+            }
+            if (read < 0) {
+                if (!open(m_index + 1)) {
+                    break;
+                }
+                continue;
+            }
+            const AVStream* stream = m_format->streams[packet->stream_index];
+            if (packet->pts != AV_NOPTS_VALUE) {
+                m_soundAt =
+                    m_pieces[m_index].offset + static_cast<double>(packet->pts) * av_q2d(stream->time_base);
+            }
+            if (packet->stream_index == m_audio && m_audioSink) {
+                m_audioSink(packet, stream->time_base, m_pieces[m_index].offset);
+            }
+            av_packet_unref(packet);
+        }
+        av_packet_free(&packet);
+    }
     int errors() const { return m_errors; }
     const AVCodecParameters* audioParameters() const {
         return m_audio >= 0 ? m_format->streams[m_audio]->codecpar : nullptr;
@@ -185,6 +214,7 @@ private:
     int64_t m_startPts = 0;
     int m_width = 0, m_height = 0;
     int m_errors = 0;
+    double m_soundAt = -HUGE_VAL; // the moment of the last packet soundUntil() read
     bool m_failed = false;
     bool m_readFailed = false;
 };
@@ -397,19 +427,37 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
     const int lw = lead.width(), lh = lead.height();
     const int ow = std::max(2, lw & ~1);
     const int oh = plan.look.layout == ClipLayout::SideBySide ? even(lh / 2.0) : std::max(2, lh & ~1);
-    // Sound: packets of the chosen camera's recordings copied as they are.
-    CameraFrames* soundFrom = nullptr;
+    // Sound: packets of the chosen camera's recordings copied as they are, whatever the layout shows;
+    // a camera whose pictures are not shown is read for its sound alone.
     CameraFrames* frontFrames = rearLeads ? nullptr : &lead;
     CameraFrames* rearFrames = rearLeads ? &lead : (other ? &*other : nullptr);
+    std::optional<CameraFrames> soundOnly;
+    bool soundUnreadable = false;
+    const auto soundOf = [&](bool front) -> CameraFrames* {
+        if (CameraFrames* shown = front ? frontFrames : rearFrames) {
+            return shown->hasAudio() ? shown : nullptr;
+        }
+        const auto& pieces = front ? plan.front : plan.rear;
+        if (pieces.empty()) {
+            return nullptr;
+        }
+        soundOnly.emplace(pieces, plan.start);
+        if (!soundOnly->start() || !soundOnly->hasAudio()) {
+            soundUnreadable = soundUnreadable || soundOnly->readFailed();
+            soundOnly.reset();
+            return nullptr;
+        }
+        return &*soundOnly;
+    };
+    CameraFrames* soundFrom = nullptr;
     if (plan.look.sound == ClipSound::Auto) {
-        soundFrom = frontFrames != nullptr && frontFrames->hasAudio() ? frontFrames : rearFrames;
-    } else if (plan.look.sound == ClipSound::Front) {
-        soundFrom = rearLeads ? nullptr : &lead;
-    } else if (plan.look.sound == ClipSound::Rear) {
-        soundFrom = rearLeads ? &lead : (other ? &*other : nullptr);
+        soundFrom = soundOf(true);
+        soundFrom = soundFrom != nullptr ? soundFrom : soundOf(false);
+    } else if (plan.look.sound != ClipSound::None) {
+        soundFrom = soundOf(plan.look.sound == ClipSound::Front);
     }
-    if (soundFrom != nullptr && !soundFrom->hasAudio()) {
-        soundFrom = nullptr;
+    if (soundUnreadable) {
+        return 3;
     }
 
     AVFormatContext* mux = nullptr;
@@ -535,6 +583,9 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         if (first < 0) {
             first = t;
         }
+        if (soundOnly) {
+            soundOnly->soundUntil(t);
+        }
         // The other camera: the last frame at or before this moment.
         while (!otherEnded) {
             if (!otherNext) {
@@ -604,13 +655,16 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         av_packet_free(&packet);
         return 130;
     }
+    if (soundOnly) {
+        soundOnly->soundUntil(plan.end);
+    }
     avcodec_send_frame(enc, nullptr);
     drain();
     av_packet_free(&packet);
-    if (lead.readFailed() || (other && other->readFailed())) {
+    if (lead.readFailed() || (other && other->readFailed()) || (soundOnly && soundOnly->readFailed())) {
         return 3;
     }
-    if (lead.failed() || (other && other->failed())) {
+    if (lead.failed() || (other && other->failed()) || (soundOnly && soundOnly->failed())) {
         return 2;
     }
     if (first < 0) {

@@ -227,6 +227,31 @@ def no_frozen_rear_where_there_is_none(tmp):
     check(seen == 13 * 30 + 1 and not wrong, f"{seen} frames; the rear where it exists, black where not: {wrong[:6]}")
 
 
+def sound_seconds(path):
+    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=duration",
+                        "-of", "csv=p=0", path], capture_output=True, text=True)
+    return float(r.stdout.strip() or 0)
+
+
+def one_camera_shown_keeps_the_chosen_sound(snd, silent_front):
+    """The layout that shows one camera still copies the other camera's sound when it is the one
+    chosen (or the only one there): a rear alone with the front's sound, a front alone with the rear's."""
+    loud = os.path.join(snd, "loud")
+    os.mkdir(loud)
+    lf = os.path.join(loud, "alwa_20230115_083000_F.MP4")
+    subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x180:rate=30:duration=4", "-f",
+                    "lavfi", "-i", "sine=duration=4", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
+                    "-shortest", "-f", "mp4", lf], check=True)
+    pattern(os.path.join(loud, "alwa_20230115_083000_R.MP4"), "160x90", seconds=4)
+    for source, layout, choice in ((lf, "rear", None), (lf, "rear", "front"), (silent_front, "front", "rear"),
+                                   (silent_front, "front", None)):
+        target = os.path.join(snd, f"alone_{layout}_{choice}.mp4")
+        r = run(source, "--start", "1", "--end", "3", "--layout", layout, "--no-gpx", "-o", target,
+                *(["--audio", choice] if choice else []))
+        check(r.returncode == 0 and probe(target).count("codec_type=") == 2 and abs(sound_seconds(target) - 2) < 0.1,
+              f"--layout {layout} --audio {choice}: the sound of the span: {probe(target)} {r.stderr}")
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip2-")
     atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
@@ -328,6 +353,7 @@ def main():
     audio = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=duration",
                             "-of", "csv=p=0", os.path.join(snd, "None.mp4")], capture_output=True, text=True)
     check(abs(float(audio.stdout.strip() or 0) - 2.0) < 0.1, f"the sound covers the span: {audio.stdout}")
+    one_camera_shown_keeps_the_chosen_sound(snd, sf)
 
     # Refusals: a missing partner, an existing output, bad values. Nothing is left behind.
     lone = os.path.join(tmp, "lone")
