@@ -8,6 +8,7 @@ the band's placement by pixels, the GPX beside the clip, and the refusals."""
 
 import atexit
 import os
+import re
 import resource
 import signal
 import shutil
@@ -252,6 +253,19 @@ def one_camera_shown_keeps_the_chosen_sound(snd, silent_front):
               f"--layout {layout} --audio {choice}: the sound of the span: {probe(target)} {r.stderr}")
 
 
+def gpx_fixes_by_their_time(tmp):
+    """The GPX beside a clip of 08.5 s to 11.5 s holds the fixes of 09, 10 and 11 s: the generated
+    drive's receiver gives its fix of second s in the records of s, and its clock is the name's."""
+    folder = os.path.join(tmp, "gpx")
+    os.mkdir(folder)
+    f = os.path.join(folder, "alwa_20230115_083000_F.MP4")
+    subprocess.run([MAKE_RECORDING, f, "--seconds", "12", "--size", "320x180"], check=True)
+    out = os.path.join(folder, "c.mp4")
+    r = run(f, "--start", "8.5", "--end", "11.5", "--layout", "front", "-o", out)
+    times = re.findall(r"<time>([^<]*)</time>", open(os.path.join(folder, "c.gpx")).read()) if r.returncode == 0 else []
+    check(times == [f"2023-01-15T08:30:{s}.000Z" for s in ("09", "10", "11")], f"the span's fixes: {times} {r.stderr}")
+
+
 def main():
     tmp = tempfile.mkdtemp(prefix="nura-clip2-")
     atexit.register(shutil.rmtree, tmp, True)  # finish() leaves through sys.exit
@@ -268,6 +282,7 @@ def main():
     a_clip_that_is_not_one_is_never_put_in_place(tmp, f1)
     the_helper_ends_with_nura(tmp, f1)
     no_frozen_rear_where_there_is_none(tmp)
+    gpx_fixes_by_their_time(tmp)
 
     # Picture in picture, top left, across the joint at 6 s; no band, so the numbers are whole.
     out = os.path.join(tmp, "pip.mp4")

@@ -12,12 +12,14 @@
 #include "core/util/OutputCheck.h"
 #include "core/util/SafeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -36,32 +38,63 @@ long long nameClock(const std::string& path) {
     return static_cast<long long>(ORBMedia(path).nameSeconds().value_or(0));
 }
 
+// For each record, how many GPS states the records up to and including it produced: the reader keeps
+// one state per sentence, and a record may hold none, one or several.
+std::vector<size_t> statesUpTo(const ORBBlackBoxData& data) {
+    std::vector<size_t> ends;
+    ends.reserve(data.gpsData().size());
+    ORBBlackBoxData replay;
+    size_t total = 0;
+    for (const auto& record : data.gpsData()) {
+        auto block = record.data();
+        replay.clear();
+        replay.ParseNMEA(std::span(block).subspan(1));
+        total += replay.nmeas().size();
+        ends.push_back(total);
+    }
+    return ends;
+}
+
 // The band's records of one recording, and its GPX points inside [from, to) of the clip. False when
 // the system refused a read: a band without the car's data would pass for a drive that had none.
+// Each record shows its own GPS state (the last its own sentences produced, else the one before), and
+// each fix lies at the moment of the record that first gave its time, records placed as playback
+// places them.
 bool addTelemetry(const ClipPiece& piece, double from, double to, ClipPlan& plan, std::string& points) {
     ORBBlackBoxData data;
     if (!data.ExtractStreamInformation(piece.path) || data.gSensors().empty()) {
         return data.lastError() != ORBTelemetryError::ReadFailed;
+    }
+    const auto& states = data.nmeas();
+    std::vector<size_t> ends = statesUpTo(data);
+    if (ends.empty() || ends.back() != states.size()) {
+        ends.clear(); // the replay does not match the read: no state is placed rather than one misplaced
     }
     const size_t count = data.gSensors().size();
     BandData band{piece.offset, piece.duration, {}};
     band.records.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const bool kmh = i < data.gpsData().size() ? data.gpsData()[i].isKilometresPerHour() : true;
-        const ORBGpsData* state = data.gpsStateForRecord(i);
+        const ORBGpsData* state = i < ends.size() && ends[i] > 0 ? &states[ends[i] - 1] : nullptr;
         const double knots = state != nullptr && state->gpsValid ? state->SpeedOverGround : 0.0;
         const auto& g = data.gSensors()[i];
         band.records.push_back({knots * (kmh ? 1.852 : 1.150779), kmh, g.x(), g.y(), g.z()});
     }
     plan.data.push_back(std::move(band));
-    // GPX: each fix once, placed in time by its record, as playback places it.
-    const auto& states = data.nmeas();
-    for (size_t i = 0; i < states.size(); ++i) {
+    for (size_t i = 0; i < states.size() && !ends.empty(); ++i) {
         if (!isFixState(states, i)) {
             continue;
         }
+        // The fix's moment is that of the record whose sentence first gave its time: the states after
+        // it in the same second only add to it, and may lie in the next second's records.
+        size_t first = i;
+        while (first > 0 && states[first - 1].gpsValid != 0 && states[first - 1].Now == states[i].Now) {
+            --first;
+        }
+        const auto record =
+            static_cast<size_t>(std::upper_bound(ends.begin(), ends.end(), first) - ends.begin());
         const double at =
-            piece.offset + piece.duration * static_cast<double>(i) / static_cast<double>(states.size());
+            piece.offset + piece.duration * static_cast<double>(record) / static_cast<double>(count);
         if (at < from || at >= to) {
             continue;
         }
