@@ -11,10 +11,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -103,6 +105,12 @@ int notMade(nura::ClipStatus status, const std::string& message, const std::stri
 } // namespace
 
 int runClip(const ClipArguments& a) {
+    for (const auto& [value, name] : {std::pair{a.start, "--start"}, std::pair{a.end, "--end"}}) {
+        if (!std::isfinite(value)) {
+            std::fprintf(stderr, "nura clip: %s must be a number of seconds, not %g\n", name, value);
+            return exitcode::kUsage;
+        }
+    }
     if (!(a.start >= 0) || !(a.end >= 0) || a.start >= a.end) {
         std::fprintf(stderr, "nura clip: --start must be at least 0 and before --end\n");
         return exitcode::kUsage;

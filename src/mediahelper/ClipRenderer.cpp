@@ -360,6 +360,19 @@ void fillBlack(AVFrame* f) {
     }
 }
 
+// Says why the output cannot be written: on standard error for a user, and as "write-error ERRNO" on
+// standard output for the caller, which words it as it words its own write errors (a full disk).
+int cannotWrite(const std::string& path, int averror, const AVIOContext* pb) {
+    if (pb != nullptr && systemError(pb->error)) {
+        averror = pb->error; // the byte writer keeps the system's error; the muxer may report another
+    }
+    const int error = systemError(averror) ? -averror : EIO;
+    std::fprintf(stderr, "nura-media: cannot write %s: %s\n", path.c_str(), std::strerror(error));
+    std::printf("write-error %d\n", error);
+    std::fflush(stdout);
+    return 1;
+}
+
 class Progress {
 public:
     Progress(double span, bool report)
@@ -502,19 +515,22 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
                                           ? soundFrom->audioParameters()->sample_rate
                                           : 48000};
     }
-    if (avio_open(&mux->pb, plan.out.c_str(), AVIO_FLAG_WRITE) < 0) {
-        std::fprintf(stderr, "nura-media: cannot write %s\n", plan.out.c_str());
-        return 1;
+    if (const int opened = avio_open(&mux->pb, plan.out.c_str(), AVIO_FLAG_WRITE); opened < 0) {
+        return cannotWrite(plan.out, opened, nullptr);
     }
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "+faststart", 0);
     const int header = avformat_write_header(mux, &options);
     av_dict_free(&options);
     if (header < 0) {
-        std::fprintf(stderr, "nura-media: cannot write %s\n", plan.out.c_str());
-        return 1;
+        return cannotWrite(plan.out, header, mux->pb);
     }
-    bool writeFailed = false;
+    int writeError = 0; // the first failed write's error
+    const auto wrote = [&writeError](int result) {
+        if (result < 0 && writeError == 0) {
+            writeError = result;
+        }
+    };
     if (as != nullptr) {
         soundFrom->m_audioSink = [&](AVPacket* p, AVRational tb, double offset) {
             if (p->pts == AV_NOPTS_VALUE) {
@@ -529,9 +545,7 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
             copy->pts = copy->dts = at;
             copy->duration = av_rescale_q(p->duration, tb, as->time_base);
             copy->stream_index = as->index;
-            if (av_interleaved_write_frame(mux, copy) < 0) {
-                writeFailed = true;
-            }
+            wrote(av_interleaved_write_frame(mux, copy));
             av_packet_free(&copy);
         };
     }
@@ -560,16 +574,14 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
             packet->duration = frameTicks;
             av_packet_rescale_ts(packet, enc->time_base, vs->time_base);
             packet->stream_index = vs->index;
-            if (av_interleaved_write_frame(mux, packet) < 0) {
-                writeFailed = true;
-            }
+            wrote(av_interleaved_write_frame(mux, packet));
         }
     };
     Progress progress(plan.end - plan.start, plan.report);
     double t = 0, first = -1;
     int64_t lastPts = -1;
     constexpr double kEps = 1e-6;
-    while (!cancel && !writeFailed) {
+    while (!cancel && writeError == 0) {
         FramePtr frame = lead.next(t);
         if (!frame) {
             break;
@@ -645,8 +657,8 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         }
         lastPts = pts;
         out->pts = pts;
-        if (avcodec_send_frame(enc, out.get()) < 0) {
-            writeFailed = true;
+        if (const int sent = avcodec_send_frame(enc, out.get()); sent < 0) {
+            wrote(systemError(sent) ? sent : AVERROR(EIO));
         }
         drain();
         progress.show(t - plan.start);
@@ -671,9 +683,17 @@ int renderClip(const ClipPlan& plan, const std::atomic<bool>& cancel) {
         std::fprintf(stderr, "nura-media: no frame in the span\n");
         return 2;
     }
-    if (writeFailed || av_write_trailer(mux) < 0 || avio_closep(&mux->pb) < 0) {
-        std::fprintf(stderr, "nura-media: cannot write %s\n", plan.out.c_str());
-        return 1;
+    if (writeError == 0) {
+        wrote(av_write_trailer(mux));
+    }
+    if (writeError != 0) {
+        return cannotWrite(plan.out, writeError, mux->pb);
+    }
+    if (const AVIOContext* pb = mux->pb; pb->error < 0) {
+        return cannotWrite(plan.out, pb->error, pb);
+    }
+    if (const int closed = avio_closep(&mux->pb); closed < 0) {
+        return cannotWrite(plan.out, closed, nullptr);
     }
     return 0;
 }

@@ -395,6 +395,14 @@ def main():
               and os.path.islink(soft), f"{what} as the output is refused: {r.returncode} {r.stderr}")
     r = run(f1, "--start", "2", "--end", "1", "-o", os.path.join(tmp, "y.mp4"))
     check(r.returncode == 64, "start after end: 64")
+    r = run(f1, "--start", "1", "--end", "inf", "-o", os.path.join(tmp, "y.mp4"))
+    check(r.returncode == 64 and "--end must be a number" in r.stderr, f"an endless end is named: {r.stderr}")
+    # A FIFO or a folder as the output is not a file to write (exit 2), with or without --force.
+    fifo = os.path.join(tmp, "fifo.mp4")
+    os.mkfifo(fifo)
+    for target, force in ((fifo, []), (fifo, ["--force"]), (lone, []), (lone, ["--force"])):
+        r = run(f1, "--start", "0", "--end", "1", "--no-gpx", "-o", target, *force)
+        check(r.returncode == 2 and target in r.stderr, f"{target} {force} as the output: exit 2: {r.stderr}")
     # A following recording cut short inside the span: refused, the target untouched.
     keep = open(out, "rb").read()
     data = open(r2, "rb").read()
@@ -412,7 +420,9 @@ def main():
 
     r = subprocess.run([NURA, "clip", f1, "--start", "0", "--end", "11", "--force", "--no-gpx", "-o", out],
                        capture_output=True, text=True, preexec_fn=small_disk)
-    check(r.returncode == 1 and open(out, "rb").read() == keep, f"a full disk: exit 1, old target kept: {r.stderr}")
+    said = [line for line in r.stderr.splitlines() if line.startswith("nura clip: cannot write")]
+    check(r.returncode == 1 and said and said[0].endswith("File too large") and open(out, "rb").read() == keep,
+          f"a full disk: exit 1 with the reason, old target kept: {r.stderr}")
     p = subprocess.Popen([NURA, "clip", f1, "--start", "0", "--end", "11.9", "--force", "--no-gpx", "-o", out],
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     while p.poll() is None and not [n for n in os.listdir(tmp) if n.startswith(".")]:

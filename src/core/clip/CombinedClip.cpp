@@ -294,6 +294,16 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
                             ", a recording the clip is made from; it is never replaced");
         }
     }
+    // A FIFO, device or folder in an output's place is refused at once, as a target of every command is.
+    for (const std::string& target : {o.output, gpxPath}) {
+        struct stat st {};
+        if ((target == o.output || o.gpx) && ::lstat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
+            !S_ISLNK(st.st_mode)) {
+            return fail(ClipStatus::NotRecording,
+                        target + (S_ISDIR(st.st_mode) ? " is a folder" : " is not a regular file") +
+                            ", so no clip can be written there");
+        }
+    }
     std::error_code ec;
     if (fs::exists(o.output, ec) && !o.force) {
         return fail(ClipStatus::OutputExists, o.output + " exists (--force replaces it)");
@@ -304,7 +314,9 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
 
     SafeFileWriter out(o.output);
     if (const FileStatus opened = out.begin(); !opened.ok() || out.fd() < 0) {
-        return fail(ClipStatus::CannotWrite, "cannot write " + o.output + ": " + opened.describe());
+        return fail(opened.fault == FileFault::NotRegular ? ClipStatus::NotRecording
+                                                          : ClipStatus::CannotWrite,
+                    "cannot write " + o.output + ": " + opened.describe());
     }
     ClipPlan plan;
     plan.out = out.temporaryPath();
@@ -343,7 +355,10 @@ CombinedClipResult CombinedClip::make(const CombinedClipOptions& o, const std::s
     case 127:
         return fail(ClipStatus::Unavailable, "the media helper " + helper + " cannot be run");
     case 1:
-        return fail(ClipStatus::CannotWrite, "cannot write " + o.output);
+        return fail(
+            ClipStatus::CannotWrite,
+            "cannot write " + o.output +
+                (helped.writeError != 0 ? ": " + describeWriteError(helped.writeError) : std::string()));
     case 3:
         return fail(ClipStatus::CannotRead, "cannot read a recording of the clip: the card refused a read");
     case 130:
