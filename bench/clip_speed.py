@@ -23,7 +23,7 @@ cache = os.path.join(build, "bench-cache", "clip")
 front = os.path.join(cache, "alwa_20230115_090000_F.MP4")
 rear = os.path.join(cache, "alwa_20230115_090000_R.MP4")
 out = os.path.join(cache, "out")
-PRESET, CRF = "veryfast", "20"  # what CombinedClip::kPreset and the default quality say
+PRESET, CRF = "veryfast", "20"  # what ClipPlan::kPreset and the default quality say
 
 
 def make(path, extra):
