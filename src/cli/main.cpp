@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
-#include <map>
 #include <string>
 
 namespace {
@@ -95,21 +94,23 @@ void addCommands(CLI::App& nura, Runner& run) {
     clip->add_flag("--copy", clipArgs->copy,
                    "A lossless cut of FILE's camera, in the camera's own layout with its telemetry");
     clip->add_flag("--force", clipArgs->force, "Replace an existing output file (never FILE)");
-    // The words of each choice, as the plan of the media helper spells them.
+    // The words of each choice, as the plan of the media helper spells them; defaults from ClipLook.
+    auto layoutWord = std::make_shared<std::string>(nura::wordFor(clipArgs->look.layout));
+    auto cornerWord = std::make_shared<std::string>(nura::wordFor(clipArgs->look.corner));
+    auto soundWord = std::make_shared<std::string>();
     const auto words = []<typename E>(std::initializer_list<E> values) {
-        std::map<std::string, E> table;
+        std::vector<std::string> names;
         for (const E v : values) {
-            table[nura::wordFor(v)] = v;
+            names.push_back(nura::wordFor(v));
         }
-        return CLI::CheckedTransformer(table);
+        return CLI::IsMember(names);
     };
     using nura::ClipCorner, nura::ClipLayout, nura::ClipSound;
-    clip->add_option("--layout", clipArgs->look.layout,
+    clip->add_option("--layout", *layoutWord,
                      "pip (rear inset in the front), side (side by side), front or rear (default pip)")
-        ->transform(words({ClipLayout::Inset, ClipLayout::SideBySide, ClipLayout::Front, ClipLayout::Rear}));
-    clip->add_option("--corner", clipArgs->look.corner,
-                     "The inset's corner for pip: tl, tr, bl or br (default br)")
-        ->transform(words(
+        ->check(words({ClipLayout::Inset, ClipLayout::SideBySide, ClipLayout::Front, ClipLayout::Rear}));
+    clip->add_option("--corner", *cornerWord, "The inset's corner for pip: tl, tr, bl or br (default br)")
+        ->check(words(
             {ClipCorner::TopLeft, ClipCorner::TopRight, ClipCorner::BottomLeft, ClipCorner::BottomRight}));
     clip->add_flag("--mirror-rear", clipArgs->look.mirrorRear, "Mirror the rear picture");
     clip->add_flag("--overlay,!--no-overlay", clipArgs->look.overlay,
@@ -117,13 +118,16 @@ void addCommands(CLI::App& nura, Runner& run) {
     clip->add_option("--quality", clipArgs->look.quality,
                      "H.264 constant rate factor, 0-51, lower is better (20)")
         ->check(CLI::Range(0, 51));
-    clip->add_option("--audio", clipArgs->look.sound,
+    clip->add_option("--audio", *soundWord,
                      "front, rear or none (default: the camera that has sound, front first)")
-        ->transform(words({ClipSound::Front, ClipSound::Rear, ClipSound::None}));
+        ->check(words({ClipSound::Front, ClipSound::Rear, ClipSound::None}));
     clip->add_flag("--no-gpx", *noGpx, "Write no GPX file of the clip's fixes beside the output");
-    clip->callback([&run, clipArgs, noGpx] {
+    clip->callback([&run, clipArgs, noGpx, layoutWord, cornerWord, soundWord] {
         ClipArguments a = *clipArgs;
         a.gpx = !*noGpx;
+        a.look.layout = nura::clipLayoutNamed(*layoutWord).value_or(a.look.layout);
+        a.look.corner = nura::clipCornerNamed(*cornerWord).value_or(a.look.corner);
+        a.look.sound = nura::clipSoundNamed(*soundWord).value_or(a.look.sound);
         run = [a] { return runClip(a); };
     });
 
