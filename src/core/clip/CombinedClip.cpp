@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -43,14 +42,9 @@ long long nameClock(const std::string& path) {
 std::vector<size_t> statesUpTo(const ORBBlackBoxData& data) {
     std::vector<size_t> ends;
     ends.reserve(data.gpsData().size());
-    ORBBlackBoxData replay;
-    size_t total = 0;
-    for (const auto& record : data.gpsData()) {
-        auto block = record.data();
-        replay.clear();
-        replay.ParseNMEA(std::span(block).subspan(1));
-        total += replay.nmeas().size();
-        ends.push_back(total);
+    for (size_t k = 0; k < data.gpsData().size(); ++k) {
+        const ORBGpsData* own = data.ownGpsStateForRecord(k);
+        ends.push_back(own != nullptr ? static_cast<size_t>(own - data.nmeas().data()) + 1 : 0);
     }
     return ends;
 }
@@ -66,16 +60,13 @@ bool addTelemetry(const ClipPiece& piece, double from, double to, ClipPlan& plan
         return data.lastError() != ORBTelemetryError::ReadFailed;
     }
     const auto& states = data.nmeas();
-    std::vector<size_t> ends = statesUpTo(data);
-    if (ends.empty() || ends.back() != states.size()) {
-        ends.clear(); // the replay does not match the read: no state is placed rather than one misplaced
-    }
+    const std::vector<size_t> ends = statesUpTo(data);
     const size_t count = data.gSensors().size();
     BandData band{piece.offset, piece.duration, {}};
     band.records.reserve(count);
     for (size_t i = 0; i < count; ++i) {
         const bool kmh = i < data.gpsData().size() ? data.gpsData()[i].isKilometresPerHour() : true;
-        const ORBGpsData* state = i < ends.size() && ends[i] > 0 ? &states[ends[i] - 1] : nullptr;
+        const ORBGpsData* state = data.ownGpsStateForRecord(i);
         const double knots = state != nullptr && state->gpsValid ? state->SpeedOverGround : 0.0;
         const auto& g = data.gSensors()[i];
         band.records.push_back({knots * (kmh ? 1.852 : 1.150779), kmh, g.x(), g.y(), g.z()});
