@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// nura trip DIR [--format geojson|gpx|csv] [--gap MINUTES]: the drives on a card, joined from the GPS
-// fixes of its recordings into trips. Recordings are read on every core and the trips are written as
-// they complete, so neither the card's size nor the drive's length decides the memory used.
+// nura trip DIR [--format geojson|gpx|csv] [--gap MINUTES]: the trips on a card, joined from the GPS
+// fixes of its recordings into GPS tracks. Recordings are read on every core and the trips are written as
+// they complete, so neither the card's size nor a trip's length decides the memory used.
 
 #include "cli/StreamOutput.h"
 #include "cli/commands.h"
@@ -106,7 +106,7 @@ int runTrip(const std::string& dir, const std::string& format, double gapMinutes
                      recordingsWord(withoutTelemetry));
     }
     if (truncated > 0) {
-        // Their fixes are in the export; the user should still know part of the drive is missing.
+        // Their fixes are in the export; the user should still know part of the trip is missing.
         std::fprintf(stderr, "nura trip: %zu %s truncated: the fixes before the cut are used (first: %s)\n",
                      truncated, recordingsWord(truncated), firstTruncated.c_str());
     }

@@ -29,7 +29,7 @@ inline constexpr const char* kExitStatusTable =
     "  69  a service the command needs is missing\n";
 
 // The subcommands, each with its arguments already parsed and checked for form by the command line.
-int runList(const std::string& dir, bool json);
+int runList(const std::string& dir, bool json, bool drives = false);
 int runTelemetry(const std::string& path, const std::string& format);
 int runConfigShow(const std::string& path, bool json);
 int runConfigReset(const std::string& path, bool force);

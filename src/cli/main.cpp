@@ -23,8 +23,14 @@ void addCommands(CLI::App& nura, Runner& run) {
     auto listDir = std::make_shared<std::string>();
     auto listJson = std::make_shared<bool>(false);
     list->add_option("DIR", *listDir, "Folder of recordings (the card)")->required();
+    auto listDrives = std::make_shared<bool>(false);
     list->add_flag("--json", *listJson, "A JSON array for scripts instead of the table");
-    list->callback([&run, listDir, listJson] { run = [=] { return runList(*listDir, *listJson); }; });
+    list->add_flag("--drives", *listDrives,
+                   "The drives instead: runs of recordings back to back, with their length, distance, top "
+                   "speed and events");
+    list->callback([&run, listDir, listJson, listDrives] {
+        run = [=] { return runList(*listDir, *listJson, *listDrives); };
+    });
 
     auto* telemetry = nura.add_subcommand("telemetry", "A recording's G-sensor and GPS records");
     auto telemetryFile = std::make_shared<std::string>();
@@ -38,7 +44,7 @@ void addCommands(CLI::App& nura, Runner& run) {
     });
 
     auto* trip = nura.add_subcommand(
-        "trip", "The drives on a card: the GPS fixes of its recordings joined into trips");
+        "trip", "The trips on a card: the GPS fixes of its recordings joined into GPS tracks");
     auto tripDir = std::make_shared<std::string>();
     auto tripFormat = std::make_shared<std::string>("geojson");
     auto tripGap = std::make_shared<double>(5.0);

@@ -27,19 +27,30 @@ unsigned TripRecordingReader::defaultWorkers() {
 
 void TripRecordingReader::readInOrder(std::span<const std::string> paths, unsigned workers,
                                       const Consumer& consume) {
-    const size_t count = paths.size();
+    std::vector<RecordingFixes> slots(std::min(kWindow, paths.size()));
+    readInOrder(
+        paths.size(), workers,
+        [&](size_t i, ORBBlackBoxData& scratch) {
+            slots[i % kWindow] = readRecordingFixes(paths[i], scratch);
+        },
+        [&](size_t i) { consume(i, std::move(slots[i % kWindow])); });
+}
+
+void TripRecordingReader::readInOrder(size_t count, unsigned workers, const SlotRead& read,
+                                      const SlotConsumer& consume) {
     workers = static_cast<unsigned>(std::min<size_t>({workers, kMaxWorkers, count}));
     if (workers <= 1) {
         ORBBlackBoxData scratch;
         for (size_t i = 0; i < count; ++i) {
-            consume(i, readRecordingFixes(paths[i], scratch));
+            read(i, scratch);
+            consume(i);
         }
         return;
     }
 
     // Result i waits in slot i % kWindow; a worker claims index `next` only while it is within the
     // window of the results not yet handed on, so the slot is free.
-    std::vector<std::optional<RecordingFixes>> slots(kWindow);
+    std::vector<bool> filled(kWindow, false);
     std::mutex mutex;
     std::condition_variable ready; // a result has arrived (the caller waits)
     std::condition_variable space; // a slot has been freed, or stop (workers wait)
@@ -59,10 +70,10 @@ void TripRecordingReader::readInOrder(std::span<const std::string> paths, unsign
                 }
                 index = next++;
             }
-            RecordingFixes result = readRecordingFixes(paths[index], scratch);
+            read(index, scratch);
             {
                 std::lock_guard lock(mutex);
-                slots[index % kWindow] = std::move(result);
+                filled[index % kWindow] = true;
             }
             ready.notify_one();
         }
@@ -88,22 +99,24 @@ void TripRecordingReader::readInOrder(std::span<const std::string> paths, unsign
     if (threads.empty()) {
         ORBBlackBoxData scratch;
         for (size_t i = 0; i < count; ++i) {
-            consume(i, readRecordingFixes(paths[i], scratch));
+            read(i, scratch);
+            consume(i);
         }
         return;
     }
     try {
         for (size_t i = 0; i < count; ++i) {
-            RecordingFixes result;
             {
                 std::unique_lock lock(mutex);
-                ready.wait(lock, [&] { return slots[i % kWindow].has_value(); });
-                result = std::move(*slots[i % kWindow]);
-                slots[i % kWindow].reset();
+                ready.wait(lock, [&] { return filled[i % kWindow]; });
+            }
+            consume(i);
+            {
+                std::lock_guard lock(mutex);
+                filled[i % kWindow] = false;
                 handedOn = i + 1;
             }
             space.notify_all();
-            consume(i, std::move(result));
         }
     } catch (...) {
         failure = std::current_exception();

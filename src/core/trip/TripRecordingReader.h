@@ -25,6 +25,14 @@ public:
     // passed on after the workers have ended.
     static void readInOrder(std::span<const std::string> paths, unsigned workers, const Consumer& consume);
 
+    // The same order and window for any per-recording read: `read(i, scratch)` runs on a worker and
+    // leaves its result in the caller's slot i % kWindow, which `consume(i)` then takes on the calling
+    // thread. A slot is never read and written at once.
+    using SlotRead = std::function<void(size_t index, ORBBlackBoxData& scratch)>;
+    using SlotConsumer = std::function<void(size_t index)>;
+    static void readInOrder(size_t count, unsigned workers, const SlotRead& read,
+                            const SlotConsumer& consume);
+
     // The worker count for this machine: NURA_THREADS when it holds a number from 1 to kMaxWorkers
     // (to measure or to spare the machine), else one per core.
     static unsigned defaultWorkers();

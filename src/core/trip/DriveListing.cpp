@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/trip/DriveListing.h"
+
+#include "core/media/RecordingLength.h"
+#include "core/telemetry/ORBEventMarkers.h"
+#include "core/trip/TripJoiner.h"
+#include "core/trip/TripRecordingReader.h"
+
+#include <algorithm>
+#include <new>
+#include <unordered_map>
+
+namespace nura {
+namespace {
+
+struct RecordingRead {
+    RecordingLength front, rear;
+    RecordingFixes telemetry;
+    size_t markers = 0;
+};
+
+// Sums the trips a drive's fixes make, without writing them anywhere.
+class Totals final : public TripSink {
+public:
+    void tripStarted(size_t) override {}
+    void tripPoint(const TripFix&, const std::string&) override {}
+    void tripEnded(const TripSummary& trip) override {
+        distanceMetres += trip.distanceMetres;
+        if (trip.maxSpeedKmh) {
+            maxSpeedKmh = std::max(maxSpeedKmh.value_or(0.0), *trip.maxSpeedKmh);
+        }
+    }
+    double distanceMetres = 0;
+    std::optional<double> maxSpeedKmh;
+};
+
+RecordingRead readRecording(const DriveRecording& r, ORBBlackBoxData& scratch) {
+    RecordingRead out;
+    if (r.front) {
+        out.front = RecordingLength::read(r.front->path);
+    }
+    if (r.rear) {
+        out.rear = RecordingLength::read(r.rear->path);
+    }
+    // Both cameras record the same receiver: the front file's track, or a lone rear file's own.
+    const bool useFront = r.front != nullptr;
+    out.telemetry = readRecordingFixes((useFront ? r.front : r.rear)->path, scratch);
+    const RecordingLength& length = useFront ? out.front : out.rear;
+    if (out.telemetry.error == ORBTelemetryError::None && length.known()) {
+        try {
+            out.markers =
+                ORBEventMarkers::find(scratch.gSensors(), static_cast<double>(length.milliseconds) / 1000)
+                    .size();
+        } catch (const std::bad_alloc&) {
+            out.markers = 0;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::vector<DriveSummary> DriveListing::read(std::vector<DriveRecording>& recordings, unsigned workers,
+                                             DriveListingProblems& problems) {
+    const std::vector<size_t> order = driveOrder(recordings);
+    std::unordered_map<size_t, RecordingRead> pending; // the reads of recordings in open drives
+    std::vector<DriveSummary> drives;
+    DriveBuilder builder([&](DriveTimeline&& timeline) {
+        DriveSummary summary;
+        Totals totals;
+        TripJoiner joiner(totals);
+        for (const auto& s : timeline.segments()) {
+            const auto read = pending.find(s.recording);
+            if (read == pending.end()) {
+                continue;
+            }
+            const RecordingFixes& t = read->second.telemetry;
+            if (t.error == ORBTelemetryError::None && t.records > 0) {
+                joiner.addRecording(recordings[s.recording].media().fileName(), t.fixes);
+            }
+            summary.eventMarkers += read->second.markers;
+        }
+        joiner.finish();
+        summary.distanceMetres = totals.distanceMetres;
+        summary.maxSpeedKmh = totals.maxSpeedKmh;
+        for (const auto& s : timeline.segments()) {
+            pending.erase(s.recording);
+        }
+        for (const auto& e : timeline.eventFiles()) {
+            pending.erase(e.recording);
+        }
+        for (const size_t r : timeline.withoutLength()) {
+            pending.erase(r);
+        }
+        summary.timeline = std::move(timeline);
+        drives.push_back(std::move(summary));
+    });
+
+    const auto refuse = [&](const ORBMedia& m) {
+        if (problems.refused++ == 0) {
+            problems.firstRefused = m.fileName();
+        }
+    };
+    std::vector<RecordingRead> slots(std::min(TripRecordingReader::kWindow, order.size()));
+    TripRecordingReader::readInOrder(
+        order.size(), workers,
+        [&](size_t i, ORBBlackBoxData& scratch) {
+            slots[i % TripRecordingReader::kWindow] = readRecording(recordings[order[i]], scratch);
+        },
+        [&](size_t i) {
+            const size_t index = order[i];
+            DriveRecording& r = recordings[index];
+            RecordingRead& read = slots[i % TripRecordingReader::kWindow];
+            r.frontMs.reset();
+            r.rearMs.reset();
+            bool frontRefused = false, rearRefused = false;
+            if (read.front.known()) {
+                r.frontMs = read.front.milliseconds;
+            } else if (r.front && read.front.kind == RecordingLength::Kind::Unreadable) {
+                refuse(*r.front);
+                frontRefused = true;
+            }
+            if (read.rear.known()) {
+                r.rearMs = read.rear.milliseconds;
+            } else if (r.rear && read.rear.kind == RecordingLength::Kind::Unreadable) {
+                refuse(*r.rear);
+                rearRefused = true;
+            }
+            const RecordingFixes& t = read.telemetry;
+            const ORBMedia& telemetryFile = r.front ? *r.front : *r.rear;
+            if (r.front ? frontRefused : rearRefused) {
+                // already counted: its header could not be read either
+            } else if (t.error == ORBTelemetryError::ReadFailed) {
+                refuse(telemetryFile);
+            } else if (t.error != ORBTelemetryError::None) {
+                if (problems.unreadableTelemetry++ == 0) {
+                    problems.firstUnreadable.assign(telemetryFile.fileName())
+                        .append(": ")
+                        .append(describe(t.error));
+                }
+            } else if (t.records == 0) {
+                ++problems.withoutTelemetry;
+            }
+            pending[index] = std::move(read);
+            builder.add(index, r);
+        });
+    builder.finish();
+    std::stable_sort(drives.begin(), drives.end(), [](const DriveSummary& a, const DriveSummary& b) {
+        return a.timeline.clockStartMs() < b.timeline.clockStartMs();
+    });
+    return drives;
+}
+
+} // namespace nura
