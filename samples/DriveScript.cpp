@@ -186,6 +186,10 @@ std::string DriveScript::withChecksum(const std::string& body) {
     return format("$%s*%02X\r\n", body.c_str(), sum);
 }
 
+double DriveScript::speedKmhAt(double seconds) {
+    return samples::speedKmhAt(seconds);
+}
+
 DriveMoment DriveScript::at(double seconds) const {
     Route route;
     route.advanceTo(seconds);

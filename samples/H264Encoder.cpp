@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "H264Encoder.h"
 
+#include "RoadScene.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -33,6 +38,60 @@ bool run(const std::vector<std::string>& args, std::string* error) {
     if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         *error = args[0] + " failed";
         return false;
+    }
+    return true;
+}
+
+// Runs `args` with `write(fd)` feeding its standard input through a pipe.
+bool runFeeding(const std::vector<std::string>& args, const std::function<bool(int fd)>& write,
+                std::string* error) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        *error = "cannot make a pipe";
+        return false;
+    }
+    std::vector<char*> argv;
+    for (const auto& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    pid_t pid = 0;
+    const bool started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[0]);
+    if (!started) {
+        ::close(fds[1]);
+        *error = "cannot start " + args[0];
+        return false;
+    }
+    // A tool that gives up early must not take this process with it.
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    const bool fed = write(fds[1]);
+    ::close(fds[1]);
+    std::signal(SIGPIPE, previous);
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !fed) {
+        *error = args[0] + " failed";
+        return false;
+    }
+    return true;
+}
+
+bool writeAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
     }
     return true;
 }
@@ -112,29 +171,62 @@ std::optional<EncodedVideo> encodeTestPattern(const EncodeRequest& r, std::strin
     }
     close(fd);
     const std::string out = name;
-    std::string source = (r.frameNumbers ? std::string("nullsrc") : r.pattern) +
-                         "=size=" + std::to_string(r.width) + "x" + std::to_string(r.height) +
-                         ":rate=" + std::to_string(r.fps) + ":duration=" + std::to_string(r.seconds);
-    if (r.frameNumbers) {
-        source += ",geq=lum='if(bitand(N\\,pow(2\\,floor(X*12/W)))\\,235\\,16)':cb=128:cr=128";
-    }
     const std::string gop = std::to_string(r.fps);
-    const bool ok = run({"ffmpeg",    "-nostdin",
-                         "-loglevel", "error",
-                         "-y",        "-f",
-                         "lavfi",     "-i",
-                         source,      "-c:v",
-                         "libx264",   "-preset",
-                         "ultrafast", "-crf",
-                         "30",        "-bf",
-                         "0",         "-g",
-                         gop,         "-keyint_min",
-                         gop,         "-sc_threshold",
-                         "0",         "-x264-params",
-                         "aud=1",     "-pix_fmt",
-                         "yuv420p",   "-f",
-                         "h264",      out},
-                        error);
+    const std::vector<std::string> encode = {"-c:v",
+                                             "libx264",
+                                             "-preset",
+                                             "ultrafast",
+                                             "-crf",
+                                             "30",
+                                             "-bf",
+                                             "0",
+                                             "-g",
+                                             gop,
+                                             "-keyint_min",
+                                             gop,
+                                             "-sc_threshold",
+                                             "0",
+                                             "-x264-params",
+                                             "aud=1",
+                                             "-pix_fmt",
+                                             "yuv420p",
+                                             "-f",
+                                             "h264",
+                                             out};
+    std::vector<std::string> args = {"ffmpeg", "-nostdin", "-loglevel", "error", "-y"};
+    bool ok = false;
+    const bool road = !r.frameNumbers && (r.pattern == "road" || r.pattern == "road-rear");
+    if (road) {
+        const std::string size = std::to_string(r.width) + "x" + std::to_string(r.height);
+        args.insert(args.end(), {"-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", size, "-r", gop, "-i", "-"});
+        args.insert(args.end(), encode.begin(), encode.end());
+        args.erase(args.begin() + 1); // its standard input is the pictures
+        const int frames = r.fps * r.seconds;
+        ok = runFeeding(
+            args,
+            [&](int fd) {
+                std::vector<uint8_t> picture;
+                for (int n = 0; n < frames; ++n) {
+                    const double metres = r.roadMetres ? r.roadMetres(n) : 18.0 * n / r.fps;
+                    drawRoadFrame(r.width, r.height, metres, r.pattern == "road-rear", picture);
+                    if (!writeAll(fd, picture.data(), picture.size())) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            error);
+    } else {
+        std::string source = (r.frameNumbers ? std::string("nullsrc") : r.pattern) +
+                             "=size=" + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                             ":rate=" + std::to_string(r.fps) + ":duration=" + std::to_string(r.seconds);
+        if (r.frameNumbers) {
+            source += ",geq=lum='if(bitand(N\\,pow(2\\,floor(X*12/W)))\\,235\\,16)':cb=128:cr=128";
+        }
+        args.insert(args.end(), {"-f", "lavfi", "-i", source});
+        args.insert(args.end(), encode.begin(), encode.end());
+        ok = run(args, error);
+    }
     std::vector<std::byte> stream;
     if (ok) {
         std::ifstream f(out, std::ios::binary);

@@ -5,6 +5,7 @@
 
 #include "SampleRecording.h"
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,10 +17,14 @@ struct EncodeRequest {
     int height = 1080;
     int fps = 30;
     int seconds = 6;
-    std::string pattern = "testsrc2"; // an ffmpeg test source: testsrc, testsrc2, smptebars, ...
+    // An ffmpeg test source (testsrc, testsrc2, smptebars, ...), or "road" and "road-rear": the drawn
+    // road of RoadScene, as the front and the rear camera see it.
+    std::string pattern = "testsrc2";
     // Instead of the pattern, every picture shows its frame number: twelve bands across the width,
     // band k white when bit k of the number is set (read back after scaling and re-encoding).
     bool frameNumbers = false;
+    // For the road: how far the car has gone at each picture, in metres; empty: a steady 18 m/s.
+    std::function<double(int frame)> roadMetres = {};
 };
 
 // Needs `ffmpeg` on the PATH. A key frame starts every second; there are no B-frames.

@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // make_recording: writes one recording in the camera's layout, with real H.264 video and the
 // telemetry of the scripted drive. `make_recording --help` says how.
+// With NURA_SAMPLE_SCENE=road in the environment (the demo card) the pictures show a drawn road that
+// moves as the scripted car does, instead of the test patterns.
 
 #include "DriveScript.h"
 #include "H264Encoder.h"
 #include "SampleRecording.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -129,8 +134,32 @@ int main(int argc, char** argv) {
         video = samples::placeholderVideo(width, height, fps, static_cast<size_t>(seconds * fps));
     } else {
         std::string error;
-        samples::EncodeRequest request{width, height, fps, seconds, rear ? "smptebars" : "testsrc2"};
+        // The demo card asks for the drawn road with NURA_SAMPLE_SCENE=road; tests keep the test patterns.
+        const char* scene = std::getenv("NURA_SAMPLE_SCENE");
+        const bool road = scene != nullptr && std::string_view(scene) == "road";
+        samples::EncodeRequest request{width, height, fps, seconds,
+                                       road ? (rear ? "road-rear" : "road")
+                                            : (rear ? "smptebars" : "testsrc2")};
         request.frameNumbers = frameNumbers;
+        if (road) {
+            // The road moves as the scripted car does: the speed summed a picture at a time from the drive's
+            // start, so that the pictures of back-to-back recordings follow on at their joins.
+            const double offset = static_cast<double>(samples::DriveScript::secondsSinceEpoch(start) -
+                                                      samples::DriveScript::secondsSinceEpoch(driveStart));
+            const double step = 1.0 / fps;
+            double metres = 0;
+            for (int n = 0; offset > 0 && offset < 6 * 3600 && n * step < offset; ++n) {
+                metres += samples::DriveScript::speedKmhAt(n * step) / 3.6 * step;
+            }
+            std::vector<double> at(static_cast<size_t>(seconds) * fps);
+            for (size_t n = 0; n < at.size(); ++n) {
+                at[n] = metres;
+                metres +=
+                    samples::DriveScript::speedKmhAt(std::max(offset, 0.0) + static_cast<double>(n) * step) /
+                    3.6 * step;
+            }
+            request.roadMetres = [at](int n) { return at[std::min(static_cast<size_t>(n), at.size() - 1)]; };
+        }
         auto encoded = samples::encodeTestPattern(request, &error);
         if (!encoded) {
             std::fprintf(stderr, "make_recording: %s\n", error.c_str());
