@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <string>
 #include <vector>
 
 namespace {
