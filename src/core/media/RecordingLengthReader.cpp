@@ -60,17 +60,31 @@ struct RecordingLengthReader::State {
                 continue;
             }
             const uint64_t mine = listing;
-            const std::string path = paths[*index];
+            std::string path;
+            try {
+                path = paths[*index];
+            } catch (...) {
+            }
             ++reading;
             lock.unlock();
-            const RecordingLength length = read ? read(path) : RecordingLength::read(path);
+            RecordingLength length;
+            try {
+                length = read ? read(path) : RecordingLength::read(path);
+            } catch (...) {
+                length.kind = RecordingLength::Kind::Unreadable; // out of memory: nothing learnt of the file
+            }
             {
                 std::lock_guard delivering(deliveryMutex);
                 lock.lock();
                 const bool current = !stopped && listing == mine;
                 lock.unlock();
                 if (current) {
-                    deliver(mine, *index, length);
+                    try {
+                        deliver(mine, *index, length);
+                    } catch (...) {
+                        // A receiver out of memory loses this one result; the thread must not end the
+                        // process.
+                    }
                 }
             }
             lock.lock();

@@ -34,7 +34,7 @@ public:
     std::optional<double> maxSpeedKmh;
 };
 
-RecordingRead readRecording(const DriveRecording& r, ORBBlackBoxData& scratch) {
+RecordingRead readHeadersAndTelemetry(const DriveRecording& r, ORBBlackBoxData& scratch) {
     RecordingRead out;
     if (r.front) {
         out.front = RecordingLength::read(r.front->path);
@@ -56,6 +56,17 @@ RecordingRead readRecording(const DriveRecording& r, ORBBlackBoxData& scratch) {
         }
     }
     return out;
+}
+
+// Runs on a reader's worker, where nothing may throw.
+RecordingRead readRecording(const DriveRecording& r, ORBBlackBoxData& scratch) {
+    try {
+        return readHeadersAndTelemetry(r, scratch);
+    } catch (const std::bad_alloc&) {
+        RecordingRead out;
+        out.telemetry.error = ORBTelemetryError::OutOfMemory;
+        return out;
+    }
 }
 
 } // namespace
