@@ -2,11 +2,15 @@
 // The Drives table: rows at once from the names, then the drives the files' headers make.
 #include "ui/views/ORBDrivesTableModel.h"
 
+#include "DriveScript.h"
+#include "SampleRecording.h"
 #include "UiTestSupport.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -49,6 +53,7 @@ private slots:
 
         ORBDrivesTableModel model;
         QSignalSpy complete(&model, &ORBDrivesTableModel::lengthsComplete);
+        QSignalSpy summaries(&model, &ORBDrivesTableModel::summariesComplete);
         model.setContents(ORBMediaList::scanDirectory(card.path().toStdString()));
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(model.index(0, ORBDrivesTableModel::RecordingsColumn).data().toInt(), 4);
@@ -71,12 +76,48 @@ private slots:
             model.headerData(ORBDrivesTableModel::DurationColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
             QStringLiteral("Duration"));
 
+        // These files carry no telemetry: nothing driven.
+        QVERIFY(summaries.count() > 0 || summaries.wait(10000));
+        QCOMPARE(cell(1, ORBDrivesTableModel::DistanceColumn), QStringLiteral("0.00 km"));
+
         // Another folder: the rows go at once, and nothing of the old listing arrives later.
         model.setContents(ORBMediaList::scanDirectory(card.path().toStdString()));
         model.clear();
         QCOMPARE(model.rowCount(), 0);
         QTest::qWait(2 * ORBDrivesTableModel::kRebuildDelayMs);
         QCOMPARE(model.rowCount(), 0);
+    }
+
+    // Distance and events as the command line's drive list sums them, from the scripted drive's
+    // telemetry (an impact 47 s in, in the third recording).
+    void distanceAndEventsFromTheTelemetry() {
+        QTemporaryDir card;
+        QVERIFY(card.isValid());
+        const samples::DriveScript drive;
+        for (int i = 0; i < 3; ++i) {
+            const auto name = QStringLiteral("alwa_20230115_0830%1_F.MP4").arg(i * 20, 2, 10, QChar('0'));
+            QVERIFY(samples::writeCameraMp4(card.filePath(name).toStdString(),
+                                            samples::placeholderVideo(64, 48, 30, 600),
+                                            drive.records(i * 20.0, 20)));
+        }
+        const auto contents = ORBMediaList::scanDirectory(card.path().toStdString());
+        ORBDrivesTableModel model;
+        QSignalSpy summaries(&model, &ORBDrivesTableModel::summariesComplete);
+        model.setContents(contents);
+        QVERIFY(summaries.wait(20000));
+        QCOMPARE(model.rowCount(), 1);
+
+        auto recordings = nura::driveRecordings(contents);
+        nura::DriveListingProblems problems;
+        const auto expected = nura::DriveListing::read(recordings, 1, problems);
+        QCOMPARE(expected.size(), size_t{1});
+        QVERIFY(expected[0].distanceMetres > 100);
+        QCOMPARE(expected[0].eventMarkers, size_t{1});
+        QCOMPARE(model.index(0, ORBDrivesTableModel::DistanceColumn).data().toString(),
+                 QStringLiteral("%1 km").arg(std::round(expected[0].distanceMetres) / 1000, 0, 'f', 2));
+        QCOMPARE(model.index(0, ORBDrivesTableModel::EventsColumn).data().toInt(), 1);
+        QCOMPARE(model.index(0, ORBDrivesTableModel::DurationColumn).data().toString(),
+                 QStringLiteral("1:00"));
     }
 };
 

@@ -34,6 +34,22 @@ public:
     std::optional<double> maxSpeedKmh;
 };
 
+// The telemetry of a recording: the front file's track, or a lone rear file's own (both cameras record
+// the same receiver), with its moments of sharp force when the file's length is known.
+void readTelemetry(const DriveRecording& r, std::optional<int64_t> lengthMs, ORBBlackBoxData& scratch,
+                   RecordingRead& out) {
+    out.telemetry = readRecordingFixes((r.front ? r.front : r.rear)->path, scratch);
+    out.markers = 0;
+    if (out.telemetry.error == ORBTelemetryError::None && lengthMs) {
+        try {
+            out.markers =
+                ORBEventMarkers::find(scratch.gSensors(), static_cast<double>(*lengthMs) / 1000).size();
+        } catch (const std::bad_alloc&) {
+            out.markers = 0;
+        }
+    }
+}
+
 RecordingRead readHeadersAndTelemetry(const DriveRecording& r, ORBBlackBoxData& scratch) {
     RecordingRead out;
     if (r.front) {
@@ -42,20 +58,32 @@ RecordingRead readHeadersAndTelemetry(const DriveRecording& r, ORBBlackBoxData& 
     if (r.rear) {
         out.rear = RecordingLength::read(r.rear->path);
     }
-    // Both cameras record the same receiver: the front file's track, or a lone rear file's own.
-    const bool useFront = r.front != nullptr;
-    out.telemetry = readRecordingFixes((useFront ? r.front : r.rear)->path, scratch);
-    const RecordingLength& length = useFront ? out.front : out.rear;
-    if (out.telemetry.error == ORBTelemetryError::None && length.known()) {
-        try {
-            out.markers =
-                ORBEventMarkers::find(scratch.gSensors(), static_cast<double>(length.milliseconds) / 1000)
-                    .size();
-        } catch (const std::bad_alloc&) {
-            out.markers = 0;
-        }
-    }
+    const RecordingLength& length = r.front ? out.front : out.rear;
+    readTelemetry(r, length.known() ? std::optional<int64_t>(length.milliseconds) : std::nullopt, scratch,
+                  out);
     return out;
+}
+
+// Sums a closed drive from its segments' reads; `readOf` gives a segment's read, or null.
+template <typename ReadOf>
+void sumUp(DriveSummary& summary, const DriveTimeline& timeline,
+           const std::vector<DriveRecording>& recordings, ReadOf readOf) {
+    Totals totals;
+    TripJoiner joiner(totals);
+    for (const auto& s : timeline.segments()) {
+        const RecordingRead* read = readOf(s.recording);
+        if (!read) {
+            continue;
+        }
+        const RecordingFixes& t = read->telemetry;
+        if (t.error == ORBTelemetryError::None && t.records > 0) {
+            joiner.addRecording(recordings[s.recording].media().fileName(), t.fixes);
+        }
+        summary.eventMarkers += read->markers;
+    }
+    joiner.finish();
+    summary.distanceMetres = totals.distanceMetres;
+    summary.maxSpeedKmh = totals.maxSpeedKmh;
 }
 
 // Runs on a reader's worker, where nothing may throw.
@@ -78,22 +106,10 @@ std::vector<DriveSummary> DriveListing::read(std::vector<DriveRecording>& record
     std::vector<DriveSummary> drives;
     DriveBuilder builder([&](DriveTimeline&& timeline) {
         DriveSummary summary;
-        Totals totals;
-        TripJoiner joiner(totals);
-        for (const auto& s : timeline.segments()) {
-            const auto read = pending.find(s.recording);
-            if (read == pending.end()) {
-                continue;
-            }
-            const RecordingFixes& t = read->second.telemetry;
-            if (t.error == ORBTelemetryError::None && t.records > 0) {
-                joiner.addRecording(recordings[s.recording].media().fileName(), t.fixes);
-            }
-            summary.eventMarkers += read->second.markers;
-        }
-        joiner.finish();
-        summary.distanceMetres = totals.distanceMetres;
-        summary.maxSpeedKmh = totals.maxSpeedKmh;
+        sumUp(summary, timeline, recordings, [&](size_t r) -> const RecordingRead* {
+            const auto read = pending.find(r);
+            return read == pending.end() ? nullptr : &read->second;
+        });
         for (const auto& s : timeline.segments()) {
             pending.erase(s.recording);
         }
@@ -160,6 +176,28 @@ std::vector<DriveSummary> DriveListing::read(std::vector<DriveRecording>& record
         return a.timeline.clockStartMs() < b.timeline.clockStartMs();
     });
     return drives;
+}
+
+std::optional<DriveSummary> DriveListing::summarize(const DriveTimeline& timeline,
+                                                    const std::vector<DriveRecording>& recordings,
+                                                    const std::function<bool()>& cancelled) {
+    try {
+        ORBBlackBoxData scratch;
+        std::unordered_map<size_t, RecordingRead> reads;
+        for (const auto& s : timeline.segments()) {
+            if (cancelled && cancelled()) {
+                return std::nullopt;
+            }
+            const DriveRecording& r = recordings.at(s.recording);
+            readTelemetry(r, r.front ? r.frontMs : r.rearMs, scratch, reads[s.recording]);
+        }
+        DriveSummary summary;
+        sumUp(summary, timeline, recordings, [&](size_t r) { return &reads.at(r); });
+        summary.timeline = timeline;
+        return summary;
+    } catch (const std::exception&) {
+        return std::nullopt; // out of memory, or a timeline of other recordings
+    }
 }
 
 } // namespace nura

@@ -8,6 +8,7 @@
 #include "core/media/DriveTimeline.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,12 @@ public:
     // Fills in the lengths of `recordings` and returns their drives, earliest first.
     static std::vector<DriveSummary> read(std::vector<DriveRecording>& recordings, unsigned workers,
                                           DriveListingProblems& problems);
+    // One drive whose lengths are known, read on the calling thread: its segments' telemetry summed as
+    // read() sums it. `cancelled` is asked before each recording; nothing when it said so, or when memory
+    // ran out.
+    static std::optional<DriveSummary> summarize(const DriveTimeline& timeline,
+                                                 const std::vector<DriveRecording>& recordings,
+                                                 const std::function<bool()>& cancelled = {});
 };
 
 } // namespace nura

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/views/ORBDrivesTableModel.h"
 
+#include "ui/app/BackgroundResult.h"
 #include "ui/strings/InfoPlist.h"
 
 #include <QDateTime>
 #include <QMetaObject>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -39,11 +41,19 @@ ORBDrivesTableModel::ORBDrivesTableModel(QObject* parent)
 
 ORBDrivesTableModel::~ORBDrivesTableModel() {
     m_reader.cancel();
+    m_summaryCancel->store(true);
 }
 
 void ORBDrivesTableModel::setContents(const ORBMediaList::Contents& contents) {
     m_reader.cancel();
     m_rebuild.stop();
+    m_summaryCancel->store(true);
+    m_summaryCancel = std::make_shared<std::atomic<bool>>(false);
+    ++m_summaryGeneration;
+    m_summaries.clear();
+    m_summaryTaken.clear();
+    m_summarySource.reset();
+    m_focusRow = 0;
     beginResetModel();
     m_recordings = nura::driveRecordings(contents);
     m_assumedMs.assign(m_recordings.size(), kAssumedMs);
@@ -79,7 +89,7 @@ void ORBDrivesTableModel::setContents(const ORBMediaList::Contents& contents) {
     endResetModel();
     m_listing = m_reader.start(std::move(paths));
     if (m_unread == 0) {
-        emit lengthsComplete();
+        rebuild();
     }
 }
 
@@ -91,6 +101,7 @@ void ORBDrivesTableModel::showRows(int first, int last) {
     if (first < 0 || first >= static_cast<int>(m_drives.size()) || last < first) {
         return;
     }
+    m_focusRow = first;
     const auto& d = m_drives[static_cast<size_t>(first)];
     size_t recording = 0;
     if (!d.segments().empty()) {
@@ -127,10 +138,60 @@ void ORBDrivesTableModel::lengthArrived(uint64_t listing, size_t file, const nur
 void ORBDrivesTableModel::rebuild() {
     beginResetModel();
     m_drives = nura::splitIntoDrives(m_recordings);
+    if (m_unread == 0) {
+        // The rows stand from now on: their telemetry can be read.
+        m_summaries.assign(m_drives.size(), std::nullopt);
+        m_summaryTaken.assign(m_drives.size(), false);
+        m_summarySource = std::make_shared<const std::vector<nura::DriveRecording>>(m_recordings);
+    }
     endResetModel();
     if (m_unread == 0) {
         emit lengthsComplete();
+        readNextSummary();
     }
+}
+
+void ORBDrivesTableModel::readNextSummary() {
+    if (m_summaryRunning || !m_summarySource) {
+        return;
+    }
+    // The unread drive nearest the first row in view, ties going down the table.
+    const int rows = static_cast<int>(m_drives.size());
+    int row = -1;
+    for (int distance = 0; row < 0 && distance < rows; ++distance) {
+        for (const int candidate : {m_focusRow + distance, m_focusRow - distance}) {
+            if (candidate >= 0 && candidate < rows && !m_summaryTaken[static_cast<size_t>(candidate)]) {
+                row = candidate;
+                break;
+            }
+        }
+    }
+    if (row < 0) {
+        emit summariesComplete();
+        return;
+    }
+    m_summaryTaken[static_cast<size_t>(row)] = true;
+    m_summaryRunning = true;
+    const uint64_t generation = m_summaryGeneration;
+    nura::runWithResult(
+        this,
+        [timeline = m_drives[static_cast<size_t>(row)], source = m_summarySource, cancel = m_summaryCancel] {
+            return nura::DriveListing::summarize(timeline, *source, [cancel] { return cancel->load(); });
+        },
+        [this, generation, row](std::optional<nura::DriveSummary> summary) {
+            m_summaryRunning = false;
+            if (generation == m_summaryGeneration && row < static_cast<int>(m_summaries.size())) {
+                m_summaries[static_cast<size_t>(row)] = std::move(summary);
+                emit dataChanged(index(row, DistanceColumn), index(row, EventsColumn));
+            }
+            readNextSummary();
+        });
+}
+
+const nura::DriveSummary* ORBDrivesTableModel::summaryAt(int row) const {
+    return row >= 0 && row < static_cast<int>(m_summaries.size()) && m_summaries[static_cast<size_t>(row)]
+               ? &*m_summaries[static_cast<size_t>(row)]
+               : nullptr;
 }
 
 const nura::DriveTimeline* ORBDrivesTableModel::driveAt(int row) const {
@@ -169,9 +230,19 @@ QVariant ORBDrivesTableModel::data(const QModelIndex& index, int role) const {
     case RecordingsColumn:
         return static_cast<int>(d->segments().size());
     default:
-        // Distance and events come from the telemetry, which the drive's own read fills in.
+        break;
+    }
+    // Distance and events come from the telemetry: blank until the drive's read has ended.
+    const nura::DriveSummary* summary = summaryAt(index.row());
+    if (!summary) {
         return QString();
     }
+    if (index.column() == DistanceColumn) {
+        const double metres =
+            std::isfinite(summary->distanceMetres) ? std::round(summary->distanceMetres) : 0.0;
+        return QStringLiteral("%1 km").arg(metres / 1000, 0, 'f', 2);
+    }
+    return static_cast<int>(summary->eventMarkers);
 }
 
 QVariant ORBDrivesTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

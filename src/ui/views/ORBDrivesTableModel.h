@@ -3,16 +3,21 @@
 // The Drives list as a table: one row per drive of the listing, earliest first, with its date, start
 // and end on the camera's clock, duration and recordings. Rows appear at once from the names, each
 // recording taken to last until the next one begins (at most kAssumedMs); the files' headers are then
-// read in the background, nearest the rows in view first, and the rows follow.
+// read in the background, nearest the rows in view first, and the rows follow. Once every length is
+// known, each drive's telemetry is read for its distance and events, one drive at a time, nearest the
+// rows in view first.
 
 #include "core/media/DriveTimeline.h"
 #include "core/media/RecordingLengthReader.h"
+#include "core/trip/DriveListing.h"
 
 #include <QAbstractTableModel>
 #include <QTimer>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -47,6 +52,8 @@ public:
     const std::vector<nura::DriveRecording>& recordings() const { return m_recordings; }
     // Whether every file's header has been read for this listing.
     bool lengthsRead() const { return m_unread == 0; }
+    // A drive's distance and events, once its telemetry has been read.
+    const nura::DriveSummary* summaryAt(int row) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -56,6 +63,8 @@ public:
 signals:
     // Every file's header has been read and the rows show the drives as they are.
     void lengthsComplete();
+    // Every drive's telemetry has been read.
+    void summariesComplete();
 
 private:
     struct File {
@@ -64,6 +73,7 @@ private:
     };
     void lengthArrived(uint64_t listing, size_t file, const nura::RecordingLength& length);
     void rebuild();
+    void readNextSummary();
 
     std::vector<nura::DriveRecording> m_recordings; // lengths as known or assumed
     std::vector<int64_t> m_assumedMs;               // per recording, until its headers are read
@@ -72,5 +82,13 @@ private:
     size_t m_unread = 0;
     uint64_t m_listing = 0;
     QTimer m_rebuild;
+    // The telemetry reads: one drive at a time, of the rows as they stand once every length is known.
+    std::vector<std::optional<nura::DriveSummary>> m_summaries;
+    std::vector<bool> m_summaryTaken;
+    std::shared_ptr<const std::vector<nura::DriveRecording>> m_summarySource;
+    std::shared_ptr<std::atomic<bool>> m_summaryCancel = std::make_shared<std::atomic<bool>>(false);
+    uint64_t m_summaryGeneration = 0;
+    bool m_summaryRunning = false;
+    int m_focusRow = 0;
     nura::RecordingLengthReader m_reader; // last: it stops handing on before the rest goes
 };
