@@ -54,6 +54,7 @@ if os.path.exists(FRAMEWORK):
         check(complete("nura clip a.MP4 --audio ", tmp) == ["front", "none", "rear"], "--audio values")
         check("--mirror-rear" in complete("nura clip a.MP4 --m", tmp), "clip options")
         check(complete("nura repair --ref", tmp) == ["--reference"], "repair options")
+        check(complete("nura list --d", tmp) == ["--drives"], "list options")
         check(complete("nura repair ", tmp) == ["alwa_20230115_083012_F.MP4"], "repair takes recordings")
         check(complete("nura config ", tmp) == ["reset", "set", "show"], "config's own subcommands")
         check(complete("nura --verbose config s", tmp) == ["set", "show"], "config's after --verbose")
