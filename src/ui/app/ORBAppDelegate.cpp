@@ -78,22 +78,25 @@ void ORBAppDelegate::awakeFromNib() {
     m_video1View = new VideoView(v.videoContainerView);
     m_video1View->setFillScreen(true);
     fillWith(v.videoContainerView, m_video1View);
-    m_player1 = m_services.makePlayer(m_video1View);
+    auto player1 = m_services.makePlayer(m_video1View);
 
     m_video2View = new VideoView(v.subVideoBox);
     m_video2View->setFillScreen(true);
     static_cast<QGridLayout*>(v.subVideoBox->layout())->addWidget(m_video2View, 0, 0);
     v.player2Logo->raise();
-    m_player2 = m_services.makePlayer(m_video2View);
+    auto player2 = m_services.makePlayer(m_video2View);
+    m_recording =
+        std::make_unique<ORBRecordingPlayer>(std::move(player1), std::move(player2), *m_services.scheduler);
 
     m_playInfo = new ORBPlayInfo(this);
     m_mediaList = std::make_unique<ORBMediaList>();
     m_tripExport = std::make_unique<ORBTripExportController>(m_services.tripExport, m_window);
     m_repair = std::make_unique<ORBRepairController>(ORBRepairServices::real(), m_window);
     m_playback = std::make_unique<ORBPlaybackController>(
-        *m_player1, *m_player2, *m_mediaList, *m_playInfo, *m_services.scheduler,
+        *m_recording, *m_mediaList, *m_playInfo, *m_services.scheduler,
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
-    m_snapshots = std::make_unique<ORBSnapshotController>(*m_player1, m_window, m_services.snapshots);
+    m_snapshots =
+        std::make_unique<ORBSnapshotController>(m_recording->main(), m_window, m_services.snapshots);
     m_mapSide = std::make_unique<ORBMapSideView>(m_services.mapTiles, v.mapContainerTopView);
     m_presenter = new ORBTelemetryPresenter(
         {v.gsensorXField, v.gsensorYField, v.gsensorZField, v.speedField, v.hdopField, v.sateliteField},
@@ -131,10 +134,7 @@ void ORBAppDelegate::initMediaListTableView() {
 void ORBAppDelegate::setupInitialValues() {
     auto& v = *m_view;
     m_mediaList->setDelegate(this);
-    for (MediaPlayer* player : {m_player1.get(), m_player2.get()}) {
-        connect(player, &MediaPlayer::stateChanged, this, &ORBAppDelegate::mediaPlayerStateChanged);
-        connect(player, &MediaPlayer::timeChanged, this, &ORBAppDelegate::mediaPlayerTimeChanged);
-    }
+    connect(m_recording.get(), &ORBRecordingPlayer::playersReported, this, &ORBAppDelegate::playersReported);
 
     // The position sliders follow the playback position and set it when moved.
     for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
@@ -419,8 +419,8 @@ void ORBAppDelegate::changeAndPlay() {
 }
 
 void ORBAppDelegate::updateVideoViewVisibility() {
-    const std::pair<MediaPlayer*, VideoView*> sides[] = {{m_player1.get(), m_video1View},
-                                                         {m_player2.get(), m_video2View}};
+    const std::pair<MediaPlayer*, VideoView*> sides[] = {{&m_recording->main(), m_video1View},
+                                                         {&m_recording->sub(), m_video2View}};
     for (const auto& [player, view] : sides) {
         const bool playing = player->hasMedia() && player->isPlaying();
         view->setHidden(!playing && !player->isHalted());
@@ -430,16 +430,10 @@ void ORBAppDelegate::updateVideoViewVisibility() {
     m_view->player2Logo->setHidden(m_video2View->isHidden());
 }
 
-void ORBAppDelegate::mediaPlayerStateChanged(MediaPlayer* player) {
+void ORBAppDelegate::playersReported() {
     updateVideoViewVisibility();
-    m_playback->mediaPlayerStateChanged(player);
-}
-
-void ORBAppDelegate::mediaPlayerTimeChanged(MediaPlayer* player) {
-    updateVideoViewVisibility();
-    m_playback->mediaPlayerTimeChanged(player);
     // The picture's size is known only once the first frames are out.
-    if (player == m_player1.get() && m_playInfo->scale() == 0) {
+    if (m_playInfo->scale() == 0) {
         updatePlayInfoScale();
     }
 }
@@ -451,7 +445,7 @@ void ORBAppDelegate::closeWindow() {
 bool ORBAppDelegate::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window && event->type() == QEvent::Close) {
         windowWillClose();
-    } else if (watched == m_window && event->type() == QEvent::Resize && m_player1) {
+    } else if (watched == m_window && event->type() == QEvent::Resize && m_recording) {
         updatePlayInfoScale();
     } else if (m_view && watched == m_view->headBox && event->type() == QEvent::Resize) {
         m_view->centreProgressIndicator();
@@ -486,6 +480,5 @@ void ORBAppDelegate::applicationWillTerminate() {
     m_mprisBridge.reset();
     m_snapshots.reset();
     m_playback.reset();
-    m_player1.reset();
-    m_player2.reset();
+    m_recording.reset();
 }

@@ -122,18 +122,16 @@ public:
     void captureVideo() { m_snapshots->captureVideo(); }
     void print() { m_snapshots->print(); }
 
-    // Notifications of either player.
-    void mediaPlayerStateChanged(MediaPlayer* player);
-    void mediaPlayerTimeChanged(MediaPlayer* player);
-
     // Accessors for the window's owner and for tests.
     CustomWindow* window() const { return m_window; }
     ORBMainWindowView& view() const { return *m_view; }
     ORBMediaList& mediaList() const { return *m_mediaList; }
     ORBPlayInfo& playInfo() const { return *m_playInfo; }
     ORBRecordingsModel& recordingsModel() const { return *m_recordingsModel; }
-    MediaPlayer* player1() const { return m_player1.get(); }
-    MediaPlayer* player2() const { return m_player2.get(); }
+    // The main and the sub picture's players.
+    MediaPlayer* player1() const { return m_recording ? &m_recording->main() : nullptr; }
+    MediaPlayer* player2() const { return m_recording ? &m_recording->sub() : nullptr; }
+    ORBRecordingPlayer& recording() const { return *m_recording; }
     VideoView* video1View() const { return m_video1View; }
     VideoView* video2View() const { return m_video2View; }
     QWidget* lastDialogController() const { return m_lastDialogController; }
@@ -159,6 +157,7 @@ private:
     void updateStatus();
     // A video view shows only while its player plays or holds a halted picture.
     void updateVideoViewVisibility();
+    void playersReported();
     void wirePlayback();
     void wireMediaKeys();
     void updatePlayInfoScale();
@@ -174,8 +173,7 @@ private:
     ORBRecordingsModel* m_recordingsModel = nullptr;
     VideoView* m_video1View = nullptr;
     VideoView* m_video2View = nullptr;
-    std::unique_ptr<MediaPlayer> m_player1;
-    std::unique_ptr<MediaPlayer> m_player2;
+    std::unique_ptr<ORBRecordingPlayer> m_recording;
     std::unique_ptr<ORBPlaybackController> m_playback;
     std::unique_ptr<ORBSnapshotController> m_snapshots;
     ORBTelemetryPresenter* m_presenter = nullptr;

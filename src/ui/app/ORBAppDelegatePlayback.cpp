@@ -48,10 +48,8 @@ void ORBAppDelegate::wirePlayback() {
     auto* c = m_playback.get();
     // The telemetry follows the main picture's time over the telemetry file's own length, whichever
     // view shows that file.
-    connect(m_playInfo, &ORBPlayInfo::positionChanged, this, [this] {
-        const double position = m_playback->telemetryPosition();
-        m_presenter->update(position, position);
-    });
+    connect(m_recording.get(), &ORBRecordingPlayer::positionChanged, m_presenter,
+            &ORBTelemetryPresenter::showPosition);
     connect(c, &ORBPlaybackController::telemetryChanged, m_presenter, &ORBTelemetryPresenter::setTelemetry);
     connect(c, &ORBPlaybackController::seeked, m_presenter, &ORBTelemetryPresenter::seeked);
     connect(c, &ORBPlaybackController::controlsReset, this, [this] {
@@ -114,11 +112,6 @@ void ORBAppDelegate::wirePlayback() {
             [this, c] { m_playInfo->speed() > 1.0 ? c->decreaseSpeed() : c->increaseSpeed(); });
     connect(v.audioToggleButton, &QToolButton::toggled, c, &ORBPlaybackController::toggleAudioChoice);
     connect(v.volumeSlider, &QSlider::valueChanged, c, &ORBPlaybackController::volumeSliderMoved);
-    connect(m_player1.get(), &MediaPlayer::stateChanged, this, [this] {
-        if (m_playInfo->scale() == 0) {
-            updatePlayInfoScale();
-        }
-    });
 }
 
 void ORBAppDelegate::wireMediaKeys() {
@@ -186,8 +179,9 @@ void ORBAppDelegate::setLogos(bool mainIsRear) {
 }
 
 void ORBAppDelegate::updatePlayInfoScale() {
-    const QSize video = m_player1->videoSize();
-    if (!ORBPlaybackController::isPlaying(*m_player1) || !m_player1->hasVideoOut() || video.height() <= 0) {
+    const MediaPlayer& main = m_recording->main();
+    const QSize video = main.videoSize();
+    if (!ORBRecordingPlayer::isPlaying(main) || !main.hasVideoOut() || video.height() <= 0) {
         return;
     }
     m_playInfo->setScale(static_cast<double>(m_view->videoContainerView->height()) / video.height());
@@ -214,13 +208,13 @@ void ORBAppDelegate::setVideoScaleIndex(int step) {
 }
 
 void ORBAppDelegate::sizeUp() {
-    if (ORBPlaybackController::isPlaying(*m_player1)) {
+    if (ORBRecordingPlayer::isPlaying(m_recording->main())) {
         setVideoScaleIndex(1);
     }
 }
 
 void ORBAppDelegate::sizeDown() {
-    if (ORBPlaybackController::isPlaying(*m_player1)) {
+    if (ORBRecordingPlayer::isPlaying(m_recording->main())) {
         setVideoScaleIndex(-1);
     }
 }

@@ -19,5 +19,6 @@ bool ORBFrameStepper::step(int frames) {
     }
     // The texts, the graph's bar and the sliders follow the position.
     m_info.setPosition(static_cast<double>(m_main.position()));
+    m_playback.recording().publishPosition();
     return true;
 }

@@ -44,16 +44,45 @@ ORBTelemetryReader inlineTelemetryReader() {
     };
 }
 
+ORBPlaybackController::ORBPlaybackController(ORBRecordingPlayer& recording, const ORBMediaList& list,
+                                             ORBPlayInfo& info, Scheduler& scheduler,
+                                             ORBTelemetryReader reader, QObject* parent)
+    : QObject(parent), m_recording(recording), m_list(list), m_info(info), m_scheduler(scheduler),
+      m_reader(std::move(reader)), m_telemetry(emptyTelemetry()) {
+    wireRecording();
+}
+
 ORBPlaybackController::ORBPlaybackController(MediaPlayer& player1, MediaPlayer& player2,
                                              const ORBMediaList& list, ORBPlayInfo& info,
                                              Scheduler& scheduler, ORBTelemetryReader reader, QObject* parent)
-    : QObject(parent), m_player1(player1), m_player2(player2), m_list(list), m_info(info),
-      m_scheduler(scheduler), m_reader(std::move(reader)), m_telemetry(emptyTelemetry()) {
-    connect(&m_info, &ORBPlayInfo::audioMediaDirectionChanged, this, [this] { updateAudioUI(); });
-    connect(this, &ORBPlaybackController::volumeChanged, this, [this] { updateAudioUI(); });
+    : QObject(parent), m_ownRecording(std::make_unique<ORBRecordingPlayer>(player1, player2, scheduler)),
+      m_recording(*m_ownRecording), m_list(list), m_info(info), m_scheduler(scheduler),
+      m_reader(std::move(reader)), m_telemetry(emptyTelemetry()) {
+    wireRecording();
 }
 
-ORBPlaybackController::~ORBPlaybackController() = default;
+ORBPlaybackController::~ORBPlaybackController() {
+    disconnect(&m_recording, nullptr, this, nullptr);
+}
+
+void ORBPlaybackController::wireRecording() {
+    connect(&m_info, &ORBPlayInfo::audioMediaDirectionChanged, this, [this] { updateAudioUI(); });
+    connect(this, &ORBPlaybackController::volumeChanged, this, [this] { updateAudioUI(); });
+    auto* r = &m_recording;
+    connect(r, &ORBRecordingPlayer::stateChanged, this, &ORBPlaybackController::recordingStateChanged);
+    connect(r, &ORBRecordingPlayer::playerFailed, this,
+            [this](MediaPlayer* player) { reportFailure(*player); });
+    connect(r, &ORBRecordingPlayer::positionChanged, this, [this] { showPosition(); });
+    connect(r, &ORBRecordingPlayer::firstPicture, this, [this] {
+        if (!m_swapping) {
+            chooseAudioAuto();
+        }
+    });
+    connect(r, &ORBRecordingPlayer::loadingShown, this, &ORBPlaybackController::loadingShown);
+    connect(r, &ORBRecordingPlayer::loadingProgressChanged, this,
+            &ORBPlaybackController::loadingProgressChanged);
+    connect(r, &ORBRecordingPlayer::loadingHidden, this, &ORBPlaybackController::loadingHidden);
+}
 
 void ORBPlaybackController::later(double seconds, std::function<void()> task) {
     const unsigned generation = m_generation;
@@ -62,48 +91,6 @@ void ORBPlaybackController::later(double seconds, std::function<void()> task) {
             task();
         }
     });
-}
-
-bool ORBPlaybackController::isPlaying(const MediaPlayer& player) {
-    if (!player.hasMedia() || !player.isPlaying()) {
-        return false;
-    }
-    return MediaPlayer::timeString(player.remainingTime()) != QStringLiteral("00:00");
-}
-
-ORBPlayerStates ORBPlaybackController::leadPlayers() const {
-    return {m_player1.state(), m_player2.state(), m_player2.hasMedia()};
-}
-
-int64_t ORBPlaybackController::time() const {
-    return lead().time();
-}
-
-int64_t ORBPlaybackController::length() const {
-    return lead().mediaLength();
-}
-
-MediaPlayer* ORBPlaybackController::telemetryPlayer() const {
-    if (!m_item) {
-        return nullptr;
-    }
-    const QString path = m_item->telemetryPath();
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        if (p->hasMedia() && p->media() == path) {
-            return p;
-        }
-    }
-    return nullptr;
-}
-
-double ORBPlaybackController::telemetryPosition() const {
-    const MediaPlayer* player = telemetryPlayer();
-    const int64_t length = player ? player->mediaLength() : 0;
-    if (length <= 0) {
-        return 0;
-    }
-    // The same moment is the same time in both files, not the same fraction of two lengths.
-    return std::clamp(static_cast<double>(time()) / static_cast<double>(length), 0.0, 1.0);
 }
 
 // ---- starting a recording
@@ -149,28 +136,13 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
     m_mediaIndex = row;
     // A swap restarts the same recording: the heard side and the speed stay as they were.
     m_didStart = swap;
-    m_followTimer.start(m_scheduler, kFollowSeconds, this, [this] { followMainPlayer(); });
-
-    m_player1.setMedia(item.mainPath);
-    m_player2.setMedia(item.partnerPath);
-    if (fromMs > 0) {
-        m_player1.setTime(fromMs);
-        if (item.hasPartner()) {
-            m_player2.setTime(fromMs);
-        }
-    }
+    m_recording.open(item, fromMs);
     if (!swap) {
         emit recordingStarting(row, !item.mainIsFront, item.hasPartner());
         initMediaControlView();
     }
     emit itemChanged();
-    transition(ORBPlaybackEvent::Start);
-    showLoading();
-    later(kLoadingGiveUpSeconds, [this] { giveUpSilentPlayers(); });
-    m_player1.play();
-    if (item.hasPartner()) {
-        m_player2.play();
-    }
+    m_recording.start();
     if (swap) {
         emit swapped(!item.mainIsFront);
         return; // the telemetry stays: the recording is the same
@@ -198,7 +170,7 @@ void ORBPlaybackController::finishTelemetryRead(const ORBTelemetry& telemetry, u
     }
     m_telemetry = telemetry ? telemetry : emptyTelemetry();
     emit telemetryChanged(m_telemetry);
-    publishPosition();
+    m_recording.publishPosition();
     // An empty graph would pass for a recording without data: say that the card failed instead.
     if (m_item && m_telemetry->lastError() == nura::ORBTelemetryError::ReadFailed) {
         emit statusMessage(
@@ -209,28 +181,28 @@ void ORBPlaybackController::finishTelemetryRead(const ORBTelemetry& telemetry, u
 void ORBPlaybackController::initMediaControlView() {
     emit scaleStepRequested(0);
     m_info.setSpeed(1.0);
-    m_player1.setRate(1.0f);
-    m_player2.setRate(1.0f);
-    m_subRateCorrected = false;
+    m_recording.setRate(1.0f);
     m_info.setPosition(0);
+    m_recording.publishPosition();
     emit speedChanged(1.0);
     emit controlsReset();
 }
 
 void ORBPlaybackController::changeAndPlay(int64_t row) {
     nura::logf("selectedRow=%ld,mediaIndex=%ld,isPlaying=%d,count=%ld", static_cast<long>(row),
-               static_cast<long>(m_mediaIndex), m_player1.isPlaying() ? 1 : 0,
+               static_cast<long>(m_mediaIndex), m_recording.main().isPlaying() ? 1 : 0,
                static_cast<long>(m_list.count()));
     const auto item = itemAtRow(std::max<int64_t>(row, 0));
+    const ORBRecordingState now = state();
     // The row number alone may name another file since the list was rescanned.
-    if (!item || !m_item || item->mainPath != m_item->mainPath || m_state == ORBRecordingState::Idle ||
-        m_state == ORBRecordingState::Failed) {
+    if (!item || !m_item || item->mainPath != m_item->mainPath || now == ORBRecordingState::Idle ||
+        now == ORBRecordingState::Failed) {
         playAtIndex(row);
         return;
     }
-    if (m_state == ORBRecordingState::Ended) {
-        m_player1.setTime(0);
-        m_player2.setTime(0);
+    if (now == ORBRecordingState::Ended) {
+        m_recording.main().setTime(0);
+        m_recording.sub().setTime(0);
     }
     play();
 }
@@ -270,41 +242,26 @@ void ORBPlaybackController::mediaListReloaded() {
 void ORBPlaybackController::stopPlay(bool forget) {
     ++m_generation;
     cancelAdvance();
-    m_followTimer.cancel();
     m_swapping = false;
-    hideLoading();
+    updateFollowing();
     if (forget) {
         m_item.reset();
         m_mediaIndex = -1;
-        for (MediaPlayer* p : {&m_player1, &m_player2}) {
-            p->setMedia(QString());
-        }
+    }
+    m_recording.stop(forget);
+    if (forget) {
         m_telemetry = emptyTelemetry();
         emit telemetryChanged(m_telemetry);
         emit itemChanged();
-    } else {
-        for (MediaPlayer* p : {&m_player1, &m_player2}) {
-            p->stop();
-        }
     }
-    transition(ORBPlaybackEvent::Stop);
+    updateIsPlaying();
     m_info.setPosition(0);
 }
 
 // ---- the recording's state
 
-void ORBPlaybackController::transition(ORBPlaybackEvent event) {
-    const ORBRecordingState previous = m_state;
-    m_state = nextRecordingState(m_state, event, leadPlayers());
-    if (m_state != previous) {
-        enterState(previous);
-        emit stateChanged(m_state);
-    }
-    updateIsPlaying();
-}
-
-void ORBPlaybackController::enterState(ORBRecordingState previous) {
-    switch (m_state) {
+void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRecordingState previous) {
+    switch (state) {
     case ORBRecordingState::Playing:
         if (!m_didStart) {
             m_didStart = true;
@@ -312,17 +269,10 @@ void ORBPlaybackController::enterState(ORBRecordingState previous) {
         } else {
             updateAudioUI();
         }
-        if (previous != ORBRecordingState::Starting) {
-            syncVideoPositionDelay(0.3);
-        }
         break;
     case ORBRecordingState::Ended:
         didFinishPlay();
         scheduleAdvance();
-        break;
-    case ORBRecordingState::Failed:
-    case ORBRecordingState::Idle:
-        hideLoading();
         break;
     case ORBRecordingState::Paused:
         if (previous == ORBRecordingState::Starting) {
@@ -330,9 +280,13 @@ void ORBPlaybackController::enterState(ORBRecordingState previous) {
             didStartPlayer();
         }
         break;
+    case ORBRecordingState::Failed:
+    case ORBRecordingState::Idle:
     case ORBRecordingState::Starting:
         break;
     }
+    emit stateChanged(state);
+    updateIsPlaying();
 }
 
 void ORBPlaybackController::updateIsPlaying() {
@@ -344,17 +298,8 @@ void ORBPlaybackController::updateIsPlaying() {
     }
 }
 
-// ---- player notifications
-
-void ORBPlaybackController::mediaPlayerStateChanged(MediaPlayer* player) {
-    if (player && player->hasMedia() && player->state() == MediaPlayer::Failed) {
-        reportFailure(*player);
-    }
-    transition(ORBPlaybackEvent::PlayersChanged);
-}
-
 void ORBPlaybackController::reportFailure(MediaPlayer& player) {
-    const int side = player.isRearMedia() ? 1 : 0;
+    const int side = &player == m_recording.rear() ? 1 : 0;
     const MediaPlayer::Failure reason = player.failure();
     QString why;
     switch (reason) {
@@ -382,46 +327,22 @@ void ORBPlaybackController::reportFailure(MediaPlayer& player) {
 }
 
 void ORBPlaybackController::didStartPlayer() {
-    m_info.setSpeed(static_cast<double>(m_player1.rate()));
+    m_info.setSpeed(static_cast<double>(m_recording.main().rate()));
     chooseAudioAuto();
 }
 
 void ORBPlaybackController::didFinishPlay() {
-    if (MediaPlayer* player = &lead(); player->mediaLength() > 0) {
-        m_info.setPosition(static_cast<double>(player->position()));
-    }
-    // A longer partner stops with the recording, on its own picture.
-    MediaPlayer& other = leadPlayers().subLeads() ? m_player1 : m_player2;
-    if (other.isPlaying()) {
-        other.pause();
-    }
-    publishPosition();
-}
-
-void ORBPlaybackController::mediaPlayerTimeChanged(MediaPlayer* player) {
-    if (m_state == ORBRecordingState::Idle) {
-        return;
-    }
-    if (player == &lead() && !m_stopVideoLoadingView) {
-        hideLoading();
-        if (!m_swapping) {
-            chooseAudioAuto();
-        }
-    }
-    if (player != &lead()) {
-        return;
-    }
-    m_timeReportCounter = (m_timeReportCounter + 1) % 3;
-    if (m_timeReportCounter == 0) {
-        publishPosition();
+    if (const MediaPlayer& player = m_recording.lead(); player.mediaLength() > 0) {
+        m_info.setPosition(static_cast<double>(player.position()));
     }
 }
 
-void ORBPlaybackController::publishPosition() {
+// Where the recording stands, on the position sliders (unless the user holds one: its value is theirs).
+void ORBPlaybackController::showPosition() {
     if (m_sliderHeld) {
-        return; // the user holds the slider: its value is theirs
+        return;
     }
-    const MediaPlayer& player = lead();
+    const MediaPlayer& player = m_recording.lead();
     m_info.setPosition(player.mediaLength() > 0 ? static_cast<double>(player.position()) : 0.0);
 }
 
@@ -439,7 +360,7 @@ void ORBPlaybackController::scheduleAdvance() {
     m_advancing = true;
     const unsigned token = ++m_advanceToken;
     later(kAdvanceSeconds, [this, token] {
-        if (token != m_advanceToken || m_state != ORBRecordingState::Ended) {
+        if (token != m_advanceToken || state() != ORBRecordingState::Ended) {
             return;
         }
         m_advancing = false;
@@ -457,49 +378,6 @@ void ORBPlaybackController::cancelAdvance() {
     }
 }
 
-// ---- front and rear at the same moment
-
-void ORBPlaybackController::syncVideoPositionDelay(double seconds) {
-    if (!m_player1.hasMedia() || !m_player2.hasMedia()) {
-        return;
-    }
-    later(seconds, [this] { alignSubPlayer(); });
-}
-
-void ORBPlaybackController::alignSubPlayer() {
-    MediaPlayer& leader = lead();
-    MediaPlayer& follower = &leader == &m_player1 ? m_player2 : m_player1;
-    if (!follower.hasMedia() || follower.state() == MediaPlayer::Failed) {
-        return;
-    }
-    // The two files' lengths may differ by a second or more: the same moment is the same time,
-    // not the same fraction.
-    const int64_t length = follower.mediaLength();
-    const int64_t time = leader.time();
-    follower.setTime(length > 0 ? std::min(time, length) : time);
-}
-
-void ORBPlaybackController::followMainPlayer() {
-    if (m_swapping || m_sliderHeld || m_state != ORBRecordingState::Playing || !isPlaying(m_player1) ||
-        !isPlaying(m_player2)) {
-        return;
-    }
-    const int64_t drift = m_player1.time() - m_player2.time();
-    const float mainRate = m_player1.rate();
-    if (std::abs(drift) > kSeekDriftMs) {
-        alignSubPlayer();
-        if (m_subRateCorrected) {
-            m_player2.setRate(mainRate);
-            m_subRateCorrected = false;
-        }
-    } else if (std::abs(drift) > kFrameMs) {
-        // A small change of rate shows less than a seek.
-        const double correction = std::clamp(static_cast<double>(drift) / (1000.0 * kCatchUpSeconds),
-                                             -kMaxRateCorrection, kMaxRateCorrection);
-        m_player2.setRate(static_cast<float>(static_cast<double>(mainRate) * (1.0 + correction)));
-        m_subRateCorrected = true;
-    } else if (m_subRateCorrected) {
-        m_player2.setRate(mainRate);
-        m_subRateCorrected = false;
-    }
+void ORBPlaybackController::updateFollowing() {
+    m_recording.setFollowing(!m_swapping && !m_sliderHeld);
 }

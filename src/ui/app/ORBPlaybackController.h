@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Plays one recording moment: the chosen file in the main player, its front/rear partner in the
-// sub player, kept at the same moment; seeking, jumps, speed, volume, the heard side, the swap of
-// the two pictures, the loading watch and the move to the next recording.
+// What the user asked of playback: which recording plays, play and pause, seeks and jumps, speed,
+// volume, the heard side, the swap of the two pictures and the move to the next recording. The
+// recording itself (its two players, its state, the sub player's follow and the loading watch) is
+// an ORBRecordingPlayer.
 //
 // From a double-click to both players, top to bottom: playAtIndex takes an ORBPlayItem from the
-// list, start() hands both files to the players and plays them at once, and the players' reports
-// move the recording's state (ORBPlaybackState) through its one function. The telemetry of the
-// recording is read off the UI thread beside the players; the presentation only ever sees a
+// list, start() hands it to the recording player, which gives both files to its players and plays
+// them at once; their reports move the recording's state through its one function. The telemetry
+// of the recording is read off the UI thread beside the players; the presentation only ever sees a
 // finished, immutable result: an empty one until the read has ended.
 
 #include "core/media/ORBMediaList.h"
@@ -16,6 +17,7 @@
 #include "platform/Scheduler.h"
 #include "ui/app/ORBPlayItem.h"
 #include "ui/app/ORBPlaybackState.h"
+#include "ui/app/ORBRecordingPlayer.h"
 
 #include <QObject>
 #include <QRect>
@@ -55,17 +57,13 @@ public:
     // An ended recording is followed by the next one this much later; a slider at kSliderEnd or
     // beyond stands for the end.
     static constexpr double kAdvanceSeconds = 1.0, kSliderEnd = 0.998;
-    // The loading indicator: one step every 0.3 s. A player that has shown no picture after
-    // kLoadingGiveUpSeconds has failed.
-    static constexpr double kLoadingStepSeconds = 0.3, kLoadingGiveUpSeconds = 15.0;
-    // Sub-player following: below one frame nothing, up to kSeekDriftMs a rate correction of at most
-    // kMaxRateCorrection, beyond it a seek.
-    // The check runs every kFollowSeconds and sizes the correction to close the gap in kCatchUpSeconds.
-    static constexpr int64_t kFrameMs = 40, kSeekDriftMs = 500;
-    static constexpr double kMaxRateCorrection = 0.1, kFollowSeconds = 0.25, kCatchUpSeconds = 0.5;
+    static constexpr double kLoadingGiveUpSeconds = ORBRecordingPlayer::kLoadingGiveUpSeconds;
     // The pictures are exchanged without sound for this long.
     static constexpr double kSwapMuteSeconds = 1.7;
 
+    ORBPlaybackController(ORBRecordingPlayer& recording, const ORBMediaList& list, ORBPlayInfo& info,
+                          Scheduler& scheduler, ORBTelemetryReader reader, QObject* parent = nullptr);
+    // With a recording player of its own over the main and sub players.
     ORBPlaybackController(MediaPlayer& player1, MediaPlayer& player2, const ORBMediaList& list,
                           ORBPlayInfo& info, Scheduler& scheduler, ORBTelemetryReader reader,
                           QObject* parent = nullptr);
@@ -109,12 +107,12 @@ public:
     // The list was rescanned: find the playing file's row again (-1 when it is gone).
     void mediaListReloaded();
 
-    // ---- player notifications
-    void mediaPlayerStateChanged(MediaPlayer* player);
-    void mediaPlayerTimeChanged(MediaPlayer* player);
+    // Reports of the players go to the recording player, which hears them itself.
+    void mediaPlayerStateChanged(MediaPlayer*) {}
+    void mediaPlayerTimeChanged(MediaPlayer*) {}
 
     // The player plays, holds a media and has not run to its end.
-    static bool isPlaying(const MediaPlayer& player);
+    static bool isPlaying(const MediaPlayer& player) { return ORBRecordingPlayer::isPlaying(player); }
     // What a scale step does to a window of `window` on a screen of `screen` (available area).
     static ORBScaleStep scaleStep(const QRect& window, const QRect& screen, bool fullScreen, int step);
 
@@ -122,24 +120,20 @@ public:
     void setVolume(int volume);
     int64_t mediaIndex() const { return m_mediaIndex; }
     const std::optional<ORBPlayItem>& item() const { return m_item; }
-    ORBRecordingState state() const { return m_state; }
-    ORBPlaybackStatus status() const { return playbackStatus(m_state, m_advancing); }
-    bool waitingForPlayStart() const { return m_state == ORBRecordingState::Starting; }
+    ORBRecordingPlayer& recording() const { return m_recording; }
+    ORBRecordingState state() const { return m_recording.state(); }
+    ORBPlaybackStatus status() const { return playbackStatus(state(), m_advancing); }
+    bool waitingForPlayStart() const { return state() == ORBRecordingState::Starting; }
     bool advancing() const { return m_advancing; }
     bool swapping() const { return m_swapping; }
-    bool loadingVisible() const { return !m_stopVideoLoadingView; }
-    double loadingProgress() const { return m_progress; }
-    int timeReportCounter() const { return m_timeReportCounter; }
+    bool loadingVisible() const { return m_recording.loadingVisible(); }
+    double loadingProgress() const { return m_recording.loadingProgress(); }
+    int timeReportCounter() const { return m_recording.timeReportCounter(); }
     const ORBTelemetry& telemetry() const { return m_telemetry; }
-    // The player showing the telemetry's file (the front one, or a lone rear one), or none.
-    MediaPlayer* telemetryPlayer() const;
-    // Where playback stands in the telemetry: the main picture's time over the telemetry file's
-    // length, 0 to 1. The G-sensor and GPS values, the graph's bar and the event markers use it.
-    double telemetryPosition() const;
-    // The leading player's time and length in milliseconds (the main one, or the sub one when the
-    // main one failed).
-    int64_t time() const;
-    int64_t length() const;
+    MediaPlayer* telemetryPlayer() const { return m_recording.telemetryPlayer(); }
+    double telemetryPosition() const { return m_recording.telemetryPosition(); }
+    int64_t time() const { return m_recording.time(); }
+    int64_t length() const { return m_recording.length(); }
 
 signals:
     void volumeChanged(int volume);
@@ -169,9 +163,9 @@ signals:
     void sideFailed(int side, MediaPlayer::Failure reason);
 
 private:
+    void wireRecording();
     void start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap);
-    void transition(ORBPlaybackEvent event);
-    void enterState(ORBRecordingState previous);
+    void recordingStateChanged(ORBRecordingState state, ORBRecordingState previous);
     void reportFailure(MediaPlayer& player);
     void initMediaControlView();
     void didStartPlayer();
@@ -180,34 +174,22 @@ private:
     void cancelAdvance();
     void chooseAudioAuto();
     void updateAudioUI();
+    void updateFollowing();
     void updateIsPlaying();
-    void syncVideoPositionDelay(double seconds);
-    void alignSubPlayer();
-    void followMainPlayer();
     void finishTelemetryRead(const ORBTelemetry& telemetry, unsigned generation);
-    void showLoading();
-    void updateLoadingWindow(double seconds, unsigned generation);
-    void hideLoading();
-    void giveUpSilentPlayers();
-    void setAllTimesToEnd();
-    void publishPosition();
+    void showPosition();
     // Runs `task` after `seconds` unless another start has begun by then.
     void later(double seconds, std::function<void()> task);
-    MediaPlayer& lead() { return leadPlayers().subLeads() ? m_player2 : m_player1; }
-    const MediaPlayer& lead() const { return leadPlayers().subLeads() ? m_player2 : m_player1; }
-    ORBPlayerStates leadPlayers() const;
     std::optional<ORBPlayItem> itemAtRow(int64_t row) const;
 
-    MediaPlayer& m_player1;
-    MediaPlayer& m_player2;
+    std::unique_ptr<ORBRecordingPlayer> m_ownRecording;
+    ORBRecordingPlayer& m_recording;
     const ORBMediaList& m_list;
     ORBPlayInfo& m_info;
     Scheduler& m_scheduler;
     ORBTelemetryReader m_reader;
     ORBTelemetry m_telemetry;
-    RepeatingTask m_followTimer;
 
-    ORBRecordingState m_state = ORBRecordingState::Idle;
     ORBPlaybackStatus m_status = ORBPlaybackStatus::Stopped;
     std::optional<ORBPlayItem> m_item;
     int64_t m_mediaIndex = -1;
@@ -218,11 +200,6 @@ private:
     unsigned m_advanceToken = 0;
     bool m_sliderHeld = false;
     bool m_swapping = false;
-    bool m_subRateCorrected = false;
     bool m_didStart = false;
     int m_volume = kInitialVolume;
-    int m_timeReportCounter = -1;
-    double m_progress = 0;
-    bool m_stopVideoLoadingView = true;
-    unsigned m_loadingGeneration = 0;
 };

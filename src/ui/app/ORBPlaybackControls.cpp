@@ -24,15 +24,10 @@ void ORBPlaybackController::clickPlayButton() {
 }
 
 void ORBPlaybackController::pause() {
-    switch (m_state) {
+    switch (state()) {
     case ORBRecordingState::Starting:
     case ORBRecordingState::Playing:
-        // A player still opening keeps the pause and comes up paused.
-        for (MediaPlayer* p : {&m_player1, &m_player2}) {
-            if (p->hasMedia() && (p->isPlaying() || p->state() == MediaPlayer::Opening)) {
-                p->pause();
-            }
-        }
+        m_recording.pause();
         break;
     case ORBRecordingState::Ended:
         cancelAdvance(); // stays on the ended recording
@@ -45,7 +40,7 @@ void ORBPlaybackController::pause() {
 }
 
 void ORBPlaybackController::play() {
-    switch (m_state) {
+    switch (state()) {
     case ORBRecordingState::Idle:
         // After a stop the last recording plays again from its start; with none, nothing.
         if (m_item) {
@@ -73,35 +68,25 @@ void ORBPlaybackController::play() {
     case ORBRecordingState::Paused:
         break;
     }
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
-            p->play();
-        }
-    }
-}
-
-void ORBPlaybackController::setAllTimesToEnd() {
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        if (p->hasMedia()) {
-            p->setTime(p->mediaLength());
-        }
-    }
+    m_recording.play();
 }
 
 void ORBPlaybackController::setSliderHeld(bool held) {
     m_sliderHeld = held;
+    updateFollowing();
 }
 
 void ORBPlaybackController::videoPositionSliderMoved(double value) {
     value = std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0;
     nura::logf("[D ] position slider moved:%lf <=> %lf", m_info.position(), value);
-    if (!m_item || m_state == ORBRecordingState::Idle) {
+    if (!m_item || state() == ORBRecordingState::Idle) {
         return;
     }
     if (value >= kSliderEnd) {
-        m_info.setPosition(value);
-        setAllTimesToEnd();
+        m_recording.seekToEnd();
         emit seeked(length());
+        m_recording.publishPosition();
+        m_info.setPosition(value);
         return;
     }
     seekTo(static_cast<int64_t>(std::llround(value * static_cast<double>(length()))));
@@ -111,28 +96,24 @@ void ORBPlaybackController::videoPositionSliderMoved(double value) {
 // Every seek, whether by slider, key, jump or the desktop's controls, goes through here. The
 // players keep one seek under way and only the newest behind it, so the latest position wins.
 void ORBPlaybackController::seekTo(int64_t ms) {
-    if (!m_item || m_state == ORBRecordingState::Idle) {
+    if (!m_item || state() == ORBRecordingState::Idle) {
         return;
     }
     const int64_t total = length();
     ms = std::max<int64_t>(ms, 0);
     if (total > 0 && ms >= total) {
-        setAllTimesToEnd();
+        m_recording.seekToEnd();
         emit seeked(total);
+        m_recording.publishPosition();
         return;
     }
-    if (m_state == ORBRecordingState::Ended) {
+    if (state() == ORBRecordingState::Ended) {
         cancelAdvance(); // the user went back: the next recording waits for play
     }
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
-            const int64_t own = p->mediaLength();
-            p->setTime(own > 0 ? std::min(ms, own) : ms);
-        }
-    }
-    m_timeReportCounter = -1;
-    publishPosition();
+    m_recording.seek(ms);
+    // Told before the position, so that the map draws the trail up to where the seek landed.
     emit seeked(ms);
+    m_recording.publishPosition();
 }
 
 void ORBPlaybackController::jumpForward() {
@@ -165,8 +146,7 @@ void ORBPlaybackController::increaseSpeed() {
     if (m_info.speed() + 1.0 > kMaxSpeed) {
         return;
     }
-    m_player1.setRate(m_player1.rate() + 1.0f);
-    m_player2.setRate(m_player2.rate() + 1.0f);
+    m_recording.setRate(static_cast<float>(m_info.speed() + 1.0));
     m_info.setSpeed(m_info.speed() + 1.0);
     emit speedChanged(m_info.speed());
 }
@@ -175,8 +155,7 @@ void ORBPlaybackController::decreaseSpeed() {
     if (m_info.speed() <= 1.0) {
         return;
     }
-    m_player1.setRate(m_player1.rate() - 1.0f);
-    m_player2.setRate(m_player2.rate() - 1.0f);
+    m_recording.setRate(static_cast<float>(m_info.speed() - 1.0));
     m_info.setSpeed(m_info.speed() - 1.0);
     emit speedChanged(m_info.speed());
 }
@@ -192,12 +171,13 @@ void ORBPlaybackController::setVolume(int volume) {
 
 // ---- the heard side
 
+// The main picture's side is heard; with no file at all, none.
 void ORBPlaybackController::chooseAudioAuto() {
     uint side = 2;
-    if (m_player1.hasMedia()) {
-        side = static_cast<uint>(m_player1.mediaDirection());
-    } else if (m_player2.hasMedia()) {
-        side = static_cast<uint>(m_player2.mediaDirection());
+    if (const MediaPlayer* main = &m_recording.main(); main->hasMedia()) {
+        side = main == m_recording.rear() ? 1 : 0;
+    } else if (m_recording.sub().hasMedia()) {
+        side = &m_recording.sub() == m_recording.rear() ? 1 : 0;
     }
     m_info.setAudioMediaDirection(side);
 }
@@ -207,7 +187,7 @@ void ORBPlaybackController::toggleAudioChoice(bool rear) {
 }
 
 void ORBPlaybackController::toggleAudioSide() {
-    if (!m_player2.hasMedia()) {
+    if (!m_recording.sub().hasMedia()) {
         return;
     }
     toggleAudioChoice(m_info.audioMediaDirection() == 0);
@@ -215,17 +195,15 @@ void ORBPlaybackController::toggleAudioSide() {
 
 void ORBPlaybackController::updateAudioUI() {
     const uint side = m_info.audioMediaDirection();
-    emit audioToggleChanged(side != 2 && m_player2.hasMedia(), side == 1);
+    emit audioToggleChanged(side != 2 && m_recording.sub().hasMedia(), side == 1);
     MediaPlayer* heard = nullptr;
     if (!m_swapping && side != 2) {
-        for (MediaPlayer* p : {&m_player1, &m_player2}) {
-            if (p->hasMedia() && static_cast<uint>(p->mediaDirection()) == side) {
-                heard = p;
-                break;
-            }
+        heard = m_recording.side(side);
+        if (heard && !heard->hasMedia()) {
+            heard = nullptr;
         }
     }
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
+    for (MediaPlayer* p : {&m_recording.main(), &m_recording.sub()}) {
         if (p == heard) {
             p->setMute(false);
             p->setVolume(m_volume);
@@ -238,16 +216,18 @@ void ORBPlaybackController::updateAudioUI() {
 // ---- swapping the pictures
 
 bool ORBPlaybackController::swapPlayer() {
-    if (m_swapping || !m_item || !m_item->hasPartner() || m_state != ORBRecordingState::Playing ||
-        !isPlaying(m_player1) || !isPlaying(m_player2)) {
+    if (m_swapping || !m_item || !m_item->hasPartner() || state() != ORBRecordingState::Playing ||
+        !isPlaying(m_recording.main()) || !isPlaying(m_recording.sub())) {
         return false;
     }
     m_swapping = true;
+    updateFollowing();
     // The exchange is a start of the same recording at the same moment, with the files changed over.
-    start(m_item->swapped(), m_mediaIndex, m_player1.time(), true);
+    start(m_item->swapped(), m_mediaIndex, m_recording.main().time(), true);
     updateAudioUI(); // both muted while swapping
     later(kSwapMuteSeconds, [this] {
         m_swapping = false;
+        updateFollowing();
         updateAudioUI();
     });
     return true;
@@ -277,52 +257,4 @@ ORBScaleStep ORBPlaybackController::scaleStep(const QRect& window, const QRect& 
                        ? QRect(window.topLeft(), QSize(kMinWidth, kMinHeight))
                        : QRect(window.topLeft(), QSize(width, height));
     return result;
-}
-
-// ---- loading indicator
-
-void ORBPlaybackController::showLoading() {
-    m_progress = 0;
-    m_stopVideoLoadingView = false;
-    const unsigned generation = ++m_loadingGeneration;
-    emit loadingShown();
-    m_scheduler.after(kLoadingStepSeconds, this,
-                      [this, generation] { updateLoadingWindow(kLoadingGiveUpSeconds, generation); });
-}
-
-void ORBPlaybackController::updateLoadingWindow(double seconds, unsigned generation) {
-    if (generation != m_loadingGeneration || m_stopVideoLoadingView) {
-        return;
-    }
-    m_progress += 100.0 / (seconds / kLoadingStepSeconds);
-    if (m_progress < 100.0 - 1e-6) {
-        emit loadingProgressChanged(m_progress);
-        m_scheduler.after(kLoadingStepSeconds, this,
-                          [this, seconds, generation] { updateLoadingWindow(seconds, generation); });
-        return;
-    }
-    hideLoading();
-}
-
-// A player that has shown no picture in the give-up time has failed, whether it said so or not;
-// the other one plays on.
-void ORBPlaybackController::giveUpSilentPlayers() {
-    for (MediaPlayer* p : {&m_player1, &m_player2}) {
-        const MediaPlayer::State state = p->state();
-        const bool waiting =
-            state == MediaPlayer::Opening ||
-            ((state == MediaPlayer::Playing || state == MediaPlayer::Paused) && !p->hasVideoOut());
-        if (p->hasMedia() && waiting) {
-            p->giveUp(MediaPlayer::NoPicture);
-        }
-    }
-}
-
-void ORBPlaybackController::hideLoading() {
-    if (m_stopVideoLoadingView) {
-        return;
-    }
-    m_stopVideoLoadingView = true;
-    ++m_loadingGeneration;
-    emit loadingHidden();
 }

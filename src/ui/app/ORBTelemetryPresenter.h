@@ -37,6 +37,11 @@ public:
     // `position` picks the entries; `mainPlayerPosition` places the graph's bar. After a seek (or a
     // position before the last one) the map's trail is drawn again from the first record to this one.
     void update(double position, double mainPlayerPosition);
+    // Where the recording player stands: its time, and where that is in the telemetry.
+    void showPosition(int64_t milliseconds, double telemetryFraction) {
+        (void)milliseconds;
+        update(telemetryFraction, telemetryFraction);
+    }
     // Playback jumped: the next update redraws the whole trail up to where it landed.
     void seeked() { m_trailStale = true; }
     void updateGsensorUIByPlayPositon(double position, double mainPlayerPosition);

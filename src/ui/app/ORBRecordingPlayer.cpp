@@ -1,0 +1,318 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/app/ORBRecordingPlayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+ORBRecordingPlayer::ORBRecordingPlayer(MediaPlayer& main, MediaPlayer& sub, Scheduler& scheduler,
+                                       QObject* parent)
+    : QObject(parent), m_main(main), m_sub(sub), m_scheduler(scheduler) {
+    connectPlayers();
+}
+
+ORBRecordingPlayer::ORBRecordingPlayer(std::unique_ptr<MediaPlayer> main, std::unique_ptr<MediaPlayer> sub,
+                                       Scheduler& scheduler, QObject* parent)
+    : QObject(parent), m_ownedMain(std::move(main)), m_ownedSub(std::move(sub)), m_main(*m_ownedMain),
+      m_sub(*m_ownedSub), m_scheduler(scheduler) {
+    connectPlayers();
+}
+
+ORBRecordingPlayer::~ORBRecordingPlayer() {
+    // The players' last reports (a stop at their end) must not reach a half-destroyed recording.
+    for (MediaPlayer* p : {&m_main, &m_sub}) {
+        disconnect(p, nullptr, this, nullptr);
+    }
+}
+
+void ORBRecordingPlayer::connectPlayers() {
+    for (MediaPlayer* p : {&m_main, &m_sub}) {
+        connect(p, &MediaPlayer::stateChanged, this, &ORBRecordingPlayer::playerStateChanged);
+        connect(p, &MediaPlayer::timeChanged, this, &ORBRecordingPlayer::playerTimeChanged);
+    }
+}
+
+void ORBRecordingPlayer::later(double seconds, std::function<void()> task) {
+    const unsigned generation = m_generation;
+    m_scheduler.after(seconds, this, [this, generation, task = std::move(task)] {
+        if (generation == m_generation) {
+            task();
+        }
+    });
+}
+
+bool ORBRecordingPlayer::isPlaying(const MediaPlayer& player) {
+    if (!player.hasMedia() || !player.isPlaying()) {
+        return false;
+    }
+    return MediaPlayer::timeString(player.remainingTime()) != QStringLiteral("00:00");
+}
+
+// ---- who is who
+
+MediaPlayer* ORBRecordingPlayer::front() const {
+    if (!m_item || m_item->frontPath().isEmpty()) {
+        return nullptr;
+    }
+    return m_item->mainIsFront ? &m_main : &m_sub;
+}
+
+MediaPlayer* ORBRecordingPlayer::rear() const {
+    if (!m_item || m_item->rearPath().isEmpty()) {
+        return nullptr;
+    }
+    return m_item->mainIsFront ? &m_sub : &m_main;
+}
+
+MediaPlayer* ORBRecordingPlayer::telemetryPlayer() const {
+    MediaPlayer* player = front() ? front() : rear();
+    return player && player->hasMedia() ? player : nullptr;
+}
+
+double ORBRecordingPlayer::telemetryPosition() const {
+    const MediaPlayer* player = telemetryPlayer();
+    const int64_t length = player ? player->mediaLength() : 0;
+    if (length <= 0) {
+        return 0;
+    }
+    return std::clamp(static_cast<double>(time()) / static_cast<double>(length), 0.0, 1.0);
+}
+
+// ---- the recording
+
+void ORBRecordingPlayer::open(const ORBPlayItem& item, int64_t fromMs) {
+    ++m_generation;
+    m_item = item;
+    m_followTimer.start(m_scheduler, kFollowSeconds, this, [this] { follow(); });
+    m_main.setMedia(item.mainPath);
+    m_sub.setMedia(item.partnerPath);
+    if (fromMs > 0) {
+        m_main.setTime(fromMs);
+        if (item.hasPartner()) {
+            m_sub.setTime(fromMs);
+        }
+    }
+}
+
+void ORBRecordingPlayer::start() {
+    transition(ORBPlaybackEvent::Start);
+    showLoading();
+    later(kLoadingGiveUpSeconds, [this] { giveUpSilentPlayers(); });
+    m_main.play();
+    if (m_item && m_item->hasPartner()) {
+        m_sub.play();
+    }
+}
+
+void ORBRecordingPlayer::stop(bool forget) {
+    ++m_generation;
+    m_followTimer.cancel();
+    hideLoading();
+    if (forget) {
+        m_item.reset();
+        for (MediaPlayer* p : {&m_main, &m_sub}) {
+            p->setMedia(QString());
+        }
+    } else {
+        for (MediaPlayer* p : {&m_main, &m_sub}) {
+            p->stop();
+        }
+    }
+    transition(ORBPlaybackEvent::Stop);
+}
+
+void ORBRecordingPlayer::play() {
+    for (MediaPlayer* p : {&m_main, &m_sub}) {
+        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
+            p->play();
+        }
+    }
+}
+
+void ORBRecordingPlayer::pause() {
+    for (MediaPlayer* p : {&m_main, &m_sub}) {
+        if (p->hasMedia() && (p->isPlaying() || p->state() == MediaPlayer::Opening)) {
+            p->pause();
+        }
+    }
+}
+
+void ORBRecordingPlayer::seek(int64_t ms) {
+    for (MediaPlayer* p : {&m_main, &m_sub}) {
+        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
+            const int64_t own = p->mediaLength();
+            p->setTime(own > 0 ? std::min(ms, own) : ms);
+        }
+    }
+    restartTimeReports();
+}
+
+void ORBRecordingPlayer::seekToEnd() {
+    for (MediaPlayer* p : {&m_main, &m_sub}) {
+        if (p->hasMedia()) {
+            p->setTime(p->mediaLength());
+        }
+    }
+}
+
+void ORBRecordingPlayer::setRate(float rate) {
+    m_main.setRate(rate);
+    m_sub.setRate(rate);
+    m_subRateCorrected = false;
+}
+
+void ORBRecordingPlayer::publishPosition() {
+    emit positionChanged(time(), telemetryPosition());
+}
+
+// ---- the recording's state
+
+void ORBRecordingPlayer::transition(ORBPlaybackEvent event) {
+    const ORBRecordingState previous = m_state;
+    m_state = nextRecordingState(m_state, event, players());
+    if (m_state != previous) {
+        enterState(previous);
+        emit stateChanged(m_state, previous);
+    }
+}
+
+void ORBRecordingPlayer::enterState(ORBRecordingState previous) {
+    switch (m_state) {
+    case ORBRecordingState::Playing:
+        if (previous != ORBRecordingState::Starting) {
+            alignLater(0.3);
+        }
+        break;
+    case ORBRecordingState::Ended:
+        // A longer partner stops with the recording, on its own picture.
+        if (follower().isPlaying()) {
+            follower().pause();
+        }
+        publishPosition();
+        break;
+    case ORBRecordingState::Failed:
+    case ORBRecordingState::Idle:
+        hideLoading();
+        break;
+    case ORBRecordingState::Paused:
+    case ORBRecordingState::Starting:
+        break;
+    }
+}
+
+void ORBRecordingPlayer::playerStateChanged(MediaPlayer* player) {
+    if (player && player->hasMedia() && player->state() == MediaPlayer::Failed) {
+        emit playerFailed(player);
+    }
+    transition(ORBPlaybackEvent::PlayersChanged);
+    emit playersReported();
+}
+
+void ORBRecordingPlayer::playerTimeChanged(MediaPlayer* player) {
+    emit playersReported();
+    if (m_state == ORBRecordingState::Idle) {
+        return;
+    }
+    if (player == &lead() && m_loadingVisible) {
+        hideLoading();
+        emit firstPicture();
+    }
+    if (player != &lead()) {
+        return;
+    }
+    m_timeReportCounter = (m_timeReportCounter + 1) % 3;
+    if (m_timeReportCounter == 0) {
+        publishPosition();
+    }
+}
+
+// ---- front and rear at the same moment
+
+void ORBRecordingPlayer::alignLater(double seconds) {
+    if (!m_main.hasMedia() || !m_sub.hasMedia()) {
+        return;
+    }
+    later(seconds, [this] { align(); });
+}
+
+void ORBRecordingPlayer::align() {
+    MediaPlayer& leader = lead();
+    MediaPlayer& other = follower();
+    if (!other.hasMedia() || other.state() == MediaPlayer::Failed) {
+        return;
+    }
+    // The two files' lengths may differ by a second or more: the same moment is the same time,
+    // not the same fraction.
+    const int64_t length = other.mediaLength();
+    const int64_t time = leader.time();
+    other.setTime(length > 0 ? std::min(time, length) : time);
+}
+
+void ORBRecordingPlayer::follow() {
+    if (!m_following || m_state != ORBRecordingState::Playing || !isPlaying(m_main) || !isPlaying(m_sub)) {
+        return;
+    }
+    const int64_t drift = m_main.time() - m_sub.time();
+    const float mainRate = m_main.rate();
+    if (std::abs(drift) > kSeekDriftMs) {
+        align();
+        if (m_subRateCorrected) {
+            m_sub.setRate(mainRate);
+            m_subRateCorrected = false;
+        }
+    } else if (std::abs(drift) > kFrameMs) {
+        // A small change of rate shows less than a seek.
+        const double correction = std::clamp(static_cast<double>(drift) / (1000.0 * kCatchUpSeconds),
+                                             -kMaxRateCorrection, kMaxRateCorrection);
+        m_sub.setRate(static_cast<float>(static_cast<double>(mainRate) * (1.0 + correction)));
+        m_subRateCorrected = true;
+    } else if (m_subRateCorrected) {
+        m_sub.setRate(mainRate);
+        m_subRateCorrected = false;
+    }
+}
+
+// ---- the loading watch
+
+void ORBRecordingPlayer::showLoading() {
+    m_progress = 0;
+    m_loadingVisible = true;
+    const unsigned generation = ++m_loadingGeneration;
+    emit loadingShown();
+    m_scheduler.after(kLoadingStepSeconds, this, [this, generation] { stepLoading(generation); });
+}
+
+void ORBRecordingPlayer::stepLoading(unsigned generation) {
+    if (generation != m_loadingGeneration || !m_loadingVisible) {
+        return;
+    }
+    m_progress += 100.0 / (kLoadingGiveUpSeconds / kLoadingStepSeconds);
+    if (m_progress < 100.0 - 1e-6) {
+        emit loadingProgressChanged(m_progress);
+        m_scheduler.after(kLoadingStepSeconds, this, [this, generation] { stepLoading(generation); });
+        return;
+    }
+    hideLoading();
+}
+
+void ORBRecordingPlayer::hideLoading() {
+    if (!m_loadingVisible) {
+        return;
+    }
+    m_loadingVisible = false;
+    ++m_loadingGeneration;
+    emit loadingHidden();
+}
+
+// A player that has shown no picture in the give-up time has failed, whether it said so or not;
+// the other one plays on.
+void ORBRecordingPlayer::giveUpSilentPlayers() {
+    for (MediaPlayer* p : {&m_main, &m_sub}) {
+        const MediaPlayer::State state = p->state();
+        const bool waiting =
+            state == MediaPlayer::Opening ||
+            ((state == MediaPlayer::Playing || state == MediaPlayer::Paused) && !p->hasVideoOut());
+        if (p->hasMedia() && waiting) {
+            p->giveUp(MediaPlayer::NoPicture);
+        }
+    }
+}
