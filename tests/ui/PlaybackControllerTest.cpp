@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Playing a recording's two files with fake players and a clock that moves only when told: starts,
 // the move to the next recording, seeks and jumps, speed, volume, the heard side, the swap, the
-// loading watch, broken files of a pair, and keeping the rear picture at the front picture's moment.
+// loading watch and broken files of a pair.
 
 #include "core/media/ORBMediaList.h"
 #include "core/telemetry/ORBByteSource.h"
@@ -39,12 +39,6 @@ struct Rig {
             list.addMedia(ORBMedia::mediaWithPath(path.toStdString()));
         }
         c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, reader());
-        for (FakeMediaPlayer* p : {&p1, &p2}) {
-            QObject::connect(p, &MediaPlayer::stateChanged, c.get(),
-                             &ORBPlaybackController::mediaPlayerStateChanged);
-            QObject::connect(p, &MediaPlayer::timeChanged, c.get(),
-                             &ORBPlaybackController::mediaPlayerTimeChanged);
-        }
     }
 
     // Reads inline unless `held`: then each read waits in `pendingReads` until the test finishes it.
@@ -396,16 +390,6 @@ private slots:
         QCOMPARE(static_cast<float>(position.at(1).at(0).toDouble()), 0.04f);
     }
 
-    void isPlayingIsFalseInTheLastPartialSecond() {
-        FakeMediaPlayer p;
-        p.setMedia(kA_F);
-        p.play();
-        p.advance(58999);
-        QVERIFY(ORBPlaybackController::isPlaying(p));
-        p.advance(200); // 800 ms remain: "00:00"
-        QVERIFY(!ORBPlaybackController::isPlaying(p));
-    }
-
     void aBrokenRearSaysSoAndTheFrontPlaysOnToTheNextRecording() {
         Rig r;
         QSignalSpy status(r.c.get(), &ORBPlaybackController::statusMessage);
@@ -493,31 +477,6 @@ private slots:
         QCOMPARE(s.c->state(), ORBRecordingState::Failed);
         QVERIFY(s.c->playAtIndex(2));
         QCOMPARE(s.c->state(), ORBRecordingState::Starting);
-    }
-
-    void theSubPlayerIsAlignedByTimeAndFollowsTheMain() {
-        Rig r;
-        r.p2.setLengthForPath(kA_R, 58000); // the rear file is two seconds shorter
-        r.c->playAtIndex(0);
-        r.c->videoPositionSliderMoved(0.5);
-        QCOMPARE(r.p2.time(), 30000); // the same moment, not the same fraction (29000)
-        r.scheduler.advance(0.3);
-
-        // The sub player lags 100 ms: it runs a little faster until it has caught up.
-        r.p1.advance(1000);
-        r.p2.advance(900);
-        r.scheduler.advance(1.0);
-        QCOMPARE(r.p2.rate(), 1.1f);
-        r.p1.advance(1000);
-        r.p2.advance(1000);
-        r.scheduler.advance(1.0);
-        QCOMPARE(r.p2.time(), r.p1.time());
-        QCOMPARE(r.p2.rate(), 1.0f);
-
-        // Far off: a seek.
-        r.p1.advance(2000);
-        r.scheduler.advance(1.0);
-        QCOMPARE(r.p2.time(), r.p1.time());
     }
 
     void stopKeepsTheRecordingForPlayAndOpeningAFolderForgetsIt() {

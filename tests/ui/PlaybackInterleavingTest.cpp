@@ -43,12 +43,6 @@ struct Run {
             p->setDefaultLength(4000 + static_cast<int64_t>(rng() % 3) * 500);
         }
         c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, inlineTelemetryReader());
-        for (FakeMediaPlayer* p : {&p1, &p2}) {
-            QObject::connect(p, &MediaPlayer::stateChanged, c.get(),
-                             &ORBPlaybackController::mediaPlayerStateChanged);
-            QObject::connect(p, &MediaPlayer::timeChanged, c.get(),
-                             &ORBPlaybackController::mediaPlayerTimeChanged);
-        }
         QObject::connect(c.get(), &ORBPlaybackController::stateChanged, c.get(), [this](ORBRecordingState s) {
             if (s == ORBRecordingState::Starting && startedAt < 0) {
                 startedAt = scheduler.now();

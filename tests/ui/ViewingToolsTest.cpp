@@ -153,10 +153,6 @@ private slots:
         list.addMedia(ORBMedia::mediaWithPath(kF.toStdString()));
         list.addMedia(ORBMedia::mediaWithPath(kR.toStdString()));
         ORBPlaybackController c(main, sub, list, info, scheduler, inlineTelemetryReader());
-        for (FakeMediaPlayer* p : {&main, &sub}) {
-            QObject::connect(p, &MediaPlayer::stateChanged, &c,
-                             &ORBPlaybackController::mediaPlayerStateChanged);
-        }
         ORBFrameStepper stepper(c, main, sub, info);
         main.setFrameRate(30);
         sub.setFrameRate(25);

@@ -107,10 +107,6 @@ public:
     // The list was rescanned: find the playing file's row again (-1 when it is gone).
     void mediaListReloaded();
 
-    // Reports of the players go to the recording player, which hears them itself.
-    void mediaPlayerStateChanged(MediaPlayer*) {}
-    void mediaPlayerTimeChanged(MediaPlayer*) {}
-
     // The player plays, holds a media and has not run to its end.
     static bool isPlaying(const MediaPlayer& player) { return ORBRecordingPlayer::isPlaying(player); }
     // What a scale step does to a window of `window` on a screen of `screen` (available area).

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One recording on two fake players: which player is front, rear and lead as files and failures
+// change, the sub player kept at the lead's moment, and the position it tells.
+
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
+#include "ui/app/ORBRecordingPlayer.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QString kFront = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
+const QString kRear = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
+
+struct Rig {
+    FakeMediaPlayer main, sub;
+    ManualScheduler scheduler;
+    ORBRecordingPlayer r{main, sub, scheduler};
+
+    void play(const ORBPlayItem& item, int64_t fromMs = 0) {
+        r.open(item, fromMs);
+        r.start();
+    }
+};
+
+} // namespace
+
+class RecordingPlayerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void frontRearAndLeadFollowTheFilesAndFailures() {
+        Rig g;
+        g.play({kFront, kRear, true});
+        QCOMPARE(g.r.front(), &g.main);
+        QCOMPARE(g.r.rear(), &g.sub);
+        QCOMPARE(&g.r.lead(), &g.main);
+        QCOMPARE(g.r.telemetryPlayer(), &g.main);
+
+        // Swapped: the rear file in the main view; the telemetry stays the front file's.
+        g.play({kRear, kFront, false});
+        QCOMPARE(g.r.front(), &g.sub);
+        QCOMPARE(g.r.side(1), &g.main);
+        QCOMPARE(g.r.telemetryPlayer(), &g.sub);
+        // The broken main file hands the lead, and the recording's time, to the sub player.
+        g.sub.advance(5000);
+        g.main.fail(MediaPlayer::CannotOpen);
+        QCOMPARE(&g.r.lead(), &g.sub);
+        QCOMPARE(&g.r.follower(), &g.main);
+        QCOMPARE(g.r.time(), 5000);
+        QCOMPARE(g.r.state(), ORBRecordingState::Playing);
+        g.sub.fail(MediaPlayer::EngineError);
+        QCOMPARE(g.r.state(), ORBRecordingState::Failed);
+
+        // A lone rear file carries its own telemetry; there is no front.
+        g.play({kRear, QString(), false});
+        QCOMPARE(g.r.front(), nullptr);
+        QCOMPARE(g.r.rear(), &g.main);
+        QCOMPARE(g.r.telemetryPlayer(), &g.main);
+        g.r.stop(true);
+        QCOMPARE(g.r.telemetryPlayer(), nullptr);
+        QCOMPARE(g.r.state(), ORBRecordingState::Idle);
+    }
+
+    void theSubPlayerIsAlignedByTimeAndFollowsTheLead() {
+        Rig g;
+        g.sub.setLengthForPath(kRear, 58000); // the rear file is two seconds shorter
+        g.play({kFront, kRear, true});
+        g.r.seek(30000);
+        QCOMPARE(g.sub.time(), 30000); // the same moment, not the same fraction (29000)
+        g.r.seek(59000);
+        QCOMPARE(g.sub.time(), 58000); // clamped to its own end
+        g.r.seek(30000);
+        g.scheduler.advance(0.3);
+
+        // The sub player lags 100 ms: it runs a little faster until it has caught up.
+        g.main.advance(1000);
+        g.sub.advance(900);
+        g.scheduler.advance(1.0);
+        QCOMPARE(g.sub.rate(), 1.1f);
+        g.main.advance(1000);
+        g.sub.advance(1000);
+        g.scheduler.advance(1.0);
+        QCOMPARE(g.sub.time(), g.main.time());
+        QCOMPARE(g.sub.rate(), 1.0f);
+
+        // Far off: a seek; but not while following is off (a slider held).
+        g.r.setFollowing(false);
+        g.main.advance(2000);
+        g.scheduler.advance(1.0);
+        QCOMPARE(g.sub.time(), g.main.time() - 2000);
+        g.r.setFollowing(true);
+        g.scheduler.advance(0.25);
+        QCOMPARE(g.sub.time(), g.main.time());
+    }
+
+    void thePositionIsTheLeadsTimeOverTheTelemetryFilesLength() {
+        Rig g;
+        g.main.setLengthForPath(kRear, 50000);
+        g.play({kRear, kFront, false}); // the 50 s rear file leads; the telemetry is the 60 s front's
+        QSignalSpy position(&g.r, &ORBRecordingPlayer::positionChanged);
+        for (int i = 0; i < 4; ++i) {
+            g.sub.advance(7500);
+            g.main.advance(7500);
+        }
+        // The first and every third report of the lead after it, none of the sub's.
+        QCOMPARE(position.count(), 2);
+        QCOMPARE(position.at(1).at(0).value<int64_t>(), 30000);
+        QCOMPARE(position.at(1).at(1).toDouble(), 0.5);
+    }
+
+    void isPlayingIsFalseInTheLastPartialSecond() {
+        FakeMediaPlayer p;
+        p.setMedia(kFront);
+        p.play();
+        p.advance(58999);
+        QVERIFY(ORBRecordingPlayer::isPlaying(p));
+        p.advance(200); // 800 ms remain: "00:00"
+        QVERIFY(!ORBRecordingPlayer::isPlaying(p));
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordingPlayerTest)
+#include "RecordingPlayerTest.moc"
