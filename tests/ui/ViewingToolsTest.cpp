@@ -153,7 +153,7 @@ private slots:
         list.addMedia(ORBMedia::mediaWithPath(kF.toStdString()));
         list.addMedia(ORBMedia::mediaWithPath(kR.toStdString()));
         ORBPlaybackController c(main, sub, list, info, scheduler, inlineTelemetryReader());
-        ORBFrameStepper stepper(c, main, sub, info);
+        ORBFrameStepper stepper(c);
         main.setFrameRate(30);
         sub.setFrameRate(25);
         QVERIFY(c.playAtIndex(0));

@@ -1,17 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Frame by frame through a paused recording on both cameras: the main picture moves one of its own
-// frames, the other picture shows its frame at or before that moment, and the telemetry follows.
+// Frame by frame through a paused recording on both cameras: the leading picture moves one of its
+// own frames, the other picture shows its frame at or before that moment, and the telemetry follows.
 
-class MediaPlayer;
 class ORBPlaybackController;
-class ORBPlayInfo;
 
 class ORBFrameStepper {
 public:
-    ORBFrameStepper(const ORBPlaybackController& playback, MediaPlayer& main, MediaPlayer& sub,
-                    ORBPlayInfo& info)
-        : m_playback(playback), m_main(main), m_sub(sub), m_info(info) {}
+    explicit ORBFrameStepper(const ORBPlaybackController& playback) : m_playback(playback) {}
 
     // One frame on (back when `frames` is negative). Refused (false, nothing moves) while either
     // picture plays, while a start, seek or swap is under way, and at the first or last frame.
@@ -21,7 +17,4 @@ public:
 
 private:
     const ORBPlaybackController& m_playback;
-    MediaPlayer& m_main;
-    MediaPlayer& m_sub;
-    ORBPlayInfo& m_info;
 };
