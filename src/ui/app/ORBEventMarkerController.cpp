@@ -9,11 +9,13 @@
 
 #include <cmath>
 
-ORBEventMarkerController::ORBEventMarkerController(ORBPlaybackController& playback, MediaPlayer& player1,
-                                                   MediaPlayer& player2, GraphView* graph,
+ORBEventMarkerController::ORBEventMarkerController(ORBPlaybackController& playback, GraphView* graph,
                                                    std::vector<TKSliderMarks*> sliders, QObject* parent)
-    : QObject(parent), m_playback(playback), m_player1(player1), m_player2(player2), m_graph(graph),
-      m_sliders(std::move(sliders)) {}
+    : QObject(parent), m_playback(playback), m_graph(graph), m_sliders(std::move(sliders)) {
+    // The length, and so the markers' times, is known only once a player has opened its file.
+    connect(&playback.recording(), &ORBRecordingPlayer::playersReported, this,
+            &ORBEventMarkerController::refresh);
+}
 
 double ORBEventMarkerController::threshold() {
     bool ok = false;
@@ -27,11 +29,6 @@ QString ORBEventMarkerController::toolTip(const nura::ORBEventMarker& marker) {
         .arg(MediaPlayer::timeString(std::llround(marker.seconds * 1000)));
 }
 
-const MediaPlayer& ORBEventMarkerController::frontPlayer() const {
-    const MediaPlayer* player = m_playback.telemetryPlayer();
-    return player ? *player : m_player1;
-}
-
 void ORBEventMarkerController::setTelemetry(const ORBTelemetry& telemetry) {
     m_telemetry = telemetry;
     m_lengthUsed = -1;
@@ -39,10 +36,13 @@ void ORBEventMarkerController::setTelemetry(const ORBTelemetry& telemetry) {
 }
 
 void ORBEventMarkerController::refresh() {
-    const int64_t length = m_telemetry ? frontPlayer().mediaLength() : 0;
+    // The markers come from the telemetry's file, whichever view shows it.
+    const ORBRecordingPlayer& recording = m_playback.recording();
+    const MediaPlayer* telemetryPlayer = recording.telemetryPlayer();
+    const int64_t length = m_telemetry && telemetryPlayer ? telemetryPlayer->mediaLength() : 0;
     // The sliders show the main picture's own length, which after a swap or with a partner of
     // another length is not the telemetry's: a marker sits where its moment is on that slider.
-    const int64_t shown = m_telemetry ? m_playback.length() : 0;
+    const int64_t shown = m_telemetry ? recording.length() : 0;
     if (length == m_lengthUsed && shown == m_shownLengthUsed) {
         return;
     }
@@ -71,7 +71,8 @@ void ORBEventMarkerController::refresh() {
 }
 
 bool ORBEventMarkerController::jumpTo(std::optional<double> seconds) {
-    if (!seconds || m_playback.length() <= 0 || m_playback.state() == ORBRecordingState::Idle) {
+    if (!seconds || m_playback.recording().length() <= 0 ||
+        m_playback.recording().state() == ORBRecordingState::Idle) {
         return false;
     }
     m_playback.seekTo(std::llround(*seconds * 1000.0));
@@ -79,11 +80,11 @@ bool ORBEventMarkerController::jumpTo(std::optional<double> seconds) {
 }
 
 bool ORBEventMarkerController::jumpToNextMarker() {
-    return jumpTo(
-        nura::ORBEventMarkers::nextTarget(m_markers, static_cast<double>(m_playback.time()) / 1000.0));
+    return jumpTo(nura::ORBEventMarkers::nextTarget(
+        m_markers, static_cast<double>(m_playback.recording().time()) / 1000.0));
 }
 
 bool ORBEventMarkerController::jumpToPreviousMarker() {
-    return jumpTo(
-        nura::ORBEventMarkers::previousTarget(m_markers, static_cast<double>(m_playback.time()) / 1000.0));
+    return jumpTo(nura::ORBEventMarkers::previousTarget(
+        m_markers, static_cast<double>(m_playback.recording().time()) / 1000.0));
 }

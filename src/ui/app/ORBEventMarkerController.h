@@ -20,9 +20,8 @@ public:
     // counts as a sharp force.
     static constexpr const char* kThresholdKey = "eventMarkerThreshold";
 
-    ORBEventMarkerController(ORBPlaybackController& playback, MediaPlayer& player1, MediaPlayer& player2,
-                             GraphView* graph, std::vector<TKSliderMarks*> sliders,
-                             QObject* parent = nullptr);
+    ORBEventMarkerController(ORBPlaybackController& playback, GraphView* graph,
+                             std::vector<TKSliderMarks*> sliders, QObject* parent = nullptr);
 
     void setTelemetry(const ORBTelemetry& telemetry);
     // Finds the markers again when the telemetry or the recording's length has changed since.
@@ -38,13 +37,9 @@ public:
     static QString toolTip(const nura::ORBEventMarker& marker);
 
 private:
-    // The player showing the front file, whose telemetry the markers come from.
-    const MediaPlayer& frontPlayer() const;
     bool jumpTo(std::optional<double> seconds);
 
     ORBPlaybackController& m_playback;
-    MediaPlayer& m_player1;
-    MediaPlayer& m_player2;
     GraphView* m_graph;
     std::vector<TKSliderMarks*> m_sliders;
     ORBTelemetry m_telemetry;

@@ -12,8 +12,7 @@
 
 ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
     : QObject(&app),
-      m_markers(new ORBEventMarkerController(app.playback(), *app.player1(), *app.player2(),
-                                             app.view().graphView,
+      m_markers(new ORBEventMarkerController(app.playback(), app.view().graphView,
                                              {new TKSliderMarks(app.view().videoPositionSlider),
                                               new TKSliderMarks(app.view().videoPositionSliderForFullScreen)},
                                              this)),
@@ -24,11 +23,6 @@ ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
     auto& playback = app.playback();
     connect(&playback, &ORBPlaybackController::telemetryChanged, m_markers,
             &ORBEventMarkerController::setTelemetry);
-    // The length, and so the markers' times, is known only once a player has opened its file.
-    for (MediaPlayer* player : {app.player1(), app.player2()}) {
-        connect(player, &MediaPlayer::stateChanged, m_markers, &ORBEventMarkerController::refresh);
-        connect(player, &MediaPlayer::timeChanged, m_markers, &ORBEventMarkerController::refresh);
-    }
     connect(&playback, &ORBPlaybackController::recordingStarting, m_mirror, &ORBRearMirror::refresh);
     connect(&playback, &ORBPlaybackController::recordingStarting, m_clips,
             &ORBClipExportController::clearMarks);
