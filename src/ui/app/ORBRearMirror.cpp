@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/app/ORBRearMirror.h"
 
-#include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
+#include "ui/app/ORBRecordingPlayer.h"
 #include "ui/strings/InfoPlist.h"
 
 #include <QEvent>
@@ -34,9 +34,9 @@ QIcon flipIcon() {
 
 } // namespace
 
-ORBRearMirror::ORBRearMirror(MediaPlayer& player1, VideoView* view1, MediaPlayer& player2, VideoView* view2,
+ORBRearMirror::ORBRearMirror(const ORBRecordingPlayer& recording, VideoView* view1, VideoView* view2,
                              QObject* parent)
-    : QObject(parent), m_player1(player1), m_player2(player2), m_view1(view1), m_view2(view2),
+    : QObject(parent), m_recording(recording), m_view1(view1), m_view2(view2),
       m_enabled(QSettings().value(QLatin1String(kSettingKey), false).toBool()) {
     m_button = new QToolButton(view2);
     m_button->setObjectName(QStringLiteral("mirrorButton"));
@@ -71,10 +71,11 @@ void ORBRearMirror::setEnabled(bool enabled) {
 }
 
 VideoView* ORBRearMirror::rearView() const {
-    if (m_player1.isRearMedia()) {
-        return m_view1;
+    const MediaPlayer* rear = m_recording.rear();
+    if (rear == nullptr || !rear->hasMedia()) {
+        return nullptr;
     }
-    return m_player2.isRearMedia() ? m_view2 : nullptr;
+    return rear == &m_recording.main() ? m_view1 : m_view2;
 }
 
 void ORBRearMirror::refresh() {

@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QToolButton>
 
-class MediaPlayer;
+class ORBRecordingPlayer;
 class VideoView;
 
 class ORBRearMirror : public QObject {
@@ -16,7 +16,8 @@ class ORBRearMirror : public QObject {
 public:
     static constexpr const char* kSettingKey = "mirrorRearView";
 
-    ORBRearMirror(MediaPlayer& player1, VideoView* view1, MediaPlayer& player2, VideoView* view2,
+    // `view1` shows the recording's main player, `view2` its sub player.
+    ORBRearMirror(const ORBRecordingPlayer& recording, VideoView* view1, VideoView* view2,
                   QObject* parent = nullptr);
 
     bool isEnabled() const { return m_enabled; }
@@ -33,8 +34,7 @@ private:
     VideoView* rearView() const;
     void placeButton();
 
-    MediaPlayer& m_player1;
-    MediaPlayer& m_player2;
+    const ORBRecordingPlayer& m_recording;
     VideoView* m_view1;
     VideoView* m_view2;
     QPointer<QToolButton> m_button;

@@ -17,7 +17,7 @@ ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
                                               new TKSliderMarks(app.view().videoPositionSliderForFullScreen)},
                                              this)),
       m_stepper(app.playback()),
-      m_mirror(new ORBRearMirror(*app.player1(), app.video1View(), *app.player2(), app.video2View(), this)),
+      m_mirror(new ORBRearMirror(app.recording(), app.video1View(), app.video2View(), this)),
       m_playback(app.playback()),
       m_clips(new ORBClipExportController(m_markers->sliders(), app.window(), app.view().statusLabel, this)) {
     auto& playback = app.playback();
