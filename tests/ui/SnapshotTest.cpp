@@ -38,7 +38,9 @@ const QByteArray kJpegMagic("\xff\xd8\xff", 3);
 
 struct Rig {
     QTemporaryDir dir;
-    FakeMediaPlayer player;
+    FakeMediaPlayer player, sub;
+    ManualScheduler scheduler;
+    ORBRecordingPlayer recording{player, sub, scheduler};
     RecordingSnapshotPrinter printer;
     QString chosen;
     int panels = 0;
@@ -56,7 +58,7 @@ struct Rig {
         s.printer = &printer;
         s.temporaryFolder = [this] { return dir.filePath(QStringLiteral("private")); };
         QDir().mkpath(dir.filePath(QStringLiteral("private")));
-        controller = std::make_unique<ORBSnapshotController>(player, nullptr, s);
+        controller = std::make_unique<ORBSnapshotController>(recording, nullptr, s);
         QObject::connect(controller.get(), &ORBSnapshotController::statusMessage,
                          [this](const QString& text) { messages << text; });
         player.setVideoSize(QSize(320, 180));

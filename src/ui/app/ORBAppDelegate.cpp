@@ -95,8 +95,7 @@ void ORBAppDelegate::awakeFromNib() {
     m_playback = std::make_unique<ORBPlaybackController>(
         *m_recording, *m_mediaList, *m_playInfo, *m_services.scheduler,
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
-    m_snapshots =
-        std::make_unique<ORBSnapshotController>(m_recording->main(), m_window, m_services.snapshots);
+    m_snapshots = std::make_unique<ORBSnapshotController>(*m_recording, m_window, m_services.snapshots);
     m_mapSide = std::make_unique<ORBMapSideView>(m_services.mapTiles, v.mapContainerTopView);
     m_presenter = new ORBTelemetryPresenter(
         {v.gsensorXField, v.gsensorYField, v.gsensorZField, v.speedField, v.hdopField, v.sateliteField},

@@ -3,6 +3,7 @@
 
 #include "platform/MediaPlayer.h"
 #include "platform/SnapshotFiles.h"
+#include "ui/app/ORBRecordingPlayer.h"
 #include "ui/strings/InfoPlist.h"
 
 #include <QDesktopServices>
@@ -45,9 +46,9 @@ QString snapshotStartDirectory() {
     return !desktop.isEmpty() && QDir(desktop).exists() ? desktop : QDir::homePath();
 }
 
-ORBSnapshotController::ORBSnapshotController(MediaPlayer& player, QWidget* window,
+ORBSnapshotController::ORBSnapshotController(const ORBRecordingPlayer& recording, QWidget* window,
                                              ORBSnapshotServices services, QObject* parent)
-    : QObject(parent), m_player(player), m_window(window), m_services(std::move(services)) {}
+    : QObject(parent), m_recording(recording), m_window(window), m_services(std::move(services)) {}
 
 QString ORBSnapshotController::temporarySnapshotPath() const {
     const QString folder =
@@ -63,7 +64,7 @@ QString ORBSnapshotController::takeSnapshot() {
     }
     // A failed snapshot leaves an older picture behind: it must not be saved or printed as this one.
     QFile::remove(path);
-    if (!m_player.saveVideoSnapshotAt(path, 0, 0)) {
+    if (!m_recording.lead().saveVideoSnapshotAt(path, 0, 0)) {
         emit statusMessage(L("snapshot.capture_failed"));
         return {};
     }
@@ -71,7 +72,7 @@ QString ORBSnapshotController::takeSnapshot() {
 }
 
 void ORBSnapshotController::captureVideo() {
-    if (!m_player.isPlaying()) {
+    if (!m_recording.lead().isPlaying()) {
         return;
     }
     const QString snapshot = takeSnapshot();
@@ -93,7 +94,7 @@ void ORBSnapshotController::captureVideo() {
 }
 
 void ORBSnapshotController::print() {
-    if (!m_player.hasMedia() || !m_services.printer) {
+    if (!m_recording.lead().hasMedia() || !m_services.printer) {
         return;
     }
     const QString snapshot = takeSnapshot();

@@ -11,7 +11,7 @@
 
 #include <functional>
 
-class MediaPlayer;
+class ORBRecordingPlayer;
 class QWidget;
 
 struct ORBSnapshotServices {
@@ -34,7 +34,8 @@ QString snapshotStartDirectory();
 class ORBSnapshotController : public QObject {
     Q_OBJECT
 public:
-    ORBSnapshotController(MediaPlayer& player, QWidget* window, ORBSnapshotServices services,
+    // The picture taken is the recording's leading one: the main picture, or the other when that failed.
+    ORBSnapshotController(const ORBRecordingPlayer& recording, QWidget* window, ORBSnapshotServices services,
                           QObject* parent = nullptr);
 
     // Only while the player plays: snapshot, save panel, save in the chosen format, open it.
@@ -54,7 +55,7 @@ private:
     QString takeSnapshot();
     void printFinished(SnapshotPrinter::Result result);
 
-    MediaPlayer& m_player;
+    const ORBRecordingPlayer& m_recording;
     QPointer<QWidget> m_window;
     ORBSnapshotServices m_services;
 };
