@@ -55,14 +55,14 @@ std::optional<MprisPlayerTarget::Track> ORBMprisBridge::track() const {
     }
     Track track;
     track.trackId = trackIdNow();
-    track.lengthUs = std::max<int64_t>(m_playback.length(), 0) * 1000;
+    track.lengthUs = std::max<int64_t>(m_playback.recording().length(), 0) * 1000;
     track.url = QUrl::fromLocalFile(item->mainPath).toString();
     track.title = QFileInfo(item->mainPath).completeBaseName();
     return track;
 }
 
 qint64 ORBMprisBridge::positionUs() const {
-    return m_playback.item() ? m_playback.time() * 1000 : 0;
+    return m_playback.item() ? m_playback.recording().time() * 1000 : 0;
 }
 
 double ORBMprisBridge::rate() const {
@@ -134,7 +134,7 @@ void ORBMprisBridge::previous() {
 }
 
 void ORBMprisBridge::seekBy(qint64 offsetUs) {
-    m_playback.seekTo(m_playback.time() + offsetUs / 1000);
+    m_playback.seekTo(m_playback.recording().time() + offsetUs / 1000);
 }
 
 void ORBMprisBridge::setPosition(const QString& trackId, qint64 positionUs) {
