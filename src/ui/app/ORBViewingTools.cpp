@@ -48,21 +48,22 @@ void ORBViewingTools::installShortcuts(QWidget* window) {
     add(QKeySequence(Qt::Key_Comma), [this] { m_stepper.stepBackward(); });
     add(QKeySequence(Qt::Key_M), [this] { m_mirror->toggle(); });
     add(QKeySequence(Qt::Key_I),
-        [this] { m_clips->setIn(m_playback.time() / 1000.0, m_playback.length() / 1000.0); });
+        [this] { m_clips->setIn(recording().time() / 1000.0, recording().length() / 1000.0); });
     add(QKeySequence(Qt::Key_O),
-        [this] { m_clips->setOut(m_playback.time() / 1000.0, m_playback.length() / 1000.0); });
+        [this] { m_clips->setOut(recording().time() / 1000.0, recording().length() / 1000.0); });
 }
 
 void ORBViewingTools::exportClip(const QString& selected) {
-    const auto& item = m_playback.item();
-    if (item && m_playback.length() > 0) {
-        const double length = m_playback.length() / 1000.0;
+    const ORBRecordingPlayer& playing = recording();
+    const auto& item = playing.item();
+    if (item && playing.length() > 0) {
+        const double length = playing.length() / 1000.0;
         std::vector<double> markers;
         for (const auto& m : m_markers->markers()) {
             markers.push_back(m.seconds);
         }
         const auto span = ORBClipExportController::defaultSpan(m_clips->inMark(), m_clips->outMark(), markers,
-                                                               m_playback.time() / 1000.0, length);
+                                                               playing.time() / 1000.0, length);
         m_clips->exportClip(item->telemetryPath(), span, length);
         return;
     }

@@ -37,4 +37,6 @@ private:
     ORBRearMirror* m_mirror;
     ORBPlaybackController& m_playback;
     ORBClipExportController* m_clips;
+    // The recording playing now: the clip's times are its lead's.
+    const ORBRecordingPlayer& recording() const { return m_playback.recording(); }
 };
