@@ -3,6 +3,8 @@
 // the move to the next recording, seeks and jumps, speed, volume, the heard side, the swap, the
 // loading watch and broken files of a pair.
 
+#include "DriveScript.h"
+#include "SampleRecording.h"
 #include "core/media/ORBMediaList.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "platform/FakeMediaPlayer.h"
@@ -138,6 +140,40 @@ private slots:
         release.release();
         QTRY_VERIFY(done);
         QCOMPARE(shared, 0);
+    }
+
+    // On a slow card every quick start left a read behind that held a reader thread, and a swap
+    // while the read ran threw its result away: the graph stayed empty.
+    void aSupersededReadStopsAndASwapKeepsTheRead() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath(QStringLiteral("alwa_20230115_083000_F.MP4"));
+        const QString b = dir.filePath(QStringLiteral("alwa_20230115_083100_F.MP4"));
+        const auto records = samples::DriveScript().records(0, 6);
+        for (const QString& path : {a, b}) {
+            QVERIFY(samples::writeCameraMp4(path.toStdString(), samples::placeholderVideo(64, 36, 10, 60),
+                                            records));
+        }
+        Rig r({a, dir.filePath(QStringLiteral("alwa_20230115_083000_R.MP4")), b});
+        r.holdReads = true;
+        std::vector<std::function<ORBTelemetry()>> reads;
+        r.c = std::make_unique<ORBPlaybackController>(
+            r.p1, r.p2, r.list, r.info, r.scheduler,
+            [&](QObject*, std::function<ORBTelemetry()> read, std::function<void(ORBTelemetry)> done) {
+                reads.push_back(read);
+                r.pendingReads.push_back([read, done] { done(read()); });
+            });
+        QVERIFY(r.c->playAtIndex(0));
+        r.play(1000);
+        QVERIFY(r.c->swapPlayer());
+        r.pendingReads.at(0)();
+        QVERIFY(!r.c->telemetry()->gSensors().empty());
+
+        QVERIFY(r.c->playAtIndex(0));
+        QVERIFY(r.c->playAtIndex(2)); // the read of the first is superseded
+        QVERIFY(reads.at(1)()->gSensors().empty());
+        QVERIFY(!reads.at(2)()->gSensors().empty());
+        r.c->stopPlay(); // a folder opened, or the window closed
+        QVERIFY(reads.at(2)()->gSensors().empty());
     }
 
     void emptyListAndOutOfRangeRows() {

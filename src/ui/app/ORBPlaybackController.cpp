@@ -2,6 +2,7 @@
 #include "ui/app/ORBPlaybackController.h"
 
 #include "core/log.h"
+#include "core/telemetry/ORBByteSource.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/strings/InfoPlist.h"
 
@@ -12,6 +13,8 @@
 #include <QtConcurrent>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
 
 namespace {
@@ -21,7 +24,41 @@ ORBTelemetry emptyTelemetry() {
     return empty;
 }
 
+// A recording's file whose reads stop once the start that asked for them is over: on a slow card a
+// superseded read must neither hold a reader thread nor keep the card's files open.
+class CancellableFile final : public nura::ORBByteSource {
+public:
+    CancellableFile(nura::ORBByteSource& file, const std::atomic<bool>& cancelled)
+        : m_file(file), m_cancelled(cancelled) {}
+    uint64_t size() const override { return m_file.size(); }
+    bool readAt(uint64_t position, std::span<std::byte> out) override {
+        return !m_cancelled.load(std::memory_order_relaxed) && m_file.readAt(position, out);
+    }
+    int readError() const override {
+        return m_cancelled.load(std::memory_order_relaxed) ? ECANCELED : m_file.readError();
+    }
+
+private:
+    nura::ORBByteSource& m_file;
+    const std::atomic<bool>& m_cancelled;
+};
+
 } // namespace
+
+ORBTelemetry readTelemetry(const std::string& path, const std::atomic<bool>& cancelled) {
+    auto data = std::make_shared<nura::ORBBlackBoxData>();
+    if (path.empty() || cancelled.load()) {
+        return data;
+    }
+    const auto file = nura::ORBFileByteSource::open(path);
+    if (!file) {
+        data->ExtractStreamInformation(path); // says why it cannot be opened
+        return data;
+    }
+    CancellableFile source(*file, cancelled);
+    data->ExtractStreamInformation(source);
+    return data;
+}
 
 ORBTelemetryReader backgroundTelemetryReader() {
     return [](QObject* context, std::function<ORBTelemetry()> read, std::function<void(ORBTelemetry)> done) {
@@ -33,8 +70,14 @@ ORBTelemetryReader backgroundTelemetryReader() {
         });
         // Reads of a slow or failing card must not hold the threads of the shared pool, which Qt's
         // own picture conversions use: a read that stalls there delayed the first pictures of playback.
-        static QThreadPool readers;
-        watcher->setFuture(QtConcurrent::run(&readers, std::move(read)));
+        // The pool is never destroyed, so quitting does not wait for a read held up by the card; a
+        // few threads let a new read start while cancelled ones finish their last system call.
+        static QThreadPool* const readers = [] {
+            auto* pool = new QThreadPool;
+            pool->setMaxThreadCount(6);
+            return pool;
+        }();
+        watcher->setFuture(QtConcurrent::run(readers, std::move(read)));
     };
 }
 
@@ -150,24 +193,29 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
 
     m_telemetry = emptyTelemetry();
     emit telemetryChanged(m_telemetry);
+    cancelTelemetryRead();
     const std::string path = QFile::encodeName(item.telemetryPath()).toStdString();
-    const unsigned generation = m_generation;
+    auto read = std::make_shared<std::atomic<bool>>(false);
+    m_telemetryRead = read;
     m_reader(
-        this,
-        [path] {
-            auto data = std::make_shared<nura::ORBBlackBoxData>();
-            if (!path.empty()) {
-                data->ExtractStreamInformation(path);
-            }
-            return ORBTelemetry(std::move(data));
-        },
-        [this, generation](ORBTelemetry telemetry) { finishTelemetryRead(telemetry, generation); });
+        this, [path, read] { return readTelemetry(path, *read); },
+        [this, read](ORBTelemetry telemetry) { finishTelemetryRead(telemetry, read); });
 }
 
-void ORBPlaybackController::finishTelemetryRead(const ORBTelemetry& telemetry, unsigned generation) {
-    if (generation != m_generation) {
-        return; // a newer start, or playback stopped
+void ORBPlaybackController::cancelTelemetryRead() {
+    if (m_telemetryRead) {
+        m_telemetryRead->store(true);
+        m_telemetryRead.reset();
     }
+}
+
+void ORBPlaybackController::finishTelemetryRead(const ORBTelemetry& telemetry,
+                                                const std::shared_ptr<std::atomic<bool>>& read) {
+    // A read of another recording, or of one that was stopped, goes nowhere; a swap keeps the read.
+    if (read != m_telemetryRead) {
+        return;
+    }
+    m_telemetryRead.reset();
     m_telemetry = telemetry ? telemetry : emptyTelemetry();
     emit telemetryChanged(m_telemetry);
     m_recording.publishPosition();
@@ -244,6 +292,7 @@ void ORBPlaybackController::stopPlay(bool forget) {
     cancelAdvance();
     m_swapping = false;
     updateFollowing();
+    cancelTelemetryRead();
     if (forget) {
         m_item.reset();
         m_mediaIndex = -1;

@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QRect>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +40,9 @@ using ORBTelemetryReader = std::function<void(QObject* context, std::function<OR
 ORBTelemetryReader backgroundTelemetryReader();
 // Reads at once on the calling thread (tests).
 ORBTelemetryReader inlineTelemetryReader();
+// The telemetry of the recording at `path` (empty for none); the read stops, with what it has, at
+// the first read of the file after `cancelled` is set.
+ORBTelemetry readTelemetry(const std::string& path, const std::atomic<bool>& cancelled);
 
 // What one scale step does to the window.
 struct ORBScaleStep {
@@ -172,7 +176,8 @@ private:
     void updateAudioUI();
     void updateFollowing();
     void updateIsPlaying();
-    void finishTelemetryRead(const ORBTelemetry& telemetry, unsigned generation);
+    void finishTelemetryRead(const ORBTelemetry& telemetry, const std::shared_ptr<std::atomic<bool>>& read);
+    void cancelTelemetryRead();
     void showPosition();
     // Runs `task` after `seconds` unless another start has begun by then.
     void later(double seconds, std::function<void()> task);
@@ -185,6 +190,9 @@ private:
     Scheduler& m_scheduler;
     ORBTelemetryReader m_reader;
     ORBTelemetry m_telemetry;
+    // The read under way for the playing recording: set to cancel it; a result whose flag is not
+    // this one's is of another recording.
+    std::shared_ptr<std::atomic<bool>> m_telemetryRead;
 
     ORBPlaybackStatus m_status = ORBPlaybackStatus::Stopped;
     std::optional<ORBPlayItem> m_item;
