@@ -488,6 +488,35 @@ private slots:
         QCOMPARE(r.c->state(), ORBRecordingState::Playing);
     }
 
+    // A drive goes on past a recording whose files both fail; three in a row (a pulled card) end
+    // the move, and a recording the user picks that fails stays put.
+    void theMoveOnPassesUnplayableRecordingsUpToThreeInARow() {
+        Rig r({kA_F, kA_R, kB_F, kC_F, kC_R, kD_R, QStringLiteral("/card/alwa_20230115_083400_F.MP4")});
+        QSignalSpy status(r.c.get(), &ORBPlaybackController::statusMessage);
+        r.c->playAtIndex(0);
+        r.toEnd();
+        for (FakeMediaPlayer* p : {&r.p1, &r.p2}) {
+            p->setHoldInOpening(true); // from now on no file opens
+        }
+        r.scheduler.advance(1.0);
+        QCOMPARE(r.c->mediaIndex(), 2);
+        for (const int64_t next : {3, 5}) {
+            r.scheduler.advance(ORBPlaybackController::kLoadingGiveUpSeconds);
+            QCOMPARE(r.c->state(), ORBRecordingState::Failed);
+            QCOMPARE(r.c->status(), ORBPlaybackStatus::Playing); // moving on
+            r.scheduler.advance(1.0);
+            QCOMPARE(r.c->mediaIndex(), next);
+        }
+        r.scheduler.advance(ORBPlaybackController::kLoadingGiveUpSeconds + 1.0);
+        QCOMPARE(r.c->mediaIndex(), 5);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
+        QVERIFY(status.last().at(0).toString().contains(QStringLiteral("3 recordings in a row")));
+
+        r.c->playAtIndex(2);
+        r.scheduler.advance(ORBPlaybackController::kLoadingGiveUpSeconds + 1.0);
+        QCOMPARE(r.c->mediaIndex(), 2);
+    }
+
     void aSilentPlayerIsGivenUpAfterFifteenSecondsAndNothingSticks() {
         Rig r;
         r.p2.setPictureAvailable(false); // plays but never shows a picture

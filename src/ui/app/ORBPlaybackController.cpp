@@ -157,6 +157,11 @@ std::optional<ORBPlayItem> ORBPlaybackController::itemAtRow(int64_t row) const {
 }
 
 bool ORBPlaybackController::playAtIndex(int64_t row) {
+    m_unplayableInARow = -1; // the user's choice
+    return startRow(row);
+}
+
+bool ORBPlaybackController::startRow(int64_t row) {
     const auto count = static_cast<int64_t>(m_list.count());
     if (count == 0) {
         return false;
@@ -312,6 +317,7 @@ void ORBPlaybackController::stopPlay(bool forget) {
 void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRecordingState previous) {
     switch (state) {
     case ORBRecordingState::Playing:
+        m_unplayableInARow = std::min(m_unplayableInARow, 0);
         if (!m_didStart) {
             m_didStart = true;
             didStartPlayer();
@@ -324,12 +330,21 @@ void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRe
         scheduleAdvance();
         break;
     case ORBRecordingState::Paused:
+        m_unplayableInARow = std::min(m_unplayableInARow, 0);
         if (previous == ORBRecordingState::Starting) {
             m_didStart = true;
             didStartPlayer();
         }
         break;
     case ORBRecordingState::Failed:
+        // Moving on through a drive, a recording that cannot be played is passed over; a run of
+        // them (a pulled card) ends the move.
+        if (m_unplayableInARow >= 0 && ++m_unplayableInARow < kUnplayableInARowLimit) {
+            scheduleAdvance();
+        } else if (m_unplayableInARow >= 0) {
+            emit statusMessage(L("main.advance_stopped_fmt").arg(kUnplayableInARowLimit));
+        }
+        break;
     case ORBRecordingState::Idle:
     case ORBRecordingState::Starting:
         break;
@@ -409,11 +424,16 @@ void ORBPlaybackController::scheduleAdvance() {
     m_advancing = true;
     const unsigned token = ++m_advanceToken;
     later(kAdvanceSeconds, [this, token] {
-        if (token != m_advanceToken || state() != ORBRecordingState::Ended) {
+        if (token != m_advanceToken ||
+            (state() != ORBRecordingState::Ended && state() != ORBRecordingState::Failed)) {
             return;
         }
         m_advancing = false;
-        if (!playNext()) {
+        const auto next = m_item
+                              ? m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString())
+                              : std::nullopt;
+        m_unplayableInARow = std::max(m_unplayableInARow, 0);
+        if (!next || !startRow(static_cast<int64_t>(*next))) {
             updateIsPlaying();
         }
     });

@@ -61,6 +61,9 @@ public:
     // An ended recording is followed by the next one this much later; a slider at kSliderEnd or
     // beyond stands for the end.
     static constexpr double kAdvanceSeconds = 1.0, kSliderEnd = 0.998;
+    // The move to the next recording passes over recordings that cannot be played, up to this many
+    // in a row.
+    static constexpr int kUnplayableInARowLimit = 3;
     static constexpr double kLoadingGiveUpSeconds = ORBRecordingPlayer::kLoadingGiveUpSeconds;
     // The pictures are exchanged without sound for this long.
     static constexpr double kSwapMuteSeconds = 1.7;
@@ -164,6 +167,7 @@ signals:
 
 private:
     void wireRecording();
+    bool startRow(int64_t row);
     void start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap);
     void recordingStateChanged(ORBRecordingState state, ORBRecordingState previous);
     void reportFailure(MediaPlayer& player);
@@ -202,6 +206,9 @@ private:
     // An ended recording waits kAdvanceSeconds for the next one; the token drops a cancelled wait.
     bool m_advancing = false;
     unsigned m_advanceToken = 0;
+    // Recordings in a row that could not be played since the user last chose one; -1 while the
+    // playing recording is the user's choice rather than the move to the next.
+    int m_unplayableInARow = -1;
     bool m_sliderHeld = false;
     bool m_swapping = false;
     bool m_didStart = false;

@@ -30,11 +30,11 @@ void ORBPlaybackController::pause() {
         m_recording.pause();
         break;
     case ORBRecordingState::Ended:
-        cancelAdvance(); // stays on the ended recording
+    case ORBRecordingState::Failed:
+        cancelAdvance(); // stays on the ended (or unplayable) recording
         break;
     case ORBRecordingState::Idle:
     case ORBRecordingState::Paused:
-    case ORBRecordingState::Failed:
         break;
     }
 }

@@ -44,9 +44,9 @@ ORBPlaybackStatus playbackStatus(ORBRecordingState state, bool advancing) {
     case ORBRecordingState::Paused:
         return ORBPlaybackStatus::Paused;
     case ORBRecordingState::Ended:
+    case ORBRecordingState::Failed:
         return advancing ? ORBPlaybackStatus::Playing : ORBPlaybackStatus::Stopped;
     case ORBRecordingState::Idle:
-    case ORBRecordingState::Failed:
         break;
     }
     return ORBPlaybackStatus::Stopped;

@@ -36,7 +36,7 @@ ORBRecordingState nextRecordingState(ORBRecordingState current, ORBPlaybackEvent
 
 // What the play button and the desktop's media controls show.
 enum class ORBPlaybackStatus { Playing, Paused, Stopped };
-// `advancing`: an ended recording whose next one is about to start.
+// `advancing`: an ended (or unplayable) recording whose next one is about to start.
 ORBPlaybackStatus playbackStatus(ORBRecordingState state, bool advancing);
 
 const char* recordingStateName(ORBRecordingState state);
