@@ -3,7 +3,10 @@
 // side views and the map page, full screen and dragging, and scans that finish while the window is busy
 // or closing.
 
+#include "DriveScript.h"
+#include "H264Encoder.h"
 #include "RecordingNameTree.h"
+#include "SampleRecording.h"
 #include "core/log.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
@@ -20,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -351,6 +355,34 @@ private slots:
             h.app->openMediaDirectoryDialog();
             QTest::qWait(20);
         }
+    }
+
+    // A file's header is read off the UI thread, for the list's tooltip as for a failed play: on a
+    // slow card those reads froze the window for seconds.
+    void whetherAFileIsCutShortIsFoundOffTheUiThread() {
+        QTemporaryDir card;
+        static const auto video = samples::encodeTestPattern({64, 48, 30, 1, "testsrc2"}, nullptr);
+        QVERIFY(video.has_value());
+        const auto records = samples::DriveScript().records(0, 1);
+        for (const char* name : {"alwa_20230115_083100_F.MP4", "alwa_20230115_083100_R.MP4"}) {
+            const QString path = card.filePath(QLatin1String(name));
+            QVERIFY(samples::writeCameraMp4(path.toStdString(), *video, records));
+            QFile f(path);
+            QVERIFY(f.resize(32 + 3000)); // the power went before the file was closed
+        }
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        const int rear = h.cell(0, ORBRecordingsModel::File).endsWith(QLatin1String("_R.MP4")) ? 0 : 1;
+        QVERIFY(
+            !h.cell(rear, ORBRecordingsModel::File, Qt::ToolTipRole).contains(QLatin1String("cut short")));
+        QTRY_VERIFY(
+            h.cell(rear, ORBRecordingsModel::File, Qt::ToolTipRole).contains(QLatin1String("cut short")));
+
+        QVERIFY(h.app->playback().playAtIndex(1 - rear)); // the front file in the main view
+        static_cast<FakeMediaPlayer*>(h.app->player1())->fail(MediaPlayer::CannotOpen);
+        QLabel* status = h.app->view().statusLabel;
+        QVERIFY(status->text().startsWith(QLatin1String("Front camera: cannot open the file")));
+        QTRY_VERIFY(status->text().startsWith(QLatin1String("This recording was cut short")));
     }
 
     void closingTheWindowStopsPlayback() {

@@ -2,11 +2,13 @@
 #include "ui/app/ORBAppDelegate.h"
 
 #include "core/log.h"
+#include "core/repair/RecordingShape.h"
 #include "platform/MprisService.h"
 #include "platform/ProcessCommandRunner.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
 #include "platform/VolumeService.h"
+#include "ui/app/BackgroundResult.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBMprisBridge.h"
@@ -118,7 +120,7 @@ void ORBAppDelegate::initMediaListTableView() {
     m_recordingsModel = new ORBRecordingsModel(*m_mediaList, this);
     m_recordingsModel->setColumnNames(m_columnNames);
     m_recordingsModel->setCutShortTest(
-        [this](const std::string& path) { return m_repair->isCutShort(path); });
+        [this](const std::string& path) { return knownCutShort(QString::fromStdString(path)); });
     auto* table = m_view->mediaListTableView;
     table->setModel(m_recordingsModel);
     auto* header = table->horizontalHeader();
@@ -189,6 +191,43 @@ void ORBAppDelegate::setupInitialValues() {
     layoutWindow();
 }
 
+bool ORBAppDelegate::knownCutShort(const QString& path, std::function<void(bool cut)> known) {
+    if (const auto it = m_cutShort.constFind(path); it != m_cutShort.constEnd()) {
+        if (known) {
+            known(*it);
+        }
+        return *it;
+    }
+    const bool underWay = m_cutShortAsked.contains(path);
+    auto& waiting = m_cutShortAsked[path];
+    if (known) {
+        waiting.push_back(std::move(known));
+    }
+    if (!underWay) {
+        nura::runWithResult(
+            this,
+            [file = QFile::encodeName(path).toStdString()] {
+                return nura::RecordingShape::inspect(file).kind == nura::RecordingShape::Kind::Cut;
+            },
+            [this, path](bool cut) {
+                m_cutShort.insert(path, cut);
+                const auto callbacks = m_cutShortAsked.take(path);
+                for (const auto& callback : callbacks) {
+                    callback(cut);
+                }
+                // A tooltip asked before the answer was there is right the next time it is shown.
+                if (cut && m_recordingsModel->rowCount() > 0) {
+                    emit m_recordingsModel->dataChanged(
+                        m_recordingsModel->index(0, 0),
+                        m_recordingsModel->index(m_recordingsModel->rowCount() - 1,
+                                                 m_recordingsModel->columnCount() - 1),
+                        {Qt::ToolTipRole});
+                }
+            });
+    }
+    return false;
+}
+
 int64_t ORBAppDelegate::rowOfFile(const QString& path) const {
     const QFileInfo wanted(path);
     const QString canonical = wanted.canonicalFilePath();
@@ -238,6 +277,7 @@ void ORBAppDelegate::installShortcuts() {
     // The list is scanned again, so that the repaired recording takes the cut one's place.
     connect(m_repair.get(), &ORBRepairController::repairFinished, this, [this](const QStringList& written) {
         m_repair->forget();
+        m_cutShort.clear();
         if (!written.isEmpty()) {
             m_mediaList->setDirectoryPath(m_mediaList->directoryPath());
         }

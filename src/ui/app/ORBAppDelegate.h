@@ -13,6 +13,7 @@
 #include "ui/card/CardToolServices.h"
 #include "ui/settings/ORBSettingController.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -161,6 +162,9 @@ private:
     void wirePlayback();
     void wireMediaKeys();
     void updatePlayInfoScale();
+    // Whether the file at `path` is cut short, as far as known yet. Its header is read off the UI
+    // thread the first time (a slow card would freeze the window), then `known` runs on the UI thread.
+    bool knownCutShort(const QString& path, std::function<void(bool cut)> known = {});
     void setLogos(bool mainIsRear);
     void animateSwap();
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -185,6 +189,9 @@ private:
     std::unique_ptr<MprisService> m_mpris;
     QPointer<QWidget> m_lastDialogController;
     QStringList m_columnNames;
+    // Files whose header has been looked at: cut short or not; absent while the read runs.
+    QHash<QString, bool> m_cutShort;
+    QHash<QString, std::vector<std::function<void(bool)>>> m_cutShortAsked;
     bool m_terminating = false;
     bool m_scanning = false;
 };

@@ -96,14 +96,16 @@ void ORBAppDelegate::wirePlayback() {
     // A file that fails because it was cut short (a power loss) gets the offer to repair it instead.
     connect(c, &ORBPlaybackController::sideFailed, this, [this](int side) {
         const auto& item = m_playback->item();
-        if (!item || !m_repair) {
+        if (!item) {
             return;
         }
         const QString path = side == 1 ? item->rearPath() : item->frontPath();
-        const QString offer = m_repair->playFailureText(QFile::encodeName(path).toStdString());
-        if (!offer.isEmpty()) {
-            m_view->statusLabel->setText(offer);
-        }
+        knownCutShort(path, [this, path](bool cut) {
+            const auto& now = m_playback->item();
+            if (cut && now && (now->frontPath() == path || now->rearPath() == path)) {
+                m_view->statusLabel->setText(L("repair.play_failed"));
+            }
+        });
     });
     connect(v.playButton, &QAbstractButton::clicked, c, &ORBPlaybackController::clickPlayButton);
     connect(v.jumpForwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpForward);
