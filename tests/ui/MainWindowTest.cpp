@@ -224,7 +224,13 @@ private slots:
         QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
         p1->advance(40);
         QTest::keyClick(table, Qt::Key_BracketRight);
-        QCOMPARE(h.app->view().speedTextButton->text(), QStringLiteral("2.0x"));
+        QCOMPARE(h.app->view().speedTextButton->text(), QStringLiteral("2x"));
+        QTest::keyClick(table, Qt::Key_BracketRight);
+        QTest::keyClick(table, Qt::Key_BracketRight);
+        QCOMPARE(h.app->view().speedTextButton->text(), QStringLiteral("8x"));
+        QVERIFY(h.app->view().speedTextButton->toolTip().contains(QLatin1String("No sound")));
+        QTest::keyClick(table, Qt::Key_BracketLeft);
+        QTest::keyClick(table, Qt::Key_BracketLeft);
         QTest::keyClick(table, Qt::Key_Up, Qt::ControlModifier);
         QCOMPARE(h.app->view().volumeSlider->value(), 80);
         QTest::keyClick(table, Qt::Key_Right);

@@ -334,18 +334,35 @@ private slots:
         QCOMPARE(r.p2.time(), 60000);
     }
 
-    void speedHasTwoStepsAndResetsOnANewRecording() {
+    void speedStepsFromAQuarterToEightAndResetsOnANewRecording() {
         Rig r;
         r.c->playAtIndex(0);
+        for (const double expected : {0.5, 0.25, 0.25}) {
+            r.c->decreaseSpeed();
+            QCOMPARE(r.info.speed(), expected);
+        }
+        QCOMPARE(r.p2.rate(), 0.25f);
+        for (const double expected : {0.5, 1.0, 2.0, 4.0}) {
+            r.c->increaseSpeed();
+            QCOMPARE(r.info.speed(), expected);
+        }
+        QVERIFY(!r.p1.isMuted()); // sound up to 4x
+        r.c->increaseSpeed();
+        r.c->increaseSpeed();
+        QCOMPARE(r.info.speed(), 8.0);
+        QCOMPARE(r.p2.rate(), 8.0f);
+        QVERIFY(r.p1.isMuted() && r.p2.isMuted()); // the engine has none at 8x
         r.c->decreaseSpeed();
-        QCOMPARE(r.info.speed(), 1.0);
-        r.c->increaseSpeed();
-        r.c->increaseSpeed();
-        QCOMPARE(r.p2.rate(), 2.0f);
+        QVERIFY(!r.p1.isMuted());
         r.c->playAtIndex(2);
         QCOMPARE(r.p1.rate(), 1.0f);
-        r.c->setSpeed(1.7); // the nearest of the two
-        QCOMPARE(r.info.speed(), 2.0);
+        // A rate between the steps, as the desktop's controls may ask: the nearest by ratio.
+        const std::pair<double, double> snaps[] = {
+            {1.7, 2.0}, {3.0, 4.0}, {0.3, 0.25}, {100, 8.0}, {0.01, 0.25}};
+        for (const auto& [asked, expected] : snaps) {
+            r.c->setSpeed(asked);
+            QCOMPARE(r.info.speed(), expected);
+        }
     }
 
     void volumeBoundsAndTheHeardSide() {

@@ -129,6 +129,11 @@ try:
 
     rc, _, _ = gdbus("--method", "org.freedesktop.DBus.Properties.Set", PLAYER, "Rate", "<2.2>")
     check(rc == 0 and re.search(r"<2\.0>", prop("Rate") or "") is not None, f"Rate snaps to 2x: {prop('Rate')}")
+    rc, _, _ = gdbus("--method", "org.freedesktop.DBus.Properties.Set", PLAYER, "Rate", "<3.0>")
+    check(rc == 0 and re.search(r"<4\.0>", prop("Rate") or "") is not None, f"Rate snaps to 4x: {prop('Rate')}")
+    check(re.search(r"<0\.25>", prop("MinimumRate") or "") is not None and
+          re.search(r"<8\.0>", prop("MaximumRate") or "") is not None,
+          f"the rates run from 0.25 to 8: {prop('MinimumRate')} {prop('MaximumRate')}")
     rc, _, _ = gdbus("--method", "org.freedesktop.DBus.Properties.Set", PLAYER, "Volume", "<1.5>")
     check(rc == 0 and re.search(r"<1\.5>", prop("Volume") or "") is not None, f"Volume: {prop('Volume')}")
 

@@ -157,8 +157,12 @@ void ORBAppDelegate::setupInitialValues() {
             m_playback->videoPositionSliderMoved(static_cast<double>(slider->value()) / slider->maximum());
         });
     }
-    connect(m_playInfo, &ORBPlayInfo::speedChanged, this,
-            [&v](double speed) { v.speedTextButton->setText(QString::asprintf("%.1fx", speed)); });
+    connect(m_playInfo, &ORBPlayInfo::speedChanged, this, [&v](double speed) {
+        v.speedTextButton->setText(QString::number(speed) + QLatin1Char('x')); // "0.25x", "1x", "8x"
+        v.speedTextButton->setToolTip(speed > ORBPlaybackController::kMaxSpeedWithSound
+                                          ? L("main.speed_silent_tip_fmt").arg(QString::number(speed))
+                                          : L("main.speed_tip"));
+    });
     connect(m_playInfo, &ORBPlayInfo::scaleChanged, this,
             [&v](double scale) { v.sizeTextButton->setText(QString::asprintf("%.2fx", scale)); });
     connect(m_playInfo, &ORBPlayInfo::isPlayingChanged, this, [&v](bool playing) {

@@ -111,7 +111,11 @@ void ORBAppDelegate::wirePlayback() {
     connect(v.jumpForwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpForward);
     connect(v.jumpBackwardButton, &QToolButton::clicked, c, &ORBPlaybackController::jumpBackward);
     connect(v.speedTextButton, &QPushButton::clicked, c,
-            [this, c] { m_playInfo->speed() > 1.0 ? c->decreaseSpeed() : c->increaseSpeed(); });
+            // A click steps faster, and from the fastest back to 1x.
+            [this, c] {
+                m_playInfo->speed() >= ORBPlaybackController::kMaxSpeed ? c->setSpeed(1.0)
+                                                                        : c->increaseSpeed();
+            });
     connect(v.audioToggleButton, &QToolButton::toggled, c, &ORBPlaybackController::toggleAudioChoice);
     connect(v.volumeSlider, &QSlider::valueChanged, c, &ORBPlaybackController::volumeSliderMoved);
 }

@@ -69,6 +69,10 @@ double ORBMprisBridge::rate() const {
     return m_info.speed();
 }
 
+double ORBMprisBridge::minimumRate() const {
+    return ORBPlaybackController::kMinSpeed;
+}
+
 double ORBMprisBridge::maximumRate() const {
     return ORBPlaybackController::kMaxSpeed;
 }

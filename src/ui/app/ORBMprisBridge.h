@@ -29,7 +29,7 @@ public:
     std::optional<Track> track() const override;
     qint64 positionUs() const override;
     double rate() const override;
-    double minimumRate() const override { return 1.0; }
+    double minimumRate() const override;
     double maximumRate() const override;
     void setRate(double rate) override;
     double volume() const override;

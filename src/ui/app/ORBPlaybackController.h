@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QRect>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -57,7 +58,10 @@ public:
     // One step is a fifth of the minimum window; above this the window goes full screen.
     static constexpr int kMinWidth = 1020, kMinHeight = 640;
     static constexpr int kMaxVolume = 200, kVolumeStep = 10, kInitialVolume = 70;
-    static constexpr double kMaxSpeed = 2.0;
+    // The speeds, slowest first; above kMaxSpeedWithSound the engine plays no sound.
+    static constexpr std::array<double, 6> kSpeeds = {0.25, 0.5, 1.0, 2.0, 4.0, 8.0};
+    static constexpr double kMinSpeed = kSpeeds.front(), kMaxSpeed = kSpeeds.back();
+    static constexpr double kMaxSpeedWithSound = 4.0;
     // An ended recording is followed by the next one this much later; a slider at kSliderEnd or
     // beyond stands for the end.
     static constexpr double kAdvanceSeconds = 1.0, kSliderEnd = 0.998;
@@ -97,9 +101,12 @@ public:
     void seekTo(int64_t ms);
     void jumpForward();
     void jumpBackward();
+    // One step faster (slower) through kSpeeds; nothing past either end.
     void increaseSpeed();
     void decreaseSpeed();
+    // The nearest of kSpeeds to `speed`.
     void setSpeed(double speed);
+    static double nearestSpeed(double speed);
     void volumeSliderMoved(int value) { setVolume(value); }
     void volumeUp() { setVolume(m_volume + kVolumeStep); }
     void volumeDown() { setVolume(m_volume - kVolumeStep); }

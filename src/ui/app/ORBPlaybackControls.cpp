@@ -134,30 +134,39 @@ void ORBPlaybackController::jumpBackward() {
     updateAudioUI();
 }
 
+double ORBPlaybackController::nearestSpeed(double speed) {
+    if (!std::isfinite(speed) || speed <= 0) {
+        return 1.0;
+    }
+    // The steps double each time: the nearest is nearest by ratio, so 3x is closer to 4x than to 2x.
+    return *std::min_element(kSpeeds.begin(), kSpeeds.end(), [speed](double a, double b) {
+        return std::abs(std::log2(a / speed)) < std::abs(std::log2(b / speed));
+    });
+}
+
 void ORBPlaybackController::setSpeed(double speed) {
-    speed = speed > 1.5 ? kMaxSpeed : 1.0;
+    speed = nearestSpeed(speed);
     if (speed == m_info.speed()) {
         return;
     }
-    speed > 1.0 ? increaseSpeed() : decreaseSpeed();
+    m_recording.setRate(static_cast<float>(speed));
+    m_info.setSpeed(speed);
+    updateAudioUI(); // no sound above kMaxSpeedWithSound
+    emit speedChanged(speed);
 }
 
 void ORBPlaybackController::increaseSpeed() {
-    if (m_info.speed() + 1.0 > kMaxSpeed) {
-        return;
+    const auto next = std::upper_bound(kSpeeds.begin(), kSpeeds.end(), m_info.speed());
+    if (next != kSpeeds.end()) {
+        setSpeed(*next);
     }
-    m_recording.setRate(static_cast<float>(m_info.speed() + 1.0));
-    m_info.setSpeed(m_info.speed() + 1.0);
-    emit speedChanged(m_info.speed());
 }
 
 void ORBPlaybackController::decreaseSpeed() {
-    if (m_info.speed() <= 1.0) {
-        return;
+    const auto at = std::lower_bound(kSpeeds.begin(), kSpeeds.end(), m_info.speed());
+    if (at != kSpeeds.begin()) {
+        setSpeed(*std::prev(at));
     }
-    m_recording.setRate(static_cast<float>(m_info.speed() - 1.0));
-    m_info.setSpeed(m_info.speed() - 1.0);
-    emit speedChanged(m_info.speed());
 }
 
 void ORBPlaybackController::setVolume(int volume) {
@@ -197,7 +206,7 @@ void ORBPlaybackController::updateAudioUI() {
     const uint side = m_info.audioMediaDirection();
     emit audioToggleChanged(side != 2 && m_recording.sub().hasMedia(), side == 1);
     MediaPlayer* heard = nullptr;
-    if (!m_swapping && side != 2) {
+    if (!m_swapping && side != 2 && m_info.speed() <= kMaxSpeedWithSound) {
         heard = m_recording.side(side);
         if (heard && !heard->hasMedia()) {
             heard = nullptr;
