@@ -20,6 +20,7 @@
 
 #include "UiTestSupport.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -389,6 +390,30 @@ private slots:
         QLabel* status = h.app->view().statusLabel;
         QVERIFY(status->text().startsWith(QLatin1String("Front camera: cannot open the file")));
         QTRY_VERIFY(status->text().startsWith(QLatin1String("This recording was cut short")));
+    }
+
+    void theStatusLineSaysWhatFailedInThisRecordingOnly() {
+        QTemporaryDir card;
+        for (const char* name :
+             {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4", "alwa_20230115_083100_F.MP4"}) {
+            touch(card.filePath(QLatin1String(name)));
+        }
+        Harness h;
+        QVERIFY(h.open(card.path()));
+        const int width = h.app->window()->width();
+        QLabel* status = h.app->view().statusLabel;
+        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
+        QVERIFY(h.app->playback().playAtIndex(0));
+        p1->fail(MediaPlayer::EngineError);
+        p2->fail(MediaPlayer::NoVideoTrack);
+        QVERIFY2(status->text().contains(QLatin1String("Front camera")) &&
+                     status->text().contains(QLatin1String("Rear camera")),
+                 qPrintable(status->text()));
+        QApplication::processEvents();
+        QCOMPARE(h.app->window()->width(), width); // the long line does not widen the window
+        QVERIFY(h.app->playback().playAtIndex(2));
+        QVERIFY2(!status->text().contains(QLatin1String("camera")), qPrintable(status->text()));
     }
 
     void closingTheWindowStopsPlayback() {

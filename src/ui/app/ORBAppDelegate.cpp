@@ -180,6 +180,8 @@ void ORBAppDelegate::setupInitialValues() {
     connect(v.captureButton, &QToolButton::clicked, this, &ORBAppDelegate::captureVideo);
     connect(v.printButton, &QToolButton::clicked, this, &ORBAppDelegate::print);
     connect(m_snapshots.get(), &ORBSnapshotController::statusMessage, v.statusLabel, &QLabel::setText);
+    // A long message is cut at the window's edge rather than widening the window.
+    v.statusLabel->setSizePolicy(QSizePolicy::Ignored, v.statusLabel->sizePolicy().verticalPolicy());
     wirePlayback();
     wireMediaKeys();
     m_viewingTools = new ORBViewingTools(*this);

@@ -66,6 +66,7 @@ void ORBAppDelegate::wirePlayback() {
                 m_video2View->setHidden(!partner);
                 m_view->audioToggleButton->setHidden(!partner);
                 m_playInfo->setScale(0);
+                updateStatus(); // a message about the recording before is old now
             });
     connect(c, &ORBPlaybackController::swapped, this, [this](bool mainIsRear) {
         setLogos(mainIsRear);

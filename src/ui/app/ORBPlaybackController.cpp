@@ -184,6 +184,7 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
     m_mediaIndex = row;
     // A swap restarts the same recording: the heard side and the speed stay as they were.
     m_didStart = swap;
+    m_failures.clear();
     m_recording.open(item, fromMs);
     if (!swap) {
         emit recordingStarting(row, !item.mainIsFront, item.hasPartner());
@@ -386,7 +387,9 @@ void ORBPlaybackController::reportFailure(MediaPlayer& player) {
                                 .arg(why)
                                 .arg(QFileInfo(player.media()).fileName());
     nura::logf("play failed: %s", message.toUtf8().constData());
-    emit statusMessage(message);
+    // Both files of a recording may fail: the line says both.
+    m_failures << message;
+    emit statusMessage(m_failures.join(QLatin1Char(' ')));
     emit sideFailed(side, reason);
 }
 

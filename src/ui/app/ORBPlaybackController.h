@@ -21,6 +21,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QStringList>
 
 #include <array>
 #include <atomic>
@@ -216,6 +217,8 @@ private:
     // Recordings in a row that could not be played since the user last chose one; -1 while the
     // playing recording is the user's choice rather than the move to the next.
     int m_unplayableInARow = -1;
+    // What failed in this start, for the status line.
+    QStringList m_failures;
     bool m_sliderHeld = false;
     bool m_swapping = false;
     bool m_didStart = false;
