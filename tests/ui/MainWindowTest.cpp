@@ -416,6 +416,21 @@ private slots:
         QVERIFY2(!status->text().contains(QLatin1String("camera")), qPrintable(status->text()));
     }
 
+    void scaleStepsIntoAndOutOfFullScreen() {
+        const QRect screen(0, 0, 1440, 900);
+        const QRect start(100, 50, 1020, 640);
+        auto step = ORBAppDelegate::scaleStep(start, screen, false, 1);
+        QCOMPARE(step.action, ORBScaleStep::Resize);
+        QCOMPARE(step.frame, QRect(100, 50, 1224, 768));
+        QCOMPARE(ORBAppDelegate::scaleStep(step.frame, screen, false, 1).action,
+                 ORBScaleStep::EnterFullscreen);
+        QCOMPARE(ORBAppDelegate::scaleStep(screen, screen, true, -1).action, ORBScaleStep::LeaveFullscreen);
+        step = ORBAppDelegate::scaleStep(QRect(100, 50, 1224, 768), screen, false, -1);
+        QCOMPARE(step.frame, start);
+        QCOMPARE(ORBAppDelegate::scaleStep(QRect(0, 0, 900, 600), screen, false, 0).frame,
+                 QRect(0, 0, 1020, 640));
+    }
+
     void closingTheWindowStopsPlayback() {
         Harness h;
         auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());

@@ -414,22 +414,6 @@ private slots:
         QVERIFY(!r.c->swapPlayer()); // paused
     }
 
-    void scaleStepsIntoAndOutOfFullScreen() {
-        const QRect screen(0, 0, 1440, 900);
-        const QRect start(100, 50, 1020, 640);
-        auto step = ORBPlaybackController::scaleStep(start, screen, false, 1);
-        QCOMPARE(step.action, ORBScaleStep::Resize);
-        QCOMPARE(step.frame, QRect(100, 50, 1224, 768));
-        QCOMPARE(ORBPlaybackController::scaleStep(step.frame, screen, false, 1).action,
-                 ORBScaleStep::EnterFullscreen);
-        QCOMPARE(ORBPlaybackController::scaleStep(screen, screen, true, -1).action,
-                 ORBScaleStep::LeaveFullscreen);
-        step = ORBPlaybackController::scaleStep(QRect(100, 50, 1224, 768), screen, false, -1);
-        QCOMPARE(step.frame, start);
-        QCOMPARE(ORBPlaybackController::scaleStep(QRect(0, 0, 900, 600), screen, false, 0).frame,
-                 QRect(0, 0, 1020, 640));
-    }
-
     void positionFollowsEveryThirdMainReport() {
         Rig r;
         r.c->playAtIndex(0);

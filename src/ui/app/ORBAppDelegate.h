@@ -65,6 +65,12 @@ struct ORBAppServices {
     nura::ORBSettingServices settingServices() const;
 };
 
+// What one scale step does to the window.
+struct ORBScaleStep {
+    enum Action { Nothing, Resize, EnterFullscreen, LeaveFullscreen } action = Nothing;
+    QRect frame; // for Resize
+};
+
 class ORBAppDelegate : public QObject, public ORBMediaListDelegate {
     Q_OBJECT
 public:
@@ -116,6 +122,8 @@ public:
     bool openRecording(const QString& path);
     // A scale step of the window: +1 larger (into full screen), -1 smaller (out of it), 0 reset.
     void setVideoScaleIndex(int step);
+    // What a scale step does to a window of `window` on a screen of `screen` (available area).
+    static ORBScaleStep scaleStep(const QRect& window, const QRect& screen, bool fullScreen, int step);
     void sizeUp();
     void sizeDown();
     void toggleFullScreen();

@@ -43,6 +43,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 void ORBAppDelegate::wirePlayback() {
     auto& v = *m_view;
     auto* c = m_playback.get();
@@ -194,11 +196,35 @@ void ORBAppDelegate::updatePlayInfoScale() {
     m_playInfo->setScale(static_cast<double>(m_view->videoContainerView->height()) / video.height());
 }
 
+// One step is a fifth of the minimum window; above the screen the window goes full screen.
+ORBScaleStep ORBAppDelegate::scaleStep(const QRect& window, const QRect& screen, bool fullScreen, int step) {
+    const int minWidth = minWindowSize().width(), minHeight = minWindowSize().height();
+    const int width = window.width() + static_cast<int>(std::lround(minWidth * step * 0.2));
+    const int height = window.height() + static_cast<int>(std::lround(minHeight * step * 0.2));
+    ORBScaleStep result;
+    if (step >= 1) {
+        if (fullScreen) {
+            return result;
+        }
+        if (width > screen.width() || height > screen.height() - 100) {
+            result.action = ORBScaleStep::EnterFullscreen;
+            return result;
+        }
+    } else if (fullScreen) {
+        result.action = ORBScaleStep::LeaveFullscreen;
+        return result;
+    }
+    result.action = ORBScaleStep::Resize;
+    result.frame = (width < minWidth || height < minHeight)
+                       ? QRect(window.topLeft(), QSize(minWidth, minHeight))
+                       : QRect(window.topLeft(), QSize(width, height));
+    return result;
+}
+
 void ORBAppDelegate::setVideoScaleIndex(int step) {
     const QScreen* screen = m_window->screen();
     const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), minWindowSize());
-    const auto result =
-        ORBPlaybackController::scaleStep(m_window->geometry(), area, m_window->isFullScreen(), step);
+    const auto result = scaleStep(m_window->geometry(), area, m_window->isFullScreen(), step);
     switch (result.action) {
     case ORBScaleStep::Resize:
         m_window->setGeometry(result.frame);

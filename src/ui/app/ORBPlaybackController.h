@@ -46,18 +46,10 @@ ORBTelemetryReader inlineTelemetryReader();
 // the first read of the file after `cancelled` is set.
 ORBTelemetry readTelemetry(const std::string& path, const std::atomic<bool>& cancelled);
 
-// What one scale step does to the window.
-struct ORBScaleStep {
-    enum Action { Nothing, Resize, EnterFullscreen, LeaveFullscreen } action = Nothing;
-    QRect frame; // for Resize
-};
-
 class ORBPlaybackController : public QObject {
     Q_OBJECT
     Q_PROPERTY(int volume READ volume WRITE setVolume NOTIFY volumeChanged)
 public:
-    // One step is a fifth of the minimum window; above this the window goes full screen.
-    static constexpr int kMinWidth = 1020, kMinHeight = 640;
     static constexpr int kMaxVolume = 200, kVolumeStep = 10, kInitialVolume = 70;
     // The speeds, slowest first; above kMaxSpeedWithSound the engine plays no sound.
     static constexpr std::array<double, 6> kSpeeds = {0.25, 0.5, 1.0, 2.0, 4.0, 8.0};
@@ -124,8 +116,6 @@ public:
 
     // The player plays, holds a media and has not run to its end.
     static bool isPlaying(const MediaPlayer& player) { return ORBRecordingPlayer::isPlaying(player); }
-    // What a scale step does to a window of `window` on a screen of `screen` (available area).
-    static ORBScaleStep scaleStep(const QRect& window, const QRect& screen, bool fullScreen, int step);
 
     int volume() const { return m_volume; }
     void setVolume(int volume);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // ORBPlaybackController's answers to the user's controls: play and pause, the slider, jumps, speed,
-// volume, the heard side, swapping the pictures, window scale and the loading indicator.
+// volume, the heard side and swapping the pictures.
 
 #include "ui/app/ORBPlaybackController.h"
 
@@ -240,30 +240,4 @@ bool ORBPlaybackController::swapPlayer() {
         updateAudioUI();
     });
     return true;
-}
-
-// ---- window scale
-
-ORBScaleStep ORBPlaybackController::scaleStep(const QRect& window, const QRect& screen, bool fullScreen,
-                                              int step) {
-    const int width = window.width() + static_cast<int>(std::lround(kMinWidth * step * 0.2));
-    const int height = window.height() + static_cast<int>(std::lround(kMinHeight * step * 0.2));
-    ORBScaleStep result;
-    if (step >= 1) {
-        if (fullScreen) {
-            return result;
-        }
-        if (width > screen.width() || height > screen.height() - 100) {
-            result.action = ORBScaleStep::EnterFullscreen;
-            return result;
-        }
-    } else if (fullScreen) {
-        result.action = ORBScaleStep::LeaveFullscreen;
-        return result;
-    }
-    result.action = ORBScaleStep::Resize;
-    result.frame = (width < kMinWidth || height < kMinHeight)
-                       ? QRect(window.topLeft(), QSize(kMinWidth, kMinHeight))
-                       : QRect(window.topLeft(), QSize(width, height));
-    return result;
 }
