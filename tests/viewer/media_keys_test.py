@@ -114,6 +114,8 @@ try:
     check(call("Next")[0] == 0 and wait_for(lambda: url() == file_url("b_r")), f"Next: {url()}")
     check(wait_for(lambda: status() == "Playing"), f"the next recording plays: {status()}")
     check(call("Previous")[0] == 0 and wait_for(lambda: url() == file_url("a_f")), f"Previous: {url()}")
+    check("false" in (prop("CanGoPrevious") or "") and "true" in (prop("CanGoNext") or ""),
+          f"at the first recording there is no previous one: {prop('CanGoPrevious')} {prop('CanGoNext')}")
 
     rc, out, _ = gdbus("--method", "org.freedesktop.DBus.Properties.Get", PLAYER, "Metadata")
     track = re.search(r"'mpris:trackid': <objectpath '([^']*)'>", out)

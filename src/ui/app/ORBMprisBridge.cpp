@@ -94,11 +94,11 @@ void ORBMprisBridge::setVolume(double volume) {
 }
 
 bool ORBMprisBridge::canGoNext() const {
-    return m_playback.item().has_value();
+    return m_playback.hasNext();
 }
 
 bool ORBMprisBridge::canGoPrevious() const {
-    return m_playback.item().has_value();
+    return m_playback.hasPrevious();
 }
 
 bool ORBMprisBridge::canPlay() const {

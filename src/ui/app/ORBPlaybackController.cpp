@@ -277,6 +277,14 @@ bool ORBPlaybackController::playPrevious() {
     return previous && playAtIndex(static_cast<int64_t>(*previous));
 }
 
+bool ORBPlaybackController::hasNext() const {
+    return m_item && m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+}
+
+bool ORBPlaybackController::hasPrevious() const {
+    return m_item && m_list.previousRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+}
+
 void ORBPlaybackController::mediaListReloaded() {
     m_mediaIndex = -1;
     if (!m_item) {

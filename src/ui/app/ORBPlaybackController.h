@@ -81,6 +81,9 @@ public:
     // The recording after the current one (whichever of its rows was played), or before it.
     bool playNext();
     bool playPrevious();
+    // A recording lies after (before) the playing one in the list.
+    bool hasNext() const;
+    bool hasPrevious() const;
     void clickPlayButton();
     void play();
     void pause();
