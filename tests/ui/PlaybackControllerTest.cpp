@@ -224,6 +224,21 @@ private slots:
         QCOMPARE(r.c->mediaIndex(), 2);
     }
 
+    // Desktop widgets flickered: each change of recording said Stopped, then Playing.
+    void aChangeOfRecordingStaysPlaying() {
+        Rig r;
+        r.c->playAtIndex(0);
+        QSignalSpy status(r.c.get(), &ORBPlaybackController::statusChanged);
+        QVERIFY(status.isValid());
+        r.c->playAtIndex(2); // a double-click while playing
+        r.toEnd();
+        r.scheduler.advance(1.0); // the move on to the next
+        QCOMPARE(r.c->mediaIndex(), 3);
+        for (const auto& args : status) {
+            QVERIFY(args.at(0).value<ORBPlaybackStatus>() != ORBPlaybackStatus::Stopped);
+        }
+    }
+
     void theLastRecordingStaysAtItsEnd() {
         Rig r;
         r.c->playAtIndex(3);

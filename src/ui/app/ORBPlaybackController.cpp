@@ -179,7 +179,7 @@ bool ORBPlaybackController::startRow(int64_t row) {
 // under way is superseded: the latest start wins.
 void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap) {
     ++m_generation;
-    cancelAdvance();
+    cancelAdvance(false); // the start says Playing at once: no Stopped in between
     m_item = item;
     m_mediaIndex = row;
     // A swap restarts the same recording: the heard side and the speed stay as they were.
@@ -450,11 +450,13 @@ void ORBPlaybackController::scheduleAdvance() {
     });
 }
 
-void ORBPlaybackController::cancelAdvance() {
+void ORBPlaybackController::cancelAdvance(bool announce) {
     ++m_advanceToken;
     if (m_advancing) {
         m_advancing = false;
-        updateIsPlaying();
+        if (announce) {
+            updateIsPlaying();
+        }
     }
 }
 

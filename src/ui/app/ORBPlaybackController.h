@@ -176,7 +176,8 @@ private:
     void didStartPlayer();
     void didFinishPlay();
     void scheduleAdvance();
-    void cancelAdvance();
+    // `announce`: the status it changes is told at once (not when a start follows, which tells its own).
+    void cancelAdvance(bool announce = true);
     void chooseAudioAuto();
     void updateAudioUI();
     void updateFollowing();

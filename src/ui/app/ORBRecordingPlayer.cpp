@@ -82,6 +82,9 @@ double ORBRecordingPlayer::telemetryPosition() const {
 void ORBRecordingPlayer::open(const ORBPlayItem& item, int64_t fromMs) {
     ++m_generation;
     m_item = item;
+    // Starting before the files change hands: the players' reports of letting the old files go are
+    // part of the start, not a stop between two recordings.
+    transition(ORBPlaybackEvent::Start);
     m_followTimer.start(m_scheduler, kFollowSeconds, this, [this] { follow(); });
     m_main.setMedia(item.mainPath);
     m_sub.setMedia(item.partnerPath);
@@ -94,7 +97,6 @@ void ORBRecordingPlayer::open(const ORBPlayItem& item, int64_t fromMs) {
 }
 
 void ORBRecordingPlayer::start() {
-    transition(ORBPlaybackEvent::Start);
     showLoading();
     later(kLoadingGiveUpSeconds, [this] { giveUpSilentPlayers(); });
     m_main.play();

@@ -55,9 +55,10 @@ public:
     const std::optional<ORBPlayItem>& item() const { return m_item; }
 
     // ---- the recording
-    // Gives the players the item's files, at `fromMs` when above 0. Nothing plays until start().
+    // Gives the players the item's files, at `fromMs` when above 0: the state becomes Starting.
+    // Nothing plays until start().
     void open(const ORBPlayItem& item, int64_t fromMs);
-    // Plays what open() gave: the state becomes Starting and the loading watch begins.
+    // Plays what open() gave; the loading watch begins.
     void start();
     // Stops both players; `forget` also takes their files away.
     void stop(bool forget);
