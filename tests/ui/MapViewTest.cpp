@@ -104,7 +104,7 @@ private slots:
         QVERIFY(!map.marker());
 
         map.setLatLag(10, 50);
-        map.ORBDebug(QStringLiteral("GPS Data Count=Zero"));
+        map.clearMarker();
         QVERIFY(!map.marker());
         QCOMPARE(map.debugText(), QStringLiteral("GPS Data Count=Zero"));
         // Nonsense is ignored, never drawn.
@@ -259,11 +259,11 @@ private slots:
                  }),
                  0);
         QCOMPARE(paintsAfter([&] { map.setLatLag(127.0, 37.5, 95.0); }), 1); // the heading turned
-        QCOMPARE(paintsAfter([&] { map.ORBDebug(QStringLiteral("GPS Data Count=Zero")); }), 1);
+        QCOMPARE(paintsAfter([&] { map.clearMarker(); }), 1);
         QVERIFY(!map.marker());
         QCOMPARE(paintsAfter([&] {
                      for (int i = 0; i < 3; ++i) {
-                         map.ORBDebug(QStringLiteral("GPS Data Count=Zero"));
+                         map.clearMarker();
                          QCoreApplication::processEvents();
                      }
                  }),

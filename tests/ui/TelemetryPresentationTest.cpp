@@ -6,8 +6,8 @@
 #include "SampleRecording.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
-#include "ui/app/MapScriptTarget.h"
 #include "ui/app/ORBTelemetryPresenter.h"
+#include "ui/app/PlaybackMap.h"
 #include "ui/views/GraphView.h"
 
 #include <QImage>
@@ -57,7 +57,7 @@ ORBTelemetry telemetryOf(const std::vector<Sample>& samples) {
 
 struct Screen {
     QLabel x, y, z, speed, hdop, sats;
-    RecordingMapScriptTarget map;
+    RecordingPlaybackMap map;
     GraphView graph;
     ORBTelemetryPresenter presenter{{&x, &y, &z, &speed, &hdop, &sats}, &graph, &map};
 };
@@ -89,7 +89,7 @@ private slots:
         s.presenter.update(0.5, 0.5); // empty: G-sensor texts stay, GPS placeholders
         QCOMPARE(s.x.text(), QStringLiteral("X=+0.00"));
         QCOMPARE(s.speed.text(), QStringLiteral("- Km/h"));
-        QCOMPARE(s.map.calls.last(), QStringLiteral("ORBDebug('GPS Data Count=Zero')"));
+        QCOMPARE(s.map.calls.last(), QStringLiteral("clearMarker()"));
 
         s.presenter.setTelemetry(telemetryOf({{128, -64, 256, '9', {}}}));
         for (double p : {0.0, 0.5, 1.0}) {
@@ -136,7 +136,7 @@ private slots:
             s.presenter.update(p, p);
         }
         QCOMPARE(s.map.calls.filter(QStringLiteral("setLatLag")).size(), 0);
-        QCOMPARE(s.map.calls.filter(QStringLiteral("ORBDebug('GPS Data Count=Zero')")).size(), 3);
+        QCOMPARE(s.map.calls.filter(QStringLiteral("clearMarker()")).size(), 3);
 
         // A new recording: the trail restarts once its telemetry arrives, and the first update
         // draws the trail up to where playback stands (the read may end while it plays).

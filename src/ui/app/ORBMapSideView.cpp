@@ -38,8 +38,8 @@ void ORBMapSideView::setRoute(const std::vector<MapFix>& fixes) {
     m_view->setRoute(fixes);
 }
 
-void ORBMapSideView::ORBDebug(const QString& text) {
-    m_view->ORBDebug(text);
+void ORBMapSideView::clearMarker() {
+    m_view->clearMarker();
 }
 
 void ORBMapSideView::show() {

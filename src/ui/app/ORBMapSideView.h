@@ -3,7 +3,7 @@
 // The map of the right column: a TKMapView in the map container, made with the window so that no
 // call of the playback is lost while the map is hidden. Hidden, it draws and fetches nothing.
 
-#include "ui/app/MapScriptTarget.h"
+#include "ui/app/PlaybackMap.h"
 #include "ui/views/TKMapView.h"
 
 #include <QPointer>
@@ -13,7 +13,7 @@
 class QWidget;
 class TileSource;
 
-class ORBMapSideView : public MapScriptTarget {
+class ORBMapSideView : public PlaybackMap {
 public:
     // `tiles` may be null: the map draws its grid only.
     ORBMapSideView(std::shared_ptr<TileSource> tiles, QWidget* container);
@@ -24,7 +24,7 @@ public:
     void setLatLag(double longitude, double latitude, std::optional<double> heading = {}) override;
     void restartTrail() override;
     void setTrail(const std::vector<MapFix>& fixes) override;
-    void ORBDebug(const QString& text) override;
+    void clearMarker() override;
     // A drive's whole route, under the trail.
     void setRoute(const std::vector<MapFix>& fixes);
 

@@ -2,7 +2,7 @@
 #include "ui/app/ORBTelemetryPresenter.h"
 
 #include "core/telemetry/ConvertNmeaCoordinates.h"
-#include "ui/app/MapScriptTarget.h"
+#include "ui/app/PlaybackMap.h"
 #include "ui/views/GraphView.h"
 
 #include <QLabel>
@@ -26,7 +26,7 @@ void setText(QLabel* label, const QString& text) {
 } // namespace
 
 ORBTelemetryPresenter::ORBTelemetryPresenter(const ORBTelemetryFields& fields, GraphView* graph,
-                                             MapScriptTarget* map, QObject* parent)
+                                             PlaybackMap* map, QObject* parent)
     : QObject(parent), m_fields(fields), m_graph(graph), m_map(map),
       m_telemetry(std::make_shared<const nura::ORBBlackBoxData>()) {}
 
@@ -132,7 +132,7 @@ void ORBTelemetryPresenter::updateGpsUIByPlayPosition(double position) {
     const auto& states = m_telemetry->nmeas();
     if (blocks.empty()) {
         if (m_map) {
-            m_map->ORBDebug(QStringLiteral("GPS Data Count=Zero"));
+            m_map->clearMarker();
         }
     } else if (!states.empty()) {
         const auto& state = states[nura::ORBBlackBoxData::entryIndexAt(position, states.size())];

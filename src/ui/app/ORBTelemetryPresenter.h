@@ -9,7 +9,7 @@
 #include <QObject>
 
 class GraphView;
-class MapScriptTarget;
+class PlaybackMap;
 class QLabel;
 
 struct ORBTelemetryFields {
@@ -24,7 +24,7 @@ struct ORBTelemetryFields {
 class ORBTelemetryPresenter : public QObject {
     Q_OBJECT
 public:
-    ORBTelemetryPresenter(const ORBTelemetryFields& fields, GraphView* graph, MapScriptTarget* map,
+    ORBTelemetryPresenter(const ORBTelemetryFields& fields, GraphView* graph, PlaybackMap* map,
                           QObject* parent = nullptr);
 
     // A finished read (or the empty result of a start): the graph gets its samples and the map's
@@ -55,7 +55,7 @@ public:
 private:
     ORBTelemetryFields m_fields;
     GraphView* m_graph;
-    MapScriptTarget* m_map;
+    PlaybackMap* m_map;
     ORBTelemetry m_telemetry;
     double m_lastPosition = -1;
     bool m_trailStale = false;

@@ -158,16 +158,13 @@ void TKMapView::setRoute(const std::vector<MapFix>& fixes) {
     update();
 }
 
-void TKMapView::ORBDebug(const QString& text) {
+void TKMapView::clearMarker() {
     // Said again with every position of a recording without GPS: nothing new to draw then.
-    if (text == m_debug && !(text == kNoGps && m_marker)) {
+    if (m_debug == kNoGps && !m_marker) {
         return;
     }
-    m_debug = text;
-    if (text == kNoGps) {
-        // A recording without GPS: the last recording's car is not here.
-        m_marker.reset();
-    }
+    m_debug = kNoGps;
+    m_marker.reset(); // the last recording's car is not here
     update();
 }
 

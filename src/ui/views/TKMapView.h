@@ -12,7 +12,7 @@
 // again when the view leaves it, the zoom changes or tiles arrive.
 
 #include "core/map/WebMercator.h"
-#include "ui/app/MapScriptTarget.h"
+#include "ui/app/PlaybackMap.h"
 
 #include <QImage>
 #include <QPointF>
@@ -27,7 +27,7 @@
 
 class TileSource;
 
-class TKMapView : public QWidget, public MapScriptTarget {
+class TKMapView : public QWidget, public PlaybackMap {
     Q_OBJECT
 public:
     // Positions kept in the trail; the oldest go first (a whole day's driving at one fix a second).
@@ -43,7 +43,7 @@ public:
     void setLatLag(double longitude, double latitude, std::optional<double> heading = {}) override;
     void restartTrail() override;
     void setTrail(const std::vector<MapFix>& fixes) override;
-    void ORBDebug(const QString& text) override;
+    void clearMarker() override;
     // A whole route (a drive's, many fixes), drawn under the trail; empty removes it. The marker and
     // the view stay where they are.
     void setRoute(const std::vector<MapFix>& fixes);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Where the playback's map calls go: the position of the car (appended to the trail), a restarted
-// trail, a whole trail at once after a seek, and the note for a recording without GPS.
+// The map as playback drives it: the position of the car (appended to the trail), a restarted
+// trail, a whole trail at once after a seek, and no car at all for a recording without GPS.
 
 #include <QString>
 #include <QStringList>
@@ -15,29 +15,29 @@ struct MapFix {
     std::optional<double> headingDegrees; // clockwise from north
 };
 
-class MapScriptTarget {
+class PlaybackMap {
 public:
-    virtual ~MapScriptTarget() = default;
+    virtual ~PlaybackMap() = default;
     // The marker here, appended to the trail. Longitude first, as the camera's tools always had it.
     virtual void setLatLag(double longitude, double latitude, std::optional<double> heading = {}) = 0;
     // Forget the trail (new telemetry, or playback jumped back); the marker stays.
     virtual void restartTrail() = 0;
     // The whole trail at once, the marker at its last fix; an empty trail clears the marker.
     virtual void setTrail(const std::vector<MapFix>& fixes) = 0;
-    // A note shown on the map; "GPS Data Count=Zero" (a recording without GPS) clears the marker.
-    virtual void ORBDebug(const QString& text) = 0;
+    // A recording without GPS: the marker goes, and the map says there is no GPS data.
+    virtual void clearMarker() = 0;
 };
 
-class IgnoringMapScriptTarget : public MapScriptTarget {
+class IgnoringPlaybackMap : public PlaybackMap {
 public:
     void setLatLag(double, double, std::optional<double> = {}) override {}
     void restartTrail() override {}
     void setTrail(const std::vector<MapFix>&) override {}
-    void ORBDebug(const QString&) override {}
+    void clearMarker() override {}
 };
 
 // For tests: every call as one line of text, in the order made, e.g. "setLatLag('127.000000','37.5')".
-class RecordingMapScriptTarget : public MapScriptTarget {
+class RecordingPlaybackMap : public PlaybackMap {
 public:
     void setLatLag(double longitude, double latitude, std::optional<double> heading = {}) override {
         QString line = QString::asprintf("setLatLag('%lf','%lf')", longitude, latitude);
@@ -51,7 +51,7 @@ public:
         calls << QStringLiteral("setTrail(%1)").arg(fixes.size());
         lastTrail = fixes;
     }
-    void ORBDebug(const QString& text) override { calls << QStringLiteral("ORBDebug('%1')").arg(text); }
+    void clearMarker() override { calls << QStringLiteral("clearMarker()"); }
 
     QStringList calls;
     std::vector<MapFix> lastTrail;
