@@ -414,6 +414,11 @@ private slots:
         QCOMPARE(h.app->window()->width(), width); // the long line does not widen the window
         QVERIFY(h.app->playback().playAtIndex(2));
         QVERIFY2(!status->text().contains(QLatin1String("camera")), qPrintable(status->text()));
+
+        // Another card: the G-sensor texts of the recording that played go too.
+        h.app->view().gsensorXField->setText(QStringLiteral("X=+1.25"));
+        QVERIFY(h.open(card.path()));
+        QCOMPARE(h.app->view().gsensorXField->text(), QStringLiteral("X=+0.00"));
     }
 
     void scaleStepsIntoAndOutOfFullScreen() {

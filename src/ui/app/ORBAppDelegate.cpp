@@ -360,6 +360,7 @@ void ORBAppDelegate::openMediaDirectoryDialog() {
 void ORBAppDelegate::openMediaDirectory(const QString& path) {
     // Playback stops through its own logic: no recording is loaded until one is chosen.
     m_playback->stopPlay();
+    m_presenter->resetTexts(); // the values of the recording that played are not this card's
     m_scanning = true;
     updateStatus();
     m_mediaList->setDirectoryPath(QFile::encodeName(path).toStdString());
