@@ -392,7 +392,7 @@ private slots:
         QTRY_VERIFY(status->text().startsWith(QLatin1String("This recording was cut short")));
     }
 
-    void theStatusLineSaysWhatFailedInThisRecordingOnly() {
+    void theStatusLineTextsAndSliderAcrossAChangeOfRecording() {
         QTemporaryDir card;
         for (const char* name :
              {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4", "alwa_20230115_083100_F.MP4"}) {
@@ -414,6 +414,10 @@ private slots:
         QCOMPARE(h.app->window()->width(), width); // the long line does not widen the window
         QVERIFY(h.app->playback().playAtIndex(2));
         QVERIFY2(!status->text().contains(QLatin1String("camera")), qPrintable(status->text()));
+
+        // A click on the slider's track moves a useful step: 3 s of the minute.
+        h.app->view().videoPositionSlider->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        QCOMPARE(p1->time(), 3000);
 
         // Another card: the G-sensor texts of the recording that played go too.
         h.app->view().gsensorXField->setText(QStringLiteral("X=+1.25"));

@@ -139,6 +139,8 @@ void ORBAppDelegate::setupInitialValues() {
 
     // The position sliders follow the playback position and set it when moved.
     for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
+        // A click on the track moves a twentieth of the recording, not a ten-thousandth.
+        slider->setPageStep(slider->maximum() / 20);
         connect(m_playInfo, &ORBPlayInfo::positionChanged, slider, [slider](double position) {
             if (slider->isSliderDown()) {
                 return;
