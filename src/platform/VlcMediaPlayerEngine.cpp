@@ -29,8 +29,11 @@ const libvlc_event_type_t kMediaEvents[] = {libvlc_MediaParsedChanged, libvlc_Me
 
 // A path the engine may be given: a regular file we can open for reading, checked the project's one
 // way, so a FIFO or a device answers at once instead of holding the worker.
+// An empty file (a recording the camera never wrote to) cannot be opened either: the engine would
+// only call it an error of its own.
 bool readableRegularFile(const QByteArray& path) {
-    return nura::ReadableFile::open(path.toStdString()).ok();
+    const auto file = nura::ReadableFile::open(path.toStdString());
+    return file.ok() && file.size() > 0;
 }
 
 } // namespace

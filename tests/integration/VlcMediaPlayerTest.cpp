@@ -419,6 +419,9 @@ private slots:
         QVERIFY(QFile::copy(m_clip, unreadable));
         QCOMPARE(::chmod(QFile::encodeName(unreadable).constData(), 0), 0);
 
+        const QString empty = m_dir.filePath("empty_F.MP4");
+        QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
+
         struct Case {
             QString path;
             std::vector<MediaPlayer::Failure> reasons;
@@ -430,6 +433,7 @@ private slots:
             // Neither may hold the player: a FIFO has no writer, a folder no data.
             {fifo, {MediaPlayer::CannotOpen}, 1000},
             {m_dir.path(), {MediaPlayer::CannotOpen}, 1000},
+            {empty, {MediaPlayer::CannotOpen}, 1000},
         };
         if (::geteuid() != 0) { // the superuser reads it anyway
             cases.push_back({unreadable, {MediaPlayer::CannotOpen}, 1000});
