@@ -239,6 +239,28 @@ private slots:
         }
     }
 
+    // A pause asked while the files open shows at once and can be taken back before they play.
+    void aPauseWhileOpeningShowsAndCanBeTakenBack() {
+        Rig r;
+        r.p1.setHoldInOpening(true);
+        r.p2.setHoldInOpening(true);
+        r.c->playAtIndex(0);
+        r.c->clickPlayButton();
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Paused);
+        QVERIFY(!r.info.isPlaying());
+        r.c->clickPlayButton();
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Playing);
+        r.p1.finishOpening();
+        r.p2.finishOpening();
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+
+        r.c->playAtIndex(2);
+        r.c->clickPlayButton();
+        r.p1.finishOpening();
+        QCOMPARE(r.c->state(), ORBRecordingState::Paused);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Paused);
+    }
+
     void theLastRecordingStaysAtItsEnd() {
         Rig r;
         r.c->playAtIndex(3);

@@ -152,7 +152,8 @@ struct Run {
         }
         // The button and the desktop's status agree with the players.
         const ORBPlaybackStatus status = c->status();
-        check(status == playbackStatus(state, c->advancing()), QStringLiteral("status out of step"));
+        check(status == playbackStatus(state, c->advancing(), c->recording().pauseAskedWhileStarting()),
+              QStringLiteral("status out of step"));
         check(info.isPlaying() == (status == ORBPlaybackStatus::Playing),
               QStringLiteral("button out of step"));
         if (status == ORBPlaybackStatus::Playing && state == ORBRecordingState::Playing) {

@@ -192,6 +192,7 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
     }
     emit itemChanged();
     m_recording.start();
+    updateIsPlaying(); // a pause asked while the start before opened is gone with it
     if (swap) {
         emit swapped(!item.mainIsFront);
         return; // the telemetry stays: the recording is the same

@@ -126,7 +126,9 @@ public:
     const std::optional<ORBPlayItem>& item() const { return m_item; }
     ORBRecordingPlayer& recording() const { return m_recording; }
     ORBRecordingState state() const { return m_recording.state(); }
-    ORBPlaybackStatus status() const { return playbackStatus(state(), m_advancing); }
+    ORBPlaybackStatus status() const {
+        return playbackStatus(state(), m_advancing, m_recording.pauseAskedWhileStarting());
+    }
     bool waitingForPlayStart() const { return state() == ORBRecordingState::Starting; }
     bool advancing() const { return m_advancing; }
     bool swapping() const { return m_swapping; }

@@ -28,6 +28,7 @@ void ORBPlaybackController::pause() {
     case ORBRecordingState::Starting:
     case ORBRecordingState::Playing:
         m_recording.pause();
+        updateIsPlaying(); // a pause while opening shows at once
         break;
     case ORBRecordingState::Ended:
     case ORBRecordingState::Failed:
@@ -53,6 +54,12 @@ void ORBPlaybackController::play() {
         }
         return;
     case ORBRecordingState::Starting:
+        // Takes back a pause asked while the players open.
+        if (m_recording.pauseAskedWhileStarting()) {
+            m_recording.play();
+            updateIsPlaying();
+        }
+        return;
     case ORBRecordingState::Playing:
         return;
     case ORBRecordingState::Ended: {

@@ -36,9 +36,10 @@ ORBRecordingState nextRecordingState(ORBRecordingState current, ORBPlaybackEvent
     return ORBRecordingState::Failed;
 }
 
-ORBPlaybackStatus playbackStatus(ORBRecordingState state, bool advancing) {
+ORBPlaybackStatus playbackStatus(ORBRecordingState state, bool advancing, bool pauseAsked) {
     switch (state) {
     case ORBRecordingState::Starting:
+        return pauseAsked ? ORBPlaybackStatus::Paused : ORBPlaybackStatus::Playing;
     case ORBRecordingState::Playing:
         return ORBPlaybackStatus::Playing;
     case ORBRecordingState::Paused:

@@ -37,6 +37,7 @@ ORBRecordingState nextRecordingState(ORBRecordingState current, ORBPlaybackEvent
 // What the play button and the desktop's media controls show.
 enum class ORBPlaybackStatus { Playing, Paused, Stopped };
 // `advancing`: an ended (or unplayable) recording whose next one is about to start.
-ORBPlaybackStatus playbackStatus(ORBRecordingState state, bool advancing);
+// `pauseAsked`: a starting recording that will come up paused.
+ORBPlaybackStatus playbackStatus(ORBRecordingState state, bool advancing, bool pauseAsked = false);
 
 const char* recordingStateName(ORBRecordingState state);

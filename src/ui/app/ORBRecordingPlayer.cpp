@@ -82,6 +82,7 @@ double ORBRecordingPlayer::telemetryPosition() const {
 void ORBRecordingPlayer::open(const ORBPlayItem& item, int64_t fromMs) {
     ++m_generation;
     m_item = item;
+    m_pauseAsked = false;
     // Starting before the files change hands: the players' reports of letting the old files go are
     // part of the start, not a stop between two recordings.
     transition(ORBPlaybackEvent::Start);
@@ -123,6 +124,7 @@ void ORBRecordingPlayer::stop(bool forget) {
 }
 
 void ORBRecordingPlayer::play() {
+    m_pauseAsked = false;
     for (MediaPlayer* p : {&m_main, &m_sub}) {
         if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
             p->play();
@@ -131,6 +133,7 @@ void ORBRecordingPlayer::play() {
 }
 
 void ORBRecordingPlayer::pause() {
+    m_pauseAsked = m_state == ORBRecordingState::Starting;
     for (MediaPlayer* p : {&m_main, &m_sub}) {
         if (p->hasMedia() && (p->isPlaying() || p->state() == MediaPlayer::Opening)) {
             p->pause();

@@ -76,6 +76,8 @@ public:
     void setFollowing(bool following) { m_following = following; }
 
     ORBRecordingState state() const { return m_state; }
+    // A pause was asked while the players open: they come up paused unless play() takes it back.
+    bool pauseAskedWhileStarting() const { return m_state == ORBRecordingState::Starting && m_pauseAsked; }
     // The leading player's time and length in milliseconds.
     int64_t time() const { return lead().time(); }
     int64_t length() const { return lead().mediaLength(); }
@@ -130,6 +132,7 @@ private:
     // Moves on with every start and stop: delays of an earlier start never act on a later one.
     unsigned m_generation = 0;
     bool m_following = true;
+    bool m_pauseAsked = false;
     bool m_subRateCorrected = false;
     int m_timeReportCounter = -1;
     double m_progress = 0;
