@@ -138,15 +138,6 @@ class SettingsWindowTest : public QObject {
         s.runInBackground = m_executor.executor();
         return s;
     }
-    // The card tools (the format window) over this test's disks.
-    std::function<CardToolServices()> cardTools() {
-        return [this] {
-            CardToolServices tools;
-            tools.volumes = &m_volumes;
-            return tools;
-        };
-    }
-
     ORBSettingController* makeWindow(ORBSettingServices s, std::optional<QString> file = std::nullopt) {
         return makeWindowOn(std::move(s),
                             file ? std::optional(QFile::encodeName(*file).toStdString()) : std::nullopt);
@@ -190,23 +181,6 @@ private slots:
         QCOMPARE(video->videoEncodingBitrate->selectedSegment(), 2);
         QVERIFY(window->windowTitle().endsWith(" : " + m_card.filePath("config.bin")));
         QCOMPARE(window->filedata()->time_gmt, 20); // the card's zone, not the computer's
-    }
-
-    void loadingSheetClosesOnTheNextTick() {
-        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
-        QVERIFY(window->progressPanel()->isVisible());
-        m_scheduler.advance(0.5);
-        QVERIFY(!window->progressPanel()->isVisible());
-    }
-
-    // Renaming a card found under another label: the volume service's test, against the disk service.
-    void wrongSizedFileIsIgnored() {
-        writeFile(m_card.filePath("config.bin"), cardRecord().left(499));
-        std::unique_ptr<ORBSettingController> window(makeWindow());
-        window->open();
-        m_executor.runAll();
-        QVERIFY(!window->settingFilePath());
-        QCOMPARE(window->filedata()->vid_enc_bitrate, 1u);
     }
 
     void invalidThresholdKeepsTheTab() {
@@ -474,21 +448,6 @@ private slots:
         QCOMPARE(readFile(file), cardRecord());
     }
 
-    // A read-only config.bin (FAT's read-only attribute) is refused, for root too, and left as it was.
-    void readOnlyRecordIsRefused() {
-        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
-        QFile::setPermissions(m_card.filePath("config.bin"), QFile::ReadOwner | QFile::ReadOther);
-        takeAlerts(*window);
-        auto* video = qobject_cast<ORBSettingForVideoViewController*>(window->targetController());
-        video->videoBrightness->findChildren<QAbstractButton*>().at(4)->click();
-        window->onSave();
-        const auto alerts = window->findChildren<QMessageBox*>();
-        QVERIFY(!alerts.isEmpty() && alerts.last()->informativeText().contains(L("msg.file_read_only")));
-        QCOMPARE(readFile(m_card.filePath("config.bin")), cardRecord());
-        QFile::setPermissions(m_card.filePath("config.bin"), QFile::ReadOwner | QFile::WriteOwner);
-        takeAlerts(*window);
-    }
-
     // The card the settings came from is gone and another stands in its place: the save names it and asks.
     void saveToAnotherCardAsks() {
         std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
@@ -612,39 +571,6 @@ private slots:
             QVERIFY2(!alerts.isEmpty() && alerts.last()->informativeText().contains(why), why);
             takeAlerts(*window);
         }
-    }
-
-    // Ctrl+Shift+F pressed twice and the settings window's button: one format window, raised each time.
-    void oneFormatWindowFromEveryWayIn() {
-        writeFile(m_card.filePath("config.bin"), cardRecord());
-        ORBAppServices s = appServices();
-        s.cardTools = cardTools();
-        ORBAppDelegate app(std::move(s));
-        app.launch();
-        app.window()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(app.window()));
-        QTest::keyClick(app.window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        auto* format = qobject_cast<ORBFormatWindowController*>(app.lastDialogController());
-        QVERIFY(format);
-        app.window()->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(app.window()));
-        QTest::keyClick(app.window(), Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(app.lastDialogController(), format);
-
-        ORBSettingServices settings = services();
-        settings.cardTools = cardTools();
-        std::unique_ptr<ORBSettingController> window(makeWindow(std::move(settings)));
-        window->open();
-        m_executor.runAll();
-        window->formatButton()->click();
-        QCOMPARE(window->lastDialogController(), format);
-        int windows = 0;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            windows += qobject_cast<ORBFormatWindowController*>(w) && w->isVisible() ? 1 : 0;
-        }
-        QCOMPARE(windows, 1);
-        QTRY_VERIFY(!format->isBusy());
-        format->close();
     }
 
     // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.
