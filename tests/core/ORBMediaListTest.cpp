@@ -76,16 +76,6 @@ private:
 
 } // namespace
 
-TEST(ORBMediaList, NameTestOfTheScan) {
-    EXPECT_TRUE(ORBMediaList::createMediaByPath("/c/alwa_20230115_083012_F.MP4"));
-    EXPECT_TRUE(ORBMediaList::createMediaByPath("/c/xxxxx_20230115_083012_F.mp4")); // no prefix, valid length
-    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_20231315_083012_F.MP4")); // month 13: see ORBMedia
-    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_20230115_083012_X.MP4")); // no side
-    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/alwa_20230115_083012_F_.MP4"));
-    EXPECT_FALSE(ORBMediaList::createMediaByPath("/c/a.MP4"));
-    EXPECT_FALSE(ORBMediaList::createMediaByPath(""));
-}
-
 TEST(ORBMediaList, FindsSortsAndPairsATree) {
     TempDir card;
     card.touch("DCIM/alwa_20230115_083012_R.MP4");

@@ -49,18 +49,6 @@ TEST(SettingChoices, AdasSpeedsFollowTheUnit) {
     EXPECT_EQ(fcwsSpeedChoices(1).size(), 6);
 }
 
-TEST(SettingChoices, ScreenSaverAndPictureInPicture) {
-    EXPECT_EQ(lcdScreenSaverChoices().find(0), 1);
-    EXPECT_EQ(lcdScreenSaverChoices().find(1), 0);
-    EXPECT_EQ(lcdScreenSaverChoices().find(2), 2);
-    EXPECT_EQ(lcdScreenSaverChoices().find(3), std::nullopt);
-    EXPECT_EQ(pipPositionChoices().indexOf(2), 0);
-    EXPECT_EQ(pipPositionChoices().indexOf(1), 1);
-    EXPECT_EQ(pipPositionChoices().indexOf(3), 2);
-    EXPECT_EQ(pipPositionChoices().indexOf(7), 3);
-    EXPECT_EQ(pipPositionChoices().valueAt(3), 0);
-}
-
 TEST(SettingChoices, ZeroPaddedTextKeepsFirstBytes) {
     char field[8];
     std::memset(field, 'x', sizeof field);
@@ -114,15 +102,4 @@ TEST(SettingChoices, MotionZonesFollowTheCameraBitOrder) {
         EXPECT_EQ(defaults[static_cast<std::size_t>(i)], i != 5 && i != 6) << i;
     }
     EXPECT_EQ(motionMaskFromZones(motionZonesFromMask(0xFFFF)), 0xFFFu);
-}
-
-TEST(SettingChoices, TimeZoneLabels) {
-    EXPECT_EQ(timeZoneLabel(0), "UTC-12:00");
-    EXPECT_EQ(timeZoneLabel(8), "UTC-04:30");
-    EXPECT_EQ(timeZoneLabel(14), "UTC+00:00");
-    EXPECT_EQ(timeZoneLabel(23), "UTC+05:45");
-    EXPECT_EQ(timeZoneLabel(33), "UTC+13:00");
-    EXPECT_EQ(timeZoneLabel(34), "");
-    EXPECT_EQ(timeZoneLabel(-1), "");
-    EXPECT_EQ(timeZoneLabels().size(), 34u);
 }

@@ -43,12 +43,6 @@ TEST(ORBValidator, GsensorThreshold) {
     }
 }
 
-TEST(ORBValidator, CardShareNeedsTenPercent) {
-    EXPECT_EQ(ORBValidator::validateSDCardSizeRatio(9), ValidationMessage{"msg.sdcard_ratio_too_low"});
-    EXPECT_EQ(ORBValidator::validateSDCardSizeRatio(-1), ValidationMessage{"msg.sdcard_ratio_too_low"});
-    EXPECT_EQ(ORBValidator::validateSDCardSizeRatio(10), std::nullopt);
-}
-
 TEST(CarNumberFilter, KeepsEightAsciiLettersAndDigits) {
     EXPECT_EQ(nura::filterCarNumber("12 \xEA\xB0\x80 3456"), "123456"); // Hangul syllable dropped whole
     EXPECT_EQ(nura::filterCarNumber("ABCDEFGHIJ"), "ABCDEFGH");
@@ -56,16 +50,6 @@ TEST(CarNumberFilter, KeepsEightAsciiLettersAndDigits) {
     EXPECT_EQ(nura::filterCarNumber("\xC3\xA9t\xC3\xA9"), "t"); // Latin letters outside ASCII too
     EXPECT_EQ(nura::filterCarNumber(""), "");
     EXPECT_EQ(nura::filterCarNumber(std::string_view("1\0002", 3)), "12");
-}
-
-TEST(ORBValidator, StoredGsensorThresholdIsZeroOrFiveTo150) {
-    const ValidationMessage outOfRange{"msg.gsensor_outofrange_fmt", 0.05, 1.5};
-    for (const long long accepted : {0, 5, 45, 150}) {
-        EXPECT_EQ(ORBValidator::validateStoredGsensorThreshold(accepted), std::nullopt) << accepted;
-    }
-    for (const long long refused : {-1LL, 1LL, 4LL, 151LL, 4294967295LL}) {
-        EXPECT_EQ(ORBValidator::validateStoredGsensorThreshold(refused), outOfRange) << refused;
-    }
 }
 
 TEST(ORBValidator, CardSharesEachTenPercentAndTogetherTheWholeCard) {
