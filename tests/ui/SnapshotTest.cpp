@@ -2,7 +2,6 @@
 // Saving and printing the current frame: the file a user gets, the private folder of the temporary
 // snapshot, when capture and print act, and the printed page as a PDF rasterizer sees it.
 
-#include "core/log.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/QtSnapshotPrinter.h"
 #include "platform/Scheduler.h"
@@ -122,24 +121,11 @@ private slots:
         QVERIFY(rig.messages.last().contains(QStringLiteral("could not be captured")));
     }
 
-    // A link where the picture goes is replaced, not written through; a FIFO or folder there is refused
-    // at once (a write through the FIFO would wait for a reader for good).
-    void aLinkIsReplacedAndANonRegularTargetRefused() {
+    // A FIFO or folder where the picture goes is refused at once (a write through the FIFO would wait for
+    // a reader for good); how a link there is replaced is the safe writer's own test.
+    void aNonRegularTargetIsRefused() {
         Rig rig;
         rig.player.play();
-        const QString other = rig.dir.filePath(QStringLiteral("other.txt"));
-        {
-            QFile f(other);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("someone else's file");
-        }
-        QVERIFY(QFile::link(other, rig.dir.filePath(QStringLiteral("frame.png"))));
-        rig.chosen = QStringLiteral("frame.png");
-        rig.controller->captureVideo();
-        QCOMPARE(head(other, 100), QByteArray("someone else's file"));
-        QVERIFY(!QFileInfo(rig.dir.filePath(QStringLiteral("frame.png"))).isSymLink());
-        QCOMPARE(head(rig.dir.filePath(QStringLiteral("frame.png")), kPngMagic.size()), kPngMagic);
-
         QVERIFY(::mkfifo(QFile::encodeName(rig.dir.filePath(QStringLiteral("pipe.jpg"))).constData(), 0600) ==
                 0);
         QVERIFY(QDir(rig.dir.path()).mkdir(QStringLiteral("folder.jpg")));
@@ -148,11 +134,11 @@ private slots:
             rig.controller->captureVideo();
             QVERIFY2(rig.messages.last().contains(QStringLiteral("not a regular file")),
                      qPrintable(rig.messages.last()));
-            QCOMPARE(rig.opened.size(), 1);
+            QVERIFY(rig.opened.isEmpty());
         }
         QCOMPARE(
             QDir(rig.dir.path()).entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
-            (QStringList{"folder.jpg", "frame.png", "other.txt", "pipe.jpg", "private"}));
+            (QStringList{"folder.jpg", "pipe.jpg", "private"}));
     }
 
     void captureNeedsPlayingPrintTakesThePausedFrame() {
@@ -204,21 +190,6 @@ private slots:
             QDir(chosen).removeRecursively();
         }
         QVERIFY(QDir(elsewhere.path()).isEmpty());
-    }
-
-    void notAPrinterLogsAndWritesNothing() {
-        QTemporaryDir dir;
-        const QString picture = dir.filePath(QStringLiteral("frame.jpg"));
-        QImage(64, 32, QImage::Format_RGB32).save(picture, "JPEG");
-        QPrinter printer;
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
-        nura::LogCapture log;
-        QCOMPARE(QtSnapshotPrinter::sendToPrinter(printer, picture), SnapshotPrinter::Result::NotAPrinter);
-        QCOMPARE(log.lines(),
-                 std::vector<std::string>{"Either got an error from PMSessionGetDestinationType or "
-                                          "the print destination wasn't kPMDestinationPrinter"});
-        QVERIFY(!QFile::exists(printer.outputFileName()));
     }
 
     void printPanelIsWindowModalAndKeepsItsChoices() {

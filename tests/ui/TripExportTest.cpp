@@ -7,7 +7,6 @@
 #include "ui/app/ORBTripExportController.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -83,22 +82,6 @@ private slots:
         QVERIFY(failed.wait(10000));
         QCOMPARE(m_errors.size(), 2);
         QVERIFY(m_errors.at(1).contains("cannot be written"));
-
-        // A link at the target is replaced by the export, never written through.
-        const QString elsewhere = m_dir.filePath("elsewhere.gpx");
-        QFile other(elsewhere);
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("someone else's");
-        other.close();
-        QVERIFY(QFile::link(elsewhere, m_dir.filePath("link.gpx")));
-        auto linked = make(m_dir.filePath("link.gpx"));
-        QSignalSpy done(linked.get(), &ORBTripExportController::exportFinished);
-        linked->exportTrip(media("alwa_20230115_085000_F.MP4"), m_list.medias(), m_list.mediaPairDic());
-        QVERIFY(done.wait(10000));
-        QCOMPARE(m_errors.size(), 2);
-        QVERIFY(!QFileInfo(m_dir.filePath("link.gpx")).isSymLink());
-        QVERIFY(other.open(QIODevice::ReadOnly));
-        QCOMPARE(other.readAll(), QByteArray("someone else's"));
     }
 
 private:
