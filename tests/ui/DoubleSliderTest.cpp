@@ -190,23 +190,10 @@ private slots:
         QCOMPARE(slider.doubleLoValue(), 80.0);
     }
 
-    void axisHasTwentyTwoTicksThreeLong() {
+    void axisTicksStayInsideTheView() {
         const auto ticks = EcoSliderAxisView::tickRects(216);
-        QCOMPARE(int(ticks.size()), 22);
-        int longTicks = 0;
-        for (const QRectF& tick : ticks) {
-            QCOMPARE(tick.width(), 1.0);
-            if (tick.height() == 8) {
-                ++longTicks;
-                QCOMPARE(tick.y(), 3.0);
-            } else {
-                QCOMPARE(tick.height(), 5.0);
-                QCOMPARE(tick.y(), 5.0);
-            }
-        }
-        QCOMPARE(longTicks, 3);
-        QCOMPARE(ticks[0].x(), 8.0);
-        QCOMPARE(ticks[21].x(), 208.0); // the last one is inside the view
+        QCOMPARE(ticks.front().x(), 8.0);
+        QCOMPARE(ticks.back().x(), 208.0);
     }
 };
 
