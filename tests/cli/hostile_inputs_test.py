@@ -107,15 +107,6 @@ class Writers(unittest.TestCase):
                     self.assertIn("not a regular file", err)
         self.assertEqual(read("/dev/null"), b"")
 
-    def test_a_read_only_file_is_refused_even_for_root(self):
-        # FAT's read-only attribute shows as a mode without write bits.
-        shutil.copy(path("config.bin"), path("ro.bin"))
-        os.chmod(path("ro.bin"), 0o444)
-        code, out, err = run("config", "set", path("ro.bin"), "aud_output_vol=1")
-        self.assertEqual(code, CANNOT_ACCESS, err)
-        self.assertIn("read-only", err)
-        self.assertEqual(read(path("ro.bin")), settings_record(0x11))
-
     @unittest.skipIf(subprocess.run(["unshare", "-rm", "true"], capture_output=True).returncode != 0,
                      "unshare -rm is not allowed here; the full-disk case is left to the core tests")
     def test_a_full_file_system(self):
