@@ -1,19 +1,20 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""nura config show/reset/set against real files: python3 config_test.py /path/to/nura"""
+"""nura config show/reset/set against real files. The defaults, the seal and each rule the settings window
+applies are the settings core's unit tests; these show what the command makes of them.
+
+python3 config_test.py /path/to/nura"""
 import json
 import os
 import random
+import shutil
 import struct
 import subprocess
 import sys
 import tempfile
-
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
-from checks import check, finish  # noqa: E402
+import unittest
 
 NURA = sys.argv[1]
-
 
 # The exit statuses every subcommand shares.
 DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE = 0, 1, 2, 64
@@ -31,194 +32,207 @@ def checksum(data):
     return x
 
 
-def show_json(path):
-    code, out, err = run("show", path, "--json")
-    check(code == 0, f"show --json {path}: {code} {err}")
-    return json.loads(out)
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
 
 
-with tempfile.TemporaryDirectory() as tmp:
-    card = os.path.join(tmp, "config.bin")
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
 
-    # reset creates a missing file from a zeroed record: defaults, kept fields 0, sealed
-    code, _, err = run("reset", card)
-    check(code == 0, f"reset of a missing file: {code} {err}")
-    data = open(card, "rb").read()
-    check(len(data) == 500, "reset writes 500 bytes")  # the defaults themselves: the golden record's test
-    check(struct.unpack_from("<H", data, 2)[0] == checksum(data), "reset seals the checksum")
-    doc = show_json(card)
-    check(doc["checksum_ok"] is True, "checksum_ok after reset")
-    f = doc["fields"]
-    check(len(f) == 118, f"118 fields, got {len(f)}")
-    check(f["time_gmt"] == 0 and f["Brightness1"] == 0, "kept fields of a zeroed record stay 0")
-    check(f["wifi_password"] == "58205820" and f["wifi_ssid"] == "NuraA", "texts up to the first zero")
-    check(f["ADAS_cameraHeight"] == 1.35 and f["ADAS_SafeDistance"] == 1.25, "floats as numbers")
-    check(f["dummy00"] == [0] * 8, "dummy00 as an array")
 
-    # text dump: every field by offset, name, type and value
-    code, out, _ = run("show", card)
-    lines = out.splitlines()
-    check(code == 0 and len(lines) == 1 + 118 + 1, "text dump has a header, 118 fields and a checksum line")
-    check([ln.split() for ln in lines if "ADAS_cameraHeight" in ln] == [["456", "ADAS_cameraHeight", "f32", "1.35"]],
-          "text dump line of a float field")
-    check(lines[-1].startswith("checksum ok"), "text dump reports the checksum")
+class Config(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp()
+        self.card = os.path.join(self.tmp, "config.bin")
+        self.env = dict(os.environ, XDG_DATA_HOME=os.path.join(self.tmp, "data"))
+        code, _, err = run("reset", self.card)
+        self.assertEqual(code, DONE, f"reset of a missing file: {err}")
 
-    # set round-trips through show, changes only the named fields (plus the seal)
-    before = open(card, "rb").read()
-    code, _, err = run("set", card, "time_gmt=20", "szPlateNumber=", "ADAS_Car=2", "LDW_width_L=0.75",
-                       "wifi_ssid=MyCar1", "dummy00=1,2,3,4,5,6,7,8")
-    check(code == 0, f"set: {code} {err}")
-    after = open(card, "rb").read()
-    f = show_json(card)["fields"]
-    check(f["time_gmt"] == 20 and f["ADAS_Car"] == 2 and f["LDW_width_L"] == 0.75, "set values read back")
-    check(f["szPlateNumber"] == "" and f["osd_plate_flag"] == 0, "empty car number clears the plate flag on save")
-    check(f["wifi_ssid"] == "MyCar1" and f["dummy00"] == [1, 2, 3, 4, 5, 6, 7, 8], "texts and arrays set")
-    changed = {i for i in range(500) if before[i] != after[i]}
-    allowed = set(range(2, 4)) | set(range(156, 160)) | set(range(168, 172)) | set(range(256, 264)) | {396} \
-        | set(range(432, 436)) | set(range(356, 372)) | set(range(464, 496))
-    check(changed <= allowed, f"bytes outside the named fields changed: {sorted(changed - allowed)}")
-    check(show_json(card)["checksum_ok"] is True, "set seals")
+    def tearDown(self):
+        leftovers = [n for n in os.listdir(self.tmp) if n.startswith(".")]
+        shutil.rmtree(self.tmp)
+        self.assertEqual(leftovers, [], "no temporary files left")
 
-    # reset keeps time zone, daylight saving and voice language
-    run("set", card, "summer_time=1", "Brightness1=3", "vid_brightness=4")
-    run("reset", card)
-    f = show_json(card)["fields"]
-    check(f["time_gmt"] == 20 and f["summer_time"] == 1 and f["Brightness1"] == 3, "reset keeps user fields")
-    check(f["vid_brightness"] == 2, "reset restores defaults")
+    def show_json(self, path=None):
+        code, out, err = run("show", path or self.card, "--json")
+        self.assertEqual(code, DONE, err)
+        return json.loads(out)
 
-    # bad assignments change nothing and say why
-    before = open(card, "rb").read()
-    for bad in (["ADAS_Car=256"], ["nosuchfield=1"], ["time_gmt"], ["checksum=1"], ["vid_hue=3", "vid_hue=x"]):
-        code, _, err = run("set", card, *bad)
-        check(code == USAGE and "nothing changed" in err, f"set {bad} refused: {code} {err}")
-    check(open(card, "rb").read() == before, "refused sets leave the file byte for byte")
+    def assertRefused(self, status, *args, why="nothing changed"):
+        before = read(self.card)
+        code, _, err = run(*args)
+        self.assertEqual(code, status, f"{args}: {err}")
+        self.assertIn(why, err, args)
+        self.assertEqual(read(self.card), before, f"{args}: the file byte for byte")
 
-    # values the settings window refuses are refused here too, with the reason (each rule is pinned by the
-    # core tests; these show the command applies them)
-    for bad, why in ((["wifi_ssid=My Car"], "wifi_ssid"), (["sd_mem_always_ratio=60"], "100 %"),
-                     (["aud_input_vol=4000000000"], "0 to 3"), (["ADAS_Car=3"], "ADAS_Car"),
-                     (["sd_mem_always_reserved=11550"], "11500"), (["Brightness1=21"], "0 to 20")):
-        code, _, err = run("set", card, *bad)
-        check(code == USAGE and why in err and "nothing changed" in err, f"set {bad} refused: {code} {err}")
-    check(open(card, "rb").read() == before, "values the window refuses leave the file byte for byte")
-    code, _, err = run("set", card, "gsen_x_threshold=0", "parkmode_x_threshold=150", "sd_mem_always_ratio=60",
-                       "sd_mem_event_ratio=20", "szPlateNumber=12AB3456", "wifi_password=!~pass~!")
-    check(code == DONE, f"values the window stores are stored: {code} {err}")
-    data = open(card, "rb").read()
-    check(struct.unpack_from("<iIII", data, 88)[0] == 0 and struct.unpack_from("<III", data, 8) == (60, 20, 20),
-          "threshold 0 and moved shares stored")
 
-    # --raw is for repair: no window checks, and it says so
-    code, _, err = run("set", card, "wifi_ssid=My Car", "--raw", "cfg_ver=1", "sd_mem_always_ratio=0")
-    check(code == DONE and "--raw" in err, f"set --raw: {code} {err}")
-    data = open(card, "rb").read()
-    check(data[0:2] == b"\x01\x00" and data[356:363] == b"My Car\0" and data[8:12] == bytes(4), "--raw stores as given")
-    check(run("set", card, "--raw")[0] == USAGE, "--raw alone is a usage error")
-    run("set", card, "--raw", "cfg_ver=22310", "sd_mem_always_ratio=60")
+class Show(Config):
+    def test_reset_writes_a_sealed_record_of_zeroed_kept_fields(self):
+        data = read(self.card)
+        self.assertEqual(len(data), 500)
+        self.assertEqual(struct.unpack_from("<H", data, 2)[0], checksum(data))
+        doc = self.show_json()
+        self.assertIs(doc["checksum_ok"], True)
+        f = doc["fields"]
+        self.assertEqual(len(f), 118)
+        self.assertEqual((f["time_gmt"], f["Brightness1"]), (0, 0))
+        self.assertEqual((f["wifi_password"], f["wifi_ssid"]), ("58205820", "NuraA"), "texts up to the first zero")
+        self.assertEqual((f["ADAS_cameraHeight"], f["ADAS_SafeDistance"]), (1.35, 1.25), "floats as numbers")
+        self.assertEqual(f["dummy00"], [0] * 8, "an array")
 
-    # files that are not a record: refused, never changed
-    for size in (0, 499, 501):
-        path = os.path.join(tmp, f"size{size}.bin")
-        open(path, "wb").write(b"\x01" * size)
-        for cmd in (["show", path], ["reset", path], ["set", path, "vid_hue=1"]):
-            code, _, err = run(*cmd)
-            check(code == NOT_OUR_FILE and "not a 500-byte" in err, f"{cmd[0]} of {size} bytes: {code} {err}")
-            check(("truncated" in err) == (size < 500), f"{cmd[0]} of {size} bytes says truncated: {err}")
-        check(open(path, "rb").read() == b"\x01" * size, f"{size}-byte file untouched")
+    def test_text_dump_lists_every_field_by_offset_name_type_and_value(self):
+        code, out, _ = run("show", self.card)
+        lines = out.splitlines()
+        self.assertEqual((code, len(lines)), (DONE, 1 + 118 + 1))
+        self.assertEqual([ln.split() for ln in lines if "ADAS_cameraHeight" in ln],
+                         [["456", "ADAS_cameraHeight", "f32", "1.35"]])
+        self.assertTrue(lines[-1].startswith("checksum ok"))
 
-    rnd = bytes(random.Random(7).getrandbits(8) for _ in range(500))
-    path = os.path.join(tmp, "random.bin")
-    open(path, "wb").write(rnd)
-    doc = show_json(path)
-    check(doc["checksum_ok"] == (struct.unpack_from("<H", rnd, 2)[0] == checksum(rnd)), "random record checksum")
-    code, _, _ = run("set", path, "vid_hue=9")
-    check(code == 0 and open(path, "rb").read()[84] == 9, "random record edited")
+    def test_a_random_record_is_shown_and_edited(self):
+        path = os.path.join(self.tmp, "random.bin")
+        write(path, bytes(random.Random(7).getrandbits(8) for _ in range(500)))
+        self.show_json(path)
+        code, _, _ = run("set", path, "vid_hue=9")
+        self.assertEqual((code, read(path)[84]), (DONE, 9))
 
-    # unwritable: even root cannot create a file below a regular file
-    blocker = os.path.join(tmp, "plain")
-    open(blocker, "wb").write(b"x")
-    code, _, err = run("reset", os.path.join(blocker, "config.bin"))
-    check(code == CANNOT_ACCESS and "cannot write" in err, f"reset below a regular file: {code} {err}")
-    code, _, err = run("show", os.path.join(tmp, "missing.bin"))
-    check(code == CANNOT_ACCESS and "cannot read" in err, f"show of a missing file: {code} {err}")
 
-    # usage
-    for cmd in ([], ["show"], ["frobnicate", card], ["reset"], ["set", card], ["show", card, "--xml"]):
-        check(run(*cmd)[0] == USAGE, f"usage error {cmd}")
+class Set(Config):
+    def test_changes_only_the_named_fields_and_the_seal(self):
+        before = read(self.card)
+        code, _, err = run("set", self.card, "time_gmt=20", "szPlateNumber=", "ADAS_Car=2", "LDW_width_L=0.75",
+                           "wifi_ssid=MyCar1", "dummy00=1,2,3,4,5,6,7,8")
+        self.assertEqual(code, DONE, err)
+        after = read(self.card)
+        doc = self.show_json()
+        f = doc["fields"]
+        self.assertEqual((f["time_gmt"], f["ADAS_Car"], f["LDW_width_L"]), (20, 2, 0.75))
+        self.assertEqual((f["szPlateNumber"], f["osd_plate_flag"]), ("", 0), "an empty car number clears the flag")
+        self.assertEqual((f["wifi_ssid"], f["dummy00"]), ("MyCar1", [1, 2, 3, 4, 5, 6, 7, 8]))
+        changed = {i for i in range(500) if before[i] != after[i]}
+        allowed = set(range(2, 4)) | set(range(156, 160)) | set(range(168, 172)) | set(range(256, 264)) | {396} \
+            | set(range(432, 436)) | set(range(356, 372)) | set(range(464, 496))
+        self.assertEqual(changed - allowed, set(), "bytes outside the named fields")
+        self.assertIs(doc["checksum_ok"], True)
 
-    # two sets at once never lose a change: each takes the file for its read, edit and save
-    code, _, err = run("reset", card)
-    lost = []
-    for i in range(30):
-        hue, bright = (i * 7) % 200, (i * 11) % 200
-        pair = [subprocess.Popen([NURA, "config", "set", card, "--raw", f"vid_hue={hue}"],
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL),
-                subprocess.Popen([NURA, "config", "set", card, "--raw", f"vid_brightness={bright}"],
-                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
-        codes = [p.wait(timeout=60) for p in pair]
-        f = show_json(card)["fields"]
-        if codes != [0, 0] or f["vid_hue"] != hue or f["vid_brightness"] != bright:
-            lost.append((i, codes, f["vid_hue"], f["vid_brightness"]))
-    check(not lost, f"concurrent sets lost a change: {lost}")
+    def test_bad_assignments_and_values_the_window_refuses_change_nothing(self):
+        for bad in (["ADAS_Car=256"], ["nosuchfield=1"], ["time_gmt"], ["checksum=1"], ["vid_hue=3", "vid_hue=x"]):
+            with self.subTest(bad):
+                self.assertRefused(USAGE, "set", self.card, *bad)
+        for bad, why in ((["wifi_ssid=My Car"], "wifi_ssid"), (["sd_mem_always_ratio=60"], "100 %")):
+            with self.subTest(bad):
+                self.assertRefused(USAGE, "set", self.card, *bad, why=why)
+                self.assertRefused(USAGE, "set", self.card, *bad)
+        code, _, err = run("set", self.card, "gsen_x_threshold=0", "parkmode_x_threshold=150",
+                           "sd_mem_always_ratio=60", "sd_mem_event_ratio=20", "szPlateNumber=12AB3456",
+                           "wifi_password=!~pass~!")
+        self.assertEqual(code, DONE, f"values the window stores are stored: {err}")
+        data = read(self.card)
+        self.assertEqual((struct.unpack_from("<i", data, 88)[0], struct.unpack_from("<III", data, 8)),
+                         (0, (60, 20, 20)))
 
-    # what show prints, text or JSON, set takes back to the very same bytes, text that is not UTF-8 too
-    env = dict(os.environ, XDG_DATA_HOME=os.path.join(tmp, "data"))
-    subprocess.run([NURA, "config", "set", card, "--raw", b"szPlateNumber=\xe9A\"B\\", b"wifi_ssid=\"q\""],
-                   check=True, capture_output=True)
-    before = open(card, "rb").read()
-    check(before[256:262] == b'\xe9A"B\\\0', f"raw plate stored: {before[256:264]!r}")
-    code, out, _ = run("show", card)
-    pairs = [ln.split(None, 3) for ln in out.splitlines()[1:-1]]
-    text_args = [f"{name}={value}" for _, name, _, value in pairs if name not in ("checksum", "osd_plate_flag")]
-    code, _, err = run("set", card, "--raw", *text_args)
-    check(code == DONE and open(card, "rb").read() == before, f"the text listing fed back to set: {code} {err}")
-    fields = show_json(card)["fields"]
-    check(fields["szPlateNumber"] == '"\\xE9A\\"B\\\\"', f"JSON keeps bytes that are not UTF-8: {fields['szPlateNumber']!r}")
-    json_args = [f"{k}={','.join(map(str, v)) if isinstance(v, list) else v}" for k, v in fields.items()
-                 if k not in ("checksum", "osd_plate_flag")]
-    code, _, err = run("set", card, "--raw", *json_args)
-    check(code == DONE and open(card, "rb").read() == before, f"the JSON listing fed back to set: {code} {err}")
-    for bad in ("dummy00=1,2,3,4,5,6,7,8,", "dummy00=1,2,3,4,5,6,7,8,9", 'szPlateNumber="\\q"'):
-        code, _, err = run("set", card, "--raw", bad)
-        check(code == USAGE and "nothing changed" in err, f"set {bad} refused: {code} {err}")
-    check(open(card, "rb").read() == before, "refused sets leave the file byte for byte")
+    def test_raw_skips_the_window_checks_and_says_so(self):
+        code, _, err = run("set", self.card, "wifi_ssid=My Car", "--raw", "cfg_ver=1", "sd_mem_always_ratio=0")
+        self.assertEqual(code, DONE)
+        self.assertIn("--raw", err)
+        data = read(self.card)
+        self.assertEqual((data[0:2], data[356:363], data[8:12]), (b"\x01\x00", b"My Car\0", bytes(4)))
+        self.assertEqual(run("set", self.card, "--raw")[0], USAGE)
 
-    # reset --force replaces a damaged record after keeping its bytes; a FIFO or a large file never
-    damaged = os.path.join(tmp, "damaged.bin")
-    open(damaged, "wb").write(b"\x07" * 499)
-    p = subprocess.run([NURA, "config", "reset", damaged], capture_output=True, env=env, timeout=60)
-    check(p.returncode == NOT_OUR_FILE and b"--force" in p.stderr, f"reset names --force: {p.stderr!r}")
-    p = subprocess.run([NURA, "config", "reset", "--force", damaged], capture_output=True, env=env, timeout=60)
-    kept = sorted(os.listdir(os.path.join(tmp, "data", "nura-viewer", "backups")))
-    check(p.returncode == DONE and len(open(damaged, "rb").read()) == 500, f"reset --force: {p.stderr!r}")
-    check(len(kept) == 1 and open(os.path.join(tmp, "data", "nura-viewer", "backups", kept[0]), "rb").read()
-          == b"\x07" * 499 and kept[0].encode() in p.stderr, f"the old bytes kept and named: {kept} {p.stderr!r}")
-    fifo = os.path.join(tmp, "fifo.bin")
-    os.mkfifo(fifo)
-    large = os.path.join(tmp, "large.bin")
-    with open(large, "wb") as f:
-        f.truncate(65 << 20)
-    for path in (fifo, large):
-        p = subprocess.run([NURA, "config", "reset", "--force", path], capture_output=True, env=env, timeout=60)
-        check(p.returncode == NOT_OUR_FILE and (path == fifo or b"too large" in p.stderr),
-              f"reset --force of {path}: {p.returncode} {p.stderr!r}")
-    check(os.path.getsize(large) == 65 << 20 and len(os.listdir(os.path.join(tmp, "data", "nura-viewer",
-                                                                            "backups"))) == 1,
-          "the large file is untouched and not copied")
-    os.unlink(fifo)
-    os.unlink(large)
+    def test_what_show_prints_set_takes_back_to_the_same_bytes(self):
+        subprocess.run([NURA, "config", "set", self.card, "--raw", b"szPlateNumber=\xe9A\"B\\", b"wifi_ssid=\"q\""],
+                       check=True, capture_output=True)
+        before = read(self.card)
+        self.assertEqual(before[256:262], b'\xe9A"B\\\0')
+        _, out, _ = run("show", self.card)
+        pairs = [ln.split(None, 3) for ln in out.splitlines()[1:-1]]
+        text_args = [f"{name}={value}" for _, name, _, value in pairs if name not in ("checksum", "osd_plate_flag")]
+        code, _, err = run("set", self.card, "--raw", *text_args)
+        self.assertEqual((code, read(self.card)), (DONE, before), f"the text listing fed back: {err}")
+        fields = self.show_json()["fields"]
+        self.assertEqual(fields["szPlateNumber"], '"\\xE9A\\"B\\\\"', "JSON keeps bytes that are not UTF-8")
+        json_args = [f"{k}={','.join(map(str, v)) if isinstance(v, list) else v}" for k, v in fields.items()
+                     if k not in ("checksum", "osd_plate_flag")]
+        code, _, err = run("set", self.card, "--raw", *json_args)
+        self.assertEqual((code, read(self.card)), (DONE, before), f"the JSON listing fed back: {err}")
+        for bad in ("dummy00=1,2,3,4,5,6,7,8,", "dummy00=1,2,3,4,5,6,7,8,9", 'szPlateNumber="\\q"'):
+            with self.subTest(bad):
+                self.assertRefused(USAGE, "set", self.card, "--raw", bad)
 
-    # a link given as the target is replaced by a file of its own; one line says the other file is unchanged
-    link = os.path.join(tmp, "link.bin")
-    os.symlink(card, link)
-    before = open(card, "rb").read()
-    code, _, err = run("set", link, "vid_hue=3")
-    check(code == DONE and not os.path.islink(link) and open(link, "rb").read()[84] == 3, f"link replaced: {err}")
-    check(open(card, "rb").read() == before and len(err.splitlines()) == 1 and card in err and "unchanged" in err,
-          f"the file the link led to is left and said so: {err!r}")
-    os.unlink(link)
+    def test_two_sets_at_once_never_lose_a_change(self):
+        lost = []
+        for i in range(30):
+            hue, bright = (i * 7) % 200, (i * 11) % 200
+            pair = [subprocess.Popen([NURA, "config", "set", self.card, "--raw", f"vid_hue={hue}"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL),
+                    subprocess.Popen([NURA, "config", "set", self.card, "--raw", f"vid_brightness={bright}"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+            codes = [p.wait(timeout=60) for p in pair]
+            f = self.show_json()["fields"]
+            if codes != [0, 0] or f["vid_hue"] != hue or f["vid_brightness"] != bright:
+                lost.append((i, codes, f["vid_hue"], f["vid_brightness"]))
+        self.assertEqual(lost, [])
 
-    leftovers = [n for n in os.listdir(tmp) if n.startswith(".")]
-    check(not leftovers, f"no temporary files left: {leftovers}")
+    def test_a_link_is_replaced_and_the_file_it_led_to_said_unchanged(self):
+        link = os.path.join(self.tmp, "link.bin")
+        os.symlink(self.card, link)
+        before = read(self.card)
+        code, _, err = run("set", link, "vid_hue=3")
+        self.assertTrue(code == DONE and not os.path.islink(link) and read(link)[84] == 3, err)
+        self.assertEqual(read(self.card), before)
+        self.assertTrue(len(err.splitlines()) == 1 and self.card in err and "unchanged" in err, err)
 
-finish()
+
+class Refusals(Config):
+    def test_files_that_are_not_a_record_are_never_changed(self):
+        for size in (0, 499, 501):
+            path = os.path.join(self.tmp, f"size{size}.bin")
+            write(path, b"\x01" * size)
+            for cmd in (["show", path], ["reset", path], ["set", path, "vid_hue=1"]):
+                with self.subTest(f"{cmd[0]} of {size} bytes"):
+                    code, _, err = run(*cmd)
+                    self.assertEqual(code, NOT_OUR_FILE, err)
+                    self.assertIn("not a 500-byte", err)
+                    self.assertEqual("truncated" in err, size < 500, err)
+            self.assertEqual(read(path), b"\x01" * size)
+
+    def test_unwritable_places_and_usage(self):
+        write(os.path.join(self.tmp, "plain"), b"x")  # even root cannot create a file below a regular file
+        code, _, err = run("reset", os.path.join(self.tmp, "plain", "config.bin"))
+        self.assertEqual(code, CANNOT_ACCESS)
+        self.assertIn("cannot write", err)
+        for cmd in ([], ["show"], ["frobnicate", self.card], ["reset"], ["set", self.card],
+                    ["show", self.card, "--xml"]):
+            with self.subTest(cmd):
+                self.assertEqual(run(*cmd)[0], USAGE)
+
+    def test_reset_force_keeps_the_damaged_bytes_but_never_takes_a_fifo_or_a_large_file(self):
+        damaged = os.path.join(self.tmp, "damaged.bin")
+        write(damaged, b"\x07" * 499)
+        code, _, err = run("reset", damaged, env=self.env)
+        self.assertEqual(code, NOT_OUR_FILE)
+        self.assertIn("--force", err)
+        code, _, err = run("reset", "--force", damaged, env=self.env)
+        backups = os.path.join(self.tmp, "data", "nura-viewer", "backups")
+        kept = sorted(os.listdir(backups))
+        self.assertEqual((code, len(read(damaged))), (DONE, 500), err)
+        self.assertEqual(len(kept), 1)
+        self.assertEqual(read(os.path.join(backups, kept[0])), b"\x07" * 499)
+        self.assertIn(kept[0], err)
+        fifo = os.path.join(self.tmp, "fifo.bin")
+        os.mkfifo(fifo)
+        large = os.path.join(self.tmp, "large.bin")
+        with open(large, "wb") as f:
+            f.truncate(65 << 20)
+        for path in (fifo, large):
+            with self.subTest(path):
+                code, _, err = run("reset", "--force", path, env=self.env)
+                self.assertEqual(code, NOT_OUR_FILE, err)
+                if path == large:
+                    self.assertIn("too large", err)
+        self.assertEqual((os.path.getsize(large), len(os.listdir(backups))), (65 << 20, 1))
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=1)
