@@ -82,19 +82,6 @@ private slots:
         QTRY_VERIFY(guard.isNull()); // deletes itself
     }
 
-    void centering() {
-        QWidget parent;
-        QWidget reference(&parent);
-        QWidget view(&parent);
-        reference.setGeometry(100, 10, 300, 20);
-        view.setGeometry(0, 50, 101, 20);
-        CenterViewHorizontally(view, reference);
-        QCOMPARE(view.pos(), QPoint(199, 50)); // 100 + (300 - 101) / 2
-        view.resize(500, 20);
-        CenterViewHorizontally(view, reference);
-        QCOMPARE(view.x(), 0); // wider than the reference: 100 + (300 - 500) / 2
-    }
-
     void carNumberFilteredWhenEditingEnds() {
         ORBCarNumberTextField field;
         field.setText(QString::fromUtf8("12 \xEA\xB0\x80 3456"));

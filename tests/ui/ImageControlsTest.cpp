@@ -97,34 +97,6 @@ private slots:
         QCOMPARE(button->numberOfCaptures(), 0);
     }
 
-    void drawsTheNinePartFrameWithoutLogo() {
-        TKVideoBackgroundImageView view;
-        view.resize(60, 40);
-        view.setBackgroundNineImageName(QStringLiteral("v1"));
-        const QImage image = rendered(view);
-        QCOMPARE(image.pixel(30, 20), resource(QStringLiteral("v1_center_fill")).pixel(0, 0));
-        // Every opaque corner pixel where it belongs, the edges along their sides.
-        const struct {
-            const char* name;
-            QPoint at;
-        } corners[] = {{"v1_top_left_corner", {0, 0}},
-                       {"v1_top_right_corner", {54, 0}},
-                       {"v1_bottom_left_corner", {0, 34}},
-                       {"v1_bottom_right_corner", {54, 34}}};
-        for (const auto& corner : corners) {
-            const QImage part = resource(QLatin1String(corner.name));
-            for (int y = 0; y < 6; ++y) {
-                for (int x = 0; x < 6; ++x) {
-                    if (qAlpha(part.pixel(x, y)) == 255) {
-                        QCOMPARE(image.pixel(corner.at + QPoint(x, y)), part.pixel(x, y));
-                    }
-                }
-            }
-        }
-        QCOMPARE(image.pixel(30, 0), resource(QStringLiteral("v1_top_edge_fill")).pixel(0, 0));
-        QCOMPARE(image.pixel(59, 20), resource(QStringLiteral("v1_right_edge_fill")).pixel(5, 0));
-    }
-
     void centresALogoLargerThanTheView() {
         TKVideoBackgroundImageView view;
         view.resize(40, 30);
