@@ -11,9 +11,7 @@
 
 #include "UDisks2Mock.h"
 
-#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -122,46 +120,6 @@ private slots:
         QCOMPARE(svc.findUSBVolumeContainingFile("timeset.cfg"), std::optional<QUrl>(url("nolabel")));
         QCOMPARE(svc.findUSBVolumeContainingFile("config.bin"), std::optional<QUrl>(url("NURA_RO")));
         QCOMPARE(svc.findUSBVolumeContainingFile("nura_000.drv"), std::nullopt);
-    }
-
-    // A medium swapped in the same reader keeps the object path and the drive but not the volume serial:
-    // the format reads the volume again by its path, mounted or not, and the watcher says when the mounts
-    // change.
-    void aVolumeIsReadAgainByItsObjectPathAndChangesAreSignalled() {
-        auto svc = service();
-        const std::string spare = "/org/freedesktop/UDisks2/block_devices/sdb2";
-        const auto before = svc.describeVolume(spare); // not mounted, still described
-        QVERIFY(before);
-        QCOMPARE(before->mountPath, std::string());
-        QCOMPARE(before->uuid.value_or(""), std::string("016B-0404"));
-        QCOMPARE(before->driveId.value_or(""), std::string("Flash_Drive-0815"));
-        QVERIFY(!svc.describeVolume("/org/freedesktop/UDisks2/block_devices/nothing"));
-
-        QObject owner;
-        QObject* watcher = svc.watchChanges(&owner);
-        QVERIFY(watcher);
-        QSignalSpy changed(watcher, SIGNAL(volumesChanged()));
-        QDBusConnection bus = QDBusConnection::connectToBus(m_mock.address(), QStringLiteral("udisks2-mock"));
-        auto update = [&](const QString& iface, const QVariantMap& props) {
-            QDBusMessage call =
-                QDBusMessage::createMethodCall("org.freedesktop.UDisks2", QString::fromStdString(spare),
-                                               "org.freedesktop.DBus.Mock", "UpdateProperties");
-            call << iface << props;
-            const QDBusMessage reply = bus.call(call);
-            QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
-        };
-        update("org.freedesktop.UDisks2.Block", {{"IdUUID", QStringLiteral("7777-7777")}});
-        QCOMPARE(svc.describeVolume(spare)->uuid.value_or(""), std::string("7777-7777"));
-        QVERIFY(diskIdentity(*svc.describeVolume(spare)) != diskIdentity(*before));
-        update("org.freedesktop.UDisks2.Block", {{"IdUUID", QStringLiteral("016B-0404")}});
-        QCOMPARE(diskIdentity(*svc.describeVolume(spare)), diskIdentity(*before));
-
-        // A mount comes as a change of the file system's MountPoints.
-        QDBusArgument none;
-        none.beginArray(QMetaType::fromType<QByteArray>());
-        none.endArray();
-        update("org.freedesktop.UDisks2.Filesystem", {{"MountPoints", QVariant::fromValue(none)}});
-        QVERIFY(changed.wait(5000));
     }
 
     // Last of the stand-in's tests: it takes the label from both NURA volumes.
