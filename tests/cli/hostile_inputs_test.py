@@ -87,19 +87,13 @@ class Readers(unittest.TestCase):
 
 
 class Writers(unittest.TestCase):
-    def test_a_link_is_replaced_and_other_files_refused(self):
+    def test_fifos_devices_and_folders_are_refused(self):
+        # A link given as the target is replaced, not followed: the safe writer's test and config set's.
         writers = {
-            "clock": (lambda target: run("clock", target, "2024-03-05 14:07:09"), b"someone else's file"),
-            "config reset": (lambda target: run("config", "reset", target), settings_record(0x22)),
+            "clock": lambda target: run("clock", target, "2024-03-05 14:07:09"),
+            "config reset": lambda target: run("config", "reset", target),
         }
-        for name, (write_to, precious) in writers.items():
-            write(path("precious"), precious)
-            link = path("wlink")
-            os.symlink(path("precious"), link)
-            code, out, err = write_to(link)
-            self.assertTrue(code == DONE and not os.path.islink(link), f"{name} over a link: {code} {err}")
-            self.assertEqual(read(path("precious")), precious, f"{name}: link target untouched")
-            os.unlink(link)
+        for name, write_to in writers.items():
             for hostile in (path("fifo"), "/dev/null", path("folder")):
                 with self.subTest(f"{name} {hostile}"):
                     code, out, err = write_to(hostile)
