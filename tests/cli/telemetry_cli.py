@@ -143,11 +143,6 @@ class Formats(unittest.TestCase):
             self.assertEqual((length, time, unit), (153, int(ROWS[k]["time"]), ROWS[k]["unit"]))
             self.assertEqual([single(float(ROWS[k][a])) for a in ("gx", "gy", "gz")], [x / 256, y / 256, z / 256])
 
-    def test_text_summary(self):
-        r = nura(EVENT)
-        self.assertEqual(r.returncode, 0)
-        self.assertIn("records: 60", r.stdout)
-
 
 class Failures(unittest.TestCase):
     def test_one_line_naming_the_file(self):
