@@ -23,10 +23,6 @@ QImage testFrame() {
     return frame;
 }
 
-QColor at(const QImage& image, int x, int y) {
-    return image.pixelColor(x, y);
-}
-
 // Each pixel tells where it is: red is its column, green its row. Scaled up smoothly, a shown
 // pixel's red and green are the frame position it was read from (less half a pixel).
 QImage coordinateFrame(int width, int height) {
@@ -74,34 +70,26 @@ class VideoViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void fillCropsTheOverflowEvenly() {
-        VideoView view;
-        view.resize(100, 100);
-        view.presentFrame(testFrame());
-        QVERIFY(view.fillScreen());
-        const QImage shown = view.grab().toImage();
-        // Scaled to 200 x 100, the middle 100 columns are kept: frame x 50..149.
-        QCOMPARE(at(shown, 2, 50), QColor(Qt::red));
-        QCOMPARE(at(shown, 97, 50), QColor(Qt::blue));
-        QCOMPARE(at(shown, 50, 2), QColor(Qt::green));
-        QCOMPARE(at(shown, 50, 97), QColor(Qt::green));
-        QCOMPARE(at(shown, 35, 0), QColor(Qt::red));
-        QCOMPARE(at(shown, 65, 99), QColor(Qt::blue));
-    }
-
-    void fitLetterboxesInBlack() {
-        VideoView view;
-        view.resize(100, 100);
-        view.setFillScreen(false);
-        view.presentFrame(testFrame());
-        const QImage shown = view.grab().toImage();
-        // Scaled to 100 x 50, centred: rows 25..74.
-        QCOMPARE(at(shown, 50, 10), QColor(Qt::black));
-        QCOMPARE(at(shown, 50, 90), QColor(Qt::black));
-        QCOMPARE(at(shown, 10, 50), QColor(Qt::red));
-        QCOMPARE(at(shown, 90, 50), QColor(Qt::blue));
-        view.clearFrame();
-        QCOMPARE(at(view.grab().toImage(), 50, 50), QColor(Qt::black));
+    void fillCropsTheOverflowEvenlyAndFitLetterboxesInBlack() {
+        // Filled, the frame is scaled to 200 x 100 and its middle columns 50..149 kept; fitted, it is
+        // scaled to 100 x 50 and centred on rows 25..74.
+        struct Case {
+            bool fill;
+            QPoint at;
+            Qt::GlobalColor colour;
+        };
+        for (const Case c : {Case{true, {2, 50}, Qt::red}, Case{true, {97, 50}, Qt::blue},
+                             Case{true, {50, 2}, Qt::green}, Case{true, {50, 97}, Qt::green},
+                             Case{false, {50, 10}, Qt::black}, Case{false, {50, 90}, Qt::black},
+                             Case{false, {10, 50}, Qt::red}, Case{false, {90, 50}, Qt::blue}}) {
+            VideoView view;
+            view.resize(100, 100);
+            view.setFillScreen(c.fill);
+            view.presentFrame(testFrame());
+            QCOMPARE(view.grab().toImage().pixelColor(c.at), QColor(c.colour));
+            view.clearFrame();
+            QCOMPARE(view.grab().toImage().pixelColor(50, 50), QColor(Qt::black));
+        }
     }
 
     void theWheelZoomsAboutTheCursorOnThePlainAndTheMirroredPicture() {
@@ -268,7 +256,7 @@ private slots:
         }
         QCOMPARE(view.lastFrame().pixelColor(0, 0), QColor(199, 0, 0));
         QCoreApplication::processEvents();
-        QCOMPARE(at(view.grab().toImage(), 10, 10), QColor(199, 0, 0));
+        QCOMPARE(view.grab().toImage().pixelColor(10, 10), QColor(199, 0, 0));
     }
 };
 
