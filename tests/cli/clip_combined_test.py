@@ -12,7 +12,6 @@ import re
 import resource
 import signal
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -20,6 +19,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from checks import check, finish  # noqa: E402
+from mp4boxes import top_level  # noqa: E402
 
 NURA = sys.argv[1]
 BUILD = os.path.dirname(os.path.abspath(NURA))
@@ -53,17 +53,6 @@ def probe(path):
     r = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "stream=codec_type,width,height:format=duration",
                         "-of", "default=nw=1", path], capture_output=True, text=True)
     return r.stdout
-
-
-def top_level(path):
-    data, at, out = open(path, "rb").read(), 0, []
-    while at + 8 <= len(data):
-        size, kind = struct.unpack_from(">I4s", data, at)
-        out.append(kind.decode("latin-1"))
-        if size < 8:
-            break
-        at += size
-    return out
 
 
 def run(*args):
@@ -365,9 +354,7 @@ def main():
         r = run(sf, "--start", "1", "--end", "3", "--no-gpx", "-o", target, *(["--audio", choice] if choice else []))
         got = probe(target).count("codec_type=")
         check(r.returncode == 0 and got == streams, f"sound {choice}: {streams} streams, got {got} {r.stderr}")
-    audio = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_entries", "stream=duration",
-                            "-of", "csv=p=0", os.path.join(snd, "None.mp4")], capture_output=True, text=True)
-    check(abs(float(audio.stdout.strip() or 0) - 2.0) < 0.1, f"the sound covers the span: {audio.stdout}")
+    check(abs(sound_seconds(os.path.join(snd, "None.mp4")) - 2.0) < 0.1, "the sound covers the span")
     one_camera_shown_keeps_the_chosen_sound(snd, sf)
 
     # Refusals: a missing partner, an existing output, bad values. Nothing is left behind.
@@ -393,8 +380,6 @@ def main():
         r = run(f1, "--start", "4", "--end", "8", "-o", target, "--force")
         check(r.returncode == 1 and "never replaced" in r.stderr and open(target, "rb").read() == before
               and os.path.islink(soft), f"{what} as the output is refused: {r.returncode} {r.stderr}")
-    r = run(f1, "--start", "2", "--end", "1", "-o", os.path.join(tmp, "y.mp4"))
-    check(r.returncode == 64, "start after end: 64")
     r = run(f1, "--start", "1", "--end", "inf", "-o", os.path.join(tmp, "y.mp4"))
     check(r.returncode == 64 and "--end must be a number" in r.stderr, f"an endless end is named: {r.stderr}")
     # A FIFO or a folder as the output is not a file to write (exit 2), with or without --force.

@@ -41,3 +41,8 @@ def boxes(data, start=0, end=None, path=""):
             out += boxes(data, start + 8, start + size, p + "/")
         start += size
     return out
+
+
+def top_level(path):
+    """The names of a file's top-level boxes, in order."""
+    return [p for p, _, _ in boxes(open(path, "rb").read()) if "/" not in p]
