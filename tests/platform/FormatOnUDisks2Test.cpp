@@ -14,6 +14,7 @@
 #include "ui/card/ORBFormatWindowController.h"
 #include "ui/settings/ORBSettingController.h"
 
+#include "../ui/UiTestSupport.h"
 #include "UDisks2Mock.h"
 
 #include <QComboBox>
@@ -31,6 +32,9 @@
 #include <functional>
 
 using namespace nura;
+using uitest::lastAlertText;
+using uitest::readFile;
+using uitest::writeFile;
 
 namespace {
 
@@ -115,22 +119,6 @@ private:
     QList<QStringList> m_lines;
 };
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QString lastAlertText(QWidget& window) {
-    const auto alerts = window.findChildren<QMessageBox*>();
-    return alerts.isEmpty() ? QString() : alerts.last()->informativeText();
-}
-
 } // namespace
 
 class FormatOnUDisks2Test : public QObject {
@@ -186,7 +174,7 @@ private slots:
     void init() {
         m_scene.unplug(QStringLiteral("sdc1")); // gone already when a test took it out
         QCOMPARE(m_scene.plug("sdc1", "Card_Reader", "NURA", kCardUuid, cardRoot()), QString());
-        writeAll(cardRoot() + "/config.bin", m_record);
+        writeFile(cardRoot() + "/config.bin", m_record);
         QDir(backupFolder()).removeRecursively();
     }
 
@@ -242,7 +230,7 @@ private slots:
         } else {
             QVERIFY(runner.lines().isEmpty());
         }
-        QCOMPARE(readAll(cardRoot() + "/config.bin"), m_record);
+        QCOMPARE(readFile(cardRoot() + "/config.bin"), m_record);
     }
 
     // A clone of the card (same serial) in a second reader: the helper is handed the card's own device and
@@ -275,12 +263,12 @@ private slots:
 
         // Formatted for real, the card takes the new volume and its settings back.
         runner.newVolumeOn.clear();
-        writeAll(cardRoot() + "/config.bin", m_record);
+        writeFile(cardRoot() + "/config.bin", m_record);
         format(w);
         if (QTest::currentTestFailed()) {
             return;
         }
-        QCOMPARE(readAll(cardRoot() + "/config.bin"), m_record);
+        QCOMPARE(readFile(cardRoot() + "/config.bin"), m_record);
         QCOMPARE(card()->mountPath, cardRoot().toStdString());
     }
 

@@ -28,8 +28,11 @@
 #include <sys/stat.h>
 
 using namespace nura;
+using uitest::lastAlert;
+using uitest::lastAlertText;
 using uitest::readFile;
 using uitest::screenshot;
+using uitest::usbVolume;
 using uitest::writeFile;
 
 namespace {
@@ -79,24 +82,6 @@ public:
     }
 };
 
-VolumeDescription usbVolume(const QString& root, const char* device, uint64_t size, bool writable = true) {
-    VolumeDescription v;
-    v.mountPath = root.toStdString();
-    v.volumeName = "NURA";
-    v.removable = true;
-    v.protocol = "USB";
-    v.deviceName = device;
-    v.mediaSize = size;
-    v.writable = writable;
-    v.mediaWhole = false;
-    return v;
-}
-
-QMessageBox* lastAlert(QWidget& window) {
-    const auto alerts = window.findChildren<QMessageBox*>();
-    return alerts.isEmpty() ? nullptr : alerts.last();
-}
-
 // The drive-record file of the viewer tests, bytes written by hand: two records, the second at 0 N 0 E.
 QByteArray driveRecordBytes() {
     const unsigned char header[] = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -142,9 +127,8 @@ class CardToolsTest : public QObject {
             QDir().mkpath(root);
             runner.cardRoot = root;
             runner.volumes = &volumes;
-            VolumeDescription card = usbVolume(root, "/dev/sdz1", 7516192767ull);
+            VolumeDescription card = usbVolume(root, "NURA", "/dev/sdz1", 7516192767ull);
             card.deviceNumber = (8u << 8) | 208u;
-            card.key = "/org/freedesktop/UDisks2/block_devices/sdz1";
             card.uuid = "1A2B-3C4D";
             card.driveId = "Card-Reader-0815";
             volumes.setVolumes({card});
@@ -159,17 +143,17 @@ class CardToolsTest : public QObject {
 private slots:
     void refusedBeforeTheQuestion() {
         Rig rig;
-        VolumeDescription sata = usbVolume(rig.root, "/dev/sda1", 1 << 30);
+        VolumeDescription sata = usbVolume(rig.root, "NURA", "/dev/sda1", 1 << 30);
         sata.protocol = "SATA";
         rig.volumes.setVolumes({sata});
         ORBFormatWindowController w(rig.services());
         waitForList(w);
         QCOMPARE(w.usbDiskCombo->count(), 0);
         w.formatButton->click();
-        QCOMPARE(lastAlert(w)->informativeText(), QString("There is no USB drive."));
+        QCOMPARE(lastAlertText(w), QString("There is no USB drive."));
 
         // A card too small for FAT32 with any cluster size is refused, saying so.
-        VolumeDescription tiny = usbVolume(rig.root, "/dev/sdz1", 30 << 20);
+        VolumeDescription tiny = usbVolume(rig.root, "NURA", "/dev/sdz1", 30 << 20);
         tiny.deviceNumber = (8u << 8) | 208u;
         rig.volumes.setVolumes({tiny});
         rig.volumes.announceChange();
@@ -177,8 +161,7 @@ private slots:
         waitForList(w);
         QCOMPARE(w.allocationUnitField->text(), QString("-"));
         w.formatButton->click();
-        QVERIFY2(lastAlert(w)->informativeText().contains("too small for FAT32"),
-                 qPrintable(lastAlert(w)->informativeText()));
+        QVERIFY2(lastAlertText(w).contains("too small for FAT32"), qPrintable(lastAlertText(w)));
         QVERIFY(rig.questions.isEmpty());
         QVERIFY(rig.runner.calls.isEmpty());
     }
@@ -252,10 +235,9 @@ private slots:
         QCOMPARE(finished[0][0].toBool(), false);
         QCOMPARE(rig.runner.commandLines().last(), (QStringList{"udisksctl", "mount", "-b", "/dev/sdz1"}));
         QCOMPARE(lastAlert(w)->text(), L("msg.cannot_format"));
-        QVERIFY2(lastAlert(w)->informativeText().contains(expected),
-                 qPrintable(lastAlert(w)->informativeText()));
+        QVERIFY2(lastAlertText(w).contains(expected), qPrintable(lastAlertText(w)));
         if (expected != L("msg.write_protected_disk")) {
-            QVERIFY(!lastAlert(w)->informativeText().contains(L("msg.write_protected_disk")));
+            QVERIFY(!lastAlertText(w).contains(L("msg.write_protected_disk")));
         }
         QCOMPARE(readFile(rig.root + "/config.bin"), QByteArray(500, 'k'));
     }
@@ -269,7 +251,7 @@ private slots:
         w.onFormat();
         QTRY_COMPARE(finished.size(), 1);
         QVERIFY(rig.runner.calls.isEmpty());
-        QVERIFY(lastAlert(w)->informativeText().contains(L("msg.config_backup_fail")));
+        QVERIFY(lastAlertText(w).contains(L("msg.config_backup_fail")));
     }
 
     void windowStaysOpenWhileFormatting() {
@@ -308,8 +290,7 @@ private slots:
         QCOMPARE(kept.size(), 1);
         QVERIFY(kept[0].startsWith("config-NURA-"));
         QCOMPARE(readFile(rig.backupFolder() + "/" + kept[0]), record);
-        QVERIFY2(lastAlert(w)->informativeText().contains(rig.backupFolder() + "/" + kept[0]),
-                 qPrintable(lastAlert(w)->informativeText()));
+        QVERIFY2(lastAlertText(w).contains(rig.backupFolder() + "/" + kept[0]), qPrintable(lastAlertText(w)));
         screenshot(*lastAlert(w), "format-failed-backup-kept.png");
 
         // A format that succeeds restores it, verified, and marks it restored rather than deleting it.
@@ -327,9 +308,7 @@ private slots:
     void theCardIsChosenWhereverItIsListed() {
         Rig rig;
         QTemporaryDir stick;
-        VolumeDescription other = usbVolume(stick.path(), "/dev/sdy1", 1 << 30);
-        other.volumeName = "STICK";
-        other.key = "/org/freedesktop/UDisks2/block_devices/sdy1";
+        VolumeDescription other = usbVolume(stick.path(), "STICK", "/dev/sdy1", 1 << 30);
         rig.volumes.setVolumes({other, rig.volumes.describeMountedVolumes()[0]});
         ORBFormatWindowController w(rig.services());
         waitForList(w);
@@ -340,7 +319,7 @@ private slots:
     void clockWritesExactlyNineteenBytesOnTheCard() {
         QTemporaryDir tmp;
         FakeVolumeService volumes;
-        volumes.setVolumes({usbVolume(tmp.path(), "/dev/sdz1", 1 << 30)});
+        volumes.setVolumes({usbVolume(tmp.path())});
         writeFile(tmp.filePath("timeset.cfg"), "1999/12/31 23:59:59ABCDEF");
         CardToolServices s;
         s.volumes = &volumes;

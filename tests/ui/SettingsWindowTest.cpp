@@ -46,8 +46,10 @@
 #include <unistd.h>
 
 using namespace nura;
+using uitest::lastAlertText;
 using uitest::readFile;
 using uitest::takeAlerts;
+using uitest::usbVolume;
 using uitest::writeFile;
 
 namespace {
@@ -69,20 +71,6 @@ struct HeldExecutor {
         }
     }
 };
-
-VolumeDescription usbVolume(const QString& root, const QString& label) {
-    VolumeDescription v;
-    v.mountPath = root.toStdString();
-    v.volumeName = label.toStdString();
-    v.removable = true;
-    v.protocol = "USB";
-    v.deviceName = "/dev/sdz1";
-    v.mediaSize = 8ull << 30;
-    v.writable = true;
-    v.mediaWhole = false;
-    v.key = "/org/freedesktop/UDisks2/block_devices/sdz1";
-    return v;
-}
 
 // A record written as the camera would: defaults with a few fields of its own, sealed.
 QByteArray cardRecord() {
@@ -306,9 +294,8 @@ private slots:
         m_savePanelAnswer = m_card.filePath("config.bin");
         window->onSave();
         QCOMPARE(saved.size(), 0);
-        const auto alerts = window->findChildren<QMessageBox*>();
         // Not "write-protected or full": a folder is in the file's place.
-        QVERIFY(!alerts.isEmpty() && alerts.last()->informativeText().contains("is a folder"));
+        QVERIFY(lastAlertText(*window).contains("is a folder"));
         QCOMPARE(takeAlerts(*window), 1);
         QVERIFY(window->isVisible());
         QCOMPARE(window->filedata()->vid_enc_bitrate, 2u);
@@ -462,9 +449,7 @@ private slots:
         window->open();
         m_executor.runAll();
         QVERIFY(QFile::remove(m_card.filePath("config.bin")));
-        VolumeDescription stick = usbVolume(other.path(), "NURA");
-        stick.deviceName = "/dev/sdy1";
-        stick.key = "/org/freedesktop/UDisks2/block_devices/sdy1";
+        VolumeDescription stick = usbVolume(other.path(), "NURA", "/dev/sdy1");
         m_volumes.setVolumes({stick});
         window->onSave();
         QCOMPARE(questions.size(), 1);
@@ -567,8 +552,7 @@ private slots:
             window.reset(makeWindowOn(services(), path));
             window->open();
             m_executor.runAll();
-            const auto alerts = window->findChildren<QMessageBox*>();
-            QVERIFY2(!alerts.isEmpty() && alerts.last()->informativeText().contains(why), why);
+            QVERIFY2(lastAlertText(*window).contains(why), why);
             takeAlerts(*window);
         }
     }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Small helpers the window tests share: files on a test card, the warnings a window showed, and
-// screenshots saved for a look.
+// Small helpers the window tests share: files on a test card, its volume, the warnings a window showed,
+// and screenshots saved for a look.
 #pragma once
+
+#include "core/card/VolumeDescription.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +32,32 @@ inline int takeAlerts(QWidget& window) {
         delete box;
     }
     return shown;
+}
+
+// The last warning shown on the window, or none; and its informative text, empty when there is none.
+inline QMessageBox* lastAlert(QWidget& window) {
+    const auto alerts = window.findChildren<QMessageBox*>();
+    return alerts.isEmpty() ? nullptr : alerts.last();
+}
+inline QString lastAlertText(QWidget& window) {
+    QMessageBox* alert = lastAlert(window);
+    return alert ? alert->informativeText() : QString();
+}
+
+// A mounted, writable partition in a USB card reader.
+inline nura::VolumeDescription usbVolume(const QString& root, const char* label = "NURA",
+                                         const char* device = "/dev/sdz1", uint64_t size = 8ull << 30) {
+    nura::VolumeDescription v;
+    v.mountPath = root.toStdString();
+    v.volumeName = label;
+    v.removable = true;
+    v.protocol = "USB";
+    v.deviceName = device;
+    v.mediaSize = size;
+    v.writable = true;
+    v.mediaWhole = false;
+    v.key = std::string("/org/freedesktop/UDisks2/block_devices/") + (device + 5);
+    return v;
 }
 
 // Saved under the build's screenshots folder, at the widget's size (its own size hint when never resized).
