@@ -2,6 +2,8 @@
 #include "core/log.h"
 #include "platform/ProcessCommandRunner.h"
 
+#include "../ui/UiTestSupport.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +14,7 @@
 
 using nura::CommandResult;
 using nura::ProcessCommandRunner;
+using uitest::readFile;
 
 class CommandRunnerTest : public QObject {
     Q_OBJECT
@@ -60,15 +63,13 @@ private slots:
     }
 
     void megabytesOfOutputNeitherHangNorPileUp() {
-        QElapsedTimer timer;
-        timer.start();
+        // A hang is the test's own time running out.
         const CommandResult r = ProcessCommandRunner().runScriptCommand(
             {"sh", "-c", "head -c 20000000 /dev/zero; head -c 20000000 /dev/zero | tr '\\0' e >&2; exit 4"},
             false);
         QCOMPARE(r.errorNumber, 4);
         QVERIFY(r.errorMessage.startsWith("eeee"));
         QCOMPARE(r.errorMessage.size(), qsizetype(ProcessCommandRunner::kMaxErrorOutput));
-        QVERIFY2(timer.elapsed() < 60000, qPrintable(QString::number(timer.elapsed())));
     }
 
     void errorOutputClosedEarlyIsWaitedOutNotPolled() {
@@ -193,11 +194,6 @@ private:
         script.write(("#!/bin/sh\n" + body).toUtf8());
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-
-    static QByteArray readFile(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 };
 
