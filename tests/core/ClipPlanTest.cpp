@@ -48,29 +48,18 @@ TEST(ClipPlan, ReadsBackEveryByteAndNumberAsWritten) {
     std::string error;
     const auto back = ClipPlan::decode(text, error);
     ASSERT_TRUE(back) << error;
-    EXPECT_EQ(back->out, p.out);
+    // Written again, the plan read back gives the same text: every path, choice and flag came back.
+    EXPECT_EQ(back->encode(), text);
+    // Numbers to their last bit, which text written twice with too few digits would not show.
     EXPECT_EQ(back->start, p.start);
     EXPECT_EQ(back->end, p.end);
-    EXPECT_EQ(back->look.layout, ClipLayout::SideBySide);
-    EXPECT_EQ(back->look.corner, ClipCorner::TopLeft);
-    EXPECT_EQ(back->look.sound, ClipSound::Rear);
-    EXPECT_TRUE(back->look.mirrorRear);
-    EXPECT_FALSE(back->look.overlay);
-    EXPECT_EQ(back->look.quality, 51);
-    EXPECT_EQ(back->clock, -86401);
-    EXPECT_TRUE(back->report);
     ASSERT_EQ(back->front.size(), 2u);
-    EXPECT_EQ(back->front[0].path, p.front[0].path);
     EXPECT_EQ(back->front[1].offset, p.front[1].offset);
     EXPECT_EQ(back->front[0].duration, p.front[0].duration);
-    ASSERT_EQ(back->rear.size(), 1u);
-    EXPECT_EQ(back->rear[0].path, "end\n");
     ASSERT_EQ(back->data.size(), 1u);
     ASSERT_EQ(back->data[0].records.size(), 2u);
     const auto& r = back->data[0].records;
     EXPECT_EQ(r[0].speed, 12.345678901234567);
-    EXPECT_TRUE(r[0].kmh);
-    EXPECT_FALSE(r[1].kmh);
     EXPECT_EQ(r[0].gx, 0.1f);
     EXPECT_EQ(r[0].gy, -2.5f);
     EXPECT_EQ(r[0].gz, 1e-7f);
