@@ -72,9 +72,6 @@ private slots:
         QCOMPARE(cell(1, ORBDrivesTableModel::DurationColumn), QStringLiteral("1:30"));
         QCOMPARE(cell(1, ORBDrivesTableModel::RecordingsColumn), QStringLiteral("2"));
         QCOMPARE(model.driveAt(1)->withoutLength().size(), size_t{1});
-        QCOMPARE(
-            model.headerData(ORBDrivesTableModel::DurationColumn, Qt::Horizontal, Qt::DisplayRole).toString(),
-            QStringLiteral("Duration"));
 
         // These files carry no telemetry: nothing driven.
         QVERIFY(summaries.count() > 0 || summaries.wait(10000));
@@ -112,7 +109,6 @@ private slots:
         const auto expected = nura::DriveListing::read(recordings, 1, problems);
         QCOMPARE(expected.size(), size_t{1});
         QVERIFY(expected[0].distanceMetres > 100);
-        QCOMPARE(expected[0].eventMarkers, size_t{1});
         QCOMPARE(model.index(0, ORBDrivesTableModel::DistanceColumn).data().toString(),
                  QStringLiteral("%1 km").arg(std::round(expected[0].distanceMetres) / 1000, 0, 'f', 2));
         QCOMPARE(model.index(0, ORBDrivesTableModel::EventsColumn).data().toInt(), 1);
