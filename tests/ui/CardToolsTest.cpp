@@ -82,20 +82,13 @@ public:
     }
 };
 
-// The drive-record file of the viewer tests, bytes written by hand: two records, the second at 0 N 0 E.
+// The drive-record file of the viewer tests, bytes written by hand: a count of two, then records 7 and 8,
+// the second without a position (0 N 0 E).
 QByteArray driveRecordBytes() {
-    const unsigned char header[] = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const unsigned char record[] = {7,    0,    2,    1,    124,  3,    5,    14,   7,    9,    0x95,
-                                    0x0e, 0x7b, 0x00, 0x9d, 0x31, 0x05, 0x00, 0x3c, 0x00, 0x39, 0x30,
-                                    0x00, 0x00, 0,    0,    0,    0,    0x58, 0x00, 0,    0,    0x00,
-                                    0xff, 0x40, 0x00, 0x00, 0x01, 0x7c, 0x00, 0x05, 0x00, 0xfb, 0xff};
-    QByteArray out(reinterpret_cast<const char*>(header), sizeof header);
-    QByteArray second(reinterpret_cast<const char*>(record), sizeof record);
-    for (int i = 10; i < 18; ++i) {
-        second[i] = 0; // no position
-    }
-    second[0] = 8;
-    return out + QByteArray(reinterpret_cast<const char*>(record), sizeof record) + second;
+    const QByteArray rest = QByteArray::fromHex("3c00393000000000000058000000 00ff40000001 7c000500fbff");
+    return QByteArray::fromHex("020000000000000000000000") +
+           QByteArray::fromHex("0700 0201 7c03050e0709 950e7b009d310500") + rest +
+           QByteArray::fromHex("0800 0201 7c03050e0709 0000000000000000") + rest;
 }
 
 } // namespace
