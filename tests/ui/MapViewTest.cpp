@@ -174,17 +174,14 @@ private slots:
         }
         map.setRoute(route);
         QCOMPARE(map.routeSize(), std::size_t(5000));
-        int same = 0;
         for (int i = 0; i < 60; ++i) {
             const MapFix fix = driving(i);
             map.setLatLag(fix.longitude, fix.latitude, fix.headingDegrees);
             const QImage picture = painted(map);
             if (i % 7 == 0 || i == 59) {
                 QCOMPARE(picture, map.pictureWithoutLayer());
-                ++same;
             }
         }
-        QCOMPARE(same, 10);
         // The car followed across some 700 m: the ground was drawn whole a few times, not per position.
         QVERIFY2(map.layerDraws() <= 6, qPrintable(QString::number(map.layerDraws())));
         save(painted(map), "map-view-route.png");
