@@ -71,17 +71,19 @@ class VideoViewTest : public QObject {
 
 private slots:
     void fillCropsTheOverflowEvenlyAndFitLetterboxesInBlack() {
-        // Filled, the frame is scaled to 200 x 100 and its middle columns 50..149 kept; fitted, it is
-        // scaled to 100 x 50 and centred on rows 25..74.
+        // Filled (as by default), the frame's middle columns 50..149 are kept, its green band just inside
+        // 35..65; fitted, it is scaled to 100 x 50 and centred on rows 25..74.
+        QVERIFY(VideoView().fillScreen());
         struct Case {
             bool fill;
             QPoint at;
             Qt::GlobalColor colour;
         };
-        for (const Case c : {Case{true, {2, 50}, Qt::red}, Case{true, {97, 50}, Qt::blue},
-                             Case{true, {50, 2}, Qt::green}, Case{true, {50, 97}, Qt::green},
-                             Case{false, {50, 10}, Qt::black}, Case{false, {50, 90}, Qt::black},
-                             Case{false, {10, 50}, Qt::red}, Case{false, {90, 50}, Qt::blue}}) {
+        for (const Case c :
+             {Case{true, {2, 50}, Qt::red}, Case{true, {97, 50}, Qt::blue}, Case{true, {50, 2}, Qt::green},
+              Case{true, {50, 97}, Qt::green}, Case{true, {35, 0}, Qt::red}, Case{true, {65, 99}, Qt::blue},
+              Case{false, {50, 10}, Qt::black}, Case{false, {50, 90}, Qt::black},
+              Case{false, {10, 50}, Qt::red}, Case{false, {90, 50}, Qt::blue}}) {
             VideoView view;
             view.resize(100, 100);
             view.setFillScreen(c.fill);
