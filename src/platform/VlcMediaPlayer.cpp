@@ -83,6 +83,9 @@ void VlcMediaPlayer::apply(const PlayerEvent& event) {
     const unsigned actions = step.actions;
     const int run = m_machine.run;
 
+    if (actions & (kLoadMedia | kStopEngine | kClockToStart)) {
+        m_settleSeekMs = -1;
+    }
     if (actions & kLoadMedia) {
         m_engine->post([path = QFile::encodeName(m_path), media = m_machine.media, run](Engine& e) {
             loadMedia(e, path, media, run);
@@ -112,10 +115,18 @@ void VlcMediaPlayer::apply(const PlayerEvent& event) {
         m_engine->post([run](Engine& e) { startEngine(e, run); });
     }
     if (actions & kResumeEngine) {
+        // A seek still waiting for the halt to settle is where playback goes on from.
+        if (m_settleSeekMs >= 0) {
+            seekEngine(m_settleSeekMs);
+            m_settleSeekMs = -1;
+        }
         setEnginePause(false);
     }
+    bool timedSeek = false;
     if (actions & kApplySeek) {
-        applyPendingSeek();
+        // A position without a length gives no frame to settle on.
+        const bool timed = m_restartFrame >= 0 || m_pendingTime >= 0 || m_length > 0;
+        timedSeek = applyPendingSeek((actions & kPauseEngine) != 0) && timed;
     }
     if (actions & kApplyAudio) {
         applyAudio();
@@ -146,14 +157,19 @@ void VlcMediaPlayer::apply(const PlayerEvent& event) {
     if (state == Playing) {
         emit timeChanged(this);
     }
-    // A frame asked for at the end: the engine has restarted and paused there, but may still put
-    // up a picture it had queued; show the frame again once the halt has settled.
-    if (state == Paused && before.state == Opening && m_onFrame) {
-        settleOnFrame(frameMiddle(frameIndexAt(time())));
+    // A time asked while opening (or a frame asked at the end), then a pause: the engine goes there
+    // once the halt has settled.
+    if (state == Paused && before.state == Opening && (timedSeek || m_onFrame)) {
+        m_onFrame = true;
+        seekWhenSettled(frameMiddle(frameIndexAt(time())));
     }
 }
 
 void VlcMediaPlayer::onEngineState(PlayerEvent::Kind kind, int run) {
+    // The engine's pause lands after ours, later still on a busy machine: the halt settles from it.
+    if (kind == PlayerEvent::EnginePaused && run == m_machine.run && m_machine.state == Paused) {
+        m_haltedAtMs = wallMs();
+    }
     apply({kind, run});
 }
 
@@ -251,19 +267,25 @@ void VlcMediaPlayer::setEnginePause(bool pause) {
     postToPlayer([pause](libvlc_media_player_t* p) { libvlc_media_player_set_pause(p, pause ? 1 : 0); });
 }
 
-void VlcMediaPlayer::applyPendingSeek() {
+bool VlcMediaPlayer::applyPendingSeek(bool halting) {
+    // Halting, the engine is sent there once the pause has settled (seekWhenSettled): a seek taken
+    // while it plays may be lost to the pause right after it.
     if (m_restartFrame >= 0) {
         // Shown exactly by a seek to the frame's middle; its start is the time.
-        seekEngine(frameMiddle(m_restartFrame));
+        if (!halting) {
+            seekEngine(frameMiddle(m_restartFrame));
+        }
         rebase(frameStart(m_restartFrame));
         m_onFrame = true;
         m_restartFrame = -1;
         m_pendingTime = -1;
         m_pendingPosition = -1;
-        return;
+        return true;
     }
     if (m_pendingTime >= 0) {
-        seekEngine(m_pendingTime);
+        if (!halting) {
+            seekEngine(m_pendingTime);
+        }
         rebase(m_pendingTime);
     } else if (m_pendingPosition >= 0) {
         const float position = m_pendingPosition;
@@ -272,12 +294,13 @@ void VlcMediaPlayer::applyPendingSeek() {
             rebase(static_cast<int64_t>(std::llround(static_cast<double>(m_pendingPosition) * m_length)));
         }
     } else {
-        return;
+        return false;
     }
     m_pendingTime = -1;
     m_pendingPosition = -1;
     m_seeking = true;
     m_seekClock.restart();
+    return true;
 }
 
 int64_t VlcMediaPlayer::time() const {
@@ -312,6 +335,8 @@ void VlcMediaPlayer::setPosition(float position) {
     }
     m_restartFrame = -1;
     m_pendingTime = -1;
+    m_settleSeekMs = -1;
+    ++m_haltedSeekSerial;
     if (isPlaying() || m_machine.state == Paused) {
         m_pendingPosition = -1;
         setEnginePosition(position);
@@ -330,7 +355,19 @@ void VlcMediaPlayer::setTime(int64_t ms) {
     }
     m_restartFrame = -1;
     m_pendingPosition = -1;
-    if (isPlaying() || m_machine.state == Paused) {
+    if (m_machine.state == Paused) {
+        // Paused, the picture is the frame at that time, put up exactly by a seek to its middle;
+        // the time asked stands.
+        m_pendingTime = -1;
+        m_seeking = false;
+        rebase(ms);
+        m_onFrame = true;
+        seekWhenSettled(frameMiddle(frameIndexAt(ms)));
+        return;
+    }
+    m_settleSeekMs = -1;
+    ++m_haltedSeekSerial;
+    if (isPlaying()) {
         seekEngine(ms);
         m_pendingTime = -1;
         m_seeking = true;

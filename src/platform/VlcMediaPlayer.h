@@ -119,9 +119,10 @@ private:
     int64_t frameMiddle(int64_t index) const {
         return static_cast<int64_t>((static_cast<double>(index) + 0.5) * frameDurationMs());
     }
-    void applyPendingSeek();
+    bool applyPendingSeek(bool halting); // whether there was one
     void applyAudio();
-    void settleOnFrame(int64_t middleMs);
+    void seekWhenSettled(int64_t engineMs);
+    void seekOnceSettled(int serial);
     bool currentFrame(QImage* frame) const;
     int64_t wallMs() const { return m_wall.elapsed(); }
     bool running() const { return m_clock.running(); }
@@ -139,8 +140,8 @@ private:
     QSize m_trackSize;
     double m_frameRate = 0;
     bool m_hasVideoOut = false;
-    // Halted on a frame shown by showFrame: its start is the time, whatever the engine reports,
-    // until playback or a seek moves on.
+    // Halted on a frame put up by a seek while halted (showFrame, setTime): the time set then stands,
+    // whatever the engine reports, until playback or another seek moves on.
     bool m_onFrame = false;
     // A frame asked for at the end: the engine restarts paused on it.
     int64_t m_restartFrame = -1;
@@ -153,10 +154,11 @@ private:
     bool m_seeking = false;
     QElapsedTimer m_seekClock;
 
-    // When the player last came to a halt, and the latest frame seek still waiting for the engine
-    // to settle after it (see showFrame).
+    // When the player last came to a halt, and the latest seek while halted still waiting for the
+    // engine to settle after it (seekWhenSettled), -1 for none.
     int64_t m_haltedAtMs = -1;
-    int m_frameSeekSerial = 0;
+    int64_t m_settleSeekMs = -1;
+    int m_haltedSeekSerial = 0;
 
     float m_rate = 1.0f;
     int m_volume = 100;

@@ -157,6 +157,10 @@ void VlcMediaPlayer::loadMedia(Engine& engine, const QByteArray& path, int media
         cannotOpen();
         return;
     }
+    // Paused, the engine shows no new frame for a seek that the file's end follows within about
+    // its file caching: its default of a second left the last second without a picture to step or
+    // seek to.
+    libvlc_media_add_option(engine.media, ":file-caching=200");
     libvlc_event_manager_t* events = libvlc_media_event_manager(engine.media);
     for (const libvlc_event_type_t type : kMediaEvents) {
         libvlc_event_attach(events, type, &VlcMediaPlayer::onEngineEvent, &engine);

@@ -177,28 +177,34 @@ bool VlcMediaPlayer::showFrame(int64_t index) {
         pause();
         return true;
     }
-    // Just after a pause the engine may still put up a picture it had queued, after the one the
-    // seek shows; a seek asked that early waits until the halt has settled. The latest one wins.
-    const int64_t middle = frameMiddle(index);
-    const int64_t wait = kPauseSettleMs - (wallMs() - m_haltedAtMs);
-    ++m_frameSeekSerial;
-    if (wait > 0) {
-        settleOnFrame(middle);
-    } else {
-        seekEngine(middle);
-    }
     rebase(frameStart(index));
     m_seeking = false;
     m_onFrame = true;
+    seekWhenSettled(frameMiddle(index));
     return true;
 }
 
-void VlcMediaPlayer::settleOnFrame(int64_t middleMs) {
-    const int64_t wait = std::max<int64_t>(kPauseSettleMs - (wallMs() - m_haltedAtMs), 0);
-    QTimer::singleShot(
-        static_cast<int>(wait), this, [this, serial = m_frameSeekSerial, middleMs, run = m_machine.run] {
-            if (serial == m_frameSeekSerial && run == m_machine.run && isHalted() && m_onFrame) {
-                seekEngine(middleMs);
+// Just after a halt the engine may still put up pictures it had queued, after the one a seek shows;
+// a seek asked that early waits until the halt has settled, counted from the engine's own report of
+// the pause when it comes later. The latest one wins, and a resume takes it at once.
+void VlcMediaPlayer::seekWhenSettled(int64_t engineMs) {
+    m_settleSeekMs = engineMs;
+    seekOnceSettled(++m_haltedSeekSerial);
+}
+
+void VlcMediaPlayer::seekOnceSettled(int serial) {
+    if (serial != m_haltedSeekSerial || m_settleSeekMs < 0 || !isHalted()) {
+        return;
+    }
+    const int64_t wait = kPauseSettleMs - (wallMs() - m_haltedAtMs);
+    if (wait > 0) {
+        QTimer::singleShot(static_cast<int>(wait), this, [this, serial, run = m_machine.run] {
+            if (run == m_machine.run) {
+                seekOnceSettled(serial);
             }
         });
+        return;
+    }
+    seekEngine(m_settleSeekMs);
+    m_settleSeekMs = -1;
 }
