@@ -362,7 +362,12 @@ void VlcMediaPlayer::setTime(int64_t ms) {
         m_seeking = false;
         rebase(ms);
         m_onFrame = true;
-        seekWhenSettled(frameMiddle(frameIndexAt(ms)));
+        // At the very end that is the last frame: the engine would run out past it.
+        int64_t index = frameIndexAt(ms);
+        if (lastFrameIndex() >= 0) {
+            index = std::min(index, lastFrameIndex());
+        }
+        seekWhenSettled(frameMiddle(index));
         return;
     }
     m_settleSeekMs = -1;

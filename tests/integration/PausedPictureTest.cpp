@@ -80,11 +80,14 @@ private slots:
         QVERIFY(rig.player->saveVideoSnapshotAt(snapshot, 0, 0));
         QCOMPARE(samples::frameNumber(QImageReader(snapshot).read()), 212);
 
-        // Seeks elsewhere after the steps, into the last second and before it.
-        for (const int ms : {7500, 3000, 7980}) {
-            rig.player->setTime(ms);
-            const int frame = static_cast<int>(rig.player->frameIndexAt(ms));
-            QVERIFY2(settlesOn(rig, frame), describe(rig, frame));
+        // Seeks elsewhere after the steps, into the last second and before it, and to the very end.
+        const struct {
+            int ms, frame;
+        } seeks[] = {{7500, 225}, {3000, 90}, {7980, 239}, {1000, 30}, {8000, 239}};
+        for (const auto& seek : seeks) {
+            rig.player->setTime(seek.ms);
+            QVERIFY2(settlesOn(rig, seek.frame), describe(rig, seek.frame));
+            QCOMPARE(rig.player->state(), MediaPlayer::Paused);
         }
     }
 
