@@ -129,6 +129,10 @@ private slots:
         }
         QCOMPARE(paths, (QSet<QString>{"/3/3/3.png", "/3/4/3.png", "/3/3/4.png", "/3/4/4.png"}));
         QCOMPARE(requests.size(), 4);
+        // The cache is written on the store's own thread: a restart comes after its writes.
+        for (const char* name : {"3/3/3.tile", "3/4/3.tile", "3/3/4.tile", "3/4/4.tile"}) {
+            QTRY_VERIFY(QFileInfo::exists(cache.filePath(QString::fromLatin1(name))));
+        }
         // Kept a week although the server said a minute.
         const QFileInfo kept(cache.filePath(QStringLiteral("3/4/4.tile")));
         QVERIFY(kept.isFile());
