@@ -110,6 +110,46 @@ private slots:
         QCOMPARE(position.at(1).at(1).toDouble(), 0.5);
     }
 
+    // An 8 s front and a 12 s rear: the recording lasts 12 s whichever row was clicked, and the
+    // rear's last seconds play on after the front's end.
+    void theRecordingEndsWhenTheLongerFileEnds() {
+        for (const bool frontInMain : {true, false}) {
+            Rig g;
+            for (FakeMediaPlayer* p : {&g.main, &g.sub}) {
+                p->setLengthForPath(kFront, 8000);
+                p->setLengthForPath(kRear, 12000);
+            }
+            g.play(frontInMain ? ORBPlayItem{kFront, kRear, true} : ORBPlayItem{kRear, kFront, false});
+            FakeMediaPlayer& front = frontInMain ? g.main : g.sub;
+            FakeMediaPlayer& rear = frontInMain ? g.sub : g.main;
+            QCOMPARE(g.r.length(), 12000);
+            front.advance(8000);
+            rear.advance(8000);
+            QCOMPARE(front.state(), MediaPlayer::Ended);
+            QCOMPARE(g.r.state(), ORBRecordingState::Playing);
+            QCOMPARE(rear.state(), MediaPlayer::Playing);
+            rear.advance(2000);
+            QCOMPARE(g.r.time(), 10000);
+            QCOMPARE(g.r.position(), 10000.0 / 12000.0);
+
+            // Paused and resumed in the rear's tail: the front stays on its last picture.
+            g.r.pause();
+            g.r.play();
+            QCOMPARE(front.state(), MediaPlayer::Ended);
+            QCOMPARE(front.time(), 8000);
+
+            // Back before the front's end, both play again from there.
+            g.r.seek(3000);
+            QCOMPARE(front.state(), MediaPlayer::Playing);
+            QCOMPARE(front.time(), 3000);
+            QCOMPARE(g.r.state(), ORBRecordingState::Playing);
+
+            front.advance(5000);
+            rear.advance(9000);
+            QCOMPARE(g.r.state(), ORBRecordingState::Ended);
+        }
+    }
+
     void isPlayingIsFalseInTheLastPartialSecond() {
         FakeMediaPlayer p;
         p.setMedia(kFront);

@@ -408,8 +408,8 @@ void ORBPlaybackController::didStartPlayer() {
 }
 
 void ORBPlaybackController::didFinishPlay() {
-    if (const MediaPlayer& player = m_recording.lead(); player.mediaLength() > 0) {
-        m_info.setPosition(static_cast<double>(player.position()));
+    if (m_recording.length() > 0) {
+        m_info.setPosition(m_recording.position());
     }
 }
 
@@ -418,8 +418,7 @@ void ORBPlaybackController::showPosition() {
     if (m_sliderHeld) {
         return;
     }
-    const MediaPlayer& player = m_recording.lead();
-    m_info.setPosition(player.mediaLength() > 0 ? static_cast<double>(player.position()) : 0.0);
+    m_info.setPosition(m_recording.position());
 }
 
 // ---- end of recording

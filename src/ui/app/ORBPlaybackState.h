@@ -7,10 +7,11 @@
 //   Starting  a start is under way: the leading player is opening
 //   Playing   the leading player plays
 //   Paused    the leading player is paused
-//   Ended     the leading player played to its end
+//   Ended     both files played to their ends (or one failed and the other ended)
 //   Failed    no file of the recording can be played
 //
-// The main player leads; when it has failed, the sub player does.
+// The main player leads; when it has failed, or ended while the longer sub file plays on, the sub
+// player does.
 
 #include "platform/MediaPlayer.h"
 
@@ -27,7 +28,14 @@ struct ORBPlayerStates {
     MediaPlayer::State sub = MediaPlayer::Idle;
     bool hasSub = false;
 
-    bool subLeads() const { return hasSub && main == MediaPlayer::Failed && sub != MediaPlayer::Failed; }
+    bool subLeads() const {
+        if (!hasSub || sub == MediaPlayer::Failed) {
+            return false;
+        }
+        // The two files of a pair may differ by seconds: the recording lasts as long as the longer.
+        return main == MediaPlayer::Failed ||
+               (main == MediaPlayer::Ended && sub != MediaPlayer::Ended && sub != MediaPlayer::Idle);
+    }
     MediaPlayer::State lead() const { return subLeads() ? sub : main; }
 };
 

@@ -68,6 +68,24 @@ MediaPlayer* ORBRecordingPlayer::telemetryPlayer() const {
     return player && player->hasMedia() ? player : nullptr;
 }
 
+int64_t ORBRecordingPlayer::length() const {
+    int64_t longest = 0;
+    for (const MediaPlayer* p : {&m_main, &m_sub}) {
+        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
+            longest = std::max(longest, p->mediaLength());
+        }
+    }
+    return longest > 0 ? longest : lead().mediaLength();
+}
+
+double ORBRecordingPlayer::position() const {
+    const int64_t total = length();
+    if (total <= 0) {
+        return 0;
+    }
+    return std::clamp(static_cast<double>(time()) / static_cast<double>(total), 0.0, 1.0);
+}
+
 double ORBRecordingPlayer::telemetryPosition() const {
     const MediaPlayer* player = telemetryPlayer();
     const int64_t length = player ? player->mediaLength() : 0;
@@ -125,8 +143,11 @@ void ORBRecordingPlayer::stop(bool forget) {
 
 void ORBRecordingPlayer::play() {
     m_pauseAsked = false;
+    // Resuming in the longer file's last seconds leaves the shorter one on its last picture.
+    const bool oneEnded = m_state != ORBRecordingState::Ended;
     for (MediaPlayer* p : {&m_main, &m_sub}) {
-        if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
+        if (p->hasMedia() && p->state() != MediaPlayer::Failed &&
+            !(oneEnded && p->state() == MediaPlayer::Ended)) {
             p->play();
         }
     }
@@ -142,10 +163,20 @@ void ORBRecordingPlayer::pause() {
 }
 
 void ORBRecordingPlayer::seek(int64_t ms) {
+    const bool playing = m_state == ORBRecordingState::Playing;
+    const bool paused = m_state == ORBRecordingState::Paused;
     for (MediaPlayer* p : {&m_main, &m_sub}) {
         if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
             const int64_t own = p->mediaLength();
+            const bool ended = p->state() == MediaPlayer::Ended;
             p->setTime(own > 0 ? std::min(ms, own) : ms);
+            // The shorter file of a pair ended first; back before its end it goes on with the other.
+            if ((playing || paused) && ended && (own <= 0 || ms < own)) {
+                p->play();
+                if (paused) {
+                    p->pause();
+                }
+            }
         }
     }
     restartTimeReports();
@@ -188,10 +219,6 @@ void ORBRecordingPlayer::enterState(ORBRecordingState previous) {
         }
         break;
     case ORBRecordingState::Ended:
-        // A longer partner stops with the recording, on its own picture.
-        if (follower().isPlaying()) {
-            follower().pause();
-        }
         publishPosition();
         break;
     case ORBRecordingState::Failed:

@@ -41,7 +41,8 @@ public:
     // ---- who is who
     MediaPlayer& main() const { return m_main; }
     MediaPlayer& sub() const { return m_sub; }
-    // The player whose time is the recording's: the main one, or the sub one when the main one failed.
+    // The player whose time is the recording's: the main one, or the sub one when the main one failed
+    // or ended before it.
     MediaPlayer& lead() const { return players().subLeads() ? m_sub : m_main; }
     MediaPlayer& follower() const { return &lead() == &m_main ? m_sub : m_main; }
     // The players holding the front and the rear file of the recording, or none.
@@ -62,11 +63,13 @@ public:
     void start();
     // Stops both players; `forget` also takes their files away.
     void stop(bool forget);
-    // Plays (resumes) every player that holds a file and has not failed.
+    // Plays (resumes) every player that holds a file and has neither failed nor, while the other
+    // plays on, ended.
     void play();
     // Pauses the players that play; one still opening keeps the pause and comes up paused.
     void pause();
-    // Both players to `ms` (each clamped to its own file); the end sends both to their ends.
+    // Both players to `ms` (each clamped to its own file); the end sends both to their ends. While
+    // the recording plays, a file that had ended plays again from there.
     void seek(int64_t ms);
     void seekToEnd();
     void setRate(float rate);
@@ -78,9 +81,11 @@ public:
     ORBRecordingState state() const { return m_state; }
     // A pause was asked while the players open: they come up paused unless play() takes it back.
     bool pauseAskedWhileStarting() const { return m_state == ORBRecordingState::Starting && m_pauseAsked; }
-    // The leading player's time and length in milliseconds.
+    // The leading player's time, and the longer file's length, in milliseconds.
     int64_t time() const { return lead().time(); }
-    int64_t length() const { return lead().mediaLength(); }
+    int64_t length() const;
+    // The time over the length, 0 to 1.
+    double position() const;
     // The lead's time over the telemetry file's length, 0 to 1: the same moment is the same time in
     // both files, not the same fraction of two lengths.
     double telemetryPosition() const;
