@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nura-viewer: plays the camera's recordings from its card.
-// usage: nura-viewer [DIR] [--play FILE] [--map] [--fullscreen] [--screenshot FILE] [--quit-after SECONDS]
+// usage: nura-viewer [DIR] [--play FILE [--drive]] [--map] [--fullscreen] [--screenshot FILE] [--quit-after
+// SECONDS]
 //        nura-viewer RECORDING.mp4 [--map] [--fullscreen] [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
@@ -147,6 +148,11 @@ int main(int argc, char** argv) {
     QCommandLineOption fullScreenOption(QStringLiteral("fullscreen"),
                                         QStringLiteral("Start in full screen (Escape leaves it)."));
     parser.addOption(fullScreenOption);
+    QCommandLineOption driveOption(
+        QStringLiteral("drive"),
+        QStringLiteral("With --play, the slider runs over the recording's whole drive (the remembered "
+                       "choice stays as it is)."));
+    parser.addOption(driveOption);
     parser.process(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.png")));
     const QStringList tabNames = {QStringLiteral("video"), QStringLiteral("basic"), QStringLiteral("gps"),
@@ -199,6 +205,10 @@ int main(int argc, char** argv) {
         } else {
             folder = info.absoluteFilePath();
         }
+    }
+    if (parser.isSet(driveOption) && playFile.isEmpty()) {
+        std::fprintf(stderr, "nura-viewer: --drive needs a recording to play (--play FILE)\n");
+        return 2;
     }
     if (parser.isSet(play) && folder.isEmpty()) {
         std::fprintf(stderr, "nura-viewer: --play needs the folder DIR that holds the recording\n");
@@ -263,10 +273,11 @@ int main(int argc, char** argv) {
     int status = 0;
     if (!playFile.isEmpty()) {
         const QString file = playFile;
+        const bool drive = parser.isSet(driveOption);
         // Played as a double-click on its row would, once the scan has listed it.
         QObject::connect(
             &delegate, &ORBAppDelegate::mediaListReloaded, &app,
-            [&, file] {
+            [&, file, drive] {
                 const int64_t row = delegate.rowOfFile(file);
                 if (row < 0) {
                     std::fprintf(stderr, "nura-viewer: '%s' is not a recording in the list\n",
@@ -276,6 +287,9 @@ int main(int argc, char** argv) {
                     return;
                 }
                 delegate.playback().changeAndPlay(row);
+                if (drive) {
+                    delegate.playback().setDriveMode(true);
+                }
             },
             Qt::SingleShotConnection);
     }

@@ -5,6 +5,7 @@
 
 #include "DriveScript.h"
 #include "SampleRecording.h"
+#include "core/media/DriveTimeline.h"
 #include "core/media/ORBMediaList.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "platform/FakeMediaPlayer.h"
@@ -69,6 +70,16 @@ struct Rig {
     void toEnd() {
         p2.advance(p2.mediaLength());
         p1.advance(p1.mediaLength());
+    }
+    // The listing's drives, every file lasting a minute, as the headers' reads would tell.
+    void giveDrives() {
+        auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
+        for (auto& r : recordings) {
+            r.frontMs = r.front ? std::optional<int64_t>(60000) : std::nullopt;
+            r.rearMs = r.rear ? std::optional<int64_t>(60000) : std::nullopt;
+        }
+        auto drives = nura::splitIntoDrives(recordings);
+        c->setDrives(std::move(recordings), std::move(drives));
     }
 };
 
@@ -237,6 +248,73 @@ private slots:
         for (const auto& args : status) {
             QVERIFY(args.at(0).value<ORBPlaybackStatus>() != ORBPlaybackStatus::Stopped);
         }
+    }
+
+    // Three back-to-back minutes (A with a rear, B front only, C with a rear) as one drive.
+    void driveModeRunsTheSliderOverTheDriveAndJoinsWithoutAStart() {
+        Rig r;
+        r.c->playAtIndex(0);
+        QVERIFY(!r.c->toggleDriveMode()); // the lengths are not known yet
+        r.giveDrives();
+        r.c->setSpeed(2.0);
+        r.play(15000); // 30 s at 2x
+        QVERIFY(r.c->toggleDriveMode());
+        QVERIFY(r.c->driveModeActive());
+        QCOMPARE(r.info.position(), 30000.0 / 180000.0);
+        QCOMPARE(r.c->drivePlayback().joinPositions(), (std::vector<double>{1.0 / 3.0, 2.0 / 3.0}));
+
+        QSignalSpy resets(r.c.get(), &ORBPlaybackController::controlsReset);
+        QSignalSpy loading(r.c.get(), &ORBPlaybackController::loadingShown);
+        QSignalSpy status(r.c.get(), &ORBPlaybackController::statusChanged);
+        r.toEnd();
+        r.scheduler.advance(0); // no second's wait
+        QCOMPARE(r.c->item()->mainPath, kB_F);
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        QCOMPARE(r.p1.rate(), 2.0f);
+        QCOMPARE(r.info.speed(), 2.0);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(loading.count(), 0);
+        for (const auto& args : status) {
+            QVERIFY(args.at(0).value<ORBPlaybackStatus>() != ORBPlaybackStatus::Stopped);
+        }
+        QCOMPARE(r.info.position(), 1.0 / 3.0);
+
+        // A seek anywhere plays the recording there at its moment; Left crosses back over a join.
+        r.c->videoPositionSliderMoved(0.9);
+        QCOMPARE(r.c->item()->mainPath, kC_F);
+        QCOMPARE(r.p1.time(), 42000);
+        r.c->seekDriveTo(121000);
+        r.c->jumpBackward();
+        QCOMPARE(r.c->item()->mainPath, kB_F);
+        QCOMPARE(r.p1.time(), 51000);
+
+        // Paused, a seek into another recording comes up paused there, and switching stays paused.
+        r.c->pause();
+        r.c->videoPositionSliderMoved(0.1);
+        QCOMPARE(r.c->item()->mainPath, kA_F);
+        QCOMPARE(r.p1.time(), 18000);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Paused);
+        QVERIFY(r.c->toggleDriveMode());
+        QCOMPARE(r.info.position(), 18000.0 / 60000.0);
+        QCOMPARE(r.c->state(), ORBRecordingState::Paused);
+        QCOMPARE(r.p1.time(), 18000);
+
+        // Out of drive mode the end waits its second, as between any two recordings.
+        r.c->play();
+        r.toEnd();
+        r.scheduler.advance(0);
+        QCOMPARE(r.c->item()->mainPath, kA_F);
+    }
+
+    // A recording alone in its drive keeps the slider over itself and says why.
+    void aLoneRecordingStaysInRecordingMode() {
+        Rig r({kA_F, QStringLiteral("/card/alwa_20230115_090000_F.MP4")});
+        r.giveDrives();
+        r.c->playAtIndex(1);
+        QSignalSpy message(r.c.get(), &ORBPlaybackController::statusMessage);
+        QVERIFY(!r.c->toggleDriveMode());
+        QVERIFY(!r.c->driveModeActive());
+        QCOMPARE(message.count(), 1);
     }
 
     // A pause asked while the files open shows at once and can be taken back before they play.

@@ -21,6 +21,8 @@
 #include "ui/card/ORBTimeSetupController.h"
 #include "ui/strings/InfoPlist.h"
 #include "ui/views/GraphView.h"
+#include "ui/views/ORBDrivesTableModel.h"
+#include "ui/views/TKSliderMarks.h"
 
 #include <QAction>
 #include <QApplication>
@@ -118,6 +120,15 @@ void ORBAppDelegate::launch() {
 void ORBAppDelegate::initMediaListTableView() {
     m_columnNames = {L("filelist.mode"), L("filelist.date"), L("filelist.time"), L("filelist.file")};
     m_recordingsModel = new ORBRecordingsModel(*m_mediaList, this);
+    m_drivesModel = new ORBDrivesTableModel(this);
+    // Drive mode needs every recording's length: the rows' guesses from the names are not enough.
+    connect(m_drivesModel, &ORBDrivesTableModel::lengthsComplete, this, [this] {
+        std::vector<nura::DriveTimeline> drives;
+        for (int row = 0; row < m_drivesModel->rowCount(); ++row) {
+            drives.push_back(*m_drivesModel->driveAt(row));
+        }
+        m_playback->setDrives(m_drivesModel->recordings(), std::move(drives));
+    });
     m_recordingsModel->setColumnNames(m_columnNames);
     m_recordingsModel->setCutShortTest(
         [this](const std::string& path) { return knownCutShort(QString::fromStdString(path)); });
@@ -307,6 +318,7 @@ void ORBAppDelegate::installShortcuts() {
     play(QKeySequence(Qt::CTRL | Qt::Key_Down), &ORBPlaybackController::volumeDown);
     play(QKeySequence(Qt::Key_S), &ORBPlaybackController::swapPlayer);
     play(QKeySequence(Qt::Key_A), &ORBPlaybackController::toggleAudioSide);
+    add(QKeySequence(Qt::Key_D), &ORBAppDelegate::toggleDriveMode);
     for (const auto key : {Qt::Key_Plus, Qt::Key_Equal}) {
         add(QKeySequence(key), &ORBAppDelegate::sizeUp);
     }
@@ -385,6 +397,8 @@ void ORBAppDelegate::reloadMediaList() {
     rightViewMode = 0;
     updateSideViewButton();
     m_recordingsModel->reload();
+    m_playback->setDrives({}, {});
+    m_drivesModel->setContents({m_mediaList->medias(), m_mediaList->mediaPairDic()});
     m_playback->mediaListReloaded();
     m_scanning = false;
     updateStatus();

@@ -21,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CustomWindow;
 class MprisPlayerTarget;
@@ -28,12 +29,14 @@ class MprisService;
 class ORBMprisBridge;
 class ORBMainWindowView;
 class ORBPlayInfo;
+class ORBDrivesTableModel;
 class ORBRecordingsModel;
 class ORBTelemetryPresenter;
 class ORBViewingTools;
 class Scheduler;
 class TileSource;
 class TKMapView;
+class TKSliderMarks;
 class VideoView;
 
 // The services the delegate uses, replaceable in tests.
@@ -156,6 +159,12 @@ public:
 
     unsigned rightViewMode = 0;
 
+    // The drives of the listing, their lengths read in the background.
+    ORBDrivesTableModel& drivesModel() const { return *m_drivesModel; }
+    // The D key and the drive button: the slider over the drive or the recording, remembered.
+    void toggleDriveMode();
+    static constexpr const char* kDriveModeKey = "driveMode";
+
 signals:
     // After each completed scan has been shown (tests and the screenshot mode wait on it).
     void mediaListReloaded();
@@ -174,6 +183,7 @@ private:
     // thread the first time (a slow card would freeze the window), then `known` runs on the UI thread.
     bool knownCutShort(const QString& path, std::function<void(bool cut)> known = {});
     void setLogos(bool mainIsRear);
+    void showDriveMode(bool active);
     void animateSwap();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -183,6 +193,9 @@ private:
     std::unique_ptr<ORBMediaList> m_mediaList;
     ORBPlayInfo* m_playInfo = nullptr;
     ORBRecordingsModel* m_recordingsModel = nullptr;
+    ORBDrivesTableModel* m_drivesModel = nullptr;
+    // The joins of the drive, as ticks over the position sliders.
+    std::vector<TKSliderMarks*> m_joinTicks;
     VideoView* m_video1View = nullptr;
     VideoView* m_video2View = nullptr;
     std::unique_ptr<ORBRecordingPlayer> m_recording;

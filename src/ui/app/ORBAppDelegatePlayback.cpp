@@ -23,6 +23,7 @@
 #include "ui/card/ORBTimeSetupController.h"
 #include "ui/strings/InfoPlist.h"
 #include "ui/views/GraphView.h"
+#include "ui/views/TKSliderMarks.h"
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -70,6 +71,18 @@ void ORBAppDelegate::wirePlayback() {
                 m_playInfo->setScale(0);
                 updateStatus(); // a message about the recording before is old now
             });
+    connect(c, &ORBPlaybackController::joined, this, [this](int64_t row, bool mainIsRear, bool partner) {
+        auto* table = m_view->mediaListTableView;
+        const QSignalBlocker block(table);
+        table->selectRow(static_cast<int>(row));
+        m_view->setLogos(mainIsRear, partner);
+        m_video2View->setHidden(!partner);
+        m_view->audioToggleButton->setHidden(!partner);
+        updateStatus();
+    });
+    connect(c, &ORBPlaybackController::driveModeChanged, this, &ORBAppDelegate::showDriveMode);
+    connect(v.driveModeButton, &QToolButton::clicked, this, &ORBAppDelegate::toggleDriveMode);
+    c->setDriveMode(QSettings().value(QLatin1String(kDriveModeKey), false).toBool());
     connect(c, &ORBPlaybackController::swapped, this, [this](bool mainIsRear) {
         setLogos(mainIsRear);
         animateSwap();
@@ -121,6 +134,38 @@ void ORBAppDelegate::wirePlayback() {
             });
     connect(v.audioToggleButton, &QToolButton::toggled, c, &ORBPlaybackController::toggleAudioChoice);
     connect(v.volumeSlider, &QSlider::valueChanged, c, &ORBPlaybackController::volumeSliderMoved);
+}
+
+void ORBAppDelegate::toggleDriveMode() {
+    if (m_playback->toggleDriveMode()) {
+        QSettings().setValue(QLatin1String(kDriveModeKey), m_playback->driveModeWanted());
+    }
+    showDriveMode(m_playback->driveModeActive());
+}
+
+void ORBAppDelegate::showDriveMode(bool active) {
+    auto* button = m_view->driveModeButton;
+    const QSignalBlocker block(button);
+    button->setEnabled(m_playback->drivePlayback().canSwitch());
+    button->setChecked(active);
+    std::vector<TKMarker> joins;
+    if (active && m_joinTicks.empty()) {
+        // A layer of their own over the event markers' ticks, made when a drive first shows.
+        for (QSlider* slider : {m_view->videoPositionSlider, m_view->videoPositionSliderForFullScreen}) {
+            auto* ticks = new TKSliderMarks(slider);
+            ticks->setObjectName(QStringLiteral("joinTicks"));
+            ticks->show();
+            m_joinTicks.push_back(ticks);
+        }
+    }
+    if (active) {
+        for (const double at : m_playback->drivePlayback().joinPositions()) {
+            joins.push_back({at, L("main.drive_join_tip")});
+        }
+    }
+    for (TKSliderMarks* ticks : m_joinTicks) {
+        ticks->setMarkers(joins);
+    }
 }
 
 void ORBAppDelegate::wireMediaKeys() {

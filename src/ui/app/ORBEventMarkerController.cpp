@@ -15,6 +15,11 @@ ORBEventMarkerController::ORBEventMarkerController(ORBPlaybackController& playba
     // The length, and so the markers' times, is known only once a player has opened its file.
     connect(&playback.recording(), &ORBRecordingPlayer::playersReported, this,
             &ORBEventMarkerController::refresh);
+    // In drive mode the sliders run over the whole drive: the ticks move.
+    connect(&playback, &ORBPlaybackController::driveModeChanged, this, [this] {
+        m_lengthUsed = -1;
+        refresh();
+    });
 }
 
 double ORBEventMarkerController::threshold() {
@@ -56,8 +61,10 @@ void ORBEventMarkerController::refresh() {
     onGraph.reserve(m_markers.size());
     for (const auto& m : m_markers) {
         onGraph.push_back({m.position, toolTip(m)});
-        const double at =
-            shown > 0 && length > 0 ? m.seconds * 1000.0 / static_cast<double>(shown) : m.position;
+        const ORBDrivePlayback& drive = m_playback.drivePlayback();
+        const double at = m_playback.driveModeActive() ? drive.position(std::llround(m.seconds * 1000.0))
+                          : shown > 0 && length > 0    ? m.seconds * 1000.0 / static_cast<double>(shown)
+                                                       : m.position;
         if (at <= 1.0) { // a moment past the main picture's end has no place on its slider
             onSliders.push_back({at, onGraph.back().toolTip});
         }

@@ -212,6 +212,10 @@ void ORBMainWindowView::buildControls() {
     audioToggleButton = toolButton(mediaControlBox, "audioToggleButton", QStringLiteral("F/R"),
                                    QStringLiteral("Hear the front or the rear camera"));
     audioToggleButton->setCheckable(true);
+    driveModeButton =
+        toolButton(mediaControlBox, "driveModeButton", QStringLiteral("Drive"), L("main.drive_mode_tip"));
+    driveModeButton->setCheckable(true);
+    driveModeButton->setEnabled(false);
     volumeSlider = new QSlider(Qt::Horizontal, mediaControlBox);
     volumeSlider->setObjectName(QStringLiteral("volumeSlider"));
     volumeSlider->setRange(0, 200);
@@ -245,7 +249,11 @@ void ORBMainWindowView::buildControls() {
     auto* column = new QVBoxLayout(mediaControlBox);
     column->setContentsMargins(12, 6, 12, 6);
     column->setSpacing(2);
-    column->addWidget(videoPositionSlider);
+    auto* sliderRow = new QHBoxLayout;
+    sliderRow->setSpacing(6);
+    sliderRow->addWidget(videoPositionSlider, 1);
+    sliderRow->addWidget(driveModeButton);
+    column->addLayout(sliderRow);
     column->addLayout(buttons);
 
     videoPositionSliderForFullScreen =

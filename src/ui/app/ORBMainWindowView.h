@@ -72,6 +72,8 @@ public:
     QToolButton* jumpBackwardButton;
     QToolButton* jumpForwardButton;
     QPushButton* speedTextButton;
+    // The slider over the recording or the whole drive.
+    QToolButton* driveModeButton;
     QPushButton* sizeTextButton;
     QToolButton* audioToggleButton;
     QToolButton* fullScreenButton;

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -180,18 +181,28 @@ bool ORBPlaybackController::startRow(int64_t row) {
 void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap) {
     ++m_generation;
     cancelAdvance(false); // the start says Playing at once: no Stopped in between
+    const bool joining = std::exchange(m_joining, false);
     m_item = item;
     m_mediaIndex = row;
-    // A swap restarts the same recording: the heard side and the speed stay as they were.
-    m_didStart = swap;
+    // A swap restarts the same recording, and a join goes on with the drive: the heard side and
+    // the speed stay as they were.
+    m_didStart = swap || joining;
     m_failures.clear();
+    const bool wasActive = m_drive.active();
+    m_drive.follow(item.mainPath);
     m_recording.open(item, fromMs);
-    if (!swap) {
+    if (joining) {
+        m_recording.setRate(static_cast<float>(m_info.speed()));
+        emit joined(row, !item.mainIsFront, item.hasPartner());
+    } else if (!swap) {
         emit recordingStarting(row, !item.mainIsFront, item.hasPartner());
         initMediaControlView();
     }
+    if (!(joining || swap) || wasActive != m_drive.active()) {
+        emit driveModeChanged(m_drive.active());
+    }
     emit itemChanged();
-    m_recording.start();
+    m_recording.start(!joining);
     updateIsPlaying(); // a pause asked while the start before opened is gone with it
     if (swap) {
         emit swapped(!item.mainIsFront);
@@ -241,6 +252,87 @@ void ORBPlaybackController::initMediaControlView() {
     m_recording.publishPosition();
     emit speedChanged(1.0);
     emit controlsReset();
+}
+
+// ---- drives
+
+void ORBPlaybackController::setDrives(std::vector<nura::DriveRecording> recordings,
+                                      std::vector<nura::DriveTimeline> drives) {
+    m_drive.setDrives(std::move(recordings), std::move(drives));
+    if (m_item) {
+        m_drive.follow(m_item->mainPath);
+    }
+    emit driveModeChanged(m_drive.active());
+    showPosition();
+}
+
+bool ORBPlaybackController::toggleDriveMode() {
+    if (!m_drive.wanted() && !m_drive.canSwitch()) {
+        if (m_item) {
+            emit statusMessage(m_drive.onEventFile() ? L("main.drive_event_file") : L("main.drive_single"));
+        }
+        return false;
+    }
+    setDriveMode(!m_drive.wanted());
+    return true;
+}
+
+void ORBPlaybackController::setDriveMode(bool wanted) {
+    if (wanted == m_drive.wanted()) {
+        return;
+    }
+    m_drive.setWanted(wanted);
+    emit driveModeChanged(m_drive.active());
+    // Only the slider changes: a paused recording stays on its frame.
+    showPosition();
+}
+
+int64_t ORBPlaybackController::rowOf(const QString& path) const {
+    const std::string file = QFile::encodeName(path).toStdString();
+    const size_t count = m_list.count();
+    for (size_t i = 0; i < count; ++i) {
+        const auto media = m_list.mediaAtIndex(i);
+        if (media && media->path == file) {
+            return static_cast<int64_t>(i);
+        }
+    }
+    return -1;
+}
+
+void ORBPlaybackController::join(size_t segment, int64_t fromMs) {
+    const ORBPlayItem item = m_drive.itemOf(segment, !m_item || m_item->mainIsFront);
+    m_joining = true;
+    start(item, rowOf(item.mainPath), fromMs, false);
+}
+
+bool ORBPlaybackController::playDriveFrom(int64_t row) {
+    if (!playAtIndex(row)) {
+        return false;
+    }
+    setDriveMode(true);
+    if (m_drive.active() && m_drive.segment() != 0) {
+        join(0, 0);
+    }
+    return true;
+}
+
+void ORBPlaybackController::seekDriveTo(int64_t driveMs) {
+    const auto place = m_drive.active() ? m_drive.placeAt(driveMs) : std::nullopt;
+    if (!place) {
+        seekTo(driveMs);
+        return;
+    }
+    if (place->segment == m_drive.segment()) {
+        seekTo(place->msInRecording);
+        return;
+    }
+    const bool paused = state() == ORBRecordingState::Paused;
+    join(place->segment, place->msInRecording);
+    if (paused) {
+        m_recording.pause(); // comes up paused on the moment sought
+        updateIsPlaying();
+    }
+    emit seeked(place->msInRecording);
 }
 
 void ORBPlaybackController::changeAndPlay(int64_t row) {
@@ -337,7 +429,21 @@ void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRe
         break;
     case ORBRecordingState::Ended:
         didFinishPlay();
-        scheduleAdvance();
+        // Within a drive the next recording takes over at once (once this report has been heard).
+        if (const auto next = m_drive.active() ? m_drive.nextSegment() : std::nullopt) {
+            m_advancing = true;
+            const unsigned token = ++m_advanceToken;
+            later(0, [this, token, segment = *next] {
+                if (token != m_advanceToken || this->state() != ORBRecordingState::Ended) {
+                    return;
+                }
+                m_advancing = false;
+                m_unplayableInARow = std::max(m_unplayableInARow, 0);
+                join(segment, 0);
+            });
+        } else {
+            scheduleAdvance();
+        }
         break;
     case ORBRecordingState::Paused:
         m_unplayableInARow = std::min(m_unplayableInARow, 0);
@@ -408,7 +514,9 @@ void ORBPlaybackController::didStartPlayer() {
 }
 
 void ORBPlaybackController::didFinishPlay() {
-    if (m_recording.length() > 0) {
+    if (m_drive.active()) {
+        m_info.setPosition(m_drive.position(m_recording.length()));
+    } else if (m_recording.length() > 0) {
         m_info.setPosition(m_recording.position());
     }
 }
@@ -418,7 +526,7 @@ void ORBPlaybackController::showPosition() {
     if (m_sliderHeld) {
         return;
     }
-    m_info.setPosition(m_recording.position());
+    m_info.setPosition(m_drive.active() ? m_drive.position(m_recording.time()) : m_recording.position());
 }
 
 // ---- end of recording

@@ -15,6 +15,7 @@
 #include "core/telemetry/ORBBlackBoxData.h"
 #include "platform/MediaPlayer.h"
 #include "platform/Scheduler.h"
+#include "ui/app/ORBDrivePlayback.h"
 #include "ui/app/ORBPlayItem.h"
 #include "ui/app/ORBPlaybackState.h"
 #include "ui/app/ORBRecordingPlayer.h"
@@ -117,6 +118,23 @@ public:
     // The list was rescanned: find the playing file's row again (-1 when it is gone).
     void mediaListReloaded();
 
+    // ---- drives
+    // The listing's drives, with the lengths of its files.
+    void setDrives(std::vector<nura::DriveRecording> recordings, std::vector<nura::DriveTimeline> drives);
+    // The slider over the whole drive instead of the recording; true when it switched. On an event
+    // file within a drive, or a recording alone in its drive, nothing changes and the status line
+    // says why.
+    bool toggleDriveMode();
+    // The choice without a word (the remembered one, or asked on the command line).
+    void setDriveMode(bool wanted);
+    bool driveModeWanted() const { return m_drive.wanted(); }
+    bool driveModeActive() const { return m_drive.active(); }
+    const ORBDrivePlayback& drivePlayback() const { return m_drive; }
+    // Plays the drive of `row` from its start in drive mode.
+    bool playDriveFrom(int64_t row);
+    // Seeks to a drive time: the recording there plays at its moment.
+    void seekDriveTo(int64_t driveMs);
+
     // The player plays, holds a media and has not run to its end.
     static bool isPlaying(const MediaPlayer& player) { return ORBRecordingPlayer::isPlaying(player); }
 
@@ -167,11 +185,18 @@ signals:
     void speedChanged(double speed);
     // A player of the recording failed: the side (0 front, 1 rear) and the reason.
     void sideFailed(int side, MediaPlayer::Failure reason);
+    // Within a drive the next recording took over: select `row`; nothing else of the window resets.
+    void joined(int64_t row, bool mainIsRear, bool hasPartner);
+    // Drive mode came on or went off, or the drive changed (its joins move on the slider).
+    void driveModeChanged(bool active);
 
 private:
     void wireRecording();
     bool startRow(int64_t row);
     void start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap);
+    // The drive's recording `segment` at `fromMs`: a join, not a start.
+    void join(size_t segment, int64_t fromMs);
+    int64_t rowOf(const QString& path) const;
     void recordingStateChanged(ORBRecordingState state, ORBRecordingState previous);
     void reportFailure(MediaPlayer& player);
     void initMediaControlView();
@@ -218,5 +243,8 @@ private:
     bool m_sliderHeld = false;
     bool m_swapping = false;
     bool m_didStart = false;
+    // A join within a drive: the controls, speed, heard side and swap stay as they are.
+    bool m_joining = false;
+    ORBDrivePlayback m_drive;
     int m_volume = kInitialVolume;
 };

@@ -89,6 +89,11 @@ void ORBPlaybackController::videoPositionSliderMoved(double value) {
     if (!m_item || state() == ORBRecordingState::Idle) {
         return;
     }
+    if (m_drive.active()) {
+        seekDriveTo(std::llround(value * static_cast<double>(m_drive.drive()->lengthMs())));
+        m_info.setPosition(value);
+        return;
+    }
     if (value >= kSliderEnd) {
         m_recording.seekToEnd();
         emit seeked(length());
@@ -130,11 +135,19 @@ void ORBPlaybackController::jumpForward() {
     nura::logf("[D ] _player1.time=%s,remainingTime.stringValue=%s",
                MediaPlayer::timeString(time()).toUtf8().constData(),
                MediaPlayer::timeString(time() - length()).toUtf8().constData());
+    if (m_drive.active()) {
+        seekDriveTo(m_drive.driveTime(time()) + 10000);
+        return;
+    }
     seekTo(time() + 10000);
 }
 
 void ORBPlaybackController::jumpBackward() {
     if (!m_item) {
+        return;
+    }
+    if (m_drive.active()) {
+        seekDriveTo(std::max<int64_t>(m_drive.driveTime(time()) - 10000, 0));
         return;
     }
     seekTo(time() - 10000);

@@ -115,8 +115,12 @@ void ORBRecordingPlayer::open(const ORBPlayItem& item, int64_t fromMs) {
     }
 }
 
-void ORBRecordingPlayer::start() {
-    showLoading();
+void ORBRecordingPlayer::start(bool showIndicator) {
+    if (showIndicator) {
+        showLoading();
+    } else {
+        hideLoading();
+    }
     later(kLoadingGiveUpSeconds, [this] { giveUpSilentPlayers(); });
     m_main.play();
     if (m_item && m_item->hasPartner()) {

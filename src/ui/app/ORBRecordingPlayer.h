@@ -59,8 +59,9 @@ public:
     // Gives the players the item's files, at `fromMs` when above 0: the state becomes Starting.
     // Nothing plays until start().
     void open(const ORBPlayItem& item, int64_t fromMs);
-    // Plays what open() gave; the loading watch begins.
-    void start();
+    // Plays what open() gave; the loading watch begins, with its indicator unless the recording
+    // goes on from the one before (a join within a drive).
+    void start(bool showIndicator = true);
     // Stops both players; `forget` also takes their files away.
     void stop(bool forget);
     // Plays (resumes) every player that holds a file and has neither failed nor, while the other
