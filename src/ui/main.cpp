@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // nura-viewer: plays the camera's recordings from its card.
-// usage: nura-viewer [DIR] [--play FILE [--drive]] [--map] [--fullscreen] [--screenshot FILE] [--quit-after
-// SECONDS]
+// usage: nura-viewer [DIR] [--play FILE [--drive]] [--map | --drives] [--fullscreen]
+//                    [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer RECORDING.mp4 [--map] [--fullscreen] [--screenshot FILE] [--quit-after SECONDS]
 //        nura-viewer --settings [--config FILE] [--tab NAME] [--screenshot FILE] [--quit-after SECONDS]
 
@@ -145,6 +145,9 @@ int main(int argc, char** argv) {
     QCommandLineOption mapOption(QStringLiteral("map"),
                                  QStringLiteral("Show the map instead of the recordings list."));
     parser.addOption(mapOption);
+    QCommandLineOption drivesOption(QStringLiteral("drives"),
+                                    QStringLiteral("Show the drives instead of the recordings list."));
+    parser.addOption(drivesOption);
     QCommandLineOption fullScreenOption(QStringLiteral("fullscreen"),
                                         QStringLiteral("Start in full screen (Escape leaves it)."));
     parser.addOption(fullScreenOption);
@@ -298,6 +301,11 @@ int main(int argc, char** argv) {
         delegate.clickMapViewButton();
         QObject::connect(&delegate, &ORBAppDelegate::mediaListReloaded, &delegate,
                          &ORBAppDelegate::clickMapViewButton);
+    }
+    if (parser.isSet(drivesOption)) {
+        delegate.clickDrivesViewButton();
+        QObject::connect(&delegate, &ORBAppDelegate::mediaListReloaded, &delegate,
+                         &ORBAppDelegate::clickDrivesViewButton);
     }
     if (!folder.isEmpty()) {
         delegate.openMediaDirectory(folder);

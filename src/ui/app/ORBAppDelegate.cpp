@@ -36,6 +36,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QShortcut>
 #include <QSlider>
@@ -129,6 +130,29 @@ void ORBAppDelegate::initMediaListTableView() {
         }
         m_playback->setDrives(m_drivesModel->recordings(), std::move(drives));
     });
+    auto* drives = m_view->drivesTableView;
+    drives->setModel(m_drivesModel);
+    drives->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The rows in view are read first.
+    const auto showRows = [this, drives] {
+        const int first = std::max(drives->rowAt(0), 0);
+        const int last = drives->rowAt(drives->viewport()->height() - 1);
+        m_drivesModel->showRows(first, last < 0 ? m_drivesModel->rowCount() - 1 : last);
+    };
+    connect(drives->verticalScrollBar(), &QScrollBar::valueChanged, this, showRows);
+    // A double-click plays the drive from its first recording, the slider over the whole drive.
+    connect(drives, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        const nura::DriveTimeline* drive = m_drivesModel->driveAt(index.row());
+        if (!drive || drive->segments().empty()) {
+            return;
+        }
+        const auto& first = m_drivesModel->recordings()[drive->segments().front().recording];
+        const int64_t row = rowOfFile(QFile::decodeName(first.media().path.c_str()));
+        if (row >= 0) {
+            m_playback->playDriveFrom(row);
+            showDriveMode(m_playback->driveModeActive());
+        }
+    });
     m_recordingsModel->setColumnNames(m_columnNames);
     m_recordingsModel->setCutShortTest(
         [this](const std::string& path) { return knownCutShort(QString::fromStdString(path)); });
@@ -185,6 +209,7 @@ void ORBAppDelegate::setupInitialValues() {
 
     connect(v.recordButton, &QAbstractButton::clicked, this, &ORBAppDelegate::clickMediaListViewButton);
     connect(v.informationButton, &QAbstractButton::clicked, this, &ORBAppDelegate::clickMapViewButton);
+    connect(v.drivesButton, &QAbstractButton::clicked, this, &ORBAppDelegate::clickDrivesViewButton);
     connect(v.openButton, &QToolButton::clicked, this, &ORBAppDelegate::openMediaDirectoryDialog);
     connect(v.settingsButton, &QToolButton::clicked, this, &ORBAppDelegate::showSettingPanel);
     connect(v.timeSetupButton, &QToolButton::clicked, this, &ORBAppDelegate::showTimeSetupPanel);
@@ -277,6 +302,7 @@ void ORBAppDelegate::installShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_Q), &ORBAppDelegate::closeWindow);
     add(QKeySequence(Qt::CTRL | Qt::Key_1), &ORBAppDelegate::clickMediaListViewButton);
     add(QKeySequence(Qt::CTRL | Qt::Key_2), &ORBAppDelegate::clickMapViewButton);
+    add(QKeySequence(Qt::CTRL | Qt::Key_3), &ORBAppDelegate::clickDrivesViewButton);
     add(QKeySequence(Qt::CTRL | Qt::Key_S), &ORBAppDelegate::captureVideo);
     add(QKeySequence(Qt::CTRL | Qt::Key_P), &ORBAppDelegate::print);
     connect(m_tripExport->addAction(m_view->mediaListTableView), &QAction::triggered, this,
@@ -435,15 +461,23 @@ void ORBAppDelegate::clickMapViewButton() {
     }
 }
 
+void ORBAppDelegate::clickDrivesViewButton() {
+    if (rightViewMode != 2) {
+        rightViewMode = 2;
+        updateSideViewButton();
+    }
+}
+
 void ORBAppDelegate::updateSideViewButton() {
     auto& v = *m_view;
-    const bool list = rightViewMode == 0;
-    v.selectSideButton(list);
-    if (!list) {
+    const bool list = rightViewMode == 0, map = rightViewMode == 1;
+    v.selectSideButton(rightViewMode);
+    if (map) {
         m_mapSide->show();
     }
-    v.mapContainerView->setVisible(!list);
+    v.mapContainerView->setVisible(map);
     v.mediaListTableView->setVisible(list);
+    v.drivesTableView->setVisible(rightViewMode == 2);
     layoutMapContainer();
 }
 

@@ -106,6 +106,7 @@ public:
 
     void clickMediaListViewButton();
     void clickMapViewButton();
+    void clickDrivesViewButton();
     void updateSideViewButton();
 
     void showSettingPanel();

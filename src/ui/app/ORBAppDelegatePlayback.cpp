@@ -81,6 +81,11 @@ void ORBAppDelegate::wirePlayback() {
         updateStatus();
     });
     connect(c, &ORBPlaybackController::driveModeChanged, this, &ORBAppDelegate::showDriveMode);
+    connect(m_playInfo, &ORBPlayInfo::positionChanged, this, [this] {
+        if (m_playback->driveModeActive()) {
+            m_view->driveTimeLabel->setText(m_playback->drivePlayback().timeText(m_playback->time()));
+        }
+    });
     connect(v.driveModeButton, &QToolButton::clicked, this, &ORBAppDelegate::toggleDriveMode);
     c->setDriveMode(QSettings().value(QLatin1String(kDriveModeKey), false).toBool());
     connect(c, &ORBPlaybackController::swapped, this, [this](bool mainIsRear) {
@@ -148,6 +153,10 @@ void ORBAppDelegate::showDriveMode(bool active) {
     const QSignalBlocker block(button);
     button->setEnabled(m_playback->drivePlayback().canSwitch());
     button->setChecked(active);
+    m_view->driveTimeLabel->setVisible(active);
+    if (active) {
+        m_view->driveTimeLabel->setText(m_playback->drivePlayback().timeText(m_playback->time()));
+    }
     std::vector<TKMarker> joins;
     if (active && m_joinTicks.empty()) {
         // A layer of their own over the event markers' ticks, made when a drive first shows.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/app/ORBDrivePlayback.h"
 
+#include <QDateTime>
 #include <QFile>
 
 #include <algorithm>
@@ -117,4 +118,26 @@ std::vector<double> ORBDrivePlayback::joinPositions() const {
         joins.push_back(static_cast<double>(ms) / static_cast<double>(d->lengthMs()));
     }
     return joins;
+}
+
+QString ORBDrivePlayback::timeText(int64_t msInRecording) const {
+    const auto* d = drive();
+    if (!d) {
+        return QString();
+    }
+    const auto clock = [](int64_t ms) {
+        const int64_t s = ms / 1000;
+        return s >= 3600 ? QStringLiteral("%1:%2:%3")
+                               .arg(s / 3600)
+                               .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+                               .arg(s % 60, 2, 10, QLatin1Char('0'))
+                         : QStringLiteral("%1:%2")
+                               .arg(s / 60, 2, 10, QLatin1Char('0'))
+                               .arg(s % 60, 2, 10, QLatin1Char('0'));
+    };
+    const int64_t at = driveTime(msInRecording);
+    // The name times are the camera's clock, written as if it were UTC.
+    const QString camera =
+        QDateTime::fromMSecsSinceEpoch(d->clockAt(at), Qt::UTC).toString(QStringLiteral("HH:mm:ss"));
+    return QStringLiteral("%1 / %2  %3").arg(clock(at), clock(d->lengthMs()), camera);
 }

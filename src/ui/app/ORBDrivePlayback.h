@@ -43,6 +43,9 @@ public:
     ORBPlayItem itemOf(size_t segment, bool mainIsFront) const;
     // The joins as positions over the drive, 0 to 1.
     std::vector<double> joinPositions() const;
+    // The time into the drive over its length, and the camera's clock at that moment:
+    // "01:24 / 04:00  09:11:24".
+    QString timeText(int64_t msInRecording) const;
 
 private:
     std::vector<nura::DriveRecording> m_recordings;

@@ -130,12 +130,13 @@ void ORBMainWindowView::centreProgressIndicator() {
     progressIndicator->raise();
 }
 
-void ORBMainWindowView::selectSideButton(bool recordings) {
-    const std::pair<TKImageButton*, bool> buttons[] = {{recordButton, recordings},
-                                                       {informationButton, !recordings}};
+void ORBMainWindowView::selectSideButton(unsigned view) {
+    const std::pair<TKImageButton*, bool> buttons[] = {
+        {recordButton, view == 0}, {informationButton, view == 1}, {drivesButton, view == 2}};
     for (const auto& [button, selected] : buttons) {
+        // A drive is a list of recordings: its button wears the list's picture.
         const QString base =
-            button == recordButton ? QStringLiteral("record") : QStringLiteral("information");
+            button == informationButton ? QStringLiteral("information") : QStringLiteral("record");
         const QString caption = button->text();
         button->setImageName(QString(base).append(selected ? QLatin1String("_p") : QLatin1String("_n")));
         if (selected) {
@@ -216,6 +217,9 @@ void ORBMainWindowView::buildControls() {
         toolButton(mediaControlBox, "driveModeButton", QStringLiteral("Drive"), L("main.drive_mode_tip"));
     driveModeButton->setCheckable(true);
     driveModeButton->setEnabled(false);
+    driveTimeLabel = new QLabel(mediaControlBox);
+    driveTimeLabel->setObjectName(QStringLiteral("driveTimeLabel"));
+    driveTimeLabel->hide();
     volumeSlider = new QSlider(Qt::Horizontal, mediaControlBox);
     volumeSlider->setObjectName(QStringLiteral("volumeSlider"));
     volumeSlider->setRange(0, 200);
@@ -252,6 +256,7 @@ void ORBMainWindowView::buildControls() {
     auto* sliderRow = new QHBoxLayout;
     sliderRow->setSpacing(6);
     sliderRow->addWidget(videoPositionSlider, 1);
+    sliderRow->addWidget(driveTimeLabel);
     sliderRow->addWidget(driveModeButton);
     column->addLayout(sliderRow);
     column->addLayout(buttons);
@@ -269,7 +274,11 @@ void ORBMainWindowView::buildRightColumn() {
     recordButton->setObjectName(QStringLiteral("recordButton"));
     informationButton = new TKImageButton(sideButtonBox);
     informationButton->setObjectName(QStringLiteral("informationButton"));
-    selectSideButton(true);
+    drivesButton = new TKImageButton(sideButtonBox);
+    drivesButton->setObjectName(QStringLiteral("drivesButton"));
+    drivesButton->setText(L("main.drives"));
+    drivesButton->setToolTip(L("main.drives").append(QLatin1String(" (Ctrl+3)")));
+    selectSideButton(0);
     // The caption beside the picture belongs to the button: clicking it clicks the button.
     recordButton->setText(L("main.recordings"));
     informationButton->setText(L("main.map"));
@@ -280,6 +289,7 @@ void ORBMainWindowView::buildRightColumn() {
     buttons->setSpacing(14);
     buttons->addWidget(recordButton);
     buttons->addWidget(informationButton);
+    buttons->addWidget(drivesButton);
     buttons->addStretch(1);
 
     mediaListBox = box(bodyRightBox, "mediaListBox");
@@ -295,6 +305,20 @@ void ORBMainWindowView::buildRightColumn() {
     mediaListTableView->verticalHeader()->setDefaultSectionSize(22);
     mediaListTableView->horizontalHeader()->setHighlightSections(false);
     mediaListTableView->setIconSize(QSize(32, 16));
+
+    drivesTableView = new QTableView(mediaListBox);
+    drivesTableView->setObjectName(QStringLiteral("drivesTableView"));
+    drivesTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    drivesTableView->setSelectionMode(QAbstractItemView::SingleSelection);
+    drivesTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    drivesTableView->setShowGrid(false);
+    drivesTableView->setAlternatingRowColors(true);
+    drivesTableView->setWordWrap(false);
+    drivesTableView->verticalHeader()->hide();
+    drivesTableView->verticalHeader()->setDefaultSectionSize(22);
+    drivesTableView->horizontalHeader()->setHighlightSections(false);
+    drivesTableView->horizontalHeader()->setStretchLastSection(true);
+    drivesTableView->hide();
 
     mapContainerView = box(mediaListBox, "mapContainerView");
     mapContainerTopView = box(mapContainerView, "mapContainerTopView");
@@ -399,6 +423,8 @@ void ORBMainWindowView::layoutMapContainer(unsigned rightViewMode) {
         mapContainerBottomView->setFixedHeight(57);
         map->addWidget(mapContainerTopView, 1);
         map->addWidget(mapContainerBottomView);
+    } else if (rightViewMode == 2) {
+        list->addWidget(drivesTableView);
     } else {
         list->addWidget(mediaListTableView);
     }

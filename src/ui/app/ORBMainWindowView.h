@@ -31,7 +31,8 @@ public:
     // The loading indicator floats over the middle of the head box, above the row's texts and buttons.
     void centreProgressIndicator();
     // The side button of the shown view stays lit, on hover too.
-    void selectSideButton(bool recordings);
+    // 0 the recordings, 1 the map, 2 the drives.
+    void selectSideButton(unsigned view);
     // Front or rear logo on each picture.
     // Without a partner file the sub frame stays blank rather than naming a camera it does not show.
     void setLogos(bool mainIsRear, bool partner = true);
@@ -50,6 +51,7 @@ public:
     QWidget* sideButtonBox;
     QWidget* mediaListBox;
     QTableView* mediaListTableView; // its own scroll view
+    QTableView* drivesTableView;
     QWidget* subVideoBox;
     QWidget* mapContainerView;
     QWidget* mapContainerTopView;
@@ -74,6 +76,7 @@ public:
     QPushButton* speedTextButton;
     // The slider over the recording or the whole drive.
     QToolButton* driveModeButton;
+    QLabel* driveTimeLabel; // in drive mode: the time into the drive and the camera's clock
     QPushButton* sizeTextButton;
     QToolButton* audioToggleButton;
     QToolButton* fullScreenButton;
@@ -81,6 +84,7 @@ public:
     QToolButton* printButton;
     TKImageButton* recordButton;      // side button: recordings list
     TKImageButton* informationButton; // side button: map
+    TKImageButton* drivesButton;      // side button: drives
     QToolButton* openButton;
     QToolButton* settingsButton;
     QToolButton* timeSetupButton;
