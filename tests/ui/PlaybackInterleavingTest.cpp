@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The playback logic under random orders of player reports and user actions: two fake players whose
 // state reports arrive late and in any interleaving, time that runs on, files that fail, and a user
-// who starts, pauses, seeks, swaps, skips and opens folders at any moment. After every step the
+// who starts, pauses, seeks, swaps, skips and opens folders at any moment, and, over a drive, switches
+// drive mode and seeks across joins. After every step the
 // invariants a user relies on must hold; a failing run prints its seed.
 
+#include "core/media/DriveTimeline.h"
 #include "core/media/ORBMediaList.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
@@ -33,14 +35,18 @@ struct Run {
     // When the current start began (scheduler time), and the item an advance must reach.
     double startedAt = -1;
     std::optional<QString> expectedNext;
+    bool drive = false;
+    int64_t lengthMs = 0;
 
-    explicit Run(unsigned seed) : rng(seed) {
+    explicit Run(unsigned seed, bool withDrive = false) : rng(seed), drive(withDrive) {
         for (const QString& path : kCard) {
             list.addMedia(ORBMedia::mediaWithPath(path.toStdString()));
         }
         for (FakeMediaPlayer* p : {&p1, &p2}) {
             p->setDeferred(true);
-            p->setDefaultLength(4000 + static_cast<int64_t>(rng() % 3) * 500);
+            // The main and sub files may differ by a second.
+            lengthMs = 4000 + static_cast<int64_t>(rng() % 3) * 500;
+            p->setDefaultLength(lengthMs);
         }
         c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, inlineTelemetryReader());
         QObject::connect(c.get(), &ORBPlaybackController::stateChanged, c.get(), [this](ORBRecordingState s) {
@@ -50,6 +56,16 @@ struct Run {
                 startedAt = -1;
             }
         });
+        if (drive) {
+            // The card as one drive, each file as long as the players make it.
+            auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
+            for (auto& r : recordings) {
+                r.frontMs = r.front ? std::optional<int64_t>(lengthMs) : std::nullopt;
+                r.rearMs = r.rear ? std::optional<int64_t>(lengthMs) : std::nullopt;
+            }
+            c->setDrives(recordings, nura::splitIntoDrives(recordings));
+            c->setDriveMode(true);
+        }
         // Every start (a superseding one too) gives its players the whole give-up time again.
         QObject::connect(c.get(), &ORBPlaybackController::itemChanged, c.get(),
                          [this] { startedAt = scheduler.now(); });
@@ -59,7 +75,7 @@ struct Run {
 
     // One user action or one engine happening.
     void step() {
-        switch (pick(16)) {
+        switch (pick(drive ? 19 : 16)) {
         case 0:
             userStart();
             break;
@@ -102,6 +118,18 @@ struct Run {
             break;
         case 12:
             (pick(2) ? p1 : p2).setHoldInOpening(pick(2) == 0);
+            break;
+        case 16:
+            expectedNext.reset();
+            c->toggleDriveMode();
+            break;
+        case 17:
+            expectedNext.reset();
+            c->seekDriveTo(pick(30000));
+            break;
+        case 18:
+            expectedNext.reset();
+            pick(2) ? c->jumpForward() : c->jumpBackward();
             break;
         default: {
             const int ms = 100 + pick(1500);
@@ -159,6 +187,12 @@ struct Run {
         if (status == ORBPlaybackStatus::Playing && state == ORBRecordingState::Playing) {
             check(players.lead() == MediaPlayer::Playing, QStringLiteral("shows playing while not playing"));
         }
+        // In drive mode the recording that plays is a segment of the drive the slider covers.
+        if (c->driveModeActive()) {
+            const auto& d = c->drivePlayback();
+            check(d.segment() && *d.segment() < d.drive()->segments().size(),
+                  QStringLiteral("drive mode without a segment"));
+        }
         // Never stuck: a start ends within the give-up time.
         if (state == ORBRecordingState::Starting && startedAt >= 0) {
             check(scheduler.now() - startedAt <= ORBPlaybackController::kLoadingGiveUpSeconds + 0.01,
@@ -179,6 +213,18 @@ private slots:
                 : 3000;
         for (unsigned seed = 1; seed <= runs; ++seed) {
             Run run(seed);
+            for (int i = 0; i < 80 && run.failure.isEmpty(); ++i) {
+                run.step();
+                run.checkInvariants();
+            }
+            QVERIFY2(run.failure.isEmpty(),
+                     qPrintable(QStringLiteral("seed %1: %2").arg(seed).arg(run.failure)));
+        }
+    }
+
+    void driveEventsKeepTheInvariants() {
+        for (unsigned seed = 1; seed <= 1000; ++seed) {
+            Run run(seed, true);
             for (int i = 0; i < 80 && run.failure.isEmpty(); ++i) {
                 run.step();
                 run.checkInvariants();
