@@ -314,7 +314,11 @@ private slots:
         QSignalSpy message(r.c.get(), &ORBPlaybackController::statusMessage);
         QVERIFY(!r.c->toggleDriveMode());
         QVERIFY(!r.c->driveModeActive());
-        QCOMPARE(message.count(), 1);
+        // Remembered on, D still leaves the choice as it is there.
+        r.c->setDriveMode(true);
+        QVERIFY(!r.c->toggleDriveMode());
+        QVERIFY(r.c->driveModeWanted());
+        QCOMPARE(message.count(), 2);
     }
 
     // A pause asked while the files open shows at once and can be taken back before they play.

@@ -267,7 +267,7 @@ void ORBPlaybackController::setDrives(std::vector<nura::DriveRecording> recordin
 }
 
 bool ORBPlaybackController::toggleDriveMode() {
-    if (!m_drive.wanted() && !m_drive.canSwitch()) {
+    if (!m_drive.canSwitch()) {
         if (m_item) {
             emit statusMessage(m_drive.onEventFile() ? L("main.drive_event_file") : L("main.drive_single"));
         }
