@@ -250,7 +250,7 @@ TEST_F(SettingsFile, ReadOnlyFileIsRefusedEvenForRoot) {
 
 // A save renames a new file over the locked one. An edit that was waiting on the old file must take the
 // lock on the new one, or a third edit could hold the new file at the same time and one change be lost.
-TEST_F(SettingsFile, AWaitingLockMovesToTheFileASaveRenamedIntoPlace) {
+TEST_F(SettingsFile, AWaitingLockFollowsTheFileASaveRenamedIntoPlace) {
     const std::string file = path("config.bin");
     ASSERT_TRUE(SaveSettingFile(marked(1), file).ok());
     struct stat old {};
