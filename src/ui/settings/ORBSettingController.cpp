@@ -48,7 +48,7 @@ namespace {
 
 constexpr double kLoadingLimitSeconds = 15.0;
 constexpr double kLoadingTick = 0.5;
-constexpr qint64 kSettingFileSize = 500;
+constexpr qint64 kSettingFileSize = static_cast<qint64>(kFileDataSize);
 constexpr const char* kDriveRecordFile = "DrvInfo/nura_000.drv";
 
 const char* const kTabKeys[ORBSettingController::TabCount] = {
@@ -147,24 +147,6 @@ QString whyUnread(ReadSettingResult result, const std::string& path) {
         break;
     }
     return QStringLiteral("a read error");
-}
-
-// Why a save did not write, in the user's terms.
-QString whyUnwritten(const FileStatus& status) {
-    switch (status.fault) {
-    case FileFault::ReadOnly:
-        return L("msg.file_read_only");
-    case FileFault::Damaged:
-        return L("msg.file_damaged");
-    case FileFault::NotRegular:
-        // A folder or a FIFO is not a card that is full or write-protected: say what it is.
-        return QStringLiteral("It %1; nothing was written.")
-            .arg(status.error == EISDIR ? QStringLiteral("is a folder, not a regular file")
-                                        : QStringLiteral("is not a regular file"));
-    default:
-        break;
-    }
-    return L("msg.write_protected_disk");
 }
 
 } // namespace
@@ -478,165 +460,6 @@ QString ORBSettingController::validateUserInput() {
 
 bool ORBSettingController::populate() {
     return m_targetDelegate ? m_targetDelegate->populate() : true;
-}
-
-std::string ORBSettingController::chooseSavePath(QString& question) {
-    if (m_configFile) {
-        return *m_configFile;
-    }
-    if (m_selectedUSBDisk) {
-        const std::string path = pathInVolume(m_selectedUSBDisk->mountedPath(), kSettingFileName);
-        if (pathExists(path)) {
-            return path;
-        }
-    }
-    if (m_services.volumes) {
-        if (auto disk = m_services.volumes->findCameraCardDisk()) {
-            const std::string path = pathInVolume(disk->mountedPath(), kSettingFileName);
-            // The card the settings came from has gone; another one now takes its place.
-            if (m_selectedUSBDisk && (disk->mountedPath() != m_selectedUSBDisk->mountedPath() ||
-                                      disk->deviceFilePath() != m_selectedUSBDisk->deviceFilePath())) {
-                question =
-                    L("msg.config_other_volume_fmt")
-                        .arg(QString::fromStdString(m_selectedUSBDisk->displayString()).trimmed(),
-                             QStringLiteral("%1 (%2)").arg(
-                                 shown(path), QString::fromStdString(disk->displayString()).trimmed()));
-            }
-            return path;
-        }
-    }
-    const QString chosen = m_services.chooseSavePath
-                               ? m_services.chooseSavePath(this, m_services.documentsDirectory)
-                               : QString();
-    return QFile::encodeName(chosen).toStdString();
-}
-
-// The volume serial of the card mounted where the settings' card was, as the disk service gives it now.
-std::string ORBSettingController::currentSerial() const {
-    if (!m_selectedUSBDisk || !m_services.volumes) {
-        return {};
-    }
-    for (const auto& volume : m_services.volumes->describeMountedVolumes()) {
-        if (volume.mountPath == m_selectedUSBDisk->mountedPath()) {
-            return volume.uuid.value_or("");
-        }
-    }
-    return {};
-}
-
-// What changed at `path` since its bytes were `bytes` on the card with `serial`: empty when nothing did.
-// A file that is no longer there holds nothing to lose.
-QString ORBSettingController::changedSinceRead(const std::string& path, const std::string& bytes,
-                                               const std::string& serial, std::string& bytesNow,
-                                               std::string& serialNow) const {
-    const FileBytes now = readFileBytes(path, kSettingFileSize + 1);
-    bytesNow.assign(reinterpret_cast<const char*>(now.bytes.data()), now.bytes.size());
-    serialNow = m_selectedUSBDisk ? currentSerial() : std::string();
-    if (!now.status.ok()) {
-        return {};
-    }
-    QStringList what;
-    if (m_selectedUSBDisk && serialNow != serial) {
-        what << QStringLiteral("another card is in the reader (volume serial %1, before %2)")
-                    .arg(serialNow.empty() ? QStringLiteral("none") : QString::fromStdString(serialNow),
-                         serial.empty() ? QStringLiteral("none") : QString::fromStdString(serial));
-    }
-    if (bytesNow != bytes) {
-        what << QStringLiteral("the file was changed by something else");
-    }
-    if (what.isEmpty()) {
-        return {};
-    }
-    return QStringLiteral("%1 is not what these settings were read from: %2. Replace it?")
-        .arg(shown(path), what.join(QStringLiteral("; ")));
-}
-
-void ORBSettingController::onSave() {
-    if (m_loading) {
-        return;
-    }
-    const QString message = validateUserInput();
-    if (!message.isEmpty()) {
-        ShowAlertSheet(this, QStringLiteral("NURA"), message);
-        return;
-    }
-    if (!populate()) {
-        return;
-    }
-    SealFileData(m_FileData);
-    QString question;
-    const std::string path = chooseSavePath(question);
-    if (path.empty()) {
-        return;
-    }
-    if (question.isEmpty()) {
-        question = replaceQuestion(path);
-    }
-    auto ask = [this](const QString& text) {
-        return m_services.confirm && m_services.confirm(this, L("save"), text);
-    };
-    if (!question.isEmpty() && !ask(question)) {
-        return;
-    }
-    // Over the file the settings came from, what is replaced must still be what was read: the card may
-    // have been swapped for another under the same name, or the file edited meanwhile. The lock keeps a
-    // `nura config set` from slipping in between the look and the write; it is let go while the user is
-    // asked, and what was agreed to is looked at again once it is back.
-    const bool overRead = m_SettingFilePath && *m_SettingFilePath == path;
-    std::string expectedBytes = m_readBytes, expectedSerial = m_readSerial;
-    std::string serialNow;
-    FileStatus status;
-    for (bool saved = false; !saved;) {
-        QString changed;
-        std::string bytesNow;
-        {
-            const SettingFileLock lock(path);
-            changed = overRead ? changedSinceRead(path, expectedBytes, expectedSerial, bytesNow, serialNow)
-                               : QString();
-            if (changed.isEmpty()) {
-                status = SaveSettingFile(m_FileData, path);
-                saved = true;
-            }
-        }
-        if (!saved) {
-            if (!ask(changed)) {
-                return;
-            }
-            expectedBytes = bytesNow;
-            expectedSerial = serialNow;
-        }
-    }
-    if (!status.ok()) {
-        logf("cannot write %s: %s", path.c_str(), status.describe().c_str());
-        ShowAlertSheet(this, QStringLiteral("Warn"),
-                       QStringLiteral("%1\n%2").arg(whyUnwritten(status), shown(path)));
-        return;
-    }
-    if (overRead) {
-        m_readBytes.assign(reinterpret_cast<const char*>(&m_FileData), sizeof m_FileData);
-        m_readSerial = serialNow;
-    }
-    m_unreadPath.reset();
-    emit saved(shown(path));
-    ShowAlertSheet(this, shown(path), L("msg.saved"), [this] { onCloseCmd(); });
-}
-
-// A file there that the settings did not come from, or that is not a settings record, is replaced only
-// when the user says so.
-QString ORBSettingController::replaceQuestion(const std::string& path) const {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        return {};
-    }
-    struct stat unread {};
-    if (m_unreadPath && ::stat(m_unreadPath->c_str(), &unread) == 0 && unread.st_dev == st.st_dev &&
-        unread.st_ino == st.st_ino) {
-        return L("msg.config_replace_unread_fmt").arg(shown(path));
-    }
-    if (st.st_size != kSettingFileSize) {
-        return L("msg.config_replace_size_fmt").arg(shown(path)).arg(static_cast<qint64>(st.st_size));
-    }
-    return {};
 }
 
 void ORBSettingController::onSaveDefaultSetting() {
