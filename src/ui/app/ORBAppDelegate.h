@@ -174,6 +174,8 @@ private:
     void reloadMediaList();
     void installShortcuts();
     void updateStatus();
+    // The row, the cameras' labels and the sub view of the recording now shown.
+    void showRecording(int64_t row, bool mainIsRear, bool partner);
     // A video view shows only while its player plays or holds a halted picture.
     void updateVideoViewVisibility();
     void playersReported();

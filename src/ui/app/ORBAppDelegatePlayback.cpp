@@ -62,24 +62,11 @@ void ORBAppDelegate::wirePlayback() {
     connect(c, &ORBPlaybackController::scaleStepRequested, this, &ORBAppDelegate::setVideoScaleIndex);
     connect(c, &ORBPlaybackController::recordingStarting, this,
             [this](int64_t row, bool mainIsRear, bool partner) {
-                auto* table = m_view->mediaListTableView;
-                const QSignalBlocker block(table);
-                table->selectRow(static_cast<int>(row));
-                m_view->setLogos(mainIsRear, partner);
-                m_video2View->setHidden(!partner);
-                m_view->audioToggleButton->setHidden(!partner);
                 m_playInfo->setScale(0);
-                updateStatus(); // a message about the recording before is old now
+                showRecording(row, mainIsRear, partner);
             });
-    connect(c, &ORBPlaybackController::joined, this, [this](int64_t row, bool mainIsRear, bool partner) {
-        auto* table = m_view->mediaListTableView;
-        const QSignalBlocker block(table);
-        table->selectRow(static_cast<int>(row));
-        m_view->setLogos(mainIsRear, partner);
-        m_video2View->setHidden(!partner);
-        m_view->audioToggleButton->setHidden(!partner);
-        updateStatus();
-    });
+    // A join shows the next recording as a start does, without resetting the scale.
+    connect(c, &ORBPlaybackController::joined, this, &ORBAppDelegate::showRecording);
     connect(c, &ORBPlaybackController::driveModeChanged, this, &ORBAppDelegate::showDriveMode);
     connect(m_playInfo, &ORBPlayInfo::positionChanged, this, [this] {
         if (m_playback->driveModeActive()) {
@@ -308,4 +295,14 @@ void ORBAppDelegate::sizeDown() {
 
 void ORBAppDelegate::toggleFullScreen() {
     m_window->isFullScreen() ? m_window->leaveFullscreen() : m_window->enterFullscreen();
+}
+
+void ORBAppDelegate::showRecording(int64_t row, bool mainIsRear, bool partner) {
+    auto* table = m_view->mediaListTableView;
+    const QSignalBlocker block(table);
+    table->selectRow(static_cast<int>(row));
+    m_view->setLogos(mainIsRear, partner);
+    m_video2View->setHidden(!partner);
+    m_view->audioToggleButton->setHidden(!partner);
+    updateStatus(); // a message about the recording before is old now
 }

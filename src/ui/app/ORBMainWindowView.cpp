@@ -19,6 +19,22 @@
 
 namespace {
 
+// A list of rows, one selected at a time, as the recordings and the drives are shown.
+QTableView* listTable(QWidget* parent, const char* name) {
+    auto* table = new QTableView(parent);
+    table->setObjectName(QString::fromLatin1(name));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setShowGrid(false);
+    table->setAlternatingRowColors(true);
+    table->setWordWrap(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(22);
+    table->horizontalHeader()->setHighlightSections(false);
+    return table;
+}
+
 QWidget* box(QWidget* parent, const char* name) {
     auto* w = new QWidget(parent);
     w->setObjectName(QLatin1String(name));
@@ -293,30 +309,10 @@ void ORBMainWindowView::buildRightColumn() {
     buttons->addStretch(1);
 
     mediaListBox = box(bodyRightBox, "mediaListBox");
-    mediaListTableView = new QTableView(mediaListBox);
-    mediaListTableView->setObjectName(QStringLiteral("mediaListTableView"));
-    mediaListTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    mediaListTableView->setSelectionMode(QAbstractItemView::SingleSelection);
-    mediaListTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    mediaListTableView->setShowGrid(false);
-    mediaListTableView->setAlternatingRowColors(true);
-    mediaListTableView->setWordWrap(false);
-    mediaListTableView->verticalHeader()->hide();
-    mediaListTableView->verticalHeader()->setDefaultSectionSize(22);
-    mediaListTableView->horizontalHeader()->setHighlightSections(false);
+    mediaListTableView = listTable(mediaListBox, "mediaListTableView");
     mediaListTableView->setIconSize(QSize(32, 16));
 
-    drivesTableView = new QTableView(mediaListBox);
-    drivesTableView->setObjectName(QStringLiteral("drivesTableView"));
-    drivesTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    drivesTableView->setSelectionMode(QAbstractItemView::SingleSelection);
-    drivesTableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    drivesTableView->setShowGrid(false);
-    drivesTableView->setAlternatingRowColors(true);
-    drivesTableView->setWordWrap(false);
-    drivesTableView->verticalHeader()->hide();
-    drivesTableView->verticalHeader()->setDefaultSectionSize(22);
-    drivesTableView->horizontalHeader()->setHighlightSections(false);
+    drivesTableView = listTable(mediaListBox, "drivesTableView");
     drivesTableView->horizontalHeader()->setStretchLastSection(true);
     drivesTableView->hide();
 
