@@ -14,18 +14,21 @@ namespace samples {
 
 constexpr int kFrameNumberBits = 12, kFrameNumberBitWidth = 20;
 
-inline bool writeFrameNumberClip(const QString& path, int seconds, int framesPerSecond = 30) {
+// The first picture shows `firstNumber`: clips of a drive can go on counting from each other.
+inline bool writeFrameNumberClip(const QString& path, int seconds, int framesPerSecond = 30,
+                                 int firstNumber = 0) {
     QProcess p;
-    p.start(
-        QStringLiteral("ffmpeg"),
-        {"-v", "error", "-y", "-f", "lavfi", "-i",
-         QStringLiteral("nullsrc=s=%1x32:r=%2:d=%3,geq=lum='if(bitand(N\\,pow(2\\,floor(X/%4)))\\,235\\,16)'"
-                        ":cb=128:cr=128")
-             .arg(kFrameNumberBits * kFrameNumberBitWidth)
-             .arg(framesPerSecond)
-             .arg(seconds)
-             .arg(kFrameNumberBitWidth),
-         "-c:v", "libx264", "-qp", "0", "-g", "30", path});
+    p.start(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-y", "-f", "lavfi", "-i",
+             QStringLiteral(
+                 "nullsrc=s=%1x32:r=%2:d=%3,geq=lum='if(bitand(N+%5\\,pow(2\\,floor(X/%4)))\\,235\\,16)'"
+                 ":cb=128:cr=128")
+                 .arg(kFrameNumberBits * kFrameNumberBitWidth)
+                 .arg(framesPerSecond)
+                 .arg(seconds)
+                 .arg(kFrameNumberBitWidth)
+                 .arg(firstNumber),
+             "-c:v", "libx264", "-qp", "0", "-g", "30", path});
     return p.waitForFinished(300000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 

@@ -78,6 +78,8 @@ public:
     bool isMuted() const override { return m_muted; }
     void setVolume(int volume) override;
     int volume() const override { return m_volume; }
+    void setView(VideoView* view) override { m_view = view; }
+    VideoView* view() const override { return m_view; }
     bool saveVideoSnapshotAt(const QString& path, int width, int height) override;
     double frameRate() const override { return m_frameRate; }
     bool showFrame(int64_t index) override;
@@ -110,4 +112,5 @@ private:
     double m_frameRate = 30;
     QSize m_videoSize{640, 360};
     QStringList m_calls;
+    VideoView* m_view = nullptr;
 };

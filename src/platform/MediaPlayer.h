@@ -86,6 +86,11 @@ public:
     virtual void setVolume(int volume) = 0;
     virtual int volume() const = 0;
 
+    // The view the player draws into. A player without one (prepared ahead of its turn) keeps its
+    // pictures to itself; a view given shows the player's current picture at once.
+    virtual void setView(VideoView* view) = 0;
+    virtual VideoView* view() const = 0;
+
     // Writes the current frame as JPEG; width and height 0 mean the video's own size.
     virtual bool saveVideoSnapshotAt(const QString& path, int width, int height) = 0;
 

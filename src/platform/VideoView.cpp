@@ -109,6 +109,13 @@ void VideoView::clearFrame() {
     presentFrame(QImage());
 }
 
+void VideoView::setPlaceholder(const QString& text) {
+    if (text != m_placeholder) {
+        m_placeholder = text;
+        update();
+    }
+}
+
 void VideoView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
@@ -120,6 +127,11 @@ void VideoView::paintEvent(QPaintEvent*) {
             ++m_framesPainted;
         }
         m_frameUnpainted = false;
+    }
+    if (frame.isNull() && !m_placeholder.isEmpty()) {
+        painter.setPen(QColor(0xb0, 0xb0, 0xb0));
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, m_placeholder);
+        return;
     }
     if (frame.isNull() || width() <= 0 || height() <= 0) {
         return;

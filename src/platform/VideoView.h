@@ -53,6 +53,9 @@ public:
 
     // Thread-safe: called with each decoded frame; the view repaints on the UI thread.
     void presentFrame(const QImage& frame);
+    // Said in the middle of the view while it has no frame ("no rear picture"); empty for none.
+    void setPlaceholder(const QString& text);
+    QString placeholder() const { return m_placeholder; }
     // The last frame shown, or a null image.
     QImage lastFrame() const;
     void clearFrame();
@@ -88,6 +91,7 @@ private:
     quint64 m_framesPresented = 0;
     quint64 m_framesPainted = 0;
     bool m_frameUnpainted = false;
+    QString m_placeholder;
     bool m_fill = true;
     bool m_mirrored = false;
     VideoZoom m_zoom;

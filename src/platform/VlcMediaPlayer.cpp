@@ -392,8 +392,8 @@ void VlcMediaPlayer::jumpBackward(int seconds) {
 }
 
 void VlcMediaPlayer::setRate(float rate) {
-    if (!(rate > 0.0f) || !std::isfinite(rate)) {
-        return;
+    if (!(rate > 0.0f) || !std::isfinite(rate) || rate == m_rate) {
+        return; // the same rate again would only make the engine resynchronise its clock
     }
     m_clock.setRate(rate, wallMs());
     m_rate = rate;

@@ -68,6 +68,9 @@ public:
     void setVolume(int volume) override;
     int volume() const override { return m_volume; }
 
+    void setView(VideoView* view) override;
+    VideoView* view() const override;
+
     bool saveVideoSnapshotAt(const QString& path, int width, int height) override;
 
     // One line of picture counts for the current media, for measuring smoothness: what the engine

@@ -140,6 +140,23 @@ void VlcMediaPlayer::showLatestFrame() {
     }
 }
 
+VideoView* VlcMediaPlayer::view() const {
+    return m_view;
+}
+
+void VlcMediaPlayer::setView(VideoView* view) {
+    if (view == m_view) {
+        return;
+    }
+    m_view = view;
+    QImage frame;
+    if (m_view && currentFrame(&frame)) {
+        m_view->presentFrame(frame);
+    } else if (m_view) {
+        m_view->clearFrame(); // not another player's picture
+    }
+}
+
 QString VlcMediaPlayer::pictureCounts() const {
     int decoded = 0;
     int late = 0;

@@ -10,11 +10,13 @@
 #include "core/telemetry/ORBByteSource.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
+#include "platform/VideoView.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBPlaybackController.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -304,6 +306,50 @@ private slots:
         r.toEnd();
         r.scheduler.advance(0);
         QCOMPARE(r.c->item()->mainPath, kA_F);
+    }
+
+    // In drive mode the next recording waits paused and unheard on the spare pair; at the join it
+    // takes the views over. A prepared recording that cannot be played is passed over at once,
+    // named in the status line.
+    void aJoinHandsTheViewsToThePreparedRecordingAndPassesOverABrokenOne() {
+        Rig r({kA_F, kA_R, kB_F, kC_F, kC_R, kD_R});
+        FakeMediaPlayer p3, p4;
+        r.c->recording().setSparePlayers(p3, p4);
+        VideoView mainView, subView;
+        r.p1.setView(&mainView);
+        r.p2.setView(&subView);
+        r.giveDrives();
+        r.c->setDriveMode(true);
+        r.c->playAtIndex(0);
+        QCOMPARE(p3.media(), kB_F);
+        QVERIFY(!p4.hasMedia());
+        QCOMPARE(p3.state(), MediaPlayer::Paused);
+        QVERIFY(p3.isMuted() && !p3.view());
+
+        r.toEnd();
+        r.scheduler.advance(0);
+        QCOMPARE(&r.c->recording().main(), &p3);
+        QCOMPARE(p3.state(), MediaPlayer::Playing);
+        QCOMPARE(p3.view(), &mainView);
+        QCOMPARE(p4.view(), &subView); // shows nothing: the part has no rear
+        QVERIFY(!r.p1.view() && !r.p2.view());
+        // The pair that played now holds the recording after.
+        QCOMPARE(r.p1.media(), kC_F);
+        QCOMPARE(r.p2.media(), kC_R);
+
+        QSignalSpy message(r.c.get(), &ORBPlaybackController::statusMessage);
+        r.p1.fail(MediaPlayer::CannotOpen);
+        r.p2.fail(MediaPlayer::NoVideoTrack);
+        QVERIFY(message.isEmpty()); // nothing is said before its turn
+        p3.advance(p3.mediaLength());
+        r.scheduler.advance(0);
+        r.scheduler.advance(0);
+        QCOMPARE(r.c->item()->mainPath, kD_R);
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
+        QVERIFY(!message.isEmpty());
+        const QString said = message.last().at(0).toString();
+        QVERIFY2(said.contains(QFileInfo(kC_F).fileName()) && said.contains(QFileInfo(kC_R).fileName()),
+                 qPrintable(said));
     }
 
     // A recording alone in its drive keeps the slider over itself and says why.

@@ -92,6 +92,8 @@ void ORBAppDelegate::awakeFromNib() {
     auto player2 = m_services.makePlayer(m_video2View);
     m_recording =
         std::make_unique<ORBRecordingPlayer>(std::move(player1), std::move(player2), *m_services.scheduler);
+    // The next recording of a drive is prepared on these, so that a join shows no black picture.
+    m_recording->setSparePlayers(m_services.makePlayer(nullptr), m_services.makePlayer(nullptr));
 
     m_playInfo = new ORBPlayInfo(this);
     m_mediaList = std::make_unique<ORBMediaList>();
@@ -519,7 +521,7 @@ void ORBAppDelegate::updateVideoViewVisibility() {
                                                          {&m_recording->sub(), m_video2View}};
     for (const auto& [player, view] : sides) {
         const bool playing = player->hasMedia() && player->isPlaying();
-        view->setHidden(!playing && !player->isHalted());
+        view->setHidden(!playing && !player->isHalted() && view->placeholder().isEmpty());
     }
     // Over a picture the logo moves to the corner; the frame shows it in the middle otherwise.
     m_view->player1Logo->setHidden(m_video1View->isHidden());

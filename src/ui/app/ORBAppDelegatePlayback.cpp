@@ -302,7 +302,11 @@ void ORBAppDelegate::showRecording(int64_t row, bool mainIsRear, bool partner) {
     const QSignalBlocker block(table);
     table->selectRow(static_cast<int>(row));
     m_view->setLogos(mainIsRear, partner);
-    m_video2View->setHidden(!partner);
+    // Within a drive a part without the sub picture's camera keeps its place and says what is missing.
+    const bool missing = !partner && m_playback->driveModeActive();
+    m_video2View->setPlaceholder(missing ? L(mainIsRear ? "main.no_front_picture" : "main.no_rear_picture")
+                                         : QString());
+    m_video2View->setHidden(!partner && !missing);
     m_view->audioToggleButton->setHidden(!partner);
     updateStatus(); // a message about the recording before is old now
 }

@@ -264,6 +264,9 @@ void ORBPlaybackController::setDrives(std::vector<nura::DriveRecording> recordin
     }
     emit driveModeChanged(m_drive.active());
     showPosition();
+    if (state() == ORBRecordingState::Playing || state() == ORBRecordingState::Paused) {
+        prepareNext();
+    }
 }
 
 bool ORBPlaybackController::toggleDriveMode() {
@@ -283,6 +286,9 @@ void ORBPlaybackController::setDriveMode(bool wanted) {
     }
     m_drive.setWanted(wanted);
     emit driveModeChanged(m_drive.active());
+    if (state() == ORBRecordingState::Playing || state() == ORBRecordingState::Paused) {
+        prepareNext();
+    }
     // Only the slider changes: a paused recording stays on its frame.
     showPosition();
 }
@@ -426,21 +432,13 @@ void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRe
         } else {
             updateAudioUI();
         }
+        prepareNext();
         break;
     case ORBRecordingState::Ended:
         didFinishPlay();
         // Within a drive the next recording takes over at once (once this report has been heard).
         if (const auto next = m_drive.active() ? m_drive.nextSegment() : std::nullopt) {
-            m_advancing = true;
-            const unsigned token = ++m_advanceToken;
-            later(0, [this, token, segment = *next] {
-                if (token != m_advanceToken || this->state() != ORBRecordingState::Ended) {
-                    return;
-                }
-                m_advancing = false;
-                m_unplayableInARow = std::max(m_unplayableInARow, 0);
-                join(segment, 0);
-            });
+            joinLater(*next);
         } else {
             scheduleAdvance();
         }
@@ -451,12 +449,17 @@ void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRe
             m_didStart = true;
             didStartPlayer();
         }
+        prepareNext();
         break;
     case ORBRecordingState::Failed:
-        // Moving on through a drive, a recording that cannot be played is passed over; a run of
-        // them (a pulled card) ends the move.
+        // Moving on through a drive, a recording that cannot be played is passed over (at once
+        // within the drive); a run of them (a pulled card) ends the move.
         if (m_unplayableInARow >= 0 && ++m_unplayableInARow < kUnplayableInARowLimit) {
-            scheduleAdvance();
+            if (const auto next = m_drive.active() ? m_drive.nextSegment() : std::nullopt) {
+                joinLater(*next);
+            } else {
+                scheduleAdvance();
+            }
         } else if (m_unplayableInARow >= 0) {
             emit statusMessage(L("main.advance_stopped_fmt").arg(kUnplayableInARowLimit));
         }
@@ -530,6 +533,32 @@ void ORBPlaybackController::showPosition() {
 }
 
 // ---- end of recording
+
+void ORBPlaybackController::joinLater(size_t segment) {
+    m_advancing = true;
+    const unsigned token = ++m_advanceToken;
+    later(0, [this, token, segment] {
+        const ORBRecordingState now = state();
+        if (token != m_advanceToken ||
+            (now != ORBRecordingState::Ended && now != ORBRecordingState::Failed)) {
+            return;
+        }
+        m_advancing = false;
+        m_unplayableInARow = std::max(m_unplayableInARow, 0);
+        join(segment, 0);
+    });
+}
+
+// The drive's next recording opens on the spare players while this one plays, so that the join
+// only hands the views over. Outside drive mode nothing is kept open ahead.
+void ORBPlaybackController::prepareNext() {
+    const auto next = m_drive.active() && m_item ? m_drive.nextSegment() : std::nullopt;
+    if (next) {
+        m_recording.prepare(m_drive.itemOf(*next, m_item->mainIsFront));
+    } else {
+        m_recording.dropPrepared();
+    }
+}
 
 void ORBPlaybackController::scheduleAdvance() {
     if (!m_item) {

@@ -203,6 +203,9 @@ private:
     void didStartPlayer();
     void didFinishPlay();
     void scheduleAdvance();
+    // The drive's recording `segment` takes over once the report of this one's end has been heard.
+    void joinLater(size_t segment);
+    void prepareNext();
     // `announce`: the status it changes is told at once (not when a start follows, which tells its own).
     void cancelAdvance(bool announce = true);
     void chooseAudioAuto();

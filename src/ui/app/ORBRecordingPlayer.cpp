@@ -6,29 +6,55 @@
 
 ORBRecordingPlayer::ORBRecordingPlayer(MediaPlayer& main, MediaPlayer& sub, Scheduler& scheduler,
                                        QObject* parent)
-    : QObject(parent), m_main(main), m_sub(sub), m_scheduler(scheduler) {
+    : QObject(parent), m_main(&main), m_sub(&sub), m_scheduler(scheduler) {
     connectPlayers();
 }
 
 ORBRecordingPlayer::ORBRecordingPlayer(std::unique_ptr<MediaPlayer> main, std::unique_ptr<MediaPlayer> sub,
                                        Scheduler& scheduler, QObject* parent)
-    : QObject(parent), m_ownedMain(std::move(main)), m_ownedSub(std::move(sub)), m_main(*m_ownedMain),
-      m_sub(*m_ownedSub), m_scheduler(scheduler) {
+    : QObject(parent), m_main(main.get()), m_sub(sub.get()), m_scheduler(scheduler) {
+    m_owned.push_back(std::move(main));
+    m_owned.push_back(std::move(sub));
     connectPlayers();
 }
 
 ORBRecordingPlayer::~ORBRecordingPlayer() {
     // The players' last reports (a stop at their end) must not reach a half-destroyed recording.
-    for (MediaPlayer* p : {&m_main, &m_sub}) {
-        disconnect(p, nullptr, this, nullptr);
+    for (MediaPlayer* p : {m_main, m_sub, m_spareMain, m_spareSub}) {
+        if (p) {
+            disconnect(p, nullptr, this, nullptr);
+        }
     }
 }
 
 void ORBRecordingPlayer::connectPlayers() {
-    for (MediaPlayer* p : {&m_main, &m_sub}) {
-        connect(p, &MediaPlayer::stateChanged, this, &ORBRecordingPlayer::playerStateChanged);
-        connect(p, &MediaPlayer::timeChanged, this, &ORBRecordingPlayer::playerTimeChanged);
+    for (MediaPlayer* p : {m_main, m_sub, m_spareMain, m_spareSub}) {
+        if (p) {
+            disconnect(p, nullptr, this, nullptr);
+            connect(p, &MediaPlayer::stateChanged, this, &ORBRecordingPlayer::playerStateChanged);
+            connect(p, &MediaPlayer::timeChanged, this, &ORBRecordingPlayer::playerTimeChanged);
+        }
     }
+}
+
+void ORBRecordingPlayer::setSparePlayers(MediaPlayer& main, MediaPlayer& sub) {
+    m_spareMain = &main;
+    m_spareSub = &sub;
+    for (MediaPlayer* p : {m_spareMain, m_spareSub}) {
+        p->setView(nullptr);
+    }
+    connectPlayers();
+}
+
+void ORBRecordingPlayer::setSparePlayers(std::unique_ptr<MediaPlayer> main,
+                                         std::unique_ptr<MediaPlayer> sub) {
+    setSparePlayers(*main, *sub);
+    m_owned.push_back(std::move(main));
+    m_owned.push_back(std::move(sub));
+}
+
+bool ORBRecordingPlayer::isSpare(const MediaPlayer* player) const {
+    return player && (player == m_spareMain || player == m_spareSub);
 }
 
 void ORBRecordingPlayer::later(double seconds, std::function<void()> task) {
@@ -53,14 +79,14 @@ MediaPlayer* ORBRecordingPlayer::front() const {
     if (!m_item || m_item->frontPath().isEmpty()) {
         return nullptr;
     }
-    return m_item->mainIsFront ? &m_main : &m_sub;
+    return m_item->mainIsFront ? m_main : m_sub;
 }
 
 MediaPlayer* ORBRecordingPlayer::rear() const {
     if (!m_item || m_item->rearPath().isEmpty()) {
         return nullptr;
     }
-    return m_item->mainIsFront ? &m_sub : &m_main;
+    return m_item->mainIsFront ? m_sub : m_main;
 }
 
 MediaPlayer* ORBRecordingPlayer::telemetryPlayer() const {
@@ -70,7 +96,7 @@ MediaPlayer* ORBRecordingPlayer::telemetryPlayer() const {
 
 int64_t ORBRecordingPlayer::length() const {
     int64_t longest = 0;
-    for (const MediaPlayer* p : {&m_main, &m_sub}) {
+    for (const MediaPlayer* p : {m_main, m_sub}) {
         if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
             longest = std::max(longest, p->mediaLength());
         }
@@ -105,12 +131,17 @@ void ORBRecordingPlayer::open(const ORBPlayItem& item, int64_t fromMs) {
     // part of the start, not a stop between two recordings.
     transition(ORBPlaybackEvent::Start);
     m_followTimer.start(m_scheduler, kFollowSeconds, this, [this] { follow(); });
-    m_main.setMedia(item.mainPath);
-    m_sub.setMedia(item.partnerPath);
+    if (m_prepared && *m_prepared == item) {
+        takePrepared();
+    } else {
+        dropPrepared();
+        m_main->setMedia(item.mainPath);
+        m_sub->setMedia(item.partnerPath);
+    }
     if (fromMs > 0) {
-        m_main.setTime(fromMs);
+        m_main->setTime(fromMs);
         if (item.hasPartner()) {
-            m_sub.setTime(fromMs);
+            m_sub->setTime(fromMs);
         }
     }
 }
@@ -122,23 +153,87 @@ void ORBRecordingPlayer::start(bool showIndicator) {
         hideLoading();
     }
     later(kLoadingGiveUpSeconds, [this] { giveUpSilentPlayers(); });
-    m_main.play();
-    if (m_item && m_item->hasPartner()) {
-        m_sub.play();
+    bool failedBefore = false;
+    for (MediaPlayer* p : {m_main, m_sub}) {
+        if (p->state() == MediaPlayer::Failed) {
+            failedBefore = true; // while it was prepared
+        } else if (p->hasMedia()) {
+            p->play();
+        }
     }
+    if (failedBefore) {
+        for (MediaPlayer* p : {m_main, m_sub}) {
+            if (p->state() == MediaPlayer::Failed) {
+                emit playerFailed(p);
+            }
+        }
+        transition(ORBPlaybackEvent::PlayersChanged);
+    }
+}
+
+// ---- the next recording, prepared ahead
+
+void ORBRecordingPlayer::prepare(const ORBPlayItem& item) {
+    if (!m_spareMain || (m_prepared && *m_prepared == item)) {
+        return;
+    }
+    m_prepared = item;
+    const std::pair<MediaPlayer*, QString> files[] = {{m_spareMain, item.mainPath},
+                                                      {m_spareSub, item.partnerPath}};
+    for (const auto& [player, path] : files) {
+        player->setMedia(path);
+        if (!path.isEmpty()) {
+            player->setMute(true);
+            // At the recording's rate already: a change of rate at the join makes the engine drop
+            // the pictures it had ready.
+            player->setRate(m_main->rate());
+            player->play();
+            player->pause(); // comes up paused on its first picture
+        }
+    }
+}
+
+void ORBRecordingPlayer::dropPrepared() {
+    if (!m_prepared) {
+        return;
+    }
+    m_prepared.reset();
+    for (MediaPlayer* p : {m_spareMain, m_spareSub}) {
+        p->setMedia(QString());
+    }
+}
+
+// The prepared pair takes the views over, each showing its first picture at once; the pair that
+// played lets its files go and waits for the next recording.
+void ORBRecordingPlayer::takePrepared() {
+    m_prepared.reset();
+    std::swap(m_main, m_spareMain);
+    std::swap(m_sub, m_spareSub);
+    const float rate = m_spareMain->rate(); // the recording's, not the sub player's corrected one
+    for (const auto& [now, before] : {std::pair{m_main, m_spareMain}, std::pair{m_sub, m_spareSub}}) {
+        VideoView* view = before->view();
+        before->setView(nullptr);
+        now->setView(view);
+        now->setVolume(before->volume());
+        now->setMute(before->isMuted());
+        now->setRate(rate);
+        before->setMedia(QString());
+    }
+    m_subRateCorrected = false;
 }
 
 void ORBRecordingPlayer::stop(bool forget) {
     ++m_generation;
+    dropPrepared();
     m_followTimer.cancel();
     hideLoading();
     if (forget) {
         m_item.reset();
-        for (MediaPlayer* p : {&m_main, &m_sub}) {
+        for (MediaPlayer* p : {m_main, m_sub}) {
             p->setMedia(QString());
         }
     } else {
-        for (MediaPlayer* p : {&m_main, &m_sub}) {
+        for (MediaPlayer* p : {m_main, m_sub}) {
             p->stop();
         }
     }
@@ -149,7 +244,7 @@ void ORBRecordingPlayer::play() {
     m_pauseAsked = false;
     // Resuming in the longer file's last seconds leaves the shorter one on its last picture.
     const bool oneEnded = m_state != ORBRecordingState::Ended;
-    for (MediaPlayer* p : {&m_main, &m_sub}) {
+    for (MediaPlayer* p : {m_main, m_sub}) {
         if (p->hasMedia() && p->state() != MediaPlayer::Failed &&
             !(oneEnded && p->state() == MediaPlayer::Ended)) {
             p->play();
@@ -159,7 +254,7 @@ void ORBRecordingPlayer::play() {
 
 void ORBRecordingPlayer::pause() {
     m_pauseAsked = m_state == ORBRecordingState::Starting;
-    for (MediaPlayer* p : {&m_main, &m_sub}) {
+    for (MediaPlayer* p : {m_main, m_sub}) {
         if (p->hasMedia() && (p->isPlaying() || p->state() == MediaPlayer::Opening)) {
             p->pause();
         }
@@ -169,7 +264,7 @@ void ORBRecordingPlayer::pause() {
 void ORBRecordingPlayer::seek(int64_t ms) {
     const bool playing = m_state == ORBRecordingState::Playing;
     const bool paused = m_state == ORBRecordingState::Paused;
-    for (MediaPlayer* p : {&m_main, &m_sub}) {
+    for (MediaPlayer* p : {m_main, m_sub}) {
         if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
             const int64_t own = p->mediaLength();
             const bool ended = p->state() == MediaPlayer::Ended;
@@ -187,7 +282,7 @@ void ORBRecordingPlayer::seek(int64_t ms) {
 }
 
 void ORBRecordingPlayer::seekToEnd() {
-    for (MediaPlayer* p : {&m_main, &m_sub}) {
+    for (MediaPlayer* p : {m_main, m_sub}) {
         if (p->hasMedia()) {
             p->setTime(p->mediaLength());
         }
@@ -195,8 +290,8 @@ void ORBRecordingPlayer::seekToEnd() {
 }
 
 void ORBRecordingPlayer::setRate(float rate) {
-    m_main.setRate(rate);
-    m_sub.setRate(rate);
+    m_main->setRate(rate);
+    m_sub->setRate(rate);
     m_subRateCorrected = false;
 }
 
@@ -236,6 +331,9 @@ void ORBRecordingPlayer::enterState(ORBRecordingState previous) {
 }
 
 void ORBRecordingPlayer::playerStateChanged(MediaPlayer* player) {
+    if (isSpare(player)) {
+        return; // a failure while prepared is told when the recording's turn comes
+    }
     if (player && player->hasMedia() && player->state() == MediaPlayer::Failed) {
         emit playerFailed(player);
     }
@@ -244,6 +342,9 @@ void ORBRecordingPlayer::playerStateChanged(MediaPlayer* player) {
 }
 
 void ORBRecordingPlayer::playerTimeChanged(MediaPlayer* player) {
+    if (isSpare(player)) {
+        return;
+    }
     emit playersReported();
     if (m_state == ORBRecordingState::Idle) {
         return;
@@ -264,7 +365,7 @@ void ORBRecordingPlayer::playerTimeChanged(MediaPlayer* player) {
 // ---- front and rear at the same moment
 
 void ORBRecordingPlayer::alignLater(double seconds) {
-    if (!m_main.hasMedia() || !m_sub.hasMedia()) {
+    if (!m_main->hasMedia() || !m_sub->hasMedia()) {
         return;
     }
     later(seconds, [this] { align(); });
@@ -284,25 +385,25 @@ void ORBRecordingPlayer::align() {
 }
 
 void ORBRecordingPlayer::follow() {
-    if (!m_following || m_state != ORBRecordingState::Playing || !isPlaying(m_main) || !isPlaying(m_sub)) {
+    if (!m_following || m_state != ORBRecordingState::Playing || !isPlaying(*m_main) || !isPlaying(*m_sub)) {
         return;
     }
-    const int64_t drift = m_main.time() - m_sub.time();
-    const float mainRate = m_main.rate();
+    const int64_t drift = m_main->time() - m_sub->time();
+    const float mainRate = m_main->rate();
     if (std::abs(drift) > kSeekDriftMs) {
         align();
         if (m_subRateCorrected) {
-            m_sub.setRate(mainRate);
+            m_sub->setRate(mainRate);
             m_subRateCorrected = false;
         }
     } else if (std::abs(drift) > kFrameMs) {
         // A small change of rate shows less than a seek.
         const double correction = std::clamp(static_cast<double>(drift) / (1000.0 * kCatchUpSeconds),
                                              -kMaxRateCorrection, kMaxRateCorrection);
-        m_sub.setRate(static_cast<float>(static_cast<double>(mainRate) * (1.0 + correction)));
+        m_sub->setRate(static_cast<float>(static_cast<double>(mainRate) * (1.0 + correction)));
         m_subRateCorrected = true;
     } else if (m_subRateCorrected) {
-        m_sub.setRate(mainRate);
+        m_sub->setRate(mainRate);
         m_subRateCorrected = false;
     }
 }
@@ -342,7 +443,7 @@ void ORBRecordingPlayer::hideLoading() {
 // A player that has shown no picture in the give-up time has failed, whether it said so or not;
 // the other one plays on.
 void ORBRecordingPlayer::giveUpSilentPlayers() {
-    for (MediaPlayer* p : {&m_main, &m_sub}) {
+    for (MediaPlayer* p : {m_main, m_sub}) {
         const MediaPlayer::State state = p->state();
         const bool waiting =
             state == MediaPlayer::Opening ||

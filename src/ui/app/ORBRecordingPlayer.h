@@ -19,6 +19,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class ORBRecordingPlayer : public QObject {
     Q_OBJECT
@@ -38,13 +39,17 @@ public:
                        Scheduler& scheduler, QObject* parent = nullptr);
     ~ORBRecordingPlayer() override;
 
+    // A second pair of players, drawing nowhere, on which the next recording is prepared.
+    void setSparePlayers(MediaPlayer& main, MediaPlayer& sub);
+    void setSparePlayers(std::unique_ptr<MediaPlayer> main, std::unique_ptr<MediaPlayer> sub);
+
     // ---- who is who
-    MediaPlayer& main() const { return m_main; }
-    MediaPlayer& sub() const { return m_sub; }
+    MediaPlayer& main() const { return *m_main; }
+    MediaPlayer& sub() const { return *m_sub; }
     // The player whose time is the recording's: the main one, or the sub one when the main one failed
     // or ended before it.
-    MediaPlayer& lead() const { return players().subLeads() ? m_sub : m_main; }
-    MediaPlayer& follower() const { return &lead() == &m_main ? m_sub : m_main; }
+    MediaPlayer& lead() const { return players().subLeads() ? *m_sub : *m_main; }
+    MediaPlayer& follower() const { return &lead() == m_main ? *m_sub : *m_main; }
     // The players holding the front and the rear file of the recording, or none.
     MediaPlayer* front() const;
     MediaPlayer* rear() const;
@@ -52,13 +57,19 @@ public:
     MediaPlayer* side(unsigned direction) const { return direction == 1 ? rear() : front(); }
     // The player showing the telemetry's file (the front one, or a lone rear one), or none.
     MediaPlayer* telemetryPlayer() const;
-    ORBPlayerStates players() const { return {m_main.state(), m_sub.state(), m_sub.hasMedia()}; }
+    ORBPlayerStates players() const { return {m_main->state(), m_sub->state(), m_sub->hasMedia()}; }
     const std::optional<ORBPlayItem>& item() const { return m_item; }
 
     // ---- the recording
     // Gives the players the item's files, at `fromMs` when above 0: the state becomes Starting.
     // Nothing plays until start().
     void open(const ORBPlayItem& item, int64_t fromMs);
+    // Opens `item` on the spare pair, unheard and paused on its first pictures: an open() of the
+    // same item then hands the views over to it at once, with no black picture between. Nothing
+    // happens without a spare pair.
+    void prepare(const ORBPlayItem& item);
+    void dropPrepared();
+    const std::optional<ORBPlayItem>& prepared() const { return m_prepared; }
     // Plays what open() gave; the loading watch begins, with its indicator unless the recording
     // goes on from the one before (a join within a drive).
     void start(bool showIndicator = true);
@@ -116,6 +127,8 @@ signals:
 
 private:
     void connectPlayers();
+    bool isSpare(const MediaPlayer* player) const;
+    void takePrepared();
     void playerStateChanged(MediaPlayer* player);
     void playerTimeChanged(MediaPlayer* player);
     void transition(ORBPlaybackEvent event);
@@ -128,9 +141,13 @@ private:
     void giveUpSilentPlayers();
     void later(double seconds, std::function<void()> task);
 
-    std::unique_ptr<MediaPlayer> m_ownedMain, m_ownedSub;
-    MediaPlayer& m_main;
-    MediaPlayer& m_sub;
+    std::vector<std::unique_ptr<MediaPlayer>> m_owned;
+    // The pair playing the recording, fixed to the views while it plays, and the spare pair.
+    MediaPlayer* m_main;
+    MediaPlayer* m_sub;
+    MediaPlayer* m_spareMain = nullptr;
+    MediaPlayer* m_spareSub = nullptr;
+    std::optional<ORBPlayItem> m_prepared;
     Scheduler& m_scheduler;
     RepeatingTask m_followTimer;
     std::optional<ORBPlayItem> m_item;
