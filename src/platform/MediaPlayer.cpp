@@ -3,8 +3,6 @@
 
 #include "core/media/MediaDirection.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <cmath>
 
@@ -13,8 +11,7 @@ int MediaPlayer::mediaDirection() const {
     if (path.isEmpty()) {
         return ORBMediaDirectionUnknown;
     }
-    const QByteArray bytes = QFile::encodeName(path);
-    return mediaDirectionOfPath(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return mediaDirectionOfPath(nura::pathBytes(path));
 }
 
 QString MediaPlayer::timeString(int64_t ms) {

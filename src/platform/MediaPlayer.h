@@ -3,6 +3,8 @@
 // The media player the playback window drives: one per video view, asynchronous start,
 // state and time notifications on the UI thread, fractional positions and millisecond times.
 
+#include "platform/PathText.h"
+
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -36,7 +38,8 @@ public:
     // Every call returns at once: the engine's work runs elsewhere, and what the getters return is
     // the player's own record of the engine, never an engine call.
 
-    // An empty path clears the media. Either way the player is Idle afterwards.
+    // The path is the file name's bytes as pathText holds them. An empty path clears the media. Either
+    // way the player is Idle afterwards.
     virtual void setMedia(const QString& path) = 0;
     virtual QString media() const = 0;
     bool hasMedia() const { return !media().isEmpty(); }

@@ -87,9 +87,8 @@ void VlcMediaPlayer::apply(const PlayerEvent& event) {
         m_settleSeekMs = -1;
     }
     if (actions & kLoadMedia) {
-        m_engine->post([path = QFile::encodeName(m_path), media = m_machine.media, run](Engine& e) {
-            loadMedia(e, path, media, run);
-        });
+        m_engine->post([path = QByteArray::fromStdString(nura::pathBytes(m_path)), media = m_machine.media,
+                        run](Engine& e) { loadMedia(e, path, media, run); });
     }
     if (actions & kStopEngine) {
         m_engine->post([run](Engine& e) { stopEngine(e, run); });

@@ -8,6 +8,7 @@
 #include "core/media/ORBMediaList.h"
 #include "core/version.h"
 #include "platform/MediaPlayer.h"
+#include "platform/PathText.h"
 #include "platform/VlcMediaPlayer.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
@@ -16,16 +17,16 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -82,21 +83,48 @@ RawNames rawNames(int argc, char** argv) {
     return out;
 }
 
+// The name from the root, without "." parts or doubled slashes (".." stays: a link may come before it).
 std::string absoluteName(const std::string& name) {
-    if (name.empty() || name.front() == '/') {
-        return name;
+    std::string whole = name;
+    if (name.empty() || name.front() != '/') {
+        std::string cwd(4096, '\0');
+        if (!::getcwd(cwd.data(), cwd.size())) {
+            return name;
+        }
+        cwd.resize(std::char_traits<char>::length(cwd.c_str()));
+        whole = cwd + "/" + name;
     }
-    std::string cwd(4096, '\0');
-    if (!::getcwd(cwd.data(), cwd.size())) {
-        return name;
+    std::string out;
+    size_t at = 0;
+    while (at < whole.size()) {
+        const size_t end = std::min(whole.find('/', at), whole.size());
+        const std::string_view part(whole.data() + at, end - at);
+        if (!part.empty() && part != ".") {
+            out.append("/").append(part);
+        }
+        at = end + 1;
     }
-    cwd.resize(std::char_traits<char>::length(cwd.c_str()));
-    return cwd + "/" + name;
+    return out.empty() ? "/" : out;
 }
 
-// True when the name survives the trip through QString that the recordings list makes.
-bool showable(const std::string& name) {
-    return QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(name))).toStdString() == name;
+// The last part of a name, as the recordings list reads names.
+std::string_view baseName(std::string_view name) {
+    const auto slash = name.rfind('/');
+    return slash == std::string_view::npos ? name : name.substr(slash + 1);
+}
+
+// The folder that holds an absolute name.
+std::string_view folderOf(std::string_view name) {
+    const auto slash = name.rfind('/');
+    return slash == 0 || slash == std::string_view::npos ? std::string_view("/") : name.substr(0, slash);
+}
+
+bool endsWithMp4(std::string_view name) {
+    if (name.size() < 4 || name[name.size() - 4] != '.') {
+        return false;
+    }
+    const std::string_view suffix = name.substr(name.size() - 3);
+    return (suffix[0] | 0x20) == 'm' && (suffix[1] | 0x20) == 'p' && suffix[2] == '4';
 }
 
 } // namespace
@@ -172,41 +200,31 @@ int main(int argc, char** argv) {
     }
 
     const RawNames raw = rawNames(argc, argv);
-    // The recordings list holds names as text: a name that is not UTF-8 is refused here, by its own bytes,
-    // rather than opened as another name.
-    for (const auto& name : {raw.positional, raw.play}) {
-        if (name && !showable(*name) && !parser.isSet(settingsOption)) {
-            std::fprintf(stderr,
-                         "nura-viewer: cannot open '%s': its name is not UTF-8, which the recordings "
-                         "list cannot hold\n",
-                         name->c_str());
-            return 1;
-        }
-    }
-    const QStringList positional = parser.positionalArguments();
+    // The names go on as their own bytes, held in text that gives them back unchanged.
     QString folder;
-    QString playFile = parser.value(play);
-    if (!positional.isEmpty()) {
-        const QFileInfo info(positional.first());
-        if (info.isFile() && !parser.isSet(settingsOption)) {
+    QString playFile = raw.play ? nura::pathText(*raw.play) : QString();
+    if (raw.positional) {
+        const std::string& name = *raw.positional;
+        struct stat st {};
+        const bool there = ::stat(name.c_str(), &st) == 0;
+        if (there && S_ISREG(st.st_mode) && !parser.isSet(settingsOption)) {
             // A recording handed over by a file manager: its folder is listed and it starts as --play would.
             if (parser.isSet(play)) {
                 std::fprintf(stderr, "nura-viewer: give a recording file or --play, not both\n");
                 return 2;
             }
-            if (info.suffix().compare(QStringLiteral("mp4"), Qt::CaseInsensitive) != 0 ||
-                !ORBMediaList::createMediaByPath(QFile::encodeName(info.fileName()).toStdString())) {
-                std::fprintf(stderr, "nura-viewer: '%s' is not a recording of the camera\n",
-                             qPrintable(positional.first()));
+            if (!endsWithMp4(name) || !ORBMediaList::createMediaByPath(std::string(baseName(name)))) {
+                std::fprintf(stderr, "nura-viewer: '%s' is not a recording of the camera\n", name.c_str());
                 return 1;
             }
-            folder = info.absolutePath();
-            playFile = info.absoluteFilePath();
-        } else if (!info.isDir() || !info.isReadable()) {
-            std::fprintf(stderr, "nura-viewer: cannot open folder '%s'\n", qPrintable(positional.first()));
+            const std::string file = absoluteName(name);
+            folder = nura::pathText(folderOf(file));
+            playFile = nura::pathText(file);
+        } else if (!there || !S_ISDIR(st.st_mode) || ::access(name.c_str(), R_OK) != 0) {
+            std::fprintf(stderr, "nura-viewer: cannot open folder '%s'\n", name.c_str());
             return 1;
         } else {
-            folder = info.absoluteFilePath();
+            folder = nura::pathText(absoluteName(name));
         }
     }
     if (parser.isSet(driveOption) && playFile.isEmpty()) {

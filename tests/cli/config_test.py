@@ -14,15 +14,14 @@ import sys
 import tempfile
 import unittest
 
-NURA = sys.argv[1]
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from commandline import DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE, outcome, read, write  # noqa: E402
 
-# The exit statuses every subcommand shares.
-DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE = 0, 1, 2, 64
+NURA = sys.argv[1]
 
 
 def run(*args, **kwargs):
-    p = subprocess.run([NURA, "config", *args], capture_output=True, timeout=60, **kwargs)
-    return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
+    return outcome([NURA, "config", *args], **kwargs)
 
 
 def checksum(data):
@@ -30,16 +29,6 @@ def checksum(data):
     for off in range(4, 500, 4):
         x ^= struct.unpack_from("<H", data, off)[0]
     return x
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 class Config(unittest.TestCase):

@@ -3,23 +3,18 @@
 """nura drive and nura clock against real files: python3 drive_clock_test.py /path/to/nura"""
 import os
 import struct
-import subprocess
 import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from commandline import DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE, outcome, read  # noqa: E402
+
 NURA = sys.argv[1]
-DONE, CANNOT_ACCESS, NOT_OUR_FILE, USAGE = 0, 1, 2, 64
 
 
 def run(*args, **kwargs):
-    p = subprocess.run([NURA, *args], capture_output=True, timeout=60, **kwargs)
-    return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return outcome([NURA, *args], **kwargs)
 
 
 def give_up_root():

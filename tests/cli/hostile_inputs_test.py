@@ -14,30 +14,21 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from commandline import DONE, CANNOT_ACCESS, NOT_OUR_FILE, outcome, read, write  # noqa: E402
+
 NURA = os.path.abspath(sys.argv[1])
 MAKE_RECORDING = os.path.join(os.path.dirname(NURA), "make_recording")
-DONE, CANNOT_ACCESS, NOT_OUR_FILE = 0, 1, 2
 CLOCK = b"2024/03/05 14:07:09"
 
 
 def run(*args, timeout=10):
-    p = subprocess.run([NURA, *args], capture_output=True, timeout=timeout)
-    return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
+    return outcome([NURA, *args], timeout=timeout)
 
 
 def settings_record(fill):
     # cfg_ver 22310 and a marker byte everywhere else: any 500 bytes are a record to the tool.
     return struct.pack("<H", 22310) + bytes([fill]) * 498
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
-
-
-def write(path, data):
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def setUpModule():

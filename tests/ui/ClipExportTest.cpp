@@ -4,6 +4,7 @@
 
 #include "DriveScript.h"
 #include "SampleRecording.h"
+#include "platform/PathText.h"
 #include "ui/app/ORBClipExportController.h"
 #include "ui/views/TKSliderMarks.h"
 
@@ -11,11 +12,16 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class ClipExportTest : public QObject {
     Q_OBJECT
@@ -60,18 +66,25 @@ private slots:
         QVERIFY2(inside != outside, "the span is tinted");
     }
 
+    // In a folder whose name is not UTF-8: the recording and the clip are named by their own bytes.
     void losslessExportOffersTheFolder() {
-        QTemporaryDir dir;
-        const QString input = dir.filePath("alwa_20230115_083000_F.MP4");
+        QTemporaryDir card;
+        const std::string folder = QFile::encodeName(card.path()).toStdString() + "/DCIM\xff";
+        QCOMPARE(::mkdir(folder.c_str(), 0700), 0);
+        const auto removal = qScopeGuard([&] { std::filesystem::remove_all(folder); }); // beyond Qt's removal
+        const auto exists = [](const QString& path) {
+            return ::access(nura::pathBytes(path).c_str(), F_OK) == 0;
+        };
+        const QString input = nura::pathText(folder + "/alwa_20230115_083000_F.MP4");
         const auto records = samples::DriveScript().records(0, 6);
         const auto mp4 = samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, 180), records);
-        QVERIFY(samples::writeFile(input.toStdString(), mp4.bytes));
+        QVERIFY(samples::writeFile(nura::pathBytes(input), mp4.bytes));
         QLabel status;
         ORBClipExportController c({}, nullptr, &status);
         QSignalSpy finished(&c, &ORBClipExportController::exportFinished);
         ORBClipRequest r;
         r.input = input;
-        r.output = dir.filePath("event_20230115_083002_F.MP4");
+        r.output = nura::pathText(folder + "/event_20230115_083002_F.MP4");
         r.start = 2.5;
         r.end = 4.0;
         r.lossless = true;
@@ -79,16 +92,16 @@ private slots:
         QVERIFY(c.isRunning());
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.at(0).at(0).toString(), r.output);
-        QVERIFY(QFile::exists(r.output));
+        QVERIFY(exists(r.output));
         QVERIFY(status.text().contains(QStringLiteral("href=\"file://")));
         // A failure names itself and writes nothing.
-        r.output = dir.filePath("bad.MP4");
+        r.output = nura::pathText(folder + "/bad.MP4");
         r.start = 30;
         r.end = 40;
         c.run(r);
         QVERIFY(finished.wait(10000));
         QVERIFY(finished.at(1).at(0).toString().isEmpty());
-        QVERIFY(!QFile::exists(r.output));
+        QVERIFY(!exists(r.output));
         QVERIFY(status.text().contains(QStringLiteral("past the end")));
     }
 

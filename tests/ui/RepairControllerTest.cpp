@@ -13,28 +13,35 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
 class RepairControllerTest : public QObject {
     Q_OBJECT
 
-    // A recording pair at 08:31 cut 3 kB into its media data, and a whole pair at 08:30 as reference.
-    void writeCard(const QString& dir) {
+    // A recording pair at 08:31 cut 3 kB into its media data, and a whole pair at 08:30 as reference, in
+    // the folder whose name's bytes are `dir`.
+    void writeCard(const std::string& dir) {
         static const auto video = samples::encodeTestPattern({64, 48, 30, 1, "testsrc2"}, nullptr);
         QVERIFY(video.has_value());
         const auto records = samples::DriveScript().records(0, 1);
         for (const char* name : {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4",
                                  "alwa_20230115_083100_F.MP4", "alwa_20230115_083100_R.MP4"}) {
-            QVERIFY(samples::writeCameraMp4(QDir(dir).filePath(name).toStdString(), *video, records));
+            QVERIFY(samples::writeCameraMp4(dir + "/" + name, *video, records));
         }
         for (const char* name : {"alwa_20230115_083100_F.MP4", "alwa_20230115_083100_R.MP4"}) {
-            QFile f(QDir(dir).filePath(name));
-            QVERIFY(f.resize(32 + 3000));
+            QCOMPARE(::truncate((dir + "/" + name).c_str(), 32 + 3000), 0);
         }
     }
+    void writeCard(const QString& dir) { writeCard(QFile::encodeName(dir).toStdString()); }
 
     std::unique_ptr<ORBRepairController> make() {
         ORBRepairServices s;
@@ -134,6 +141,29 @@ private slots:
         // A whole recording: nothing to repair, said at once.
         repair->repair({card.filePath("alwa_20230115_083000_F.MP4")});
         QCOMPARE(m_messages.size(), 2);
+    }
+
+    // A card folder whose name is not UTF-8: the cut files are found and repaired by their own names.
+    void aFolderNameThatIsNotUtf8IsRepairedInPlace() {
+        m_messages.clear();
+        QTemporaryDir card;
+        const std::string folder = QFile::encodeName(card.path()).toStdString() + "/DCIM\xff";
+        QCOMPARE(::mkdir(folder.c_str(), 0700), 0);
+        // Qt's own removal cannot name what is in it.
+        const auto removal = qScopeGuard([&] { std::filesystem::remove_all(folder); });
+        writeCard(folder);
+        ORBMediaList list;
+        list.scanNow(folder);
+        auto repair = make();
+        QSignalSpy finished(repair.get(), &ORBRepairController::repairFinished);
+        repair->repairRecording(list, static_cast<size_t>(row(list, "alwa_20230115_083100_F.MP4")));
+        QVERIFY(finished.wait(20000));
+        QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
+        QCOMPARE(finished.at(0).at(0).toStringList().size(), 2);
+        for (const char* side : {"F", "R"}) {
+            const std::string repaired = folder + "/repaired/alwa_20230115_083100_" + side + ".MP4";
+            QVERIFY2(::access(repaired.c_str(), F_OK) == 0, side);
+        }
     }
 
 private:

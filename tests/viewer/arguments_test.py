@@ -2,6 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """nura-viewer's command line from the outside: python3 arguments_test.py /path/to/nura-viewer"""
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -23,12 +24,13 @@ def own_lines(err):
     return [line for line in err.splitlines() if line.startswith("nura-viewer:")]
 
 
-def run(args, display=True, timeout=60):
+def run(args, display=True, timeout=60, extra=None):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
     env["XDG_RUNTIME_DIR"] = RUNTIME.name
     if display:
         env["QT_QPA_PLATFORM"] = "offscreen"
         env["NURA_SILENT"] = "1"
+    env.update(extra or {})
     p = subprocess.run([VIEWER, *args], capture_output=True, timeout=timeout, env=env)
     return p.returncode, p.stdout.decode(errors="replace"), p.stderr.decode(errors="replace")
 
@@ -85,13 +87,24 @@ with tempfile.TemporaryDirectory() as tmp:
     check(pictures["latin"] == pictures["plain"] and pictures["plain"] != pictures["factory"],
           "the settings of the file named by bytes that are not UTF-8 are shown")
     # What the window says of a settings file it cannot read is the settings window's test.
-    os.mkdir(os.path.join(tmp.encode(), b"dir\xe9"))
-    rc, out, err = run([os.path.join(tmp.encode(), b"dir\xe9"), "--quit-after", "5"], timeout=15)
-    check(rc == 1 and "not UTF-8" in err, f"a folder named by bytes that are not UTF-8: {rc} {err!r}")
+
+# A card folder named by bytes that are not UTF-8: listed, and its recording plays, named with --play and
+# handed over alone.
+MAKE_RECORDING = os.path.join(os.path.dirname(VIEWER), "make_recording")
+if os.path.exists(MAKE_RECORDING):
+    with tempfile.TemporaryDirectory() as tmp:
+        card = os.path.join(tmp.encode(), b"card\xff")
+        os.mkdir(card)
+        clip = os.path.join(card, b"alwa_20230115_083000_F.MP4")
+        subprocess.run([MAKE_RECORDING, clip, "--seconds", "4"], check=True, capture_output=True)
+        for args in ([card, "--play", clip], [clip]):
+            rc, out, err = run([*args, "--quit-after", "3"], extra={"NURA_PICTURE_COUNTS": "1"})
+            decoded = [int(n) for n in re.findall(r"decoded (\d+)", err)]
+            check(rc == 0 and "count=1" in err and "selectedRow=0" in err and decoded and max(decoded) > 0,
+                  f"a recording in a folder named by bytes that are not UTF-8, {len(args)} arguments: {rc} {err!r}")
 
 # --fullscreen on a real X display: the saved window covers the 1280x800 screen even though the
 # start of a recording brings a full-screen window back; without it the window keeps its first size.
-MAKE_RECORDING = os.path.join(os.path.dirname(VIEWER), "make_recording")
 if shutil.which("xvfb-run") and os.path.exists(MAKE_RECORDING):
     with tempfile.TemporaryDirectory() as card:
         clip = os.path.join(card, "alwa_20230115_083000_F.MP4")

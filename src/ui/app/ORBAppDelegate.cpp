@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "core/repair/RecordingShape.h"
 #include "platform/MprisService.h"
+#include "platform/PathText.h"
 #include "platform/ProcessCommandRunner.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
@@ -29,7 +30,6 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -45,12 +45,27 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 namespace {
 
 void fillWith(QWidget* container, QWidget* child) {
     auto* layout = new QVBoxLayout(container);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(child);
+}
+
+// The file a name leads to, links followed, by the name's own bytes; none when there is no such file.
+std::optional<std::string> canonicalName(const std::string& name) {
+    char* resolved = ::realpath(name.c_str(), nullptr);
+    if (!resolved) {
+        return std::nullopt;
+    }
+    std::string out(resolved);
+    std::free(resolved);
+    return out;
 }
 
 QString styleSheet() {
@@ -149,7 +164,7 @@ void ORBAppDelegate::initMediaListTableView() {
             return;
         }
         const auto& first = m_drivesModel->recordings()[drive->segments().front().recording];
-        const int64_t row = rowOfFile(QFile::decodeName(first.media().path.c_str()));
+        const int64_t row = rowOfFile(nura::pathText(first.media().path));
         if (row >= 0) {
             m_playback->playDriveFrom(row);
             showDriveMode(m_playback->driveModeActive());
@@ -157,7 +172,7 @@ void ORBAppDelegate::initMediaListTableView() {
     });
     m_recordingsModel->setColumnNames(m_columnNames);
     m_recordingsModel->setCutShortTest(
-        [this](const std::string& path) { return knownCutShort(QString::fromStdString(path)); });
+        [this](const std::string& path) { return knownCutShort(nura::pathText(path)); });
     auto* table = m_view->mediaListTableView;
     table->setModel(m_recordingsModel);
     auto* header = table->horizontalHeader();
@@ -252,7 +267,7 @@ bool ORBAppDelegate::knownCutShort(const QString& path, std::function<void(bool 
     if (!underWay) {
         nura::runWithResult(
             this,
-            [file = QFile::encodeName(path).toStdString()] {
+            [file = nura::pathBytes(path)] {
                 return nura::RecordingShape::inspect(file).kind == nura::RecordingShape::Kind::Cut;
             },
             [this, path](bool cut) {
@@ -275,15 +290,14 @@ bool ORBAppDelegate::knownCutShort(const QString& path, std::function<void(bool 
 }
 
 int64_t ORBAppDelegate::rowOfFile(const QString& path) const {
-    const QFileInfo wanted(path);
-    const QString canonical = wanted.canonicalFilePath();
-    if (canonical.isEmpty()) {
+    const std::optional<std::string> canonical = canonicalName(nura::pathBytes(path));
+    if (!canonical) {
         return -1;
     }
     const size_t count = m_mediaList->count();
     for (size_t i = 0; i < count; ++i) {
         const auto media = m_mediaList->mediaAtIndex(i);
-        if (media && QFileInfo(QFile::decodeName(media->path.c_str())).canonicalFilePath() == canonical) {
+        if (media && canonicalName(media->path) == canonical) {
             return static_cast<int64_t>(i);
         }
     }
@@ -313,7 +327,7 @@ void ORBAppDelegate::installShortcuts() {
         const auto row = m_view->mediaListTableView->currentIndex();
         const auto media =
             row.isValid() ? m_mediaList->mediaAtIndex(static_cast<size_t>(row.row())) : nullptr;
-        m_viewingTools->exportClip(media ? QFile::decodeName(media->path.c_str()) : QString());
+        m_viewingTools->exportClip(media ? nura::pathText(media->path) : QString());
     });
     connect(m_repair->addAction(m_view->mediaListTableView), &QAction::triggered, this, [this] {
         const auto row = m_view->mediaListTableView->currentIndex();
@@ -405,7 +419,7 @@ void ORBAppDelegate::openMediaDirectory(const QString& path) {
     m_presenter->resetTexts(); // the values of the recording that played are not this card's
     m_scanning = true;
     updateStatus();
-    m_mediaList->setDirectoryPath(QFile::encodeName(path).toStdString());
+    m_mediaList->setDirectoryPath(nura::pathBytes(path));
 }
 
 void ORBAppDelegate::mediaListChanged(ORBMediaList&) {

@@ -3,6 +3,7 @@
 
 #include "core/clip/CombinedClip.h"
 #include "core/util/HelperProgram.h"
+#include "platform/PathText.h"
 #include "ui/app/BackgroundResult.h"
 #include "ui/strings/InfoPlist.h"
 #include "ui/views/TKSliderMarks.h"
@@ -47,8 +48,8 @@ struct Outcome {
 
 // Runs on a worker; `cancel` and `done` are the job's, which outlives the run.
 Outcome work(const ORBClipRequest& r, const std::atomic<bool>& cancel, std::atomic<double>& done) {
-    const std::string input = QFile::encodeName(r.input).toStdString();
-    const std::string output = QFile::encodeName(r.output).toStdString();
+    const std::string input = nura::pathBytes(r.input);
+    const std::string output = nura::pathBytes(r.output);
     if (r.lossless) {
         nura::ClipOptions o;
         o.input = input;
@@ -86,10 +87,10 @@ Outcome work(const ORBClipRequest& r, const std::atomic<bool>& cancel, std::atom
 
 // The clip's file name as the command line would choose it, else one from the recording's name.
 QString suggestedName(const QString& recording, double start, bool lossless) {
-    const std::string input = QFile::encodeName(recording).toStdString();
+    const std::string input = nura::pathBytes(recording);
     const auto name = lossless ? nura::LosslessClip::recordingName(input, start)
                                : nura::CombinedClip::defaultName(input, start);
-    return name ? QString::fromStdString(*name)
+    return name ? nura::pathText(*name)
                 : QFileInfo(recording).completeBaseName() + QStringLiteral("_clip.mp4");
 }
 

@@ -20,7 +20,7 @@ void ORBDrivePlayback::follow(const QString& path) {
     m_drive.reset();
     m_segment.reset();
     m_eventFile = false;
-    const std::string file = QFile::encodeName(path).toStdString();
+    const std::string file = nura::pathBytes(path);
     std::optional<size_t> recording;
     for (size_t i = 0; i < m_recordings.size() && !recording; ++i) {
         const auto& r = m_recordings[i];
@@ -97,9 +97,7 @@ std::optional<size_t> ORBDrivePlayback::nextSegment() const {
 
 ORBPlayItem ORBDrivePlayback::itemOf(size_t segment, bool mainIsFront) const {
     const auto& r = m_recordings[drive()->segments()[segment].recording];
-    const auto name = [](const ORBMediaList::MediaPtr& m) {
-        return m ? QFile::decodeName(m->path.c_str()) : QString();
-    };
+    const auto name = [](const ORBMediaList::MediaPtr& m) { return m ? nura::pathText(m->path) : QString(); };
     const QString front = name(r.front), rear = name(r.rear);
     // A segment without the camera of the main picture shows the other one there.
     if (front.isEmpty() || rear.isEmpty()) {

@@ -44,7 +44,7 @@ QString ORBMprisBridge::trackIdNow() const {
         return {};
     }
     const QByteArray hash =
-        QCryptographicHash::hash(item->mainPath.toUtf8(), QCryptographicHash::Sha1).toHex();
+        QCryptographicHash::hash(nura::pathBytes(item->mainPath), QCryptographicHash::Sha1).toHex();
     return QStringLiteral("/org/nura/viewer/track/") + QString::fromLatin1(hash.left(16));
 }
 
@@ -56,7 +56,8 @@ std::optional<MprisPlayerTarget::Track> ORBMprisBridge::track() const {
     Track track;
     track.trackId = trackIdNow();
     track.lengthUs = std::max<int64_t>(m_playback.recording().length(), 0) * 1000;
-    track.url = QUrl::fromLocalFile(item->mainPath).toString();
+    track.url = QStringLiteral("file://") +
+                QByteArray::fromStdString(nura::pathBytes(item->mainPath)).toPercentEncoding("/");
     track.title = QFileInfo(item->mainPath).completeBaseName();
     return track;
 }

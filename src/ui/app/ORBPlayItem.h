@@ -2,6 +2,9 @@
 #pragma once
 // The recording a start plays, taken from the list once and never looked up again by row: the file
 // of the main picture, its partner from the other camera (or none) and which of them is the front.
+// The paths are names' bytes as pathText holds them: pathBytes gives back the file's own name.
+
+#include "platform/PathText.h"
 
 #include <QString>
 

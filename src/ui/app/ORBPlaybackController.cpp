@@ -146,12 +146,12 @@ std::optional<ORBPlayItem> ORBPlaybackController::itemAtRow(int64_t row) const {
     }
     const ORBMedia& media = *entry->media;
     ORBPlayItem item;
-    item.mainPath = QFile::decodeName(media.path.c_str());
+    item.mainPath = nura::pathText(media.path);
     item.mainIsFront = !media.isRearMedia();
     if (entry->pair) {
         const auto& partner = media.isRearMedia() ? entry->pair->frontMedia : entry->pair->rearMedia;
         if (partner && partner->path != media.path) {
-            item.partnerPath = QFile::decodeName(partner->path.c_str());
+            item.partnerPath = nura::pathText(partner->path);
         }
     }
     return item;
@@ -212,7 +212,7 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
     m_telemetry = emptyTelemetry();
     emit telemetryChanged(m_telemetry);
     cancelTelemetryRead();
-    const std::string path = QFile::encodeName(item.telemetryPath()).toStdString();
+    const std::string path = nura::pathBytes(item.telemetryPath());
     auto read = std::make_shared<std::atomic<bool>>(false);
     m_telemetryRead = read;
     m_reader(
@@ -294,7 +294,7 @@ void ORBPlaybackController::setDriveMode(bool wanted) {
 }
 
 int64_t ORBPlaybackController::rowOf(const QString& path) const {
-    const std::string file = QFile::encodeName(path).toStdString();
+    const std::string file = nura::pathBytes(path);
     const size_t count = m_list.count();
     for (size_t i = 0; i < count; ++i) {
         const auto media = m_list.mediaAtIndex(i);
@@ -364,7 +364,7 @@ bool ORBPlaybackController::playNext() {
     if (!m_item) {
         return false;
     }
-    const auto next = m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    const auto next = m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath));
     return next && playAtIndex(static_cast<int64_t>(*next));
 }
 
@@ -372,16 +372,16 @@ bool ORBPlaybackController::playPrevious() {
     if (!m_item) {
         return false;
     }
-    const auto previous = m_list.previousRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    const auto previous = m_list.previousRecordingIndex(nura::pathBytes(m_item->mainPath));
     return previous && playAtIndex(static_cast<int64_t>(*previous));
 }
 
 bool ORBPlaybackController::hasNext() const {
-    return m_item && m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    return m_item && m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath));
 }
 
 bool ORBPlaybackController::hasPrevious() const {
-    return m_item && m_list.previousRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    return m_item && m_list.previousRecordingIndex(nura::pathBytes(m_item->mainPath));
 }
 
 void ORBPlaybackController::mediaListReloaded() {
@@ -389,7 +389,7 @@ void ORBPlaybackController::mediaListReloaded() {
     if (!m_item) {
         return;
     }
-    const std::string path = QFile::encodeName(m_item->mainPath).toStdString();
+    const std::string path = nura::pathBytes(m_item->mainPath);
     const size_t count = m_list.count();
     for (size_t i = 0; i < count; ++i) {
         const auto media = m_list.mediaAtIndex(i);
@@ -564,7 +564,7 @@ void ORBPlaybackController::scheduleAdvance() {
     if (!m_item) {
         return;
     }
-    const auto next = m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString());
+    const auto next = m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath));
     if (!next) {
         nura::logf("the last recording has ended");
         return; // stays at the end of the last recording
@@ -577,9 +577,8 @@ void ORBPlaybackController::scheduleAdvance() {
             return;
         }
         m_advancing = false;
-        const auto next = m_item
-                              ? m_list.nextRecordingIndex(QFile::encodeName(m_item->mainPath).toStdString())
-                              : std::nullopt;
+        const auto next =
+            m_item ? m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath)) : std::nullopt;
         m_unplayableInARow = std::max(m_unplayableInARow, 0);
         if (!next || !startRow(static_cast<int64_t>(*next))) {
             updateIsPlaying();

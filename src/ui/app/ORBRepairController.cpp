@@ -3,6 +3,7 @@
 
 #include "core/repair/RecordingShape.h"
 #include "core/repair/TrialDecoder.h"
+#include "platform/PathText.h"
 #include "ui/app/BackgroundResult.h"
 #include "ui/strings/InfoPlist.h"
 
@@ -30,7 +31,7 @@ ORBRepairController::ORBRepairController(ORBRepairServices services, QWidget* wi
 ORBRepairController::~ORBRepairController() = default;
 
 bool ORBRepairController::isCutShort(const std::string& path) {
-    const QString key = QString::fromStdString(path);
+    const QString key = nura::pathText(path);
     const auto it = m_cut.constFind(key);
     if (it != m_cut.constEnd()) {
         return *it;
@@ -60,11 +61,11 @@ void ORBRepairController::repairRecording(const ORBMediaList& list, size_t row) 
     if (!media) {
         return;
     }
-    QStringList paths{QString::fromStdString(media->path)};
+    QStringList paths{nura::pathText(media->path)};
     if (const auto pair = list.findMediaPairWithFileName(media->fileName())) {
         for (const auto& m : {pair->frontMedia, pair->rearMedia}) {
             if (m && m->path != media->path) {
-                paths << QString::fromStdString(m->path);
+                paths << nura::pathText(m->path);
             }
         }
     }
@@ -79,7 +80,7 @@ void ORBRepairController::repair(const QStringList& paths) {
     for (const auto& p : paths) {
         // Asked afresh: the file may have changed since it was first looked at.
         m_cut.remove(p);
-        if (isCutShort(p.toStdString())) {
+        if (isCutShort(nura::pathBytes(p))) {
             cut << p;
         }
     }
@@ -111,9 +112,9 @@ void ORBRepairController::run(const QStringList& paths, const QString& folder) {
             QList<Outcome> outcomes;
             for (const auto& p : paths) {
                 nura::RepairOptions o;
-                o.input = p.toStdString();
+                o.input = nura::pathBytes(p);
                 if (!folder.isEmpty()) {
-                    o.output = QDir(folder).filePath(QFileInfo(p).fileName()).toStdString();
+                    o.output = nura::pathBytes(QDir(folder).filePath(QFileInfo(p).fileName()));
                 }
                 if (decode) {
                     o.trialDecode = decode;
@@ -135,7 +136,7 @@ void ORBRepairController::finished(const QList<Outcome>& outcomes) {
     for (const auto& o : outcomes) {
         const auto& r = o.result;
         if (r.status == nura::RepairStatus::Repaired) {
-            m_written << QString::fromStdString(r.output);
+            m_written << nura::pathText(r.output);
             m_cut.remove(o.input);
         } else if ((r.status == nura::RepairStatus::CannotWrite ||
                     r.status == nura::RepairStatus::OutputExists) &&

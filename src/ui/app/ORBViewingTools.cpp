@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/app/ORBViewingTools.h"
 
+#include "platform/PathText.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
@@ -70,7 +71,7 @@ void ORBViewingTools::exportClip(const QString& selected) {
     if (selected.isEmpty()) {
         return;
     }
-    const auto chain = nura::LosslessClip::chain(QFile::encodeName(selected).toStdString(), 0);
+    const auto chain = nura::LosslessClip::chain(nura::pathBytes(selected), 0);
     const double length = chain.empty() ? 0.0 : chain.front().duration;
     m_clips->exportClip(selected, {0.0, length}, length);
 }
