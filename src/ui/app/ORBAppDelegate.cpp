@@ -137,6 +137,10 @@ void ORBAppDelegate::initMediaListTableView() {
     auto* drives = m_view->drivesTableView;
     drives->setModel(m_drivesModel);
     drives->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Seven columns are wider than the right column: it scrolls sideways, smoothly, rather than
+    // cutting off the distance and events.
+    drives->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    drives->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // The rows in view are read first.
     const auto showRows = [this, drives] {
         const int first = std::max(drives->rowAt(0), 0);
