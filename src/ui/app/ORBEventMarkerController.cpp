@@ -170,7 +170,6 @@ void ORBEventMarkerController::placeOnSliders() {
             if (auto* slider = qobject_cast<QSlider*>(marks->parentWidget())) {
                 auto* bands = new PlaceholderBands(slider);
                 bands->setObjectName(QStringLiteral("readingBands"));
-                bands->stackUnder(marks);
                 bands->show();
                 m_bands.push_back(bands);
             }
