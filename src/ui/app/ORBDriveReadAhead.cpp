@@ -74,6 +74,11 @@ ORBDriveReadAhead::ORBDriveReadAhead(ORBPlaybackController& playback, Runner run
     connect(&playback, &ORBPlaybackController::joined, this, &ORBDriveReadAhead::follow);
     connect(&playback, &ORBPlaybackController::telemetryChanged, this,
             &ORBDriveReadAhead::takePlayingTelemetry);
+    // The window lets playback go first when it closes: a read that ends after that goes nowhere.
+    connect(&playback, &QObject::destroyed, this, [this] {
+        cancel();
+        m_drive.clear();
+    });
 }
 
 ORBDriveReadAhead::~ORBDriveReadAhead() {
