@@ -2,9 +2,10 @@
 // For the playback benchmark (bench/playback_cpu.py): the viewer's window playing one recording of a
 // card with the map shown and a whole drive's route drawn on it, as drive mode draws it. Nothing of
 // the program's start-up is left out but its command line.
-//   map_route SECONDS DIR FILE FIXES
+//   map_route SECONDS DIR FILE FIXES|drive
 // FIXES is the route's length: a winding drive through the recording's own track, at one fix a
-// second. Prints the players' picture counts and the map's paints, as the viewer does.
+// second. "drive" plays FILE in drive mode instead, the route being what the viewer reads ahead of
+// the card's drive. Prints the players' picture counts and the map's paints, as the viewer does.
 
 #include "platform/MediaPlayer.h"
 #include "platform/VlcMediaPlayer.h"
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -40,14 +42,15 @@ std::vector<MapFix> windingRoute(int fixes) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc != 5) {
-        std::fprintf(stderr, "usage: map_route SECONDS DIR FILE FIXES\n");
+        std::fprintf(stderr, "usage: map_route SECONDS DIR FILE FIXES|drive\n");
         return 64;
     }
     QCoreApplication::setOrganizationName(QStringLiteral("nura"));
     QCoreApplication::setApplicationName(QStringLiteral("nura-viewer"));
     const double seconds = std::atof(argv[1]);
     const QString folder = QString::fromLocal8Bit(argv[2]), file = QString::fromLocal8Bit(argv[3]);
-    const int fixes = std::atoi(argv[4]);
+    const bool drive = std::strcmp(argv[4], "drive") == 0;
+    const int fixes = drive ? 0 : std::atoi(argv[4]);
 
     MediaPlayerOptions options;
     options.silent = true;
@@ -68,8 +71,13 @@ int main(int argc, char** argv) {
                 return;
             }
             delegate.clickMapViewButton();
-            delegate.mapView()->setRoute(windingRoute(fixes));
+            if (!drive) {
+                delegate.mapView()->setRoute(windingRoute(fixes));
+            }
             delegate.playback().changeAndPlay(row);
+            if (drive) {
+                delegate.playback().setDriveMode(true); // on once the drives' lengths are read
+            }
         },
         Qt::SingleShotConnection);
     delegate.openMediaDirectory(folder);

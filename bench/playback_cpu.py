@@ -4,7 +4,8 @@
 display, as a user runs it: with the list, with the map shown (its tiles from a local tile server),
 with the map and no tiles to be had (offline, as in a car: the tile server refuses), and with the map
 offline and a whole drive's route drawn on it (bench/map_route_tool.cpp, the viewer's window with a
-route). Next to two baselines on the same display: bare libVLC players decoding the same files
+route), and in drive mode on a card of a drive of DRIVE_RECORDINGS recordings, the list shown against
+the map offline with the drive's route as the viewer reads it ahead. Next to two baselines on the same display: bare libVLC players decoding the same files
 without pictures (the floor), and bare libVLC players drawing into windows of their own at full
 size. CPU is that of each whole process tree over the same steady stretch of playback (start-up
 excluded); the picture counts say whether every decoded picture reached the screen.
@@ -25,6 +26,7 @@ bare = os.path.join(build, "bench", "bare_players")
 route_tool = os.path.join(build, "bench", "map_route")
 make_recording = os.path.join(build, "make_recording")
 ROUTE_FIXES = 10800  # three hours at a fix a second
+DRIVE_RECORDINGS = 20  # the played recording, then minutes of the same drive (stand-in pictures)
 warmup, span = 3.0, 10.0
 rounds = 3
 tick = os.sysconf("SC_CLK_TCK")
@@ -122,6 +124,20 @@ with tempfile.TemporaryDirectory() as tmp:
     subprocess.run([make_recording, rear, "--rear", "--size", "1280x720", *drive], check=True,
                    stdout=subprocess.DEVNULL)
 
+    # The same pair opening a drive of back-to-back recordings that go on along the scripted route.
+    drive_card = os.path.join(tmp, "drive")
+    os.makedirs(drive_card)
+    drive_front = os.path.join(drive_card, "alwa_20230115_083130_F.MP4")
+    for path in (drive_front, os.path.join(drive_card, "alwa_20230115_083130_R.MP4")):
+        os.link(front if path == drive_front else rear, path)
+    # The scripted car parks after five minutes: the drive ends before, every recording moving.
+    for i in range(1, DRIVE_RECORDINGS):
+        start = 90 + int(seconds) + 10 * (i - 1)  # seconds after 08:30:00
+        name = f"alwa_20230115_08{30 + start // 60:02d}{start % 60:02d}_F.MP4"
+        subprocess.run([make_recording, os.path.join(drive_card, name), "--seconds", "10", "--placeholder-video",
+                        "--start", f"20230115_08{30 + start // 60:02d}{start % 60:02d}",
+                        "--drive-start", "20230115_083000"], check=True, stdout=subprocess.DEVNULL)
+
     length = str(warmup + span + 0.5)
     floor, floor_lines = run([bare, "dummy", length, front, rear])
     windows, window_lines = run([bare, "x11", length, front, rear])
@@ -134,13 +150,16 @@ with tempfile.TemporaryDirectory() as tmp:
     with_route = os.path.exists(route_tool)
     try:
         # Alternating rounds, medians compared: single runs on a shared machine vary by half.
-        lists, maps, offline_maps, routes = [], [], [], []
+        lists, maps, offline_maps, routes, drive_lists, drive_maps = [], [], [], [], [], []
         for _ in range(rounds):
             lists.append(run([viewer, card, "--play", front, "--quit-after", length], online))
             maps.append(run([viewer, card, "--play", front, "--map", "--quit-after", length], online))
             offline_maps.append(run([viewer, card, "--play", front, "--map", "--quit-after", length], offline))
             if with_route:
                 routes.append(run([route_tool, length, card, front, str(ROUTE_FIXES)], offline))
+                drive_lists.append(run([viewer, drive_card, "--play", drive_front, "--drive", "--quit-after", length],
+                                       offline))
+                drive_maps.append(run([route_tool, length, drive_card, drive_front, "drive"], offline))
         tiles_served = sum(1 for line in urllib.request.urlopen(f"http://127.0.0.1:{port}/requests").read().splitlines())
     finally:
         server.kill()
@@ -153,11 +172,12 @@ with tempfile.TemporaryDirectory() as tmp:
           " (whole processes and the X server):")
     print(f"  viewer, in its window, the list shown:     {mine:.2f} cores {spread(lists)}")
 
-    def against_list(title, runs, note=""):
+    def against_list(title, runs, note="", base=None):
         cores, lines = median(runs)
+        base = mine if base is None else base
         print(f"  {title:<43}{cores:.2f} cores {spread(runs)}")
-        print(f"  {'':<43}-> {cores / mine:.2f}x the list"
-              f" ({'within' if cores <= 1.3 * mine else 'NOT within'} 1.3x{note}), {cores / floor:.1f}x the floor")
+        print(f"  {'':<43}-> {cores / base:.2f}x the list"
+              f" ({'within' if cores <= 1.3 * base else 'NOT within'} 1.3x{note}), {cores / floor:.1f}x the floor")
         for line in lines:
             if line.startswith("map "):
                 print(f"  {'':<43}{line} in {float(length):.1f} s")
@@ -167,6 +187,10 @@ with tempfile.TemporaryDirectory() as tmp:
     against_list("viewer with the map, no tiles (offline):", offline_maps)
     if with_route:
         against_list(f"the map offline, a route of {ROUTE_FIXES} fixes:", routes)
+        drive_list, _ = median(drive_lists)
+        print(f"  in drive mode, a drive of {DRIVE_RECORDINGS} recordings:")
+        print(f"  {'  the list shown:':<43}{drive_list:.2f} cores {spread(drive_lists)}")
+        against_list("  the map offline, the drive's route:", drive_maps, " of the list in drive mode", drive_list)
     else:
         print(f"  (no {route_tool}: the run with a whole route is left out)")
     print(f"  bare players, decoding only (the floor):   {floor:.2f} cores  -> viewer {mine / floor:.1f}x the floor")

@@ -1,16 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The map view drawn without tiles: where the marker and the trail land in the picture, the
 // playback's calls (trail restarts, whole trails, a recording without GPS), and the mouse; and the
-// ground kept in a layer while the car moves, with a whole route and with tiles that arrive.
+// ground kept in a layer while the car moves, with a whole route and with tiles that arrive; and in
+// the window, the route of the drive that plays.
 
+#include "DriveScript.h"
+#include "SampleRecording.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
 #include "platform/TileDiskCache.h"
 #include "platform/TileSource.h"
+#include "ui/app/ORBAppDelegate.h"
+#include "ui/app/ORBDriveReadAhead.h"
+#include "ui/views/ORBDrivesTableModel.h"
 #include "ui/views/TKMapView.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -161,6 +172,50 @@ private slots:
         drag(map, {200, 200}, {100, 200});
         map.setLatLag(2.3502, 48.85);
         QVERIFY(map.pointOf({48.85, 2.3502}).x() < 150);
+    }
+
+    // Three back-to-back recordings of ten seconds of a moving car, the fix coming after 3 s: in drive
+    // mode the map's route is every fix of the drive, in drive order, whichever recording plays.
+    void theWindowsMapShowsTheRouteOfTheDriveThatPlays() {
+        QTemporaryDir card;
+        const samples::DriveScript drive;
+        for (int i = 0; i < 3; ++i) {
+            const auto records = drive.records(10.0 * i, 10.0);
+            const QString name =
+                QStringLiteral("alwa_20230115_0830%1_F.MP4").arg(10 * i, 2, 10, QLatin1Char('0'));
+            QVERIFY(samples::writeCameraMp4(card.filePath(name).toStdString(),
+                                            samples::placeholderVideo(64, 36, 10, 100), records));
+        }
+        ManualScheduler scheduler;
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &scheduler;
+        s.readTelemetry = inlineTelemetryReader();
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().remove(QLatin1String(ORBAppDelegate::kDriveModeKey));
+        ORBAppDelegate app(std::move(s));
+        app.launch();
+        QSignalSpy lengths(&app.drivesModel(), &ORBDrivesTableModel::lengthsComplete);
+        app.openMediaDirectory(card.path());
+        QVERIFY(lengths.wait(10000));
+        app.clickMapViewButton();
+        QVERIFY(app.playback().playAtIndex(1)); // the middle one, in recording mode: its trail only
+        QCOMPARE(app.mapView()->routeSize(), size_t(0));
+
+        app.playback().setDriveMode(true);
+        QVERIFY(app.playback().driveModeActive());
+        // 27 fixes (7, 10 and 10, as the trip export counts them), from the first with a fix to the
+        // drive's last; the map leaves out the three that repeat the one before.
+        QTRY_COMPARE(app.driveReadAhead().route().size(), size_t(27));
+        QCOMPARE(app.mapView()->routeSize(), size_t(24));
+        const auto route = app.driveReadAhead().route(); // as the map got it
+        const MapFix first = route.front(), last = route.back();
+        QVERIFY(std::abs(first.latitude - drive.at(3).latitude) < 1e-5);
+        QVERIFY(std::abs(first.longitude - drive.at(3).longitude) < 1e-5);
+        QVERIFY(std::abs(last.latitude - drive.at(29).latitude) < 1e-5);
+        QVERIFY(app.mapView()->marker()); // and the car on it
+        app.playback().setDriveMode(false);
+        QCOMPARE(app.mapView()->routeSize(), size_t(0));
     }
 
     void theLayerGivesThePictureDrawnInPlaceWhileTheCarMoves() {

@@ -1,17 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the window shows of a recording's telemetry at a playback position: the G-sensor and GPS
-// texts, the map calls, and the G-sensor graph drawn into an image.
+// texts, the map calls, the G-sensor graph drawn into an image, and in drive mode the whole drive's
+// markers as the read-ahead brings them.
 
 #include "DriveScript.h"
 #include "SampleRecording.h"
+#include "core/media/DriveTimeline.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
+#include "ui/app/ORBDriveReadAhead.h"
+#include "ui/app/ORBEventMarkerController.h"
+#include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBTelemetryPresenter.h"
 #include "ui/app/PlaybackMap.h"
 #include "ui/views/GraphView.h"
+#include "ui/views/TKSliderMarks.h"
 
 #include <QImage>
 #include <QLabel>
+#include <QSettings>
+#include <QSlider>
 #include <QTest>
 
 namespace {
@@ -68,6 +78,91 @@ QByteArray fix(const char* lat, const char* ns, const char* lon, const char* ew,
            sentence(QByteArray("GPGGA,083012.000,") + lat + "," + ns + "," + lon + "," + ew +
                     ",1,07,0.9,10.0,M,0.0,M,,");
 }
+
+// A minute of G-sensor samples at ten a second, still but for one jolt of 2.5 g at `second`.
+ORBTelemetry joltAt(int second) {
+    auto data = std::make_shared<nura::ORBBlackBoxData>();
+    for (int i = 0; i < 600; ++i) {
+        const int32_t x = i == second * 10 ? 640 : 0;
+        std::array<std::byte, 16> block{};
+        block[0] = static_cast<std::byte>(x & 0xff);
+        block[1] = static_cast<std::byte>(x >> 8);
+        block[9] = std::byte{1}; // z = 256: 1 g
+        data->ParseGSensor(block);
+    }
+    return data;
+}
+
+const QString kA = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
+const QString kB = QStringLiteral("/card/alwa_20230115_083100_F.MP4");
+const QString kC = QStringLiteral("/card/alwa_20230115_083200_F.MP4");
+
+// Three back-to-back minutes played with fake players. Playback's own read of A gives a jolt at 20 s,
+// of B at 40 s; the read-ahead's reads wait until the test runs them and give a marker at 30 s.
+struct DriveRig {
+    FakeMediaPlayer p1, p2;
+    ORBMediaList list;
+    ORBPlayInfo info;
+    ManualScheduler scheduler;
+    QHash<QString, ORBTelemetry> ownRead{{kA, joltAt(20)}, {kB, joltAt(40)}, {kC, joltAt(50)}};
+    ORBPlaybackController c{
+        p1, p2, list, info, scheduler, [this](QObject*, auto, std::function<void(ORBTelemetry)> done) {
+            done(ownRead.value(c.item()->telemetryPath()));
+        }};
+    std::vector<std::function<void()>> pending;
+    QStringList readFiles;
+    ORBDriveReadAhead ahead{
+        c,
+        [this](QObject*, std::function<ORBDriveRead()> read, std::function<void(ORBDriveRead)> done) {
+            pending.push_back([read, done] { done(read()); });
+        },
+        [this](const std::string& path, std::optional<int64_t> lengthMs, double,
+               const std::atomic<bool>& cancelled) -> ORBDriveRead {
+            if (cancelled.load()) {
+                return nullptr;
+            }
+            readFiles << QString::fromStdString(path);
+            auto kept = std::make_shared<ORBDriveRecordingRead>();
+            kept->markers.push_back({300, 0.5, 30.0, 2.0});
+            kept->fixes.push_back({127.0 + readFiles.size(), 37.0, {}});
+            return lengthMs == 60000 ? kept : nullptr;
+        }};
+    QSlider slider{Qt::Horizontal};
+    GraphView graph;
+    ORBEventMarkerController markers{c, &graph, {new TKSliderMarks(&slider)}};
+
+    DriveRig() {
+        for (const QString& path : {kA, kB, kC}) {
+            list.addMedia(ORBMedia::mediaWithPath(path.toStdString()));
+        }
+        QObject::connect(&c, &ORBPlaybackController::telemetryChanged, &markers,
+                         &ORBEventMarkerController::setTelemetry);
+        markers.setReadAhead(&ahead);
+    }
+    void giveDrives() {
+        auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
+        for (auto& r : recordings) {
+            r.frontMs = 60000;
+        }
+        ahead.setRecordings(recordings);
+        auto drives = nura::splitIntoDrives(recordings);
+        c.setDrives(std::move(recordings), std::move(drives));
+    }
+    void runRead() {
+        QVERIFY(!pending.empty());
+        auto next = pending.front();
+        pending.erase(pending.begin());
+        next();
+    }
+    std::vector<double> onSlider() const {
+        std::vector<double> at;
+        for (const auto& m : markers.sliders().front()->markers()) {
+            at.push_back(std::round(m.position * 180));
+        }
+        return at;
+    }
+    using Bands = std::vector<std::pair<double, double>>;
+};
 
 } // namespace
 
@@ -171,6 +266,53 @@ private slots:
         s.presenter.seeked();
         s.presenter.update(0.9, 0.9);
         QCOMPARE(s.map.calls.first(), QStringLiteral("setTrail(3)"));
+    }
+
+    // The drive's markers land at their drive times, the playing recording's from its own read, the
+    // others' as the read-ahead brings them (next first), a band standing for each one not read yet.
+    // The graph stays with the playing recording; leaving the drive stops the reads.
+    void aDrivesMarkersComeInAtTheirDriveTimesAndLeavingTheDriveStopsTheReads() {
+        QSettings().remove(QString::fromLatin1(ORBEventMarkerController::kThresholdKey));
+        DriveRig r;
+        r.c.setDriveMode(true);
+        QVERIFY(r.c.playAtIndex(0));
+        r.giveDrives();
+        QVERIFY(r.c.driveModeActive());
+        QCOMPARE(r.onSlider(), (std::vector<double>{20}));
+        QCOMPARE(r.markers.placeholders(), (DriveRig::Bands{{1.0 / 3, 2.0 / 3}, {2.0 / 3, 1.0}}));
+        QCOMPARE(r.pending.size(), size_t(1)); // one read at a time, and A is not read again
+
+        r.runRead();
+        QCOMPARE(r.readFiles, QStringList{kB});
+        QCOMPARE(r.onSlider(), (std::vector<double>{20, 90}));
+        QCOMPARE(r.markers.placeholders(), (DriveRig::Bands{{2.0 / 3, 1.0}}));
+        QCOMPARE(r.markers.sliders().front()->markers()[1].toolTip,
+                 QStringLiteral("Sharp force: 2.00 g at 01:30"));
+
+        // Ctrl+Right crosses the join: B plays from 3 s before its marker; the graph shows B's own.
+        r.p1.setTime(30000);
+        QVERIFY(r.markers.jumpToNextMarker());
+        QCOMPARE(r.p1.media(), kB);
+        QCOMPARE(r.p1.time(), 27000);
+        QCOMPARE(r.graph.markers().size(), size_t(1));
+        QCOMPARE(r.graph.markers()[0].position, 400.0 / 600);
+        QCOMPARE(r.onSlider(), (std::vector<double>{20, 100}));
+
+        // Out of the drive, C's read stops and goes nowhere; back in, it is read, and B is not again.
+        r.c.setDriveMode(false);
+        QCOMPARE(r.onSlider(), (std::vector<double>{120})); // B's jolt over B alone
+        QVERIFY(r.markers.placeholders().empty());
+        r.runRead();
+        QCOMPARE(r.readFiles, QStringList{kB});
+        QVERIFY(!r.ahead.reading());
+        r.c.setDriveMode(true);
+        r.runRead();
+        QCOMPARE(r.readFiles, (QStringList{kB, kC}));
+        QVERIFY(r.pending.empty());
+        QCOMPARE(r.onSlider(), (std::vector<double>{20, 100, 150}));
+        QVERIFY(r.markers.placeholders().empty());
+        QCOMPARE(r.ahead.route().size(), size_t(2)); // B's and C's fixes; A has none
+        QCOMPARE(r.ahead.route()[1].longitude, 129.0);
     }
 
     void theGraphDrawsGridTracesAndBar() {

@@ -11,6 +11,7 @@
 #include "platform/VolumeService.h"
 #include "ui/app/BackgroundResult.h"
 #include "ui/app/CustomWindow.h"
+#include "ui/app/ORBDriveReadAhead.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBMprisBridge.h"
 #include "ui/app/ORBPlayInfo.h"
@@ -117,6 +118,8 @@ void ORBAppDelegate::awakeFromNib() {
     m_playback = std::make_unique<ORBPlaybackController>(
         *m_recording, *m_mediaList, *m_playInfo, *m_services.scheduler,
         m_services.readTelemetry ? m_services.readTelemetry : backgroundTelemetryReader());
+    m_readAhead = new ORBDriveReadAhead(*m_playback, ORBDriveReadAhead::backgroundRunner(),
+                                        ORBDriveReadAhead::readFile, this);
     m_snapshots = std::make_unique<ORBSnapshotController>(*m_recording, m_window, m_services.snapshots);
     m_mapSide = std::make_unique<ORBMapSideView>(m_services.mapTiles, v.mapContainerTopView);
     m_presenter = new ORBTelemetryPresenter(
@@ -145,11 +148,16 @@ void ORBAppDelegate::initMediaListTableView() {
         for (int row = 0; row < m_drivesModel->rowCount(); ++row) {
             drives.push_back(*m_drivesModel->driveAt(row));
         }
+        m_readAhead->setRecordings(m_drivesModel->recordings());
         m_playback->setDrives(m_drivesModel->recordings(), std::move(drives));
     });
     auto* drives = m_view->drivesTableView;
     drives->setModel(m_drivesModel);
     drives->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Seven columns are wider than the right column: it scrolls sideways, smoothly, rather than
+    // cutting off the distance and events.
+    drives->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    drives->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     // The rows in view are read first.
     const auto showRows = [this, drives] {
         const int first = std::max(drives->rowAt(0), 0);
@@ -240,6 +248,7 @@ void ORBAppDelegate::setupInitialValues() {
     wirePlayback();
     wireMediaKeys();
     m_viewingTools = new ORBViewingTools(*this);
+    m_viewingTools->markers().setReadAhead(m_readAhead);
     installShortcuts();
 
     rightViewMode = 0;
@@ -416,6 +425,7 @@ void ORBAppDelegate::openMediaDirectoryDialog() {
 void ORBAppDelegate::openMediaDirectory(const QString& path) {
     // Playback stops through its own logic: no recording is loaded until one is chosen.
     m_playback->stopPlay();
+    m_readAhead->clear();      // the reads of this card's drive stop now, not once the next card is listed
     m_presenter->resetTexts(); // the values of the recording that played are not this card's
     m_scanning = true;
     updateStatus();
@@ -439,6 +449,7 @@ void ORBAppDelegate::reloadMediaList() {
     rightViewMode = 0;
     updateSideViewButton();
     m_recordingsModel->reload();
+    m_readAhead->clear();
     m_playback->setDrives({}, {});
     m_drivesModel->setContents({m_mediaList->medias(), m_mediaList->mediaPairDic()});
     m_playback->mediaListReloaded();

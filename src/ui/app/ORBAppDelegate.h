@@ -26,6 +26,7 @@
 class CustomWindow;
 class MprisPlayerTarget;
 class MprisService;
+class ORBDriveReadAhead;
 class ORBMprisBridge;
 class ORBMainWindowView;
 class ORBPlayInfo;
@@ -150,6 +151,7 @@ public:
     QWidget* lastDialogController() const { return m_lastDialogController; }
     ORBPlaybackController& playback() const { return *m_playback; }
     ORBTelemetryPresenter& telemetryPresenter() const { return *m_presenter; }
+    ORBDriveReadAhead& driveReadAhead() const { return *m_readAhead; }
     ORBViewingTools& viewingTools() const { return *m_viewingTools; }
     ORBTripExportController& tripExport() const { return *m_tripExport; }
     MprisService* mediaKeys() const { return m_mpris.get(); }
@@ -205,6 +207,7 @@ private:
     std::unique_ptr<ORBPlaybackController> m_playback;
     std::unique_ptr<ORBSnapshotController> m_snapshots;
     ORBTelemetryPresenter* m_presenter = nullptr;
+    ORBDriveReadAhead* m_readAhead = nullptr; // the drive's markers and route
     ORBViewingTools* m_viewingTools = nullptr;
     std::unique_ptr<ORBTripExportController> m_tripExport;
     std::unique_ptr<ORBRepairController> m_repair;

@@ -12,6 +12,7 @@
 #include "platform/VideoView.h"
 #include "platform/VolumeService.h"
 #include "ui/app/CustomWindow.h"
+#include "ui/app/ORBDriveReadAhead.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBMprisBridge.h"
 #include "ui/app/ORBPlayInfo.h"
@@ -55,6 +56,9 @@ void ORBAppDelegate::wirePlayback() {
             &ORBTelemetryPresenter::showPosition);
     connect(c, &ORBPlaybackController::telemetryChanged, m_presenter, &ORBTelemetryPresenter::setTelemetry);
     connect(c, &ORBPlaybackController::seeked, m_presenter, &ORBTelemetryPresenter::seeked);
+    // The drive's route grows on the map as the read-ahead brings its recordings.
+    connect(m_readAhead, &ORBDriveReadAhead::changed, m_presenter,
+            [this] { m_presenter->showRoute(m_readAhead->route()); });
     connect(c, &ORBPlaybackController::controlsReset, this, [this] {
         m_presenter->resetTexts();
         updateSideViewButton();

@@ -25,8 +25,7 @@ public:
     void restartTrail() override;
     void setTrail(const std::vector<MapFix>& fixes) override;
     void clearMarker() override;
-    // A drive's whole route, under the trail.
-    void setRoute(const std::vector<MapFix>& fixes);
+    void setRoute(const std::vector<MapFix>& fixes) override;
 
     // Puts the map in place of the container's placeholder text.
     void show();

@@ -41,6 +41,12 @@ void ORBTelemetryPresenter::setTelemetry(const ORBTelemetry& telemetry) {
     }
 }
 
+void ORBTelemetryPresenter::showRoute(const std::vector<MapFix>& fixes) {
+    if (m_map) {
+        m_map->setRoute(fixes);
+    }
+}
+
 void ORBTelemetryPresenter::resetTexts() {
     setText(m_fields.gsensorXField, QStringLiteral("X=+0.00"));
     setText(m_fields.gsensorYField, QStringLiteral("Y=+0.00"));

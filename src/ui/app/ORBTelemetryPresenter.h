@@ -2,14 +2,15 @@
 #pragma once
 // Shows, for the playback position, the G-sensor values, speed, HDOP and satellites of the recording's
 // telemetry, moves the graph's bar and sends the position to the map page. Each update picks one
-// stored entry by the position; nothing is interpolated.
+// stored entry by the position; nothing is interpolated. In drive mode the graph and the texts stay
+// with the playing recording (its telemetry changes at each join), the map's route covers the drive.
 
 #include "ui/app/ORBPlaybackController.h"
+#include "ui/app/PlaybackMap.h"
 
 #include <QObject>
 
 class GraphView;
-class PlaybackMap;
 class QLabel;
 
 struct ORBTelemetryFields {
@@ -42,6 +43,8 @@ public:
         (void)milliseconds;
         update(telemetryFraction, telemetryFraction);
     }
+    // In drive mode the whole drive's route under the trail (as far as it has been read); empty out of it.
+    void showRoute(const std::vector<MapFix>& fixes);
     // Playback jumped: the next update redraws the whole trail up to where it landed.
     void seeked() { m_trailStale = true; }
     void updateGsensorUIByPlayPositon(double position, double mainPlayerPosition);

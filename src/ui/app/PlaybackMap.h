@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The map as playback drives it: the position of the car (appended to the trail), a restarted
-// trail, a whole trail at once after a seek, and no car at all for a recording without GPS.
+// trail, a whole trail at once after a seek, no car at all for a recording without GPS, and in drive
+// mode the whole drive's route under the trail.
 
 #include <QString>
 #include <QStringList>
@@ -26,6 +27,8 @@ public:
     virtual void setTrail(const std::vector<MapFix>& fixes) = 0;
     // A recording without GPS: the marker goes, and the map says there is no GPS data.
     virtual void clearMarker() = 0;
+    // A whole drive's route, drawn under the trail; empty removes it. The marker and the view stay.
+    virtual void setRoute(const std::vector<MapFix>& fixes) = 0;
 };
 
 class IgnoringPlaybackMap : public PlaybackMap {
@@ -34,6 +37,7 @@ public:
     void restartTrail() override {}
     void setTrail(const std::vector<MapFix>&) override {}
     void clearMarker() override {}
+    void setRoute(const std::vector<MapFix>&) override {}
 };
 
 // For tests: every call as one line of text, in the order made, e.g. "setLatLag('127.000000','37.5')".
@@ -52,7 +56,11 @@ public:
         lastTrail = fixes;
     }
     void clearMarker() override { calls << QStringLiteral("clearMarker()"); }
+    void setRoute(const std::vector<MapFix>& fixes) override {
+        calls << QStringLiteral("setRoute(%1)").arg(fixes.size());
+        lastRoute = fixes;
+    }
 
     QStringList calls;
-    std::vector<MapFix> lastTrail;
+    std::vector<MapFix> lastTrail, lastRoute;
 };

@@ -46,7 +46,7 @@ public:
     void clearMarker() override;
     // A whole route (a drive's, many fixes), drawn under the trail; empty removes it. The marker and
     // the view stay where they are.
-    void setRoute(const std::vector<MapFix>& fixes);
+    void setRoute(const std::vector<MapFix>& fixes) override;
     std::size_t routeSize() const { return m_route.size(); }
 
     std::optional<MapFix> marker() const { return m_marker; }
