@@ -15,10 +15,9 @@
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/app/ORBPlaybackController.h"
 
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -127,6 +126,8 @@ Showing watch(ORBAppDelegate& app, int untilFrame, int timeoutMs) {
 // others (after the first second).
 struct Frozen {
     qint64 atJoin = 0, inside = 0, worstDifferenceAfterJoin = 0;
+    // Of the join's: the last picture of a recording and the next one's first.
+    qint64 lastHeld = 0, firstHeld = 0;
 };
 
 Frozen frozen(const Showing& s) {
@@ -140,6 +141,9 @@ Frozen frozen(const Showing& s) {
                               (i + 1 < s.changes.size() && s.changes[i + 1].second / kFramesEach != after);
         if (before != after) {
             joinTimes.push_back(s.changes[i].first);
+            f.lastHeld = std::max(f.lastHeld, held);
+        } else if (i >= 2 && s.changes[i - 2].second / kFramesEach != before) {
+            f.firstHeld = std::max(f.firstHeld, held);
         }
         if (nearJoin) {
             f.atJoin = std::max(f.atJoin, held);
@@ -170,12 +174,13 @@ void joins(const QString& folder) {
         const Frozen f = frozen(watch(*app, kRecordings * kFramesEach - 2, 60000));
         const double interval = 1000.0 / (kFps * speed);
         std::printf("drive mode at %gx: longest frozen picture at a back-to-back join %lld ms (%.1f frame "
-                    "intervals of %.0f ms), inside a recording %lld ms; front/rear from 0.5 s after a join "
+                    "intervals of %.0f ms; the last picture %lld ms, the next one's first %lld ms), inside a "
+                    "recording %lld ms; front/rear from 0.5 s after a join "
                     "to 1.5 s or the next: "
                     "worst %lld frames (baseline: 2 intervals, 1 frame)\n",
                     speed, static_cast<long long>(f.atJoin), static_cast<double>(f.atJoin) / interval,
-                    interval, static_cast<long long>(f.inside),
-                    static_cast<long long>(f.worstDifferenceAfterJoin));
+                    interval, static_cast<long long>(f.lastHeld), static_cast<long long>(f.firstHeld),
+                    static_cast<long long>(f.inside), static_cast<long long>(f.worstDifferenceAfterJoin));
         app->applicationWillTerminate();
     }
     const auto app = openViewer(folder, false);
@@ -253,11 +258,16 @@ int peakMemory(const QString& folder, bool driveMode) {
         return 1;
     }
     waitFor([] { return false; }, 12000);
-    std::fprintf(stderr, "drive mode %s, prepared %s\n", app->playback().driveModeActive() ? "on" : "off",
-                 app->playback().recording().prepared() ? "yes" : "no");
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%ld\n", usage.ru_maxrss);
+    // The peak of this program's own memory: getrusage's would include the parent's at the fork.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 1;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            std::printf("%ld\n", line.mid(6).trimmed().split(' ').first().toLong());
+        }
+    }
     app->applicationWillTerminate();
     return 0;
 }

@@ -290,9 +290,17 @@ void ORBRecordingPlayer::seekToEnd() {
 }
 
 void ORBRecordingPlayer::setRate(float rate) {
+    if (rate == m_main->rate() && !m_subRateCorrected) {
+        return;
+    }
     m_main->setRate(rate);
     m_sub->setRate(rate);
     m_subRateCorrected = false;
+    // The two engines take up a new rate each at its own moment: once they have, the sub player is
+    // put back at the main one's moment instead of catching up at a tenth faster for seconds.
+    if (m_state == ORBRecordingState::Playing) {
+        alignLater(kRateSettleSeconds);
+    }
 }
 
 void ORBRecordingPlayer::publishPosition() {
@@ -388,6 +396,9 @@ void ORBRecordingPlayer::follow() {
     if (!m_following || m_state != ORBRecordingState::Playing || !isPlaying(*m_main) || !isPlaying(*m_sub)) {
         return;
     }
+    // The sub picture may trail the main one by up to a frame but never lead it: a rear picture from
+    // after the front's moment would show what the front has not shown yet. A correction aims at
+    // half a frame behind.
     const int64_t drift = m_main->time() - m_sub->time();
     const float mainRate = m_main->rate();
     if (std::abs(drift) > kSeekDriftMs) {
@@ -396,10 +407,11 @@ void ORBRecordingPlayer::follow() {
             m_sub->setRate(mainRate);
             m_subRateCorrected = false;
         }
-    } else if (std::abs(drift) > kFrameMs) {
+    } else if (drift < -kLeadToleranceMs || drift > kFrameMs) {
         // A small change of rate shows less than a seek.
-        const double correction = std::clamp(static_cast<double>(drift) / (1000.0 * kCatchUpSeconds),
-                                             -kMaxRateCorrection, kMaxRateCorrection);
+        const double off = static_cast<double>(drift - kFrameMs / 2);
+        const double correction =
+            std::clamp(off / (1000.0 * kCatchUpSeconds), -kMaxRateCorrection, kMaxRateCorrection);
         m_sub->setRate(static_cast<float>(static_cast<double>(mainRate) * (1.0 + correction)));
         m_subRateCorrected = true;
     } else if (m_subRateCorrected) {

@@ -27,10 +27,12 @@ public:
     // The loading indicator: one step every 0.3 s. A player that has shown no picture after
     // kLoadingGiveUpSeconds has failed.
     static constexpr double kLoadingStepSeconds = 0.3, kLoadingGiveUpSeconds = 15.0;
-    // Sub-player following: below one frame nothing, up to kSeekDriftMs a rate correction of at most
-    // kMaxRateCorrection, beyond it a seek.
-    // The check runs every kFollowSeconds and sizes the correction to close the gap in kCatchUpSeconds.
-    static constexpr int64_t kFrameMs = 40, kSeekDriftMs = 500;
+    // Sub-player following: trailing by up to a frame or leading by up to kLeadToleranceMs nothing,
+    // up to kSeekDriftMs a rate correction of at most kMaxRateCorrection, beyond it a seek. The
+    // check runs every kFollowSeconds and sizes the correction to close the gap in kCatchUpSeconds.
+    // After a change of rate the sub player is aligned once the engines have taken it up.
+    static constexpr int64_t kFrameMs = 40, kLeadToleranceMs = 10, kSeekDriftMs = 500;
+    static constexpr double kRateSettleSeconds = 0.3;
     static constexpr double kMaxRateCorrection = 0.1, kFollowSeconds = 0.25, kCatchUpSeconds = 0.5;
 
     ORBRecordingPlayer(MediaPlayer& main, MediaPlayer& sub, Scheduler& scheduler, QObject* parent = nullptr);
