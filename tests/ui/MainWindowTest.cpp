@@ -184,6 +184,7 @@ private slots:
         h.app->clickMapViewButton();
         QVERIFY(h.open(second.path()));
         QVERIFY(h.app->view().mediaListTableView->isVisible());
+        QVERIFY(!h.app->view().player2Logo->pixmap().isNull()); // the lone front had cleared it
         QCOMPARE(h.app->recordingsModel().rowCount(), 2);
         QVERIFY(!p1->isPlaying());
         QVERIFY(!p1->hasMedia());
@@ -238,10 +239,16 @@ private slots:
         QCOMPARE(p1->time(), 10040);
         QTest::keyClick(table, Qt::Key_Space);
         QCOMPARE(p1->state(), MediaPlayer::Paused);
+        // Paused, the size text follows the picture into full screen and back.
+        auto* size = h.app->view().sizeTextButton;
+        QTRY_VERIFY(size->text() != QLatin1String("0.00x"));
+        const QString windowed = size->text();
         QTest::keyClick(table, Qt::Key_F);
         QVERIFY(w->isFullScreen());
+        QTRY_VERIFY(size->text() != windowed);
         QTest::keyClick(table, Qt::Key_Escape);
         QVERIFY(!w->isFullScreen());
+        QTRY_COMPARE(size->text(), windowed);
         QTest::keyClick(table, Qt::Key_Up); // the list's own
         QCOMPARE(table->currentIndex().row(), 0);
     }

@@ -398,6 +398,13 @@ private slots:
         QCOMPARE(r.c->mediaIndex(), 3);
         QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
         QVERIFY(!r.p1.calls().contains(QStringLiteral("play")));
+        // The slider still moves the picture: it shows paused at the moment, and Play goes on.
+        r.c->videoPositionSliderMoved(0.5);
+        QCOMPARE(r.c->state(), ORBRecordingState::Paused);
+        QCOMPARE(r.p1.state(), MediaPlayer::Paused);
+        QCOMPARE(r.p1.time(), 30000);
+        r.c->play();
+        QCOMPARE(r.c->state(), ORBRecordingState::Playing);
     }
 
     void doubleClickReplaysTheEndedFileAndComparesFilesNotRows() {

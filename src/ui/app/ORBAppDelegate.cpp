@@ -427,6 +427,8 @@ void ORBAppDelegate::openMediaDirectory(const QString& path) {
     m_playback->stopPlay();
     m_readAhead->clear();      // the reads of this card's drive stop now, not once the next card is listed
     m_presenter->resetTexts(); // the values of the recording that played are not this card's
+    setLogos(false);           // both labels, as before any recording
+    m_video2View->setPlaceholder(QString());
     m_scanning = true;
     updateStatus();
     m_mediaList->setDirectoryPath(nura::pathBytes(path));
@@ -568,7 +570,9 @@ void ORBAppDelegate::closeWindow() {
 bool ORBAppDelegate::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_window && event->type() == QEvent::Close) {
         windowWillClose();
-    } else if (watched == m_window && event->type() == QEvent::Resize && m_recording) {
+    } else if (m_view && watched == m_view->videoContainerView && event->type() == QEvent::Resize &&
+               m_recording) {
+        // The picture's box, not the window: it is laid out after the window has changed size.
         updatePlayInfoScale();
     } else if (m_view && watched == m_view->headBox && event->type() == QEvent::Resize) {
         m_view->centreProgressIndicator();

@@ -100,6 +100,7 @@ void ORBAppDelegate::wirePlayback() {
     connect(c, &ORBPlaybackController::loadingProgressChanged, m_view->progressIndicator,
             [this](double percent) { m_view->progressIndicator->setDoubleValue(percent); });
     v.headBox->installEventFilter(this);
+    v.videoContainerView->installEventFilter(this);
     connect(c, &ORBPlaybackController::loadingHidden, m_view->progressIndicator, [this] {
         m_view->progressIndicator->setDoubleValue(m_view->progressIndicator->minimum());
         m_view->progressIndicator->hide();
@@ -235,7 +236,7 @@ void ORBAppDelegate::setLogos(bool mainIsRear) {
 void ORBAppDelegate::updatePlayInfoScale() {
     const MediaPlayer& main = m_recording->main();
     const QSize video = main.videoSize();
-    if (!ORBRecordingPlayer::isPlaying(main) || !main.hasVideoOut() || video.height() <= 0) {
+    if (!main.hasMedia() || !main.hasVideoOut() || video.height() <= 0) {
         return;
     }
     m_playInfo->setScale(static_cast<double>(m_view->videoContainerView->height()) / video.height());

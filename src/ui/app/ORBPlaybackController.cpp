@@ -445,7 +445,7 @@ void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRe
         break;
     case ORBRecordingState::Paused:
         m_unplayableInARow = std::min(m_unplayableInARow, 0);
-        if (previous == ORBRecordingState::Starting) {
+        if (previous == ORBRecordingState::Starting && !m_didStart) {
             m_didStart = true;
             didStartPlayer();
         }

@@ -263,7 +263,8 @@ void ORBRecordingPlayer::pause() {
 
 void ORBRecordingPlayer::seek(int64_t ms) {
     const bool playing = m_state == ORBRecordingState::Playing;
-    const bool paused = m_state == ORBRecordingState::Paused;
+    // Ended, the picture at the moment sought shows paused, and Play goes on from there.
+    const bool paused = m_state == ORBRecordingState::Paused || m_state == ORBRecordingState::Ended;
     for (MediaPlayer* p : {m_main, m_sub}) {
         if (p->hasMedia() && p->state() != MediaPlayer::Failed) {
             const int64_t own = p->mediaLength();
