@@ -584,6 +584,18 @@ private slots:
 
         r.c->clickPlayButton();
         QVERIFY(!r.c->swapPlayer()); // paused
+
+        // Another recording chosen while a swap is under way ends the swap: it is heard, its sub
+        // player follows, and its pictures can be swapped.
+        r.c->playAtIndex(3);
+        r.play(1000);
+        QVERIFY(r.c->swapPlayer());
+        r.c->playAtIndex(0);
+        r.play(1000);
+        r.scheduler.advance(2.0);
+        QVERIFY(!r.c->swapping());
+        QVERIFY(!r.p1.isMuted());
+        QVERIFY(r.c->swapPlayer());
     }
 
     void positionFollowsEveryThirdMainReport() {

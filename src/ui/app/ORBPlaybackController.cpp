@@ -118,7 +118,7 @@ void ORBPlaybackController::wireRecording() {
             [this](MediaPlayer* player) { reportFailure(*player); });
     connect(r, &ORBRecordingPlayer::positionChanged, this, [this] { showPosition(); });
     connect(r, &ORBRecordingPlayer::firstPicture, this, [this] {
-        if (!m_swapping) {
+        if (m_move != ORBPlaybackMove::Swapping) {
             chooseAudioAuto();
         }
     });
@@ -172,21 +172,22 @@ bool ORBPlaybackController::startRow(int64_t row) {
     if (!item) {
         return false; // the list shrank since the count was read
     }
-    start(*item, row, 0, false);
+    start(*item, row, 0, ORBStartKind::Fresh);
     return true;
 }
 
 // Both files go to the players and play at once; the telemetry read runs beside them. A start
 // under way is superseded: the latest start wins.
-void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap) {
+void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t fromMs, ORBStartKind kind) {
     ++m_generation;
     cancelAdvance(false); // the start says Playing at once: no Stopped in between
-    const bool joining = std::exchange(m_joining, false);
+    const bool swap = kind == ORBStartKind::Swap, joining = kind == ORBStartKind::Join;
     m_item = item;
     m_mediaIndex = row;
     // A swap restarts the same recording, and a join goes on with the drive: the heard side and
-    // the speed stay as they were.
-    m_didStart = swap || joining;
+    // the speed stay as they were. A start ends a swap under way.
+    m_move = swap ? ORBPlaybackMove::Swapping : joining ? ORBPlaybackMove::None : ORBPlaybackMove::Announcing;
+    updateFollowing();
     m_failures.clear();
     const bool wasActive = m_drive.active();
     m_drive.follow(item.mainPath);
@@ -307,8 +308,7 @@ int64_t ORBPlaybackController::rowOf(const QString& path) const {
 
 void ORBPlaybackController::join(size_t segment, int64_t fromMs) {
     const ORBPlayItem item = m_drive.itemOf(segment, !m_item || m_item->mainIsFront);
-    m_joining = true;
-    start(item, rowOf(item.mainPath), fromMs, false);
+    start(item, rowOf(item.mainPath), fromMs, ORBStartKind::Join);
 }
 
 bool ORBPlaybackController::playDriveFrom(int64_t row) {
@@ -403,7 +403,7 @@ void ORBPlaybackController::mediaListReloaded() {
 void ORBPlaybackController::stopPlay(bool forget) {
     ++m_generation;
     cancelAdvance();
-    m_swapping = false;
+    m_move = ORBPlaybackMove::None;
     updateFollowing();
     cancelTelemetryRead();
     if (forget) {
@@ -426,8 +426,8 @@ void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRe
     switch (state) {
     case ORBRecordingState::Playing:
         m_unplayableInARow = std::min(m_unplayableInARow, 0);
-        if (!m_didStart) {
-            m_didStart = true;
+        if (m_move == ORBPlaybackMove::Announcing) {
+            m_move = ORBPlaybackMove::None;
             didStartPlayer();
         } else {
             updateAudioUI();
@@ -445,8 +445,8 @@ void ORBPlaybackController::recordingStateChanged(ORBRecordingState state, ORBRe
         break;
     case ORBRecordingState::Paused:
         m_unplayableInARow = std::min(m_unplayableInARow, 0);
-        if (previous == ORBRecordingState::Starting && !m_didStart) {
-            m_didStart = true;
+        if (previous == ORBRecordingState::Starting && m_move == ORBPlaybackMove::Announcing) {
+            m_move = ORBPlaybackMove::None;
             didStartPlayer();
         }
         prepareNext();
@@ -535,7 +535,7 @@ void ORBPlaybackController::showPosition() {
 // ---- end of recording
 
 void ORBPlaybackController::joinLater(size_t segment) {
-    m_advancing = true;
+    m_move = ORBPlaybackMove::Advancing;
     const unsigned token = ++m_advanceToken;
     later(0, [this, token, segment] {
         const ORBRecordingState now = state();
@@ -543,7 +543,7 @@ void ORBPlaybackController::joinLater(size_t segment) {
             (now != ORBRecordingState::Ended && now != ORBRecordingState::Failed)) {
             return;
         }
-        m_advancing = false;
+        m_move = ORBPlaybackMove::None;
         m_unplayableInARow = std::max(m_unplayableInARow, 0);
         join(segment, 0);
     });
@@ -569,14 +569,14 @@ void ORBPlaybackController::scheduleAdvance() {
         nura::logf("the last recording has ended");
         return; // stays at the end of the last recording
     }
-    m_advancing = true;
+    m_move = ORBPlaybackMove::Advancing;
     const unsigned token = ++m_advanceToken;
     later(kAdvanceSeconds, [this, token] {
         if (token != m_advanceToken ||
             (state() != ORBRecordingState::Ended && state() != ORBRecordingState::Failed)) {
             return;
         }
-        m_advancing = false;
+        m_move = ORBPlaybackMove::None;
         const auto next =
             m_item ? m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath)) : std::nullopt;
         m_unplayableInARow = std::max(m_unplayableInARow, 0);
@@ -588,8 +588,8 @@ void ORBPlaybackController::scheduleAdvance() {
 
 void ORBPlaybackController::cancelAdvance(bool announce) {
     ++m_advanceToken;
-    if (m_advancing) {
-        m_advancing = false;
+    if (m_move == ORBPlaybackMove::Advancing) {
+        m_move = ORBPlaybackMove::None;
         if (announce) {
             updateIsPlaying();
         }
@@ -597,5 +597,5 @@ void ORBPlaybackController::cancelAdvance(bool announce) {
 }
 
 void ORBPlaybackController::updateFollowing() {
-    m_recording.setFollowing(!m_swapping && !m_sliderHeld);
+    m_recording.setFollowing(m_move != ORBPlaybackMove::Swapping && !m_sliderHeld);
 }

@@ -47,6 +47,18 @@ ORBTelemetryReader inlineTelemetryReader();
 // the first read of the file after `cancelled` is set.
 ORBTelemetry readTelemetry(const std::string& path, const std::atomic<bool>& cancelled);
 
+// What the controller is in the middle of, beside the recording's own state.
+enum class ORBPlaybackMove {
+    None,
+    Announcing, // a start of the user's: its speed and heard side are told once its pictures are out
+    Swapping,   // the pictures were exchanged: both files unheard for a moment, the sub left alone
+    Advancing,  // the recording ended or cannot be played: the next one follows
+};
+
+// How a recording comes to be started: as the user's, as the same recording with its pictures
+// exchanged, or as the next part of the drive that plays (speed, heard side and swap kept).
+enum class ORBStartKind { Fresh, Swap, Join };
+
 class ORBPlaybackController : public QObject {
     Q_OBJECT
     Q_PROPERTY(int volume READ volume WRITE setVolume NOTIFY volumeChanged)
@@ -145,11 +157,12 @@ public:
     ORBRecordingPlayer& recording() const { return m_recording; }
     ORBRecordingState state() const { return m_recording.state(); }
     ORBPlaybackStatus status() const {
-        return playbackStatus(state(), m_advancing, m_recording.pauseAskedWhileStarting());
+        return playbackStatus(state(), advancing(), m_recording.pauseAskedWhileStarting());
     }
     bool waitingForPlayStart() const { return state() == ORBRecordingState::Starting; }
-    bool advancing() const { return m_advancing; }
-    bool swapping() const { return m_swapping; }
+    ORBPlaybackMove move() const { return m_move; }
+    bool advancing() const { return m_move == ORBPlaybackMove::Advancing; }
+    bool swapping() const { return m_move == ORBPlaybackMove::Swapping; }
     bool loadingVisible() const { return m_recording.loadingVisible(); }
     double loadingProgress() const { return m_recording.loadingProgress(); }
     int timeReportCounter() const { return m_recording.timeReportCounter(); }
@@ -193,7 +206,7 @@ signals:
 private:
     void wireRecording();
     bool startRow(int64_t row);
-    void start(const ORBPlayItem& item, int64_t row, int64_t fromMs, bool swap);
+    void start(const ORBPlayItem& item, int64_t row, int64_t fromMs, ORBStartKind kind);
     // The drive's recording `segment` at `fromMs`: a join, not a start.
     void join(size_t segment, int64_t fromMs);
     int64_t rowOf(const QString& path) const;
@@ -235,8 +248,8 @@ private:
     int64_t m_mediaIndex = -1;
     // Moves on with every start and stop: delays of an earlier recording never act on a later one.
     unsigned m_generation = 0;
+    ORBPlaybackMove m_move = ORBPlaybackMove::None;
     // An ended recording waits kAdvanceSeconds for the next one; the token drops a cancelled wait.
-    bool m_advancing = false;
     unsigned m_advanceToken = 0;
     // Recordings in a row that could not be played since the user last chose one; -1 while the
     // playing recording is the user's choice rather than the move to the next.
@@ -244,10 +257,6 @@ private:
     // What failed in this start, for the status line.
     QStringList m_failures;
     bool m_sliderHeld = false;
-    bool m_swapping = false;
-    bool m_didStart = false;
-    // A join within a drive: the controls, speed, heard side and swap stay as they are.
-    bool m_joining = false;
     ORBDrivePlayback m_drive;
     int m_volume = kInitialVolume;
 };

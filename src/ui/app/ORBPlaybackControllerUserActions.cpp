@@ -45,12 +45,12 @@ void ORBPlaybackController::play() {
     case ORBRecordingState::Idle:
         // After a stop the last recording plays again from its start; with none, nothing.
         if (m_item) {
-            start(*m_item, m_mediaIndex, 0, false);
+            start(*m_item, m_mediaIndex, 0, ORBStartKind::Fresh);
         }
         return;
     case ORBRecordingState::Failed:
         if (m_item) {
-            start(*m_item, m_mediaIndex, 0, false);
+            start(*m_item, m_mediaIndex, 0, ORBStartKind::Fresh);
         }
         return;
     case ORBRecordingState::Starting:
@@ -226,7 +226,7 @@ void ORBPlaybackController::updateAudioUI() {
     const uint side = m_info.audioMediaDirection();
     emit audioToggleChanged(side != 2 && m_recording.sub().hasMedia(), side == 1);
     MediaPlayer* heard = nullptr;
-    if (!m_swapping && side != 2 && m_info.speed() <= kMaxSpeedWithSound) {
+    if (m_move != ORBPlaybackMove::Swapping && side != 2 && m_info.speed() <= kMaxSpeedWithSound) {
         heard = m_recording.side(side);
         if (heard && !heard->hasMedia()) {
             heard = nullptr;
@@ -245,17 +245,18 @@ void ORBPlaybackController::updateAudioUI() {
 // ---- swapping the pictures
 
 bool ORBPlaybackController::swapPlayer() {
-    if (m_swapping || !m_item || !m_item->hasPartner() || state() != ORBRecordingState::Playing ||
-        !isPlaying(m_recording.main()) || !isPlaying(m_recording.sub())) {
+    if (m_move == ORBPlaybackMove::Swapping || !m_item || !m_item->hasPartner() ||
+        state() != ORBRecordingState::Playing || !isPlaying(m_recording.main()) ||
+        !isPlaying(m_recording.sub())) {
         return false;
     }
-    m_swapping = true;
-    updateFollowing();
     // The exchange is a start of the same recording at the same moment, with the files changed over.
-    start(m_item->swapped(), m_mediaIndex, m_recording.main().time(), true);
+    start(m_item->swapped(), m_mediaIndex, m_recording.main().time(), ORBStartKind::Swap);
     updateAudioUI(); // both muted while swapping
     later(kSwapMuteSeconds, [this] {
-        m_swapping = false;
+        if (m_move == ORBPlaybackMove::Swapping) {
+            m_move = ORBPlaybackMove::None;
+        }
         updateFollowing();
         updateAudioUI();
     });
