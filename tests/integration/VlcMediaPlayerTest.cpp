@@ -140,16 +140,6 @@ private slots:
         QCOMPARE(rig.timeReports, 0);
     }
 
-    void knowsLengthAndSizeBeforePlaying() {
-        Rig rig;
-        rig.player->setMedia(m_clip);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.player->mediaLength() > 0, kTimeout);
-        QVERIFY2(std::abs(rig.player->mediaLength() - 3000) <= 100,
-                 qPrintable(QString::number(rig.player->mediaLength())));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->videoSize(), QSize(640, 360), kTimeout);
-        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
-    }
-
     void playsShowsFramesAndReportsTimeOften() {
         Rig rig;
         rig.player->setMedia(m_clip);
@@ -302,24 +292,6 @@ private slots:
         QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("missing/dir/x.jpg"), 0, 0));
     }
 
-    void pauseWhileOpeningEndsHalted() {
-        Rig rig;
-        rig.player->setMedia(m_clip);
-        rig.player->play();
-        rig.player->pause();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
-        QTest::qWait(1000);
-        QVERIFY(!rig.sawState(MediaPlayer::Playing));
-        QVERIFY2(rig.player->time() < 500, qPrintable(QString::number(rig.player->time())));
-
-        // A play after it cancels a pause still waiting for the engine.
-        rig.player->setPosition(0);
-        rig.player->play();
-        rig.player->pause();
-        rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
-    }
-
     // libVLC cannot make a media of a relative path once the working folder is gone.
     void mediaThatCannotBeMadeReportsAnError() {
         const QString home = QDir::currentPath();
@@ -338,20 +310,12 @@ private slots:
         startPlaying(rig);
     }
 
-    void changingOrClearingMediaStopsAndIdles() {
+    void clearingTheMediaOrAStopIdles() {
         Rig rig;
         startPlaying(rig);
         rig.player->setMedia(QString());
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
         QVERIFY(rig.view->lastFrame().isNull());
-        rig.player->play();
-        QTest::qWait(300);
-        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
-
-        // A file that is not there ends in Error, and the player still takes the next one.
-        rig.player->setMedia(m_dir.filePath("absent_R.mp4"));
-        rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Failed, kTimeout);
         startPlaying(rig);
         rig.player->stop();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
@@ -434,6 +398,7 @@ private slots:
             {fifo, {MediaPlayer::CannotOpen}, 1000},
             {m_dir.path(), {MediaPlayer::CannotOpen}, 1000},
             {empty, {MediaPlayer::CannotOpen}, 1000},
+            {m_dir.filePath("absent_R.MP4"), {MediaPlayer::CannotOpen}, 1000},
         };
         if (::geteuid() != 0) { // the superuser reads it anyway
             cases.push_back({unreadable, {MediaPlayer::CannotOpen}, 1000});
@@ -487,8 +452,10 @@ private slots:
         QVERIFY(rig.view->lastFrame().isNull());
         QVERIFY(!rig.player->hasVideoOut());
         QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("stale.jpg"), 0, 0));
-        // The ramp's own length, not the clip's.
+        // Length and size are known before playing: the ramp's own (3 s, 160 x 90), not the clip's.
         QTRY_VERIFY_WITH_TIMEOUT(rig.player->mediaLength() > 0, kTimeout);
+        QVERIFY2(std::abs(rig.player->mediaLength() - 3000) <= 100,
+                 qPrintable(QString::number(rig.player->mediaLength())));
         QCOMPARE(rig.player->videoSize(), QSize(160, 90));
     }
 
