@@ -203,7 +203,7 @@ private slots:
         QVERIFY2(lead < PlaybackClock::kMaxLeadMs, qPrintable(QString::number(lead)));
     }
 
-    void pauseHaltsAndHoldsTheTime() {
+    void pauseHoldsTheTimeAndSeeksLandPausedOrPlaying() {
         Rig rig;
         startPlaying(rig);
         QTest::qWait(500);
@@ -227,6 +227,16 @@ private slots:
         rig.player->play();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
         QVERIFY(rig.player->time() >= 1400);
+
+        // While playing, a seek lands where it was sent; sent to the length, the player halts at
+        // the end as a recording that ran out does.
+        rig.player->setTime(2000);
+        QTest::qWait(300);
+        QVERIFY2(rig.player->time() >= 2000 && rig.player->time() < 2900,
+                 qPrintable(QString::number(rig.player->time())));
+        rig.player->setTime(rig.player->mediaLength());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
+        QVERIFY(rig.player->position() >= 0.95f);
     }
 
     void runsToTheEndThenRestartsFromAPositionSetWhileHalted() {
@@ -252,19 +262,6 @@ private slots:
         QTest::qWait(300);
         QVERIFY2(rig.player->time() >= 2000, qPrintable(QString::number(rig.player->time())));
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
-    }
-
-    void seeksWhilePlaying() {
-        Rig rig;
-        startPlaying(rig);
-        rig.player->setTime(2000);
-        QTest::qWait(300);
-        QVERIFY2(rig.player->time() >= 2000 && rig.player->time() < 2900,
-                 qPrintable(QString::number(rig.player->time())));
-        // Sent to the length, the player halts at the end as a recording that ran out does.
-        rig.player->setTime(rig.player->mediaLength());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
-        QVERIFY(rig.player->position() >= 0.95f);
     }
 
     void snapshotIsAJpegOfTheFrame() {
@@ -308,18 +305,6 @@ private slots:
         QCOMPARE(rig.player->failure(), MediaPlayer::CannotOpen);
         QCOMPARE(rig.states, (std::vector<MediaPlayer::State>{MediaPlayer::Opening, MediaPlayer::Failed}));
         startPlaying(rig);
-    }
-
-    void clearingTheMediaOrAStopIdles() {
-        Rig rig;
-        startPlaying(rig);
-        rig.player->setMedia(QString());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
-        QVERIFY(rig.view->lastFrame().isNull());
-        startPlaying(rig);
-        rig.player->stop();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
-        QCOMPARE(rig.player->time(), int64_t(0));
     }
 
     // A pause in the last seconds is a pause: it holds, it can be stepped, and nothing ends it.
@@ -457,6 +442,17 @@ private slots:
         QVERIFY2(std::abs(rig.player->mediaLength() - 3000) <= 100,
                  qPrintable(QString::number(rig.player->mediaLength())));
         QCOMPARE(rig.player->videoSize(), QSize(160, 90));
+
+        // Stopped while playing, or its media cleared: idle at the start, the picture gone.
+        startPlaying(rig);
+        rig.player->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
+        QCOMPARE(rig.player->time(), int64_t(0));
+        startPlaying(rig);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
+        rig.player->setMedia(QString());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
+        QVERIFY(rig.view->lastFrame().isNull());
     }
 
     // With every read of the file taking 2 s, as on a failing card, the calls made on the UI
