@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The real player on a short recording made here with ffmpeg: a picture with known colours and
 // geometry (red left top, blue right top, a green band over the bottom 60 rows, 640 x 360 so the
-// decoder pads its buffer height), three seconds long with a sound track.
+// decoder pads its buffer height), three seconds long with a sound track; and an 8 s clip at 30 frames
+// a second with a key frame every second, whose pictures show their own frame numbers: whatever order
+// the seeks, pauses and frame steps come in, once the player has halted the view must end on the
+// frame of the last time asked, also past the last key frame, and a snapshot must save that frame.
 
 #include "platform/VlcMediaPlayer.h"
+#include "FrameNumberClip.h"
 #include "platform/MediaPlayer.h"
 #include "platform/PlaybackClock.h"
 #include "platform/VideoView.h"
@@ -57,6 +61,7 @@ struct Rig {
     bool sawState(MediaPlayer::State state) const {
         return std::find(states.begin(), states.end(), state) != states.end();
     }
+    int shown() const { return samples::frameNumber(view->lastFrame()); }
 };
 
 } // namespace
@@ -68,6 +73,7 @@ private:
     QTemporaryDir m_dir;
     QString m_clip;
     QString m_ramp; // grey level 81.5 per second of media time: the picture tells its own time
+    QString m_numbered;
 
     void checkPicture(const QImage& frame) {
         QCOMPARE(frame.size(), QSize(640, 360));
@@ -85,6 +91,32 @@ private:
         process.start(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
                       QStringList{"-v", "error", "-y"} + args);
         return process.waitForFinished(60000) && process.exitCode() == 0;
+    }
+
+    // The view shows `frame`, and still does once the engine's queued pictures have had their time.
+    static bool settlesOn(const Rig& rig, int frame) {
+        if (!QTest::qWaitFor([&] { return rig.shown() == frame; }, kTimeout)) {
+            return false;
+        }
+        QTest::qWait(600);
+        return rig.shown() == frame;
+    }
+
+    static QByteArray describeFrame(const Rig& rig, int wanted) {
+        return QStringLiteral("shows frame %1, wanted %2 (time %3 ms)")
+            .arg(rig.shown())
+            .arg(wanted)
+            .arg(rig.player->time())
+            .toUtf8();
+    }
+
+    void playThenPause(Rig& rig) {
+        rig.player->setMedia(m_numbered);
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.shown() >= 0, kTimeout);
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
     }
 
     void startPlaying(Rig& rig) {
@@ -108,6 +140,8 @@ private slots:
         m_ramp = m_dir.filePath(QStringLiteral("ramp_F.mp4"));
         QVERIFY(makeClip({"-f", "lavfi", "-i", "nullsrc=s=160x90:r=30:d=3,geq=lum='16+70*T':cb=128:cr=128",
                           "-c:v", "libx264", "-qp", "0", "-g", "30", m_ramp}));
+        m_numbered = m_dir.filePath(QStringLiteral("numbered_F.mp4"));
+        QVERIFY(samples::writeFrameNumberClip(m_numbered, 8, 30));
         initMediaPlayerLibrary(MediaPlayerOptions{.silent = true});
     }
 
@@ -310,7 +344,7 @@ private slots:
         QVERIFY(std::abs(rig.player->time() - held) < 100);
         QVERIFY(rig.player->stepFrame(-1));
 
-        // Played on, it ends. (Seeks near the end while paused: PausedPictureTest.)
+        // Played on, it ends. (Seeks near the end while paused: stepsAndSeeksPastTheLastKeyFrame.)
         rig.player->play();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
 
@@ -381,6 +415,55 @@ private slots:
         }
         startPlaying(rig);
         QTRY_VERIFY_WITH_TIMEOUT(rig.player->hasVideoOut(), kTimeout);
+    }
+
+    void stepsAndSeeksPastTheLastKeyFrame() {
+        Rig rig;
+        playThenPause(rig);
+        rig.player->setTime(7000);
+        QVERIFY2(settlesOn(rig, 210), describeFrame(rig, 210));
+        for (const int frame : {211, 212, 213, 212}) {
+            QVERIFY(rig.player->showFrame(frame));
+            QVERIFY2(settlesOn(rig, frame), describeFrame(rig, frame));
+        }
+        const QString snapshot = m_dir.filePath(QStringLiteral("step.jpg"));
+        QVERIFY(rig.player->saveVideoSnapshotAt(snapshot, 0, 0));
+        QCOMPARE(samples::frameNumber(QImageReader(snapshot).read()), 212);
+
+        // Seeks elsewhere after the steps, into the last second and before it, and to the very end.
+        const struct {
+            int ms, frame;
+        } seeks[] = {{7500, 225}, {3000, 90}, {7980, 239}, {1000, 30}, {8000, 239}};
+        for (const auto& seek : seeks) {
+            rig.player->setTime(seek.ms);
+            QVERIFY2(settlesOn(rig, seek.frame), describeFrame(rig, seek.frame));
+            QCOMPARE(rig.player->state(), MediaPlayer::Paused);
+        }
+    }
+
+    void aSeekAndAPauseWhileOpeningEndOnTheSeekFrame() {
+        Rig rig;
+        rig.player->setMedia(m_numbered);
+        rig.player->setTime(4000);
+        rig.player->play();
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
+        QVERIFY2(settlesOn(rig, 120), describeFrame(rig, 120));
+    }
+
+    void aSeekJustAfterAPauseEndsOnTheSeekFrame() {
+        for (const int delayMs : {0, 20, 40}) {
+            Rig rig;
+            rig.player->setMedia(m_numbered);
+            rig.player->play();
+            QTRY_VERIFY_WITH_TIMEOUT(rig.player->isPlaying() && rig.shown() >= 15, kTimeout);
+            rig.player->pause();
+            QTest::qWait(delayMs);
+            rig.player->setTime(5000);
+            QVERIFY2(settlesOn(rig, 150),
+                     describeFrame(rig, 150) + " after " + QByteArray::number(delayMs) + " ms");
+            QCOMPARE(rig.player->state(), MediaPlayer::Paused);
+        }
     }
 
     // Without an engine (it could not start), a start fails instead of opening for ever.
