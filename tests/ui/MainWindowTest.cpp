@@ -106,7 +106,7 @@ private slots:
         QVERIFY(!h.app->view().mapContainerView->isVisible());
     }
 
-    void openingAFolderListsItsRecordingsWithTheirCells() {
+    void openingAFolderListsItsRecordingsWithTheirCellsAndACancelKeepsThem() {
         Harness h;
         QVERIFY(h.openCard({"DCIM/alwa_20230115_083012_F.MP4", "DCIM/alwa_20230115_083012_R.MP4",
                             "DCIM/event_20230115_090000_R.mp4",
@@ -127,6 +127,13 @@ private slots:
         QCOMPARE(h.cell(1, ORBRecordingsModel::Time), QString("08:30:12"));
         QCOMPARE(h.cell(2, ORBRecordingsModel::File), QString("alwa_20230115_083012_R.MP4"));
         QCOMPARE(h.cell(3, ORBRecordingsModel::SaveMode), QString("Event"));
+
+        // The open panel cancelled: the list stays.
+        QSignalSpy reloaded(h.app.get(), &ORBAppDelegate::mediaListReloaded);
+        h.chosen.clear();
+        h.app->openMediaDirectoryDialog();
+        QVERIFY(!reloaded.wait(300));
+        QCOMPARE(h.app->recordingsModel().rowCount(), 4);
     }
 
     void carImagesNeedBothSideAndMode() {
@@ -164,16 +171,6 @@ private slots:
         QCOMPARE(h.app->mapView(), map); // one map, shown again
     }
 
-    void cancellingTheOpenPanelChangesNothing() {
-        Harness h;
-        QVERIFY(h.openCard({"alwa_20230115_083012_F.MP4"}));
-        QSignalSpy reloaded(h.app.get(), &ORBAppDelegate::mediaListReloaded);
-        h.chosen.clear();
-        h.app->openMediaDirectoryDialog();
-        QVERIFY(!reloaded.wait(300));
-        QCOMPARE(h.app->recordingsModel().rowCount(), 1);
-    }
-
     void aNewFolderWhilePlayingStopsPlaybackAndLeavesNoDeadControls() {
         QTemporaryDir second;
         QVERIFY(touch(second.filePath("alwa_20230116_083012_F.MP4")) &&
@@ -190,8 +187,6 @@ private slots:
         QCOMPARE(h.app->recordingsModel().rowCount(), 2);
         QVERIFY(!p1->isPlaying());
         QVERIFY(!p1->hasMedia());
-        QCOMPARE(h.app->playback().state(), ORBRecordingState::Idle);
-        QCOMPARE(h.app->playback().mediaIndex(), -1);
         QCOMPARE(h.app->view().playButton->imageName(), QStringLiteral("icon_play_n"));
         // Space does nothing until a recording is chosen; then the controls work again.
         auto* table = h.app->view().mediaListTableView;
