@@ -2,13 +2,11 @@
 // Looking closely at a recording with fake players: event markers on the sliders and the graph and
 // the jumps to them, frame stepping on both cameras, the mirrored rear view and the zoom of a swap.
 
-#include "core/media/ORBMediaList.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
-#include "ui/app/ORBFrameStepper.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBViewingTools.h"
@@ -68,9 +66,6 @@ struct Harness {
     TKSliderMarks* marks(QSlider* slider) const { return slider->findChild<TKSliderMarks*>(); }
 };
 
-const QString kF = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
-const QString kR = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
-
 } // namespace
 
 class ViewingToolsTest : public QObject {
@@ -125,20 +120,16 @@ private slots:
     }
 
     void stepsBothCamerasOnlyWhilePaused() {
-        FakeMediaPlayer main, sub;
-        ORBMediaList list;
-        ORBPlayInfo info;
-        ManualScheduler scheduler;
-        list.addMedia(ORBMedia::mediaWithPath(kF.toStdString()));
-        list.addMedia(ORBMedia::mediaWithPath(kR.toStdString()));
-        ORBPlaybackController c(main, sub, list, info, scheduler, inlineTelemetryReader());
-        ORBFrameStepper stepper(c);
+        Harness h;
+        FakeMediaPlayer& main = h.p(1);
+        FakeMediaPlayer& sub = h.p(2);
+        auto& stepper = h.app->viewingTools().stepper();
         main.setFrameRate(30);
         sub.setFrameRate(25);
-        QVERIFY(c.playAtIndex(0));
+        QVERIFY(h.app->playback().playAtIndex(0));
         QVERIFY(!stepper.stepForward()); // refused while playing
 
-        c.clickPlayButton(); // pause
+        h.app->playback().clickPlayButton(); // pause
         main.clearCalls();
         sub.clearCalls();
         QVERIFY(!stepper.stepBackward()); // at the first frame
@@ -147,7 +138,7 @@ private slots:
         // Frame 2 of the front starts at 67 ms; the rear's frame at or before it is its frame 1 (40 ms).
         QCOMPARE(main.time(), int64_t(67));
         QCOMPARE(sub.time(), int64_t(40));
-        QCOMPARE(info.position(), 67.0 / 60000); // telemetry follows
+        QCOMPARE(h.app->playInfo().position(), 67.0 / 60000); // telemetry follows
 
         // The last frame of a minute at 30 frames a second is frame 1799.
         main.setTime(59990);
