@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(rig.timeReports, 0);
     }
 
-    void playsShowsFramesAndReportsTimeOften() {
+    void playsShowsFramesReportsTimeOftenAndSnapshots() {
         Rig rig;
         startPlaying(rig);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
@@ -195,6 +195,27 @@ private slots:
         QVERIFY(consistent);
 
         checkPicture(rig.view->lastFrame());
+
+        // Paused, a snapshot is a JPEG of the frame, whole or scaled.
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
+
+        const QString full = m_dir.filePath("full.jpg");
+        QVERIFY(rig.player->saveVideoSnapshotAt(full, 0, 0));
+        QImageReader reader(full);
+        QCOMPARE(reader.format(), QByteArray("jpeg"));
+        checkPicture(reader.read());
+
+        const struct {
+            int width, height;
+            QSize expected;
+        } sizes[] = {{320, 0, {320, 180}}, {0, 90, {160, 90}}};
+        for (const auto& s : sizes) {
+            const QString path = m_dir.filePath(QStringLiteral("snap-%1x%2.jpg").arg(s.width).arg(s.height));
+            QVERIFY(rig.player->saveVideoSnapshotAt(path, s.width, s.height));
+            QCOMPARE(QImageReader(path).size(), s.expected);
+        }
+        QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("missing/dir/x.jpg"), 0, 0));
     }
 
     // The time told between engine reports stays close to the picture on the screen, from the
@@ -279,31 +300,6 @@ private slots:
         QTest::qWait(300);
         QVERIFY2(rig.player->time() >= 2000, qPrintable(QString::number(rig.player->time())));
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
-    }
-
-    void snapshotIsAJpegOfTheFrame() {
-        Rig rig;
-        startPlaying(rig);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
-        rig.player->pause();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
-
-        const QString full = m_dir.filePath("full.jpg");
-        QVERIFY(rig.player->saveVideoSnapshotAt(full, 0, 0));
-        QImageReader reader(full);
-        QCOMPARE(reader.format(), QByteArray("jpeg"));
-        checkPicture(reader.read());
-
-        const struct {
-            int width, height;
-            QSize expected;
-        } sizes[] = {{320, 0, {320, 180}}, {0, 90, {160, 90}}};
-        for (const auto& s : sizes) {
-            const QString path = m_dir.filePath(QStringLiteral("snap-%1x%2.jpg").arg(s.width).arg(s.height));
-            QVERIFY(rig.player->saveVideoSnapshotAt(path, s.width, s.height));
-            QCOMPARE(QImageReader(path).size(), s.expected);
-        }
-        QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("missing/dir/x.jpg"), 0, 0));
     }
 
     // libVLC cannot make a media of a relative path once the working folder is gone.
