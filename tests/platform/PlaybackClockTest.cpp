@@ -93,16 +93,13 @@ private slots:
         QTest::newRow("remaining under a second") << qint64(-999) << "00:00";
         QTest::newRow("remaining second") << qint64(-1000) << "-00:01";
         QTest::newRow("remaining hour") << qint64(-3'661'000) << "-1:01:01";
+        QTest::newRow("longest") << std::numeric_limits<qint64>::max() << "2562047788015:12:55";
+        QTest::newRow("longest remaining") << std::numeric_limits<qint64>::min() << "-2562047788015:12:55";
     }
     void timeStringTruncatesToWholeSeconds() {
         QFETCH(qint64, ms);
         QFETCH(QString, text);
         QCOMPARE(MediaPlayer::timeString(ms), text);
-    }
-
-    void timeStringSurvivesExtremes() {
-        QCOMPARE(MediaPlayer::timeString(std::numeric_limits<int64_t>::min()), "-2562047788015:12:55");
-        QCOMPARE(MediaPlayer::timeString(std::numeric_limits<int64_t>::max()), "2562047788015:12:55");
     }
 };
 

@@ -14,6 +14,7 @@
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/app/ORBMainWindowView.h"
+#include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBRecordingsModel.h"
 #include "ui/app/ORBTelemetryPresenter.h"
 #include "ui/views/TKMapView.h"
@@ -37,10 +38,14 @@
 
 namespace {
 
+bool touch(const QString& path) {
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && QFile(path).open(QIODevice::WriteOnly);
+}
+
 struct Harness {
     ManualScheduler scheduler;
+    QTemporaryDir card;
     QString chosen;
-    int chooserCalls = 0;
     std::unique_ptr<ORBAppDelegate> app;
 
     Harness() {
@@ -48,10 +53,7 @@ struct Harness {
         s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
         s.scheduler = &scheduler;
         s.readTelemetry = inlineTelemetryReader();
-        s.chooseDirectory = [this](QWidget*) {
-            ++chooserCalls;
-            return chosen;
-        };
+        s.chooseDirectory = [this](QWidget*) { return chosen; };
         app = std::make_unique<ORBAppDelegate>(std::move(s));
         app->launch();
     }
@@ -63,17 +65,25 @@ struct Harness {
         return reloaded.wait(10000);
     }
 
+    // The card with empty files of these names (paths in the card), opened from the panel.
+    bool openCard(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (!touch(card.filePath(QLatin1String(name)))) {
+                return false;
+            }
+        }
+        return open(card.path());
+    }
+
+    FakeMediaPlayer& p(int n) const {
+        return *static_cast<FakeMediaPlayer*>(n == 1 ? app->player1() : app->player2());
+    }
+
     QString cell(int row, int column, int role = Qt::DisplayRole) const {
         auto& model = app->recordingsModel();
         return model.data(model.index(row, column), role).toString();
     }
 };
-
-void touch(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-}
 
 } // namespace
 
@@ -96,16 +106,12 @@ private slots:
         QVERIFY(!h.app->view().mapContainerView->isVisible());
     }
 
-    void openingAFolderListsItsRecordingsWithTheirCells() {
-        QTemporaryDir card;
-        touch(card.filePath("DCIM/alwa_20230115_083012_F.MP4"));
-        touch(card.filePath("DCIM/alwa_20230115_083012_R.MP4"));
-        touch(card.filePath("DCIM/event_20230115_090000_R.mp4"));
-        touch(card.filePath("misc/xxxxx_20230115_083012_F.MP4")); // undated, sorts first
-        touch(card.filePath("misc/xxxxx_20230115_08301Q_Q.MP4")); // not a recording
-
+    void openingAFolderListsItsRecordingsWithTheirCellsAndACancelKeepsThem() {
         Harness h;
-        QVERIFY(h.open(card.path()));
+        QVERIFY(h.openCard({"DCIM/alwa_20230115_083012_F.MP4", "DCIM/alwa_20230115_083012_R.MP4",
+                            "DCIM/event_20230115_090000_R.mp4",
+                            "misc/xxxxx_20230115_083012_F.MP4",    // undated, sorts first
+                            "misc/xxxxx_20230115_08301Q_Q.MP4"})); // not a recording
         QCOMPARE(h.app->recordingsModel().rowCount(), 4);
 
         // An undated recording: empty date and time, its mode text and car image.
@@ -121,6 +127,13 @@ private slots:
         QCOMPARE(h.cell(1, ORBRecordingsModel::Time), QString("08:30:12"));
         QCOMPARE(h.cell(2, ORBRecordingsModel::File), QString("alwa_20230115_083012_R.MP4"));
         QCOMPARE(h.cell(3, ORBRecordingsModel::SaveMode), QString("Event"));
+
+        // The open panel cancelled: the list stays.
+        QSignalSpy reloaded(h.app.get(), &ORBAppDelegate::mediaListReloaded);
+        h.chosen.clear();
+        h.app->openMediaDirectoryDialog();
+        QVERIFY(!reloaded.wait(300));
+        QCOMPARE(h.app->recordingsModel().rowCount(), 4);
     }
 
     void carImagesNeedBothSideAndMode() {
@@ -158,26 +171,13 @@ private slots:
         QCOMPARE(h.app->mapView(), map); // one map, shown again
     }
 
-    void cancellingTheOpenPanelChangesNothing() {
-        QTemporaryDir card;
-        touch(card.filePath("alwa_20230115_083012_F.MP4"));
-        Harness h;
-        QVERIFY(h.open(card.path()));
-        QSignalSpy reloaded(h.app.get(), &ORBAppDelegate::mediaListReloaded);
-        h.chosen.clear();
-        h.app->openMediaDirectoryDialog();
-        QVERIFY(!reloaded.wait(300));
-        QCOMPARE(h.app->recordingsModel().rowCount(), 1);
-    }
-
     void aNewFolderWhilePlayingStopsPlaybackAndLeavesNoDeadControls() {
-        QTemporaryDir first, second;
-        touch(first.filePath("alwa_20230115_083012_F.MP4"));
-        touch(second.filePath("alwa_20230116_083012_F.MP4"));
-        touch(second.filePath("alwa_20230116_083012_R.MP4"));
+        QTemporaryDir second;
+        QVERIFY(touch(second.filePath("alwa_20230116_083012_F.MP4")) &&
+                touch(second.filePath("alwa_20230116_083012_R.MP4")));
         Harness h;
-        QVERIFY(h.open(first.path()));
-        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        QVERIFY(h.openCard({"alwa_20230115_083012_F.MP4"}));
+        FakeMediaPlayer* p1 = &h.p(1);
         QVERIFY(h.app->playback().playAtIndex(0));
         QVERIFY(p1->isPlaying());
 
@@ -188,8 +188,6 @@ private slots:
         QCOMPARE(h.app->recordingsModel().rowCount(), 2);
         QVERIFY(!p1->isPlaying());
         QVERIFY(!p1->hasMedia());
-        QCOMPARE(h.app->playback().state(), ORBRecordingState::Idle);
-        QCOMPARE(h.app->playback().mediaIndex(), -1);
         QCOMPARE(h.app->view().playButton->imageName(), QStringLiteral("icon_play_n"));
         // Space does nothing until a recording is chosen; then the controls work again.
         auto* table = h.app->view().mediaListTableView;
@@ -207,23 +205,19 @@ private slots:
     }
 
     void playbackKeysWorkWhileTheListHasTheFocus() {
-        QTemporaryDir card;
-        touch(card.filePath("alwa_20230115_083012_F.MP4"));
-        touch(card.filePath("alwa_20230115_083012_R.MP4"));
         Harness h;
-        QVERIFY(h.open(card.path()));
+        QVERIFY(h.openCard({"alwa_20230115_083012_F.MP4", "alwa_20230115_083012_R.MP4"}));
         auto* w = h.app->window();
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
         auto* table = h.app->view().mediaListTableView;
         table->setFocus();
         table->setCurrentIndex(h.app->recordingsModel().index(1, 0));
-        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
-        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
+        FakeMediaPlayer* p1 = &h.p(1);
 
         QTest::keyClick(table, Qt::Key_Return);
-        QCOMPARE(p1->media(), card.filePath("alwa_20230115_083012_R.MP4"));
-        QCOMPARE(p2->media(), card.filePath("alwa_20230115_083012_F.MP4"));
+        QCOMPARE(p1->media(), h.card.filePath("alwa_20230115_083012_R.MP4"));
+        QCOMPARE(h.p(2).media(), h.card.filePath("alwa_20230115_083012_F.MP4"));
         p1->advance(40);
         QTest::keyClick(table, Qt::Key_BracketRight);
         QCOMPARE(h.app->view().speedTextButton->text(), QStringLiteral("2x"));
@@ -253,18 +247,45 @@ private slots:
         QCOMPARE(table->currentIndex().row(), 0);
     }
 
+    // Grabbed where it stands and flicked over the groove as a hand would, with time reports coming
+    // while it is held: the slider lands where it is let go, both cameras with it.
+    void aDragOfTheSliderLandsWhereItIsReleased() {
+        Harness h;
+        QVERIFY(h.openCard({"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4"}));
+        QVERIFY(h.app->playback().playAtIndex(0));
+        h.p(1).advance(3000);
+        QSlider* slider = h.app->view().videoPositionSlider;
+        const auto at = [slider](double fraction) {
+            return QPoint(static_cast<int>(fraction * slider->width()), slider->height() / 2);
+        };
+        QTest::mousePress(slider, Qt::LeftButton, {},
+                          at(static_cast<double>(slider->value()) / slider->maximum()));
+        for (double f = 0.1; f <= 0.8; f += 0.05) {
+            QTest::mouseMove(slider, at(f));
+            h.p(1).advance(40);
+        }
+        QTest::mouseMove(slider, at(0.8));
+        h.p(1).setTime(3000); // a report from before the seek, come late
+        h.p(1).reportTime();
+        QVERIFY(slider->isSliderDown());
+        const double held = static_cast<double>(slider->value()) / slider->maximum();
+        QTest::mouseRelease(slider, Qt::LeftButton, {}, at(0.8));
+        QVERIFY2(std::abs(held - 0.8) < 0.05, qPrintable(QString::number(held)));
+        QVERIFY2(std::abs(h.p(1).time() - held * 60000) < 100, qPrintable(QString::number(h.p(1).time())));
+        QCOMPARE(h.p(2).time(), h.p(1).time());
+        h.p(1).advance(40);
+        QVERIFY(std::abs(h.app->playInfo().position() - held) < 0.01);
+    }
+
     // A lone rear recording leaves the sub frame blank instead of labelling it with the front camera;
     // the next pair labels it again.
     void aLoneRecordingLeavesTheSubFrameBlank() {
-        QTemporaryDir card;
-        touch(card.filePath("alwa_20230115_083012_F.MP4"));
-        touch(card.filePath("alwa_20230115_083012_R.MP4"));
-        touch(card.filePath("alwa_20230115_084500_R.MP4"));
         Harness h;
-        QVERIFY(h.open(card.path()));
+        QVERIFY(h.openCard(
+            {"alwa_20230115_083012_F.MP4", "alwa_20230115_083012_R.MP4", "alwa_20230115_084500_R.MP4"}));
         auto* sub = h.app->view().player2BackgroundView;
         QVERIFY(h.app->playback().playAtIndex(2));
-        QCOMPARE(h.app->player1()->media(), card.filePath("alwa_20230115_084500_R.MP4"));
+        QCOMPARE(h.app->player1()->media(), h.card.filePath("alwa_20230115_084500_R.MP4"));
         QVERIFY(sub->logoImage().isNull());
         QVERIFY(!h.app->view().player1Logo->pixmap().isNull());
         QVERIFY(h.app->playback().playAtIndex(0));
@@ -273,10 +294,8 @@ private slots:
 
     // The indicator sits over the middle of the head row, fills in steps, and goes at the first time report.
     void loadingIndicatorStepsOverTheMiddleOfTheHead() {
-        QTemporaryDir card;
-        touch(card.filePath("alwa_20230115_083012_F.MP4"));
         Harness h;
-        QVERIFY(h.open(card.path()));
+        QVERIFY(h.openCard({"alwa_20230115_083012_F.MP4"}));
         auto& v = h.app->view();
         h.app->playback().changeAndPlay(0);
         QVERIFY(std::abs(v.progressIndicator->geometry().center().x() - v.headBox->width() / 2) <= 1);
@@ -284,20 +303,16 @@ private slots:
         QCOMPARE(v.progressIndicator->value(), 6);
         h.app->window()->resize(h.app->window()->width() + 200, h.app->window()->height());
         QTRY_VERIFY(std::abs(v.progressIndicator->geometry().center().x() - v.headBox->width() / 2) <= 1);
-        static_cast<FakeMediaPlayer*>(h.app->player1())->advance(40);
+        h.p(1).advance(40);
         h.scheduler.advance(0.3);
         QVERIFY(!v.progressIndicator->isVisible());
     }
 
     void swapExchangesThePicturesWithAnAnimation() {
-        QTemporaryDir card;
-        touch(card.filePath("alwa_20230115_083012_F.MP4"));
-        touch(card.filePath("alwa_20230115_083012_R.MP4"));
         Harness h;
-        QVERIFY(h.open(card.path()));
-        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        QVERIFY(h.openCard({"alwa_20230115_083012_F.MP4", "alwa_20230115_083012_R.MP4"}));
         QVERIFY(h.app->playback().playAtIndex(0));
-        p1->advance(40);
+        h.p(1).advance(40);
         QVERIFY(h.app->playback().swapPlayer());
         auto* container = h.app->view().videoContainerView;
         QVERIFY(h.app->video1View()->width() < container->width()); // growing in from the right
@@ -350,14 +365,13 @@ private slots:
     }
 
     void scansThatOverlapOrOutliveTheWindowNeitherHangNorCrash() {
-        QTemporaryDir big, small;
+        QTemporaryDir big;
         samples::writeRecordingNameTree(big.path().toStdString(), 3000);
-        touch(small.filePath("alwa_20230115_083012_F.MP4"));
         {
             Harness h;
             h.chosen = big.path();
             h.app->openMediaDirectoryDialog();
-            QVERIFY(h.open(small.path()));
+            QVERIFY(h.openCard({"alwa_20230115_083012_F.MP4"}));
             QTRY_COMPARE_WITH_TIMEOUT(h.app->recordingsModel().rowCount(), 1, 10000);
             QTRY_VERIFY(!h.app->mediaList().isScanning());
             QCOMPARE(h.app->recordingsModel().rowCount(), 1); // the later scan's list, not the big one
@@ -374,18 +388,17 @@ private slots:
     // A file's header is read off the UI thread, for the list's tooltip as for a failed play: on a
     // slow card those reads froze the window for seconds.
     void whetherAFileIsCutShortIsFoundOffTheUiThread() {
-        QTemporaryDir card;
+        Harness h;
         static const auto video = samples::encodeTestPattern({64, 48, 30, 1, "testsrc2"}, nullptr);
         QVERIFY(video.has_value());
         const auto records = samples::DriveScript().records(0, 1);
         for (const char* name : {"alwa_20230115_083100_F.MP4", "alwa_20230115_083100_R.MP4"}) {
-            const QString path = card.filePath(QLatin1String(name));
+            const QString path = h.card.filePath(QLatin1String(name));
             QVERIFY(samples::writeCameraMp4(path.toStdString(), *video, records));
             QFile f(path);
             QVERIFY(f.resize(32 + 3000)); // the power went before the file was closed
         }
-        Harness h;
-        QVERIFY(h.open(card.path()));
+        QVERIFY(h.open(h.card.path()));
         const int rear = h.cell(0, ORBRecordingsModel::File).endsWith(QLatin1String("_R.MP4")) ? 0 : 1;
         QVERIFY(
             !h.cell(rear, ORBRecordingsModel::File, Qt::ToolTipRole).contains(QLatin1String("cut short")));
@@ -393,27 +406,21 @@ private slots:
             h.cell(rear, ORBRecordingsModel::File, Qt::ToolTipRole).contains(QLatin1String("cut short")));
 
         QVERIFY(h.app->playback().playAtIndex(1 - rear)); // the front file in the main view
-        static_cast<FakeMediaPlayer*>(h.app->player1())->fail(MediaPlayer::CannotOpen);
+        h.p(1).fail(MediaPlayer::CannotOpen);
         QLabel* status = h.app->view().statusLabel;
         QVERIFY(status->text().startsWith(QLatin1String("Front camera: cannot open the file")));
         QTRY_VERIFY(status->text().startsWith(QLatin1String("This recording was cut short")));
     }
 
     void theStatusLineTextsAndSliderAcrossAChangeOfRecording() {
-        QTemporaryDir card;
-        for (const char* name :
-             {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4", "alwa_20230115_083100_F.MP4"}) {
-            touch(card.filePath(QLatin1String(name)));
-        }
         Harness h;
-        QVERIFY(h.open(card.path()));
+        QVERIFY(h.openCard(
+            {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4", "alwa_20230115_083100_F.MP4"}));
         const int width = h.app->window()->width();
         QLabel* status = h.app->view().statusLabel;
-        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
-        auto* p2 = static_cast<FakeMediaPlayer*>(h.app->player2());
         QVERIFY(h.app->playback().playAtIndex(0));
-        p1->fail(MediaPlayer::EngineError);
-        p2->fail(MediaPlayer::NoVideoTrack);
+        h.p(1).fail(MediaPlayer::EngineError);
+        h.p(2).fail(MediaPlayer::NoVideoTrack);
         QVERIFY2(status->text().contains(QLatin1String("Front camera")) &&
                      status->text().contains(QLatin1String("Rear camera")),
                  qPrintable(status->text()));
@@ -424,11 +431,11 @@ private slots:
 
         // A click on the slider's track moves a useful step: 3 s of the minute.
         h.app->view().videoPositionSlider->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        QCOMPARE(p1->time(), 3000);
+        QCOMPARE(h.p(1).time(), 3000);
 
         // Another card: the G-sensor texts of the recording that played go too.
         h.app->view().gsensorXField->setText(QStringLiteral("X=+1.25"));
-        QVERIFY(h.open(card.path()));
+        QVERIFY(h.open(h.card.path()));
         QCOMPARE(h.app->view().gsensorXField->text(), QStringLiteral("X=+0.00"));
     }
 
@@ -449,7 +456,7 @@ private slots:
 
     void closingTheWindowStopsPlayback() {
         Harness h;
-        auto* p1 = static_cast<FakeMediaPlayer*>(h.app->player1());
+        FakeMediaPlayer* p1 = &h.p(1);
         p1->setMedia(QStringLiteral("/c/alwa_20230115_083012_F.MP4"));
         p1->play();
         h.app->closeWindow();
@@ -458,13 +465,12 @@ private slots:
     }
 
     void screenshotOfTheListedDemoLayout() {
-        QTemporaryDir card;
-        for (int i = 0; i < 6; ++i) {
-            touch(card.filePath(
-                QString::fromStdString(samples::recordingBaseName(static_cast<size_t>(i), i % 2)) + ".MP4"));
-        }
         Harness h;
-        QVERIFY(h.open(card.path()));
+        for (int i = 0; i < 6; ++i) {
+            QVERIFY(touch(h.card.filePath(
+                QString::fromStdString(samples::recordingBaseName(static_cast<size_t>(i), i % 2)) + ".MP4")));
+        }
+        QVERIFY(h.open(h.card.path()));
         const QString dir = qEnvironmentVariable("NURA_TEST_OUTPUT", QDir::tempPath());
         QDir().mkpath(dir);
         QVERIFY(h.app->window()->grab().save(dir + "/main-window.png"));

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One recording on two fake players: which player is front, rear and lead as files and failures
-// change, the sub player kept at the lead's moment, and the position it tells.
+// change, the sub player kept at the lead's moment, and the length, position and end of a pair of
+// files of unequal length.
 
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
 #include "ui/app/ORBRecordingPlayer.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -109,21 +109,6 @@ private slots:
         g.r.setFollowing(true);
         g.scheduler.advance(0.25);
         QCOMPARE(g.sub.time(), g.main.time());
-    }
-
-    void thePositionIsTheLeadsTimeOverTheTelemetryFilesLength() {
-        Rig g;
-        g.main.setLengthForPath(kRear, 50000);
-        g.play({kRear, kFront, false}); // the 50 s rear file leads; the telemetry is the 60 s front's
-        QSignalSpy position(&g.r, &ORBRecordingPlayer::positionChanged);
-        for (int i = 0; i < 4; ++i) {
-            g.sub.advance(7500);
-            g.main.advance(7500);
-        }
-        // The first and every third report of the lead after it, none of the sub's.
-        QCOMPARE(position.count(), 2);
-        QCOMPARE(position.at(1).at(0).value<int64_t>(), 30000);
-        QCOMPARE(position.at(1).at(1).toDouble(), 0.5);
     }
 
     // An 8 s front and a 12 s rear: the recording lasts 12 s whichever row was clicked, and the

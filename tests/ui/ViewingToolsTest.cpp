@@ -2,13 +2,11 @@
 // Looking closely at a recording with fake players: event markers on the sliders and the graph and
 // the jumps to them, frame stepping on both cameras, the mirrored rear view and the zoom of a swap.
 
-#include "core/media/ORBMediaList.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
-#include "ui/app/ORBFrameStepper.h"
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBViewingTools.h"
@@ -17,7 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPainter>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
@@ -69,9 +66,6 @@ struct Harness {
     TKSliderMarks* marks(QSlider* slider) const { return slider->findChild<TKSliderMarks*>(); }
 };
 
-const QString kF = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
-const QString kR = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
-
 } // namespace
 
 class ViewingToolsTest : public QObject {
@@ -79,15 +73,19 @@ class ViewingToolsTest : public QObject {
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-    void markersOnSlidersAndGraphAndTheJumps() {
+    // Markers on both sliders and the graph, and the jumps to them. The slider covers the longer
+    // file of the pair, whichever picture is in front: after a swap to a 40 s rear, the jolt at 20 s
+    // of the 60 s front stays at a third, as a marker's moment is a time.
+    void markersOnSlidersAndGraphTheJumpsAndASwap() {
         QSettings().remove(QStringLiteral("eventMarkerThreshold"));
         Harness h;
+        const QString rear = h.card.filePath(QStringLiteral("alwa_20230115_083000_R.MP4"));
+        for (int n : {1, 2}) {
+            h.p(n).setLengthForPath(rear, 40000);
+        }
         QVERIFY(h.app->playback().playAtIndex(0));
         auto& v = h.app->view();
-        for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
-            QCOMPARE(h.marks(slider)->markers().size(), size_t(1));
-            QCOMPARE(h.marks(slider)->markers()[0].position, 200.0 / 600);
-        }
+        QCOMPARE(h.marks(v.videoPositionSlider)->markers().at(0).position, 200.0 / 600);
         QCOMPARE(v.graphView->markers().size(), size_t(1));
         QCOMPARE(v.graphView->markers()[0].toolTip, QStringLiteral("Sharp force: 2.50 g at 00:20"));
         // The tooltip is found over the tick, and nowhere else.
@@ -104,6 +102,16 @@ private slots:
         QVERIFY(std::abs(h.p(2).time() - 17000) <= 1);
         h.scheduler.advance(0.3);
 
+        QVERIFY(h.app->playback().swapPlayer());
+        h.scheduler.advance(2.0); // past the swap's muted moment
+        QCOMPARE(h.p(1).media(), rear);
+        h.p(1).setTime(6000);
+        for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
+            QCOMPARE(h.marks(slider)->markers().size(), size_t(1));
+            QCOMPARE(h.marks(slider)->markers()[0].position, 200.0 / 600);
+        }
+        QCOMPARE(v.graphView->markers()[0].position, 200.0 / 600);
+
         // A higher threshold in the preferences leaves the next recording without markers.
         QSettings().setValue(QStringLiteral("eventMarkerThreshold"), 3.0);
         QVERIFY(h.app->playback().playAtIndex(0));
@@ -111,45 +119,17 @@ private slots:
         QSettings().remove(QStringLiteral("eventMarkerThreshold"));
     }
 
-    // The slider covers the longer file of the pair, whichever picture is in front: after a swap
-    // to a 40 s rear, the jolt at 20 s of the 60 s front stays at a third of the slider and of the
-    // graph. A marker's moment is a time, so a rear of another length does not move it.
-    void markersFollowTheMainPictureAfterASwap() {
-        QSettings().remove(QStringLiteral("eventMarkerThreshold"));
-        Harness h;
-        for (int n : {1, 2}) {
-            h.p(n).setLengthForPath(h.card.filePath(QStringLiteral("alwa_20230115_083000_R.MP4")), 40000);
-        }
-        QVERIFY(h.app->playback().playAtIndex(0));
-        auto& v = h.app->view();
-        h.p(1).setTime(5000);
-        QCOMPARE(h.marks(v.videoPositionSlider)->markers()[0].position, 200.0 / 600);
-        QVERIFY(h.app->playback().swapPlayer());
-        h.scheduler.advance(2.0); // past the swap's muted moment
-        QCOMPARE(h.p(1).media(), h.card.filePath(QStringLiteral("alwa_20230115_083000_R.MP4")));
-        h.p(1).setTime(6000);
-        for (QSlider* slider : {v.videoPositionSlider, v.videoPositionSliderForFullScreen}) {
-            QCOMPARE(h.marks(slider)->markers().size(), size_t(1));
-            QCOMPARE(h.marks(slider)->markers()[0].position, 200.0 / 600);
-        }
-        QCOMPARE(v.graphView->markers()[0].position, 200.0 / 600);
-    }
-
     void stepsBothCamerasOnlyWhilePaused() {
-        FakeMediaPlayer main, sub;
-        ORBMediaList list;
-        ORBPlayInfo info;
-        ManualScheduler scheduler;
-        list.addMedia(ORBMedia::mediaWithPath(kF.toStdString()));
-        list.addMedia(ORBMedia::mediaWithPath(kR.toStdString()));
-        ORBPlaybackController c(main, sub, list, info, scheduler, inlineTelemetryReader());
-        ORBFrameStepper stepper(c);
+        Harness h;
+        FakeMediaPlayer& main = h.p(1);
+        FakeMediaPlayer& sub = h.p(2);
+        auto& stepper = h.app->viewingTools().stepper();
         main.setFrameRate(30);
         sub.setFrameRate(25);
-        QVERIFY(c.playAtIndex(0));
+        QVERIFY(h.app->playback().playAtIndex(0));
         QVERIFY(!stepper.stepForward()); // refused while playing
 
-        c.clickPlayButton(); // pause
+        h.app->playback().clickPlayButton(); // pause
         main.clearCalls();
         sub.clearCalls();
         QVERIFY(!stepper.stepBackward()); // at the first frame
@@ -158,7 +138,7 @@ private slots:
         // Frame 2 of the front starts at 67 ms; the rear's frame at or before it is its frame 1 (40 ms).
         QCOMPARE(main.time(), int64_t(67));
         QCOMPARE(sub.time(), int64_t(40));
-        QCOMPARE(info.position(), 67.0 / 60000); // telemetry follows
+        QCOMPARE(h.app->playInfo().position(), 67.0 / 60000); // telemetry follows
 
         // The last frame of a minute at 30 frames a second is frame 1799.
         main.setTime(59990);
@@ -168,20 +148,8 @@ private slots:
         QCOMPARE(main.time(), int64_t(59933)); // frame 1798
     }
 
-    void theMirrorFlipsThePaintedRearPictureAndFollowsASwap() {
-        // The view paints a red-left, blue-right frame flipped; the frame itself stays as it came.
-        VideoView view;
-        view.resize(80, 40);
-        QImage frame(80, 40, QImage::Format_RGB32);
-        frame.fill(Qt::blue);
-        QPainter(&frame).fillRect(0, 0, 40, 40, Qt::red);
-        view.presentFrame(frame);
-        view.setMirrored(true);
-        const QImage shown = view.grab().toImage();
-        QCOMPARE(QColor(shown.pixel(5, 20)), QColor(Qt::blue));
-        QCOMPARE(QColor(shown.pixel(75, 20)), QColor(Qt::red));
-        QCOMPARE(view.lastFrame().pixel(5, 20), QColor(Qt::red).rgb()); // snapshots take the unflipped frame
-
+    // How a mirrored view paints is the video view's own test; here the button, its setting and a swap.
+    void theMirrorFollowsTheRearPictureAndASwap() {
         QSettings().setValue(QStringLiteral("mirrorRearView"), false);
         Harness h;
         QVERIFY(h.app->playback().playAtIndex(0));
