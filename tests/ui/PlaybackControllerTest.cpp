@@ -367,6 +367,63 @@ private slots:
         QCOMPARE(message.count(), 2);
     }
 
+    // Two drives: A and C (both cameras), then D and E an hour later. In drive mode Next and Previous
+    // join within a drive, start the neighbouring drive past its ends, and go no further than the
+    // card's first and last recording; the end of a drive is followed by the next one a second later.
+    void nextAndPreviousInDriveModeGoThroughTheDrives() {
+        const QString kD = QStringLiteral("/card/alwa_20230115_093000_F.MP4");
+        const QString kE = QStringLiteral("/card/alwa_20230115_093100_F.MP4");
+        Rig r({kA_F, kA_R, kC_F, kC_R, kD, kE});
+        r.giveDrives();
+        r.c->setDriveMode(true);
+        QVERIFY(r.c->playAtIndex(0));
+        QVERIFY(!r.c->hasPrevious());
+        QVERIFY(!r.c->playPrevious());
+        r.play(1000);
+        QVERIFY(r.c->swapPlayer());
+        r.scheduler.advance(2.0);
+        r.c->setSpeed(2.0);
+        QSignalSpy starting(r.c.get(), &ORBPlaybackController::recordingStarting);
+        QVERIFY(r.c->hasNext());
+        QVERIFY(r.c->playNext()); // a join: the swap and the speed stay
+        QCOMPARE(r.c->item()->mainPath, kC_R);
+        QCOMPARE(r.p1.time(), 0);
+        QCOMPARE(r.info.speed(), 2.0);
+        QCOMPARE(r.info.position(), 0.5);
+        r.c->pause();
+        QVERIFY(r.c->playPrevious());
+        QCOMPARE(r.c->item()->mainPath, kA_R);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Paused);
+        QCOMPARE(starting.count(), 0);
+
+        r.c->play();
+        QVERIFY(r.c->playNext());
+        QVERIFY(r.c->playNext()); // past the drive's end: the next drive starts as a double-click would
+        QCOMPARE(r.c->item()->mainPath, kD);
+        QCOMPARE(starting.count(), 1);
+        QCOMPARE(r.info.speed(), 1.0);
+        QVERIFY(r.c->playPrevious()); // the previous drive's last recording, from its start
+        QCOMPARE(r.c->item()->mainPath, kC_F);
+        QCOMPARE(r.p1.time(), 0);
+        QCOMPARE(r.c->mediaIndex(), 2);
+
+        r.toEnd();
+        r.scheduler.advance(0.9);
+        QCOMPARE(r.c->item()->mainPath, kC_F);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Playing);
+        r.scheduler.advance(0.1);
+        QCOMPARE(r.c->item()->mainPath, kD);
+        QVERIFY(r.c->playNext());
+        QCOMPARE(r.c->item()->mainPath, kE);
+        QVERIFY(!r.c->hasNext()); // the card's last drive
+        QVERIFY(!r.c->playNext());
+        r.toEnd();
+        r.scheduler.advance(5.0);
+        QCOMPARE(r.c->item()->mainPath, kE);
+        QCOMPARE(r.c->state(), ORBRecordingState::Ended);
+        QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
+    }
+
     // A pause asked while the files open shows at once and can be taken back before they play.
     void aPauseWhileOpeningShowsAndCanBeTakenBack() {
         Rig r;
