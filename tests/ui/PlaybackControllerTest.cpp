@@ -11,6 +11,7 @@
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
+#include "ui/app/ORBFrameStepper.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBPlaybackController.h"
 
@@ -422,6 +423,40 @@ private slots:
         QCOMPARE(r.c->item()->mainPath, kE);
         QCOMPARE(r.c->state(), ORBRecordingState::Ended);
         QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
+    }
+
+    // In drive mode "." on a recording's last frame and "," on its first go on in the neighbouring
+    // recording, paused on its first or last frame; the ten-second jumps cross the join too.
+    void frameStepsAndJumpsCrossJoinsInDriveMode() {
+        Rig r({kA_F, kA_R, kC_F, kC_R});
+        ORBFrameStepper stepper(*r.c);
+        r.giveDrives();
+        QVERIFY(r.c->playAtIndex(0));
+        r.c->pause();
+        r.c->seekTo(59990);              // the last frame of a minute at 30 frames a second
+        QVERIFY(!stepper.stepForward()); // out of drive mode the recording ends there
+        r.c->setDriveMode(true);
+        QVERIFY(stepper.stepForward());
+        QCOMPARE(r.c->item()->mainPath, kC_F);
+        QCOMPARE(r.c->state(), ORBRecordingState::Paused);
+        QCOMPARE(r.p1.time(), 0);
+        QCOMPARE(r.p2.time(), 0);
+
+        QVERIFY(stepper.stepBackward());
+        QCOMPARE(r.c->item()->mainPath, kA_F);
+        QCOMPARE(r.c->state(), ORBRecordingState::Paused);
+        QCOMPARE(r.p1.time(), 59967); // frame 1799
+        QCOMPARE(r.p1.calls().last(), QStringLiteral("showFrame:1799"));
+        QCOMPARE(r.p2.time(), 59967);
+        QCOMPARE(r.info.position(), 59967.0 / 120000);
+        r.c->seekTo(0);
+        QVERIFY(!stepper.stepBackward()); // the drive's first frame
+
+        r.c->seekTo(55000);
+        r.c->play();
+        r.c->jumpForward();
+        QCOMPARE(r.c->item()->mainPath, kC_F);
+        QCOMPARE(r.p1.time(), 5000);
     }
 
     // A pause asked while the files open shows at once and can be taken back before they play.
