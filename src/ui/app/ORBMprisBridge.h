@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 
 class ORBPlaybackController;
@@ -53,8 +54,12 @@ public:
 
 private:
     QString trackIdNow() const;
+    // Where playback stands: in the recording, or in drive mode in the drive.
+    int64_t timeMs() const;
+    void seekToMs(int64_t ms);
 
     ORBPlaybackController& m_playback;
     ORBPlayInfo& m_info;
     Actions m_actions;
+    qint64 m_lengthUsTold = 0;
 };
