@@ -30,11 +30,15 @@ void ORBMprisBridge::connectTo(MprisService& service) {
     QObject::connect(p, &ORBPlaybackController::volumeChanged, s, &MprisService::volumeChanged, queued);
     QObject::connect(p, &ORBPlaybackController::seeked, s, &MprisService::seeked, queued);
     // A file's length is known only once its player has read it, which may be after playback began
-    // (the other file of the pair failing first, for one).
+    // (the other file of the pair failing first, for one): a report that shows another length has
+    // the service compare again. A new track or mode starts the comparison afresh.
+    const auto forgetLength = [this] { m_lengthUsSeen = -1; };
+    QObject::connect(p, &ORBPlaybackController::itemChanged, s, forgetLength);
+    QObject::connect(p, &ORBPlaybackController::driveModeChanged, s, forgetLength);
     QObject::connect(&m_playback.recording(), &ORBRecordingPlayer::playersReported, s, [this, s] {
-        if (const auto now = track(); (now ? now->lengthUs : 0) != m_lengthUsTold) {
-            m_lengthUsTold = now ? now->lengthUs : 0;
-            s->trackChanged();
+        if (const qint64 now = lengthUs(); now != m_lengthUsSeen) {
+            m_lengthUsSeen = now;
+            QMetaObject::invokeMethod(s, &MprisService::trackChanged, Qt::QueuedConnection);
         }
     });
 }
@@ -76,14 +80,21 @@ std::optional<MprisPlayerTarget::Track> ORBMprisBridge::track() const {
     }
     Track track;
     track.trackId = trackIdNow();
-    const int64_t lengthMs = m_playback.driveModeActive() ? m_playback.drivePlayback().drive()->lengthMs()
-                                                          : m_playback.recording().length();
-    track.lengthUs = std::max<int64_t>(lengthMs, 0) * 1000;
+    track.lengthUs = lengthUs();
     track.url = QStringLiteral("file://") +
                 QByteArray::fromStdString(nura::pathBytes(item->mainPath)).toPercentEncoding("/");
     // The recording now playing, whichever camera is in the main view.
     track.title = QFileInfo(item->telemetryPath()).completeBaseName();
     return track;
+}
+
+qint64 ORBMprisBridge::lengthUs() const {
+    if (!m_playback.item()) {
+        return 0;
+    }
+    const int64_t ms = m_playback.driveModeActive() ? m_playback.drivePlayback().drive()->lengthMs()
+                                                    : m_playback.recording().length();
+    return std::max<int64_t>(ms, 0) * 1000;
 }
 
 int64_t ORBMprisBridge::timeMs() const {

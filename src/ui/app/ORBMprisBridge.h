@@ -54,6 +54,7 @@ public:
 
 private:
     QString trackIdNow() const;
+    qint64 lengthUs() const;
     // Where playback stands: in the recording, or in drive mode in the drive.
     int64_t timeMs() const;
     void seekToMs(int64_t ms);
@@ -61,5 +62,6 @@ private:
     ORBPlaybackController& m_playback;
     ORBPlayInfo& m_info;
     Actions m_actions;
-    qint64 m_lengthUsTold = 0;
+    // The track's length at the last player report; -1 after a change of track or mode.
+    qint64 m_lengthUsSeen = -1;
 };
