@@ -59,9 +59,7 @@ bool ORBFrameStepper::stepOverJoin(int frames) {
         // The previous recording opens paused a little before its end (a paused open first plays, so
         // its very end would end it), then shows its last frame exactly.
         m_playback.seekDriveTo(previous.endMs() - std::min<int64_t>(kLandBeforeEndMs, previous.lengthMs / 2));
-        if (const auto& item = m_playback.item()) {
-            showLastFrameWhenPaused(item->mainPath);
-        }
+        showFrameWhenPaused(true);
         return true;
     }
     // Past the lead's last frame, and the other file of the pair does not go on beyond it.
@@ -70,39 +68,54 @@ bool ORBFrameStepper::stepOverJoin(int frames) {
         *segment + 1 >= segments.size()) {
         return false;
     }
+    // A recording opened ahead plays on for a moment before the pause takes: its first frame is
+    // shown again once paused.
     m_playback.seekDriveTo(segments[*segment + 1].startMs);
+    showFrameWhenPaused(false);
     return true;
 }
 
-void ORBFrameStepper::showLastFrameWhenPaused(const QString& mainPath) {
-    m_pendingPath = mainPath;
+void ORBFrameStepper::showFrameWhenPaused(bool last) {
+    const auto& item = m_playback.item();
+    if (!item) {
+        return;
+    }
+    m_pendingPath = item->mainPath;
+    m_pendingLast = last;
     m_pending = QObject::connect(&m_playback, &ORBPlaybackController::stateChanged, &m_playback,
                                  [this](ORBRecordingState state) { stateChanged(state); });
+    // A seek asked meanwhile is the user's word on where to be.
+    m_pendingSeek =
+        QObject::connect(&m_playback, &ORBPlaybackController::seeked, &m_playback, [this] { dropPending(); });
     // The players may have come up paused at once.
     stateChanged(m_playback.state());
 }
 
 void ORBFrameStepper::stateChanged(ORBRecordingState state) {
-    if (state == ORBRecordingState::Starting) {
+    const auto& item = m_playback.item();
+    if (!item || item->mainPath != m_pendingPath || state == ORBRecordingState::Idle ||
+        state == ORBRecordingState::Ended || state == ORBRecordingState::Failed) {
+        dropPending(); // another recording came, or this one went: nothing to show
         return;
     }
-    const QString path = m_pendingPath;
-    dropPending();
-    const auto& item = m_playback.item();
-    if (state != ORBRecordingState::Paused || !item || item->mainPath != path) {
-        return; // played on, or another recording came: nothing to show
+    if (state != ORBRecordingState::Paused) {
+        return; // on its way to the pause
     }
+    const bool last = m_pendingLast;
+    dropPending();
     ORBRecordingPlayer& recording = m_playback.recording();
     MediaPlayer& lead = recording.lead();
-    if (lead.showFrame(lead.lastFrameIndex())) {
+    if (lead.showFrame(last ? lead.lastFrameIndex() : 0)) {
         follow(recording);
     }
 }
 
 void ORBFrameStepper::dropPending() {
-    if (m_pending) {
-        QObject::disconnect(m_pending);
-        m_pending = {};
+    for (QMetaObject::Connection* c : {&m_pending, &m_pendingSeek}) {
+        if (*c) {
+            QObject::disconnect(*c);
+            *c = {};
+        }
     }
     m_pendingPath.clear();
 }

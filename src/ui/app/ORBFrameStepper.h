@@ -30,14 +30,15 @@ public:
 
 private:
     bool stepOverJoin(int frames);
-    // Once the recording stepped back into has come up paused, its last frame is shown.
-    void showLastFrameWhenPaused(const QString& mainPath);
+    // Once the recording stepped into has come up paused, its last (first) frame is shown exactly.
+    void showFrameWhenPaused(bool last);
     void stateChanged(ORBRecordingState state);
     void dropPending();
 
     static constexpr int64_t kLandBeforeEndMs = 1000;
 
     ORBPlaybackController& m_playback;
-    QMetaObject::Connection m_pending;
+    QMetaObject::Connection m_pending, m_pendingSeek;
     QString m_pendingPath;
+    bool m_pendingLast = false;
 };
