@@ -90,7 +90,8 @@ public:
     virtual int volume() const = 0;
 
     // The view the player draws into. A player without one (prepared ahead of its turn) keeps its
-    // pictures to itself; a view given shows the player's current picture at once.
+    // pictures to itself; a view given shows the player's current picture at once (a player
+    // without a file clears it; one still opening leaves it until its first picture).
     virtual void setView(VideoView* view) = 0;
     virtual VideoView* view() const = 0;
 

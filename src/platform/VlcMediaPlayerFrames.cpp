@@ -152,9 +152,10 @@ void VlcMediaPlayer::setView(VideoView* view) {
     QImage frame;
     if (m_view && currentFrame(&frame)) {
         m_view->presentFrame(frame);
-    } else if (m_view) {
+    } else if (m_view && !hasMedia()) {
         m_view->clearFrame(); // not another player's picture
     }
+    // Still opening its file, the player's first picture replaces the one the view shows.
 }
 
 QString VlcMediaPlayer::pictureCounts() const {

@@ -153,6 +153,30 @@ finally:
     monitor.terminate()
     signals = monitor.communicate(timeout=10)[0]
 
+
+# In drive mode the card's three recordings, back to back within five minutes, are one track of 14 s.
+viewer = subprocess.Popen([VIEWER, card.name, "--play", os.path.join(card.name, files["a_f"][0]), "--drive"],
+                          env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+try:
+    def drive():
+        m = re.search(r"'mpris:trackid': <objectpath '(/org/nura/viewer/drive/\w+)'>", prop("Metadata") or "")
+        return m.group(1) if m else None
+
+    check(wait_for(drive), f"the drive is the track: {prop('Metadata')}")
+    track = drive()
+    check("'mpris:length': <int64 14000000>" in (prop("Metadata") or ""), f"the drive's length: {prop('Metadata')}")
+    check(call("Pause")[0] == 0 and wait_for(lambda: status() == "Paused"), f"Pause: {status()}")
+    check(call("Next")[0] == 0 and wait_for(lambda: url() == file_url("b_r")), f"Next joins: {url()}")
+    check(drive() == track and (position_us() or 0) >= 6_000_000,
+          f"within the same track, at the drive's time: {drive()} {position_us()}")
+    # The rear camera stays in the main view, as it was in the rear-only recording.
+    check(call("SetPosition", track or "/", "1000000")[0] == 0 and wait_for(lambda: url() == file_url("a_r")),
+          f"SetPosition over the drive lands in its first recording: {url()}")
+finally:
+    if viewer.poll() is None:
+        viewer.kill()
+    viewer.wait()
+
 check("Seeked" in signals, "Seeked is signalled after a seek")
 check("PlaybackStatus" in signals and "'Paused'" in signals, "PropertiesChanged tells of the pause")
 check(re.search(r"'Metadata'", signals) is not None, "PropertiesChanged tells of the new track")

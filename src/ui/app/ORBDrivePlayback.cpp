@@ -95,8 +95,30 @@ std::optional<size_t> ORBDrivePlayback::nextSegment() const {
     return *m_segment + 1;
 }
 
+std::optional<ORBDrivePlayback::Place> ORBDrivePlayback::neighbour(int direction) const {
+    if (!navigates() || direction == 0) {
+        return std::nullopt;
+    }
+    const size_t count = drive()->segments().size();
+    if (direction > 0 ? *m_segment + 1 < count : *m_segment > 0) {
+        return Place{*m_drive, direction > 0 ? *m_segment + 1 : *m_segment - 1};
+    }
+    // A drive whose every recording lacks a length has no segment to go to: it is passed over.
+    for (size_t d = *m_drive; direction > 0 ? d + 1 < m_drives.size() : d > 0;) {
+        d = direction > 0 ? d + 1 : d - 1;
+        if (const size_t n = m_drives[d].segments().size(); n > 0) {
+            return Place{d, direction > 0 ? 0 : n - 1};
+        }
+    }
+    return std::nullopt;
+}
+
 ORBPlayItem ORBDrivePlayback::itemOf(size_t segment, bool mainIsFront) const {
-    const auto& r = m_recordings[drive()->segments()[segment].recording];
+    return itemAt(Place{*m_drive, segment}, mainIsFront);
+}
+
+ORBPlayItem ORBDrivePlayback::itemAt(Place place, bool mainIsFront) const {
+    const auto& r = m_recordings[m_drives[place.drive].segments()[place.segment].recording];
     const auto name = [](const ORBMediaList::MediaPtr& m) { return m ? nura::pathText(m->path) : QString(); };
     const QString front = name(r.front), rear = name(r.rear);
     // A segment without the camera of the main picture shows the other one there.

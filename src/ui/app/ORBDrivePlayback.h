@@ -41,6 +41,19 @@ public:
     // A segment's files as a start takes them, the main picture on the same camera as now where the
     // segment has it.
     ORBPlayItem itemOf(size_t segment, bool mainIsFront) const;
+    // Where Next and Previous go while the user wants drive mode and the playing recording is a
+    // segment of a drive: the neighbouring segment of its drive, past the drive's ends the first
+    // (last) segment of the next (previous) drive that has one; nothing at the card's ends.
+    struct Place {
+        size_t drive = 0;
+        size_t segment = 0;
+    };
+    bool navigates() const { return m_wanted && drive() && m_segment; }
+    std::optional<Place> neighbour(int direction) const;
+    bool isPlayingDrive(size_t drive) const { return m_drive == drive; }
+    const nura::DriveTimeline& driveAt(size_t drive) const { return m_drives[drive]; }
+    // A segment of any drive, as itemOf.
+    ORBPlayItem itemAt(Place place, bool mainIsFront) const;
     // The joins as positions over the drive, 0 to 1.
     std::vector<double> joinPositions() const;
     // The time into the drive over its length, and the camera's clock at that moment:

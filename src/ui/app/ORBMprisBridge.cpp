@@ -17,12 +17,30 @@ ORBMprisBridge::ORBMprisBridge(ORBPlaybackController& playback, ORBPlayInfo& inf
 
 void ORBMprisBridge::connectTo(MprisService& service) {
     auto* p = &m_playback;
-    QObject::connect(p, &ORBPlaybackController::statusChanged, &service, &MprisService::statusChanged);
-    QObject::connect(p, &ORBPlaybackController::stateChanged, &service, &MprisService::capabilitiesChanged);
-    QObject::connect(p, &ORBPlaybackController::itemChanged, &service, &MprisService::trackChanged);
-    QObject::connect(p, &ORBPlaybackController::speedChanged, &service, &MprisService::rateChanged);
-    QObject::connect(p, &ORBPlaybackController::volumeChanged, &service, &MprisService::volumeChanged);
-    QObject::connect(p, &ORBPlaybackController::seeked, &service, &MprisService::seeked);
+    auto* s = &service;
+    // Told once the call that made the change is over: a join that comes up paused, or a start that
+    // supersedes another, passes through states that are no news to the desktop.
+    const auto queued = Qt::QueuedConnection;
+    QObject::connect(p, &ORBPlaybackController::statusChanged, s, &MprisService::statusChanged, queued);
+    QObject::connect(p, &ORBPlaybackController::stateChanged, s, &MprisService::capabilitiesChanged, queued);
+    QObject::connect(p, &ORBPlaybackController::itemChanged, s, &MprisService::trackChanged, queued);
+    // Drive mode makes the drive the track; its neighbours decide Next and Previous.
+    QObject::connect(p, &ORBPlaybackController::driveModeChanged, s, &MprisService::trackChanged, queued);
+    QObject::connect(p, &ORBPlaybackController::speedChanged, s, &MprisService::rateChanged, queued);
+    QObject::connect(p, &ORBPlaybackController::volumeChanged, s, &MprisService::volumeChanged, queued);
+    QObject::connect(p, &ORBPlaybackController::seeked, s, &MprisService::seeked, queued);
+    // A file's length is known only once its player has read it, which may be after playback began
+    // (the other file of the pair failing first, for one): a report that shows another length has
+    // the service compare again. A new track or mode starts the comparison afresh.
+    const auto forgetLength = [this] { m_lengthUsSeen = -1; };
+    QObject::connect(p, &ORBPlaybackController::itemChanged, s, forgetLength);
+    QObject::connect(p, &ORBPlaybackController::driveModeChanged, s, forgetLength);
+    QObject::connect(&m_playback.recording(), &ORBRecordingPlayer::playersReported, s, [this, s] {
+        if (const qint64 now = lengthUs(); now != m_lengthUsSeen) {
+            m_lengthUsSeen = now;
+            QMetaObject::invokeMethod(s, &MprisService::trackChanged, Qt::QueuedConnection);
+        }
+    });
 }
 
 MprisPlayerTarget::Status ORBMprisBridge::playbackStatus() const {
@@ -37,15 +55,22 @@ MprisPlayerTarget::Status ORBMprisBridge::playbackStatus() const {
     return Status::Stopped;
 }
 
-// A track id stays the same for a recording: it names the main file, not a row number.
+// A track id stays the same for a recording: it names its front file (else its rear), not a row
+// number and not the file in the main view, so a swap is no new track. In drive mode the track is
+// the drive, named by its first recording, and a join plays on within it.
 QString ORBMprisBridge::trackIdNow() const {
     const auto& item = m_playback.item();
     if (!item) {
         return {};
     }
+    const ORBDrivePlayback& drive = m_playback.drivePlayback();
+    const bool wholeDrive = m_playback.driveModeActive();
+    const QString named = wholeDrive ? drive.itemOf(0, true).telemetryPath() : item->telemetryPath();
     const QByteArray hash =
-        QCryptographicHash::hash(nura::pathBytes(item->mainPath), QCryptographicHash::Sha1).toHex();
-    return QStringLiteral("/org/nura/viewer/track/") + QString::fromLatin1(hash.left(16));
+        QCryptographicHash::hash(nura::pathBytes(named), QCryptographicHash::Sha1).toHex();
+    return (wholeDrive ? QStringLiteral("/org/nura/viewer/drive/")
+                       : QStringLiteral("/org/nura/viewer/track/")) +
+           QString::fromLatin1(hash.left(16));
 }
 
 std::optional<MprisPlayerTarget::Track> ORBMprisBridge::track() const {
@@ -55,15 +80,38 @@ std::optional<MprisPlayerTarget::Track> ORBMprisBridge::track() const {
     }
     Track track;
     track.trackId = trackIdNow();
-    track.lengthUs = std::max<int64_t>(m_playback.recording().length(), 0) * 1000;
+    track.lengthUs = lengthUs();
     track.url = QStringLiteral("file://") +
                 QByteArray::fromStdString(nura::pathBytes(item->mainPath)).toPercentEncoding("/");
-    track.title = QFileInfo(item->mainPath).completeBaseName();
+    // The recording now playing, whichever camera is in the main view.
+    track.title = QFileInfo(item->telemetryPath()).completeBaseName();
     return track;
 }
 
+qint64 ORBMprisBridge::lengthUs() const {
+    if (!m_playback.item()) {
+        return 0;
+    }
+    const int64_t ms = m_playback.driveModeActive() ? m_playback.drivePlayback().drive()->lengthMs()
+                                                    : m_playback.recording().length();
+    return std::max<int64_t>(ms, 0) * 1000;
+}
+
+int64_t ORBMprisBridge::timeMs() const {
+    const int64_t ms = m_playback.recording().time();
+    return m_playback.driveModeActive() ? m_playback.drivePlayback().driveTime(ms) : ms;
+}
+
+void ORBMprisBridge::seekToMs(int64_t ms) {
+    if (m_playback.driveModeActive()) {
+        m_playback.seekDriveTo(std::max<int64_t>(ms, 0));
+    } else {
+        m_playback.seekTo(ms);
+    }
+}
+
 qint64 ORBMprisBridge::positionUs() const {
-    return m_playback.item() ? m_playback.recording().time() * 1000 : 0;
+    return m_playback.item() ? timeMs() * 1000 : 0;
 }
 
 double ORBMprisBridge::rate() const {
@@ -139,12 +187,12 @@ void ORBMprisBridge::previous() {
 }
 
 void ORBMprisBridge::seekBy(qint64 offsetUs) {
-    m_playback.seekTo(m_playback.recording().time() + offsetUs / 1000);
+    seekToMs(timeMs() + offsetUs / 1000);
 }
 
 void ORBMprisBridge::setPosition(const QString& trackId, qint64 positionUs) {
     if (trackId == trackIdNow()) {
-        m_playback.seekTo(positionUs / 1000);
+        seekToMs(positionUs / 1000);
     }
 }
 

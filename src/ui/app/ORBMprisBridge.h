@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 
 class ORBPlaybackController;
@@ -53,8 +54,14 @@ public:
 
 private:
     QString trackIdNow() const;
+    qint64 lengthUs() const;
+    // Where playback stands: in the recording, or in drive mode in the drive.
+    int64_t timeMs() const;
+    void seekToMs(int64_t ms);
 
     ORBPlaybackController& m_playback;
     ORBPlayInfo& m_info;
     Actions m_actions;
+    // The track's length at the last player report; -1 after a change of track or mode.
+    qint64 m_lengthUsSeen = -1;
 };

@@ -364,6 +364,9 @@ bool ORBPlaybackController::playNext() {
     if (!m_item) {
         return false;
     }
+    if (m_drive.navigates()) {
+        return playDriveNeighbour(1);
+    }
     const auto next = m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath));
     return next && playAtIndex(static_cast<int64_t>(*next));
 }
@@ -372,15 +375,24 @@ bool ORBPlaybackController::playPrevious() {
     if (!m_item) {
         return false;
     }
+    if (m_drive.navigates()) {
+        return playDriveNeighbour(-1);
+    }
     const auto previous = m_list.previousRecordingIndex(nura::pathBytes(m_item->mainPath));
     return previous && playAtIndex(static_cast<int64_t>(*previous));
 }
 
 bool ORBPlaybackController::hasNext() const {
+    if (m_item && m_drive.navigates()) {
+        return m_drive.neighbour(1).has_value();
+    }
     return m_item && m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath));
 }
 
 bool ORBPlaybackController::hasPrevious() const {
+    if (m_item && m_drive.navigates()) {
+        return m_drive.neighbour(-1).has_value();
+    }
     return m_item && m_list.previousRecordingIndex(nura::pathBytes(m_item->mainPath));
 }
 
@@ -564,9 +576,13 @@ void ORBPlaybackController::scheduleAdvance() {
     if (!m_item) {
         return;
     }
-    const auto next = m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath));
-    if (!next) {
-        nura::logf("the last recording has ended");
+    // In drive mode the move goes on through the drives: the end of a drive is followed by the next
+    // drive, and the card's last drive stays at its end.
+    const bool byDrive = m_drive.navigates();
+    const bool hasNext = byDrive ? m_drive.neighbour(1).has_value()
+                                 : m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath)).has_value();
+    if (!hasNext) {
+        nura::logf("%s", byDrive ? "the last drive has ended" : "the last recording has ended");
         return; // stays at the end of the last recording
     }
     m_move = ORBPlaybackMove::Advancing;
@@ -577,9 +593,15 @@ void ORBPlaybackController::scheduleAdvance() {
             return;
         }
         m_move = ORBPlaybackMove::None;
+        m_unplayableInARow = std::max(m_unplayableInARow, 0);
+        if (m_item && m_drive.navigates()) {
+            if (!advanceThroughDrives()) {
+                updateIsPlaying();
+            }
+            return;
+        }
         const auto next =
             m_item ? m_list.nextRecordingIndex(nura::pathBytes(m_item->mainPath)) : std::nullopt;
-        m_unplayableInARow = std::max(m_unplayableInARow, 0);
         if (!next || !startRow(static_cast<int64_t>(*next))) {
             updateIsPlaying();
         }
@@ -598,4 +620,34 @@ void ORBPlaybackController::cancelAdvance(bool announce) {
 
 void ORBPlaybackController::updateFollowing() {
     m_recording.setFollowing(m_move != ORBPlaybackMove::Swapping && !m_sliderHeld);
+}
+
+// ---- moving through the drives
+
+bool ORBPlaybackController::playDriveNeighbour(int direction) {
+    const auto place = m_drive.neighbour(direction);
+    if (!place) {
+        return false;
+    }
+    if (m_drive.isPlayingDrive(place->drive)) {
+        // Within the drive: a join at the recording's first moment, paused if playback was.
+        seekDriveTo(m_drive.driveAt(place->drive).segments()[place->segment].startMs);
+        return true;
+    }
+    // Another drive starts as a double-click on its recording would start it.
+    const int64_t row = rowOf(m_drive.itemAt(*place, true).mainPath);
+    return row >= 0 && playAtIndex(row);
+}
+
+bool ORBPlaybackController::advanceThroughDrives() {
+    const auto place = m_drive.neighbour(1);
+    if (!place) {
+        return false;
+    }
+    if (m_drive.isPlayingDrive(place->drive)) {
+        join(place->segment, 0);
+        return true;
+    }
+    const int64_t row = rowOf(m_drive.itemAt(*place, true).mainPath);
+    return row >= 0 && startRow(row);
 }

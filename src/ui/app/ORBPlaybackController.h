@@ -91,10 +91,11 @@ public:
     bool playAtIndex(int64_t row);
     // A double-click (or Enter) on `row`: a new file starts; the playing file replays or resumes.
     void changeAndPlay(int64_t row);
-    // The recording after the current one (whichever of its rows was played), or before it.
+    // The recording after the current one (whichever of its rows was played), or before it. In drive
+    // mode the neighbouring recording of the drive (a join), past its ends the neighbouring drive's.
     bool playNext();
     bool playPrevious();
-    // A recording lies after (before) the playing one in the list.
+    // A recording lies after (before) the playing one in the list; in drive mode, in the drives.
     bool hasNext() const;
     bool hasPrevious() const;
     void clickPlayButton();
@@ -231,6 +232,11 @@ private:
     // Runs `task` after `seconds` unless another start has begun by then.
     void later(double seconds, std::function<void()> task);
     std::optional<ORBPlayItem> itemAtRow(int64_t row) const;
+    // Next (1) or Previous (-1) in drive mode; false at the card's first or last drive's end.
+    bool playDriveNeighbour(int direction);
+    // The move on from an ended or unplayable recording in drive mode: the drive's next recording
+    // as a join, or the next drive's first as a start.
+    bool advanceThroughDrives();
 
     std::unique_ptr<ORBRecordingPlayer> m_ownRecording;
     ORBRecordingPlayer& m_recording;
