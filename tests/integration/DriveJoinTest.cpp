@@ -9,6 +9,7 @@
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBPlaybackController.h"
+#include "ui/app/ORBRecordingPlayer.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -124,6 +125,23 @@ private slots:
             QCOMPARE(loading.count(), 0);
             QCOMPARE(app.playInfo().speed(), speed);
         }
+    }
+
+    // Paused, a seek to the next recording's start shows its first picture exactly, although the
+    // recording prepared ahead halted a picture or two later.
+    void aPausedSeekIntoThePreparedRecordingLandsOnItsMoment() {
+        ORBPlaybackController& playback = m_viewer->playback();
+        QVERIFY(playback.playAtIndex(0));
+        QTRY_VERIFY_WITH_TIMEOUT(playback.state() == ORBRecordingState::Playing, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(playback.recording().prepared().has_value(), 10000);
+        playback.pause();
+        QTRY_VERIFY_WITH_TIMEOUT(playback.state() == ORBRecordingState::Paused, 10000);
+        playback.seekDriveTo(kSeconds * 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(samples::frameNumber(m_viewer->video1View()->lastFrame()), kFramesEach,
+                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(samples::frameNumber(m_viewer->video2View()->lastFrame()), kFramesEach,
+                                  10000);
+        QCOMPARE(playback.status(), ORBPlaybackStatus::Paused);
     }
 
     void cleanupTestCase() {

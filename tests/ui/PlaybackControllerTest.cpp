@@ -402,6 +402,25 @@ private slots:
                  qPrintable(said));
     }
 
+    // The rear put in the main picture stays there through the drive; a part without it shows
+    // the front there, and the part after the rear again.
+    void theMainPictureKeepsItsCameraAcrossAPartWithoutIt() {
+        Rig r;
+        r.giveDrives();
+        r.c->setDriveMode(true);
+        r.c->playAtIndex(0);
+        r.play(1000);
+        QVERIFY(r.c->swapPlayer());
+        r.scheduler.advance(2.0);
+        QCOMPARE(r.c->item()->mainPath, kA_R);
+        r.toEnd();
+        r.scheduler.advance(0);
+        QCOMPARE(r.c->item()->mainPath, kB_F);
+        r.toEnd();
+        r.scheduler.advance(0);
+        QCOMPARE(r.c->item()->mainPath, kC_R);
+    }
+
     // A recording alone in its drive keeps the slider over itself and says why.
     void aLoneRecordingStaysInRecordingMode() {
         Rig r({kA_F, QStringLiteral("/card/alwa_20230115_090000_F.MP4")});

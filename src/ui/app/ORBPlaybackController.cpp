@@ -184,6 +184,9 @@ void ORBPlaybackController::start(const ORBPlayItem& item, int64_t row, int64_t 
     const bool swap = kind == ORBStartKind::Swap, joining = kind == ORBStartKind::Join;
     m_item = item;
     m_mediaIndex = row;
+    if (!joining) {
+        m_frontInMain = item.mainIsFront; // the camera the user put in the main picture
+    }
     // A swap restarts the same recording, and a join goes on with the drive: the heard side and
     // the speed stay as they were. A start ends a swap under way.
     m_move = swap ? ORBPlaybackMove::Swapping : joining ? ORBPlaybackMove::None : ORBPlaybackMove::Announcing;
@@ -307,7 +310,7 @@ int64_t ORBPlaybackController::rowOf(const QString& path) const {
 }
 
 void ORBPlaybackController::join(size_t segment, int64_t fromMs) {
-    const ORBPlayItem item = m_drive.itemOf(segment, !m_item || m_item->mainIsFront);
+    const ORBPlayItem item = m_drive.itemOf(segment, m_frontInMain);
     start(item, rowOf(item.mainPath), fromMs, ORBStartKind::Join);
 }
 
@@ -336,6 +339,8 @@ void ORBPlaybackController::seekDriveTo(int64_t driveMs) {
     join(place->segment, place->msInRecording);
     if (paused) {
         m_recording.pause(); // comes up paused on the moment sought
+        // A recording prepared ahead halted a picture or two after its start: the seek lands it.
+        m_recording.seek(place->msInRecording);
         updateIsPlaying();
     }
     emit seeked(place->msInRecording);
@@ -566,7 +571,7 @@ void ORBPlaybackController::joinLater(size_t segment) {
 void ORBPlaybackController::prepareNext() {
     const auto next = m_drive.active() && m_item ? m_drive.nextSegment() : std::nullopt;
     if (next) {
-        m_recording.prepare(m_drive.itemOf(*next, m_item->mainIsFront));
+        m_recording.prepare(m_drive.itemOf(*next, m_frontInMain));
     } else {
         m_recording.dropPrepared();
     }

@@ -255,6 +255,9 @@ private:
     // Moves on with every start and stop: delays of an earlier recording never act on a later one.
     unsigned m_generation = 0;
     ORBPlaybackMove m_move = ORBPlaybackMove::None;
+    // The camera the user has in the main picture: a part of a drive without it shows the other
+    // one there, and the part after shows it again.
+    bool m_frontInMain = true;
     // An ended recording waits kAdvanceSeconds for the next one; the token drops a cancelled wait.
     unsigned m_advanceToken = 0;
     // Recordings in a row that could not be played since the user last chose one; -1 while the
