@@ -169,8 +169,8 @@ try:
     check(call("Next")[0] == 0 and wait_for(lambda: url() == file_url("b_r")), f"Next joins: {url()}")
     check(drive() == track and (position_us() or 0) >= 6_000_000,
           f"within the same track, at the drive's time: {drive()} {position_us()}")
-    # The rear camera stays in the main view, as it was in the rear-only recording.
-    check(call("SetPosition", track or "/", "1000000")[0] == 0 and wait_for(lambda: url() == file_url("a_r")),
+    # The rear took the main view only for the rear-only recording: back in the first, the front has it.
+    check(call("SetPosition", track or "/", "1000000")[0] == 0 and wait_for(lambda: url() == file_url("a_f")),
           f"SetPosition over the drive lands in its first recording: {url()}")
 finally:
     if viewer.poll() is None:
