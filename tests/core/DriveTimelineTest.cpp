@@ -80,6 +80,10 @@ TEST(DriveTimelineTest, BackToBackRecordingsMapBothWaysAtEveryJoin) {
         EXPECT_EQ(back, std::clamp<int64_t>(c.driveMs, 0, d.lengthMs())) << c.driveMs;
     }
     EXPECT_EQ(d.clockAt(60500), kAt0830 + 60000);
+    // The first file overlaps the second by half a second; the second meets the third.
+    EXPECT_EQ(d.widestGapBetween(0, d.lengthMs())->gapMs, 0);
+    EXPECT_EQ(d.widestGapBetween(0, d.lengthMs())->segment, 2u);
+    EXPECT_EQ(d.widestGapBetween(0, 61000)->gapMs, -500);
     EXPECT_EQ(d.driveTimeOf(1, 99999), 120500); // taken within the recording
     EXPECT_FALSE(d.driveTimeOf(7, 0));
 }
@@ -98,6 +102,11 @@ TEST(DriveTimelineTest, GapsUpToFiveMinutesAreJoinsAndLongerOnesEndTheDrive) {
     EXPECT_EQ(d.clockAt(60000), kAt0830 + 360000);
     EXPECT_EQ(d.driveTimeAtClock(kAt0830 + 200000), 60000); // a moment in the gap is the join
     EXPECT_EQ(segmentRecordings(drives[1]), (std::vector<size_t>{2}));
+    // A clip's span is checked against the gaps of the joins it crosses, and only those.
+    ASSERT_TRUE(d.widestGapBetween(59000, 61000));
+    EXPECT_EQ(d.widestGapBetween(59000, 61000)->gapMs, 300000);
+    EXPECT_EQ(d.widestGapBetween(59000, 61000)->segment, 1u);
+    EXPECT_FALSE(d.widestGapBetween(60000, 90000)); // from the join on: none crossed
 
     // A drive of one recording: no joins, and every seek lands in it.
     const DriveTimeline& one = drives[1];

@@ -2,6 +2,7 @@
 // Looking closely at a recording with fake players: event markers on the sliders and the graph and
 // the jumps to them, frame stepping on both cameras, the mirrored rear view and the zoom of a swap.
 
+#include "core/media/DriveTimeline.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
 #include "platform/VideoView.h"
@@ -11,16 +12,23 @@
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBViewingTools.h"
 #include "ui/views/GraphView.h"
+#include "ui/views/ORBDrivesTableModel.h"
 #include "ui/views/TKSliderMarks.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <array>
@@ -46,8 +54,11 @@ struct Harness {
     QTemporaryDir card;
     std::unique_ptr<ORBAppDelegate> app;
 
-    Harness() {
+    explicit Harness(std::initializer_list<const char*> more = {}) {
         for (const char* name : {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4"}) {
+            QFile(card.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+        }
+        for (const char* name : more) {
             QFile(card.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
         }
         ORBAppServices s;
@@ -117,6 +128,67 @@ private slots:
         QVERIFY(h.app->playback().playAtIndex(0));
         QVERIFY(h.marks(v.videoPositionSlider)->markers().empty());
         QSettings().remove(QStringLiteral("eventMarkerThreshold"));
+    }
+
+    // In drive mode the clip's marks are the drive's: they stay at their moments across a join and
+    // when the slider goes back to the recording; a span across a gap longer than a clip goes on
+    // over is refused by name, and one across a join asks for the clip from where it begins.
+    void clipMarksInDriveModeSpanJoinsButNotGaps() {
+        Harness h({"alwa_20230115_083100_F.MP4", "alwa_20230115_083300_F.MP4"});
+        auto& playback = h.app->playback();
+        // Every file lasts a minute, as the fake players say; the empty files' headers would say none.
+        const auto giveDrives = [&] {
+            auto recordings =
+                nura::driveRecordings({h.app->mediaList().medias(), h.app->mediaList().mediaPairDic()});
+            for (auto& r : recordings) {
+                r.frontMs = r.front ? std::optional<int64_t>(60000) : std::nullopt;
+                r.rearMs = r.rear ? std::optional<int64_t>(60000) : std::nullopt;
+            }
+            auto drives = nura::splitIntoDrives(recordings);
+            playback.setDrives(std::move(recordings), std::move(drives));
+        };
+        disconnect(&h.app->drivesModel(), &ORBDrivesTableModel::lengthsComplete, h.app.get(), nullptr);
+        giveDrives();
+        playback.setDriveMode(true);
+        QVERIFY(playback.playAtIndex(0));
+        QVERIFY(playback.driveModeActive());
+        auto* window = h.app->window();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        auto& clips = h.app->viewingTools().clips();
+        h.p(1).advance(50000);
+        QTest::keyClick(window, Qt::Key_I);
+        playback.seekDriveTo(70000); // across the back-to-back join at 60 s
+        QTest::keyClick(window, Qt::Key_O);
+        QCOMPARE(clips.inMark(), std::optional<double>(50.0));
+        QCOMPARE(clips.outMark(), std::optional<double>(70.0));
+
+        QString asked;
+        QTimer::singleShot(300, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == QStringLiteral("clipExportDialog")) {
+                    asked = w->findChild<QLineEdit*>()->text();
+                    static_cast<QDialog*>(w)->reject();
+                }
+            }
+        });
+        h.app->viewingTools().exportClip(QString());
+        QCOMPARE(QFileInfo(asked).fileName(), QStringLiteral("clip_20230115_083050.mp4"));
+
+        // Out past the minute's gap before 08:33: refused, and the status line names it.
+        window->activateWindow(); // the dialog had it
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        playback.seekDriveTo(130000);
+        QTest::keyClick(window, Qt::Key_O);
+        h.app->viewingTools().exportClip(QString());
+        QVERIFY2(h.app->view().statusLabel->text().contains(QLatin1String("gap of 60 s")),
+                 qPrintable(h.app->view().statusLabel->text()));
+        QVERIFY(!clips.isRunning());
+
+        // Back to the recording (now the third): the in mark lies before it and goes; out stays.
+        playback.setDriveMode(false);
+        QCOMPARE(clips.inMark(), std::nullopt);
+        QCOMPARE(clips.outMark(), std::optional<double>(10.0));
     }
 
     void stepsBothCamerasOnlyWhilePaused() {

@@ -25,7 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kJoinSeconds = 2.0;
+constexpr double kJoinSeconds = LosslessClip::kJoinSeconds;
 
 ClipResult fail(ClipResult r, ClipStatus status, std::string message) {
     r.status = status;

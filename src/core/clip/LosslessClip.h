@@ -65,6 +65,9 @@ struct ClipChain {
 
 class LosslessClip {
 public:
+    // How far a recording's name time may lie from the end of the one before for a clip to go on.
+    static constexpr double kJoinSeconds = 2.0;
+
     static ClipResult cut(const ClipOptions& options);
 
     // The recording and those that follow it on the same camera, joined within two seconds, as far as

@@ -67,6 +67,20 @@ std::vector<int64_t> DriveTimeline::joins() const {
     return at;
 }
 
+std::optional<DriveTimeline::Gap> DriveTimeline::widestGapBetween(int64_t fromMs, int64_t toMs) const {
+    std::optional<Gap> widest;
+    for (size_t i = 1; i < m_segments.size(); ++i) {
+        if (m_segments[i].startMs <= fromMs || m_segments[i].startMs >= toMs) {
+            continue;
+        }
+        const int64_t gap = m_segments[i].clockStartMs - m_segments[i - 1].clockEndMs();
+        if (!widest || gap > widest->gapMs) {
+            widest = Gap{i, gap};
+        }
+    }
+    return widest;
+}
+
 void DriveBuilder::add(size_t index, const DriveRecording& recording) {
     if (!recording.front && !recording.rear) {
         return;

@@ -87,6 +87,13 @@ public:
     int64_t clockAt(int64_t driveMs) const;
     // The drive times where one segment hands over to the next.
     std::vector<int64_t> joins() const;
+    // Of the joins strictly between two drive times, the one with the longest gap on the camera's
+    // clock between the recording before and the one after (negative where they overlap).
+    struct Gap {
+        size_t segment = 0; // the segment after the join
+        int64_t gapMs = 0;
+    };
+    std::optional<Gap> widestGapBetween(int64_t fromMs, int64_t toMs) const;
     // Index into segments() of a recording, or nothing.
     std::optional<size_t> segmentOf(size_t recording) const;
 

@@ -135,6 +135,13 @@ void ORBClipExportController::clearMarks() {
     updateSpan();
 }
 
+void ORBClipExportController::setMarks(std::optional<double> in, std::optional<double> out, double length) {
+    m_in = in;
+    m_out = out;
+    m_length = length;
+    updateSpan();
+}
+
 void ORBClipExportController::updateSpan() {
     const auto at = [this](const std::optional<double>& s) -> std::optional<double> {
         if (!s || m_length <= 0) {

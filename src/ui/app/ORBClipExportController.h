@@ -49,6 +49,8 @@ public:
     void setIn(double seconds, double length);
     void setOut(double seconds, double length);
     void clearMarks();
+    // Both marks at once, in seconds of `length` (the slider came to be over the drive, or back).
+    void setMarks(std::optional<double> in, std::optional<double> out, double length);
     std::optional<double> inMark() const { return m_in; }
     std::optional<double> outMark() const { return m_out; }
 

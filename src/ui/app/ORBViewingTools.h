@@ -12,6 +12,7 @@
 #include <QObject>
 
 class ORBAppDelegate;
+class QLabel;
 class QWidget;
 
 class ORBViewingTools : public QObject {
@@ -39,4 +40,18 @@ private:
     ORBClipExportController* m_clips;
     // The recording playing now: the clip's times are its lead's.
     const ORBRecordingPlayer& recording() const { return m_playback.recording(); }
+    // Where the clip's marks are measured: seconds of the recording, or in drive mode of the drive.
+    struct MarkFrame {
+        double now = 0, length = 0;
+        double recordingStart = 0; // the playing recording's first moment, in the drive
+    };
+    MarkFrame markFrame() const;
+    // The marks follow the slider into the drive and back; false while they are the recording's.
+    void moveMarks(bool intoDrive);
+    // In drive mode: the span of the drive asked for, from the recording where it begins; refused,
+    // said in the status line, across a gap longer than a clip goes on over.
+    void exportDriveClip();
+
+    QLabel* m_status;
+    bool m_marksInDrive = false;
 };
