@@ -5,6 +5,7 @@
 
 #include "DriveScript.h"
 #include "SampleRecording.h"
+#include "UiTestSupport.h"
 #include "core/media/DriveTimeline.h"
 #include "core/telemetry/ORBByteSource.h"
 #include "core/telemetry/ORBTelemetryRecord.h"
@@ -79,20 +80,6 @@ QByteArray fix(const char* lat, const char* ns, const char* lon, const char* ew,
                     ",1,07,0.9,10.0,M,0.0,M,,");
 }
 
-// A minute of G-sensor samples at ten a second, still but for one jolt of 2.5 g at `second`.
-ORBTelemetry joltAt(int second) {
-    auto data = std::make_shared<nura::ORBBlackBoxData>();
-    for (int i = 0; i < 600; ++i) {
-        const int32_t x = i == second * 10 ? 640 : 0;
-        std::array<std::byte, 16> block{};
-        block[0] = static_cast<std::byte>(x & 0xff);
-        block[1] = static_cast<std::byte>(x >> 8);
-        block[9] = std::byte{1}; // z = 256: 1 g
-        data->ParseGSensor(block);
-    }
-    return data;
-}
-
 const QString kA = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
 const QString kB = QStringLiteral("/card/alwa_20230115_083100_F.MP4");
 const QString kC = QStringLiteral("/card/alwa_20230115_083200_F.MP4");
@@ -104,7 +91,8 @@ struct DriveRig {
     ORBMediaList list;
     ORBPlayInfo info;
     ManualScheduler scheduler;
-    QHash<QString, ORBTelemetry> ownRead{{kA, joltAt(20)}, {kB, joltAt(40)}, {kC, joltAt(50)}};
+    QHash<QString, ORBTelemetry> ownRead{
+        {kA, uitest::joltAt(20)}, {kB, uitest::joltAt(40)}, {kC, uitest::joltAt(50)}};
     ORBPlaybackController c{
         p1, p2, list, info, scheduler, [this](QObject*, auto, std::function<void(ORBTelemetry)> done) {
             done(ownRead.value(c.item()->telemetryPath()));
@@ -271,7 +259,7 @@ private slots:
     // The drive's markers land at their drive times, the playing recording's from its own read, the
     // others' as the read-ahead brings them (next first), a band standing for each one not read yet.
     // The graph stays with the playing recording; leaving the drive stops the reads.
-    void aDrivesMarkersComeInAtTheirDriveTimesAndLeavingTheDriveStopsTheReads() {
+    void aDrivesMarkersComeInAtTheirDriveTimesAndLeavingItCancelsTheReads() {
         QSettings().remove(QString::fromLatin1(ORBEventMarkerController::kThresholdKey));
         DriveRig r;
         r.c.setDriveMode(true);

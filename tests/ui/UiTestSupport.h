@@ -1,16 +1,35 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers the window tests share: files on a test card, its volume, the warnings a window showed,
-// and screenshots saved for a look.
+// screenshots saved for a look, and telemetry with one jolt.
 #pragma once
 
 #include "core/card/VolumeDescription.h"
+#include "core/telemetry/ORBBlackBoxData.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QtTest>
 
+#include <array>
+#include <cstddef>
+#include <memory>
+
 namespace uitest {
+
+// A minute of G-sensor samples at ten a second, still but for one jolt of 2.5 g at `second`.
+inline std::shared_ptr<const nura::ORBBlackBoxData> joltAt(int second) {
+    auto data = std::make_shared<nura::ORBBlackBoxData>();
+    for (int i = 0; i < 600; ++i) {
+        const int32_t x = i == second * 10 ? 640 : 0;
+        std::array<std::byte, 16> block{};
+        block[0] = static_cast<std::byte>(x & 0xff);
+        block[1] = static_cast<std::byte>(x >> 8);
+        block[9] = std::byte{1}; // z = 256: 1 g
+        data->ParseGSensor(block);
+    }
+    return data;
+}
 
 inline void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);

@@ -2,6 +2,7 @@
 // Looking closely at a recording with fake players: event markers on the sliders and the graph and
 // the jumps to them, frame stepping on both cameras, the mirrored rear view and the zoom of a swap.
 
+#include "UiTestSupport.h"
 #include "core/media/DriveTimeline.h"
 #include "platform/FakeMediaPlayer.h"
 #include "platform/Scheduler.h"
@@ -35,20 +36,6 @@
 
 namespace {
 
-// A minute of samples at ten a second (the fake's default length), still but for one jolt at 20 s.
-ORBTelemetry jolted() {
-    auto data = std::make_shared<nura::ORBBlackBoxData>();
-    for (int i = 0; i < 600; ++i) {
-        const int32_t x = i == 200 ? 640 : 0; // 2.5 g
-        std::array<std::byte, 16> block{};
-        block[0] = static_cast<std::byte>(x & 0xff);
-        block[1] = static_cast<std::byte>(x >> 8);
-        block[9] = std::byte{1}; // z = 256: 1 g
-        data->ParseGSensor(block);
-    }
-    return data;
-}
-
 struct Harness {
     ManualScheduler scheduler;
     QTemporaryDir card;
@@ -64,7 +51,9 @@ struct Harness {
         ORBAppServices s;
         s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
         s.scheduler = &scheduler;
-        s.readTelemetry = [](QObject*, auto, std::function<void(ORBTelemetry)> done) { done(jolted()); };
+        s.readTelemetry = [](QObject*, auto, std::function<void(ORBTelemetry)> done) {
+            done(uitest::joltAt(20));
+        };
         app = std::make_unique<ORBAppDelegate>(std::move(s));
         app->launch();
         QSignalSpy reloaded(app.get(), &ORBAppDelegate::mediaListReloaded);
