@@ -9,6 +9,7 @@
 //   720p rear files.
 // The pictures carry their frame number, counted on across the drive. Runs offscreen; needs ffmpeg.
 
+#include "BenchWait.h"
 #include "FrameNumberClip.h"
 #include "platform/MediaPlayer.h"
 #include "platform/VideoView.h"
@@ -30,19 +31,10 @@
 
 namespace {
 
-constexpr int kFps = 30, kSeconds = 5, kFramesEach = kFps * kSeconds, kRecordings = 4;
+using bench::median;
+using bench::waitFor;
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+constexpr int kFps = 30, kSeconds = 5, kFramesEach = kFps * kSeconds, kRecordings = 4;
 
 QString stampAt(int seconds) {
     return QStringLiteral("alwa_20230115_%1%2%3")
@@ -240,12 +232,10 @@ void longDrive(const QString& folder) {
         }
         app->applicationWillTerminate();
     }
-    std::sort(seeks.begin(), seeks.end());
-    std::sort(starts.begin(), starts.end());
     if (seeks.empty() || starts.empty()) {
         return;
     }
-    const double seek = seeks[seeks.size() / 2], start = starts[starts.size() / 2];
+    const double seek = median(seeks), start = median(starts);
     std::printf("drive of %d recordings (3 h): seek from the start to the middle of the last one %.0f ms, a "
                 "double-click start of that recording %.0f ms (%.2fx; medians of 3)\n",
                 kLong, seek, start, seek / start);
@@ -290,13 +280,10 @@ void memory(const QString& self, const QString& folder) {
             peaks[mode].push_back(static_cast<double>(kib) / 1024.0);
         }
     }
-    for (auto& v : peaks) {
-        if (v.empty()) {
-            return;
-        }
-        std::sort(v.begin(), v.end());
+    if (peaks[0].empty() || peaks[1].empty()) {
+        return;
     }
-    const double drive = peaks[1][peaks[1].size() / 2], recording = peaks[0][peaks[0].size() / 2];
+    const double drive = median(peaks[1]), recording = median(peaks[0]);
     std::printf("peak memory playing a drive (four players): %.0f MiB, recording mode: %.0f MiB (%.2fx; aim "
                 "1.6x at most; medians of 3, 1080p front and 720p rear)\n",
                 drive, recording, drive / recording);

@@ -4,6 +4,7 @@
 // to Ctrl+1 back to the list. Tiles are never fetched here ("Offline only"); the cache and the
 // preferences live in a temporary folder. Runs offscreen.
 
+#include "BenchWait.h"
 #include "platform/TileDiskCache.h"
 #include "platform/TileSource.h"
 #include "ui/app/CustomWindow.h"
@@ -28,19 +29,10 @@
 
 namespace {
 
-constexpr double kLatitude = 37.5665, kLongitude = 126.9780;
+using bench::median;
+using bench::waitFor;
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+constexpr double kLatitude = 37.5665, kLongitude = 126.9780;
 
 // A tile about the size of a street map's (some 20 KB of PNG): streets and blocks of colour.
 QByteArray streetTile(int seed) {
@@ -66,11 +58,6 @@ QByteArray streetTile(int seed) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 // The CPU of playback is measured on whole processes by bench/playback_cpu.py.
 // Runs offscreen; needs ffmpeg for the clips.
 
+#include "BenchWait.h"
 #include "FrameNumberClip.h"
 #include "H264Encoder.h"
 #include "platform/MediaPlayer.h"
@@ -34,22 +35,8 @@
 
 namespace {
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
+using bench::median;
+using bench::waitFor;
 
 void spin(int ms) {
     waitFor([] { return false; }, ms);
