@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the playback tests run on: two fake players, a card listing and a clock that moves only when
+// told, around the controller that plays them.
+#pragma once
+
+#include "core/media/DriveTimeline.h"
+#include "core/media/ORBMediaList.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
+#include "ui/app/ORBPlayInfo.h"
+#include "ui/app/ORBPlaybackController.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace playtest {
+
+const QString kA_F = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
+const QString kA_R = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
+const QString kB_F = QStringLiteral("/card/alwa_20230115_083100_F.MP4");
+const QString kC_F = QStringLiteral("/card/alwa_20230115_083200_F.MP4");
+const QString kC_R = QStringLiteral("/card/alwa_20230115_083200_R.MP4");
+const QString kD_R = QStringLiteral("/card/alwa_20230115_083300_R.MP4");
+
+struct Rig {
+    FakeMediaPlayer p1, p2;
+    ORBMediaList list;
+    ORBPlayInfo info;
+    ManualScheduler scheduler;
+    std::unique_ptr<ORBPlaybackController> c;
+
+    explicit Rig(const QStringList& paths = {kA_F, kA_R, kB_F, kC_F, kC_R}) {
+        for (const QString& path : paths) {
+            list.addMedia(ORBMedia::mediaWithPath(path.toStdString()));
+        }
+        c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, reader());
+    }
+
+    // Reads inline unless `held`: then each read waits in `pendingReads` until the test finishes it.
+    bool holdReads = false;
+    std::vector<std::function<void()>> pendingReads;
+    ORBTelemetry given; // what every read gives instead of reading the path, when set
+    ORBTelemetryReader reader() {
+        return [this](QObject*, std::function<ORBTelemetry()> read, std::function<void(ORBTelemetry)> done) {
+            if (given) {
+                done(given);
+                return;
+            }
+            if (!holdReads) {
+                done(read());
+                return;
+            }
+            pendingReads.push_back([read, done] { done(read()); });
+        };
+    }
+
+    // Both players move on by `ms` and report, as during playback.
+    void play(int64_t ms) {
+        p1.advance(ms);
+        p2.advance(ms);
+    }
+    void toEnd() {
+        p2.advance(p2.mediaLength());
+        p1.advance(p1.mediaLength());
+    }
+    // The listing's drives, every file lasting a minute, as the headers' reads would tell.
+    void giveDrives() {
+        auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
+        for (auto& r : recordings) {
+            r.frontMs = r.front ? std::optional<int64_t>(60000) : std::nullopt;
+            r.rearMs = r.rear ? std::optional<int64_t>(60000) : std::nullopt;
+        }
+        auto drives = nura::splitIntoDrives(recordings);
+        c->setDrives(std::move(recordings), std::move(drives));
+    }
+};
+
+} // namespace playtest
