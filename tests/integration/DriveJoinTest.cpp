@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A drive of three back-to-back recordings played by the viewer with the real player: the pictures
 // carry their frame number, counted on across the drive, so what the views show tells whether a
-// join went back, went black or started the next recording anywhere but at its first pictures.
+// join or a frame step over it went back, went black or started the next recording anywhere but at
+// its first pictures.
 
 #include "FrameNumberClip.h"
 #include "RealViewer.h"
@@ -10,6 +11,7 @@
 #include "ui/app/ORBPlayInfo.h"
 #include "ui/app/ORBPlaybackController.h"
 #include "ui/app/ORBRecordingPlayer.h"
+#include "ui/app/ORBViewingTools.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,6 +21,10 @@
 namespace {
 
 constexpr int kFps = 25, kSeconds = 3, kFramesEach = kFps * kSeconds, kRecordings = 3;
+
+QString stamp(int k) {
+    return QStringLiteral("alwa_20230115_0830%1").arg(k * kSeconds, 2, 10, QLatin1Char('0'));
+}
 
 // What a view showed, in order: each new frame number, and any moment it showed nothing once it
 // had shown a picture.
@@ -78,11 +84,9 @@ class DriveJoinTest : public QObject {
 private slots:
     void initTestCase() {
         for (int k = 0; k < kRecordings; ++k) {
-            const QString stamp =
-                QStringLiteral("alwa_20230115_0830%1").arg(k * kSeconds, 2, 10, QLatin1Char('0'));
             for (const char* side : {"_F.MP4", "_R.MP4"}) {
-                QVERIFY(samples::writeFrameNumberClip(m_card.filePath(stamp + QLatin1String(side)), kSeconds,
-                                                      kFps, k * kFramesEach));
+                QVERIFY(samples::writeFrameNumberClip(m_card.filePath(stamp(k) + QLatin1String(side)),
+                                                      kSeconds, kFps, k * kFramesEach));
             }
         }
         m_viewer = openRealViewer(m_card.path());
@@ -142,6 +146,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(samples::frameNumber(m_viewer->video2View()->lastFrame()), kFramesEach,
                                   10000);
         QCOMPARE(playback.status(), ORBPlaybackStatus::Paused);
+    }
+
+    // Paused in drive mode, "." on a recording's last frame shows the next one's first, although that
+    // one, opened ahead, played a moment before its pause took; and "," there the last frame before.
+    void frameStepsCrossAJoinBothWays() {
+        ORBPlaybackController& playback = m_viewer->playback();
+        const auto shows = [&] { return samples::frameNumber(m_viewer->video1View()->lastFrame()); };
+        const auto pausedIn = [&](int k) {
+            return playback.item() &&
+                   playback.item()->mainPath == m_card.filePath(stamp(k) + QStringLiteral("_F.MP4")) &&
+                   playback.state() == ORBRecordingState::Paused;
+        };
+        playback.setDriveMode(true);
+        QVERIFY(playback.playAtIndex(0));
+        QTRY_VERIFY_WITH_TIMEOUT(playback.recording().prepared().has_value(), 10000);
+        playback.pause();
+        QTRY_VERIFY_WITH_TIMEOUT(pausedIn(0), 10000);
+        playback.seekTo(kSeconds * 1000 - 10);
+        QTRY_COMPARE_WITH_TIMEOUT(shows(), kFramesEach - 1, 5000);
+
+        auto& stepper = m_viewer->viewingTools().stepper();
+        QVERIFY(stepper.stepForward());
+        QTRY_VERIFY_WITH_TIMEOUT(pausedIn(1), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(shows(), kFramesEach, 5000);
+        QVERIFY(stepper.stepBackward());
+        QTRY_VERIFY_WITH_TIMEOUT(pausedIn(0), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(shows(), kFramesEach - 1, 5000);
     }
 
     void cleanupTestCase() {
