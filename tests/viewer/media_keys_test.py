@@ -100,9 +100,6 @@ try:
     check(rc != 0, "OpenUri refuses what is not a local file")
 
     check(call("Pause")[0] == 0 and wait_for(lambda: status() == "Paused"), f"Pause: {status()}")
-    paused_at = position_us()
-    time.sleep(0.5)
-    check(position_us() == paused_at, "a paused recording's position holds")
     check(call("PlayPause")[0] == 0 and wait_for(lambda: status() == "Playing"), f"PlayPause resumes: {status()}")
 
     before = position_us() or 0
@@ -131,8 +128,6 @@ try:
 
     rc, _, _ = gdbus("--method", "org.freedesktop.DBus.Properties.Set", PLAYER, "Rate", "<2.2>")
     check(rc == 0 and re.search(r"<2\.0>", prop("Rate") or "") is not None, f"Rate snaps to 2x: {prop('Rate')}")
-    rc, _, _ = gdbus("--method", "org.freedesktop.DBus.Properties.Set", PLAYER, "Rate", "<3.0>")
-    check(rc == 0 and re.search(r"<4\.0>", prop("Rate") or "") is not None, f"Rate snaps to 4x: {prop('Rate')}")
     check(re.search(r"<0\.25>", prop("MinimumRate") or "") is not None and
           re.search(r"<8\.0>", prop("MaximumRate") or "") is not None,
           f"the rates run from 0.25 to 8: {prop('MinimumRate')} {prop('MaximumRate')}")
