@@ -145,7 +145,9 @@ finally:
     signals = monitor.communicate(timeout=10)[0]
 
 
-# In drive mode the card's three recordings, back to back within five minutes, are one track of 14 s.
+# Started in drive mode, the card's three recordings, back to back within five minutes, are one track
+# of 14 s, their lengths as the real headers give them. Joins, seeks and the camera kept in the main
+# picture over the bus are the drive playback test's, on fake players.
 viewer = subprocess.Popen([VIEWER, card.name, "--play", os.path.join(card.name, files["a_f"][0]), "--drive"],
                           env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 try:
@@ -154,15 +156,7 @@ try:
         return m.group(1) if m else None
 
     check(wait_for(drive), f"the drive is the track: {prop('Metadata')}")
-    track = drive()
     check("'mpris:length': <int64 14000000>" in (prop("Metadata") or ""), f"the drive's length: {prop('Metadata')}")
-    check(call("Pause")[0] == 0 and wait_for(lambda: status() == "Paused"), f"Pause: {status()}")
-    check(call("Next")[0] == 0 and wait_for(lambda: url() == file_url("b_r")), f"Next joins: {url()}")
-    check(drive() == track and (position_us() or 0) >= 6_000_000,
-          f"within the same track, at the drive's time: {drive()} {position_us()}")
-    # The rear took the main view only for the rear-only recording: back in the first, the front has it.
-    check(call("SetPosition", track or "/", "1000000")[0] == 0 and wait_for(lambda: url() == file_url("a_f")),
-          f"SetPosition over the drive lands in its first recording: {url()}")
 finally:
     if viewer.poll() is None:
         viewer.kill()
