@@ -16,12 +16,12 @@
 
 namespace playtest {
 
-const QString kA_F = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
-const QString kA_R = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
-const QString kB_F = QStringLiteral("/card/alwa_20230115_083100_F.MP4");
-const QString kC_F = QStringLiteral("/card/alwa_20230115_083200_F.MP4");
-const QString kC_R = QStringLiteral("/card/alwa_20230115_083200_R.MP4");
-const QString kD_R = QStringLiteral("/card/alwa_20230115_083300_R.MP4");
+inline const QString kA_F = QStringLiteral("/card/alwa_20230115_083000_F.MP4");
+inline const QString kA_R = QStringLiteral("/card/alwa_20230115_083000_R.MP4");
+inline const QString kB_F = QStringLiteral("/card/alwa_20230115_083100_F.MP4");
+inline const QString kC_F = QStringLiteral("/card/alwa_20230115_083200_F.MP4");
+inline const QString kC_R = QStringLiteral("/card/alwa_20230115_083200_R.MP4");
+inline const QString kD_R = QStringLiteral("/card/alwa_20230115_083300_R.MP4");
 
 struct Rig {
     FakeMediaPlayer p1, p2;
