@@ -11,6 +11,8 @@
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBSnapshotController.h"
 
+#include "UiTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -259,36 +261,24 @@ private slots:
     }
 
     void windowControlsReachTheController() {
-        ManualScheduler scheduler;
         RecordingSnapshotPrinter printer;
-        ORBAppServices s;
-        FakeMediaPlayer* main = nullptr;
-        s.makePlayer = [&main](VideoView*) {
-            auto player = std::make_unique<FakeMediaPlayer>();
-            if (!main) {
-                main = player.get();
-            }
-            return player;
-        };
-        s.scheduler = &scheduler;
-        s.readTelemetry = inlineTelemetryReader();
         QTemporaryDir dir;
-        s.snapshots.printer = &printer;
-        s.snapshots.temporaryFolder = [&dir] { return dir.path(); };
-        ORBAppDelegate app(std::move(s));
-        app.launch();
+        uitest::FakeViewer viewer([&](ORBAppServices& s) {
+            s.snapshots.printer = &printer;
+            s.snapshots.temporaryFolder = [&dir] { return dir.path(); };
+        });
+        ORBAppDelegate& app = *viewer.app;
         app.window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.window()));
-        auto& v = app.view();
 
-        main->setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
-        main->play();
-        main->pause();
+        viewer.p(1).setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
+        viewer.p(1).play();
+        viewer.p(1).pause();
         QTest::keyClick(app.window(), Qt::Key_P, Qt::ControlModifier);
-        v.printButton->click();
+        app.view().printButton->click();
         QCOMPARE(printer.paths.size(), 2);
         QCOMPARE(printer.windows.first().data(), static_cast<QWidget*>(app.window()));
-        QCOMPARE(v.statusLabel->text(), QStringLiteral("The frame was sent to the printer."));
+        QCOMPARE(app.view().statusLabel->text(), QStringLiteral("The frame was sent to the printer."));
     }
 };
 
