@@ -48,22 +48,18 @@ using uitest::writeFile;
 
 namespace {
 
-// Holds every background task until the test lets it run.
+// Holds every background task until the test lets it run; a task whose window has gone is dropped.
 struct HeldExecutor {
-    std::deque<std::pair<std::function<void()>, std::function<void()>>> tasks;
+    ManualScheduler held;
     BackgroundExecutor executor() {
-        return [this](QObject*, std::function<void()> work, std::function<void()> done) {
-            tasks.emplace_back(std::move(work), std::move(done));
+        return [this](QObject* window, std::function<void()> work, std::function<void()> done) {
+            held.after(0, window, [work, done] {
+                work();
+                done();
+            });
         };
     }
-    void runAll() {
-        while (!tasks.empty()) {
-            auto [work, done] = std::move(tasks.front());
-            tasks.pop_front();
-            work();
-            done();
-        }
-    }
+    void runAll() { held.advance(0); }
 };
 
 // A record written as the camera would: defaults with a few fields of its own, sealed.
@@ -135,7 +131,7 @@ private slots:
         QFile::remove(m_card.filePath("config.bin"));
         m_volumes.setVolumes({usbVolume(m_card.path(), "NURA")});
         m_volumes.setRenameError({});
-        m_executor.tasks.clear();
+        m_executor.runAll(); // what a test left held, its window gone
         m_savePanelDirectory.clear();
         m_questions.clear();
         m_answer = false;
