@@ -394,11 +394,10 @@ private slots:
     // Save names what changed and asks, and refused, leaves B's file byte for byte. A file changed while
     // the window was open is asked about the same way.
     void saveOverAnotherCardOrAChangedFileAsks() {
-        QStringList& questions = m_questions;
         bool lockedWhileAsking = false;
         ORBSettingServices s = services();
         s.confirm = [&](QWidget*, const QString&, const QString& text) {
-            questions << text;
+            m_questions << text;
             // The user may take long to answer: a `nura config set` meanwhile must not wait for that.
             const int fd = ::open(QFile::encodeName(m_card.filePath("config.bin")).constData(), O_RDONLY);
             lockedWhileAsking = lockedWhileAsking || ::flock(fd, LOCK_EX | LOCK_NB) != 0;
@@ -415,18 +414,14 @@ private slots:
         VolumeDescription cardB = cardA;
         cardB.uuid = "5E6F-7A8B";
         m_volumes.setVolumes({cardB});
-        _FILEDATA b{};
-        SetDefaultFileData(b);
-        std::memcpy(b.szPlateNumber, "99ZZ9999", 8);
-        b.aud_input_vol = 3;
-        SealFileData(b);
-        const QByteArray recordB(reinterpret_cast<const char*>(&b), sizeof b);
+        QByteArray recordB = cardRecord();
+        recordB.replace(256, 8, "99ZZ9999"); // card B's car number
         writeFile(m_card.filePath("config.bin"), recordB);
         window->onSave();
-        QCOMPARE(questions.size(), 1);
-        QVERIFY2(questions[0].contains("another card") && questions[0].contains("5E6F-7A8B") &&
-                     questions[0].contains("1A2B-3C4D") && questions[0].contains("file was changed"),
-                 qPrintable(questions[0]));
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY2(m_questions[0].contains("another card") && m_questions[0].contains("5E6F-7A8B") &&
+                     m_questions[0].contains("1A2B-3C4D") && m_questions[0].contains("file was changed"),
+                 qPrintable(m_questions[0]));
         QCOMPARE(readFile(m_card.filePath("config.bin")), recordB);
         QCOMPARE(takeAlerts(*window), 0);
 
@@ -437,9 +432,9 @@ private slots:
         writeFile(m_card.filePath("config.bin"), edited);
         m_answer = true;
         window->onSave();
-        QCOMPARE(questions.size(), 2);
-        QVERIFY2(!questions[1].contains("another card") && questions[1].contains("file was changed"),
-                 qPrintable(questions[1]));
+        QCOMPARE(m_questions.size(), 2);
+        QVERIFY2(!m_questions[1].contains("another card") && m_questions[1].contains("file was changed"),
+                 qPrintable(m_questions[1]));
         QCOMPARE(readFile(m_card.filePath("config.bin")),
                  QByteArray(reinterpret_cast<const char*>(window->filedata()), 500));
         QVERIFY(!lockedWhileAsking);
