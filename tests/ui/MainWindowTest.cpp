@@ -94,11 +94,12 @@ private slots:
 
     // Each side and mode has its picture; a file of neither side has none.
     void carImagesNeedBothSideAndMode() {
-        for (const char* side : {"F", "R"}) {
+        for (const auto& [side, word] : {std::pair{"F", "front"}, std::pair{"R", "rear"}}) {
             for (const char* mode : {"alwa", "motion", "event"}) {
                 const ORBMedia media(
                     QStringLiteral("/c/%1_20230115_083012_%2.MP4").arg(mode, side).toStdString());
                 const QString name = ORBRecordingsModel::carImageName(media);
+                QCOMPARE(name, QStringLiteral("car_%1_%2").arg(word, mode));
                 QVERIFY2(!QPixmap(QStringLiteral(":/images/%1.png").arg(name)).isNull(), qPrintable(name));
             }
         }
