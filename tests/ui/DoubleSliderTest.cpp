@@ -5,46 +5,12 @@
 #include <QAccessible>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QtTest>
 
 #include <cmath>
 
 using namespace nura;
-
-namespace {
-
-// A model the knobs can be bound to.
-class Range : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(int low READ low WRITE setLow NOTIFY lowChanged)
-    Q_PROPERTY(int high READ high WRITE setHigh NOTIFY highChanged)
-
-public:
-    int low() const { return m_low; }
-    int high() const { return m_high; }
-    void setLow(int value) {
-        if (value != m_low) {
-            m_low = value;
-            emit lowChanged();
-        }
-    }
-    void setHigh(int value) {
-        if (value != m_high) {
-            m_high = value;
-            emit highChanged();
-        }
-    }
-
-signals:
-    void lowChanged();
-    void highChanged();
-
-private:
-    int m_low = 0;
-    int m_high = 0;
-};
-
-} // namespace
 
 class DoubleSliderTest : public QObject {
     Q_OBJECT
@@ -103,9 +69,10 @@ private slots:
         SMDoubleSlider slider;
         slider.resize(220, slider.sizeHint().height());
         slider.setAltIncrementValue(1);
-        Range model;
-        slider.bind("objectLoValue", &model, "low");
-        slider.bind("objectHiValue", &model, "high");
+        // Models the knobs are bound to, each value with its change signal.
+        QSpinBox low, high;
+        slider.bind("objectLoValue", &low, "value");
+        slider.bind("objectHiValue", &high, "value");
         QCOMPARE(slider.loKnobRect(), slider.hiKnobRect());
 
         const QPoint knob = slider.loKnobRect().center();
@@ -115,22 +82,22 @@ private slots:
         QCOMPARE(slider.doubleLoValue(), 0.0);
         QVERIFY2(slider.doubleHiValue() > 30 && slider.doubleHiValue() < 70,
                  qPrintable(slider.stringHiValue()));
-        QCOMPARE(model.high(), slider.integerHiValue());
+        QCOMPARE(high.value(), slider.integerHiValue());
 
         // The low knob, now apart, is dragged by itself and stops at the high one.
-        model.setLow(10);
-        const QPoint low = slider.loKnobRect().center();
-        QTest::mousePress(&slider, Qt::LeftButton, {}, low);
-        QTest::mouseMove(&slider, QPoint(slider.width() - 2, low.y()));
-        QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(slider.width() - 2, low.y()));
+        low.setValue(10);
+        const QPoint lowKnob = slider.loKnobRect().center();
+        QTest::mousePress(&slider, Qt::LeftButton, {}, lowKnob);
+        QTest::mouseMove(&slider, QPoint(slider.width() - 2, lowKnob.y()));
+        QTest::mouseRelease(&slider, Qt::LeftButton, {}, QPoint(slider.width() - 2, lowKnob.y()));
         QCOMPARE(slider.doubleLoValue(), slider.doubleHiValue());
-        QCOMPARE(model.low(), slider.integerLoValue());
+        QCOMPARE(low.value(), slider.integerLoValue());
 
         // Nothing selected in the model disables the slider and leaves its values.
         slider.setObjectHiValue(QVariant());
         QVERIFY(!slider.isEnabled());
-        QCOMPARE(model.high(), slider.integerHiValue());
-        QVERIFY(!slider.bind("value", &model, "low"));
+        QCOMPARE(high.value(), slider.integerHiValue());
+        QVERIFY(!slider.bind("value", &low, "value"));
     }
 
     void keyboardMovesTheCurrentKnobAndTabLeavesFromTheHighOne() {

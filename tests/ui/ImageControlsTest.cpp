@@ -52,9 +52,10 @@ private slots:
         }
     }
 
-    void countsPointerCapturesNeverBelowZero() {
+    void countsPointerCapturesNeverBelowZeroAndShowsTheInactivePictureWhenDisabled() {
         TKImageButton button;
         button.setImageName(QStringLiteral("icon_play_n"));
+        button.setInactiveImage(QPixmap(QStringLiteral(":/images/icon_pause_n.png")));
         button.didCaptureMousePointer();
         button.didCaptureMousePointer();
         button.didReleaseMousePointer();
@@ -65,13 +66,7 @@ private slots:
         // Had the counter gone to -1, one entry would not show the hover picture.
         button.didCaptureMousePointer();
         QVERIFY(same(button.image(), QStringLiteral("icon_play_f")));
-    }
-
-    void disablingWhileHoveredShowsTheInactivePicture() {
-        TKImageButton button;
-        button.setImageName(QStringLiteral("icon_play_n"));
-        button.setInactiveImage(QPixmap(QStringLiteral(":/images/icon_pause_n.png")));
-        button.didCaptureMousePointer();
+        // Disabled while hovered: the inactive picture, and the hover one again once enabled.
         button.setEnabled(false);
         QVERIFY(same(button.image(), QStringLiteral("icon_pause_n")));
         button.setEnabled(true);

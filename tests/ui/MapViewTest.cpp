@@ -6,14 +6,14 @@
 
 #include "DriveScript.h"
 #include "SampleRecording.h"
-#include "platform/FakeMediaPlayer.h"
-#include "platform/Scheduler.h"
 #include "platform/TileDiskCache.h"
 #include "platform/TileSource.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/app/ORBDriveReadAhead.h"
 #include "ui/views/ORBDrivesTableModel.h"
 #include "ui/views/TKMapView.h"
+
+#include "UiTestSupport.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -177,26 +177,20 @@ private slots:
     // Three back-to-back recordings of ten seconds of a moving car, the fix coming after 3 s: in drive
     // mode the map's route is every fix of the drive, in drive order, whichever recording plays.
     void theWindowsMapShowsTheRouteOfTheDriveThatPlays() {
-        QTemporaryDir card;
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().remove(QLatin1String(ORBAppDelegate::kDriveModeKey));
+        uitest::FakeViewer viewer;
         const samples::DriveScript drive;
         for (int i = 0; i < 3; ++i) {
             const auto records = drive.records(10.0 * i, 10.0);
             const QString name =
                 QStringLiteral("alwa_20230115_0830%1_F.MP4").arg(10 * i, 2, 10, QLatin1Char('0'));
-            QVERIFY(samples::writeCameraMp4(card.filePath(name).toStdString(),
+            QVERIFY(samples::writeCameraMp4(viewer.card.filePath(name).toStdString(),
                                             samples::placeholderVideo(64, 36, 10, 100), records));
         }
-        ManualScheduler scheduler;
-        ORBAppServices s;
-        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
-        s.scheduler = &scheduler;
-        s.readTelemetry = inlineTelemetryReader();
-        QStandardPaths::setTestModeEnabled(true);
-        QSettings().remove(QLatin1String(ORBAppDelegate::kDriveModeKey));
-        ORBAppDelegate app(std::move(s));
-        app.launch();
+        ORBAppDelegate& app = *viewer.app;
         QSignalSpy lengths(&app.drivesModel(), &ORBDrivesTableModel::lengthsComplete);
-        app.openMediaDirectory(card.path());
+        app.openMediaDirectory(viewer.card.path());
         QVERIFY(lengths.wait(10000));
         app.clickMapViewButton();
         QVERIFY(app.playback().playAtIndex(1)); // the middle one, in recording mode: its trail only

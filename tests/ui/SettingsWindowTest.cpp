@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/settings/FileDataRules.h"
-#include "platform/FakeMediaPlayer.h"
 #include "platform/FakeVolumeService.h"
 #include "platform/Scheduler.h"
-#include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/card/ORBFormatWindowController.h"
@@ -11,28 +9,24 @@
 #include "ui/settings/ORBCarNumberTextField.h"
 #include "ui/settings/ORBSettingController.h"
 #include "ui/settings/ORBSettingForAudioViewController.h"
-#include "ui/settings/ORBSettingForAuxViewController.h"
 #include "ui/settings/ORBSettingForBasicViewController.h"
 #include "ui/settings/ORBSettingForVideoViewController.h"
 #include "ui/settings/TKRadioMatrix.h"
 #include "ui/settings/TKSegmentedControl.h"
-#include "ui/strings/InfoPlist.h"
 
 #include "UiTestSupport.h"
 
-#include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <QFile>
-#include <QMessageBox>
 
 #include <cstring>
 #include <deque>
@@ -54,22 +48,18 @@ using uitest::writeFile;
 
 namespace {
 
-// Holds every background task until the test lets it run.
+// Holds every background task until the test lets it run; a task whose window has gone is dropped.
 struct HeldExecutor {
-    std::deque<std::pair<std::function<void()>, std::function<void()>>> tasks;
+    ManualScheduler held;
     BackgroundExecutor executor() {
-        return [this](QObject*, std::function<void()> work, std::function<void()> done) {
-            tasks.emplace_back(std::move(work), std::move(done));
+        return [this](QObject* window, std::function<void()> work, std::function<void()> done) {
+            held.after(0, window, [work, done] {
+                work();
+                done();
+            });
         };
     }
-    void runAll() {
-        while (!tasks.empty()) {
-            auto [work, done] = std::move(tasks.front());
-            tasks.pop_front();
-            work();
-            done();
-        }
-    }
+    void runAll() { held.advance(0); }
 };
 
 // A record written as the camera would: defaults with a few fields of its own, sealed.
@@ -94,14 +84,18 @@ class SettingsWindowTest : public QObject {
     HeldExecutor m_executor;
     QString m_savePanelDirectory;
     QString m_savePanelAnswer;
+    QStringList m_questions; // asked before a save, answered with m_answer
+    bool m_answer = false;
 
     // A window opened on a card holding `record`, its read finished.
     std::unique_ptr<ORBSettingController> openOnCard(const QByteArray& record) {
         writeFile(m_card.filePath("config.bin"), record);
-        std::unique_ptr<ORBSettingController> window(makeWindow());
+        return opened(makeWindow());
+    }
+    std::unique_ptr<ORBSettingController> opened(ORBSettingController* window) {
         window->open();
         m_executor.runAll();
-        return window;
+        return std::unique_ptr<ORBSettingController>(window);
     }
 
     ORBSettingServices services() {
@@ -114,27 +108,22 @@ class SettingsWindowTest : public QObject {
             m_savePanelDirectory = directory;
             return m_savePanelAnswer;
         };
+        s.confirm = [this](QWidget*, const QString&, const QString& text) {
+            m_questions << text;
+            return m_answer;
+        };
         return s;
     }
 
-    // The main window over this test's disks, scheduler and background work.
-    ORBAppServices appServices() {
-        ORBAppServices s;
-        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
-        s.scheduler = &m_scheduler;
-        s.volumeService = &m_volumes;
-        s.runInBackground = m_executor.executor();
-        return s;
+    ORBSettingController* makeWindow(std::optional<std::string> file = std::nullopt) {
+        return makeWindowWith(services(), std::move(file));
     }
-    ORBSettingController* makeWindow(ORBSettingServices s) {
-        return makeWindowOn(std::move(s), std::nullopt);
-    }
-    ORBSettingController* makeWindowOn(ORBSettingServices s, std::optional<std::string> file) {
+    ORBSettingController* makeWindowWith(ORBSettingServices s,
+                                         std::optional<std::string> file = std::nullopt) {
         auto* window = new ORBSettingController(std::move(s), nullptr, std::move(file));
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         return window;
     }
-    ORBSettingController* makeWindow() { return makeWindow(services()); }
 
 private slots:
     void init() {
@@ -142,8 +131,10 @@ private slots:
         QFile::remove(m_card.filePath("config.bin"));
         m_volumes.setVolumes({usbVolume(m_card.path(), "NURA")});
         m_volumes.setRenameError({});
-        m_executor.tasks.clear();
+        m_executor.runAll(); // what a test left held, its window gone
         m_savePanelDirectory.clear();
+        m_questions.clear();
+        m_answer = false;
     }
 
     void recordIsShownOnlyAfterTheRead() {
@@ -200,11 +191,8 @@ private slots:
     }
 
     void saveWritesTheCardOrAsksWhere() {
-        writeFile(m_card.filePath("config.bin"), cardRecord());
-        std::unique_ptr<ORBSettingController> window(makeWindow());
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
         QSignalSpy saved(window.get(), &ORBSettingController::saved);
-        window->open();
-        m_executor.runAll();
         window->changeViewController(ORBSettingController::Basic);
         auto* basic = qobject_cast<ORBSettingForBasicViewController*>(window->targetController());
         basic->carNumberField->setText("");
@@ -222,9 +210,7 @@ private slots:
         m_volumes.setVolumes({});
         QTemporaryDir elsewhere;
         m_savePanelAnswer = elsewhere.filePath("config.bin");
-        std::unique_ptr<ORBSettingController> lonely(makeWindow());
-        lonely->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> lonely = opened(makeWindow());
         QVERIFY(!lonely->settingFilePath());
         lonely->onSave();
         QCOMPARE(m_savePanelDirectory, QString("/home/user/Documents"));
@@ -261,10 +247,8 @@ private slots:
         writeFile(m_card.filePath("config.bin"), cardRecord());
         m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
         m_volumes.setRenameError("not authorized");
-        std::unique_ptr<ORBSettingController> window(makeWindow());
+        std::unique_ptr<ORBSettingController> window = opened(makeWindow());
         QSignalSpy saved(window.get(), &ORBSettingController::saved);
-        window->open();
-        m_executor.runAll();
         QCOMPARE(window->settingFilePath().value_or(""), m_card.filePath("config.bin"));
 
         QVERIFY(QFile::remove(m_card.filePath("config.bin")));
@@ -292,9 +276,7 @@ private slots:
         writeFile(m_card.filePath("DrvInfo/nura_000.drv"), drv);
         // The window opened on its drive-record tab, and that tab's viewer.
         const auto openInfo = [this](std::unique_ptr<ORBSettingController>& window) {
-            window.reset(makeWindow());
-            window->open();
-            m_executor.runAll();
+            window = opened(makeWindow());
             window->changeViewController(ORBSettingController::Info);
             return qobject_cast<ORBSettingForFlashDataViewController*>(window->targetController());
         };
@@ -321,10 +303,7 @@ private slots:
 
     // The format button opens the format window with the services it was given, and only with them.
     void formatButtonOpensTheFormatWindow() {
-        std::unique_ptr<ORBSettingController> plain(makeWindow());
-        plain->open();
-        m_executor.runAll();
-        QVERIFY(!plain->formatButton()->isEnabled());
+        QVERIFY(!opened(makeWindow())->formatButton()->isEnabled());
 
         ORBSettingServices s = services();
         int made = 0;
@@ -334,7 +313,7 @@ private slots:
             tools.volumes = &m_volumes;
             return tools;
         };
-        std::unique_ptr<ORBSettingController> window(makeWindow(std::move(s)));
+        std::unique_ptr<ORBSettingController> window(makeWindowWith(std::move(s)));
         window->open();
         QVERIFY(!window->formatButton()->isEnabled()); // not while the card is read
         m_executor.runAll();
@@ -352,22 +331,12 @@ private slots:
 
     // A file that is not a 500-byte record is replaced only when the user says so, naming its size.
     void oddSizedFileIsReplacedOnlyWhenTheUserSaysSo() {
-        QStringList questions;
-        bool answer = false;
-        ORBSettingServices s = services();
-        s.confirm = [&](QWidget*, const QString&, const QString& text) {
-            questions << text;
-            return answer;
-        };
-        writeFile(m_card.filePath("config.bin"), cardRecord().left(499));
-        std::unique_ptr<ORBSettingController> window(makeWindow(s));
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord().left(499));
         window->onSave();
-        QCOMPARE(questions.size(), 1);
-        QVERIFY2(questions[0].contains("499 bytes"), qPrintable(questions[0]));
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY2(m_questions[0].contains("499 bytes"), qPrintable(m_questions[0]));
         QCOMPARE(readFile(m_card.filePath("config.bin")).size(), 499);
-        answer = true;
+        m_answer = true;
         window->onSave();
         QCOMPARE(readFile(m_card.filePath("config.bin")).size(), 500);
         takeAlerts(*window);
@@ -384,13 +353,7 @@ private slots:
         const QString file = card.filePath("config.bin");
         writeFile(file, cardRecord());
         QFile::setPermissions(file, QFile::WriteOwner);
-        QStringList questions;
-        ORBSettingServices s = services();
-        s.confirm = [&](QWidget*, const QString&, const QString& text) {
-            questions << text;
-            return false;
-        };
-        std::unique_ptr<ORBSettingController> window(makeWindow(s));
+        std::unique_ptr<ORBSettingController> window(makeWindow());
         window->open();
         // Root reads any file: the read is made with nobody's file-system rights.
         const bool root = ::geteuid() == 0;
@@ -408,8 +371,8 @@ private slots:
         }
         QCOMPARE(takeAlerts(*window), 1);
         window->onSave();
-        QCOMPARE(questions.size(), 1);
-        QVERIFY(questions[0].contains(file));
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions[0].contains(file));
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(readFile(file), cardRecord());
     }
@@ -417,22 +380,13 @@ private slots:
     // The card the settings came from is gone and another stands in its place: the save names it and asks.
     void saveToAnotherCardAsks() {
         std::unique_ptr<ORBSettingController> window = openOnCard(cardRecord());
-        QStringList questions;
         QTemporaryDir other;
-        ORBSettingServices s = services();
-        s.confirm = [&](QWidget*, const QString&, const QString& text) {
-            questions << text;
-            return false;
-        };
-        window.reset(makeWindow(s));
-        window->open();
-        m_executor.runAll();
         QVERIFY(QFile::remove(m_card.filePath("config.bin")));
         VolumeDescription stick = usbVolume(other.path(), "NURA", "/dev/sdy1");
         m_volumes.setVolumes({stick});
         window->onSave();
-        QCOMPARE(questions.size(), 1);
-        QVERIFY2(questions[0].contains(other.filePath("config.bin")), qPrintable(questions[0]));
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY2(m_questions[0].contains(other.filePath("config.bin")), qPrintable(m_questions[0]));
         QVERIFY(!QFile::exists(other.filePath("config.bin")));
     }
 
@@ -440,42 +394,34 @@ private slots:
     // Save names what changed and asks, and refused, leaves B's file byte for byte. A file changed while
     // the window was open is asked about the same way.
     void saveOverAnotherCardOrAChangedFileAsks() {
-        QStringList questions;
-        bool answer = false;
         bool lockedWhileAsking = false;
         ORBSettingServices s = services();
         s.confirm = [&](QWidget*, const QString&, const QString& text) {
-            questions << text;
+            m_questions << text;
             // The user may take long to answer: a `nura config set` meanwhile must not wait for that.
             const int fd = ::open(QFile::encodeName(m_card.filePath("config.bin")).constData(), O_RDONLY);
             lockedWhileAsking = lockedWhileAsking || ::flock(fd, LOCK_EX | LOCK_NB) != 0;
             ::close(fd);
-            return answer;
+            return m_answer;
         };
         VolumeDescription cardA = usbVolume(m_card.path(), "NURA");
         cardA.uuid = "1A2B-3C4D";
         m_volumes.setVolumes({cardA});
         writeFile(m_card.filePath("config.bin"), cardRecord());
-        std::unique_ptr<ORBSettingController> window(makeWindow(s));
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = opened(makeWindowWith(s));
         takeAlerts(*window);
 
         VolumeDescription cardB = cardA;
         cardB.uuid = "5E6F-7A8B";
         m_volumes.setVolumes({cardB});
-        _FILEDATA b{};
-        SetDefaultFileData(b);
-        std::memcpy(b.szPlateNumber, "99ZZ9999", 8);
-        b.aud_input_vol = 3;
-        SealFileData(b);
-        const QByteArray recordB(reinterpret_cast<const char*>(&b), sizeof b);
+        QByteArray recordB = cardRecord();
+        recordB.replace(256, 8, "99ZZ9999"); // card B's car number
         writeFile(m_card.filePath("config.bin"), recordB);
         window->onSave();
-        QCOMPARE(questions.size(), 1);
-        QVERIFY2(questions[0].contains("another card") && questions[0].contains("5E6F-7A8B") &&
-                     questions[0].contains("1A2B-3C4D") && questions[0].contains("file was changed"),
-                 qPrintable(questions[0]));
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY2(m_questions[0].contains("another card") && m_questions[0].contains("5E6F-7A8B") &&
+                     m_questions[0].contains("1A2B-3C4D") && m_questions[0].contains("file was changed"),
+                 qPrintable(m_questions[0]));
         QCOMPARE(readFile(m_card.filePath("config.bin")), recordB);
         QCOMPARE(takeAlerts(*window), 0);
 
@@ -484,11 +430,11 @@ private slots:
         QByteArray edited = cardRecord();
         edited[68] = 9;
         writeFile(m_card.filePath("config.bin"), edited);
-        answer = true;
+        m_answer = true;
         window->onSave();
-        QCOMPARE(questions.size(), 2);
-        QVERIFY2(!questions[1].contains("another card") && questions[1].contains("file was changed"),
-                 qPrintable(questions[1]));
+        QCOMPARE(m_questions.size(), 2);
+        QVERIFY2(!m_questions[1].contains("another card") && m_questions[1].contains("file was changed"),
+                 qPrintable(m_questions[1]));
         QCOMPARE(readFile(m_card.filePath("config.bin")),
                  QByteArray(reinterpret_cast<const char*>(window->filedata()), 500));
         QVERIFY(!lockedWhileAsking);
@@ -507,9 +453,7 @@ private slots:
         }
         m_volumes.setVolumes({usbVolume(m_card.path(), "CARD")});
         const auto renamesBefore = m_volumes.renames().size();
-        std::unique_ptr<ORBSettingController> window(makeWindowOn(services(), name));
-        window->open();
-        m_executor.runAll();
+        std::unique_ptr<ORBSettingController> window = opened(makeWindow(name));
         QCOMPARE(takeAlerts(*window), 0);
         QVERIFY(window->settingFilePath());
         QCOMPARE(m_volumes.renames().size(), renamesBefore);
@@ -532,9 +476,7 @@ private slots:
         for (const auto& [path, why] :
              {std::pair{fifo, "it is a FIFO"}, std::pair{folderGiven, "it is a folder"},
               std::pair{folder + "/gone\xe9.bin", "it does not exist"}}) {
-            window.reset(makeWindowOn(services(), path));
-            window->open();
-            m_executor.runAll();
+            window = opened(makeWindow(path));
             QVERIFY2(lastAlertText(*window).contains(why), why);
             takeAlerts(*window);
         }
@@ -543,8 +485,11 @@ private slots:
     // Ctrl+, in the main window opens the settings window, centred on the screen, on the card it finds.
     void openedFromTheMainWindow() {
         writeFile(m_card.filePath("config.bin"), cardRecord());
-        ORBAppDelegate app(appServices());
-        app.launch();
+        uitest::FakeViewer viewer([this](ORBAppServices& s) {
+            s.volumeService = &m_volumes;
+            s.runInBackground = m_executor.executor();
+        });
+        ORBAppDelegate& app = *viewer.app;
         app.window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.window()));
         QTest::keyClick(app.window(), Qt::Key_Comma, Qt::ControlModifier);

@@ -11,6 +11,8 @@
 #include "ui/app/ORBMainWindowView.h"
 #include "ui/app/ORBSnapshotController.h"
 
+#include "UiTestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -103,42 +105,36 @@ private slots:
                 .arg(rig.dir.filePath(QStringLiteral("private/nura_capture.jpg")))));
     }
 
+    // A folder that does not exist, or a FIFO or folder where the picture goes (a write through the FIFO
+    // would wait for a reader for good): the save fails at once and says why. How a link there is
+    // replaced is the safe writer's own test.
     void failuresAreToldAndNothingIsOpened() {
-        Rig rig;
-        rig.player.play();
-        // A folder that does not exist: the save fails and says so.
-        rig.chosen = QStringLiteral("missing/frame.png");
-        rig.controller->captureVideo();
-        QVERIFY(rig.messages.last().contains(QStringLiteral("could not be saved")));
-        QVERIFY(rig.opened.isEmpty());
-        // No picture from the player: a stale snapshot from before is neither offered nor printed.
-        rig.player.setPictureAvailable(false);
-        rig.player.setVideoSize(QSize());
-        rig.controller->captureVideo();
-        rig.controller->print();
-        QCOMPARE(rig.panels, 1);
-        QVERIFY(rig.printer.paths.isEmpty());
-        QVERIFY(rig.messages.last().contains(QStringLiteral("could not be captured")));
-    }
-
-    // A FIFO or folder where the picture goes is refused at once (a write through the FIFO would wait for
-    // a reader for good); how a link there is replaced is the safe writer's own test.
-    void aNonRegularTargetIsRefused() {
         Rig rig;
         rig.player.play();
         QVERIFY(::mkfifo(QFile::encodeName(rig.dir.filePath(QStringLiteral("pipe.jpg"))).constData(), 0600) ==
                 0);
         QVERIFY(QDir(rig.dir.path()).mkdir(QStringLiteral("folder.jpg")));
-        for (const QString& name : {QStringLiteral("pipe.jpg"), QStringLiteral("folder.jpg")}) {
-            rig.chosen = name;
+        const std::pair<const char*, const char*> targets[] = {{"missing/frame.png", "could not be saved"},
+                                                               {"pipe.jpg", "not a regular file"},
+                                                               {"folder.jpg", "not a regular file"}};
+        for (const auto& [name, why] : targets) {
+            rig.chosen = QLatin1String(name);
             rig.controller->captureVideo();
-            QVERIFY2(rig.messages.last().contains(QStringLiteral("not a regular file")),
-                     qPrintable(rig.messages.last()));
-            QVERIFY(rig.opened.isEmpty());
+            QVERIFY2(rig.messages.last().contains(QLatin1String(why)), qPrintable(rig.messages.last()));
         }
+        QVERIFY(rig.opened.isEmpty());
         QCOMPARE(
             QDir(rig.dir.path()).entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
             (QStringList{"folder.jpg", "pipe.jpg", "private"}));
+
+        // No picture from the player: a stale snapshot from before is neither offered nor printed.
+        rig.player.setPictureAvailable(false);
+        rig.player.setVideoSize(QSize());
+        rig.controller->captureVideo();
+        rig.controller->print();
+        QCOMPARE(rig.panels, 3);
+        QVERIFY(rig.printer.paths.isEmpty());
+        QVERIFY(rig.messages.last().contains(QStringLiteral("could not be captured")));
     }
 
     void captureNeedsPlayingPrintTakesThePausedFrame() {
@@ -259,36 +255,24 @@ private slots:
     }
 
     void windowControlsReachTheController() {
-        ManualScheduler scheduler;
         RecordingSnapshotPrinter printer;
-        ORBAppServices s;
-        FakeMediaPlayer* main = nullptr;
-        s.makePlayer = [&main](VideoView*) {
-            auto player = std::make_unique<FakeMediaPlayer>();
-            if (!main) {
-                main = player.get();
-            }
-            return player;
-        };
-        s.scheduler = &scheduler;
-        s.readTelemetry = inlineTelemetryReader();
         QTemporaryDir dir;
-        s.snapshots.printer = &printer;
-        s.snapshots.temporaryFolder = [&dir] { return dir.path(); };
-        ORBAppDelegate app(std::move(s));
-        app.launch();
+        uitest::FakeViewer viewer([&](ORBAppServices& s) {
+            s.snapshots.printer = &printer;
+            s.snapshots.temporaryFolder = [&dir] { return dir.path(); };
+        });
+        ORBAppDelegate& app = *viewer.app;
         app.window()->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(app.window()));
-        auto& v = app.view();
 
-        main->setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
-        main->play();
-        main->pause();
+        viewer.p(1).setMedia(QStringLiteral("/card/alwa_20230115_083012_F.MP4"));
+        viewer.p(1).play();
+        viewer.p(1).pause();
         QTest::keyClick(app.window(), Qt::Key_P, Qt::ControlModifier);
-        v.printButton->click();
+        app.view().printButton->click();
         QCOMPARE(printer.paths.size(), 2);
         QCOMPARE(printer.windows.first().data(), static_cast<QWidget*>(app.window()));
-        QCOMPARE(v.statusLabel->text(), QStringLiteral("The frame was sent to the printer."));
+        QCOMPARE(app.view().statusLabel->text(), QStringLiteral("The frame was sent to the printer."));
     }
 };
 

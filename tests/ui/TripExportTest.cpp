@@ -3,6 +3,7 @@
 
 #include "DriveScript.h"
 #include "SampleRecording.h"
+#include "UiTestSupport.h"
 #include "core/media/ORBMediaList.h"
 #include "ui/app/ORBTripExportController.h"
 
@@ -60,28 +61,26 @@ private slots:
     }
 
     void failuresSayWhyAndKeepTheOldFile() {
-        const QString target = m_dir.filePath("old.csv");
-        QFile old(target);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("kept");
-        old.close();
-        auto controller = make(target);
-        QSignalSpy finished(controller.get(), &ORBTripExportController::exportFinished);
+        const QString old = m_dir.filePath("old.csv");
+        uitest::writeFile(old, "kept");
         writeRecording(m_dir.filePath("alwa_20230115_090000_F.MP4"), 0, 2); // before the first fix
         m_list.scanNow(m_dir.path().toStdString());
-        controller->exportTrip(media("alwa_20230115_090000_F.MP4"), m_list.medias(), m_list.mediaPairDic());
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(m_errors.size(), 1);
-        QVERIFY(m_errors.at(0).contains("no GPS fix"));
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("kept"));
-
-        auto unwritable = make(m_dir.filePath("missing/folder/trip.gpx"));
-        QSignalSpy failed(unwritable.get(), &ORBTripExportController::exportFinished);
-        unwritable->exportTrip(media("alwa_20230115_085000_F.MP4"), m_list.medias(), m_list.mediaPairDic());
-        QVERIFY(failed.wait(10000));
+        const struct {
+            QString target;
+            const char* recording;
+            const char* why;
+        } failures[] = {
+            {old, "alwa_20230115_090000_F.MP4", "no GPS fix"},
+            {m_dir.filePath("missing/folder/trip.gpx"), "alwa_20230115_085000_F.MP4", "cannot be written"}};
+        for (const auto& f : failures) {
+            auto controller = make(f.target);
+            QSignalSpy finished(controller.get(), &ORBTripExportController::exportFinished);
+            controller->exportTrip(media(f.recording), m_list.medias(), m_list.mediaPairDic());
+            QVERIFY(finished.wait(10000));
+            QVERIFY2(!m_errors.isEmpty() && m_errors.last().contains(f.why), f.why);
+        }
         QCOMPARE(m_errors.size(), 2);
-        QVERIFY(m_errors.at(1).contains("cannot be written"));
+        QCOMPARE(uitest::readFile(old), QByteArray("kept"));
     }
 
 private:

@@ -1,18 +1,24 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers the window tests share: files on a test card, its volume, the warnings a window showed,
-// screenshots saved for a look, and telemetry with one jolt.
+// screenshots saved for a look, telemetry with one jolt, and the main window over fake players.
 #pragma once
 
 #include "core/card/VolumeDescription.h"
 #include "core/telemetry/ORBBlackBoxData.h"
+#include "platform/FakeMediaPlayer.h"
+#include "platform/Scheduler.h"
+#include "ui/app/ORBAppDelegate.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 namespace uitest {
@@ -88,5 +94,54 @@ inline void screenshot(QWidget& widget, const char* name) {
     QDir().mkpath(dir);
     QVERIFY(widget.grab().save(dir + "/" + name));
 }
+
+// An empty file, its folders made.
+inline bool touch(const QString& path) {
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && QFile(path).open(QIODevice::WriteOnly);
+}
+
+// The main window over fake players, a scheduler moved by hand and a card folder of its own, launched;
+// telemetry is read on the spot unless `adjust` gives other services.
+struct FakeViewer {
+    ManualScheduler scheduler;
+    QTemporaryDir card;
+    QString chosen; // the open panel's answer
+    std::unique_ptr<ORBAppDelegate> app;
+
+    explicit FakeViewer(const std::function<void(ORBAppServices&)>& adjust = {}) {
+        ORBAppServices s;
+        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
+        s.scheduler = &scheduler;
+        s.readTelemetry = inlineTelemetryReader();
+        s.chooseDirectory = [this](QWidget*) { return chosen; };
+        if (adjust) {
+            adjust(s);
+        }
+        app = std::make_unique<ORBAppDelegate>(std::move(s));
+        app->launch();
+    }
+
+    // The folder opened from the open panel; whether its list came.
+    bool open(const QString& folder) {
+        QSignalSpy reloaded(app.get(), &ORBAppDelegate::mediaListReloaded);
+        chosen = folder;
+        app->openMediaDirectoryDialog();
+        return reloaded.wait(10000);
+    }
+
+    // The card with empty files of these names (paths in the card), opened.
+    bool openCard(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            if (!touch(card.filePath(QLatin1String(name)))) {
+                return false;
+            }
+        }
+        return open(card.path());
+    }
+
+    FakeMediaPlayer& p(int n) const {
+        return *static_cast<FakeMediaPlayer*>(n == 1 ? app->player1() : app->player2());
+    }
+};
 
 } // namespace uitest

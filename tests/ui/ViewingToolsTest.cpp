@@ -4,8 +4,6 @@
 
 #include "UiTestSupport.h"
 #include "core/media/DriveTimeline.h"
-#include "platform/FakeMediaPlayer.h"
-#include "platform/Scheduler.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
@@ -18,50 +16,30 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QSlider>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
-#include <array>
-
 namespace {
 
-struct Harness {
-    ManualScheduler scheduler;
-    QTemporaryDir card;
-    std::unique_ptr<ORBAppDelegate> app;
-
-    explicit Harness(std::initializer_list<const char*> more = {}) {
-        for (const char* name : {"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4"}) {
-            QFile(card.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
-        }
+// A pair at 08:30 and these files, opened; every recording's telemetry a jolt at 20 s.
+struct Harness : uitest::FakeViewer {
+    explicit Harness(std::initializer_list<const char*> more = {})
+        : FakeViewer([](ORBAppServices& s) {
+              s.readTelemetry = [](QObject*, auto, std::function<void(ORBTelemetry)> done) {
+                  done(uitest::joltAt(20));
+              };
+          }) {
         for (const char* name : more) {
-            QFile(card.filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+            uitest::touch(card.filePath(QLatin1String(name)));
         }
-        ORBAppServices s;
-        s.makePlayer = [](VideoView*) { return std::make_unique<FakeMediaPlayer>(); };
-        s.scheduler = &scheduler;
-        s.readTelemetry = [](QObject*, auto, std::function<void(ORBTelemetry)> done) {
-            done(uitest::joltAt(20));
-        };
-        app = std::make_unique<ORBAppDelegate>(std::move(s));
-        app->launch();
-        QSignalSpy reloaded(app.get(), &ORBAppDelegate::mediaListReloaded);
-        app->openMediaDirectory(card.path());
-        reloaded.wait(10000);
-    }
-    FakeMediaPlayer& p(int n) const {
-        return *static_cast<FakeMediaPlayer*>(n == 1 ? app->player1() : app->player2());
+        openCard({"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4"});
     }
     TKSliderMarks* marks(QSlider* slider) const { return slider->findChild<TKSliderMarks*>(); }
 };
