@@ -175,6 +175,15 @@ protected:
         setSettingFileWriteCall(m_previous);
         SettingsFile::TearDown();
     }
+    // Runs `body` as a user who is not root, with the system's own write, in a folder that takes no new file.
+    int inLockedFolder(const std::function<int()>& body) {
+        setSettingFileWriteCall(m_previous);
+        fs::permissions(path("config.bin"), fs::perms(0666));
+        fs::permissions(m_dir, fs::perms(0555));
+        const int status = runWithoutRoot(body);
+        fs::permissions(m_dir, fs::perms(0755));
+        return status;
+    }
     static std::string bytesOf(const _FILEDATA& r) {
         return std::string(reinterpret_cast<const char*>(&r), 500);
     }
@@ -207,24 +216,15 @@ TEST_F(SettingsFileInPlace, OldBytesThatCannotBePutBackAreReportedAsDamage) {
 }
 
 TEST_F(SettingsFileInPlace, LockedFolderRewritesTheFileInPlace) {
-    setSettingFileWriteCall(m_previous); // the system's own write
-    fs::permissions(path("config.bin"), fs::perms(0666));
-    fs::permissions(m_dir, fs::perms(0555));
     const _FILEDATA r = marked(0x5A);
-    const int status =
-        runWithoutRoot([&] { return WriteSettingFile(r, path("config.bin")).empty() ? 0 : 1; });
-    fs::permissions(m_dir, fs::perms(0755));
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(inLockedFolder([&] { return WriteSettingFile(r, path("config.bin")).empty() ? 0 : 1; }), 0);
     EXPECT_EQ(slurp(path("config.bin")), bytesOf(r));
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
 }
 
 TEST_F(SettingsFileInPlace, FileSizeLimitStoppingTheInPlaceWriteKeepsTheOldBytes) {
-    setSettingFileWriteCall(m_previous);
-    fs::permissions(path("config.bin"), fs::perms(0666));
-    fs::permissions(m_dir, fs::perms(0555));
     const _FILEDATA r = marked(0x5A);
-    const int status = runWithoutRoot([&] {
+    const int status = inLockedFolder([&] {
         // The system then stops every write at byte 300 of a file and, with the signal ignored, fails the
         // next one with EFBIG.
         ::signal(SIGXFSZ, SIG_IGN);
@@ -235,7 +235,6 @@ TEST_F(SettingsFileInPlace, FileSizeLimitStoppingTheInPlaceWriteKeepsTheOldBytes
         const std::string result = WriteSettingFile(r, path("config.bin"));
         return result == "msg.file_open_fail" ? 0 : result.empty() ? 1 : 2;
     });
-    fs::permissions(m_dir, fs::perms(0755));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(slurp(path("config.bin")), m_old);
 }
