@@ -55,20 +55,12 @@ protected:
 
 } // namespace
 
-TEST_F(SafeFile, ReaderRefusesAnythingButARegularFileAtOnce) {
-    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(ReadableFile::open(path("fifo")).status().fault, FileFault::NotRegular); // no writer: no wait
-    EXPECT_EQ(ReadableFile::open("/dev/zero").status().fault, FileFault::NotRegular);
-    EXPECT_EQ(readFileBytes(m_dir.string()).status.fault, FileFault::NotRegular);
-    EXPECT_EQ(readFileBytes(path("missing")).status.fault, FileFault::CannotOpen);
-
-    // A link is followed to the file it names.
+// A FIFO, a device, a folder or a missing file given to a reader or a writer, and a link to read through,
+// are every command's test (hostile_inputs_test.py); here the cap on what is read.
+TEST_F(SafeFile, AReadIsCappedAtItsLimit) {
     writeBytes(path("real"), "abc");
-    fs::create_symlink(path("real"), path("link"));
-    const FileBytes viaLink = readFileBytes(path("link"));
-    EXPECT_TRUE(viaLink.status.ok());
-    EXPECT_EQ(viaLink.bytes.size(), 3u);
     const FileBytes capped = readFileBytes(path("real"), 2);
+    EXPECT_TRUE(capped.status.ok());
     EXPECT_TRUE(capped.cappedAtLimit);
     EXPECT_EQ(capped.bytes.size(), 2u);
 }
@@ -87,22 +79,6 @@ TEST_F(SafeFile, WriteReplacesTheFileKeepingItsModeAndALinkIsReplacedNotFollowed
     EXPECT_EQ(slurp(path("link")), "written");
     EXPECT_EQ(slurp(path("elsewhere")), "must stay");
     EXPECT_EQ(entries(), (std::vector<std::string>{"elsewhere", "link", "target"}));
-}
-
-TEST_F(SafeFile, NonRegularAndReadOnlyTargetsAreRefusedBeforeAByteIsWritten) {
-    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
-    fs::create_directory(path("folder"));
-    EXPECT_EQ(writeFileSafely(path("fifo"), "x").fault, FileFault::NotRegular);
-    EXPECT_EQ(writeFileSafely(path("folder"), "x").fault, FileFault::NotRegular);
-    EXPECT_EQ(writeFileSafely("/dev/null", "x").fault, FileFault::NotRegular);
-    EXPECT_TRUE(fs::is_fifo(path("fifo")));
-
-    writeBytes(path("locked"), "old");
-    ::chmod(path("locked").c_str(), 0444);
-    EXPECT_EQ(writeFileSafely(path("locked"), "new", WriteFallback::InPlaceWhenFull).fault,
-              FileFault::ReadOnly);
-    EXPECT_EQ(slurp(path("locked")), "old");
-    EXPECT_EQ(entries(), (std::vector<std::string>{"fifo", "folder", "locked"}));
 }
 
 TEST_F(SafeFile, AFailureAtEachStepKeepsTheOldFileAndLeavesNothingBeside) {

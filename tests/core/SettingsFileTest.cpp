@@ -245,6 +245,7 @@ TEST_F(SettingsFile, ReadOnlyFileIsRefusedEvenForRoot) {
     fs::permissions(path("config.bin"), fs::perms(0444));
     EXPECT_EQ(WriteSettingFile(marked(1), path("config.bin")), "msg.file_read_only");
     EXPECT_EQ(slurp(path("config.bin")), std::string(500, 'o'));
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
 }
 
 // A save renames a new file over the locked one. An edit that was waiting on the old file must take the
