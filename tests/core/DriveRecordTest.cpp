@@ -7,12 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <span>
 #include <string>
 #include <vector>
 
