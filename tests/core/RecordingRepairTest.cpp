@@ -181,7 +181,7 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     EXPECT_NE(coretest::slurp(out), "keep me");
 
     // Forced, a link there is replaced rather than written through; a FIFO or a folder is refused, forced
-    // or not.
+    // or not (a forced FIFO, and what the refusal says, is the repair command's test).
     const auto aside = root / "aside.txt";
     coretest::writeBytes(aside, "someone else's");
     fs::create_symlink(aside, root / "linked.MP4");
@@ -190,9 +190,6 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     EXPECT_EQ(coretest::slurp(aside), "someone else's");
     const auto pipe = root / "pipe.MP4";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    const auto refused = repair(cut, "", pipe.string(), true);
-    EXPECT_EQ(refused.status, RepairStatus::OutputNotRegular);
-    EXPECT_NE(refused.message.find("pipe.MP4 is not a regular file"), std::string::npos) << refused.message;
     EXPECT_EQ(repair(cut, "", pipe.string()).status, RepairStatus::OutputNotRegular);
     EXPECT_TRUE(fs::is_fifo(pipe));
     EXPECT_EQ(repair(cut, "", (root / "DCIM").string(), true).status, RepairStatus::OutputNotRegular);
