@@ -82,14 +82,6 @@ TEST(BlackBoxData, ReadsOneEntryPerChunkInTableOrder) {
     EXPECT_EQ(data.gSensorData().back().X(), 0);
 }
 
-TEST(BlackBoxData, EmptyTableReadsAsEmptyButTrue) {
-    const auto mp4 = build({});
-    ORBBlackBoxData data;
-    EXPECT_TRUE(read(data, mp4.bytes));
-    EXPECT_TRUE(allListsEmpty(data));
-    EXPECT_EQ(data.lastError(), ORBTelemetryError::None);
-}
-
 TEST(BlackBoxData, RefusesFilesNotLaidOutLikeTheCameras) {
     const auto good = build(records(3));
     const auto ftypSize = good.box("ftyp")->size;
