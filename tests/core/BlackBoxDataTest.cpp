@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "CoreTestSupport.h"
 #include "SampleRecording.h"
 #include "core/log.h"
 #include "core/mp4/Mp4BoxBuilder.h"
@@ -19,19 +20,7 @@ using nura::ORBTelemetryRecord;
 
 namespace {
 
-ORBTelemetryRecord record(uint32_t time, int32_t gx, const std::string& text, char unit = '9') {
-    ORBTelemetryRecord r;
-    r.time = time;
-    nura::ORBAviGSensorData::Block g{};
-    nura::bytes::writeU32LE(g, 0, static_cast<uint32_t>(gx));
-    nura::bytes::writeU32LE(g, 8, 256);
-    r.gSensor.setData(g);
-    nura::ORBAviGpsData::Block b{};
-    b[0] = unit;
-    std::memcpy(b.data() + 1, text.data(), std::min(text.size(), size_t{128}));
-    r.gps.setData(b);
-    return r;
-}
+using coretest::record;
 
 std::vector<ORBTelemetryRecord> records(size_t n) {
     std::vector<ORBTelemetryRecord> out;

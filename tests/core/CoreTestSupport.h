@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Helpers the core tests share: whole files as strings, scratch folders, boxes written by hand, running a
-// command line, and running a check as a user who is not root.
+// Helpers the core tests share: whole files as strings, scratch folders, boxes written by hand, telemetry
+// records, running a command line, and running a check as a user who is not root.
 #pragma once
+
+#include "core/telemetry/ByteOrder.h"
+#include "core/telemetry/ORBTelemetryRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -96,6 +100,22 @@ inline std::string box(const std::string& type, const std::string& payload) {
 }
 inline std::string zeros(std::size_t n) {
     return std::string(n, '\0');
+}
+
+// A telemetry record at `time` ms: the G-sensor reads gx/256 g across and 1 g down, and the text after
+// the unit is `text`, cut at the record's 128 bytes.
+inline nura::ORBTelemetryRecord record(uint32_t time, int32_t gx, const std::string& text, char unit = '9') {
+    nura::ORBTelemetryRecord r;
+    r.time = time;
+    nura::ORBAviGSensorData::Block g{};
+    nura::bytes::writeU32LE(g, 0, static_cast<uint32_t>(gx));
+    nura::bytes::writeU32LE(g, 8, 256);
+    r.gSensor.setData(g);
+    nura::ORBAviGpsData::Block b{};
+    b[0] = unit;
+    std::memcpy(b.data() + 1, text.data(), std::min(text.size(), std::size_t{128}));
+    r.gps.setData(b);
+    return r;
 }
 
 // Runs a command line (its arguments quoted by the caller) and returns its exit status, -1 when it did not

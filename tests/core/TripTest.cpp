@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -43,14 +42,7 @@ TripFix fixAt(int64_t ms, double lat = 0, double lon = 0, double knots = 0) {
 std::string writeRecording(const std::filesystem::path& path, const std::vector<std::string>& sentences) {
     std::vector<nura::ORBTelemetryRecord> records;
     for (size_t i = 0; i < sentences.size(); ++i) {
-        nura::ORBTelemetryRecord r;
-        r.time = static_cast<uint32_t>(i * 100);
-        nura::ORBAviGpsData::Block b{};
-        b[0] = '9';
-        const std::string text = sentences[i] + "\r\n";
-        std::memcpy(b.data() + 1, text.data(), std::min(text.size(), size_t{128}));
-        r.gps.setData(b);
-        records.push_back(r);
+        records.push_back(coretest::record(static_cast<uint32_t>(i * 100), 0, sentences[i] + "\r\n"));
     }
     const auto mp4 =
         samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, records.size() * 3), records);
