@@ -15,24 +15,6 @@
 #include <string>
 #include <vector>
 
-TEST(CameraMp4Writer, StreamedFileEqualsTheFileBuiltInMemory) {
-    const auto records = samples::DriveScript().records(0, 3);
-    const auto video = samples::placeholderVideo(64, 36, 30, 90);
-    const auto inMemory = samples::buildCameraMp4(video, records);
-    const auto path = std::filesystem::temp_directory_path() / "nura-writer-streamed.mp4";
-    ASSERT_TRUE(samples::writeCameraMp4(path, video, records));
-    const auto onDisk = coretest::slurp(path);
-    std::filesystem::remove(path);
-    ASSERT_EQ(onDisk.size(), inMemory.bytes.size());
-    EXPECT_TRUE(std::equal(onDisk.begin(), onDisk.end(), inMemory.bytes.begin(),
-                           [](char a, std::byte b) { return static_cast<std::byte>(a) == b; }));
-    // The media data's size was patched in: the movie follows it directly.
-    const auto* mdat = inMemory.box("mdat");
-    const auto* moov = inMemory.box("moov");
-    ASSERT_TRUE(mdat && moov);
-    EXPECT_EQ(mdat->offset + mdat->size, moov->offset);
-}
-
 // Packets fed one by one with their own durations and chunking, as a lossless cut does, come back
 // from ffprobe with the same times, sizes and key flags; the telemetry reader finds the data track.
 TEST(CameraMp4Writer, SampleTablesReadBackThroughFfprobe) {
