@@ -73,26 +73,15 @@ TEST(DriveRecord, EdgeCellTexts) {
     EXPECT_EQ(driveRecordCell(r, 4, kDriveRecordColumnCount), "");
 }
 
+// A file cut short, an empty one, and the headers no camera writes that a user meets (the largest count,
+// no whole record, shorter than the header) are the drive command's test; here the bounds of the count.
 TEST(DriveRecord, RecordsAreSizedByWhatTheFileHolds) {
-    EXPECT_EQ(parseDriveRecordFile(std::vector<std::byte>(11)).status, DriveRecordReadStatus::TooShort);
-    const auto empty = parseDriveRecordFile(fileWith(0, 0));
-    EXPECT_EQ(empty.status, DriveRecordReadStatus::Ok);
-    EXPECT_TRUE(empty.records.empty());
-
-    // A count of 3 with 100 bytes of records gives the 2 whole ones.
-    const auto cut = parseDriveRecordFile(fileWith(3, 2, 12));
-    EXPECT_EQ(cut.headerCount, 3u);
-    ASSERT_EQ(cut.records.size(), 2u);
-    EXPECT_EQ(cut.records[1], decodeDriveRecord(kRecord));
-
-    // A count no camera writes, or records counted and not one whole: the bytes are some other file's.
-    for (const auto& bytes :
-         {fileWith(UINT32_MAX, 1), fileWith(kMaxDriveRecords + 1, 2), fileWith(1, 0, 43)}) {
-        const auto other = parseDriveRecordFile(bytes);
-        EXPECT_EQ(other.status, DriveRecordReadStatus::BadHeader) << other.headerCount;
-        EXPECT_TRUE(other.records.empty());
-    }
-    EXPECT_EQ(parseDriveRecordFile(fileWith(kMaxDriveRecords, 1)).records.size(), 1u);
+    const auto other = parseDriveRecordFile(fileWith(kMaxDriveRecords + 1, 2));
+    EXPECT_EQ(other.status, DriveRecordReadStatus::BadHeader);
+    EXPECT_TRUE(other.records.empty());
+    const auto most = parseDriveRecordFile(fileWith(kMaxDriveRecords, 1));
+    ASSERT_EQ(most.records.size(), 1u);
+    EXPECT_EQ(most.records[0], decodeDriveRecord(kRecord));
 
     // A count smaller than the file: the rest is not records.
     EXPECT_EQ(parseDriveRecordFile(fileWith(1, 3)).records.size(), 1u);
