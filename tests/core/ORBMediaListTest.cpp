@@ -53,17 +53,16 @@ private:
 
 } // namespace
 
+// A name with a bad date, or of a file that is no recording, left out of the scan is the list command's test.
 TEST(ORBMediaList, FindsSortsAndPairsATree) {
     TempDir card;
     card.touch("DCIM/alwa_20230115_083012_R.MP4");
     card.touch("DCIM/alwa_20230115_083012_F.MP4");
     card.touch("DCIM/alwa_20230115_084500_R.mp4");   // lone rear, lower-case extension
     card.touch("DCIM/alwa_20230115_083013_F.avi");   // not a recording
-    card.touch("DCIM/alwa_20231315_083012_F.MP4");   // month 13
     card.touch("x.mp4/event_20230115_083012_F.MP4"); // a folder named like a file is walked
     card.touch(".hidden/deeper/motion_20230116_000000_F.Mp4");
     card.touch("misc/xxxxx_20230115_083012_F.MP4"); // no prefix: undated, sorts first
-    card.touch("misc/readme.txt");
 
     ORBMediaList list;
     list.scanNow(card.path());
