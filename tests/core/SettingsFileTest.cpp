@@ -89,7 +89,7 @@ TEST_F(SettingsFile, FailedWriteKeepsOldFileAndSaysWhy) {
     fs::create_directory(path("config.bin"));
     LogCapture log;
     EXPECT_EQ(WriteSettingFile(marked(1), path("config.bin")), "msg.file_open_fail");
-    EXPECT_TRUE(log.contains("fopen fail:" + path("config.bin")));
+    EXPECT_TRUE(log.contains("fopen fail:" + path("config.bin") + ": is a directory"));
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"config.bin", "plain"}));
     EXPECT_EQ(slurp(path("plain")), "x");
 }
