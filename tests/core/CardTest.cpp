@@ -47,17 +47,6 @@ TEST(ByteSizeText, NeverLongerThanSevenCharacters) {
     }
 }
 
-TEST(TKUSBDiskEntity, DisplayString) {
-    const TKUSBDiskEntity plain("NURA", "/media/NURA", "/dev/sdb1", std::nullopt, 7948206080ull, true, false,
-                                "k");
-    EXPECT_EQ(plain.displayString(), "[7.4 GB] NURA ");
-    const TKUSBDiskEntity model("NURA", "/media/NURA", "/dev/sdb1", "Card Reader", 7948206080ull, true, false,
-                                "k");
-    EXPECT_EQ(model.displayString(), "[7.4 GB] NURA <Card Reader>");
-    const TKUSBDiskEntity unnamed("", "/media/x", "/dev/sdc", std::nullopt, 0, true, true, "k");
-    EXPECT_EQ(unnamed.displayString(), "[0 B] NO NAME ");
-}
-
 namespace {
 
 TKUSBDiskEntity disk(const char* name, bool writable, const char* root) {

@@ -65,20 +65,6 @@ TEST(ClipPlan, ReadsBackEveryByteAndNumberAsWritten) {
     EXPECT_EQ(r[0].gz, 1e-7f);
 }
 
-TEST(ClipPlan, DefaultsAreThoseOfOnePlace) {
-    std::string error;
-    const auto back = ClipPlan::decode("nura-clip-plan \"1\"\nout \"o\"\nspan \"0\" \"1\"\n"
-                                       "front \"f\" \"0\" \"1\"\nend\n",
-                                       error);
-    ASSERT_TRUE(back) << error;
-    const ClipLook defaults;
-    EXPECT_EQ(back->look.layout, defaults.layout);
-    EXPECT_EQ(back->look.corner, defaults.corner);
-    EXPECT_EQ(back->look.sound, defaults.sound);
-    EXPECT_EQ(back->look.quality, defaults.quality);
-    EXPECT_EQ(back->preset, ClipPlan::kPreset);
-}
-
 // A plan that does not hold together is refused whole, never half taken.
 TEST(ClipPlan, RefusesWhatDoesNotHoldTogether) {
     const std::string head = "nura-clip-plan \"1\"\nout \"o\"\nspan \"0\" \"1\"\nfront \"f\" \"0\" \"1\"\n";

@@ -26,11 +26,13 @@ protected:
         for (size_t i = 0; i < m_record.size(); ++i) {
             m_record[i] = static_cast<char>(i * 13 + 1);
         }
-        writeBytes(m_dir / "card" / "config.bin", m_record);
+        writeBytes(card(), m_record);
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
-    std::vector<std::string> backups() const { return coretest::sortedNames(m_dir / "data" / "backups"); }
+    std::vector<std::string> backups() const { return coretest::sortedNames(folder()); }
+    std::string card() const { return (m_dir / "card" / "config.bin").string(); }
+    std::string folder() const { return (m_dir / "data" / "backups").string(); }
 
     fs::path m_dir;
     std::string m_record;
@@ -41,23 +43,20 @@ constexpr std::time_t kMarch5 = 1709647629; // 2024-03-05 14:07:09 UTC
 } // namespace
 
 TEST_F(ConfigBackupTest, BackupNamesTheCardAndTimeAndRestoresByteForByte) {
-    const std::string folder = (m_dir / "data" / "backups").string();
     LogCapture log;
-    const ConfigBackup first =
-        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NU/RA", kMarch5);
+    const ConfigBackup first = backUpConfigFile(card(), folder(), "NU/RA", kMarch5);
     ASSERT_TRUE(first.status.ok()) << first.status.describe();
     EXPECT_EQ(fs::path(first.path).filename(), "config-NU_RA-20240305T140709Z.bin");
     EXPECT_EQ(slurp(first.path), m_record);
     EXPECT_TRUE(log.contains(first.path));
     // A second one in the same second does not replace the first.
-    const ConfigBackup second =
-        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "", kMarch5);
+    const ConfigBackup second = backUpConfigFile(card(), folder(), "", kMarch5);
     EXPECT_EQ(fs::path(second.path).filename(), "config-NO_NAME-20240305T140709Z.bin");
 
     // The card is erased; the restore puts the same bytes back and the backup is then marked.
-    fs::remove(m_dir / "card" / "config.bin");
-    ASSERT_TRUE(restoreConfigFile(first.path, (m_dir / "card" / "config.bin").string()).ok());
-    EXPECT_EQ(slurp(m_dir / "card" / "config.bin"), m_record);
+    fs::remove(card());
+    ASSERT_TRUE(restoreConfigFile(first.path, card()).ok());
+    EXPECT_EQ(slurp(card()), m_record);
     const std::string retired = retireConfigBackup(first.path);
     EXPECT_EQ(fs::path(retired).filename(), "config-NU_RA-20240305T140709Z.restored.bin");
     EXPECT_EQ(slurp(retired), m_record);
@@ -66,19 +65,16 @@ TEST_F(ConfigBackupTest, BackupNamesTheCardAndTimeAndRestoresByteForByte) {
 TEST_F(ConfigBackupTest, FailuresNameThePathAndKeepTheBackup) {
     // A backup folder below a regular file cannot be made: the failure names it, nothing is erased later.
     writeBytes(m_dir / "plain", "x");
-    const ConfigBackup refused = backUpConfigFile((m_dir / "card" / "config.bin").string(),
-                                                  (m_dir / "plain" / "b").string(), "NURA", kMarch5);
+    const ConfigBackup refused = backUpConfigFile(card(), (m_dir / "plain" / "b").string(), "NURA", kMarch5);
     EXPECT_FALSE(refused.status.ok());
     EXPECT_EQ(refused.path, (m_dir / "plain" / "b").string());
 
-    const std::string folder = (m_dir / "data" / "backups").string();
-    const ConfigBackup kept =
-        backUpConfigFile((m_dir / "card" / "config.bin").string(), folder, "NURA", kMarch5);
+    const ConfigBackup kept = backUpConfigFile(card(), folder(), "NURA", kMarch5);
     ASSERT_TRUE(kept.status.ok());
     // The card did not come back as a folder one can write into: the restore fails, the backup stays.
     fs::remove_all(m_dir / "card");
     LogCapture log;
-    EXPECT_FALSE(restoreConfigFile(kept.path, (m_dir / "card" / "config.bin").string()).ok());
+    EXPECT_FALSE(restoreConfigFile(kept.path, card()).ok());
     EXPECT_TRUE(log.contains(kept.path));
     EXPECT_EQ(slurp(kept.path), m_record);
 }
@@ -94,20 +90,17 @@ TEST_F(ConfigBackupTest, ABackupThatDidNotLandIntactIsNotReportedKept) {
             }
             return ::pwrite(fd, altered.data(), altered.size(), offset);
         });
-    const ConfigBackup backup = backUpConfigFile((m_dir / "card" / "config.bin").string(),
-                                                 (m_dir / "data" / "backups").string(), "NURA", kMarch5);
+    const ConfigBackup backup = backUpConfigFile(card(), folder(), "NURA", kMarch5);
     setSafeFileWriteCall(previous);
     EXPECT_FALSE(backup.status.ok());
-    EXPECT_EQ(slurp(m_dir / "card" / "config.bin"), m_record);
+    EXPECT_EQ(slurp(card()), m_record);
 }
 
 TEST_F(ConfigBackupTest, OnlyRestoredBackupsArePrunedKeepingTheNewestTwenty) {
-    const std::string folder = (m_dir / "data" / "backups").string();
-    const std::string source = (m_dir / "card" / "config.bin").string();
-    const ConfigBackup unrestored = backUpConfigFile(source, folder, "OLD", kMarch5 - 86400 * 400);
+    const ConfigBackup unrestored = backUpConfigFile(card(), folder(), "OLD", kMarch5 - 86400 * 400);
     ASSERT_TRUE(unrestored.status.ok());
     for (int day = 0; day < 25; ++day) {
-        const ConfigBackup b = backUpConfigFile(source, folder, "NURA", kMarch5 + 86400 * day);
+        const ConfigBackup b = backUpConfigFile(card(), folder(), "NURA", kMarch5 + 86400 * day);
         ASSERT_TRUE(b.status.ok());
         retireConfigBackup(b.path);
     }

@@ -3,6 +3,8 @@
 #include "core/media/RecordingLength.h"
 #include "core/media/RecordingLengthReader.h"
 
+#include "CoreTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <condition_variable>
@@ -12,6 +14,8 @@
 #include <string>
 #include <vector>
 
+using coretest::be32;
+using coretest::box;
 using nura::DriveRecording;
 using nura::DriveTimeline;
 using nura::RecordingLength;
@@ -133,13 +137,12 @@ TEST(DriveTimelineTest, EventFilesThatCopyPartOfTheDriveAreMarkedNotPlayed) {
     const DriveTimeline& d = drives[0];
     EXPECT_EQ(segmentRecordings(d), (std::vector<size_t>{1, 3, 5, 6}));
     EXPECT_TRUE(d.segments()[3].event);
-    ASSERT_EQ(d.eventFiles().size(), 3u);
-    EXPECT_EQ(d.eventFiles()[0].recording, 0u);
-    EXPECT_EQ(d.eventFiles()[0].driveMs, 0);
-    EXPECT_EQ(d.eventFiles()[1].recording, 2u);
-    EXPECT_EQ(d.eventFiles()[1].driveMs, 40000);
-    EXPECT_EQ(d.eventFiles()[2].recording, 4u);
-    EXPECT_EQ(d.eventFiles()[2].driveMs, 120000); // in the gap: at the join
+    std::vector<std::pair<size_t, int64_t>> events; // recording, drive time
+    for (const auto& e : d.eventFiles()) {
+        events.emplace_back(e.recording, e.driveMs);
+    }
+    // The one in the gap is placed at the join.
+    EXPECT_EQ(events, (std::vector<std::pair<size_t, int64_t>>{{0, 0}, {2, 40000}, {4, 120000}}));
     EXPECT_EQ(d.lengthMs(), 200000);
 }
 
@@ -208,18 +211,6 @@ TEST(DriveTimelineTest, RecordingsOfAListingPairTheirFilesAndLeaveUndatedOnesOut
 
 namespace {
 
-std::string box(const std::string& type, const std::string& payload) {
-    const uint32_t size = static_cast<uint32_t>(8 + payload.size());
-    std::string b = {static_cast<char>(size >> 24), static_cast<char>(size >> 16),
-                     static_cast<char>(size >> 8), static_cast<char>(size)};
-    return b + type + payload;
-}
-
-std::string u32(uint32_t v) {
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-            static_cast<char>(v)};
-}
-
 RecordingLength lengthOf(const std::string& file) {
     nura::ORBMemoryByteSource source(std::as_bytes(std::span(file.data(), file.size())));
     return RecordingLength::read(source);
@@ -228,31 +219,31 @@ RecordingLength lengthOf(const std::string& file) {
 } // namespace
 
 TEST(RecordingLengthTest, ReadsTheMovieHeaderAndTellsACutFileFromOthers) {
-    const std::string ftyp = box("ftyp", "avc1" + u32(0) + "avc1isom");
+    const std::string ftyp = box("ftyp", "avc1" + be32(0) + "avc1isom");
     const std::string mdat = box("mdat", std::string(100, '\x11'));
     // version 0: creation, modification, timescale 90000, duration 60.5 s
     const std::string mvhd0 =
-        box("mvhd", u32(0) + u32(0) + u32(0) + u32(90000) + u32(5445000) + std::string(80, '\0'));
+        box("mvhd", be32(0) + be32(0) + be32(0) + be32(90000) + be32(5445000) + std::string(80, '\0'));
     const std::string trak = box("trak", box("tkhd", std::string(84, '\0')));
     auto length = lengthOf(ftyp + mdat + box("moov", trak + mvhd0));
     EXPECT_EQ(length.kind, RecordingLength::Kind::Known);
     EXPECT_EQ(length.milliseconds, 60500);
 
     // version 1: 64-bit times and duration, 1000 a second
-    const std::string mvhd1 = box("mvhd", u32(0x01000000) + std::string(16, '\0') + u32(1000) + u32(0) +
-                                              u32(179999) + std::string(80, '\0'));
+    const std::string mvhd1 = box("mvhd", be32(0x01000000) + std::string(16, '\0') + be32(1000) + be32(0) +
+                                              be32(179999) + std::string(80, '\0'));
     EXPECT_EQ(lengthOf(ftyp + box("moov", mvhd1) + mdat).milliseconds, 179999);
 
     // The media data runs past the end of the file, and no movie follows: cut short.
-    const std::string cut = ftyp + u32(100000) + "mdat" + std::string(500, '\x22');
+    const std::string cut = ftyp + be32(100000) + "mdat" + std::string(500, '\x22');
     EXPECT_EQ(lengthOf(cut).kind, RecordingLength::Kind::CutShort);
     EXPECT_EQ(lengthOf(ftyp + mdat).kind, RecordingLength::Kind::CutShort);
 
     const std::string noDuration =
-        box("mvhd", u32(0) + u32(0) + u32(0) + u32(1000) + u32(0) + std::string(80, '\0'));
+        box("mvhd", be32(0) + be32(0) + be32(0) + be32(1000) + be32(0) + std::string(80, '\0'));
     const std::string endless =
-        box("mvhd", u32(0) + u32(0) + u32(0) + u32(1000) + u32(0xFFFFFFFF) + std::string(80, '\0'));
-    const std::string shortHeader = box("mvhd", u32(0) + u32(0));
+        box("mvhd", be32(0) + be32(0) + be32(0) + be32(1000) + be32(0xFFFFFFFF) + std::string(80, '\0'));
+    const std::string shortHeader = box("mvhd", be32(0) + be32(0));
     for (const std::string& bad :
          {ftyp + mdat + box("moov", noDuration), ftyp + mdat + box("moov", endless),
           ftyp + box("moov", shortHeader), std::string("plain text, not a movie at all"), std::string()}) {

@@ -10,17 +10,15 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace nura;
+using coretest::run;
 using coretest::slurp;
 
 namespace {
@@ -37,25 +35,6 @@ std::string findProgram(const std::string& name) {
 
 std::string quoted(const std::string& s) {
     return "'" + s + "'";
-}
-
-// Runs a command line (arguments we made, quoted), returning its exit status and output.
-int run(const std::string& commandLine, std::string* output = nullptr) {
-    std::FILE* p = ::popen((commandLine + " 2>&1").c_str(), "r");
-    if (!p) {
-        return -1;
-    }
-    std::array<char, 4096> buf{};
-    std::string out;
-    size_t n = 0;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) {
-        out.append(buf.data(), n);
-    }
-    const int status = ::pclose(p);
-    if (output) {
-        *output = out;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 unsigned u16(const std::string& b, size_t at) {
@@ -79,7 +58,7 @@ class FormatHelper : public ::testing::Test {
 protected:
     void SetUp() override {
         if (findProgram("mkfs.fat").empty() || findProgram("fsck.fat").empty() ||
-            findProgram("minfo").empty() || findProgram("mcopy").empty() || findProgram("mdir").empty()) {
+            findProgram("mcopy").empty() || findProgram("mdir").empty()) {
             GTEST_SKIP() << "dosfstools or mtools not installed";
         }
         m_dir = coretest::freshTestFolder("nura-format");
@@ -103,7 +82,7 @@ class FormatImage : public FormatHelper, public ::testing::WithParamInterface<st
 
 TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
     const std::string fsck = findProgram("fsck.fat");
-    const std::string minfo = findProgram("minfo"), mcopy = findProgram("mcopy"), mdir = findProgram("mdir");
+    const std::string mcopy = findProgram("mcopy"), mdir = findProgram("mdir");
     const auto [size, sectorsPerCluster] = GetParam();
     const auto image = sparseImage("card.img", size);
 
@@ -129,16 +108,7 @@ TEST_P(FormatImage, MakesTheCardsFileSystemAndTakesConfigBinBack) {
     EXPECT_GE(clusters, 65525u);
     EXPECT_EQ(clusters, fat32ClusterCount(size, sectorsPerCluster));
 
-    // mtools' reading of the same.
     const std::string env = "MTOOLS_SKIP_CHECK=1 MTOOLSRC=/dev/null ";
-    ASSERT_EQ(run(env + quoted(minfo) + " -i " + quoted(image.string()) + " ::", &out), 0) << out;
-    EXPECT_NE(out.find("reserved (boot) sectors: 32"), std::string::npos) << out;
-    EXPECT_NE(out.find("fats: 2"), std::string::npos) << out;
-    EXPECT_NE(out.find("backup boot sector=6"), std::string::npos) << out;
-    EXPECT_NE(out.find("cluster size: " + std::to_string(sectorsPerCluster) + " sectors"), std::string::npos)
-        << out;
-    EXPECT_NE(out.find("disk type=\"FAT32   \""), std::string::npos) << out;
-    EXPECT_NE(out.find("disk label=\"NURA       \""), std::string::npos) << out;
 
     // The card's settings record put back and read out again byte for byte.
     std::string record(500, '\0');

@@ -6,14 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -21,27 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/nura-media-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& path() const { return m_path; }
-    fs::path touch(const std::string& relative) const {
-        const auto p = m_path / relative;
-        fs::create_directories(p.parent_path());
-        std::ofstream(p).flush();
-        return p;
-    }
-
-private:
-    fs::path m_path;
-};
+using TempDir = coretest::ScratchFolder;
 
 std::vector<std::string> fileNames(const ORBMediaList& list) {
     std::vector<std::string> names;
@@ -76,17 +53,16 @@ private:
 
 } // namespace
 
+// A name with a bad date, or of a file that is no recording, left out of the scan is the list command's test.
 TEST(ORBMediaList, FindsSortsAndPairsATree) {
     TempDir card;
     card.touch("DCIM/alwa_20230115_083012_R.MP4");
     card.touch("DCIM/alwa_20230115_083012_F.MP4");
     card.touch("DCIM/alwa_20230115_084500_R.mp4");   // lone rear, lower-case extension
     card.touch("DCIM/alwa_20230115_083013_F.avi");   // not a recording
-    card.touch("DCIM/alwa_20231315_083012_F.MP4");   // month 13
     card.touch("x.mp4/event_20230115_083012_F.MP4"); // a folder named like a file is walked
     card.touch(".hidden/deeper/motion_20230116_000000_F.Mp4");
     card.touch("misc/xxxxx_20230115_083012_F.MP4"); // no prefix: undated, sorts first
-    card.touch("misc/readme.txt");
 
     ORBMediaList list;
     list.scanNow(card.path());
@@ -251,7 +227,7 @@ TEST(ORBMediaList, AScanSupersededAfterItsWalkPublishesNothing) {
     EXPECT_EQ(list.count(), 1u);
 }
 
-TEST(ORBMediaList, ReadersDuringAScanSeeWholeLists) {
+TEST(ORBMediaList, ReadersDuringAScanSeeWholeListsAndDestroyingOneDoesNotHang) {
     TempDir card;
     samples::writeRecordingNameTree(card.path(), 3000);
     RecordingDelegate delegate;
@@ -264,16 +240,11 @@ TEST(ORBMediaList, ReadersDuringAScanSeeWholeLists) {
         ASSERT_TRUE(n == 0 || n == 3000) << n;
     }
     EXPECT_EQ(list.count(), 3000u);
-}
 
-TEST(ORBMediaList, DestroyingDuringAScanDoesNotHang) {
-    TempDir card;
-    samples::writeRecordingNameTree(card.path(), 3000);
-    RecordingDelegate delegate;
+    // One destroyed while its scan runs ends without hanging.
     {
-        ORBMediaList list;
-        list.setDelegate(&delegate);
-        list.setDirectoryPath(card.path());
+        ORBMediaList gone;
+        gone.setDelegate(&delegate);
+        gone.setDirectoryPath(card.path());
     }
-    SUCCEED();
 }

@@ -181,7 +181,7 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     EXPECT_NE(coretest::slurp(out), "keep me");
 
     // Forced, a link there is replaced rather than written through; a FIFO or a folder is refused, forced
-    // or not.
+    // or not (a forced FIFO, and what the refusal says, is the repair command's test).
     const auto aside = root / "aside.txt";
     coretest::writeBytes(aside, "someone else's");
     fs::create_symlink(aside, root / "linked.MP4");
@@ -190,9 +190,6 @@ TEST_F(RecordingRepairTest, RefusalsLeaveTheDiskAsItWas) {
     EXPECT_EQ(coretest::slurp(aside), "someone else's");
     const auto pipe = root / "pipe.MP4";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    const auto refused = repair(cut, "", pipe.string(), true);
-    EXPECT_EQ(refused.status, RepairStatus::OutputNotRegular);
-    EXPECT_NE(refused.message.find("pipe.MP4 is not a regular file"), std::string::npos) << refused.message;
     EXPECT_EQ(repair(cut, "", pipe.string()).status, RepairStatus::OutputNotRegular);
     EXPECT_TRUE(fs::is_fifo(pipe));
     EXPECT_EQ(repair(cut, "", (root / "DCIM").string(), true).status, RepairStatus::OutputNotRegular);
@@ -288,24 +285,18 @@ TEST_F(RecordingRepairTest, AReferenceRecordedWithOtherSettingsIsPassedOver) {
     EXPECT_EQ(listing(root), before);
 }
 
-// The camera leaves the media data's size at 0, or writes a 64-bit size; neither is relied on.
+// The camera may write a 64-bit media data size; it is not relied on. (A size left at 0 is the repair
+// command's test, over many cuts.)
 TEST_F(RecordingRepairTest, MediaDataSizeFieldIsNotReliedOn) {
     write(folder / "alwa_20230115_083000_F.MP4");
     const auto plain = writeCut(folder / "alwa_20230115_083100_F.MP4", 3000);
     const auto expected = repair(plain, "", (root / "plain.MP4").string());
     ASSERT_EQ(expected.status, RepairStatus::Repaired);
 
-    auto bytes = coretest::slurp(plain);
-    bytes[24] = bytes[25] = bytes[26] = bytes[27] = 0;
-    coretest::writeBytes(plain, bytes);
-    const auto zero = repair(plain, "", (root / "zero.MP4").string());
-    ASSERT_EQ(zero.status, RepairStatus::Repaired);
-    EXPECT_EQ(coretest::slurp(root / "zero.MP4"), coretest::slurp(root / "plain.MP4"));
-
     // size 1: a 64-bit size follows the type; the media data starts 8 bytes later.
-    std::string large =
-        bytes.substr(0, 24) + std::string("\0\0\0\1mdat\0\0\0\0\0\0\0\0", 16) + bytes.substr(32);
-    coretest::writeBytes(plain, large);
+    const auto bytes = coretest::slurp(plain);
+    coretest::writeBytes(plain, bytes.substr(0, 24) + coretest::be32(1) + "mdat" + coretest::zeros(8) +
+                                    bytes.substr(32));
     const auto wide = repair(plain, "", (root / "wide.MP4").string());
     ASSERT_EQ(wide.status, RepairStatus::Repaired);
     EXPECT_EQ(wide.walk.videoSamples, expected.walk.videoSamples);

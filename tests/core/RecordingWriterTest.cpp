@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DriveScript.h"
-#include "H264Encoder.h"
 #include "SampleRecording.h"
 #include "core/telemetry/ConvertNmeaCoordinates.h"
 #include "core/telemetry/ORBBlackBoxData.h"
@@ -58,51 +57,4 @@ TEST(RecordingWriter, ScriptedDriveReadsBackWithItsImpactFixAndSentenceMix) {
     }
     EXPECT_GT(none, 300u);
     EXPECT_GT(two, 30u);
-}
-
-TEST(RecordingWriter, DataTrackIsTheFifthChildOfTheMovie) {
-    const auto mp4 =
-        samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, 30), DriveScript().records(0, 1));
-    std::vector<std::string> top, movie;
-    for (const auto& b : mp4.boxes) {
-        const auto slash = std::count(b.path.begin(), b.path.end(), '/');
-        if (slash == 0) {
-            top.push_back(b.path);
-        } else if (slash == 1 && b.path.rfind("moov/", 0) == 0) {
-            movie.push_back(b.path);
-        }
-    }
-    std::sort(top.begin(), top.end(),
-              [&](const auto& x, const auto& y) { return mp4.box(x)->offset < mp4.box(y)->offset; });
-    EXPECT_EQ(top, (std::vector<std::string>{"ftyp", "mdat", "moov"}));
-    EXPECT_EQ(movie,
-              (std::vector<std::string>{"moov/mvhd", "moov/trak", "moov/udta", "moov/free", "moov/trak[2]"}));
-    EXPECT_EQ(mp4.dataChunkOffsets.size(), 10u);
-}
-
-TEST(RecordingWriter, AnnexBStreamSplitsIntoFramesAtDelimiters) {
-    const auto b = [](std::initializer_list<int> v) {
-        std::vector<std::byte> out;
-        for (int x : v) {
-            out.push_back(static_cast<std::byte>(x));
-        }
-        return out;
-    };
-    std::vector<std::byte> stream;
-    for (const auto& part :
-         {b({0, 0, 0, 1, 0x09, 0xF0}), b({0, 0, 0, 1, 0x67, 66, 0, 30, 1}), b({0, 0, 1, 0x68, 0xCE}),
-          b({0, 0, 1, 0x65, 1, 2, 0}), b({0, 0, 0, 1, 0x09, 0xF0}), b({0, 0, 1, 0x41, 7})}) {
-        stream.insert(stream.end(), part.begin(), part.end());
-    }
-    std::string error;
-    const auto v = samples::splitAnnexB(stream, &error);
-    ASSERT_TRUE(v) << error;
-    EXPECT_EQ(v->sps, b({0x67, 66, 0, 30, 1}));
-    EXPECT_EQ(v->pps, b({0x68, 0xCE}));
-    ASSERT_EQ(v->frames.size(), 2u);
-    EXPECT_TRUE(v->frames[0].key);
-    EXPECT_EQ(v->frames[0].avcc,
-              b({0, 0, 0, 3, 0x65, 1, 2})); // the trailing zero belongs to the next start code
-    EXPECT_FALSE(v->frames[1].key);
-    EXPECT_FALSE(samples::splitAnnexB(b({0, 0, 1, 0x41, 7}), &error));
 }

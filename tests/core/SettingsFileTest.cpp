@@ -82,17 +82,14 @@ TEST_F(SettingsFile, OnlyAWholeRecordIsRead) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r), sizeof r), std::string(500, '\xEE'));
 }
 
+// A path below a regular file, unwritable even for root, is the config command's test.
 TEST_F(SettingsFile, FailedWriteKeepsOldFileAndSaysWhy) {
-    // Tests may run as root, who can write anywhere: a path below a regular file is unwritable for anyone.
     writeBytes(path("plain"), "x");
-    const _FILEDATA r = marked(1);
-    LogCapture log;
-    EXPECT_EQ(WriteSettingFile(r, path("plain") + "/config.bin"), "msg.file_open_fail");
-    EXPECT_TRUE(log.contains("Not a directory"));
-
     // A folder where the file should be: the rename fails and nothing else is left behind.
     fs::create_directory(path("config.bin"));
-    EXPECT_EQ(WriteSettingFile(r, path("config.bin")), "msg.file_open_fail");
+    LogCapture log;
+    EXPECT_EQ(WriteSettingFile(marked(1), path("config.bin")), "msg.file_open_fail");
+    EXPECT_TRUE(log.contains("fopen fail:" + path("config.bin") + ": is a directory"));
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"config.bin", "plain"}));
     EXPECT_EQ(slurp(path("plain")), "x");
 }
@@ -175,6 +172,15 @@ protected:
         setSettingFileWriteCall(m_previous);
         SettingsFile::TearDown();
     }
+    // Runs `body` as a user who is not root, with the system's own write, in a folder that takes no new file.
+    int inLockedFolder(const std::function<int()>& body) {
+        setSettingFileWriteCall(m_previous);
+        fs::permissions(path("config.bin"), fs::perms(0666));
+        fs::permissions(m_dir, fs::perms(0555));
+        const int status = runWithoutRoot(body);
+        fs::permissions(m_dir, fs::perms(0755));
+        return status;
+    }
     static std::string bytesOf(const _FILEDATA& r) {
         return std::string(reinterpret_cast<const char*>(&r), 500);
     }
@@ -207,24 +213,15 @@ TEST_F(SettingsFileInPlace, OldBytesThatCannotBePutBackAreReportedAsDamage) {
 }
 
 TEST_F(SettingsFileInPlace, LockedFolderRewritesTheFileInPlace) {
-    setSettingFileWriteCall(m_previous); // the system's own write
-    fs::permissions(path("config.bin"), fs::perms(0666));
-    fs::permissions(m_dir, fs::perms(0555));
     const _FILEDATA r = marked(0x5A);
-    const int status =
-        runWithoutRoot([&] { return WriteSettingFile(r, path("config.bin")).empty() ? 0 : 1; });
-    fs::permissions(m_dir, fs::perms(0755));
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(inLockedFolder([&] { return WriteSettingFile(r, path("config.bin")).empty() ? 0 : 1; }), 0);
     EXPECT_EQ(slurp(path("config.bin")), bytesOf(r));
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
 }
 
 TEST_F(SettingsFileInPlace, FileSizeLimitStoppingTheInPlaceWriteKeepsTheOldBytes) {
-    setSettingFileWriteCall(m_previous);
-    fs::permissions(path("config.bin"), fs::perms(0666));
-    fs::permissions(m_dir, fs::perms(0555));
     const _FILEDATA r = marked(0x5A);
-    const int status = runWithoutRoot([&] {
+    const int status = inLockedFolder([&] {
         // The system then stops every write at byte 300 of a file and, with the signal ignored, fails the
         // next one with EFBIG.
         ::signal(SIGXFSZ, SIG_IGN);
@@ -235,7 +232,6 @@ TEST_F(SettingsFileInPlace, FileSizeLimitStoppingTheInPlaceWriteKeepsTheOldBytes
         const std::string result = WriteSettingFile(r, path("config.bin"));
         return result == "msg.file_open_fail" ? 0 : result.empty() ? 1 : 2;
     });
-    fs::permissions(m_dir, fs::perms(0755));
     EXPECT_EQ(status, 0);
     EXPECT_EQ(slurp(path("config.bin")), m_old);
 }
@@ -246,6 +242,7 @@ TEST_F(SettingsFile, ReadOnlyFileIsRefusedEvenForRoot) {
     fs::permissions(path("config.bin"), fs::perms(0444));
     EXPECT_EQ(WriteSettingFile(marked(1), path("config.bin")), "msg.file_read_only");
     EXPECT_EQ(slurp(path("config.bin")), std::string(500, 'o'));
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.bin"});
 }
 
 // A save renames a new file over the locked one. An edit that was waiting on the old file must take the

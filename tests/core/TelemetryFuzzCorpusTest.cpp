@@ -32,11 +32,8 @@ size_t replay(const char* target, void (*body)(const uint8_t*, size_t)) {
 
 } // namespace
 
-TEST(TelemetryFuzzCorpus, ReaderTakesEveryCorpusFileAndItsPrefixes) {
+TEST(TelemetryFuzzCorpus, ReaderAndNmeaTakeEveryCorpusFileAndItsPrefixes) {
     nura::LogCapture quiet;
     EXPECT_GE(replay("fuzz_telemetry_reader", nura::fuzz::telemetryReader), 2u);
-}
-
-TEST(TelemetryFuzzCorpus, NmeaTakesEveryCorpusFileAndItsPrefixes) {
     EXPECT_GE(replay("fuzz_nmea", nura::fuzz::nmea), 5u);
 }

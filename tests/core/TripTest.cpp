@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "CoreTestSupport.h"
 #include "SampleRecording.h"
 #include "core/log.h"
 #include "core/trip/TripExportWriter.h"
@@ -8,11 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using nura::TripFix;
@@ -43,14 +42,7 @@ TripFix fixAt(int64_t ms, double lat = 0, double lon = 0, double knots = 0) {
 std::string writeRecording(const std::filesystem::path& path, const std::vector<std::string>& sentences) {
     std::vector<nura::ORBTelemetryRecord> records;
     for (size_t i = 0; i < sentences.size(); ++i) {
-        nura::ORBTelemetryRecord r;
-        r.time = static_cast<uint32_t>(i * 100);
-        nura::ORBAviGpsData::Block b{};
-        b[0] = '9';
-        const std::string text = sentences[i] + "\r\n";
-        std::memcpy(b.data() + 1, text.data(), std::min(text.size(), size_t{128}));
-        r.gps.setData(b);
-        records.push_back(r);
+        records.push_back(coretest::record(static_cast<uint32_t>(i * 100), 0, sentences[i] + "\r\n"));
     }
     const auto mp4 =
         samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, records.size() * 3), records);
@@ -58,12 +50,7 @@ std::string writeRecording(const std::filesystem::path& path, const std::vector<
     return path.string();
 }
 
-struct TempDir {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("nura-trip-" + std::to_string(::getpid()));
-    TempDir() { std::filesystem::create_directories(path); }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
+using TempDir = coretest::ScratchFolder;
 
 } // namespace
 
@@ -110,7 +97,7 @@ TEST(Trip, TakesOneFixASecondWithItsOwnHemispheres) {
     TempDir dir;
     nura::LogCapture log;
     const auto path = writeRecording(
-        dir.path / "alwa_20230115_083012_F.MP4",
+        dir.path() / "alwa_20230115_083012_F.MP4",
         {
             "$GPRMC,083012.000,A,,,,,10.0,90.0,150123,,,A*00", // valid, but no position yet
             "$GPRMC,083013.000,A,,,,,20.0,90.0,150123,,,A*00",
@@ -132,10 +119,10 @@ TEST(Trip, TakesOneFixASecondWithItsOwnHemispheres) {
     EXPECT_EQ(read.fixes[1].utcMs - read.fixes[0].utcMs, 2000);
     EXPECT_EQ(nura::TripExportWriter::speedText(read.fixes[1].speedKnots), "55.6");
 
-    std::filesystem::path garbage = dir.path / "alwa_20230115_083112_F.MP4";
+    std::filesystem::path garbage = dir.path() / "alwa_20230115_083112_F.MP4";
     ASSERT_TRUE(samples::writeFile(garbage, std::vector<std::byte>(64, std::byte{0x41})));
     EXPECT_EQ(nura::readRecordingFixes(garbage.string(), scratch).error, nura::ORBTelemetryError::NotFtyp);
-    EXPECT_EQ(nura::readRecordingFixes((dir.path / "missing.MP4").string(), scratch).error,
+    EXPECT_EQ(nura::readRecordingFixes((dir.path() / "missing.MP4").string(), scratch).error,
               nura::ORBTelemetryError::OpenFailed);
 }
 
@@ -147,10 +134,10 @@ TEST(Trip, ReadsOnWorkersInListOrderAndStopsWhenTheWriterFails) {
     for (int i = 0; i < 70; ++i) {
         char rmc[96];
         std::snprintf(rmc, sizeof rmc, "$GPRMC,08%02d%02d.000,A,,,,,1.0,0.0,150123,,,A*00", i / 60, i % 60);
-        paths.push_back(writeRecording(dir.path / ("r" + std::to_string(i) + ".MP4"),
+        paths.push_back(writeRecording(dir.path() / ("r" + std::to_string(i) + ".MP4"),
                                        {rmc, "$GPGGA,000000.000,3723.2475,N,12158.3416,E,1,07,1.2*00"}));
         if (i % 10 == 3) {
-            paths.push_back((dir.path / "missing.MP4").string());
+            paths.push_back((dir.path() / "missing.MP4").string());
         }
     }
     for (unsigned workers : {1u, 2u, 4u}) {
