@@ -45,4 +45,5 @@ def boxes(data, start=0, end=None, path=""):
 
 def top_level(path):
     """The names of a file's top-level boxes, in order."""
-    return [p for p, _, _ in boxes(open(path, "rb").read()) if "/" not in p]
+    with open(path, "rb") as f:
+        return [p for p, _, _ in boxes(f.read()) if "/" not in p]
