@@ -20,10 +20,10 @@ import unittest
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from media import recording  # noqa: E402
 from mp4boxes import chunk_offset_tables  # noqa: E402
 
 NURA = os.path.abspath(sys.argv[1])
-MAKE_RECORDING = os.path.join(os.path.dirname(NURA), "make_recording")
 GPX = {"g": "http://www.topografix.com/GPX/1/1"}
 
 
@@ -33,10 +33,8 @@ def trip(*args):
 
 def make(folder, stamp, seconds, *extra):
     side = "R" if "--rear" in extra else "F"
-    path = os.path.join(folder, "alwa_%s_%s.MP4" % (stamp, side))
-    subprocess.run([MAKE_RECORDING, path, "--placeholder-video", "--seconds", str(seconds), "--start", stamp,
-                    "--drive-start", "20230115_083000", *extra], check=True)
-    return path
+    return recording(os.path.join(folder, "alwa_%s_%s.MP4" % (stamp, side)), "--placeholder-video", "--seconds",
+                     str(seconds), "--start", stamp, "--drive-start", "20230115_083000", *extra)
 
 
 def gpx_points(path):
