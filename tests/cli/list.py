@@ -7,10 +7,9 @@ import subprocess
 import sys
 import tempfile
 import unittest
-import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
-from commandline import DONE, CANNOT_ACCESS, USAGE, outcome  # noqa: E402
+from commandline import DONE, CANNOT_ACCESS, USAGE, gpx_points, outcome  # noqa: E402
 from media import recording  # noqa: E402
 
 NURA = sys.argv[1]
@@ -84,13 +83,6 @@ def make(folder, name, seconds, *extra):
                      "--start", name.split("_", 1)[1][:15], "--drive-start", "20230115_083000", *extra)
 
 
-def fixes(path):
-    """(lon, lat) of each fix, as `nura telemetry` exports one recording."""
-    points = ET.fromstring(run("telemetry", path, "--format", "gpx")[1]).findall(
-        "g:trk/g:trkseg/g:trkpt", {"g": "http://www.topografix.com/GPX/1/1"})
-    return [(float(p.get("lon")), float(p.get("lat"))) for p in points]
-
-
 def haversine(points):
     total = 0.0
     for (lon1, lat1), (lon2, lat2) in zip(points, points[1:]):
@@ -129,7 +121,7 @@ class Drives(unittest.TestCase):
                           "files": ["alwa_20230115_083000_F.MP4", "alwa_20230115_083020_F.MP4",
                                     "alwa_20230115_083040_R.MP4"],
                           "event_files": ["event_20230115_083045_F.MP4"], "without_length": []})
-        route = [p for s in self.segments for p in fixes(s)]
+        route = [(lon, lat) for s in self.segments for lon, lat, _ in gpx_points(NURA, s)]
         self.assertTrue(abs(first["distance_m"] - haversine(route)) <= 2 and first["distance_m"] > 100,
                         f"distance {first['distance_m']} against {haversine(route)}")
         # The scripted drive brakes into an impact 47 s in: one moment of sharp force, in the lone rear file.
