@@ -10,7 +10,6 @@ python3 clip_test.py /path/to/nura"""
 import os
 import signal
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -18,18 +17,9 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from media import decode_errors, decoded, leftovers, recording, small_disk  # noqa: E402
-from mp4boxes import boxes, top_level  # noqa: E402
+from mp4boxes import telemetry_records, top_level  # noqa: E402
 
 NURA = os.path.abspath(sys.argv[1])
-
-
-def telemetry_records(path):
-    """The 153-byte record of every chunk of the telemetry track (the movie's fifth child)."""
-    data = open(path, "rb").read()
-    b = {p: (o, s) for p, o, s in boxes(data)}
-    o, _ = b["moov/trak[2]/mdia/minf/stbl/stco"]
-    (n,) = struct.unpack_from(">I", data, o + 12)
-    return [data[at + 2:at + 155] for at in struct.unpack_from(f">{n}I", data, o + 16)]
 
 
 def packets(path):

@@ -10,7 +10,6 @@ import os
 import random
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
@@ -20,44 +19,12 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from commandline import read, write  # noqa: E402
 from media import decoded, recording  # noqa: E402
-from mp4boxes import boxes  # noqa: E402
+from mp4boxes import boxes, samples, telemetry_records as records, trak_of  # noqa: E402
 
 NURA = sys.argv[1]
 BUILD = os.path.dirname(os.path.abspath(NURA))
 NAME = "alwa_20230115_083100_F.MP4"
 REFERENCE = "alwa_20230115_083000_F.MP4"
-
-
-def trak_of(data, handler):
-    """The box path ("trak", "trak[2]", ...) of the track with this handler type."""
-    for path, o, _ in boxes(data):
-        if path.startswith("moov/trak") and path.endswith("/mdia/hdlr") and data[o + 16:o + 20] == handler:
-            return path.split("/")[1]
-    return None
-
-
-def samples(data, trak):
-    """(offset, size) of every sample of a track, from its stsz, stsc and stco."""
-    b = {p: o for p, o, _ in boxes(data)}
-    stbl = f"moov/{trak}/mdia/minf/stbl/"
-    uniform, count = struct.unpack_from(">II", data, b[stbl + "stsz"] + 12)
-    sizes = [uniform] * count if uniform else list(struct.unpack_from(f">{count}I", data, b[stbl + "stsz"] + 20))
-    (n,) = struct.unpack_from(">I", data, b[stbl + "stco"] + 12)
-    chunks = struct.unpack_from(f">{n}I", data, b[stbl + "stco"] + 16)
-    (runs,) = struct.unpack_from(">I", data, b[stbl + "stsc"] + 12)
-    table = [struct.unpack_from(">III", data, b[stbl + "stsc"] + 16 + 12 * i) for i in range(runs)]
-    out, k = [], 0
-    for c, at in enumerate(chunks):
-        for _ in range([t[1] for t in table if t[0] <= c + 1][-1]):
-            out.append((at, sizes[k]))
-            at += sizes[k]
-            k += 1
-    return out
-
-
-def records(path):
-    data = read(path)
-    return [data[o + 2:o + 155] for o, _ in samples(data, trak_of(data, b"gps "))]
 
 
 def index_dropped(data):
