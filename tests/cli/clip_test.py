@@ -22,37 +22,21 @@ from mp4boxes import telemetry_records, top_level  # noqa: E402
 NURA = os.path.abspath(sys.argv[1])
 
 
-def packets(path):
-    """(pts, duration, flags, data) of every video packet."""
-    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_packets", "-show_data", path],
+def packets(path, kind="v"):
+    """(pts, duration, flags, data) of every video packet, or (pts in seconds, data) of every sound packet."""
+    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", kind, "-show_packets", "-show_data", path],
                        capture_output=True, text=True, check=True)
-    out, cur, data = [], {}, []
-    for line in r.stdout.splitlines():
-        if line == "[PACKET]":
-            cur, data = {}, []
-        elif line == "[/PACKET]":
-            out.append((int(cur["pts"]), int(cur["duration"]), cur["flags"], "".join(data)))
-        elif line.startswith(("pts=", "duration=", "flags=")):
-            k, _, v = line.partition("=")
-            cur[k] = v
-        elif line[8:10] == ": ":
-            data.append(line[10:49])
+    out = []
+    for block in r.stdout.split("[PACKET]")[1:]:
+        lines = block.splitlines()
+        f = dict(line.split("=", 1) for line in lines if "=" in line and line[8:10] != ": ")
+        data = "".join(line[10:49] for line in lines if line[8:10] == ": ")
+        out.append((float(f["pts_time"]), data) if kind == "a" else (int(f["pts"]), int(f["duration"]), f["flags"], data))
     return out
 
 
 def run(*args, **kw):
     return subprocess.run([NURA, "clip", *args], capture_output=True, text=True, **kw)
-
-
-def audio_times(path):
-    """(pts in seconds, data) of every sound packet."""
-    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_packets", "-show_data", path],
-                       capture_output=True, text=True, check=True)
-    out = []
-    for block in r.stdout.split("[PACKET]")[1:]:
-        pts = next(line for line in block.splitlines() if line.startswith("pts_time="))
-        out.append((float(pts[9:]), block.split("data=")[1].split("[/PACKET]")[0]))
-    return out
 
 
 def setUpModule():
@@ -150,7 +134,7 @@ class Cuts(unittest.TestCase):
                       "--audio", "--start", "20230115_083000")
         cut = os.path.join(snd, "cut.MP4")
         r = run(s, "--start", "1", "--end", "2.5", "--copy", "-o", cut)
-        src_audio, got_audio = [d for _, d in audio_times(s)], [d for _, d in audio_times(cut)]
+        src_audio, got_audio = [d for _, d in packets(s, "a")], [d for _, d in packets(cut, "a")]
         first = next((i for i, p in enumerate(src_audio) if p == got_audio[0]), None) if got_audio else None
         self.assertTrue(r.returncode == 0 and first is not None
                         and src_audio[first:first + len(got_audio)] == got_audio, r.stderr)
@@ -186,7 +170,7 @@ class Cuts(unittest.TestCase):
         for n in names[1:]:
             os.link(names[0], n)
         frame = 1024 / 48000
-        src = [d for _, d in audio_times(names[0])]
+        src = [d for _, d in packets(names[0], "a")]
         self.assertTrue(len(src) * frame > 4.005, f"the sound runs longer than the video: {len(src) * frame:.4f} s")
         self.assertTrue(len(set(src)) == len(src), "each sound packet of the source can be told from the others")
         out = os.path.join(drift, "cut.MP4")
@@ -195,7 +179,7 @@ class Cuts(unittest.TestCase):
         video = packets(out)
         scale = 30000
         first_video, last_video = video[0][0] / scale, (video[-1][0] + video[-1][1]) / scale
-        sound = audio_times(out)
+        sound = packets(out, "a")
         self.assertTrue(abs(sound[0][0] - first_video) <= frame, f"first sound packet at {sound[0][0]:.4f} s, picture at {first_video}")
         # Where each run of one recording's sound puts that recording's start, against where its
         # pictures start (the cut begins at the key frame at 1.0 s).
