@@ -16,12 +16,12 @@ import unittest
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from commandline import GPX  # noqa: E402
 from media import MAKE_RECORDING, recording  # noqa: E402
-from mp4boxes import chunk_offset_tables  # noqa: E402
+from mp4boxes import samples, trak_of  # noqa: E402
 
 NURA = sys.argv[1]
 HEADER = "index,time,gx,gy,gz,unit,latitude,longitude,speed_knots,course,hdop,satellites,valid,utc"
-GPX = {"g": "http://www.topografix.com/GPX/1/1"}
 
 
 def nura(*args):
@@ -41,10 +41,8 @@ def shortest_single(text):
 
 
 def chunk_table(data):
-    """Chunk offsets of the movie's last chunk-offset table, found by walking the boxes."""
-    table = chunk_offset_tables(data)[-1]
-    (count,) = struct.unpack_from(">I", data, table + 12)
-    return list(struct.unpack_from(">%dI" % count, data, table + 16))
+    """Where each telemetry record lies, found by walking the boxes."""
+    return [at for at, _ in samples(data, trak_of(data, b"gps "))]
 
 
 def degrees(value, hemisphere):  # the parser keeps positions in single precision
@@ -59,7 +57,7 @@ def setUpModule():
     # An event recording around the scripted impact (47 s into the drive), video as stand-in frames.
     EVENT = os.path.join(TMP, "event_20230115_083045_F.MP4")
     recording(EVENT, "--placeholder-video", "--seconds", "6", "--start", "20230115_083045", "--drive-start",
-         "20230115_083000")
+              "20230115_083000")
     with open(EVENT, "rb") as f:
         DATA = f.read()
     r = nura(EVENT, "--format", "csv")
