@@ -8,14 +8,14 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from checks import check, finish  # noqa: E402
+from commandline import USAGE, outcome  # noqa: E402
 
 NURA = sys.argv[1]
 MOCK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "platform", "udisks2_mock.py")
 
 
 def card_list(env):
-    p = subprocess.run([NURA, "card", "list"], capture_output=True, timeout=60, env=env)
-    return p.returncode, p.stdout.decode(), p.stderr.decode()
+    return outcome([NURA, "card", "list"], env=env)
 
 
 class Mock:
@@ -81,7 +81,7 @@ with tempfile.TemporaryDirectory() as base:
         check(err == "", f"no diagnostics on stderr: {err!r}")
 
     for args in (["card"], ["card", "list", "extra"], ["card", "eject"]):
-        p = subprocess.run([NURA] + args, capture_output=True)
-        check(p.returncode == 64 and b"nura card" in p.stderr and len(p.stderr.splitlines()) == 1, f"usage {args}: {p.returncode}")
+        code, _, err = outcome([NURA, *args])
+        check(code == USAGE and "nura card" in err and len(err.splitlines()) == 1, f"usage {args}: {code} {err!r}")
 
 finish()

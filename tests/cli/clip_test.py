@@ -8,84 +8,35 @@ nothing behind.
 python3 clip_test.py /path/to/nura"""
 
 import os
-import resource
 import signal
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
-from mp4boxes import boxes, top_level  # noqa: E402
+from media import decode_errors, decoded, leftovers, recording, small_disk  # noqa: E402
+from mp4boxes import telemetry_records, top_level  # noqa: E402
 
 NURA = os.path.abspath(sys.argv[1])
-BUILD = os.path.dirname(os.path.abspath(NURA))
-MAKE_RECORDING = os.path.join(BUILD, "make_recording")
 
 
-def telemetry_records(path):
-    """The 153-byte record of every chunk of the telemetry track (the movie's fifth child)."""
-    data = open(path, "rb").read()
-    b = {p: (o, s) for p, o, s in boxes(data)}
-    o, _ = b["moov/trak[2]/mdia/minf/stbl/stco"]
-    (n,) = struct.unpack_from(">I", data, o + 12)
-    return [data[at + 2:at + 155] for at in struct.unpack_from(f">{n}I", data, o + 16)]
-
-
-def packets(path):
-    """(pts, duration, flags, data) of every video packet."""
-    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_packets", "-show_data", path],
+def packets(path, kind="v"):
+    """(pts, duration, flags, data) of every video packet, or (pts in seconds, data) of every sound packet."""
+    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", kind, "-show_packets", "-show_data", path],
                        capture_output=True, text=True, check=True)
-    out, cur, data = [], {}, []
-    for line in r.stdout.splitlines():
-        if line == "[PACKET]":
-            cur, data = {}, []
-        elif line == "[/PACKET]":
-            out.append((int(cur["pts"]), int(cur["duration"]), cur["flags"], "".join(data)))
-        elif line.startswith(("pts=", "duration=", "flags=")):
-            k, _, v = line.partition("=")
-            cur[k] = v
-        elif line[8:10] == ": ":
-            data.append(line[10:49])
+    out = []
+    for block in r.stdout.split("[PACKET]")[1:]:
+        lines = block.splitlines()
+        f = dict(line.split("=", 1) for line in lines if "=" in line and line[8:10] != ": ")
+        data = "".join(line[10:49] for line in lines if line[8:10] == ": ")
+        out.append((float(f["pts_time"]), data) if kind == "a" else (int(f["pts"]), int(f["duration"]), f["flags"], data))
     return out
 
 
 def run(*args, **kw):
     return subprocess.run([NURA, "clip", *args], capture_output=True, text=True, **kw)
-
-
-def leftovers(folder):
-    return [n for n in os.listdir(folder) if n.startswith(".")]
-
-
-def audio_times(path):
-    """(pts in seconds, data) of every sound packet."""
-    r = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "a", "-show_packets", "-show_data", path],
-                       capture_output=True, text=True, check=True)
-    out = []
-    for block in r.stdout.split("[PACKET]")[1:]:
-        pts = next(line for line in block.splitlines() if line.startswith("pts_time="))
-        out.append((float(pts[9:]), block.split("data=")[1].split("[/PACKET]")[0]))
-    return out
-
-
-def frame_md5s(path, *args):
-    """The md5 of every decoded picture, in the order shown (ffmpeg's framemd5)."""
-    r = subprocess.run(["ffmpeg", "-v", "error", *args, "-i", path, "-map", "0:v", "-f", "framemd5", "-"],
-                       capture_output=True, text=True, check=True)
-    return [line.split(",")[-1].strip() for line in r.stdout.splitlines() if not line.startswith("#")]
-
-
-def recording(path, *options):
-    subprocess.run([MAKE_RECORDING, path, *options], check=True)
-    return path
-
-
-def decode_errors(path):
-    return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "null", "-"], capture_output=True,
-                          text=True).stderr
 
 
 def setUpModule():
@@ -183,7 +134,7 @@ class Cuts(unittest.TestCase):
                       "--audio", "--start", "20230115_083000")
         cut = os.path.join(snd, "cut.MP4")
         r = run(s, "--start", "1", "--end", "2.5", "--copy", "-o", cut)
-        src_audio, got_audio = [d for _, d in audio_times(s)], [d for _, d in audio_times(cut)]
+        src_audio, got_audio = [d for _, d in packets(s, "a")], [d for _, d in packets(cut, "a")]
         first = next((i for i, p in enumerate(src_audio) if p == got_audio[0]), None) if got_audio else None
         self.assertTrue(r.returncode == 0 and first is not None
                         and src_audio[first:first + len(got_audio)] == got_audio, r.stderr)
@@ -194,44 +145,41 @@ class Cuts(unittest.TestCase):
     def test_never_replaces_a_recording_it_reads(self):
         """The next recording of the chain as the output, by its name, a link or a hard link: refused
         before any work with or without --force, and left as it was."""
-        tmp, a, b = TMP, A, B
-        keep = open(b, "rb").read()
-        os.symlink(b, os.path.join(tmp, "to-next.MP4"))
-        os.link(b, os.path.join(tmp, "same-next.MP4"))
-        for out in (b, os.path.join(tmp, "to-next.MP4"), os.path.join(tmp, "same-next.MP4")):
+        keep = open(B, "rb").read()
+        link, hard = os.path.join(TMP, "to-next.MP4"), os.path.join(TMP, "same-next.MP4")
+        os.symlink(B, link)
+        os.link(B, hard)
+        for out in (B, link, hard):
             for force in ([], ["--force"]):
-                r = run(a, "--copy", "--start", "5", "--end", "7.5", "-o", out, *force)
-                self.assertTrue(r.returncode == 1 and os.path.basename(b) in r.stderr,
-                      f"{os.path.basename(out)} {force}: refused, naming the recording: {r.returncode} {r.stderr}")
-        self.assertTrue(open(b, "rb").read() == keep, "the next recording is byte for byte as it was")
-        self.assertTrue(os.path.islink(os.path.join(tmp, "to-next.MP4")), "the link is left in place")
-        self.assertTrue(leftovers(tmp) == [], f"no temporary file: {leftovers(tmp)}")
-        os.remove(os.path.join(tmp, "to-next.MP4"))
-        os.remove(os.path.join(tmp, "same-next.MP4"))
+                with self.subTest(f"{os.path.basename(out)} {force}"):
+                    r = run(A, "--copy", "--start", "5", "--end", "7.5", "-o", out, *force)
+                    self.assertTrue(r.returncode == 1 and os.path.basename(B) in r.stderr, r.stderr)
+        self.assertEqual(open(B, "rb").read(), keep, "the next recording is byte for byte as it was")
+        self.assertTrue(os.path.islink(link), "the link is left in place")
+        self.assertEqual(leftovers(TMP), [])
+        os.remove(link)
+        os.remove(hard)
 
     def test_sound_stays_with_the_pictures_across_joints(self):
         """Five 4 s recordings whose sound runs 11 ms longer than their video each: in a cut across all
         four joints every recording's sound starts within one sound frame of its pictures, and so does the
         sound's end; the first sound packet sits within a frame of the first picture."""
-        tmp = TMP
-        folder = os.path.join(tmp, "drift")
-        os.mkdir(folder)
-        names = [os.path.join(folder, f"alwa_20230115_0830{4 * i:02d}_F.MP4") for i in range(5)]
-        subprocess.run([MAKE_RECORDING, names[0], "--seconds", "4", "--size", "160x90", "--audio",
-                        "--start", "20230115_083000"], check=True)
+        drift = folder("drift")
+        names = [os.path.join(drift, f"alwa_20230115_0830{4 * i:02d}_F.MP4") for i in range(5)]
+        recording(names[0], "--seconds", "4", "--size", "160x90", "--audio", "--start", "20230115_083000")
         for n in names[1:]:
             os.link(names[0], n)
         frame = 1024 / 48000
-        src = [d for _, d in audio_times(names[0])]
+        src = [d for _, d in packets(names[0], "a")]
         self.assertTrue(len(src) * frame > 4.005, f"the sound runs longer than the video: {len(src) * frame:.4f} s")
         self.assertTrue(len(set(src)) == len(src), "each sound packet of the source can be told from the others")
-        out = os.path.join(folder, "cut.MP4")
+        out = os.path.join(drift, "cut.MP4")
         r = run(names[0], "--copy", "--start", "1.3", "--end", "19.99", "-o", out)
         self.assertTrue(r.returncode == 0, f"the cut is made: {r.stderr}")
         video = packets(out)
         scale = 30000
         first_video, last_video = video[0][0] / scale, (video[-1][0] + video[-1][1]) / scale
-        sound = audio_times(out)
+        sound = packets(out, "a")
         self.assertTrue(abs(sound[0][0] - first_video) <= frame, f"first sound packet at {sound[0][0]:.4f} s, picture at {first_video}")
         # Where each run of one recording's sound puts that recording's start, against where its
         # pictures start (the cut begins at the key frame at 1.0 s).
@@ -252,21 +200,18 @@ class Cuts(unittest.TestCase):
         """A file of another encoder with B-frames and a key frame every 2 s: the cut shows the source's
         pictures of its span in their order, with no timestamp ffmpeg calls out of order, and is named for
         its first frame (2 s), not for the start asked (3.5 s)."""
-        tmp = TMP
-        folder = os.path.join(tmp, "bframes")
-        os.mkdir(folder)
-        src = os.path.join(folder, "alwa_20230115_083000_F.MP4")
+        bframes = folder("bframes")
+        src = os.path.join(bframes, "alwa_20230115_083000_F.MP4")
         subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=160x90:rate=30:duration=6",
                         "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=6", "-c:v", "libx264",
                         "-preset", "ultrafast", "-bf", "2", "-g", "60", "-keyint_min", "60", "-sc_threshold", "0",
                         "-c:a", "aac", "-shortest", src], check=True)
-        r = run(src, "--copy", "--start", "3.5", "--end", "4.5", cwd=folder)
-        named = os.path.join(folder, "event_20230115_083002_F.MP4")
-        self.assertTrue(r.returncode == 0 and os.path.exists(named), f"named after its first frame: {os.listdir(folder)} {r.stderr}")
-        e = subprocess.run(["ffmpeg", "-v", "warning", "-i", named, "-f", "null", "-"], capture_output=True, text=True)
-        self.assertTrue(e.stderr == "", f"ffmpeg finds nothing out of order: {e.stderr[:300]}")
-        got = frame_md5s(named)
-        want = frame_md5s(src, "-ss", "2")  # from the key frame at 2.0 s
+        r = run(src, "--copy", "--start", "3.5", "--end", "4.5", cwd=bframes)
+        named = os.path.join(bframes, "event_20230115_083002_F.MP4")
+        self.assertTrue(r.returncode == 0 and os.path.exists(named), f"named after its first frame: {r.stderr}")
+        self.assertEqual(decode_errors(named, "warning"), "", "ffmpeg finds nothing out of order")
+        got, _ = decoded(named)
+        want, _ = decoded(src, "-ss", "2")  # from the key frame at 2.0 s
         self.assertTrue(len(got) >= 75 and got == want[:len(got)], f"the source's pictures from 2.0 s in their order: {len(got)}")
         pts = sorted(p[0] for p in packets(named))
         self.assertTrue(pts[0] == 0 and all(b - a == pts[1] - pts[0] for a, b in zip(pts, pts[1:])),
@@ -321,12 +266,7 @@ class Failures(unittest.TestCase):
         out = os.path.join(disk, "out.MP4")
         open(out, "wb").write(b"the old output")
 
-        def small_disk():
-            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-            resource.setrlimit(resource.RLIMIT_FSIZE, (1_000_000, 1_000_000))
-
-        r = subprocess.run([NURA, "clip", A, "--start", "0", "--end", "5", "--copy", "--force", "-o", out],
-                           capture_output=True, text=True, preexec_fn=small_disk)
+        r = run(A, "--start", "0", "--end", "5", "--copy", "--force", "-o", out, preexec_fn=small_disk(1_000_000))
         self.assertEqual(r.returncode, 1, r.stderr)
         self.assertIn("cannot write", r.stderr)
         self.assertEqual(open(out, "rb").read(), b"the old output")

@@ -49,11 +49,11 @@ class Config(unittest.TestCase):
         self.assertEqual(code, DONE, err)
         return json.loads(out)
 
-    def assertRefused(self, status, *args, why="nothing changed"):
+    def assertRefused(self, status, *args, why=""):
         before = read(self.card)
         code, _, err = run(*args)
         self.assertEqual(code, status, f"{args}: {err}")
-        self.assertIn(why, err, args)
+        self.assertTrue("nothing changed" in err and why in err, err)
         self.assertEqual(read(self.card), before, f"{args}: the file byte for byte")
 
 
@@ -106,13 +106,11 @@ class Set(Config):
         self.assertIs(doc["checksum_ok"], True)
 
     def test_bad_assignments_and_values_the_window_refuses_change_nothing(self):
-        for bad in (["ADAS_Car=256"], ["nosuchfield=1"], ["time_gmt"], ["checksum=1"], ["vid_hue=3", "vid_hue=x"]):
-            with self.subTest(bad):
-                self.assertRefused(USAGE, "set", self.card, *bad)
-        for bad, why in ((["wifi_ssid=My Car"], "wifi_ssid"), (["sd_mem_always_ratio=60"], "100 %")):
+        for bad, why in ((["ADAS_Car=256"], ""), (["nosuchfield=1"], ""), (["time_gmt"], ""), (["checksum=1"], ""),
+                         (["vid_hue=3", "vid_hue=x"], ""), (["wifi_ssid=My Car"], "wifi_ssid"),
+                         (["sd_mem_always_ratio=60"], "100 %")):
             with self.subTest(bad):
                 self.assertRefused(USAGE, "set", self.card, *bad, why=why)
-                self.assertRefused(USAGE, "set", self.card, *bad)
         code, _, err = run("set", self.card, "gsen_x_threshold=0", "parkmode_x_threshold=150",
                            "sd_mem_always_ratio=60", "sd_mem_event_ratio=20", "szPlateNumber=12AB3456",
                            "wifi_password=!~pass~!")

@@ -16,9 +16,9 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from commandline import DONE, CANNOT_ACCESS, NOT_OUR_FILE, outcome, read, write  # noqa: E402
+from media import recording  # noqa: E402
 
 NURA = os.path.abspath(sys.argv[1])
-MAKE_RECORDING = os.path.join(os.path.dirname(NURA), "make_recording")
 CLOCK = b"2024/03/05 14:07:09"
 
 
@@ -34,8 +34,7 @@ def settings_record(fill):
 def setUpModule():
     global TMP
     TMP = tempfile.mkdtemp()
-    subprocess.run([MAKE_RECORDING, path("alwa_20230115_083012_F.MP4"), "--placeholder-video", "--seconds", "3"],
-                   check=True)
+    recording(path("alwa_20230115_083012_F.MP4"), "--placeholder-video", "--seconds", "3")
     write(path("config.bin"), settings_record(0x11))
     write(path("nura_000.drv"), struct.pack("<I8x", 2) + bytes(44 * 2))
     os.mkfifo(path("fifo"))

@@ -6,26 +6,20 @@ says it cannot read, exits 1, leaves no output behind and never calls the file t
 recording, which would send the user to repair a file that is whole.
 
 python3 pulled_card_test.py /path/to/nura"""
-import hashlib
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
+import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
-from checks import check, finish  # noqa: E402
+from commandline import CANNOT_ACCESS, read, write  # noqa: E402
+from media import recording  # noqa: E402
 
 NURA = os.path.abspath(sys.argv[1])
-MAKE_RECORDING = os.path.join(os.path.dirname(NURA), "make_recording")
-CANNOT_ACCESS = 1
 MISLEADING = ("truncated", "not a recording", "whole index", "`nura repair`", "do not decode", "another layout",
               "Success")
-
-
-def digest(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
 
 
 def strace(path, syscall, when, args, log="/dev/null", also=None):
@@ -40,77 +34,85 @@ def strace(path, syscall, when, args, log="/dev/null", also=None):
                            NURA, *args], capture_output=True, text=True, timeout=120)
 
 
-def calls(path, syscall, args, scratch, out):
-    """How many times the command makes `syscall` on `path` when nothing fails (writing into a fresh `out`)."""
-    log = os.path.join(scratch, "calls.log")
-    os.makedirs(out)
+def calls(path, syscall, args):
+    """How many times the command makes `syscall` on `path` when nothing fails (writing into a fresh OUT)."""
+    log = os.path.join(TMP, "calls.log")
+    os.makedirs(OUT)
     strace(path, syscall, None, args, log)
-    shutil.rmtree(out)
+    shutil.rmtree(OUT)
     with open(log) as f:
         count = sum(1 for line in f if f"{syscall}(" in line and "resumed" not in line)
     os.unlink(log)
     return count
 
 
-if subprocess.run(["strace", "-o", "/dev/null", "true"], capture_output=True).returncode != 0:
-    print("strace cannot trace here; a pulled card is left to the core tests")
-    finish()
-
-with tempfile.TemporaryDirectory() as tmp:
-    card = os.path.join(tmp, "card")
-    out = os.path.join(tmp, "out")
+def setUpModule():
+    global TMP, OUT, FRONT, REFERENCE, CUT
+    TMP = tempfile.mkdtemp()
+    OUT = os.path.join(TMP, "out")
+    card = os.path.join(TMP, "card")
     os.mkdir(card)
-    front = os.path.join(card, "alwa_20230115_083012_F.MP4")
-    reference = os.path.join(card, "alwa_20230115_082912_F.MP4")
-    cut = os.path.join(card, "alwa_20230115_083112_F.MP4")
-    subprocess.run([MAKE_RECORDING, front, "--seconds", "3", "--start", "20230115_083012"], check=True)
-    subprocess.run([MAKE_RECORDING, reference, "--seconds", "3", "--start", "20230115_082912"], check=True)
-    with open(front, "rb") as f:
-        whole = f.read()
-    with open(cut, "wb") as f:  # a power cut: media data, no index
-        f.write(whole[:len(whole) * 2 // 3])
+    FRONT = recording(os.path.join(card, "alwa_20230115_083012_F.MP4"), "--seconds", "3", "--start", "20230115_083012")
+    REFERENCE = recording(os.path.join(card, "alwa_20230115_082912_F.MP4"), "--seconds", "3", "--start",
+                          "20230115_082912")
+    whole = read(FRONT)
+    CUT = os.path.join(card, "alwa_20230115_083112_F.MP4")
+    write(CUT, whole[:len(whole) * 2 // 3])  # a power cut: media data, no index
 
-    clip_copy = ["clip", front, "--start", "0.5", "--end", "2", "--copy", "-o",
-                 os.path.join(out, "event_20230115_083012_F.MP4")]
-    clip_front = ["clip", front, "--start", "0", "--end", "2", "--layout", "front", "--no-gpx", "-o",
-                  os.path.join(out, "clip.mp4")]
-    cases = [
-        # (name, file that fails, system call, arguments, what the message names)
-        ("telemetry", front, "pread64", ["telemetry", front], front),
-        ("clip --copy", front, "pread64", clip_copy, front),
-        # The copy in the kernel does not say which side failed; a read of the recording then does.
-        ("clip --copy, media data", front, "copy_file_range", clip_copy, front, "pread64"),
-        ("combined clip, index and band", front, "pread64", clip_front, front),
-        ("combined clip, decoding", front, "read", clip_front, front),
-        ("repair, the cut file", cut, "pread64", ["repair", cut, "-o", os.path.join(out, "r.MP4")], cut),
-        ("repair, the reference", reference, "pread64",
-         ["repair", cut, "--reference", reference, "-o", os.path.join(out, "r.MP4")], reference),
-    ]
-    before = {p: digest(p) for p in (front, reference, cut)}
-    for name, failing, syscall, args, named, *then in cases:
-        n = calls(failing, syscall, args, tmp, out)
-        also = (then[0], calls(failing, then[0], args, tmp, out) + 1) if then else None
-        check(n > 0, f"{name}: the command reads {failing} with {syscall}")
-        for when in sorted({1, max(1, n // 2), n}):
-            os.makedirs(out)
-            p = strace(failing, syscall, when, args, also=also)
-            what = f"{name}, {syscall} refused from call {when} of {n}"
-            check(p.returncode == CANNOT_ACCESS, f"{what}: status {p.returncode}: {p.stderr!r}")
-            check(os.path.basename(named) in p.stderr or "a recording of the clip" in p.stderr,
-                  f"{what}: the message names the file: {p.stderr!r}")
-            check("Input/output error" in p.stderr or "refused a read" in p.stderr,
-                  f"{what}: the message says the read failed: {p.stderr!r}")
-            check(not any(word in p.stderr for word in MISLEADING), f"{what}: nothing misleading: {p.stderr!r}")
-            check(os.listdir(out) == [], f"{what}: nothing written: {os.listdir(out)}")
-            shutil.rmtree(out)
-    check({p: digest(p) for p in before} == before, "the recordings are unchanged")
 
-    # A trip over a card whose recording cannot be read is written without it, and says so with status 1.
-    os.unlink(cut)
-    n = calls(front, "pread64", ["trip", card], tmp, out)
-    p = strace(front, "pread64", max(1, n // 2), ["trip", card])
-    check(p.returncode == CANNOT_ACCESS and "refused a read" in p.stderr and "083012" in p.stderr,
-          f"trip with a refused read: {p.returncode} {p.stderr!r}")
-    check("truncated" not in p.stderr, f"trip: the refused file is not called truncated: {p.stderr!r}")
+def tearDownModule():
+    shutil.rmtree(TMP)
 
-finish()
+
+@unittest.skipIf(subprocess.run(["strace", "-o", "/dev/null", "true"], capture_output=True).returncode != 0,
+                 "strace cannot trace here; a pulled card is left to the core tests")
+class PulledCard(unittest.TestCase):
+    def test_every_reader_says_it_cannot_read_and_writes_nothing(self):
+        clip_copy = ["clip", FRONT, "--start", "0.5", "--end", "2", "--copy", "-o",
+                     os.path.join(OUT, "event_20230115_083012_F.MP4")]
+        clip_front = ["clip", FRONT, "--start", "0", "--end", "2", "--layout", "front", "--no-gpx", "-o",
+                      os.path.join(OUT, "clip.mp4")]
+        cases = [
+            # (name, file that fails, system call, arguments, what the message names)
+            ("telemetry", FRONT, "pread64", ["telemetry", FRONT], FRONT),
+            ("clip --copy", FRONT, "pread64", clip_copy, FRONT),
+            # The copy in the kernel does not say which side failed; a read of the recording then does.
+            ("clip --copy, media data", FRONT, "copy_file_range", clip_copy, FRONT, "pread64"),
+            ("combined clip, index and band", FRONT, "pread64", clip_front, FRONT),
+            ("combined clip, decoding", FRONT, "read", clip_front, FRONT),
+            ("repair, the cut file", CUT, "pread64", ["repair", CUT, "-o", os.path.join(OUT, "r.MP4")], CUT),
+            ("repair, the reference", REFERENCE, "pread64",
+             ["repair", CUT, "--reference", REFERENCE, "-o", os.path.join(OUT, "r.MP4")], REFERENCE),
+        ]
+        before = {p: read(p) for p in (FRONT, REFERENCE, CUT)}
+        for name, failing, syscall, args, named, *then in cases:
+            n = calls(failing, syscall, args)
+            also = (then[0], calls(failing, then[0], args) + 1) if then else None
+            self.assertGreater(n, 0, f"{name}: the command reads {failing} with {syscall}")
+            for when in sorted({1, max(1, n // 2), n}):
+                with self.subTest(f"{name}, {syscall} refused from call {when} of {n}"):
+                    os.makedirs(OUT)
+                    p = strace(failing, syscall, when, args, also=also)
+                    written = os.listdir(OUT)
+                    shutil.rmtree(OUT)
+                    self.assertEqual(p.returncode, CANNOT_ACCESS, p.stderr)
+                    self.assertTrue(os.path.basename(named) in p.stderr or "a recording of the clip" in p.stderr,
+                                    f"the message names the file: {p.stderr!r}")
+                    self.assertTrue("Input/output error" in p.stderr or "refused a read" in p.stderr, p.stderr)
+                    self.assertEqual([w for w in MISLEADING if w in p.stderr], [], "nothing misleading")
+                    self.assertEqual(written, [], "nothing written")
+        self.assertTrue(all(read(p) == data for p, data in before.items()), "the recordings are unchanged")
+
+    def test_a_trip_is_written_without_the_recording_that_cannot_be_read(self):
+        card = os.path.dirname(FRONT)
+        os.rename(CUT, CUT + ".away")
+        self.addCleanup(os.rename, CUT + ".away", CUT)
+        n = calls(FRONT, "pread64", ["trip", card])
+        p = strace(FRONT, "pread64", max(1, n // 2), ["trip", card])
+        self.assertTrue(p.returncode == CANNOT_ACCESS and "refused a read" in p.stderr and "083012" in p.stderr,
+                        p.stderr)
+        self.assertNotIn("truncated", p.stderr, "the refused file is not called truncated")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=[sys.argv[0]], verbosity=1)

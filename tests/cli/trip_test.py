@@ -20,11 +20,11 @@ import unittest
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
+from commandline import GPX, gpx_points  # noqa: E402
+from media import recording  # noqa: E402
 from mp4boxes import chunk_offset_tables  # noqa: E402
 
 NURA = os.path.abspath(sys.argv[1])
-MAKE_RECORDING = os.path.join(os.path.dirname(NURA), "make_recording")
-GPX = {"g": "http://www.topografix.com/GPX/1/1"}
 
 
 def trip(*args):
@@ -33,17 +33,8 @@ def trip(*args):
 
 def make(folder, stamp, seconds, *extra):
     side = "R" if "--rear" in extra else "F"
-    path = os.path.join(folder, "alwa_%s_%s.MP4" % (stamp, side))
-    subprocess.run([MAKE_RECORDING, path, "--placeholder-video", "--seconds", str(seconds), "--start", stamp,
-                    "--drive-start", "20230115_083000", *extra], check=True)
-    return path
-
-
-def gpx_points(path):
-    """(lon, lat, time) of each fix, as `nura telemetry` exports one recording."""
-    r = subprocess.run([NURA, "telemetry", path, "--format", "gpx"], capture_output=True, text=True, check=True)
-    return [(float(p.get("lon")), float(p.get("lat")), p.find("g:time", GPX).text)
-            for p in ET.fromstring(r.stdout).findall("g:trk/g:trkseg/g:trkpt", GPX)]
+    return recording(os.path.join(folder, "alwa_%s_%s.MP4" % (stamp, side)), "--placeholder-video", "--seconds",
+                     str(seconds), "--start", stamp, "--drive-start", "20230115_083000", *extra)
 
 
 def without_telemetry(path):
@@ -68,8 +59,8 @@ def setUpModule():
         f.write(b"\0\0\0\x10notavideo" + bytes(100))
     without_telemetry(make(dcim, "20230115_083300", 2))
     RECORDINGS = [first, second, rear_only, lone]
-    DRIVE = [p for path in (first, second, rear_only) for p in gpx_points(path)]
-    ONE = gpx_points(lone)
+    DRIVE = [p for path in (first, second, rear_only) for p in gpx_points(NURA, path)]
+    ONE = gpx_points(NURA, lone)
     assert len(DRIVE) > 60 and len(ONE) == 1, (len(DRIVE), len(ONE))
 
 

@@ -67,9 +67,6 @@ with tempfile.TemporaryDirectory() as stage:
     r = run(["appstreamcli", "validate", "--no-net", path("usr/share/metainfo/org.nura.Viewer.metainfo.xml")])
     check(r.returncode == 0, f"metainfo: {r.stdout}{r.stderr}")
 
-    r = run(["bash", "-n", path("usr/share/bash-completion/completions/nura")])
-    check(r.returncode == 0, f"bash completion: {r.stderr}")
-
     # Compressed as `gzip -9n`: best compression, and no file name or time stamp in the header, so that
     # the same sources give the same package.
     for rel in ("usr/share/man/man1/nura.1.gz", "usr/share/man/man1/nura-viewer.1.gz",

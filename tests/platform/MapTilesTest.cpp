@@ -138,13 +138,8 @@ private slots:
         QVERIFY(kept.isFile());
         QVERIFY(kept.lastModified() > QDateTime::currentDateTimeUtc().addDays(6));
 
-        // A new start with the server gone: the same picture, from the disk, without one request.
-        View again(std::make_shared<TileSource>(options(server.url(QStringLiteral("/hang")), cache.path())));
-        again.settle();
-        QVERIFY(near(again.picture().pixelColor(20, 20), tileColour(3, 3, 3)));
-        QCOMPARE(again.tiles->requestsMade(), 0);
-
-        // A tile past its freshness is drawn and asked for again, once; the new copy is kept a week.
+        // After a restart the fresh tiles come from the disk without a request; a tile past its freshness
+        // is drawn and asked for again, once, and the new copy is kept a week.
         {
             QFile stale(kept.filePath());
             QVERIFY(stale.open(QIODevice::ReadWrite));
@@ -154,6 +149,7 @@ private slots:
         View later(std::make_shared<TileSource>(options(server.url({}), cache.path())));
         later.settle();
         later.settle();
+        QVERIFY(near(later.picture().pixelColor(20, 20), tileColour(3, 3, 3)));
         QVERIFY(near(later.picture().pixelColor(300, 300), tileColour(3, 4, 4)));
         QCOMPARE(later.tiles->requestsMade(), 1);
         QTRY_VERIFY(QFileInfo(kept.filePath()).lastModified() > QDateTime::currentDateTimeUtc().addDays(6));
