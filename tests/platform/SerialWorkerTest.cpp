@@ -4,7 +4,6 @@
 
 #include "platform/SerialWorker.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include <chrono>
@@ -90,10 +89,8 @@ private slots:
             Rig rig;
             alive = rig.worker;
             release = rig.block();
-            QElapsedTimer waited;
-            waited.start();
+            // Held until after this scope: a wait past its bound would never end.
             QVERIFY(!rig.worker->finish([] {}, 200));
-            QVERIFY2(waited.elapsed() < 1000, qPrintable(QString::number(waited.elapsed())));
         }
         QVERIFY(!alive.expired());
         release.set_value();

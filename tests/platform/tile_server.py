@@ -4,10 +4,9 @@
 
   tile_server.py serve            serves tiles on 127.0.0.1 and prints its port
   tile_server.py mbtiles PATH FMT writes an MBTiles file (rows numbered from the south) of zooms 0-1
-  tile_server.py mbtiles PATH png LAT LON   ... and of zooms 13-17 around that place (for pictures)
 
-Each tile is a 256 x 256 PNG of one colour that names its key, (40 z + 20, 8 x + 3, 8 y + 5), with
-"z/x/y" written on it in large digits. Paths on the server:
+Each tile is a 256 x 256 PNG of one colour that names its key, (40 z + 20, 8 x + 3, 8 y + 5). Paths on
+the server:
   /{z}/{x}/{y}.png          the tile, fresh for a minute (Cache-Control: max-age=60)
   /upto/N/{z}/{x}/{y}.png   the tile for z <= N, else 404
   /404/...                  404 for every tile
@@ -22,33 +21,12 @@ import threading
 import time
 import zlib
 
-FONT = {  # 3 x 5 digits
-    "0": "111101101101111", "1": "010110010010111", "2": "111001111100111", "3": "111001111001111",
-    "4": "101101111001001", "5": "111100111001111", "6": "111100111101111", "7": "111001001001001",
-    "8": "111101111101111", "9": "111101111001111", "/": "001001010100100",
-}
-
-
 def colour(z, x, y):
     return (40 * z + 20) % 256, (8 * x + 3) % 256, (8 * y + 5) % 256
 
 
 def png(z, x, y, size=256):
-    back = colour(z, x, y)
-    pixels = [[back] * size for _ in range(size)]
-    text, scale = f"{z}/{x}/{y}", 8
-    left = (size - len(text) * 4 * scale) // 2
-    top = (size - 5 * scale) // 2
-    for i, ch in enumerate(text):
-        for row in range(5):
-            for col in range(3):
-                if FONT[ch][row * 3 + col] == "1":
-                    for dy in range(scale):
-                        for dx in range(scale):
-                            px, py = left + (i * 4 + col) * scale + dx, top + row * scale + dy
-                            if 0 <= px < size and 0 <= py < size:
-                                pixels[py][px] = (255, 255, 255)
-    raw = b"".join(b"\x00" + bytes(c for p in line for c in p) for line in pixels)
+    raw = (b"\x00" + bytes(colour(z, x, y)) * size) * size
 
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
@@ -105,13 +83,7 @@ def serve():
     server.serve_forever()
 
 
-def tile_of(lat, lon, z):
-    import math
-    n = 2 ** z
-    return int((lon + 180) / 360 * n), int((1 - math.asinh(math.tan(math.radians(lat))) / math.pi) / 2 * n)
-
-
-def mbtiles(path, fmt, around=None):
+def mbtiles(path, fmt):
     db = sqlite3.connect(path)
     db.execute("CREATE TABLE metadata (name TEXT, value TEXT)")
     db.execute("CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB)")
@@ -123,12 +95,6 @@ def mbtiles(path, fmt, around=None):
             for y in range(2 ** z):
                 data = png(z, x, y) if fmt in ("png", "none") else b"\x1a\x00vector"
                 db.execute("INSERT INTO tiles VALUES (?, ?, ?, ?)", (z, x, 2 ** z - 1 - y, data))
-    if around:
-        for z in range(13, 18):
-            cx, cy = tile_of(around[0], around[1], z)
-            for x in range(cx - 3, cx + 4):
-                for y in range(cy - 3, cy + 4):
-                    db.execute("INSERT INTO tiles VALUES (?, ?, ?, ?)", (z, x, 2 ** z - 1 - y, png(z, x, y)))
     db.commit()
     db.close()
 
@@ -137,4 +103,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "serve":
         serve()
     else:
-        mbtiles(sys.argv[2], sys.argv[3], (float(sys.argv[4]), float(sys.argv[5])) if len(sys.argv) > 5 else None)
+        mbtiles(sys.argv[2], sys.argv[3])

@@ -39,13 +39,6 @@ bool isMarkerRed(QColor c) {
     return c.red() > 200 && c.green() < 110 && c.blue() < 110;
 }
 
-void save(const QImage& picture, const char* name) {
-    if (qEnvironmentVariableIsSet("NURA_TEST_OUTPUT")) {
-        QDir().mkpath(qEnvironmentVariable("NURA_TEST_OUTPUT"));
-        picture.save(qEnvironmentVariable("NURA_TEST_OUTPUT") + u'/' + QLatin1String(name));
-    }
-}
-
 // The picture the view paints (through its layer), in the format the layer-less picture has.
 QImage painted(TKMapView& map) {
     QImage picture(map.size(), QImage::Format_ARGB32_Premultiplied);
@@ -82,7 +75,7 @@ private slots:
         QCOMPARE(map.trailSize(), std::size_t(4));
         QCOMPARE(map.zoom(), TKMapView::kFirstFixZoom);
         const QImage picture = map.grab().toImage();
-        save(picture, "map-view-trail.png");
+        uitest::screenshot(map, "map-view-trail.png");
 
         // The car is centred (followed) and drawn red; the trail lies on its positions.
         QCOMPARE(map.pointOf({37.5015, 127.004}), QPointF(200, 160));
@@ -99,7 +92,7 @@ private slots:
         // With a heading the marker is an arrow pointing that way: red ahead of the centre, not behind.
         map.setLatLag(127.004, 37.5015, 90.0);
         const QImage arrow = map.grab().toImage();
-        save(arrow, "map-view-heading.png");
+        uitest::screenshot(map, "map-view-heading.png");
         QVERIFY(isMarkerRed(arrow.pixelColor(206, 160)));
         QVERIFY(!isMarkerRed(arrow.pixelColor(191, 160)));
     }
@@ -139,7 +132,7 @@ private slots:
         const QImage picture = fiji.grab().toImage();
         QVERIFY(isTrailBlue(picture.pixelColor(fiji.pointOf({-17.0, 179.9995}).toPoint())));
         QVERIFY(std::abs(fiji.pointOf({-17.0, 179.999}).x() - fiji.pointOf({-17.0, -179.999}).x()) < 100);
-        save(picture, "map-view-antimeridian.png");
+        uitest::screenshot(fiji, "map-view-antimeridian.png");
     }
 
     void theWheelZoomsAboutTheCursorAndADragPansUntilTheNextPosition() {
@@ -233,14 +226,14 @@ private slots:
         }
         // The car followed across some 700 m: the ground was drawn whole a few times, not per position.
         QVERIFY2(map.layerDraws() <= 6, qPrintable(QString::number(map.layerDraws())));
-        save(painted(map), "map-view-route.png");
+        uitest::screenshot(map, "map-view-route.png");
 
         // Zoomed out and in, dragged aside, the trail given whole: each picture as drawn in place.
         const int draws = map.layerDraws();
         map.zoomAbout(-3, QPointF(40, 200));
         QCOMPARE(painted(map), map.pictureWithoutLayer());
         QCOMPARE(map.layerDraws(), draws + 1);
-        save(painted(map), "map-view-route-zoomed-out.png");
+        uitest::screenshot(map, "map-view-route-zoomed-out.png");
         map.zoomAbout(2, QPointF(160, 130));
         QCOMPARE(painted(map), map.pictureWithoutLayer());
         drag(map, {100, 100}, {37, 129});
