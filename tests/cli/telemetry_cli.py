@@ -126,17 +126,6 @@ class Formats(unittest.TestCase):
             self.assertLess(abs(float(p.get("lon")) - degrees(s["Longitude"], s["EW"])), 2e-6)
             self.assertEqual(p.find("g:sat", GPX).text, str(s["SatelliteUsedCount"]))
 
-    def test_records_read_at_their_byte_offsets_match_the_csv(self):
-        # chunk = 2 bytes, time u32 LE, 4 bytes, X Y Z T i32 LE, unit, 128 bytes of text.
-        chunks = chunk_table(DATA)
-        self.assertEqual(len(chunks), 60)
-        for k in (0, 20, 59):
-            (length,) = struct.unpack_from(">H", DATA, chunks[k])
-            time, x, y, z = struct.unpack_from("<I4xiii", DATA, chunks[k] + 2)
-            unit = DATA[chunks[k] + 26:chunks[k] + 27].decode()
-            self.assertEqual((length, time, unit), (153, int(ROWS[k]["time"]), ROWS[k]["unit"]))
-            self.assertEqual([single(float(ROWS[k][a])) for a in ("gx", "gy", "gz")], [x / 256, y / 256, z / 256])
-
 
 class Failures(unittest.TestCase):
     def test_one_line_naming_the_file(self):
