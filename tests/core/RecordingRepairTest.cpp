@@ -286,7 +286,7 @@ TEST_F(RecordingRepairTest, AReferenceRecordedWithOtherSettingsIsPassedOver) {
 }
 
 // The camera may write a 64-bit media data size; it is not relied on. (A size left at 0 is the repair
-// command's test, over many cuts.)
+// command's test.)
 TEST_F(RecordingRepairTest, MediaDataSizeFieldIsNotReliedOn) {
     write(folder / "alwa_20230115_083000_F.MP4");
     const auto plain = writeCut(folder / "alwa_20230115_083100_F.MP4", 3000);

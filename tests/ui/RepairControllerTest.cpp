@@ -97,15 +97,6 @@ private slots:
         QVERIFY(m_messages.isEmpty());
         QVERIFY(QFile::exists(card.filePath("repaired/alwa_20230115_083100_F.MP4")));
         QVERIFY(QFile::exists(card.filePath("repaired/alwa_20230115_083100_R.MP4")));
-
-        // Scanned again, the list shows the repaired files in the cut ones' place.
-        list.scanNow(card.path().toStdString());
-        model.reload();
-        QCOMPARE(list.count(), size_t(4));
-        const auto pair = list.findMediaPairWithFileName("alwa_20230115_083100_F.MP4");
-        QVERIFY(pair && pair->frontMedia && pair->rearMedia);
-        QVERIFY(QString::fromStdString(pair->frontMedia->path).contains("/repaired/"));
-        QVERIFY(!tip("alwa_20230115_083100_F.MP4").contains("cut short"));
     }
 
     void cardThatCannotTakeTheFilesAsksForAFolder() {
