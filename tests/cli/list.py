@@ -1,7 +1,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """nura list: the recordings of a folder as a table and as JSON, its errors, and the drives they make."""
 import json
-import math
 import os
 import subprocess
 import sys
@@ -9,7 +8,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
-from commandline import DONE, CANNOT_ACCESS, USAGE, gpx_points, outcome  # noqa: E402
+from commandline import DONE, CANNOT_ACCESS, USAGE, outcome  # noqa: E402
 from media import recording  # noqa: E402
 
 NURA = sys.argv[1]
@@ -83,15 +82,6 @@ def make(folder, name, seconds, *extra):
                      "--start", name.split("_", 1)[1][:15], "--drive-start", "20230115_083000", *extra)
 
 
-def haversine(points):
-    total = 0.0
-    for (lon1, lat1), (lon2, lat2) in zip(points, points[1:]):
-        p1, p2 = math.radians(lat1), math.radians(lat2)
-        a = math.sin((p2 - p1) / 2) ** 2 + math.cos(p1) * math.cos(p2) * math.sin(math.radians(lon2 - lon1) / 2) ** 2
-        total += 2 * 6371000 * math.asin(math.sqrt(a))
-    return total
-
-
 class Drives(unittest.TestCase):
     # Two drives: three recordings back to back (the last a lone rear file) with an event file copying part
     # of the third, then, ten minutes later, one more recording.
@@ -101,8 +91,9 @@ class Drives(unittest.TestCase):
         self.card = self.tmp.name
         dcim = os.path.join(self.card, "DCIM")
         os.makedirs(dcim)
-        self.segments = [make(dcim, "alwa_20230115_083000_F.MP4", 20), make(dcim, "alwa_20230115_083020_F.MP4", 20),
-                         make(dcim, "alwa_20230115_083040_R.MP4", 20, "--rear")]
+        make(dcim, "alwa_20230115_083000_F.MP4", 20)
+        make(dcim, "alwa_20230115_083020_F.MP4", 20)
+        make(dcim, "alwa_20230115_083040_R.MP4", 20, "--rear")
         make(dcim, "alwa_20230115_083000_R.MP4", 20, "--rear")
         make(dcim, "alwa_20230115_083020_R.MP4", 19, "--rear")
         make(dcim, "event_20230115_083045_F.MP4", 10)
@@ -121,15 +112,14 @@ class Drives(unittest.TestCase):
                           "files": ["alwa_20230115_083000_F.MP4", "alwa_20230115_083020_F.MP4",
                                     "alwa_20230115_083040_R.MP4"],
                           "event_files": ["event_20230115_083045_F.MP4"], "without_length": []})
-        route = [(lon, lat) for s in self.segments for lon, lat, _ in gpx_points(NURA, s)]
-        self.assertTrue(abs(first["distance_m"] - haversine(route)) <= 2 and first["distance_m"] > 100,
-                        f"distance {first['distance_m']} against {haversine(route)}")
+        self.assertGreater(first["distance_m"], 100)
         # The scripted drive brakes into an impact 47 s in: one moment of sharp force, in the lone rear file.
         self.assertEqual(first["events"], 1)
         self.assertEqual({k: second[k] for k in ("start", "end", "duration_s", "recordings", "events", "files")},
                          {"start": "2023-01-15T08:40:00", "end": "2023-01-15T08:40:10", "duration_s": 10.0,
                           "recordings": 1, "events": 0, "files": ["alwa_20230115_084000_F.MP4"]})
-        # Distance and top speed as the trip export gives them for the same fixes.
+        # Distance and top speed as the trip export gives them for the same fixes (how they are measured
+        # is the trip reader's unit test).
         trips = json.loads(run("trip", self.card)[1])["features"]
         self.assertEqual([(d["distance_m"], d["max_speed_kmh"]) for d in drives],
                          [(t["properties"]["distance_m"], t["properties"]["max_speed_kmh"]) for t in trips])

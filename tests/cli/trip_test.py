@@ -22,7 +22,7 @@ import xml.etree.ElementTree as ET
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pylib"))
 from commandline import GPX, gpx_points  # noqa: E402
 from media import recording  # noqa: E402
-from mp4boxes import chunk_offset_tables  # noqa: E402
+from mp4boxes import boxes  # noqa: E402
 
 NURA = os.path.abspath(sys.argv[1])
 
@@ -40,7 +40,8 @@ def make(folder, stamp, seconds, *extra):
 def without_telemetry(path):
     """Sets the entry count of the file's last chunk-offset table (the data track) to 0."""
     data = bytearray(open(path, "rb").read())
-    struct.pack_into(">I", data, chunk_offset_tables(data)[-1] + 12, 0)
+    table = [o for p, o, _ in boxes(data) if p.endswith("/stco")][-1]
+    struct.pack_into(">I", data, table + 12, 0)
     open(path, "wb").write(data)
 
 

@@ -6,25 +6,6 @@ import struct
 CONTAINERS = (b"moov", b"trak", b"mdia", b"minf", b"stbl")
 
 
-def chunk_offset_tables(data):
-    """Byte positions of every chunk-offset table ("stco") in file order; the last is the data track's."""
-    found = []
-
-    def walk(start, end):
-        while start + 8 <= end:
-            size, kind = struct.unpack_from(">I4s", data, start)
-            if size < 8:
-                return
-            if kind in CONTAINERS:
-                walk(start + 8, start + size)
-            elif kind == b"stco":
-                found.append(start)
-            start += size
-
-    walk(0, len(data))
-    return found
-
-
 def boxes(data, start=0, end=None, path=""):
     """Every box as (path, offset, size), containers walked; a repeated name gets "[2]", "[3]"..."""
     end = len(data) if end is None else end
