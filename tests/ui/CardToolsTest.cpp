@@ -378,7 +378,7 @@ private slots:
             const qsizetype loads = loaded.size();
             w.setFlashDataFilePath(tmp.filePath(name));
             w.loadFlashDataFile();
-            QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), loads + 1, 1000);
+            QTRY_COMPARE(loaded.size(), loads + 1);
             QVERIFY2(w.statusLabel->text().contains(why), qPrintable(w.statusLabel->text()));
             QCOMPARE(w.tableView->model()->rowCount(), 2);
         }
