@@ -74,24 +74,6 @@ TEST_F(SettingsFile, OnlyAWholeRecordIsRead) {
         const std::string got(reinterpret_cast<const char*>(&r), sizeof r);
         EXPECT_EQ(got, c.expected == ReadSettingResult::Ok ? c.content : std::string(500, '\xEE'));
     }
-    _FILEDATA r = marked(0xEE);
-    EXPECT_EQ(ReadSettingFile(path("missing.bin"), r), ReadSettingResult::CannotOpen);
-    EXPECT_EQ(ReadSettingFile(m_dir.string(), r), ReadSettingResult::NotRegular); // a folder
-    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
-    EXPECT_EQ(ReadSettingFile(path("fifo"), r), ReadSettingResult::NotRegular); // no writer: must not wait
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&r), sizeof r), std::string(500, '\xEE'));
-}
-
-// A path below a regular file, unwritable even for root, is the config command's test.
-TEST_F(SettingsFile, FailedWriteKeepsOldFileAndSaysWhy) {
-    writeBytes(path("plain"), "x");
-    // A folder where the file should be: the rename fails and nothing else is left behind.
-    fs::create_directory(path("config.bin"));
-    LogCapture log;
-    EXPECT_EQ(WriteSettingFile(marked(1), path("config.bin")), "msg.file_open_fail");
-    EXPECT_TRUE(log.contains("fopen fail:" + path("config.bin") + ": is a directory"));
-    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"config.bin", "plain"}));
-    EXPECT_EQ(slurp(path("plain")), "x");
 }
 
 TEST_F(SettingsFile, DefaultFileIsUnsealedDefaults) {

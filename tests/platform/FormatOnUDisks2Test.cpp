@@ -270,6 +270,9 @@ private slots:
         }
         QCOMPARE(readFile(cardRoot() + "/config.bin"), m_record);
         QCOMPARE(card()->mountPath, cardRoot().toStdString());
+        // Its backup is marked restored rather than deleted; the first one's is left as it was.
+        QCOMPARE(QDir(backupFolder()).entryList({"*.restored.bin"}, QDir::Files).size(), 1);
+        QCOMPARE(QDir(backupFolder()).entryList(QDir::Files).size(), 2);
     }
 
     // Ctrl+Shift+F twice and the settings window's button give one window, whose list follows the

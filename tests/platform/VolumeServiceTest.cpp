@@ -99,15 +99,9 @@ private slots:
         // Labelled NURA, writable, holding config.bin: the whole-disk medium.
         QCOMPARE(QString::fromStdString(svc.findCameraCardDisk()->deviceFilePath()), QString("/dev/sde"));
 
-        const TKUSBDiskEntity whole = *svc.findCameraCardDisk();
-        QCOMPARE(svc.renameVolume(whole, "OTHER"), QString());
-        // Now the write-protected NURA card outranks the writable stick.
-        QCOMPARE(QString::fromStdString(svc.findCameraCardDisk()->deviceFilePath()), QString("/dev/sdc1"));
-
-        const QString refused = svc.renameVolume(whole, "FAR TOO LONG A LABEL");
+        // The service's refusal reaches the caller; a rename that is done, the settings window's test below.
+        const QString refused = svc.renameVolume(*svc.findCameraCardDisk(), "FAR TOO LONG A LABEL");
         QVERIFY(refused.contains("label too long"));
-        QCOMPARE(svc.renameVolume(whole, "NURA"), QString());
-        QCOMPARE(QString::fromStdString(svc.findCameraCardDisk()->deviceFilePath()), QString("/dev/sde"));
     }
 
     void volumeHoldingAFile() {
@@ -143,12 +137,6 @@ private slots:
         QVERIFY(loaded.wait(20000));
         QCOMPARE(window.settingFilePath().value_or(""), QDir(root("STICK")).filePath("config.bin"));
         QCOMPARE(QString::fromStdString(volumes.mountedUSBDisks().front().volumeName()), QString("NURA"));
-    }
-
-    void aQueryTellsTheServiceIsThere() {
-        const auto volumes = service().queryMountedVolumes();
-        QVERIFY(volumes.has_value());
-        QCOMPARE(volumes->size(), service().describeMountedVolumes().size());
     }
 
     void noServiceMeansNoVolumes() {

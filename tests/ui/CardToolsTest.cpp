@@ -218,6 +218,11 @@ private slots:
             QVERIFY(!lastAlertText(w).contains(L("msg.write_protected_disk")));
         }
         QCOMPARE(readFile(rig.root + "/config.bin"), QByteArray(500, 'k'));
+        // The card may have lost its copy part-way: the backup stays, named in the message.
+        const QStringList kept = QDir(rig.backupFolder()).entryList(QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(readFile(rig.backupFolder() + "/" + kept[0]), QByteArray(500, 'k'));
+        QVERIFY2(lastAlertText(w).contains(rig.backupFolder() + "/" + kept[0]), qPrintable(lastAlertText(w)));
     }
 
     void configThatCannotBeKeptStopsBeforeTheErase() {
@@ -254,32 +259,6 @@ private slots:
         QCOMPARE(readFile(rig.root + "/config.bin").size(), 500);
         lastAlert(w)->close();
         QVERIFY(w.close());
-    }
-
-    void aBackupOutlivesAFailedFormat() {
-        Rig rig;
-        const QByteArray record(500, 'k');
-        writeFile(rig.root + "/config.bin", record);
-        rig.runner.formatResult = {1, QString("mkfs.fat: unable to open /proc/self/fd/3")};
-        ORBFormatWindowController w(rig.services());
-        waitForList(w);
-        QSignalSpy finished(&w, &ORBFormatWindowController::formatFinished);
-        w.onFormat();
-        QTRY_COMPARE(finished.size(), 1);
-        const QStringList kept = QDir(rig.backupFolder()).entryList(QDir::Files);
-        QCOMPARE(kept.size(), 1);
-        QCOMPARE(readFile(rig.backupFolder() + "/" + kept[0]), record);
-        QVERIFY2(lastAlertText(w).contains(rig.backupFolder() + "/" + kept[0]), qPrintable(lastAlertText(w)));
-        screenshot(*lastAlert(w), "format-failed-backup-kept.png");
-
-        // A format that succeeds restores it, verified, and marks it restored rather than deleting it.
-        rig.runner.formatResult = {};
-        lastAlert(w)->close();
-        w.onFormat();
-        QTRY_COMPARE(finished.size(), 2);
-        QCOMPARE(finished[1][0].toBool(), true);
-        QCOMPARE(readFile(rig.root + "/config.bin"), record);
-        QCOMPARE(QDir(rig.backupFolder()).entryList({"*.restored.bin"}, QDir::Files).size(), 1);
     }
 
     // Listed second, the card labelled NURA is the disk chosen; how the list follows the disk service, and
@@ -382,18 +361,13 @@ private slots:
         QCOMPARE(readFile(exportTarget).count('\n'), 3); // the text itself: the core tests
         uitest::takeAlerts(w);
 
-        exportTarget = tmp.filePath("missing/out.csv");
-        w.onSaveCSVFile();
-        QTRY_COMPARE(exported.size(), 2);
-        QCOMPARE(lastAlert(w)->text(), L("msg.export_fail"));
-
-        // An export over a FIFO is refused at once, before a byte is written.
+        // An export over a FIFO is refused at once, before a byte is written, and said.
         QVERIFY(::mkfifo(QFile::encodeName(tmp.filePath("pipe.csv")).constData(), 0600) == 0);
         exportTarget = tmp.filePath("pipe.csv");
-        uitest::takeAlerts(w);
         w.onSaveCSVFile();
-        QTRY_COMPARE(exported.size(), 3);
-        QVERIFY(exported[2][0].toString().contains("not a regular file"));
+        QTRY_COMPARE(exported.size(), 2);
+        QVERIFY(exported[1][0].toString().contains("not a regular file"));
+        QCOMPARE(lastAlert(w)->text(), L("msg.export_fail"));
 
         // A FIFO opened as a drive-record file ends the loading at once and says what it is; a settings
         // file opened by mistake has no drive-record header. The table keeps the records it showed.
@@ -404,7 +378,7 @@ private slots:
             const qsizetype loads = loaded.size();
             w.setFlashDataFilePath(tmp.filePath(name));
             w.loadFlashDataFile();
-            QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), loads + 1, 1000);
+            QTRY_COMPARE(loaded.size(), loads + 1);
             QVERIFY2(w.statusLabel->text().contains(why), qPrintable(w.statusLabel->text()));
             QCOMPARE(w.tableView->model()->rowCount(), 2);
         }

@@ -69,12 +69,11 @@ private slots:
         QCOMPARE(matrix.selectedCell(), -1);
     }
 
-    void alertSheetIsWindowModalWithOneButton() {
+    void alertSheetHasOneButtonAndEndsItself() {
         QWidget window;
         window.show();
         int ended = 0;
         QMessageBox* alert = ShowAlertSheet(&window, "Saved.", "The card may be removed.", [&] { ++ended; });
-        QCOMPARE(alert->windowModality(), Qt::WindowModal);
         QCOMPARE(alert->buttons().size(), 1);
         QPointer<QMessageBox> guard(alert);
         alert->button(QMessageBox::Ok)->click();
