@@ -64,12 +64,12 @@ struct Rig {
         p2.advance(p2.mediaLength());
         p1.advance(p1.mediaLength());
     }
-    // The listing's drives, every file lasting a minute, as the headers' reads would tell.
-    void giveDrives() {
+    // The listing's drives, every file lasting `fileMs`, as the headers' reads would tell.
+    void giveDrives(int64_t fileMs = 60000) {
         auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
         for (auto& r : recordings) {
-            r.frontMs = r.front ? std::optional<int64_t>(60000) : std::nullopt;
-            r.rearMs = r.rear ? std::optional<int64_t>(60000) : std::nullopt;
+            r.frontMs = r.front ? std::optional<int64_t>(fileMs) : std::nullopt;
+            r.rearMs = r.rear ? std::optional<int64_t>(fileMs) : std::nullopt;
         }
         auto drives = nura::splitIntoDrives(recordings);
         c->setDrives(std::move(recordings), std::move(drives));
