@@ -24,7 +24,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <functional>
 #include <limits>
 #include <memory>
 #include <random>
@@ -189,7 +188,6 @@ private slots:
         QTest::qWait(1000);
         const double perSecond = (rig.timeReports - before) * 1000.0 / static_cast<double>(window.elapsed());
         QObject::disconnect(watch);
-        qInfo("time reports while playing: %.1f per second", perSecond);
         QVERIFY2(perSecond >= 10, qPrintable(QString::number(perSecond)));
         QVERIFY(monotonic);
         QVERIFY(consistent);
@@ -235,9 +233,7 @@ private slots:
         rig.player->setMedia(m_ramp);
         rig.player->play();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
-        qInfo("largest lead of the time over the picture: %lld ms in %d reports",
-              static_cast<long long>(lead), samples);
-        QVERIFY(samples > 20);
+        QVERIFY2(samples > 20, qPrintable(QString::number(samples)));
         QVERIFY2(lead < PlaybackClock::kMaxLeadMs, qPrintable(QString::number(lead)));
     }
 
@@ -509,63 +505,6 @@ private slots:
         rig.player->setMedia(QString());
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Idle, kTimeout);
         QVERIFY(rig.view->lastFrame().isNull());
-    }
-
-    // With every read of the file taking 2 s, as on a failing card, the calls made on the UI
-    // thread still return at once, and quitting does not wait on the engine for long.
-    void theUiThreadNeverWaitsForASlowCard() {
-        if (!qEnvironmentVariableIsSet("NURA_SLOW_READ_MS")) {
-            // The slow card needs the shim loaded before the engine: run this test again in a
-            // process of its own.
-            QProcess child;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("LD_PRELOAD", NURA_SLOW_READ_SHIM);
-            env.insert("NURA_SLOW_READ_MS", "2000");
-            child.setProcessEnvironment(env);
-            child.setProcessChannelMode(QProcess::ForwardedChannels);
-            child.start(QCoreApplication::applicationFilePath(), {"theUiThreadNeverWaitsForASlowCard"});
-            QVERIFY(child.waitForFinished(120000));
-            QCOMPARE(child.exitCode(), 0);
-            return;
-        }
-        const QString slow = m_dir.filePath("slowread_F.mp4");
-        const QString slowToo = m_dir.filePath("slowread_R.mp4");
-        QVERIFY(QFile::copy(m_clip, slow));
-        QVERIFY(QFile::copy(m_clip, slowToo));
-
-        qint64 worst = 0;
-        const auto timed = [&worst](const std::function<void()>& call) {
-            QElapsedTimer t;
-            t.start();
-            call();
-            worst = std::max(worst, t.elapsed());
-        };
-        auto rig = std::make_unique<Rig>();
-        MediaPlayer& p = *rig->player;
-        timed([&] { p.setMedia(slow); });
-        timed([&] { p.play(); });
-        QTest::qWait(300);
-        timed([&] { p.setTime(1000); });
-        timed([&] { p.pause(); });
-        timed([&] { p.stop(); });
-        timed([&] { p.setMedia(slowToo); });
-        timed([&] { p.play(); });
-        QTest::qWait(300);
-        timed([&] { p.setTime(500); });
-        timed([&] { p.setRate(2.0f); });
-        timed([&] { p.setVolume(50); });
-        timed([&] { p.giveUp(MediaPlayer::NoPicture); });
-        QCOMPARE(p.state(), MediaPlayer::Failed);
-        timed([&] { (void)qobject_cast<VlcMediaPlayer*>(&p)->pictureCounts(); });
-        qInfo("longest call on the UI thread with 2 s reads: %lld ms", static_cast<long long>(worst));
-        QVERIFY2(worst < 200, qPrintable(QString::number(worst)));
-
-        // The engine is still held by the card: quitting waits for it a bounded time only.
-        QElapsedTimer quit;
-        quit.start();
-        rig.reset();
-        qInfo("player gone after %lld ms", static_cast<long long>(quit.elapsed()));
-        QVERIFY(quit.elapsed() < VlcMediaPlayer::kShutdownWaitMs + 1000);
     }
 
     void viewOrPlayerMayGoFirstWhilePlaying() {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The media-player service on a private session bus (the test runs under dbus-run-session), driven and
-// watched from outside by gdbus as a desktop widget or playerctl would: the calls that reach playback,
-// the types a client reads, the change signals, a second instance, and no bus at all.
+// watched from outside by gdbus as a desktop widget would: the edge cases of the calls that reach
+// playback, the types a client reads, the change signals, a second instance, and no bus at all.
 
 #include "platform/MprisService.h"
 
@@ -191,7 +191,8 @@ private slots:
         m_service->trackChanged(); // announces the reset, so that each test starts from the same state
     }
 
-    // The plain calls are made by playerctl below; here the edges a desktop client may send.
+    // The plain calls are made end to end through the viewer (media_keys_test.py); here the edges
+    // a desktop client may send.
     void methodsReachPlayback_data() {
         QTest::addColumn<QString>("method");
         QTest::addColumn<QStringList>("arguments");
@@ -372,30 +373,6 @@ private slots:
         QCOMPARE(watch.next(),
                  kPath + QStringLiteral(": org.mpris.MediaPlayer2.Player.Seeked (int64 43000000,)"));
         QCOMPARE(watch.next(1000), QString());
-    }
-
-    // playerctl stands for the desktop's media widgets: it reads and drives the player by its own rules.
-    void playerctlDrivesPlayback() {
-        const auto playerctl = [](const QStringList& arguments) {
-            const Reply reply = runClient(QStringLiteral("playerctl"),
-                                          QStringList{QStringLiteral("--player=nura_viewer")} + arguments);
-            return reply.exitCode == 0 ? reply.out : QStringLiteral("failed: ") + reply.err;
-        };
-        QCOMPARE(playerctl({"status"}), "Playing");
-        QCOMPARE(playerctl({"metadata", "--format",
-                            "{{mpris:trackid}} {{mpris:length}} {{xesam:title}} {{xesam:url}}"}),
-                 "'/org/nura/viewer/track/12' 60000000 2024-05-01 08:12:00 file:///card/DCIM/F_0812.mp4");
-        QCOMPARE(playerctl({"volume"}), "1.000000");
-        for (const char* command : {"play-pause", "next", "previous", "stop", "play", "pause"}) {
-            QCOMPARE(playerctl({QLatin1String(command)}), QString());
-        }
-        QCOMPARE(playerctl({"position", "10"}), QString());
-        QCOMPARE(playerctl({"position", "5+"}), QString());
-        QCOMPARE(playerctl({"volume", "0.5"}), QString());
-        QCOMPARE(playerctl({"open", "file:///card/DCIM/F_0813.mp4"}), QString());
-        QCOMPARE(m_target.calls, (QStringList{"playPause", "next", "previous", "stop", "play", "pause",
-                                              "setPosition " + kTrack12 + " 10000000", "seekBy 5000000",
-                                              "setVolume 0.5", "openUri file:///card/DCIM/F_0813.mp4"}));
     }
 
     void secondInstanceTakesItsOwnName() {

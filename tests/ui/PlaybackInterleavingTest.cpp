@@ -4,12 +4,7 @@
 // who starts, pauses, seeks, swaps, skips and opens folders at any moment. After every step the
 // invariants a user relies on must hold; a failing run prints its seed.
 
-#include "core/media/DriveTimeline.h"
-#include "core/media/ORBMediaList.h"
-#include "platform/FakeMediaPlayer.h"
-#include "platform/Scheduler.h"
-#include "ui/app/ORBPlayInfo.h"
-#include "ui/app/ORBPlaybackController.h"
+#include "PlaybackRig.h"
 
 #include <QTest>
 
@@ -23,31 +18,21 @@ const QStringList kCard = {
     QStringLiteral("/card/alwa_20230115_083300_F.MP4"), QStringLiteral("/card/alwa_20230115_083300_R.MP4"),
 };
 
-struct Run {
-    FakeMediaPlayer p1, p2;
-    ORBMediaList list;
-    ORBPlayInfo info;
-    ManualScheduler scheduler;
-    std::unique_ptr<ORBPlaybackController> c;
+struct Run : playtest::Rig {
     std::mt19937 rng;
     QString failure;
-    // When the current start began (scheduler time), and the item an advance must reach.
+    // When the current start began (scheduler time).
     double startedAt = -1;
-    std::optional<QString> expectedNext;
     bool drive = false;
-    int64_t lengthMs = 0;
 
-    explicit Run(unsigned seed, bool withDrive = false) : rng(seed), drive(withDrive) {
-        for (const QString& path : kCard) {
-            list.addMedia(ORBMedia::mediaWithPath(path.toStdString()));
-        }
+    explicit Run(unsigned seed, bool withDrive = false) : Rig(kCard), rng(seed), drive(withDrive) {
+        int64_t lengthMs = 0;
         for (FakeMediaPlayer* p : {&p1, &p2}) {
             p->setDeferred(true);
             // The main and sub files may differ by a second.
             lengthMs = 4000 + static_cast<int64_t>(rng() % 3) * 500;
             p->setDefaultLength(lengthMs);
         }
-        c = std::make_unique<ORBPlaybackController>(p1, p2, list, info, scheduler, inlineTelemetryReader());
         QObject::connect(c.get(), &ORBPlaybackController::stateChanged, c.get(), [this](ORBRecordingState s) {
             if (s == ORBRecordingState::Starting && startedAt < 0) {
                 startedAt = scheduler.now();
@@ -56,13 +41,7 @@ struct Run {
             }
         });
         if (drive) {
-            // The card as one drive, each file as long as the players make it.
-            auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
-            for (auto& r : recordings) {
-                r.frontMs = r.front ? std::optional<int64_t>(lengthMs) : std::nullopt;
-                r.rearMs = r.rear ? std::optional<int64_t>(lengthMs) : std::nullopt;
-            }
-            c->setDrives(recordings, nura::splitIntoDrives(recordings));
+            giveDrives(lengthMs); // the card as one drive, each file as long as the players make it
             c->setDriveMode(true);
         }
         // Every start (a superseding one too) gives its players the whole give-up time again.
@@ -119,15 +98,12 @@ struct Run {
             (pick(2) ? p1 : p2).setHoldInOpening(pick(2) == 0);
             break;
         case 16:
-            expectedNext.reset();
             c->toggleDriveMode();
             break;
         case 17:
-            expectedNext.reset();
             c->seekDriveTo(pick(30000));
             break;
         case 18:
-            expectedNext.reset();
             pick(2) ? c->jumpForward() : c->jumpBackward();
             break;
         default: {
@@ -140,15 +116,9 @@ struct Run {
         }
     }
 
-    void userStart() {
-        expectedNext.reset();
-        c->playAtIndex(pick(static_cast<int>(kCard.size())));
-    }
+    void userStart() { c->playAtIndex(pick(static_cast<int>(kCard.size()))); }
 
-    void userSkip(bool forward) {
-        expectedNext.reset();
-        forward ? c->playNext() : c->playPrevious();
-    }
+    void userSkip(bool forward) { forward ? c->playNext() : c->playPrevious(); }
 
     bool check(bool ok, const QString& what) {
         if (!ok && failure.isEmpty()) {

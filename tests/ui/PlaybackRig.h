@@ -23,6 +23,17 @@ inline const QString kC_F = QStringLiteral("/card/alwa_20230115_083200_F.MP4");
 inline const QString kC_R = QStringLiteral("/card/alwa_20230115_083200_R.MP4");
 inline const QString kD_R = QStringLiteral("/card/alwa_20230115_083300_R.MP4");
 
+// The listing's drives, every file lasting `fileMs`, as the headers' reads would tell.
+inline void giveDrives(ORBPlaybackController& c, const ORBMediaList& list, int64_t fileMs = 60000) {
+    auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
+    for (auto& r : recordings) {
+        r.frontMs = r.front ? std::optional<int64_t>(fileMs) : std::nullopt;
+        r.rearMs = r.rear ? std::optional<int64_t>(fileMs) : std::nullopt;
+    }
+    auto drives = nura::splitIntoDrives(recordings);
+    c.setDrives(std::move(recordings), std::move(drives));
+}
+
 struct Rig {
     FakeMediaPlayer p1, p2;
     ORBMediaList list;
@@ -64,16 +75,7 @@ struct Rig {
         p2.advance(p2.mediaLength());
         p1.advance(p1.mediaLength());
     }
-    // The listing's drives, every file lasting a minute, as the headers' reads would tell.
-    void giveDrives() {
-        auto recordings = nura::driveRecordings({list.medias(), list.mediaPairDic()});
-        for (auto& r : recordings) {
-            r.frontMs = r.front ? std::optional<int64_t>(60000) : std::nullopt;
-            r.rearMs = r.rear ? std::optional<int64_t>(60000) : std::nullopt;
-        }
-        auto drives = nura::splitIntoDrives(recordings);
-        c->setDrives(std::move(recordings), std::move(drives));
-    }
+    void giveDrives(int64_t fileMs = 60000) { playtest::giveDrives(*c, list, fileMs); }
 };
 
 } // namespace playtest

@@ -104,6 +104,7 @@ try:
     check(call("Seek", "2000000")[0] == 0, "Seek")
     check(wait_for(lambda: (position_us() or 0) >= before + 1_500_000, 5),
           f"Seek moves on two seconds: {before} -> {position_us()}")
+    check(call("PlayPause")[0] == 0 and wait_for(lambda: status() == "Paused"), f"PlayPause pauses: {status()}")
 
     # Next passes over both rows of the pair, whichever was played: the lone rear recording.
     check(call("Next")[0] == 0 and wait_for(lambda: url() == file_url("b_r")), f"Next: {url()}")
