@@ -142,6 +142,12 @@ void ORBClipExportController::setMarks(std::optional<double> in, std::optional<d
     updateSpan();
 }
 
+void ORBClipExportController::refuse(const QString& why) {
+    if (m_status) {
+        m_status->setText(why);
+    }
+}
+
 void ORBClipExportController::updateSpan() {
     const auto at = [this](const std::optional<double>& s) -> std::optional<double> {
         if (!s || m_length <= 0) {

@@ -64,6 +64,8 @@ public:
     QAction* addAction(QWidget* view);
     // Shows the dialog for `recording` with the span proposed, then runs the export.
     void exportClip(const QString& recording, std::pair<double, double> span, double length);
+    // A clip refused before it starts, said in the status line.
+    void refuse(const QString& why);
     // Runs an export as asked, without the dialog (tests, and the dialog's OK).
     void run(const ORBClipRequest& request);
     bool isRunning() const { return m_job != nullptr; }

@@ -13,7 +13,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QLabel>
 #include <QShortcut>
 
 ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
@@ -25,8 +24,7 @@ ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
       m_stepper(app.playback()),
       m_mirror(new ORBRearMirror(app.recording(), app.video1View(), app.video2View(), this)),
       m_playback(app.playback()),
-      m_clips(new ORBClipExportController(m_markers->sliders(), app.window(), app.view().statusLabel, this)),
-      m_status(app.view().statusLabel) {
+      m_clips(new ORBClipExportController(m_markers->sliders(), app.window(), app.view().statusLabel, this)) {
     auto& playback = app.playback();
     connect(&playback, &ORBPlaybackController::telemetryChanged, m_markers,
             &ORBEventMarkerController::setTelemetry);
@@ -118,7 +116,7 @@ void ORBViewingTools::exportDriveClip() {
     const auto gap = timeline.widestGapBetween(toMs(span.first), toMs(span.second));
     if (gap && static_cast<double>(gap->gapMs) > nura::LosslessClip::kJoinSeconds * 1000.0) {
         const int64_t at = timeline.segments()[gap->segment].clockStartMs;
-        m_status->setText(
+        m_clips->refuse(
             L("clip.gap_fmt")
                 .arg(QString::number(static_cast<double>(gap->gapMs) / 1000.0, 'f', 0))
                 .arg(QDateTime::fromMSecsSinceEpoch(at, Qt::UTC).toString(QStringLiteral("HH:mm:ss"))));

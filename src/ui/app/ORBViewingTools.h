@@ -12,7 +12,6 @@
 #include <QObject>
 
 class ORBAppDelegate;
-class QLabel;
 class QWidget;
 
 class ORBViewingTools : public QObject {
@@ -52,6 +51,5 @@ private:
     // said in the status line, across a gap longer than a clip goes on over.
     void exportDriveClip();
 
-    QLabel* m_status;
     bool m_marksInDrive = false;
 };
