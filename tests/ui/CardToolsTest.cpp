@@ -47,15 +47,11 @@ public:
     QSemaphore* holdFormat = nullptr;
     QList<QPair<QStringList, bool>> calls;
     QMutex mutex;
-    std::function<void(const QStringList&)> onCommand; // on the job's thread, before the answer
 
     CommandResult runScriptCommand(const QStringList& arguments, bool admin) override {
         {
             QMutexLocker lock(&mutex);
             calls.append({arguments, admin});
-        }
-        if (onCommand) {
-            onCommand(arguments);
         }
         if (arguments.value(0) == "nura-format-card") {
             if (holdFormat) {

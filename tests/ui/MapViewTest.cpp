@@ -92,7 +92,6 @@ private slots:
         // With a heading the marker is an arrow pointing that way: red ahead of the centre, not behind.
         map.setLatLag(127.004, 37.5015, 90.0);
         const QImage arrow = map.grab().toImage();
-        uitest::screenshot(map, "map-view-heading.png");
         QVERIFY(isMarkerRed(arrow.pixelColor(206, 160)));
         QVERIFY(!isMarkerRed(arrow.pixelColor(191, 160)));
     }
@@ -230,7 +229,6 @@ private slots:
         map.zoomAbout(-3, QPointF(40, 200));
         QCOMPARE(painted(map), map.pictureWithoutLayer());
         QCOMPARE(map.layerDraws(), draws + 1);
-        uitest::screenshot(map, "map-view-route-zoomed-out.png");
         drag(map, {100, 100}, {37, 129});
         QCOMPARE(painted(map), map.pictureWithoutLayer());
         std::vector<MapFix> trail;
