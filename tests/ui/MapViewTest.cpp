@@ -83,8 +83,6 @@ private slots:
         const QPointF start = map.pointOf({37.5, 127.0}), corner = map.pointOf({37.5, 127.004});
         QVERIFY(isTrailBlue(picture.pixelColor(((start + corner) / 2).toPoint())));
         QVERIFY(isTrailBlue(picture.pixelColor(start.toPoint() + QPoint(3, 0))));
-        // 0.004° of longitude at zoom 16: 0.004 / 360 x 256 x 2^16 = 186 pixels.
-        QVERIFY(std::abs(corner.x() - start.x() - 186.4) < 1);
         QVERIFY(!isTrailBlue(picture.pixelColor(((start + corner) / 2).toPoint() + QPoint(0, 20))));
         // Without tiles it says so; the attribution is drawn all the same.
         QCOMPARE(map.statusText(), QStringLiteral("Offline \u00b7 no map tiles"));
