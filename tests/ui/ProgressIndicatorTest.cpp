@@ -81,13 +81,6 @@ private slots:
             QCOMPARE(t.text.text(), QString());
         }
         {
-            // One percent after 700/99 seconds: r = 700, 700 / 60 + 0.75 = 12.4.
-            TimedBar t;
-            t.bar.updateProgressText();
-            t.at(700.0 / 99.0, 1);
-            QCOMPARE(t.text.text(), QStringLiteral("About 12 minutes remaining"));
-        }
-        {
             TimedBar t;
             t.bar.setDisplayPercentage(true);
             t.bar.updateProgressText();

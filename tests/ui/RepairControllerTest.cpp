@@ -10,12 +10,9 @@
 #include "ui/app/ORBRecordingsModel.h"
 #include "ui/app/ORBRepairController.h"
 
-#include <QAction>
 #include <QFile>
-#include <QMenu>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -80,14 +77,6 @@ private slots:
         // What a cut file's tooltip and failed play say is the main window's test; a whole file says nothing.
         QVERIFY(!tip("alwa_20230115_083000_F.MP4").contains("cut short"));
         QVERIFY(repair->playFailureText(card.filePath("alwa_20230115_083000_F.MP4").toStdString()).isEmpty());
-
-        // The list's context menu, as the window shows it.
-        QTableView view;
-        view.setModel(&model);
-        repair->addAction(&view);
-        QMenu menu;
-        menu.addActions(view.actions());
-        uitest::screenshot(menu, "repair_context_menu.png");
 
         QSignalSpy finished(repair.get(), &ORBRepairController::repairFinished);
         repair->repairRecording(list, static_cast<size_t>(row(list, "alwa_20230115_083100_R.MP4")));

@@ -105,18 +105,16 @@ private slots:
                 .arg(rig.dir.filePath(QStringLiteral("private/nura_capture.jpg")))));
     }
 
-    // A folder that does not exist, or a FIFO or folder where the picture goes (a write through the FIFO
-    // would wait for a reader for good): the save fails at once and says why. How a link there is
-    // replaced is the safe writer's own test.
+    // A folder that does not exist, or a FIFO where the picture goes (a write through it would wait for a
+    // reader for good): the save fails at once and says why. A folder or a link there is the safe
+    // writer's own test.
     void failuresAreToldAndNothingIsOpened() {
         Rig rig;
         rig.player.play();
         QVERIFY(::mkfifo(QFile::encodeName(rig.dir.filePath(QStringLiteral("pipe.jpg"))).constData(), 0600) ==
                 0);
-        QVERIFY(QDir(rig.dir.path()).mkdir(QStringLiteral("folder.jpg")));
         const std::pair<const char*, const char*> targets[] = {{"missing/frame.png", "could not be saved"},
-                                                               {"pipe.jpg", "not a regular file"},
-                                                               {"folder.jpg", "not a regular file"}};
+                                                               {"pipe.jpg", "not a regular file"}};
         for (const auto& [name, why] : targets) {
             rig.chosen = QLatin1String(name);
             rig.controller->captureVideo();
@@ -125,14 +123,14 @@ private slots:
         QVERIFY(rig.opened.isEmpty());
         QCOMPARE(
             QDir(rig.dir.path()).entryList(QDir::System | QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
-            (QStringList{"folder.jpg", "pipe.jpg", "private"}));
+            (QStringList{"pipe.jpg", "private"}));
 
         // No picture from the player: a stale snapshot from before is neither offered nor printed.
         rig.player.setPictureAvailable(false);
         rig.player.setVideoSize(QSize());
         rig.controller->captureVideo();
         rig.controller->print();
-        QCOMPARE(rig.panels, 3);
+        QCOMPARE(rig.panels, 2);
         QVERIFY(rig.printer.paths.isEmpty());
         QVERIFY(rig.messages.last().contains(QStringLiteral("could not be captured")));
     }
@@ -153,10 +151,6 @@ private slots:
         QCOMPARE(rig.printer.pictures.last().size(), QSize(320, 180));
         QCOMPARE(rig.player.calls(),
                  QStringList{QStringLiteral("snapshot:%1:0x0").arg(rig.printer.paths.last())});
-
-        rig.player.setMedia(QString());
-        rig.controller->print();
-        QCOMPARE(rig.printer.paths.size(), 1);
     }
 
     void privateFolderIsTheUsersAlone() {
@@ -188,25 +182,17 @@ private slots:
         QVERIFY(QDir(elsewhere.path()).isEmpty());
     }
 
-    void printPanelIsWindowModalAndKeepsItsChoices() {
+    void printPanelIsWindowModal() {
         QWidget window;
         window.show();
         QtSnapshotPrinter printer;
         QList<SnapshotPrinter::Result> results;
-        for (int i = 0; i < 2; ++i) {
-            printer.print(&window, QStringLiteral("/nonexistent/nura_capture.jpg"),
-                          [&results](SnapshotPrinter::Result result) { results << result; });
-            auto* panel = window.findChild<QPrintDialog*>();
-            QVERIFY(panel && panel->isVisible() && panel->windowModality() == Qt::WindowModal);
-            if (i == 0) {
-                panel->printer()->setPageOrientation(QPageLayout::Landscape); // the user's choice
-            } else {
-                QCOMPARE(panel->printer()->pageLayout().orientation(), QPageLayout::Landscape);
-            }
-            panel->reject();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-        QCOMPARE(results, (QList{SnapshotPrinter::Result::Cancelled, SnapshotPrinter::Result::Cancelled}));
+        printer.print(&window, QStringLiteral("/nonexistent/nura_capture.jpg"),
+                      [&results](SnapshotPrinter::Result result) { results << result; });
+        auto* panel = window.findChild<QPrintDialog*>();
+        QVERIFY(panel && panel->isVisible() && panel->windowModality() == Qt::WindowModal);
+        panel->reject();
+        QCOMPARE(results, QList{SnapshotPrinter::Result::Cancelled});
     }
 
     void pictureIsScaledToFitOnePage() {
@@ -240,11 +226,8 @@ private slots:
                 }
             }
         }
-        const QString got = QStringLiteral("%1,%2 %3x%4")
-                                .arg(drawn.x())
-                                .arg(drawn.y())
-                                .arg(drawn.width())
-                                .arg(drawn.height());
+        const QString got =
+            QString::asprintf("%d,%d %dx%d", drawn.x(), drawn.y(), drawn.width(), drawn.height());
         QVERIFY2(drawn.width() > page.width() * 8 / 10, qPrintable(got));
         QVERIFY2(qAbs(drawn.height() * 2 - drawn.width()) <= 3, qPrintable(got));
         QVERIFY2(qAbs(drawn.center().x() - page.width() / 2) <= 2, qPrintable(got));

@@ -296,10 +296,9 @@ private slots:
         QCOMPARE(r.ahead.route()[1].longitude, 129.0);
     }
 
-    void theGraphDrawsGridTracesAndBar() {
+    void theGraphDrawsTracesAndBar() {
         GraphView g;
         g.resize(240, 116); // graph area 200 x 100: 25 points per g, 0 g at 58 points from the bottom
-        const QColor grey = QColor::fromRgbF(0.8f, 0.8f, 0.8f);
         // Whether a pixel of `channel` ('r', 'g', 'b') stands within a point of (x, y upward).
         auto strong = [&g](int x, int yUp, char channel) {
             const QImage image = g.grab().toImage();
@@ -315,9 +314,7 @@ private slots:
             return false;
         };
 
-        QImage empty = g.grab().toImage();
-        QCOMPARE(empty.pixelColor(120, 116 - 8 - 1), grey);             // bottom grid line
-        QCOMPARE(empty.pixelColor(120, 116 - 58 - 1), grey);            // 0 g
+        const QImage empty = g.grab().toImage();
         QCOMPARE(empty.pixelColor(120, 30), empty.pixelColor(232, 30)); // no bar without samples
 
         // One sample: three flat lines at +1 g (x, red), -1 g (y, green) and 0 g (z, blue).
@@ -328,7 +325,6 @@ private slots:
         QVERIFY(strong(100, 33, 'g'));
         QVERIFY(strong(100, 58, 'b'));
         QCOMPARE(g.timeBarRect(), QRectF(70, 8, 2, 100));
-        QCOMPARE(g.grab().toImage().pixelColor(70, 95), QColor(Qt::white));
 
         // Moving the bar reuses the drawn traces.
         const int renders = g.traceRenderCount();
@@ -347,7 +343,7 @@ private slots:
         QVERIFY(!strong(117, 83, 'r'));
         QVERIFY(!strong(123, 83, 'r'));
 
-        // A new size spreads the trace over the new width.
+        // A new size draws the kept traces again, over the new width.
         g.resize(440, 116);
         QVERIFY(strong(220, 83, 'r'));
         QVERIFY(!strong(120, 83, 'r'));

@@ -65,11 +65,6 @@ private slots:
         auto& v = h.app->view();
         QCOMPARE(h.marks(v.videoPositionSlider)->markers().at(0).position, 200.0 / 600);
         QCOMPARE(v.graphView->markers().size(), size_t(1));
-        // The tooltip is found over the tick, and nowhere else.
-        v.graphView->resize(640, 120);
-        const double x = 20 + 600 * (200.0 / 600);
-        QVERIFY(v.graphView->markerAt(x + 2) != nullptr);
-        QVERIFY(v.graphView->markerAt(x + 30) == nullptr);
 
         // Ctrl+Right: both cameras to three seconds before the jolt.
         h.app->window()->activateWindow();
@@ -167,13 +162,6 @@ private slots:
         QCOMPARE(main.time(), int64_t(67));
         QCOMPARE(sub.time(), int64_t(40));
         QCOMPARE(h.app->playInfo().position(), 67.0 / 60000); // telemetry follows
-
-        // The last frame of a minute at 30 frames a second is frame 1799.
-        main.setTime(59990);
-        sub.setTime(59990);
-        QVERIFY(!stepper.stepForward());
-        QVERIFY(stepper.stepBackward());
-        QCOMPARE(main.time(), int64_t(59933)); // frame 1798
     }
 
     // How a mirrored view paints is the video view's own test; here the button, its setting and a swap.
@@ -186,7 +174,6 @@ private slots:
         QCOMPARE(mirror.button()->parentWidget(), h.app->video2View());
         mirror.button()->click();
         QVERIFY(h.app->video2View()->mirrored());
-        QCOMPARE(QSettings().value(QStringLiteral("mirrorRearView")).toBool(), true);
 
         h.app->video2View()->setZoom({2.0, {0.25, 0.5}});
         // After a swap the main view shows the rear camera, mirrored, with the button.
