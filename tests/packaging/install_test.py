@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """cmake --install into a staging folder: the file list, the desktop entry, the metainfo, the manual pages,
-the changelog and the copyright file."""
+the changelog and the copyright file. How the pages and the changelog are compressed, and the changelog's
+syntax, are lintian's checks in package_test.py."""
 import os
 import gzip
 import re
@@ -67,25 +68,10 @@ with tempfile.TemporaryDirectory() as stage:
     r = run(["appstreamcli", "validate", "--no-net", path("usr/share/metainfo/org.nura.Viewer.metainfo.xml")])
     check(r.returncode == 0, f"metainfo: {r.stdout}{r.stderr}")
 
-    # Compressed as `gzip -9n`: best compression, and no file name or time stamp in the header, so that
-    # the same sources give the same package.
-    for rel in ("usr/share/man/man1/nura.1.gz", "usr/share/man/man1/nura-viewer.1.gz",
-                "usr/share/doc/nura-viewer/changelog.gz"):
-        with open(path(rel), "rb") as f:
-            header = f.read(10)
-        check(header[:3] == b"\x1f\x8b\x08" and header[3] & 0x08 == 0 and header[4:8] == b"\0\0\0\0"
-              and header[8] == 2, f"{rel} is not compressed as gzip -9n: {header.hex()}")
-
     with gzip.open(path("usr/share/doc/nura-viewer/changelog.gz"), "rt") as f:
         changelog = f.read()
     first = changelog.splitlines()[0]
     check(first == f"nura-viewer ({version}) unstable; urgency=medium", f"changelog's first line: {first}")
-    plain = os.path.join(stage, "changelog")
-    with open(plain, "w") as f:
-        f.write(changelog)
-    r = run(["dpkg-parsechangelog", "-l", plain, "-S", "Version"])
-    check(r.returncode == 0 and r.stdout.strip() == version and r.stderr == "",
-          f"dpkg-parsechangelog: {r.stdout}{r.stderr}")
 
     # The copyright file names every third-party file the build bundled.
     with open(path("usr/share/doc/nura-viewer/copyright")) as f:

@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """make package: a Debian package whose control fields name the run-time packages and whose nura runs, and
-on which lintian finds no error and no warning, with overrides only for the placeholder address. Without
+on which lintian finds no error and no warning (its warnings cover the description's form, the compressed
+files and the changelog's syntax), with overrides only for the placeholder address. Without
 lintian the test fails: a skipped check would hide a package Debian refuses."""
 import glob
 import os
@@ -41,17 +42,6 @@ with tempfile.TemporaryDirectory() as out:
         # The map is drawn by the program itself: no browser engine.
         for unwanted in [d for d in depends if "webengine" in d]:
             check(False, f"Depends names {unwanted}: {fields['Depends']}")
-        print(f"package {os.path.basename(deb)}: {os.path.getsize(deb)} bytes")
-        print(f"Depends: {fields['Depends']}")
-
-        # The description: a summary of at most 80 characters, then lines that each start with a space.
-        description = run(["dpkg-deb", "-f", deb, "Description"]).stdout.rstrip("\n").split("\n")
-        check(0 < len(description[0]) <= 80, f"summary: {description[0]!r}")
-        check(len(description) > 1, "no extended description")
-        for line in description[1:]:
-            check(line.startswith(" ") and len(line) <= 80 and not line.lstrip().startswith(";"),
-                  f"extended description line {line!r}")
-
         if lintian:
             r = run([lintian, "--fail-on", "error,warning", "-L", ">=warning", deb])
             print(r.stdout, end="")
