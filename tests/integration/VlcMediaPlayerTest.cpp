@@ -13,7 +13,6 @@
 #include "platform/VideoView.h"
 #include "platform/VlcLibrary.h"
 
-#include <QElapsedTimer>
 #include <QImageReader>
 #include <QProcess>
 #include <QSignalSpy>
@@ -22,7 +21,6 @@
 #include <QtTest>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <limits>
 #include <memory>
@@ -153,45 +151,10 @@ private slots:
                                     "--sub-source=a b"}));
     }
 
-    void withoutMediaStaysIdle() {
-        Rig rig;
-        rig.player->play();
-        rig.player->setTime(1000);
-        rig.player->setPosition(0.5f);
-        rig.player->jumpForward(10);
-        QTest::qWait(300);
-        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
-        QCOMPARE(rig.player->time(), int64_t(0));
-        QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("none.jpg"), 0, 0));
-        QVERIFY(rig.states.empty());
-        QCOMPARE(rig.timeReports, 0);
-    }
-
-    void playsShowsFramesReportsTimeOftenAndSnapshots() {
+    void showsFramesAndSnapshots() {
         Rig rig;
         startPlaying(rig);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
-
-        // Reports over one second of playback, each no earlier than the one before.
-        const int before = rig.timeReports;
-        int64_t last = rig.player->time();
-        bool monotonic = true;
-        bool consistent = true;
-        auto watch = QObject::connect(rig.player.get(), &MediaPlayer::timeChanged, [&](MediaPlayer* p) {
-            monotonic = monotonic && p->time() >= last;
-            last = p->time();
-            const double expected = static_cast<double>(p->time()) / static_cast<double>(p->mediaLength());
-            consistent = consistent && std::abs(p->position() - expected) < 1e-3;
-        });
-        QElapsedTimer window;
-        window.start();
-        QTest::qWait(1000);
-        const double perSecond = (rig.timeReports - before) * 1000.0 / static_cast<double>(window.elapsed());
-        QObject::disconnect(watch);
-        QVERIFY2(perSecond >= 10, qPrintable(QString::number(perSecond)));
-        QVERIFY(monotonic);
-        QVERIFY(consistent);
-
         checkPicture(rig.view->lastFrame());
 
         // Paused, a snapshot is a JPEG of the frame, whole or scaled.
@@ -237,17 +200,11 @@ private slots:
         QVERIFY2(lead < PlaybackClock::kMaxLeadMs, qPrintable(QString::number(lead)));
     }
 
-    void pauseHoldsTheTimeAndSeeksLandPausedOrPlaying() {
+    void seeksLandPausedOrPlaying() {
         Rig rig;
         startPlaying(rig);
-        QTest::qWait(500);
         rig.player->pause();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
-        const int64_t held = rig.player->time();
-        const int reports = rig.timeReports;
-        QTest::qWait(400);
-        QVERIFY(std::abs(rig.player->time() - held) < 100);
-        QVERIFY(rig.timeReports - reports <= 2);
 
         // Seeks and jumps while paused move the time at once.
         rig.player->setTime(2000);
@@ -279,15 +236,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
         QCOMPARE(MediaPlayer::timeString(rig.player->remainingTime()), QStringLiteral("00:00"));
         QVERIFY(!rig.sawState(MediaPlayer::Idle));
-
-        // Replay from the start, as a double-click on the halted recording does.
-        rig.states.clear();
-        rig.player->setPosition(0);
-        rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
-        QVERIFY2(rig.player->time() < 1500, qPrintable(QString::number(rig.player->time())));
-        QVERIFY(!rig.sawState(MediaPlayer::Idle));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
 
         // Resume from a time set at the end: playback starts there, not at the beginning.
         rig.player->setTime(2000);
@@ -369,10 +317,6 @@ private slots:
         QVERIFY(makeClip({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", sound}));
         const QString fifo = m_dir.filePath("fifo_F.MP4");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const QString unreadable = m_dir.filePath("locked_F.MP4");
-        QVERIFY(QFile::copy(m_clip, unreadable));
-        QCOMPARE(::chmod(QFile::encodeName(unreadable).constData(), 0), 0);
-
         const QString empty = m_dir.filePath("empty_F.MP4");
         QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
 
@@ -381,7 +325,7 @@ private slots:
             std::vector<MediaPlayer::Failure> reasons;
             int withinMs;
         };
-        std::vector<Case> cases = {
+        const std::vector<Case> cases = {
             {noise, {MediaPlayer::EngineError, MediaPlayer::NoVideoTrack}, kTimeout},
             {sound, {MediaPlayer::NoVideoTrack}, kTimeout},
             // Neither may hold the player: a FIFO has no writer, a folder no data.
@@ -390,9 +334,6 @@ private slots:
             {empty, {MediaPlayer::CannotOpen}, 1000},
             {m_dir.filePath("absent_R.MP4"), {MediaPlayer::CannotOpen}, 1000},
         };
-        if (::geteuid() != 0) { // the superuser reads it anyway
-            cases.push_back({unreadable, {MediaPlayer::CannotOpen}, 1000});
-        }
         Rig rig;
         for (const Case& c : cases) {
             rig.player->setMedia(c.path);
