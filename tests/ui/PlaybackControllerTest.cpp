@@ -516,11 +516,8 @@ private slots:
         r.c->playAtIndex(2);
         r.c->stopPlay(); // a folder is opened
         QVERIFY(!r.p1.hasMedia() && !r.p2.hasMedia());
-        QCOMPARE(r.c->state(), ORBRecordingState::Idle);
         r.c->clickPlayButton(); // Space does nothing until a recording is chosen
-        QCOMPARE(r.c->state(), ORBRecordingState::Idle);
         QVERIFY(!r.p1.hasMedia());
-        QVERIFY(r.c->playAtIndex(0));
     }
 };
 
