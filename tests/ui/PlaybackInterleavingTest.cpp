@@ -55,7 +55,7 @@ struct Run : playtest::Rig {
     void step() {
         switch (pick(drive ? 19 : 16)) {
         case 0:
-            userStart();
+            c->playAtIndex(pick(static_cast<int>(kCard.size())));
             break;
         case 1:
             c->clickPlayButton();
@@ -70,7 +70,7 @@ struct Run : playtest::Rig {
             c->stopPlay(); // a folder opened
             break;
         case 5:
-            userSkip(pick(2) == 0);
+            pick(2) ? c->playNext() : c->playPrevious();
             break;
         case 6:
             c->setSliderHeld(pick(2) == 0);
@@ -115,10 +115,6 @@ struct Run : playtest::Rig {
         }
         }
     }
-
-    void userStart() { c->playAtIndex(pick(static_cast<int>(kCard.size()))); }
-
-    void userSkip(bool forward) { forward ? c->playNext() : c->playPrevious(); }
 
     bool check(bool ok, const QString& what) {
         if (!ok && failure.isEmpty()) {
