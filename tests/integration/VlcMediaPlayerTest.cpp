@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The real player on a short recording made here with ffmpeg: a picture with known colours and
-// geometry (red left top, blue right top, a green band over the bottom 60 rows, 640 x 360 so the
-// decoder pads its buffer height), three seconds long with a sound track; and an 8 s clip at 30 frames
-// a second with a key frame every second, whose pictures show their own frame numbers: whatever order
-// the seeks, pauses and frame steps come in, once the player has halted the view must end on the
-// frame of the last time asked, also past the last key frame, and a snapshot must save that frame.
+// The real player on clips made here: a picture of known colours and geometry (640 x 360, so the
+// decoder pads its buffer), and pictures that show their own frame numbers, so that the view tells
+// where seeks, pauses and frame steps landed.
 
 #include "platform/VlcMediaPlayer.h"
 #include "FrameNumberClip.h"
@@ -416,8 +413,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.player->hasVideoOut(), kTimeout);
         QTest::qWait(300);
         rig.player->setMedia(m_ramp);
-        QVERIFY(!rig.player->hasVideoOut());
-        QCOMPARE(rig.player->time(), int64_t(0));
         rig.states.clear();
         const int reports = rig.timeReports;
         QTest::qWait(1000);

@@ -94,19 +94,12 @@ Reply runClient(const QString& program, const QStringList& arguments) {
     return reply;
 }
 
-Reply runGdbus(const QStringList& arguments) {
-    return runClient(QStringLiteral("gdbus"), arguments);
-}
-
 Reply call(const QString& method, const QStringList& arguments = {}, const QString& name = kName) {
-    return runGdbus(QStringList{QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
-                                name, QStringLiteral("--object-path"), kPath, QStringLiteral("--method"),
-                                method} +
-                    arguments);
-}
-
-Reply setPlayerProperty(const QString& property, const QString& value) {
-    return call(QStringLiteral("org.freedesktop.DBus.Properties.Set"), {kPlayer, property, value});
+    return runClient(QStringLiteral("gdbus"),
+                     QStringList{QStringLiteral("call"), QStringLiteral("--session"),
+                                 QStringLiteral("--dest"), name, QStringLiteral("--object-path"), kPath,
+                                 QStringLiteral("--method"), method} +
+                         arguments);
 }
 
 // gdbus monitor of the service's signals, one line per signal.
@@ -264,7 +257,8 @@ private slots:
         QFETCH(QString, property);
         QFETCH(QString, value);
         QFETCH(QStringList, calls);
-        const Reply reply = setPlayerProperty(property, value);
+        const Reply reply =
+            call(QStringLiteral("org.freedesktop.DBus.Properties.Set"), {kPlayer, property, value});
         QVERIFY2(reply.exitCode == 0, qPrintable(reply.err));
         QCOMPARE(m_target.calls, calls);
     }

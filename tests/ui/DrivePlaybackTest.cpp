@@ -275,11 +275,8 @@ private slots:
         QCOMPARE(r.info.position(), 59967.0 / 120000);
     }
 
-    // What the desktop's media widgets hear, on the test's private session bus. A swap is the same
-    // track. In drive mode the drive is one track through its joins, over its whole length; a
-    // position of another track is refused, and one in the other recording comes up there paused
-    // without a moment of Playing. A length the players learn after playback began (the front
-    // failed, the rear's header read late) is told once known.
+    // What the desktop's media widgets hear on the session bus: the drive as one track, and a length
+    // the players learn after playback began (the front failed) told once known.
     void theDesktopHearsADriveAsOneTrack() {
         Rig r({kA_F, kA_R, kC_F, kC_R});
         ORBMprisBridge bridge(*r.c, r.info, {});
