@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The playback logic under random orders of player reports and user actions: two fake players whose
-// state reports arrive late and in any interleaving, time that runs on, files that fail, and a user
-// who starts, pauses, seeks, swaps, skips and opens folders at any moment. After every step the
+// Playback under random orders of late player reports, failures and user actions: after every step the
 // invariants a user relies on must hold; a failing run prints its seed.
 
 #include "PlaybackRig.h"
