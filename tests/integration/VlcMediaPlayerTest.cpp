@@ -104,15 +104,6 @@ private:
             .toUtf8();
     }
 
-    void playThenPause(Rig& rig) {
-        rig.player->setMedia(m_numbered);
-        rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.shown() >= 0, kTimeout);
-        rig.player->pause();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
-    }
-
     void startPlaying(Rig& rig) {
         rig.player->setMedia(m_clip);
         rig.player->play();
@@ -347,7 +338,12 @@ private slots:
 
     void stepsAndSeeksPastTheLastKeyFrame() {
         Rig rig;
-        playThenPause(rig);
+        rig.player->setMedia(m_numbered);
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.shown() >= 0, kTimeout);
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
         rig.player->setTime(7000);
         QVERIFY2(settlesOn(rig, 210), describeFrame(rig, 210));
         for (const int frame : {211, 212, 213, 212}) {

@@ -192,7 +192,6 @@ private slots:
         r.c->playAtIndex(1);
         QSignalSpy message(r.c.get(), &ORBPlaybackController::statusMessage);
         QVERIFY(!r.c->toggleDriveMode());
-        QVERIFY(!r.c->driveModeActive());
         // Remembered on, D still leaves the choice as it is there.
         r.c->setDriveMode(true);
         QVERIFY(!r.c->toggleDriveMode());
