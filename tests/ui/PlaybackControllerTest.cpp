@@ -97,13 +97,6 @@ private slots:
         }
         Rig r({a, dir.filePath(QStringLiteral("alwa_20230115_083000_R.MP4")), b});
         r.holdReads = true;
-        std::vector<std::function<ORBTelemetry()>> reads;
-        r.c = std::make_unique<ORBPlaybackController>(
-            r.p1, r.p2, r.list, r.info, r.scheduler,
-            [&](QObject*, std::function<ORBTelemetry()> read, std::function<void(ORBTelemetry)> done) {
-                reads.push_back(read);
-                r.pendingReads.push_back([read, done] { done(read()); });
-            });
         QVERIFY(r.c->playAtIndex(0));
         r.play(1000);
         QVERIFY(r.c->swapPlayer());
@@ -112,10 +105,10 @@ private slots:
 
         QVERIFY(r.c->playAtIndex(0));
         QVERIFY(r.c->playAtIndex(2)); // the read of the first is superseded
-        QVERIFY(reads.at(1)()->gSensors().empty());
-        QVERIFY(!reads.at(2)()->gSensors().empty());
+        QVERIFY(r.heldReads.at(1)()->gSensors().empty());
+        QVERIFY(!r.heldReads.at(2)()->gSensors().empty());
         r.c->stopPlay(); // a folder opened, or the window closed
-        QVERIFY(reads.at(2)()->gSensors().empty());
+        QVERIFY(r.heldReads.at(2)()->gSensors().empty());
     }
 
     void emptyListAndOutOfRangeRows() {
