@@ -123,6 +123,8 @@ public:
         QDBusPendingCallWatcher answer(m_bus.asyncCall(QDBusMessage::createMethodCall(
             kName, kPath, QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"))));
         (void)QTest::qWaitFor([&] { return answer.isFinished(); });
+        QCoreApplication::processEvents(); // the answer may be in before the signals ahead of it are handed
+                                           // on
         return std::exchange(m_signals, {});
     }
 

@@ -42,6 +42,8 @@ public:
         get << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("Position");
         QDBusPendingCallWatcher answer(m_bus.asyncCall(get));
         (void)QTest::qWaitFor([&] { return answer.isFinished(); });
+        QCoreApplication::processEvents(); // the answer may be in before the signals ahead of it are handed
+                                           // on
         return std::exchange(m_changes, {});
     }
     // The value of the last Metadata that held `key` (a track id as its path).
