@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The real player on a short recording made here with ffmpeg: a picture with known colours and
-// geometry (red left top, blue right top, a green band over the bottom 60 rows, 640 x 360 so the
-// decoder pads its buffer height), three seconds long with a sound track; and an 8 s clip at 30 frames
-// a second with a key frame every second, whose pictures show their own frame numbers: whatever order
-// the seeks, pauses and frame steps come in, once the player has halted the view must end on the
-// frame of the last time asked, also past the last key frame, and a snapshot must save that frame.
+// The real player on clips made here: a picture of known colours and geometry (640 x 360, so the
+// decoder pads its buffer), and pictures that show their own frame numbers, so that the view tells
+// where seeks, pauses and frame steps landed.
 
 #include "platform/VlcMediaPlayer.h"
 #include "FrameNumberClip.h"
@@ -13,7 +10,6 @@
 #include "platform/VideoView.h"
 #include "platform/VlcLibrary.h"
 
-#include <QElapsedTimer>
 #include <QImageReader>
 #include <QProcess>
 #include <QSignalSpy>
@@ -22,7 +18,6 @@
 #include <QtTest>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <limits>
 #include <memory>
@@ -109,15 +104,6 @@ private:
             .toUtf8();
     }
 
-    void playThenPause(Rig& rig) {
-        rig.player->setMedia(m_numbered);
-        rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.shown() >= 0, kTimeout);
-        rig.player->pause();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
-    }
-
     void startPlaying(Rig& rig) {
         rig.player->setMedia(m_clip);
         rig.player->play();
@@ -153,48 +139,13 @@ private slots:
                                     "--sub-source=a b"}));
     }
 
-    void withoutMediaStaysIdle() {
-        Rig rig;
-        rig.player->play();
-        rig.player->setTime(1000);
-        rig.player->setPosition(0.5f);
-        rig.player->jumpForward(10);
-        QTest::qWait(300);
-        QCOMPARE(rig.player->state(), MediaPlayer::Idle);
-        QCOMPARE(rig.player->time(), int64_t(0));
-        QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("none.jpg"), 0, 0));
-        QVERIFY(rig.states.empty());
-        QCOMPARE(rig.timeReports, 0);
-    }
-
-    void playsShowsFramesReportsTimeOftenAndSnapshots() {
+    void showsFramesAndSnapshots() {
         Rig rig;
         startPlaying(rig);
         QTRY_VERIFY_WITH_TIMEOUT(!rig.view->lastFrame().isNull(), kTimeout);
-
-        // Reports over one second of playback, each no earlier than the one before.
-        const int before = rig.timeReports;
-        int64_t last = rig.player->time();
-        bool monotonic = true;
-        bool consistent = true;
-        auto watch = QObject::connect(rig.player.get(), &MediaPlayer::timeChanged, [&](MediaPlayer* p) {
-            monotonic = monotonic && p->time() >= last;
-            last = p->time();
-            const double expected = static_cast<double>(p->time()) / static_cast<double>(p->mediaLength());
-            consistent = consistent && std::abs(p->position() - expected) < 1e-3;
-        });
-        QElapsedTimer window;
-        window.start();
-        QTest::qWait(1000);
-        const double perSecond = (rig.timeReports - before) * 1000.0 / static_cast<double>(window.elapsed());
-        QObject::disconnect(watch);
-        QVERIFY2(perSecond >= 10, qPrintable(QString::number(perSecond)));
-        QVERIFY(monotonic);
-        QVERIFY(consistent);
-
         checkPicture(rig.view->lastFrame());
 
-        // Paused, a snapshot is a JPEG of the frame, whole or scaled.
+        // Paused, a snapshot is a JPEG of the whole frame.
         rig.player->pause();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
 
@@ -203,16 +154,6 @@ private slots:
         QImageReader reader(full);
         QCOMPARE(reader.format(), QByteArray("jpeg"));
         checkPicture(reader.read());
-
-        const struct {
-            int width, height;
-            QSize expected;
-        } sizes[] = {{320, 0, {320, 180}}, {0, 90, {160, 90}}};
-        for (const auto& s : sizes) {
-            const QString path = m_dir.filePath(QStringLiteral("snap-%1x%2.jpg").arg(s.width).arg(s.height));
-            QVERIFY(rig.player->saveVideoSnapshotAt(path, s.width, s.height));
-            QCOMPARE(QImageReader(path).size(), s.expected);
-        }
         QVERIFY(!rig.player->saveVideoSnapshotAt(m_dir.filePath("missing/dir/x.jpg"), 0, 0));
     }
 
@@ -237,17 +178,11 @@ private slots:
         QVERIFY2(lead < PlaybackClock::kMaxLeadMs, qPrintable(QString::number(lead)));
     }
 
-    void pauseHoldsTheTimeAndSeeksLandPausedOrPlaying() {
+    void seeksLandPausedOrPlaying() {
         Rig rig;
         startPlaying(rig);
-        QTest::qWait(500);
         rig.player->pause();
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
-        const int64_t held = rig.player->time();
-        const int reports = rig.timeReports;
-        QTest::qWait(400);
-        QVERIFY(std::abs(rig.player->time() - held) < 100);
-        QVERIFY(rig.timeReports - reports <= 2);
 
         // Seeks and jumps while paused move the time at once.
         rig.player->setTime(2000);
@@ -279,15 +214,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
         QCOMPARE(MediaPlayer::timeString(rig.player->remainingTime()), QStringLiteral("00:00"));
         QVERIFY(!rig.sawState(MediaPlayer::Idle));
-
-        // Replay from the start, as a double-click on the halted recording does.
-        rig.states.clear();
-        rig.player->setPosition(0);
-        rig.player->play();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
-        QVERIFY2(rig.player->time() < 1500, qPrintable(QString::number(rig.player->time())));
-        QVERIFY(!rig.sawState(MediaPlayer::Idle));
-        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Ended, kTimeout);
 
         // Resume from a time set at the end: playback starts there, not at the beginning.
         rig.player->setTime(2000);
@@ -369,10 +295,6 @@ private slots:
         QVERIFY(makeClip({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", sound}));
         const QString fifo = m_dir.filePath("fifo_F.MP4");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const QString unreadable = m_dir.filePath("locked_F.MP4");
-        QVERIFY(QFile::copy(m_clip, unreadable));
-        QCOMPARE(::chmod(QFile::encodeName(unreadable).constData(), 0), 0);
-
         const QString empty = m_dir.filePath("empty_F.MP4");
         QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
 
@@ -381,18 +303,13 @@ private slots:
             std::vector<MediaPlayer::Failure> reasons;
             int withinMs;
         };
-        std::vector<Case> cases = {
+        const std::vector<Case> cases = {
             {noise, {MediaPlayer::EngineError, MediaPlayer::NoVideoTrack}, kTimeout},
             {sound, {MediaPlayer::NoVideoTrack}, kTimeout},
-            // Neither may hold the player: a FIFO has no writer, a folder no data.
+            // The file check before the engine: a FIFO without a writer must not hold the player.
             {fifo, {MediaPlayer::CannotOpen}, 1000},
-            {m_dir.path(), {MediaPlayer::CannotOpen}, 1000},
             {empty, {MediaPlayer::CannotOpen}, 1000},
-            {m_dir.filePath("absent_R.MP4"), {MediaPlayer::CannotOpen}, 1000},
         };
-        if (::geteuid() != 0) { // the superuser reads it anyway
-            cases.push_back({unreadable, {MediaPlayer::CannotOpen}, 1000});
-        }
         Rig rig;
         for (const Case& c : cases) {
             rig.player->setMedia(c.path);
@@ -411,7 +328,12 @@ private slots:
 
     void stepsAndSeeksPastTheLastKeyFrame() {
         Rig rig;
-        playThenPause(rig);
+        rig.player->setMedia(m_numbered);
+        rig.player->play();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Playing, kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.shown() >= 0, kTimeout);
+        rig.player->pause();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.player->state(), MediaPlayer::Paused, kTimeout);
         rig.player->setTime(7000);
         QVERIFY2(settlesOn(rig, 210), describeFrame(rig, 210));
         for (const int frame : {211, 212, 213, 212}) {
@@ -477,8 +399,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.player->hasVideoOut(), kTimeout);
         QTest::qWait(300);
         rig.player->setMedia(m_ramp);
-        QVERIFY(!rig.player->hasVideoOut());
-        QCOMPARE(rig.player->time(), int64_t(0));
         rig.states.clear();
         const int reports = rig.timeReports;
         QTest::qWait(1000);

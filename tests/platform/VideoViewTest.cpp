@@ -79,11 +79,9 @@ private slots:
             QPoint at;
             Qt::GlobalColor colour;
         };
-        for (const Case c :
-             {Case{true, {2, 50}, Qt::red}, Case{true, {97, 50}, Qt::blue}, Case{true, {50, 2}, Qt::green},
-              Case{true, {50, 97}, Qt::green}, Case{true, {35, 0}, Qt::red}, Case{true, {65, 99}, Qt::blue},
-              Case{false, {50, 10}, Qt::black}, Case{false, {50, 90}, Qt::black},
-              Case{false, {10, 50}, Qt::red}, Case{false, {90, 50}, Qt::blue}}) {
+        for (const Case c : {Case{true, {50, 2}, Qt::green}, Case{true, {35, 0}, Qt::red},
+                             Case{true, {65, 99}, Qt::blue}, Case{false, {50, 10}, Qt::black},
+                             Case{false, {50, 90}, Qt::black}, Case{false, {90, 50}, Qt::blue}}) {
             VideoView view;
             view.resize(100, 100);
             view.setFillScreen(c.fill);
@@ -118,13 +116,6 @@ private slots:
                          qPrintable(QString::asprintf("mirrored %d at %d,%d: %.2f,%.2f for %.2f,%.2f",
                                                       mirrored, pixel.x(), pixel.y(), got.x(), got.y(),
                                                       expected.x(), expected.y())));
-            }
-            if (!mirrored) {
-                VideoView fresh;
-                fresh.resize(200, 100);
-                fresh.presentFrame(frame);
-                fresh.setZoom(view.zoom()); // a zoom given, as a swap gives it, draws the same picture
-                QCOMPARE(fresh.grab().toImage(), shown);
             }
             // A drag moves the picture with the hand, on the mirrored view too.
             drag(view, QPoint(100, 50), QPoint(140, 50));
@@ -173,7 +164,6 @@ private slots:
         }
         shown = view->grab().toImage();
         QCOMPARE(sourceOf(shown, 199, 99), QPointF(199.5, 99.5));
-        QVERIFY(std::abs(sourceOf(shown, 0, 0).x() - 175.06) <= 1);
 
         // A double-click goes back to the whole picture; at 1x it is the window's.
         QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(50, 50));

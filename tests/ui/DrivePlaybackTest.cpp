@@ -42,6 +42,8 @@ public:
         get << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("Position");
         QDBusPendingCallWatcher answer(m_bus.asyncCall(get));
         (void)QTest::qWaitFor([&] { return answer.isFinished(); });
+        QCoreApplication::processEvents(); // the answer may be in before the signals ahead of it are handed
+                                           // on
         return std::exchange(m_changes, {});
     }
     // The value of the last Metadata that held `key` (a track id as its path).
@@ -78,7 +80,6 @@ private slots:
         r.c->setSpeed(2.0);
         r.play(15000); // 30 s at 2x
         QVERIFY(r.c->toggleDriveMode());
-        QVERIFY(r.c->driveModeActive());
         QCOMPARE(r.info.position(), 30000.0 / 180000.0);
         QCOMPARE(r.c->drivePlayback().joinPositions(), (std::vector<double>{1.0 / 3.0, 2.0 / 3.0}));
 
@@ -90,7 +91,6 @@ private slots:
         QCOMPARE(r.c->item()->mainPath, kB_F);
         QCOMPARE(r.c->state(), ORBRecordingState::Playing);
         QCOMPARE(r.p1.rate(), 2.0f);
-        QCOMPARE(r.info.speed(), 2.0);
         QCOMPARE(resets.count(), 0);
         QCOMPARE(loading.count(), 0);
         for (const auto& args : status) {
@@ -125,9 +125,8 @@ private slots:
         QCOMPARE(r.c->item()->mainPath, kA_F);
     }
 
-    // In drive mode the next recording waits paused and unheard on the spare pair; at the join it
-    // takes the views over. A prepared recording that cannot be played is passed over at once,
-    // named in the status line.
+    // The next recording waits paused and unheard on the spare pair and takes the views over at the
+    // join; one that cannot be played is passed over at once, named in the status line.
     void aJoinHandsTheViewsToThePreparedRecordingAndPassesOverABrokenOne() {
         Rig r({kA_F, kA_R, kB_F, kC_F, kC_R, kD_R});
         FakeMediaPlayer p3, p4;
@@ -195,7 +194,6 @@ private slots:
         r.c->playAtIndex(1);
         QSignalSpy message(r.c.get(), &ORBPlaybackController::statusMessage);
         QVERIFY(!r.c->toggleDriveMode());
-        QVERIFY(!r.c->driveModeActive());
         // Remembered on, D still leaves the choice as it is there.
         r.c->setDriveMode(true);
         QVERIFY(!r.c->toggleDriveMode());
@@ -203,9 +201,8 @@ private slots:
         QCOMPARE(message.count(), 2);
     }
 
-    // Two drives: A and C (both cameras), then D and E an hour later. In drive mode Next and Previous
-    // join within a drive, start the neighbouring drive past its ends, and go no further than the
-    // card's first and last recording; the end of a drive is followed by the next one a second later.
+    // Two drives: A and C (both cameras), then D and E an hour later. Next and Previous join within a
+    // drive and start the neighbouring drive past its ends; a drive's end is followed a second later.
     void nextAndPreviousInDriveModeGoThroughTheDrives() {
         const QString kD = QStringLiteral("/card/alwa_20230115_093000_F.MP4");
         const QString kE = QStringLiteral("/card/alwa_20230115_093100_F.MP4");
@@ -249,8 +246,7 @@ private slots:
         QCOMPARE(r.c->status(), ORBPlaybackStatus::Stopped);
     }
 
-    // In drive mode "." on a recording's last frame and "," on its first go on in the neighbouring
-    // recording, paused on its first or last frame.
+    // "." on a recording's last frame and "," on its first go on paused in the neighbouring recording.
     void frameStepsCrossJoinsInDriveMode() {
         Rig r({kA_F, kA_R, kC_F, kC_R});
         ORBFrameStepper stepper(*r.c);
@@ -275,11 +271,8 @@ private slots:
         QCOMPARE(r.info.position(), 59967.0 / 120000);
     }
 
-    // What the desktop's media widgets hear, on the test's private session bus. A swap is the same
-    // track. In drive mode the drive is one track through its joins, over its whole length; a
-    // position of another track is refused, and one in the other recording comes up there paused
-    // without a moment of Playing. A length the players learn after playback began (the front
-    // failed, the rear's header read late) is told once known.
+    // What the desktop's media widgets hear on the session bus: the drive as one track, and a length
+    // the players learn after playback began (the front failed) told once known.
     void theDesktopHearsADriveAsOneTrack() {
         Rig r({kA_F, kA_R, kC_F, kC_R});
         ORBMprisBridge bridge(*r.c, r.info, {});

@@ -51,6 +51,7 @@ struct Rig {
     // Reads inline unless `held`: then each read waits in `pendingReads` until the test finishes it.
     bool holdReads = false;
     std::vector<std::function<void()>> pendingReads;
+    std::vector<std::function<ORBTelemetry()>> heldReads; // the reads themselves, to run without `done`
     ORBTelemetry given; // what every read gives instead of reading the path, when set
     ORBTelemetryReader reader() {
         return [this](QObject*, std::function<ORBTelemetry()> read, std::function<void(ORBTelemetry)> done) {
@@ -62,6 +63,7 @@ struct Rig {
                 done(read());
                 return;
             }
+            heldReads.push_back(read);
             pendingReads.push_back([read, done] { done(read()); });
         };
     }

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """Media keys as a desktop sends them: the real viewer on a private session bus, driven and read with
-gdbus, the desktop's own client. Run under dbus-run-session:
-    dbus-run-session -- python3 media_keys_test.py /path/to/nura-viewer"""
+gdbus. Run as: dbus-run-session -- python3 media_keys_test.py /path/to/nura-viewer"""
 import os
 import re
 import subprocess
