@@ -226,8 +226,6 @@ class Refusals(unittest.TestCase):
             ([A, "--start", "-1", "--end", "3"], 64, "a negative start"),
             ([A, "--start", "7", "--end", "9"], 64, "a start past the recording"),
             ([A, "--start", "1", "--end", "3", "--layout", "grid"], 64, "a bad layout"),
-            ([A, "--start", "1", "--end", "3", "--corner", "xx"], 64, "a bad corner"),
-            ([A, "--start", "1", "--end", "3", "--audio", "both"], 64, "a bad audio choice"),
             ([os.path.join(TMP, "missing_F.MP4"), "--start", "1", "--end", "3"], 1, "a missing file"),
             ([TMP, "--start", "1", "--end", "3"], 2, "a folder"),
             ([A, "--start", "1", "--end", "3", "-o", existing], 1, "an existing output"),
