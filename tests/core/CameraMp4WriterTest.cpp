@@ -72,18 +72,6 @@ TEST(CameraMp4Writer, SampleTablesReadBackThroughFfprobe) {
                        "15009,6000,6,K_\n21009,3000,6,__\n");
 }
 
-TEST(CameraMp4Writer, SamplesOnlyBetweenBeginAndFinish) {
-    const std::byte b[1]{};
-    nura::Mp4MemorySink early;
-    nura::CameraMp4Writer before(early, {nura::Mp4TrackSetup{}});
-    EXPECT_FALSE(before.appendSample(0, b, 1, true));
-
-    nura::Mp4MemorySink sink;
-    nura::CameraMp4Writer w(sink, {nura::Mp4TrackSetup{}});
-    ASSERT_TRUE(w.begin(nura::CameraMp4Writer::cameraFileType()));
-    EXPECT_FALSE(w.appendSample(1, b, 1, true)); // no such track
-}
-
 TEST(CameraMp4Writer, AfterFinishNothingMoreIsWritten) {
     const std::byte b[1]{};
     nura::Mp4MemorySink sink;

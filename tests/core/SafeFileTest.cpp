@@ -195,8 +195,6 @@ TEST_F(SafeFile, AnOutputThatIsOneOfTheInputsIsFoundHoweverItIsNamed) {
     EXPECT_EQ(outputAmongInputs(path("to-b.mp4"), inputs), path("b.mp4")) << "the link resolves to an input";
     // The rename would replace the link itself, which is what the command reads when given it.
     EXPECT_EQ(outputAmongInputs(path("to-b.mp4"), {path("to-b.mp4")}), path("to-b.mp4"));
-    writeBytes(path("other.mp4"), {3});
-    EXPECT_EQ(outputAmongInputs(path("other.mp4"), inputs), std::nullopt);
     EXPECT_EQ(outputAmongInputs(path("a.mp4"), {path("gone.mp4"), path("a.mp4")}), path("a.mp4"));
 }
 
