@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "CoreTestSupport.h"
 #include "SampleRecording.h"
-#include "core/mp4/Mp4BoxBuilder.h"
 #include "core/telemetry/ByteOrder.h"
 #include "core/telemetry/ORBBlackBoxData.h"
 
@@ -273,83 +272,6 @@ TEST(BlackBoxData, RecordFieldsAreReadFromTheirByteOffsetsInTheChunk) {
     ASSERT_EQ(data.nmeas().size(), 1u);
     EXPECT_EQ(data.nmeas()[0].SpeedOverGround, 5.5);
     EXPECT_EQ(data.nmeas()[0].Now.wDay, 15);
-}
-
-namespace {
-
-// A recording laid out like the camera's, with every box on the way to the chunk table `pad`-dependent
-// in size: no box on the walk has a fixed size to rely on.
-std::vector<std::byte> paddedRecording(size_t pad, const std::vector<ORBTelemetryRecord>& recs) {
-    nura::Mp4BoxBuilder b;
-    const auto filler = [&](std::string_view type, size_t n) {
-        b.begin(type);
-        for (size_t k = 0; k < n; ++k) {
-            b.u8(static_cast<uint8_t>(k * 7 + pad)); // not zeros: nothing may be read from here
-        }
-        b.end();
-    };
-    b.begin("ftyp");
-    b.fourcc("avc1");
-    b.u32(0);
-    for (size_t k = 0; k <= pad % 5; ++k) {
-        b.fourcc("isom");
-    }
-    b.end();
-    b.begin("mdat");
-    b.zeros(3 * pad);
-    std::vector<uint32_t> offsets;
-    for (const auto& r : recs) {
-        offsets.push_back(static_cast<uint32_t>(b.size()));
-        b.u16(153);
-        b.bytes(r.encode());
-        b.zeros(pad % 7);
-    }
-    b.end();
-    b.begin("moov");
-    filler("mvhd", 100 + pad);
-    filler("trak", 8 + 3 * pad);
-    filler("udta", pad);
-    filler("free", 2 * pad + 1);
-    b.begin("trak");
-    filler("tkhd", 84 + pad);
-    filler("edts", 5 * pad);
-    b.begin("mdia");
-    filler("mdhd", 24 + pad);
-    filler("hdlr", 33 + 2 * pad);
-    b.begin("minf");
-    filler("nmhd", 4 + pad);
-    filler("dinf", 28 + 4 * pad);
-    b.begin("stbl");
-    filler("stsd", 16 + 6 * pad);
-    filler("stts", 8 + pad);
-    filler("stsc", 20 + 2 * pad);
-    filler("stsz", 12 + 3 * pad);
-    b.beginFull("stco", 0, 0);
-    b.u32(static_cast<uint32_t>(offsets.size()));
-    for (uint32_t o : offsets) {
-        b.u32(o);
-    }
-    for (int k = 0; k < 5; ++k) { // stbl, minf, mdia, trak, moov
-        b.end();
-    }
-    b.end();
-    return b.buffer();
-}
-
-} // namespace
-
-TEST(BlackBoxData, BoxSizesOnTheWayToTheChunkTableAreReadNotAssumed) {
-    const std::vector<ORBTelemetryRecord> recs = {record(100, 3, std::string(kGga) + "\r\n"),
-                                                  record(200, -9, std::string(kRmc) + "\r\n", '1'),
-                                                  record(300, 40, "")};
-    for (size_t pad : {0, 1, 2, 7, 13, 64, 255, 1000}) {
-        ORBBlackBoxData data;
-        ASSERT_TRUE(read(data, paddedRecording(pad, recs))) << pad << ": " << describe(data.lastError());
-        EXPECT_EQ(data.times(), (std::vector<uint32_t>{100, 200, 300})) << pad;
-        ASSERT_EQ(data.nmeas().size(), 2u) << pad;
-        EXPECT_EQ(data.gSensorData().at(1).X(), -9) << pad;
-        EXPECT_EQ(data.nmeas()[1].SatelliteUsedCount, 7u) << pad;
-    }
 }
 
 namespace {
