@@ -24,10 +24,8 @@ TEST(ByteSizeText, ShortTextsRoundAsTheCameraToolsDo) {
         {10752, "10 kB"}, // 10 and a half, even: stays
         {11776, "12 kB"}, // 11 and a half, odd: up
         {1048575, "1.0 MB"},
-        {7516192767ull, "7.0 GB"},
         {7948206080ull, "7.4 GB"},
         {31914983424ull, "30 GB"},
-        {1073741824000ull, "1000 GB"},
         {std::numeric_limits<uint64_t>::max(), "16 EB"},
     };
     for (const auto& c : cases) {

@@ -85,8 +85,6 @@ TEST(WebMercator, ScaleBarDistancesAndUrls) {
     EXPECT_EQ(roundScaleDistance(740), 500);
     EXPECT_EQ(roundScaleDistance(1), 1);
     EXPECT_EQ(roundScaleDistance(0.0), 0);
-    EXPECT_EQ(scaleText(500), "500 m");
-    EXPECT_EQ(scaleText(20000), "20 km");
     EXPECT_EQ(tileUrl("https://tile.example/{z}/{x}/{y}.png", {7, 109, 49}),
               "https://tile.example/7/109/49.png");
     EXPECT_EQ(tileUrl("http://{s}.t/{z}-{y}-{x}?k={x}", {1, 1, 0}), "http://b.t/1-0-1?k=1");

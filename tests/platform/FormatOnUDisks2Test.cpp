@@ -190,8 +190,6 @@ private slots:
         QTest::addColumn<QString>("when");
         QTest::addColumn<bool>("replug");
         QTest::newRow("serial, at the question") << "question" << false;
-        QTest::newRow("replugged, at the question") << "question" << true;
-        QTest::newRow("serial, after the unmount") << "unmount" << false;
         QTest::newRow("replugged, after the unmount") << "unmount" << true;
     }
     void aSwappedMediumIsNeverErased() {
