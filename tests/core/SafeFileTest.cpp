@@ -167,7 +167,6 @@ TEST_F(SafeFile, ADescriptorWrittenFileIsPutInPlaceOnlyWhereNothingIs) {
     ASSERT_TRUE(writer.begin().ok());
     ASSERT_GE(writer.fd(), 0);
     ASSERT_EQ(::pwrite(writer.fd(), "frames", 6, 0), 6);
-    EXPECT_EQ(slurp(writer.temporaryPath()), "frames");
     ASSERT_EQ(::symlink("elsewhere", path("repaired.MP4").c_str()), 0);
     const FileStatus kept = writer.commit(SafeFileWriter::Replace::Never);
     EXPECT_EQ(kept.error, EEXIST);
@@ -180,7 +179,6 @@ TEST_F(SafeFile, ADescriptorWrittenFileIsPutInPlaceOnlyWhereNothingIs) {
     ASSERT_TRUE(forced.commit(SafeFileWriter::Replace::Always).ok());
     EXPECT_FALSE(fs::is_symlink(path("repaired.MP4")));
     EXPECT_EQ(slurp(path("repaired.MP4")), "frames");
-    EXPECT_EQ(forced.fd(), -1);
 }
 
 TEST_F(SafeFile, AnOutputThatIsOneOfTheInputsIsFoundHoweverItIsNamed) {
