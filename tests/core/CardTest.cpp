@@ -87,13 +87,10 @@ TEST(FindCameraCardDisk, FivePassesInOrder) {
 }
 
 TEST(FindVolumeContainingFile, FirstRootHoldingTheName) {
-    std::vector<std::string> asked;
     const PathExists exists = [&](const std::string& p) {
-        asked.push_back(p);
         return p == "/m/two/timeset.cfg" || p == "/m/three/timeset.cfg";
     };
     EXPECT_EQ(findVolumeContainingFile({"/m/one", "/m/two/", "/m/three"}, "timeset.cfg", exists), "/m/two/");
-    EXPECT_EQ(asked, (std::vector<std::string>{"/m/one/timeset.cfg", "/m/two/timeset.cfg"}));
     EXPECT_EQ(findVolumeContainingFile({}, "timeset.cfg", exists), std::nullopt);
     EXPECT_EQ(findVolumeContainingFile({"/m/one"}, "timeset.cfg", exists), std::nullopt);
 }
