@@ -130,7 +130,6 @@ TEST(FileDataFields, ParseAndFormatByType) {
         const char* text;
         const char* shown; // nullptr: refused
     } cases[] = {
-        {"ADAS_Car", "2", "2"},
         {"ADAS_Car", "256", nullptr},
         {"cfg_ver", "0x5726", "22310"},
         {"cfg_ver", "65536", nullptr},
