@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/driverecords/DriveRecordFile.h"
 #include "core/driverecords/DriveRecordTable.h"
-#include "core/log.h"
 
 #include "CoreTestSupport.h"
 
@@ -83,14 +82,6 @@ TEST(DriveRecord, RecordsAreSizedByWhatTheFileHolds) {
 
     // A count smaller than the file: the rest is not records.
     EXPECT_EQ(parseDriveRecordFile(fileWith(1, 3)).records.size(), 1u);
-}
-
-// What each failure means to a user is the command's tests; the viewer's log line is here.
-TEST(DriveRecord, AFileThatCannotBeOpenedIsLogged) {
-    const auto path = tempPath("missing.drv");
-    LogCapture log;
-    EXPECT_EQ(readDriveRecordFile(path.string()).status, DriveRecordReadStatus::CannotOpen);
-    EXPECT_TRUE(log.contains("fopen fail:" + path.string()));
 }
 
 TEST(DriveRecordCsv, QuotesOnlyFieldsThatNeedIt) {
