@@ -72,33 +72,6 @@ TEST(CameraMp4Writer, SampleTablesReadBackThroughFfprobe) {
                        "15009,6000,6,K_\n21009,3000,6,__\n");
 }
 
-TEST(CameraMp4Writer, SamplesOnlyBetweenBeginAndFinish) {
-    const std::byte b[1]{};
-    nura::Mp4MemorySink early;
-    nura::CameraMp4Writer before(early, {nura::Mp4TrackSetup{}});
-    EXPECT_FALSE(before.appendSample(0, b, 1, true));
-
-    nura::Mp4MemorySink sink;
-    nura::CameraMp4Writer w(sink, {nura::Mp4TrackSetup{}});
-    ASSERT_TRUE(w.begin(nura::CameraMp4Writer::cameraFileType()));
-    EXPECT_FALSE(w.appendSample(1, b, 1, true)); // no such track
-}
-
-TEST(CameraMp4Writer, AfterFinishNothingMoreIsWritten) {
-    const std::byte b[1]{};
-    nura::Mp4MemorySink sink;
-    nura::CameraMp4Writer w(sink, {nura::Mp4TrackSetup{}});
-    ASSERT_TRUE(w.begin(nura::CameraMp4Writer::cameraFileType()));
-    ASSERT_TRUE(w.appendSample(0, b, 1, true));
-    std::vector<nura::Mp4MovieItem> movie{{nura::Mp4MovieItem::Kind::MovieHeader, 0, {}},
-                                          {nura::Mp4MovieItem::Kind::Track, 0, {}}};
-    ASSERT_TRUE(w.finish(movie));
-    const auto size = sink.bytes().size();
-    EXPECT_FALSE(w.appendSample(0, b, 1, true));
-    EXPECT_FALSE(w.finish(movie));
-    EXPECT_EQ(sink.bytes().size(), size);
-}
-
 // Media data between two frames that belongs to neither (sound a repair leaves out) ends the chunk:
 // the frame after it gets a chunk of its own, else its offset would point into that data.
 TEST(CameraMp4Writer, AGapEndsTheOpenChunk) {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/driverecords/DriveRecordFile.h"
 #include "core/driverecords/DriveRecordTable.h"
-#include "core/log.h"
 
 #include "CoreTestSupport.h"
 
@@ -45,8 +44,7 @@ std::filesystem::path tempPath(const char* name) {
 
 } // namespace
 
-// The cells of a whole record, and the file's layout, are pinned by the drive command's test with bytes
-// laid out by struct; here the edges of each column.
+// Whole records are the drive command's test, with bytes laid out by struct; here each column's edges.
 TEST(DriveRecord, EdgeCellTexts) {
     _FLASH_SAVE_VALUE_STRUCT r;
     r.dayOfWeek = 7;
@@ -73,8 +71,7 @@ TEST(DriveRecord, EdgeCellTexts) {
     EXPECT_EQ(driveRecordCell(r, 4, kDriveRecordColumnCount), "");
 }
 
-// A file cut short, an empty one, and the headers no camera writes that a user meets (the largest count,
-// no whole record, shorter than the header) are the drive command's test; here the bounds of the count.
+// The headers a user meets are the drive command's test; here the bounds of the count.
 TEST(DriveRecord, RecordsAreSizedByWhatTheFileHolds) {
     const auto other = parseDriveRecordFile(fileWith(kMaxDriveRecords + 1, 2));
     EXPECT_EQ(other.status, DriveRecordReadStatus::BadHeader);
@@ -87,14 +84,6 @@ TEST(DriveRecord, RecordsAreSizedByWhatTheFileHolds) {
     EXPECT_EQ(parseDriveRecordFile(fileWith(1, 3)).records.size(), 1u);
 }
 
-// What each failure means to a user is the command's tests; the viewer's log line is here.
-TEST(DriveRecord, AFileThatCannotBeOpenedIsLogged) {
-    const auto path = tempPath("missing.drv");
-    LogCapture log;
-    EXPECT_EQ(readDriveRecordFile(path.string()).status, DriveRecordReadStatus::CannotOpen);
-    EXPECT_TRUE(log.contains("fopen fail:" + path.string()));
-}
-
 TEST(DriveRecordCsv, QuotesOnlyFieldsThatNeedIt) {
     EXPECT_EQ(csvField("12.4"), "12.4");
     EXPECT_EQ(csvField(" 0.5"), " 0.5");
@@ -104,8 +93,7 @@ TEST(DriveRecordCsv, QuotesOnlyFieldsThatNeedIt) {
     EXPECT_EQ(csvField("cr\r"), "\"cr\r\"");
 }
 
-// The text of each line is the drive command's test, a refused export the viewer's; the export is that text,
-// and only that.
+// The text of each line is the drive command's test; the export is that text, and only that.
 TEST(DriveRecordCsv, ExportIsExactlyTheTextAndReplacesALongerFile) {
     const auto path = tempPath("export.csv");
     std::ofstream(path, std::ios::binary) << std::string(4000, 'x');

@@ -15,13 +15,6 @@ TEST(JsonWriter, EscapesControlCharactersAndReplacesBrokenUtf8) {
     EXPECT_EQ(JsonWriter::quote("\xC0\xAF"), "\"\xEF\xBF\xBD\xEF\xBF\xBD\""); // overlong slash
 }
 
-TEST(JsonWriter, NestsCompactly) {
-    JsonWriter w(false);
-    w.beginArray().beginObject().key("a").value(1).key("b").value(0.1).key("c").null().endObject();
-    w.beginObject().endObject().value(true).endArray();
-    EXPECT_EQ(w.str(), "[{\"a\":1,\"b\":0.1,\"c\":null},{},true]");
-}
-
 TEST(JsonWriter, ShortestFloatingPointReadsBack) {
     EXPECT_EQ(nura::shortestDouble(0.1), "0.1");
     EXPECT_EQ(nura::shortestFloat(0.1f), "0.1");

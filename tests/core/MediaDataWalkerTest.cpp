@@ -139,10 +139,8 @@ TEST(MediaDataWalker, StopsAtBytesItCannotPlaceAndGuessesNothingPastThem) {
     EXPECT_EQ(w.stoppedAt, l.recordEnds[0] - 155);
 }
 
-// Sound between the samples: bytes with no length of their own, as raw AAC. With the reference's sound
-// chunk size the walk passes them as a gap and recovers everything after (the repair command's test with
-// real AAC checks what comes back); without sound in the reference, or with sound far longer than the
-// reference's chunks, it stops at them as before.
+// Sound between the samples: bytes with no length of their own, as raw AAC, passed as a gap only when the
+// reference has sound chunks of about their size.
 TEST(MediaDataWalker, PassesSoundBetweenSamplesAsAGap) {
     const auto& mp4 = recording();
     const Layout l = layoutOf(mp4);
@@ -207,7 +205,6 @@ TEST(RecordingShape, TellsWholeFromCutFromForeign) {
     EXPECT_EQ(shape(mp4.bytes), Kind::Whole);
     EXPECT_EQ(shape(std::span(mp4.bytes).first(moov.offset)), Kind::Cut);
     EXPECT_EQ(shape(std::span(mp4.bytes).first(moov.offset + moov.size - 1)), Kind::Cut); // inside the index
-    EXPECT_EQ(shape(std::span(mp4.bytes).first(100)), Kind::Cut);
 
     auto sizeZero =
         std::vector<std::byte>(mp4.bytes.begin(), mp4.bytes.begin() + static_cast<ptrdiff_t>(moov.offset));

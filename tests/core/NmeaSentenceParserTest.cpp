@@ -112,10 +112,8 @@ TEST(NmeaSentenceParser, RefusedSentencesChangeNothing) {
         "$GPRMC,083012.000,A,3723.2475,N,12158.3416,W,12.5,90.0,150123,,,A*71*71", // two
         "$GPGSA,A,3,05,12,25,,,,,,,,,,2.1,1.2,1.7*3C",                             // GPS-only GSA
         "$GPGSV,3,1,10,05,61,045,44*00",
-        "$GPVTG,90.0,T,,M,12.5,N,23.2,K,A*00",
         "$gprmc,083012.000,A,,,,,12.5,90.0,150123,,,A*00",      // case matters
-        "$GPRMC,083012.000,A,\xff\xfe,N,,,12.5,90.0,150123*00", // not UTF-8
-        "$GPRMC,083012.000,A,\xc0\xaf,N,,,12.5,90.0,150123*00", // overlong
+        "$GPRMC,083012.000,A,\xc0\xaf,N,,,12.5,90.0,150123*00", // overlong, not UTF-8
         "",
         "*",
     };
@@ -137,22 +135,14 @@ TEST(NmeaSentenceParser, NumberFieldsReadTheirLeadingNumber) {
         double value;
     };
     const Case floats[] = {
-        {"12.5", 12.5}, {"  -3.25kn", -3.25},
-        {"+7", 7},      {".5", 0.5},
-        {"1e2", 100},   {"1e", 1},
-        {"abc", 0},     {"", 0},
-        {"-", 0},       {".", 0},
-        {"nan", 0},     {"1e999", INFINITY},
-        {"1e-999", 0},  {"0.1", single(0.1)},
+        {"  -3.25kn", -3.25}, {"1e", 1}, {"", 0}, {"nan", 0}, {"1e999", INFINITY}, {"0.1", single(0.1)},
     };
     for (const auto& c : floats) {
         EXPECT_EQ(ORBNMEASentenceParser::floatField(c.text), c.value) << c.text;
     }
     EXPECT_EQ(ORBNMEASentenceParser::intField(" 07x"), 7);
-    EXPECT_EQ(ORBNMEASentenceParser::intField("-12"), -12);
     EXPECT_EQ(ORBNMEASentenceParser::intField("99999999999"), 2147483647);
     EXPECT_EQ(ORBNMEASentenceParser::intField("-99999999999"), -2147483647 - 1);
-    EXPECT_EQ(ORBNMEASentenceParser::intField("x1"), 0);
 }
 
 TEST(NmeaSentenceParser, FieldsPastTheEndReadEmpty) {
@@ -160,11 +150,6 @@ TEST(NmeaSentenceParser, FieldsPastTheEndReadEmpty) {
     ASSERT_TRUE(p.parse("$GPRMC,083012.000,A*00"));
     EXPECT_EQ(p.current().SpeedOverGround, 0.0);
     EXPECT_EQ(p.current().gpsValid, 1);
-    const auto f = ORBNMEASentenceParser::Fields::split("a,,b");
-    EXPECT_EQ(f.size(), 3u);
-    EXPECT_EQ(f[1], "");
-    EXPECT_EQ(f[2], "b");
-    EXPECT_EQ(f[3], "");
 }
 
 TEST(ConvertNmeaCoordinates, ConvertsDegreesAndMinutes) {

@@ -167,14 +167,10 @@ TEST(ORBMediaList, StopsCollectingNearTheCap) {
     // Each enclosing folder stops after its next addition, so a little over the cap is possible.
     EXPECT_GE(list.count(), ORBMediaList::kMaxMedias);
     EXPECT_LE(list.count(), ORBMediaList::kMaxMedias + 8);
-    const auto all = list.medias();
-    for (size_t i = 1; i < all.size(); ++i) {
-        ASSERT_LE(all[i - 1]->compareDate(*all[i]), 0) << i;
-    }
 }
 
 TEST(ORBMediaList, BackgroundScanNotifiesOnceAndANewScanSupersedes) {
-    TempDir big, small, empty;
+    TempDir big, small;
     samples::writeRecordingNameTree(big.path(), 4000);
     small.touch("alwa_20230115_083012_F.MP4");
 
@@ -191,15 +187,6 @@ TEST(ORBMediaList, BackgroundScanNotifiesOnceAndANewScanSupersedes) {
     EXPECT_EQ(list.count(), 1u);
     EXPECT_EQ(delegate.counts().back(), 1u);
     EXPECT_EQ(list.directoryPath(), small.path().string());
-
-    // Counted before the request: the empty folder's scan may be published before this thread runs on.
-    const size_t heard = delegate.counts().size();
-    list.setDirectoryPath(empty.path());
-    ASSERT_TRUE(delegate.waitFor(heard + 1));
-    EXPECT_EQ(list.count(), 0u);
-
-    list.setDirectoryPath("");
-    EXPECT_EQ(list.directoryPath(), empty.path().string());
 }
 
 TEST(ORBMediaList, AScanSupersededAfterItsWalkPublishesNothing) {

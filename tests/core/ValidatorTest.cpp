@@ -13,12 +13,9 @@ TEST(ORBValidator, NumbersAndNumericPrefixes) {
         bool isNumber;
         const char* prefix;
     } cases[] = {
-        {"12.5", true, "12.5"},    {"  -0.5", true, "  -0.5"}, {"+3", true, "+3"},
-        {".5", true, ".5"},        {"5.", true, "5."},         {"1e3", true, "1e3"},
-        {"12.5kg", false, "12.5"}, {"1e", false, "1"},         {"abc", false, ""},
-        {"", false, ""},           {"-", false, ""},           {".", false, ""},
-        {"0x10", false, "0"},      {"inf", false, ""},         {"nan", false, ""},
-        {"1.5 ", false, "1.5"},
+        {"  -0.5", true, "  -0.5"}, {"5.", true, "5."}, {"1e3", true, "1e3"},   {"12.5kg", false, "12.5"},
+        {"1e", false, "1"},         {"", false, ""},    {".", false, ""},       {"0x10", false, "0"},
+        {"inf", false, ""},         {"nan", false, ""}, {"1.5 ", false, "1.5"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ORBValidator::stringIsNumber(c.text), c.isNumber) << '"' << c.text << '"';

@@ -8,7 +8,6 @@
 Each tile is a 256 x 256 PNG of one colour that names its key, (40 z + 20, 8 x + 3, 8 y + 5). Paths on
 the server:
   /{z}/{x}/{y}.png          the tile, fresh for a minute (Cache-Control: max-age=60)
-  /upto/N/{z}/{x}/{y}.png   the tile for z <= N, else 404
   /404/...                  404 for every tile
   /hang/...                 never answers
   /requests                 the tile requests so far, one "path<TAB>User-Agent" line each
@@ -55,15 +54,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if parts[0] == "404":
             return self.answer(404, b"no tile", "text/plain")
-        limit = 99
-        if parts[0] == "upto":
-            limit, parts = int(parts[1]), parts[2:]
         try:
             z, x, y = int(parts[0]), int(parts[1]), int(parts[2].split(".")[0])
         except (IndexError, ValueError):
             return self.answer(400, b"bad path", "text/plain")
-        if z > limit:
-            return self.answer(404, b"no tile", "text/plain")
         self.answer(200, png(z, x, y), "image/png", {"Cache-Control": "max-age=60"})
 
     def answer(self, status, body, kind, extra=None):
