@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The privileged format helper run for real on sparse image files (mkfs.fat through the descriptor it
-// opened), and the result read back by an independent tool (fsck.fat) and from the boot sector's own bytes.
+// opened), and the result read back by independent tools (fsck.fat, mtools) and from the boot sector's own
+// bytes.
 
 #include "core/card/CardFormat.h"
 #include "core/card/FormatCommands.h"
@@ -56,8 +57,9 @@ int formatImage(const std::filesystem::path& image, const std::string& id, const
 class FormatHelper : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (findProgram("mkfs.fat").empty() || findProgram("fsck.fat").empty()) {
-            GTEST_SKIP() << "dosfstools not installed";
+        if (findProgram("mkfs.fat").empty() || findProgram("fsck.fat").empty() ||
+            findProgram("mdir").empty()) {
+            GTEST_SKIP() << "dosfstools or mtools not installed";
         }
         m_dir = coretest::freshTestFolder("nura-format");
     }
@@ -87,6 +89,14 @@ TEST_P(FormatImage, MakesTheCardsFileSystem) {
     ASSERT_EQ(formatImage(image, deviceId(image), "", "5E6F-7A8B", &out), 0) << out;
     EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
     EXPECT_EQ(run(quoted(fsck) + " -n " + quoted(image.string()), &out), 0) << out;
+    // mtools tells FAT32 from FAT16 by the cluster count, as devices do: a volume short of 65,525 clusters
+    // is refused, or read without its label.
+    ASSERT_EQ(
+        run("MTOOLSRC=/dev/null " + quoted(findProgram("mdir")) + " -i " + quoted(image.string()) + " ::",
+            &out),
+        0)
+        << out;
+    EXPECT_NE(out.find("Volume in drive : is NURA"), std::string::npos) << out;
 
     // The boot sector's own fields.
     const std::string boot = slurp(image, 512);
