@@ -2,8 +2,11 @@
 // Looking closely at a recording with fake players: event markers on the sliders and the graph and
 // the jumps to them, frame stepping on both cameras, the mirrored rear view and the zoom of a swap.
 
+#include "DriveScript.h"
 #include "PlaybackRig.h"
+#include "SampleRecording.h"
 #include "UiTestSupport.h"
+#include "platform/PathText.h"
 #include "platform/VideoView.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
@@ -16,6 +19,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -140,6 +144,35 @@ private slots:
         playback.setDriveMode(false);
         QCOMPARE(clips.inMark(), std::nullopt);
         QCOMPARE(clips.outMark(), std::optional<double>(10.0));
+    }
+
+    // A recording chosen in the list but not playing: its length is read from its index off the UI
+    // thread (a slow card would hold the window still), then the dialog offers the whole of it, once.
+    void aSelectedRecordingIsOfferedWholeOnceItsLengthIsRead() {
+        Harness h;
+        const QString path = h.card.filePath(QStringLiteral("alwa_20230115_084000_F.MP4"));
+        const auto mp4 = samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, 180),
+                                                 samples::DriveScript().records(0, 6));
+        QVERIFY(samples::writeFile(nura::pathBytes(path), mp4.bytes));
+        int dialogs = 0;
+        double offered = -1;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == QStringLiteral("clipExportDialog") && w->isVisible()) {
+                    ++dialogs;
+                    offered = w->findChildren<QDoubleSpinBox*>().at(1)->value();
+                    static_cast<QDialog*>(w)->reject();
+                }
+            }
+        });
+        look.start(20);
+        h.app->viewingTools().exportClip(path);
+        h.app->viewingTools().exportClip(path); // pressed again while the length is read
+        QCOMPARE(dialogs, 0);
+        QTRY_COMPARE(offered, 6.0);
+        QTest::qWait(200);
+        QCOMPARE(dialogs, 1);
     }
 
     void stepsBothCamerasOnlyWhilePaused() {

@@ -3,6 +3,7 @@
 
 #include "platform/PathText.h"
 #include "platform/VideoView.h"
+#include "ui/app/BackgroundResult.h"
 #include "ui/app/CustomWindow.h"
 #include "ui/app/ORBAppDelegate.h"
 #include "ui/app/ORBMainWindowView.h"
@@ -13,6 +14,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QGuiApplication>
 #include <QShortcut>
 
 ORBViewingTools::ORBViewingTools(ORBAppDelegate& app)
@@ -151,10 +153,21 @@ void ORBViewingTools::exportClip(const QString& selected) {
         m_clips->exportClip(item->telemetryPath(), span, length);
         return;
     }
-    if (selected.isEmpty()) {
+    if (selected.isEmpty() || m_readingLength) {
         return;
     }
-    const auto chain = nura::LosslessClip::chain(nura::pathBytes(selected), 0);
-    const double length = chain.empty() ? 0.0 : chain.front().duration;
-    m_clips->exportClip(selected, {0.0, length}, length);
+    // The length is in the file's index: read on a slow card, it would hold the window still.
+    m_readingLength = true;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    nura::runWithResult(
+        this,
+        [path = nura::pathBytes(selected)] {
+            const auto chain = nura::LosslessClip::chain(path, 0);
+            return chain.empty() ? 0.0 : chain.front().duration;
+        },
+        [this, selected](double length) {
+            m_readingLength = false;
+            QGuiApplication::restoreOverrideCursor();
+            m_clips->exportClip(selected, {0.0, length}, length);
+        });
 }

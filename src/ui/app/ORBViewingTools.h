@@ -23,7 +23,8 @@ public:
     // Ctrl+Right / Ctrl+Left: next / previous marker; "." and ",": a frame on / back; M: the mirror;
     // I and O: the clip's in and out marks at the playback position.
     void installShortcuts(QWidget* window);
-    // Asks for and exports a clip of the playing recording, or of `selected` when none plays.
+    // Asks for and exports a clip of the playing recording, or of `selected` when none plays (once its
+    // length has been read, off the UI thread).
     void exportClip(const QString& selected);
 
     ORBEventMarkerController& markers() { return *m_markers; }
@@ -52,4 +53,5 @@ private:
     void exportDriveClip();
 
     bool m_marksInDrive = false;
+    bool m_readingLength = false; // of a selected recording, before its dialog opens
 };
