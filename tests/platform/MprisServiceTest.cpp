@@ -4,11 +4,11 @@
 // reads, the change signals, a second instance, and no bus at all.
 
 #include "platform/MprisService.h"
+#include "../ui/BusWatch.h"
 
 #include <QCoreApplication>
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -104,38 +104,6 @@ Reply call(const QString& method, const QStringList& arguments = {}, const QStri
                                  QStringLiteral("--method"), method} +
                          arguments);
 }
-
-// The service's signals as another client of the bus receives them, a seek as {"Seeked": position}.
-class SignalWatch : public QObject {
-    Q_OBJECT
-public:
-    SignalWatch()
-        : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watch"))) {
-        m_bus.connect(QString(), kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-                      QStringLiteral("PropertiesChanged"), this,
-                      SLOT(changed(QString, QVariantMap, QStringList)));
-        m_bus.connect(QString(), kPath, kPlayer, QStringLiteral("Seeked"), this, SLOT(seeked(qlonglong)));
-    }
-    ~SignalWatch() override { QDBusConnection::disconnectFromBus(QStringLiteral("watch")); }
-
-    // The signals sent so far: they arrive before the answer to a call made after them.
-    QList<QVariantMap> take() {
-        QDBusPendingCallWatcher answer(m_bus.asyncCall(QDBusMessage::createMethodCall(
-            kName, kPath, QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"))));
-        (void)QTest::qWaitFor([&] { return answer.isFinished(); });
-        QCoreApplication::processEvents(); // the answer may be in before the signals ahead of it are handed
-                                           // on
-        return std::exchange(m_signals, {});
-    }
-
-private slots:
-    void changed(const QString&, const QVariantMap& change, const QStringList&) { m_signals << change; }
-    void seeked(qlonglong positionUs) { m_signals << QVariantMap{{QStringLiteral("Seeked"), positionUs}}; }
-
-private:
-    QDBusConnection m_bus;
-    QList<QVariantMap> m_signals;
-};
 
 // Without a bus: a child run of this program, so that its session bus is not already connected.
 int runWithoutBus() {
@@ -290,7 +258,7 @@ private slots:
     }
 
     void changesAreAnnouncedOnce() {
-        SignalWatch watch;
+        BusWatch watch;
         watch.take();
         m_target.status = MprisPlayerTarget::Status::Paused;
         m_target.position = 43'000'000; // position is never announced

@@ -3,6 +3,7 @@
 // ahead, the camera kept in the main picture, Next, Previous and frame steps across joins, and the
 // drive as one track for the desktop.
 
+#include "BusWatch.h"
 #include "PlaybackRig.h"
 #include "platform/MprisService.h"
 #include "platform/VideoView.h"
@@ -10,63 +11,11 @@
 #include "ui/app/ORBMprisBridge.h"
 
 #include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace playtest;
-
-namespace {
-
-// The media-player service's property changes as another client of the session bus receives them.
-class BusWatch : public QObject {
-    Q_OBJECT
-public:
-    BusWatch() : m_bus(QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("watch"))) {
-        m_bus.connect(QString(), QLatin1String(MprisService::kObjectPath),
-                      QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"),
-                      this, SLOT(changed(QString, QVariantMap, QStringList)));
-    }
-    ~BusWatch() override { QDBusConnection::disconnectFromBus(QStringLiteral("watch")); }
-
-    // The changes sent so far: they arrive before the answer to a question asked after them.
-    QList<QVariantMap> take() {
-        QCoreApplication::processEvents(); // announcements wait for the call that made them to end
-        QDBusMessage get = QDBusMessage::createMethodCall(
-            QLatin1String(MprisService::kServiceName), QLatin1String(MprisService::kObjectPath),
-            QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-        get << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("Position");
-        QDBusPendingCallWatcher answer(m_bus.asyncCall(get));
-        (void)QTest::qWaitFor([&] { return answer.isFinished(); });
-        QCoreApplication::processEvents(); // the answer may be in before the signals ahead of it are handed
-                                           // on
-        return std::exchange(m_changes, {});
-    }
-    // The value of the last Metadata that held `key` (a track id as its path).
-    static QVariant last(const QList<QVariantMap>& changes, const QString& key) {
-        QVariant value;
-        for (const auto& change : changes) {
-            const auto metadata = qdbus_cast<QVariantMap>(change.value(QStringLiteral("Metadata")));
-            if (metadata.contains(key)) {
-                value = metadata.value(key);
-            }
-        }
-        return value.canConvert<QDBusObjectPath>() ? QVariant(value.value<QDBusObjectPath>().path()) : value;
-    }
-
-private slots:
-    void changed(const QString&, const QVariantMap& change, const QStringList&) { m_changes << change; }
-
-private:
-    QDBusConnection m_bus;
-    QList<QVariantMap> m_changes;
-};
-
-} // namespace
 
 class DrivePlaybackTest : public QObject {
     Q_OBJECT
