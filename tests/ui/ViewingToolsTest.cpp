@@ -30,6 +30,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <functional>
+
 namespace {
 
 // A pair at 08:30 and these files, opened; every recording's telemetry a jolt at 20 s.
@@ -46,6 +48,27 @@ struct Harness : uitest::FakeViewer {
         openCard({"alwa_20230115_083000_F.MP4", "alwa_20230115_083000_R.MP4"});
     }
     TKSliderMarks* marks(QSlider* slider) const { return slider->findChild<TKSliderMarks*>(); }
+};
+
+// Cancels each clip dialog as it opens, once `look` has read it, and counts them.
+class ClipDialogs {
+public:
+    explicit ClipDialogs(std::function<void(QDialog*)> look) {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, look = std::move(look)] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (w->objectName() == QStringLiteral("clipExportDialog") && w->isVisible()) {
+                    ++opened;
+                    look(static_cast<QDialog*>(w));
+                    static_cast<QDialog*>(w)->reject();
+                }
+            }
+        });
+        m_timer.start(20);
+    }
+    int opened = 0;
+
+private:
+    QTimer m_timer;
 };
 
 } // namespace
@@ -119,14 +142,7 @@ private slots:
         QCOMPARE(clips.outMark(), std::optional<double>(70.0));
 
         QString asked;
-        QTimer::singleShot(300, this, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == QStringLiteral("clipExportDialog")) {
-                    asked = w->findChild<QLineEdit*>()->text();
-                    static_cast<QDialog*>(w)->reject();
-                }
-            }
-        });
+        const ClipDialogs dialogs([&](QDialog* d) { asked = d->findChild<QLineEdit*>()->text(); });
         h.app->viewingTools().exportClip(QString());
         QCOMPARE(QFileInfo(asked).fileName(), QStringLiteral("clip_20230115_083050.mp4"));
 
@@ -151,28 +167,17 @@ private slots:
     void aSelectedRecordingIsOfferedWholeOnceItsLengthIsRead() {
         Harness h;
         const QString path = h.card.filePath(QStringLiteral("alwa_20230115_084000_F.MP4"));
-        const auto mp4 = samples::buildCameraMp4(samples::placeholderVideo(64, 36, 30, 180),
-                                                 samples::DriveScript().records(0, 6));
-        QVERIFY(samples::writeFile(nura::pathBytes(path), mp4.bytes));
-        int dialogs = 0;
+        QVERIFY(samples::writeCameraMp4(nura::pathBytes(path), samples::placeholderVideo(64, 36, 30, 180),
+                                        samples::DriveScript().records(0, 6)));
         double offered = -1;
-        QTimer look;
-        connect(&look, &QTimer::timeout, this, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (w->objectName() == QStringLiteral("clipExportDialog") && w->isVisible()) {
-                    ++dialogs;
-                    offered = w->findChildren<QDoubleSpinBox*>().at(1)->value();
-                    static_cast<QDialog*>(w)->reject();
-                }
-            }
-        });
-        look.start(20);
+        const ClipDialogs dialogs(
+            [&](QDialog* d) { offered = d->findChildren<QDoubleSpinBox*>().at(1)->value(); });
         h.app->viewingTools().exportClip(path);
         h.app->viewingTools().exportClip(path); // pressed again while the length is read
-        QCOMPARE(dialogs, 0);
+        QCOMPARE(dialogs.opened, 0);
         QTRY_COMPARE(offered, 6.0);
         QTest::qWait(200);
-        QCOMPARE(dialogs, 1);
+        QCOMPARE(dialogs.opened, 1);
     }
 
     void stepsBothCamerasOnlyWhilePaused() {
